@@ -1,0 +1,12 @@
+#include "msgbase/BaseFactory.h"
+
+namespace pelmar {
+
+std::unique_ptr<TMessageBase> CreateMessageBase(int kind) {
+    switch (kind) {
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace pelmar
