@@ -1,0 +1,604 @@
+#include "msgbase/Jam.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <limits>
+#include <mutex>
+#include <stdexcept>
+#include <system_error>
+
+#include "core/Codepage.h"
+#include "core/Errors.h"
+
+namespace pelmar {
+
+namespace {
+
+constexpr const char* Extensions[] = {".jhr", ".jdt", ".jdx", ".jlr"};
+// Most headers with their subfields fit; longer ones take a second read.
+constexpr size_t HeaderReadAhead = 512;
+// Offsets in the files are 32-bit.
+constexpr uint64_t MaxFileOffset = std::numeric_limits<uint32_t>::max();
+
+std::mutex errorBoxMutex;
+TJamErrorBox errorBox;
+
+void ShowErrorBox(const std::string& text) {
+    TJamErrorBox box;
+    {
+        std::lock_guard lock(errorBoxMutex);
+        box = errorBox;
+    }
+    if (box) {
+        box(text);
+        return;
+    }
+    std::fprintf(stderr, "%s\n", AnsiToUtf8(text).c_str());
+}
+
+// Exclusive lock on byte 0 of the header file for the life of the object.
+class THeaderLock {
+public:
+    explicit THeaderLock(const TJamFile& file) : file_(file), locked_(file.TryLock(0, 1)) {}
+    ~THeaderLock() {
+        if (locked_) file_.Unlock(0, 1);
+    }
+    THeaderLock(const THeaderLock&) = delete;
+    THeaderLock& operator=(const THeaderLock&) = delete;
+    explicit operator bool() const { return locked_; }
+
+private:
+    const TJamFile& file_;
+    bool locked_;
+};
+
+bool StartsWith(const std::string& text, std::string_view prefix) {
+    return text.size() >= prefix.size() && std::string_view(text).substr(0, prefix.size()) == prefix;
+}
+
+void SplitPath(const std::string& path, std::string& dir, std::string& stem) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        dir = ".";
+        stem = path;
+        return;
+    }
+    dir = slash == 0 ? "/" : path.substr(0, slash);
+    stem = path.substr(slash + 1);
+}
+
+bool HasUpperCaseExtension(const std::string& fileName) {
+    const size_t dot = fileName.find_last_of('.');
+    if (dot == std::string::npos) return false;
+    for (size_t i = dot + 1; i < fileName.size(); ++i)
+        if (fileName[i] >= 'A' && fileName[i] <= 'Z') return true;
+    return false;
+}
+
+// 32-bit DOS stamp of a local time: date word in the high half, time word in the low half.
+int32_t DosStamp(time_t seconds) {
+    struct tm local {};
+    if (!localtime_r(&seconds, &local)) return 0;
+    const int year = local.tm_year + 1900;
+    if (year < 1980 || year > 2107) return 0;
+    const uint32_t date = static_cast<uint32_t>((year - 1980) << 9 | (local.tm_mon + 1) << 5 | local.tm_mday);
+    const uint32_t time = static_cast<uint32_t>(local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
+    return static_cast<int32_t>(date << 16 | time);
+}
+
+}  // namespace
+
+void SetJamErrorBox(TJamErrorBox box) {
+    std::lock_guard lock(errorBoxMutex);
+    errorBox = std::move(box);
+}
+
+const std::string& JamWriteLockText() {
+    static const std::string text =
+        Utf8ToAnsi("Не могу записать письмо т.к. не удалось получить доступ к JAM-базе!");
+    return text;
+}
+
+const std::string& JamDeleteLockText() {
+    static const std::string text =
+        Utf8ToAnsi("Не могу удалить письмо т.к. не удалось получить доступ к JAM-базе!");
+    return text;
+}
+
+TJAM::~TJAM() {
+    Destroy();
+}
+
+// ---- Files ---------------------------------------------------------------------------------------
+
+std::string TJAM::FileName(const char* extension) const {
+    std::string dir, stem;
+    SplitPath(Path, dir, stem);
+    if (const std::string found = FindFileNoCase(dir, stem + extension); !found.empty()) return found;
+    bool upper = false;
+    for (const char* sibling : Extensions) {
+        const std::string found = FindFileNoCase(dir, stem + sibling);
+        if (!found.empty() && HasUpperCaseExtension(found)) upper = true;
+    }
+    std::string name = stem + extension;
+    if (upper)
+        for (size_t i = stem.size(); i < name.size(); ++i) name[i] = AnsiUpper(name[i]);
+    return dir + "/" + name;
+}
+
+bool TJAM::OpenFiles() {
+    // A read-only base still opens for reading; its writes then fail to lock.
+    const auto openShared = [](TJamFile& file, const std::string& name) {
+        return file.Open(name) || file.OpenReadOnly(name);
+    };
+    if (!openShared(jhr_, FileName(".jhr")) || !openShared(jdt_, FileName(".jdt")) ||
+        !openShared(jdx_, FileName(".jdx")))
+        return false;
+    // Tossers on this platform often leave the .jlr out; nothing here reads or writes it.
+    openShared(jlr_, FileName(".jlr"));
+    return true;
+}
+
+void TJAM::CloseFiles() {
+    jhr_.Close();
+    jdt_.Close();
+    jdx_.Close();
+    jlr_.Close();
+}
+
+TJamBaseHeader TJAM::ReadBaseHeaderFromDisk() const {
+    TJamBaseHeader header;
+    if (!TJamBaseHeader::Parse(jhr_.ReadAt(0, JamBaseHeaderSize), header))
+        throw EReadError("JAM: the base header is damaged");
+    return header;
+}
+
+std::vector<TJamIndexEntry> TJAM::ReadIndexFromDisk() const {
+    std::vector<TJamIndexEntry> entries;
+    TJamIndexEntry::ParseAll(jdx_.ReadAt(0, jdx_.Size()), entries);
+    return entries;
+}
+
+// ---- Open and close ------------------------------------------------------------------------------
+
+void TJAM::Open() {
+    Close();
+    try {
+        if (!OpenFiles()) {
+            CloseFiles();
+            return;
+        }
+        baseHeader_ = ReadBaseHeaderFromDisk();
+        index_ = ReadIndexFromDisk();
+    } catch (const std::exception&) {
+        CloseFiles();
+        index_.clear();
+        return;
+    }
+    msgHeader_ = {};
+    pendingPosition_ = -1;
+    Current = 0;
+    Active = true;
+}
+
+void TJAM::Close() {
+    CloseFiles();
+    index_.clear();
+    index_.shrink_to_fit();
+    pendingPosition_ = -1;
+    Active = false;
+}
+
+void TJAM::CreateBase() {
+    TJamBaseHeader header;
+    header.DateCreated = static_cast<uint32_t>(DateTimeToUnix(NowLocal()));
+    header.PasswordCRC = 0xFFFFFFFF;
+    header.BaseMsgNum = 1;
+    // Names are chosen before any file is created so that all four take the same case.
+    std::vector<std::string> names;
+    for (const char* extension : Extensions) names.push_back(FileName(extension));
+    for (size_t i = 0; i < names.size(); ++i) {
+        TJamFile file;
+        if (!file.Create(names[i]))
+            throw std::system_error(errno, std::generic_category(), "JAM: cannot create " + names[i]);
+        if (i == 0) file.WriteAt(0, header.Serialize());
+    }
+}
+
+// ---- Counters and stamps -------------------------------------------------------------------------
+
+int32_t TJAM::Count() {
+    return Active ? static_cast<int32_t>(baseHeader_.ActiveMsgs) : 0;
+}
+
+double TJAM::ChangeStamp() {
+    if (!Active) return 0;
+    try {
+        return static_cast<double>(jhr_.Size()) + baseHeader_.ActiveMsgs;
+    } catch (const std::exception&) {
+        return baseHeader_.ActiveMsgs;
+    }
+}
+
+int32_t TJAM::ChangeCounter() {
+    return static_cast<int32_t>(baseHeader_.ModCounter);
+}
+
+int32_t TJAM::FileStamp() {
+    std::string dir, stem;
+    SplitPath(Path, dir, stem);
+    const std::string name = FindFileNoCase(dir, stem + ".jhr");
+    struct stat st {};
+    if (name.empty() || ::stat(name.c_str(), &st) != 0) return 0;
+    return DosStamp(st.st_mtim.tv_sec);
+}
+
+bool TJAM::FileStampIs(int32_t stamp) {
+    return FileStamp() == stamp;
+}
+
+void TJAM::GetAttrText(std::string& text) {
+    text = JamAttributeText(msgHeader_.Attribute);
+}
+
+bool TJAM::CheckCurrent() {
+    return (msgHeader_.Attribute & JamMsgDeleted) != 0;
+}
+
+// ---- Navigation ----------------------------------------------------------------------------------
+
+bool TJAM::First() {
+    Current = 0;
+    if (Count() == 0) return false;
+    const auto size = static_cast<int32_t>(index_.size());
+    while (Current < size && index_[Current].Deleted()) ++Current;
+    return Current < size;
+}
+
+bool TJAM::Next() {
+    const auto size = static_cast<int32_t>(index_.size());
+    int32_t next = Current < 0 ? 0 : Current + 1;
+    while (next < size && index_[next].Deleted()) ++next;
+    if (next >= size) {
+        Current = size;
+        return false;
+    }
+    Current = next;
+    return true;
+}
+
+void TJAM::Seek(int32_t position) {
+    Current = position;
+}
+
+bool TJAM::IsValid() {
+    if (Current < 0 || Current >= static_cast<int32_t>(index_.size())) return false;
+    const TJamIndexEntry& entry = index_[Current];
+    return entry.ToCRC != 0xFFFFFFFF && static_cast<int32_t>(entry.HdrOffset) >= 1;
+}
+
+// ---- Reading -------------------------------------------------------------------------------------
+
+std::string_view TJAM::LoadHeader(int32_t position) {
+    if (!Active || position < 0 || position >= static_cast<int32_t>(index_.size()))
+        throw EReadError("JAM: no message at position " + std::to_string(position));
+    const TJamIndexEntry& entry = index_[position];
+    if (entry.Deleted()) throw EReadError("JAM: message " + std::to_string(position) + " is deleted");
+    const uint64_t offset = entry.HdrOffset;
+    headerBuf_.resize(HeaderReadAhead);
+    size_t got = jhr_.ReadAt(offset, headerBuf_.data(), HeaderReadAhead);
+    TJamMsgHeader header;
+    if (got < JamMsgHeaderSize)
+        throw EReadError("JAM: the header of message " + std::to_string(position) +
+                         " is past the end of the file");
+    if (!TJamMsgHeader::Parse(std::string_view(headerBuf_.data(), got), header))
+        throw EReadError("JAM: the header of message " + std::to_string(position) + " has no signature");
+    const uint64_t needed = uint64_t{JamMsgHeaderSize} + header.SubfieldLen;
+    if (needed > got) {
+        // The length is checked against the file before anything is allocated for it.
+        if (got < HeaderReadAhead || offset + needed > jhr_.Size())
+            throw EReadError("JAM: the subfields of message " + std::to_string(position) +
+                             " run past the end of the file");
+        headerBuf_.resize(needed);
+        got += jhr_.ReadAt(offset + got, headerBuf_.data() + got, needed - got);
+        if (got < needed)
+            throw EReadError("JAM: the subfields of message " + std::to_string(position) +
+                             " run past the end of the file");
+    }
+    msgHeader_ = header;
+    return std::string_view(headerBuf_.data() + JamMsgHeaderSize, header.SubfieldLen);
+}
+
+void TJAM::ReadHeader() {
+    FromName.clear();
+    ToName.clear();
+    Subject.clear();
+    OrigAddr.clear();
+    DestAddr.clear();
+    ReplyId.clear();
+    MsgId.clear();
+    Kludges.clear();
+    const std::string_view block = LoadHeader(Current);
+    Date = UnixToDateTime(msgHeader_.DateWritten);
+    Read = (msgHeader_.Attribute2 & JamAttr2Read) != 0;
+    Attr = AttrFromJamAttribute(msgHeader_.Attribute);
+
+    TJamSubfieldReader reader(block);
+    TJamSubfield field;
+    while (reader.Next(field)) {
+        if (field.Data.empty()) continue;
+        switch (field.LoID) {
+            case JamSfOAddress:
+                OrigAddr = ToAnsi(field.Data);
+                break;
+            case JamSfDAddress:
+                DestAddr = ToAnsi(field.Data);
+                break;
+            case JamSfSenderName:
+                FromName = ToAnsi(field.Data);
+                break;
+            case JamSfReceiverName:
+                ToName = ToAnsi(field.Data);
+                break;
+            case JamSfMsgId:
+                MsgId = ToAnsi(field.Data);
+                Kludges.push_back("MSGID: " + MsgId);
+                break;
+            case JamSfReplyId:
+                ReplyId = ToAnsi(field.Data);
+                Kludges.push_back("REPLY: " + ReplyId);
+                break;
+            case JamSfSubject:
+            case JamSfEnclosedFile:
+            case JamSfEnclosedFreq:
+                Subject = ToAnsi(field.Data);
+                break;
+            case JamSfPid:
+                Kludges.push_back("PID: " + ToAnsi(field.Data));
+                break;
+            case JamSfTrace:
+                Kludges.push_back("Via " + BodyToAnsi(field.Data));
+                break;
+            case JamSfFtsKludge:
+                Kludges.push_back(BodyToAnsi(field.Data));
+                break;
+            case JamSfSeenBy2D:
+                Kludges.push_back("SEEN-BY: " + ToAnsi(field.Data));
+                break;
+            case JamSfPath2D:
+                Kludges.push_back("PATH: " + ToAnsi(field.Data));
+                break;
+            case JamSfFlags:
+                Kludges.push_back("FLAGS: " + ToAnsi(field.Data));
+                break;
+            default:
+                break;
+        }
+    }
+    if (!Netmail) {
+        OrigAddr = EchoAddress(MsgId);
+        DestAddr = EchoAddress(ReplyId);
+    }
+}
+
+void TJAM::ReadMsgId() {
+    MsgId.clear();
+    TJamSubfieldReader reader(LoadHeader(Current));
+    TJamSubfield field;
+    while (reader.Next(field))
+        if (field.LoID == JamSfMsgId && !field.Data.empty()) MsgId = ToAnsi(field.Data);
+}
+
+void TJAM::ReadToAndRead() {
+    ToName.clear();
+    Read = false;
+    const std::string_view block = LoadHeader(Current);
+    Read = (msgHeader_.Attribute2 & JamAttr2Read) != 0;
+    TJamSubfieldReader reader(block);
+    TJamSubfield field;
+    while (reader.Next(field)) {
+        if (field.LoID != JamSfReceiverName || field.Data.empty()) continue;
+        ToName = ToAnsi(field.Data);
+        return;
+    }
+}
+
+void TJAM::ReadMessage(int32_t position) {
+    Seek(position);
+    Text.clear();
+    RtfText.clear();
+    ReadHeader();
+    if (msgHeader_.TxtLen == 0) return;
+    const uint64_t end = uint64_t{msgHeader_.TxtOffset} + msgHeader_.TxtLen;
+    if (end > jdt_.Size())
+        throw EReadError("JAM: the text of message " + std::to_string(position) +
+                         " runs past the end of the file");
+    const std::string stored = jdt_.ReadAt(msgHeader_.TxtOffset, msgHeader_.TxtLen);
+    if (stored.size() < msgHeader_.TxtLen)
+        throw EReadError("JAM: the text of message " + std::to_string(position) +
+                         " runs past the end of the file");
+    const std::string body = BodyToAnsi(stored);
+    Text = CleanText(body);
+    RtfText = RtfEscape(body);
+}
+
+void TJAM::MarkRead() {
+    TJamMsgHeader header;
+    if (!Active || Current < 0 || Current >= static_cast<int32_t>(index_.size()) || index_[Current].Deleted())
+        throw EReadError("JAM: no message at position " + std::to_string(Current));
+    const uint64_t offset = index_[Current].HdrOffset;
+    if (!TJamMsgHeader::Parse(jhr_.ReadAt(offset, JamMsgHeaderSize), header))
+        throw EReadError("JAM: the header of message " + std::to_string(Current) + " is damaged");
+    if (header.Attribute2 & JamAttr2Read) return;
+    header.Attribute2 |= JamAttr2Read;
+    // Only the field changes, so a header another program rewrites meanwhile keeps its other fields.
+    const std::string record = header.Serialize();
+    jhr_.WriteAt(offset + TJamMsgHeader::Attribute2Offset,
+                 std::string_view(record).substr(TJamMsgHeader::Attribute2Offset, 4));
+}
+
+// ---- Writing -------------------------------------------------------------------------------------
+
+void TJAM::NewMessage() {
+    msgHeader_ = {};
+    ClearMessageFields();
+    // A message begun but never written is replaced rather than left as a hole in the list.
+    if (pendingPosition_ >= 0 && pendingPosition_ == static_cast<int32_t>(index_.size()) - 1)
+        index_.pop_back();
+    TJamIndexEntry entry;
+    entry.HdrOffset = Active ? static_cast<uint32_t>(jhr_.Size()) : 0;
+    index_.push_back(entry);
+    Current = static_cast<int32_t>(index_.size()) - 1;
+    pendingPosition_ = Current;
+    if (!Active) return;
+    try {
+        baseHeader_ = ReadBaseHeaderFromDisk();
+    } catch (const EReadError&) {
+        // Keep the header loaded at Open; WriteMessage checks the disk again under the lock.
+    }
+    ++baseHeader_.ActiveMsgs;
+}
+
+void TJAM::PrepareRewrite() {
+    msgHeader_ = {};
+    ClearMessageFields();
+    // The new header offset is taken under the lock by WriteMessage; until then the entry keeps
+    // pointing at the stored message, which stays readable if the edit is abandoned.
+    if (!Active) return;
+    try {
+        baseHeader_ = ReadBaseHeaderFromDisk();
+    } catch (const EReadError&) {
+    }
+}
+
+void TJAM::BuildSubfields() {
+    subfields_.clear();
+    const auto add = [this](uint16_t id, std::string_view cp1251) {
+        AppendJamSubfield(subfields_, id, ToOem(cp1251));
+    };
+    if (!FromName.empty()) add(JamSfSenderName, FromName);
+    if (!ToName.empty()) add(JamSfReceiverName, ToName);
+    if (!Subject.empty()) add(JamSfSubject, Subject);
+    if (!OrigAddr.empty()) add(JamSfOAddress, OrigAddr);
+    if (!DestAddr.empty()) add(JamSfDAddress, DestAddr);
+    struct TPrefix {
+        std::string_view Text;
+        uint16_t Id;
+    };
+    static constexpr TPrefix Prefixes[] = {
+        {"MSGID: ", JamSfMsgId}, {"REPLY: ", JamSfReplyId},    {"PID: ", JamSfPid},
+        {"Via ", JamSfTrace},    {"SEEN-BY: ", JamSfSeenBy2D}, {"PATH: ", JamSfPath2D},
+        {"FLAGS: ", JamSfFlags},
+    };
+    for (const std::string& line : Kludges) {
+        uint16_t id = JamSfFtsKludge;
+        std::string_view data = line;
+        for (const TPrefix& prefix : Prefixes) {
+            if (!StartsWith(line, prefix.Text)) continue;
+            id = prefix.Id;
+            data.remove_prefix(prefix.Text.size());
+            break;
+        }
+        add(id, data);
+    }
+}
+
+bool TJAM::WriteMessage() {
+    if (!Active) return false;
+    const THeaderLock lock(jhr_);
+    if (!lock) {
+        ShowErrorBox(JamWriteLockText());
+        return false;
+    }
+    // Other programs may have added messages since Open: take the counters and the index from the
+    // disk and append after whatever is there now.
+    TJamBaseHeader base = ReadBaseHeaderFromDisk();
+    std::vector<TJamIndexEntry> diskIndex = ReadIndexFromDisk();
+    if (Current < 0) throw EReadError("JAM: no message at position " + std::to_string(Current));
+    const bool isNew = Current == pendingPosition_ || Current >= static_cast<int32_t>(diskIndex.size());
+    const auto position = isNew ? static_cast<uint32_t>(diskIndex.size()) : static_cast<uint32_t>(Current);
+
+    AddOriginAndTearline();
+    const std::string body = ToOem(Text);
+    BuildSubfields();
+    const uint64_t textOffset = jdt_.Size();
+    const uint64_t headerOffset = jhr_.Size();
+    // Header offsets must stay below 2 GB: a negative offset in the index means "deleted".
+    if (textOffset + body.size() > MaxFileOffset ||
+        headerOffset + JamMsgHeaderSize + subfields_.size() > MaxFileOffset / 2)
+        throw std::runtime_error("JAM: the base has reached the size limit of its format");
+
+    TJamMsgHeader header;
+    header.Revision = 1;
+    header.SubfieldLen = static_cast<uint32_t>(subfields_.size());
+    header.DateWritten = static_cast<uint32_t>(DateTimeToUnix(Date));
+    header.DateReceived = header.DateWritten;
+    header.DateProcessed = header.DateWritten;
+    header.MessageNumber = base.BaseMsgNum + position;
+    header.Attribute = JamAttributeFromAttr(Attr) | (Netmail ? JamMsgTypeNet : JamMsgTypeEcho);
+    header.Attribute2 = Read ? JamAttr2Read : 0;
+    header.TxtOffset = static_cast<uint32_t>(textOffset);
+    header.TxtLen = static_cast<uint32_t>(body.size());
+    const TJamIndexEntry entry{JamNameCrc(ToName), static_cast<uint32_t>(headerOffset)};
+
+    // Text and header first, the index entry that makes them reachable after, counters last.
+    if (!body.empty()) jdt_.WriteAt(textOffset, body);
+    jhr_.WriteAt(headerOffset, header.Serialize() + subfields_);
+    jdx_.WriteAt(uint64_t{position} * JamIndexEntrySize, entry.Serialize());
+    ++base.ModCounter;
+    if (isNew) ++base.ActiveMsgs;
+    jhr_.WriteAt(0, base.Serialize());
+
+    if (position < diskIndex.size())
+        diskIndex[position] = entry;
+    else
+        diskIndex.push_back(entry);
+    index_ = std::move(diskIndex);
+    baseHeader_ = base;
+    msgHeader_ = header;
+    Current = static_cast<int32_t>(position);
+    pendingPosition_ = -1;
+    TouchFlagFile();
+    return true;
+}
+
+bool TJAM::DeleteCurrent(int32_t* headerOffset, uint32_t* recipientCrc) {
+    if (!Active) return false;
+    const THeaderLock lock(jhr_);
+    if (!lock) {
+        ShowErrorBox(JamDeleteLockText());
+        return false;
+    }
+    if (Current < 0 || Current >= static_cast<int32_t>(index_.size()))
+        throw EReadError("JAM: no message at position " + std::to_string(Current));
+    // The entry as it is on disk now: another program may have deleted or rewritten the message.
+    const uint64_t entryOffset = uint64_t{static_cast<uint32_t>(Current)} * JamIndexEntrySize;
+    std::vector<TJamIndexEntry> onDisk;
+    TJamIndexEntry::ParseAll(jdx_.ReadAt(entryOffset, JamIndexEntrySize), onDisk);
+    if (!onDisk.empty()) index_[Current] = onDisk.front();
+    TJamIndexEntry& entry = index_[Current];
+    if (entry.Deleted()) return true;
+
+    TJamMsgHeader header;
+    if (!TJamMsgHeader::Parse(jhr_.ReadAt(entry.HdrOffset, JamMsgHeaderSize), header))
+        throw EReadError("JAM: the header of message " + std::to_string(Current) + " is damaged");
+    TJamBaseHeader base = ReadBaseHeaderFromDisk();
+    if (headerOffset) *headerOffset = static_cast<int32_t>(entry.HdrOffset);
+    if (recipientCrc) *recipientCrc = entry.ToCRC;
+
+    header.Attribute |= JamMsgDeleted;
+    jhr_.WriteAt(entry.HdrOffset, header.Serialize());
+    if (base.ActiveMsgs > 0) --base.ActiveMsgs;
+    ++base.ModCounter;
+    jhr_.WriteAt(0, base.Serialize());
+    entry = {JamDeletedEntry, JamDeletedEntry};
+    if (!onDisk.empty()) jdx_.WriteAt(entryOffset, entry.Serialize());
+    baseHeader_ = base;
+    msgHeader_ = header;
+    return true;
+}
+
+}  // namespace pelmar

@@ -1,0 +1,92 @@
+#pragma once
+// A JAM message base: Path + ".jhr" (base header, message headers and their subfields), ".jdt"
+// (message texts), ".jdx" (index: recipient CRC and header offset per message) and ".jlr"
+// (last-read pointers, which this program does not keep; a base without that file still opens).
+//
+// The whole index is loaded at Open and messages are addressed by index position. New and
+// rewritten messages are appended at the ends of the files; writes and deletes hold an exclusive
+// lock on byte 0 of the .jhr file, and re-read the base header and index under that lock so that
+// what other programs wrote in the meantime is kept.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "msgbase/JamFile.h"
+#include "msgbase/JamRecords.h"
+#include "msgbase/MessageBase.h"
+
+namespace pelmar {
+
+// Shows an error box to the user. The core has no windows: the user interface installs the real
+// box at start-up; until then (and in pelmar-tool) the text goes to stderr in UTF-8.
+using TJamErrorBox = std::function<void(const std::string& cp1251Text)>;
+void SetJamErrorBox(TJamErrorBox box);
+// The texts shown when the lock cannot be taken.
+const std::string& JamWriteLockText();
+const std::string& JamDeleteLockText();
+
+class TJAM : public TMessageBase {
+public:
+    TJAM() = default;
+    ~TJAM() override;
+
+    int32_t Count() override;
+    void GetAttrText(std::string& text) override;
+    bool CheckCurrent() override;
+    double ChangeStamp() override;
+    int32_t ChangeCounter() override;
+    void Open() override;
+    void Close() override;
+    void CreateBase() override;
+    bool First() override;
+    bool Next() override;
+    void ReadHeader() override;
+    void ReadMsgId() override;
+    void ReadMessage(int32_t position) override;
+    void Seek(int32_t position) override;
+    bool DeleteCurrent(int32_t* headerOffset = nullptr, uint32_t* recipientCrc = nullptr) override;
+    void MarkRead() override;
+    void NewMessage() override;
+    bool WriteMessage() override;
+    void PrepareRewrite() override;
+    bool IsValid() override;
+    void ReadToAndRead() override;
+    int32_t FileStamp() override;
+    bool FileStampIs(int32_t stamp) override;
+
+    // The header of the last message read or written.
+    const TJamMsgHeader& MsgHeader() const { return msgHeader_; }
+    // The base header as last read or written.
+    const TJamBaseHeader& BaseHeader() const { return baseHeader_; }
+    // Index entries held in memory (the .jdx as loaded, plus what this object appended).
+    const std::vector<TJamIndexEntry>& Index() const { return index_; }
+
+private:
+    // Where the file with this extension is: the existing name matched case-insensitively, else the
+    // name a new file gets (the case of the existing siblings' extensions, else lower case).
+    std::string FileName(const char* extension) const;
+    bool OpenFiles();
+    void CloseFiles();
+    // Reads the header of the entry at `position` into msgHeader_ and returns its subfield block.
+    // Raises EReadError when the position holds no message or the record is damaged.
+    std::string_view LoadHeader(int32_t position);
+    // The base header as it is on disk now; raises EReadError when it is damaged.
+    TJamBaseHeader ReadBaseHeaderFromDisk() const;
+    std::vector<TJamIndexEntry> ReadIndexFromDisk() const;
+    void BuildSubfields();
+
+    TJamFile jhr_;
+    TJamFile jdt_;
+    TJamFile jdx_;
+    TJamFile jlr_;
+    TJamBaseHeader baseHeader_;
+    TJamMsgHeader msgHeader_;
+    std::vector<TJamIndexEntry> index_;
+    // Position appended by NewMessage and not yet written; -1 when none.
+    int32_t pendingPosition_ = -1;
+    std::string subfields_;  // subfields of the message being written
+    std::string headerBuf_;  // header and subfields of the message being read
+};
+
+}  // namespace pelmar

@@ -1,0 +1,176 @@
+#include "msgbase/JamRecords.h"
+
+#include <cstring>
+
+#include "core/Codepage.h"
+#include "core/Errors.h"
+#include "msgbase/Crc32.h"
+
+namespace pelmar {
+
+namespace {
+
+constexpr char Signature[4] = {'J', 'A', 'M', '\0'};
+
+uint16_t GetLE16(std::string_view bytes, size_t at) {
+    return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
+}
+
+uint32_t GetLE32(std::string_view bytes, size_t at) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at])) |
+           static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 2])) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
+}
+
+void PutLE16(std::string& out, uint16_t value) {
+    out.push_back(static_cast<char>(value & 0xFF));
+    out.push_back(static_cast<char>(value >> 8));
+}
+
+void PutLE32(std::string& out, uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
+}
+
+bool HasSignature(std::string_view bytes) {
+    return bytes.substr(0, 4) == std::string_view(Signature, 4);
+}
+
+// Common bit -> JAM bit, in the order of the common set.
+struct TAttrMap {
+    uint16_t Common;
+    uint32_t Jam;
+};
+constexpr TAttrMap AttrMap[] = {
+    {0x001, JamMsgLocal},  {0x002, JamMsgKillSent},   {0x004, JamMsgSent},       {0x008, JamMsgCrash},
+    {0x010, JamMsgDirect}, {0x020, JamMsgReceiptReq}, {0x040, JamMsgConfirmReq}, {0x100, JamMsgFileAttach},
+};
+
+constexpr const char* AttributeNames[32] = {
+    "Loc", "Trns", "Prv",  "Rcvd", "Snt",  "K/S",    "A/S",    "Hld",   "Crsh", "Imm", "Dir",
+    "Gat", "Frq",  "FAtt", "TrnF", "KilF", "RcpReq", "CnfReq", "Orph",  "Enc",  "Cmp", "Esc",
+    "FPU", "Loc",  "Ech",  "Net",  "Unk",  "Unk",    "Unk",    "NDisp", "Lck",  "Del",
+};
+
+}  // namespace
+
+bool TJamBaseHeader::Parse(std::string_view bytes, TJamBaseHeader& out) {
+    if (bytes.size() < JamBaseHeaderSize || !HasSignature(bytes)) return false;
+    out.DateCreated = GetLE32(bytes, 4);
+    out.ModCounter = GetLE32(bytes, 8);
+    out.ActiveMsgs = GetLE32(bytes, 12);
+    out.PasswordCRC = GetLE32(bytes, 16);
+    out.BaseMsgNum = GetLE32(bytes, 20);
+    std::memcpy(out.Reserved.data(), bytes.data() + 24, out.Reserved.size());
+    return true;
+}
+
+std::string TJamBaseHeader::Serialize() const {
+    std::string out(Signature, 4);
+    out.reserve(JamBaseHeaderSize);
+    PutLE32(out, DateCreated);
+    PutLE32(out, ModCounter);
+    PutLE32(out, ActiveMsgs);
+    PutLE32(out, PasswordCRC);
+    PutLE32(out, BaseMsgNum);
+    out.append(reinterpret_cast<const char*>(Reserved.data()), Reserved.size());
+    return out;
+}
+
+bool TJamMsgHeader::Parse(std::string_view bytes, TJamMsgHeader& out) {
+    if (bytes.size() < JamMsgHeaderSize || !HasSignature(bytes)) return false;
+    out.Revision = GetLE16(bytes, 4);
+    out.ReservedWord = GetLE16(bytes, 6);
+    uint32_t* const fields[] = {
+        &out.SubfieldLen,   &out.TimesRead, &out.MSGIDcrc,    &out.REPLYcrc,     &out.ReplyTo,
+        &out.Reply1st,      &out.ReplyNext, &out.DateWritten, &out.DateReceived, &out.DateProcessed,
+        &out.MessageNumber, &out.Attribute, &out.Attribute2,  &out.TxtOffset,    &out.TxtLen,
+        &out.PasswordCRC,   &out.Cost,
+    };
+    size_t at = 8;
+    for (uint32_t* field : fields) {
+        *field = GetLE32(bytes, at);
+        at += 4;
+    }
+    return true;
+}
+
+std::string TJamMsgHeader::Serialize() const {
+    std::string out(Signature, 4);
+    out.reserve(JamMsgHeaderSize);
+    PutLE16(out, Revision);
+    PutLE16(out, ReservedWord);
+    for (const uint32_t field :
+         {SubfieldLen, TimesRead, MSGIDcrc, REPLYcrc, ReplyTo, Reply1st, ReplyNext, DateWritten, DateReceived,
+          DateProcessed, MessageNumber, Attribute, Attribute2, TxtOffset, TxtLen, PasswordCRC, Cost})
+        PutLE32(out, field);
+    return out;
+}
+
+void TJamIndexEntry::ParseAll(std::string_view bytes, std::vector<TJamIndexEntry>& out) {
+    const size_t count = bytes.size() / JamIndexEntrySize;
+    out.clear();
+    out.reserve(count);
+    for (size_t i = 0; i < count; ++i)
+        out.push_back({GetLE32(bytes, i * JamIndexEntrySize), GetLE32(bytes, i * JamIndexEntrySize + 4)});
+}
+
+std::string TJamIndexEntry::Serialize() const {
+    std::string out;
+    out.reserve(JamIndexEntrySize);
+    PutLE32(out, ToCRC);
+    PutLE32(out, HdrOffset);
+    return out;
+}
+
+bool TJamSubfieldReader::Next(TJamSubfield& out) {
+    if (pos_ >= block_.size()) return false;
+    if (block_.size() - pos_ < JamSubfieldHeaderSize)
+        throw EReadError("JAM: subfield header runs past the end of the header");
+    const uint32_t datLen = GetLE32(block_, pos_ + 4);
+    const size_t dataAt = pos_ + JamSubfieldHeaderSize;
+    if (datLen > block_.size() - dataAt)
+        throw EReadError("JAM: subfield data runs past the end of the header");
+    out.LoID = GetLE16(block_, pos_);
+    out.HiID = GetLE16(block_, pos_ + 2);
+    out.Data = block_.substr(dataAt, datLen);
+    pos_ = dataAt + datLen;
+    return true;
+}
+
+void AppendJamSubfield(std::string& block, uint16_t loId, std::string_view data) {
+    PutLE16(block, loId);
+    PutLE16(block, 0);
+    PutLE32(block, static_cast<uint32_t>(data.size()));
+    block.append(data);
+}
+
+uint32_t JamAttributeFromAttr(uint16_t attr) {
+    uint32_t result = 0;
+    for (const auto& map : AttrMap)
+        if (attr & map.Common) result |= map.Jam;
+    return result;
+}
+
+uint16_t AttrFromJamAttribute(uint32_t attribute) {
+    uint16_t result = 0;
+    for (const auto& map : AttrMap)
+        if (attribute & map.Jam) result |= map.Common;
+    return result;
+}
+
+std::string JamAttributeText(uint32_t attribute) {
+    std::string text;
+    for (int bit = 0; bit < 32; ++bit) {
+        if (!(attribute & (uint32_t{1} << bit))) continue;
+        text += AttributeNames[bit];
+        text += ' ';
+    }
+    return text;
+}
+
+uint32_t JamNameCrc(std::string_view cp1251Name) {
+    return Crc32Update(0xFFFFFFFF, AnsiLowerCase(cp1251Name));
+}
+
+}  // namespace pelmar
