@@ -1,5 +1,6 @@
 #include "msgbase/BaseFactory.h"
 
+#include "msgbase/Hudson.h"
 #include "msgbase/Jam.h"
 
 namespace pelmar {
@@ -7,6 +8,7 @@ namespace pelmar {
 std::unique_ptr<TMessageBase> CreateMessageBase(int kind) {
     switch (kind) {
         case BaseKindJam: return std::make_unique<TJAM>();
+        case BaseKindHudson: return std::make_unique<THudson>();
         default:
             return nullptr;
     }

@@ -1,0 +1,536 @@
+#include "msgbase/Hudson.h"
+
+#include <algorithm>
+#include <exception>
+#include <stdexcept>
+#include <string_view>
+
+#include "core/Errors.h"
+
+namespace pelmar {
+
+namespace {
+
+constexpr const char* IdxName = "msgidx.bbs";
+constexpr const char* ToIdxName = "msgtoidx.bbs";
+constexpr const char* TxtName = "msgtxt.bbs";
+constexpr const char* HdrName = "msghdr.bbs";
+constexpr const char* InfoName = "msginfo.bbs";
+constexpr const char* EchoListName = "echomail.bbs";
+constexpr const char* NetListName = "netmail.bbs";
+
+// Keeps a hostile MSGIDX.BBS from sizing the in-memory index; record numbers are 16-bit elsewhere.
+constexpr int64_t MaxIndexEntries = int64_t{1} << 24;
+
+void Increment(uint16_t& counter) {
+    if (counter < 0xFFFF) ++counter;
+}
+
+void Decrement(uint16_t& counter) {
+    if (counter > 0) --counter;
+}
+
+}  // namespace
+
+THudson::~THudson() {
+    Destroy();
+}
+
+// ---- Opening ---------------------------------------------------------------------------------------
+
+bool THudson::OpenFiles() {
+    const std::pair<THudsonFile*, const char*> files[] = {
+        {&idxFile_, IdxName}, {&toIdxFile_, ToIdxName}, {&txtFile_, TxtName},
+        {&hdrFile_, HdrName}, {&infoFile_, InfoName},
+    };
+    for (const auto& [file, name] : files) {
+        const std::string path = FindFileNoCase(dir_, name);
+        if (path.empty() || !file->OpenReadWrite(path)) return false;
+    }
+    return true;
+}
+
+void THudson::Open() {
+    Close();
+    if (Path.empty()) return;
+    const int board = static_cast<unsigned char>(Path[0]);
+    if (board < 1 || board > HudsonBoardCount) return;
+    board_ = board;
+    dir_ = Path.substr(1);
+    if (dir_.empty()) dir_ = "./";
+    if (dir_.back() != '/') dir_ += '/';
+    try {
+        if (!OpenFiles()) return Close();
+        uint8_t infoBytes[HudsonInfoSize];
+        if (infoFile_.ReadAt(0, infoBytes, sizeof infoBytes) != sizeof infoBytes) return Close();
+        info_ = THudsonInfo::Parse(infoBytes);
+
+        const int64_t entries = idxFile_.Size() / static_cast<int64_t>(HudsonIdxSize);
+        if (entries > MaxIndexEntries) return Close();
+        std::vector<uint8_t> idxBytes(static_cast<size_t>(entries) * HudsonIdxSize);
+        const size_t got = idxFile_.ReadAt(0, idxBytes.data(), idxBytes.size());
+        index_.clear();
+        index_.reserve(got / HudsonIdxSize + 16);
+        for (size_t off = 0; off + HudsonIdxSize <= got; off += HudsonIdxSize)
+            index_.push_back(THudsonIdx::Parse(idxBytes.data() + off));
+        indexOnDisk_ = index_.size();
+    } catch (const std::exception&) {
+        return Close();
+    }
+    Current = 0;
+    record_ = -1;  // nothing is positioned before a walk
+    curMsgNum_ = 0;
+    writeIsNew_ = false;
+    Active = true;
+}
+
+void THudson::Close() {
+    for (THudsonFile* file : {&idxFile_, &toIdxFile_, &txtFile_, &hdrFile_, &infoFile_}) file->Close();
+    index_.clear();
+    index_.shrink_to_fit();
+    indexOnDisk_ = 0;
+    boardMap_.clear();
+    sorted_.clear();
+    sortedValid_ = false;
+    writeIsNew_ = false;
+    Active = false;
+}
+
+// ---- Counters ---------------------------------------------------------------------------------------
+
+int32_t THudson::Count() {
+    return Active ? info_.Active(board_) : 0;
+}
+
+double THudson::ChangeStamp() {
+    return Count();
+}
+
+int32_t THudson::ChangeCounter() {
+    return Active ? info_.HighMsg + info_.TotalActive : 0;
+}
+
+void THudson::GetAttrText(std::string& text) {
+    text = HudsonAttrText(msgHeader_.MsgAttr, msgHeader_.NetAttr);
+}
+
+// ---- Walking ----------------------------------------------------------------------------------------
+
+const std::vector<THudson::TPosition>& THudson::SortedBoard() {
+    if (sortedValid_) return sorted_;
+    sorted_.clear();
+    for (size_t i = 0; i < index_.size(); ++i) {
+        const THudsonIdx& entry = index_[i];
+        if (entry.Board == board_ && entry.MsgNum != HudsonDeletedNum)
+            sorted_.push_back({static_cast<int32_t>(i), entry.MsgNum});
+    }
+    // Equal numbers: a step always goes to the next greater number, so only the lowest record of
+    // each number is ever reached.
+    std::stable_sort(sorted_.begin(), sorted_.end(),
+                     [](const TPosition& a, const TPosition& b) { return a.MsgNum < b.MsgNum; });
+    sorted_.erase(std::unique(sorted_.begin(), sorted_.end(),
+                              [](const TPosition& a, const TPosition& b) { return a.MsgNum == b.MsgNum; }),
+                  sorted_.end());
+    sortedValid_ = true;
+    cursor_ = 0;
+    return sorted_;
+}
+
+void THudson::TakePosition(int32_t position, const TPosition& entry) {
+    if (boardMap_.size() <= static_cast<size_t>(position))
+        boardMap_.resize(static_cast<size_t>(position) + 1);
+    boardMap_[static_cast<size_t>(position)] = entry;
+    Current = position;
+    record_ = entry.Record;
+    curMsgNum_ = entry.MsgNum;
+}
+
+bool THudson::First() {
+    if (!Active) return false;
+    const auto& board = SortedBoard();
+    if (board.empty()) return false;
+    cursor_ = 0;
+    TakePosition(0, board[0]);
+    return true;
+}
+
+bool THudson::Next() {
+    if (!Active) return false;
+    const auto& board = SortedBoard();
+    size_t next = 0;
+    if (cursor_ < board.size() && board[cursor_].MsgNum == curMsgNum_) {
+        next = cursor_ + 1;
+    } else {
+        const auto it = std::upper_bound(board.begin(), board.end(), curMsgNum_,
+                                         [](uint16_t num, const TPosition& p) { return num < p.MsgNum; });
+        next = static_cast<size_t>(it - board.begin());
+    }
+    if (next >= board.size()) return false;
+    cursor_ = next;
+    TakePosition(Current + 1, board[next]);
+    return true;
+}
+
+void THudson::Seek(int32_t position) {
+    Current = position;
+    if (position < 0 || static_cast<size_t>(position) >= boardMap_.size()) {
+        record_ = -1;
+        return;
+    }
+    // The number the message had when the walk reached it, so that Next goes on from here even when
+    // the message has been deleted since.
+    record_ = boardMap_[static_cast<size_t>(position)].Record;
+    curMsgNum_ = boardMap_[static_cast<size_t>(position)].MsgNum;
+}
+
+bool THudson::IsValid() {
+    return Active && record_ >= 0 && static_cast<size_t>(record_) < index_.size();
+}
+
+// ---- Reading ----------------------------------------------------------------------------------------
+
+void THudson::CheckRecord() const {
+    if (!Active) throw EReadError("the Hudson base is not open");
+    if (record_ < 0 || static_cast<size_t>(record_) >= index_.size())
+        throw EReadError("no message at this position of the Hudson board");
+}
+
+std::string THudson::ReadRawHeader() const {
+    CheckRecord();
+    std::string raw(HudsonHeaderSize, '\0');
+    const int64_t offset = int64_t{record_} * static_cast<int64_t>(HudsonHeaderSize);
+    if (hdrFile_.ReadAt(offset, raw.data(), raw.size()) != raw.size())
+        throw EReadError("MSGHDR.BBS: header record " + std::to_string(record_) +
+                         " is past the end of the file");
+    return raw;
+}
+
+THudsonHeader THudson::ReadCurrentHeader() const {
+    const std::string raw = ReadRawHeader();
+    return THudsonHeader::Parse(reinterpret_cast<const uint8_t*>(raw.data()));
+}
+
+std::string THudson::ReadFirstBlock(const THudsonHeader& header) const {
+    // A message without text has no block of its own; the one at StartBlock belongs to a later message.
+    if (header.NumBlocks == 0) return {};
+    uint8_t block[HudsonBlockSize];
+    const int64_t offset = int64_t{header.StartBlock} * static_cast<int64_t>(HudsonBlockSize);
+    const size_t got = txtFile_.ReadAt(offset, block, sizeof block);
+    if (got == 0 || got < 1u + block[0])
+        throw EReadError("MSGTXT.BBS: the text of message " + std::to_string(header.MsgNum) +
+                         " is past the end of the file");
+    return std::string(reinterpret_cast<const char*>(block + 1), block[0]);
+}
+
+std::string THudson::ReadStoredText(const THudsonHeader& header) const {
+    if (header.NumBlocks == 0) return {};
+    const int64_t offset = int64_t{header.StartBlock} * static_cast<int64_t>(HudsonBlockSize);
+    const int64_t available = txtFile_.Size() - offset;
+    const int64_t wanted = int64_t{header.NumBlocks} * static_cast<int64_t>(HudsonBlockSize);
+    const std::string pastEnd =
+        "MSGTXT.BBS: the text of message " + std::to_string(header.MsgNum) + " is past the end of the file";
+    if (available <= 0) throw EReadError(pastEnd);
+    std::vector<uint8_t> blocks(static_cast<size_t>(std::min(available, wanted)));
+    const size_t got = txtFile_.ReadAt(offset, blocks.data(), blocks.size());
+    std::string stored;
+    stored.reserve(got);
+    for (size_t k = 0; k < header.NumBlocks; ++k) {
+        const size_t at = k * HudsonBlockSize;
+        if (at >= got || got - at < 1u + blocks[at]) throw EReadError(pastEnd);
+        stored.append(reinterpret_cast<const char*>(blocks.data() + at + 1), blocks[at]);
+    }
+    return stored;
+}
+
+void THudson::FillNamesAndDate(const THudsonHeader& header) {
+    Subject = ToAnsi(header.Subject);
+    FromName = ToAnsi(header.WhoFrom);
+    ToName = ToAnsi(header.WhoTo);
+    Date = ParseHudsonDate(header.PostDate, header.PostTime);
+}
+
+void THudson::ReadHeader() {
+    Subject.clear();
+    FromName.clear();
+    ToName.clear();
+    Date = 0;
+    OrigAddr.clear();
+    DestAddr.clear();
+    MsgId.clear();
+    Kludges.clear();
+    msgHeader_ = ReadCurrentHeader();
+    const THudsonHeader& h = msgHeader_;
+    Read = (h.TimesRead & 1) != 0;
+    FillNamesAndDate(h);
+
+    const std::string block = ToAnsi(ReadFirstBlock(h));
+    size_t pos = 0;
+    while (pos + 1 < block.size() && block[pos] == '\x01') {
+        size_t end = block.find('\r', pos + 1);
+        if (end == std::string::npos) end = block.size();
+        Kludges.push_back(block.substr(pos + 1, end - pos - 1));
+        pos = end + 1;
+    }
+    TNetAddress orig{h.OrigZone, h.OrigNet, h.OrigNode, 0};
+    TNetAddress dest{h.DestZone, h.DestNet, h.DestNode, 0};
+    ApplyKludgePass(orig, dest);
+    origPoint_ = orig.Point;
+    destPoint_ = dest.Point;
+}
+
+void THudson::ReadMsgId() {
+    // A message without MSGID must not keep the previous message's value.
+    MsgId.clear();
+    msgHeader_ = ReadCurrentHeader();
+    const std::string block = ToAnsi(ReadFirstBlock(msgHeader_));
+    static constexpr std::string_view tag = "\x01MSGID: ";
+    const size_t start = block.find(tag);
+    if (start == std::string::npos) return;
+    const size_t valueAt = start + tag.size();
+    const size_t end = block.find('\r', valueAt);
+    if (end == std::string::npos) return;
+    MsgId = block.substr(valueAt, end - valueAt);
+    Read = (msgHeader_.TimesRead & 1) != 0;
+}
+
+void THudson::SplitStoredText(const std::string& stored) {
+    // The final CR (or a NUL some writers leave) ends the text; any other last byte is text.
+    const size_t size = stored.size();
+    const size_t end = (size > 0 && (stored[size - 1] == '\r' || stored[size - 1] == '\0')) ? size - 1 : size;
+    size_t pos = 0;
+    while (pos < end) {
+        if (stored[pos] == '\x01') {
+            const size_t cr = stored.find('\r', pos + 1);
+            const size_t lineEnd = cr == std::string::npos ? end : std::min(cr, end);
+            Kludges.push_back(stored.substr(pos + 1, lineEnd - pos - 1));
+            if (cr == std::string::npos) break;
+            pos = cr + 1;
+        } else {
+            size_t pieceEnd = stored.find('\x01', pos);
+            if (pieceEnd == std::string::npos || pieceEnd > end) pieceEnd = end;
+            Text.append(stored, pos, pieceEnd - pos);
+            pos = pieceEnd;
+        }
+    }
+    if (!Text.empty() && Text.back() != '\r') Text.push_back('\r');
+    Text = CleanText(Text);
+    RtfText = RtfEscape(Text);
+}
+
+void THudson::ReadMessage(int32_t position) {
+    Seek(position);
+    ClearMessageFields();
+    msgHeader_ = ReadCurrentHeader();
+    const THudsonHeader& h = msgHeader_;
+    FillNamesAndDate(h);
+    SplitStoredText(BodyToAnsi(ReadStoredText(h)));
+    Attr = HudsonToAttr(h.MsgAttr, h.NetAttr);
+    TNetAddress orig{h.OrigZone, h.OrigNet, h.OrigNode, 0};
+    TNetAddress dest{h.DestZone, h.DestNet, h.DestNode, 0};
+    ApplyKludgePass(orig, dest);
+    origPoint_ = orig.Point;
+    destPoint_ = dest.Point;
+    SetReadAddresses(orig, dest);
+    Read = (h.TimesRead & 1) != 0;
+}
+
+void THudson::ReadToAndRead() {
+    const THudsonHeader h = ReadCurrentHeader();
+    Read = (h.TimesRead & 1) != 0;
+    ToName = ToAnsi(h.WhoTo);
+}
+
+// ---- Writing ----------------------------------------------------------------------------------------
+
+void THudson::ReloadInfo() {
+    // Another program may have changed the counters since Open; start from what the file holds.
+    uint8_t bytes[HudsonInfoSize];
+    if (infoFile_.ReadAt(0, bytes, sizeof bytes) == sizeof bytes) info_ = THudsonInfo::Parse(bytes);
+}
+
+void THudson::StoreInfo() {
+    uint8_t bytes[HudsonInfoSize];
+    info_.Store(bytes);
+    infoFile_.WriteAt(0, bytes, sizeof bytes);
+}
+
+void THudson::StoreIdx(int32_t record) {
+    uint8_t bytes[HudsonIdxSize];
+    index_[static_cast<size_t>(record)].Store(bytes);
+    idxFile_.WriteAt(int64_t{record} * static_cast<int64_t>(HudsonIdxSize), bytes, sizeof bytes);
+}
+
+void THudson::MarkRead() {
+    const std::string raw = ReadRawHeader();
+    uint8_t timesRead[2];
+    PutLe16(timesRead, GetLe16(reinterpret_cast<const uint8_t*>(raw.data()) + HudsonTimesReadOffset) | 1);
+    hdrFile_.WriteAt(int64_t{record_} * static_cast<int64_t>(HudsonHeaderSize) + HudsonTimesReadOffset,
+                     timesRead, sizeof timesRead);
+    Read = true;
+}
+
+bool THudson::DeleteCurrent(int32_t*, uint32_t*) {
+    CheckRecord();
+    THudsonLock lock(infoFile_, 0, HudsonInfoSize);
+    if (!lock.Held()) return false;
+    const std::string raw = ReadRawHeader();
+    uint8_t msgAttr = static_cast<uint8_t>(raw[HudsonMsgAttrOffset]);
+    if (msgAttr & HudsonMsgDeleted) return true;
+    msgAttr |= HudsonMsgDeleted;
+    hdrFile_.WriteAt(int64_t{record_} * static_cast<int64_t>(HudsonHeaderSize) + HudsonMsgAttrOffset,
+                     &msgAttr, 1);
+    index_[static_cast<size_t>(record_)].MsgNum = HudsonDeletedNum;
+    sortedValid_ = false;
+    StoreIdx(record_);
+    ReloadInfo();
+    Decrement(info_.TotalActive);
+    Decrement(info_.Active(board_));
+    StoreInfo();
+    return true;
+}
+
+void THudson::NewMessage() {
+    ClearMessageFields();
+    msgHeader_ = {};
+    if (!Active) throw std::runtime_error("the Hudson base is not open");
+    ReloadInfo();
+    // 0xFFFF marks deleted index entries; a base that got this far must be renumbered first.
+    if (info_.HighMsg >= HudsonDeletedNum - 1)
+        throw std::runtime_error("the Hudson base has no message numbers left");
+
+    const auto& board = SortedBoard();
+    for (size_t i = 0; i < board.size(); ++i) TakePosition(static_cast<int32_t>(i), board[i]);
+    const auto position = static_cast<int32_t>(board.size());
+
+    // The entry stays outside every board until WriteMessage fills it.
+    index_.push_back({});
+    info_.HighMsg++;
+    Increment(info_.TotalActive);
+    Increment(info_.Active(board_));
+    StoreInfo();
+
+    writeMsgNum_ = info_.HighMsg;
+    writeIsNew_ = true;
+    TakePosition(position, {static_cast<int32_t>(index_.size() - 1), writeMsgNum_});
+}
+
+void THudson::PrepareRewrite() {
+    ClearMessageFields();
+    msgHeader_ = {};
+    writeMsgNum_ = curMsgNum_;
+    writeIsNew_ = false;
+}
+
+void THudson::PlaceNewRecord() {
+    // A new message always takes the record after the last one in the file, also when another
+    // program appended records since Open; their index entries are taken over so the in-memory index
+    // keeps matching the file.
+    const auto onDisk = static_cast<size_t>(idxFile_.Size() / static_cast<int64_t>(HudsonIdxSize));
+    if (onDisk > indexOnDisk_) {
+        std::vector<uint8_t> bytes((onDisk - indexOnDisk_) * HudsonIdxSize);
+        const size_t got = idxFile_.ReadAt(int64_t(indexOnDisk_ * HudsonIdxSize), bytes.data(), bytes.size());
+        index_.resize(std::max(index_.size(), onDisk));
+        for (size_t off = 0; off + HudsonIdxSize <= got; off += HudsonIdxSize)
+            index_[indexOnDisk_ + off / HudsonIdxSize] = THudsonIdx::Parse(bytes.data() + off);
+    }
+    index_.resize(onDisk);
+    index_.push_back({});
+    indexOnDisk_ = onDisk;
+    record_ = static_cast<int32_t>(onDisk);
+    sortedValid_ = false;
+}
+
+std::string THudson::BuildStoredText() {
+    std::string stored;
+    for (const std::string& line : Kludges) {
+        stored.push_back('\x01');
+        stored += ToOem(line);
+        stored.push_back('\r');
+    }
+    AddOriginAndTearline();
+    stored += ToOem(Text);
+    return stored;
+}
+
+void THudson::AppendExportList(const std::string& name) {
+    std::string path = FindFileNoCase(dir_, name);
+    if (path.empty()) path = dir_ + name;
+    THudsonFile list;
+    if (!list.OpenOrCreate(path)) throw std::runtime_error("cannot open " + path);
+    int64_t size = list.Size();
+    size -= size % 2;  // a torn last entry is overwritten rather than shifting every later one
+    uint8_t bytes[2];
+    PutLe16(bytes, static_cast<uint16_t>(record_));
+    list.WriteAt(size, bytes, sizeof bytes);
+}
+
+bool THudson::WriteMessage() {
+    CheckRecord();
+    THudsonLock lock(infoFile_, 0, HudsonInfoSize);
+    if (!lock.Held()) return false;
+    if (writeIsNew_) PlaceNewRecord();
+
+    THudsonHeader h;
+    h.MsgNum = writeMsgNum_;
+    h.Board = static_cast<uint8_t>(board_);
+    h.WhoFrom = ToOem(FromName);
+    h.WhoTo = ToOem(ToName);
+    h.Subject = ToOem(Subject);
+    FormatHudsonDate(Date, h.PostDate, h.PostTime);
+
+    TNetAddress orig, dest;
+    PrepareKludgesForWrite(orig, dest, false);
+    h.OrigZone = static_cast<uint8_t>(orig.Zone & 0xFF);
+    h.OrigNet = orig.Net;
+    h.OrigNode = orig.Node;
+    if (Netmail) {
+        origPoint_ = orig.Point;
+        h.DestZone = static_cast<uint8_t>(dest.Zone & 0xFF);
+        h.DestNet = dest.Net;
+        h.DestNode = dest.Node;
+        destPoint_ = dest.Point;
+    }
+    AttrToHudson(Attr, Netmail, h.MsgAttr, h.NetAttr);
+    if (Read) h.TimesRead = 1;
+
+    const std::string stored = BuildStoredText();
+    const size_t numBlocks = (stored.size() + HudsonBlockText - 1) / HudsonBlockText;
+    // A partial block at the end of the file is overwritten, so StartBlock points at the text.
+    const int64_t startBlock = txtFile_.Size() / static_cast<int64_t>(HudsonBlockSize);
+    if (startBlock > 0xFFFF || numBlocks > 0xFFFF || record_ > 0xFFFF)
+        throw std::runtime_error("the Hudson base is full");
+    h.StartBlock = static_cast<uint16_t>(startBlock);
+    h.NumBlocks = static_cast<uint16_t>(numBlocks);
+
+    // Text first and the index entry last: until the entry is written, nothing refers to the new data.
+    std::vector<uint8_t> blocks(numBlocks * HudsonBlockSize, 0);
+    for (size_t k = 0; k < numBlocks; ++k) {
+        const size_t from = k * HudsonBlockText;
+        const size_t length = std::min(HudsonBlockText, stored.size() - from);
+        blocks[k * HudsonBlockSize] = static_cast<uint8_t>(length);
+        std::copy_n(stored.data() + from, length,
+                    blocks.begin() + static_cast<std::ptrdiff_t>(k * HudsonBlockSize + 1));
+    }
+    if (!blocks.empty())
+        txtFile_.WriteAt(startBlock * static_cast<int64_t>(HudsonBlockSize), blocks.data(), blocks.size());
+
+    uint8_t header[HudsonHeaderSize];
+    h.Store(header);
+    hdrFile_.WriteAt(int64_t{record_} * static_cast<int64_t>(HudsonHeaderSize), header, sizeof header);
+    uint8_t toIdx[HudsonToIdxSize];
+    WritePascalString(toIdx, HudsonToIdxSize - 1, h.WhoTo);
+    toIdxFile_.WriteAt(int64_t{record_} * static_cast<int64_t>(HudsonToIdxSize), toIdx, sizeof toIdx);
+
+    index_[static_cast<size_t>(record_)] = {h.MsgNum, h.Board};
+    sortedValid_ = false;
+    StoreIdx(record_);
+    indexOnDisk_ = std::max(indexOnDisk_, static_cast<size_t>(record_) + 1);
+    writeIsNew_ = false;
+    if (Current >= 0) TakePosition(Current, {record_, h.MsgNum});
+
+    if (!(Attr & AttrSent)) AppendExportList(Netmail ? NetListName : EchoListName);
+    TouchFlagFile();
+    return true;
+}
+
+}  // namespace pelmar

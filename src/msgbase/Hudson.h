@@ -1,0 +1,98 @@
+#pragma once
+// A board of a Hudson message base: five fixed-record files in one directory shared by up to 200
+// boards. Path is one character whose code is the board number, followed by the directory.
+//
+// Positions are ranks in ascending message-number order within the board, handed out by First/Next
+// walks (and by NewMessage, which walks the board itself). The index is read once at Open; writes
+// and deletes hold an exclusive lock on the 406 bytes of MSGINFO.BBS.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "msgbase/HudsonFile.h"
+#include "msgbase/HudsonRecords.h"
+#include "msgbase/MessageBase.h"
+
+namespace pelmar {
+
+class THudson : public TMessageBase {
+public:
+    THudson() = default;
+    ~THudson() override;
+
+    int32_t Count() override;
+    void GetAttrText(std::string& text) override;
+    bool CheckCurrent() override { return false; }
+    double ChangeStamp() override;
+    int32_t ChangeCounter() override;
+    void Open() override;
+    void Close() override;
+    void CreateBase() override {}
+    bool First() override;
+    bool Next() override;
+    void ReadHeader() override;
+    void ReadMsgId() override;
+    void ReadMessage(int32_t position) override;
+    void Seek(int32_t position) override;
+    bool DeleteCurrent(int32_t* headerOffset = nullptr, uint32_t* recipientCrc = nullptr) override;
+    void MarkRead() override;
+    void NewMessage() override;
+    bool WriteMessage() override;
+    void PrepareRewrite() override;
+    bool IsValid() override;
+    void ReadToAndRead() override;
+    int32_t FileStamp() override { return 0; }
+    bool FileStampIs(int32_t) override { return false; }
+
+    // The board of the open base (from the first character of Path).
+    int Board() const { return board_; }
+    // Header record of the current position; -1 when the position was never reached by a walk.
+    int32_t Record() const { return record_; }
+
+private:
+    // A position handed out by a walk: its header record and the message number it had then.
+    struct TPosition {
+        int32_t Record = -1;
+        uint16_t MsgNum = 0;
+    };
+
+    bool OpenFiles();
+    const std::vector<TPosition>& SortedBoard();
+    void TakePosition(int32_t position, const TPosition& entry);
+    void CheckRecord() const;
+    std::string ReadRawHeader() const;
+    THudsonHeader ReadCurrentHeader() const;
+    std::string ReadFirstBlock(const THudsonHeader& header) const;
+    std::string ReadStoredText(const THudsonHeader& header) const;
+    void FillNamesAndDate(const THudsonHeader& header);
+    void SplitStoredText(const std::string& stored);
+    void ReloadInfo();
+    void StoreInfo();
+    void StoreIdx(int32_t record);
+    void PlaceNewRecord();
+    void AppendExportList(const std::string& name);
+    std::string BuildStoredText();
+
+    std::string dir_;
+    int board_ = 0;
+    THudsonFile idxFile_, toIdxFile_, txtFile_, hdrFile_, infoFile_;
+    THudsonInfo info_;
+    THudsonHeader msgHeader_;  // the last header read; GetAttrText names its bits
+    std::vector<THudsonIdx> index_;
+    size_t indexOnDisk_ = 0;           // entries of index_ known to exist in MSGIDX.BBS
+    std::vector<TPosition> boardMap_;  // list position -> header record
+    int32_t record_ = 0;
+    uint16_t curMsgNum_ = 0;
+    uint16_t origPoint_ = 0;
+    uint16_t destPoint_ = 0;
+    // What the next WriteMessage stores: the message number and whether it is a new record.
+    uint16_t writeMsgNum_ = 0;
+    bool writeIsNew_ = false;
+    // The board's live entries sorted by message number (one per number); rebuilt after any change
+    // of the in-memory index, so a walk costs one sort instead of a scan per step.
+    std::vector<TPosition> sorted_;
+    bool sortedValid_ = false;
+    size_t cursor_ = 0;
+};
+
+}  // namespace pelmar

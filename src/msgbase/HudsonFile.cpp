@@ -1,0 +1,128 @@
+#include "msgbase/HudsonFile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <system_error>
+#include <utility>
+
+namespace pelmar {
+
+namespace {
+
+[[noreturn]] void ThrowErrno(const std::string& what) {
+    throw std::system_error(errno, std::generic_category(), what);
+}
+
+bool SetLock(int fd, short type, int64_t offset, int64_t length) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = offset;
+    lock.l_len = length;
+    lock.l_pid = 0;  // required for open-file-description locks
+    return fcntl(fd, F_OFD_SETLK, &lock) == 0;
+}
+
+}  // namespace
+
+THudsonFile::THudsonFile(THudsonFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+
+THudsonFile& THudsonFile::operator=(THudsonFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = std::exchange(other.fd_, -1);
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+bool THudsonFile::OpenReadWrite(const std::string& path) {
+    Close();
+    fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0) return false;
+    struct stat st {};
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        Close();
+        return false;
+    }
+    path_ = path;
+    return true;
+}
+
+bool THudsonFile::OpenOrCreate(const std::string& path) {
+    Close();
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) return false;
+    path_ = path;
+    return true;
+}
+
+void THudsonFile::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    path_.clear();
+}
+
+int64_t THudsonFile::Size() const {
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) ThrowErrno(path_);
+    return st.st_size;
+}
+
+size_t THudsonFile::ReadAt(int64_t offset, void* buffer, size_t count) const {
+    auto* out = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(fd_, out + done, count - done, offset + static_cast<int64_t>(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowErrno(path_);
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+void THudsonFile::WriteAt(int64_t offset, const void* buffer, size_t count) {
+    const auto* in = static_cast<const char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pwrite(fd_, in + done, count - done, offset + static_cast<int64_t>(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowErrno(path_);
+        }
+        done += static_cast<size_t>(n);
+    }
+}
+
+bool THudsonFile::TryLock(int64_t offset, int64_t length) {
+    return SetLock(fd_, F_WRLCK, offset, length);
+}
+
+void THudsonFile::Unlock(int64_t offset, int64_t length) {
+    SetLock(fd_, F_UNLCK, offset, length);
+}
+
+std::string FindFileNoCase(const std::string& dir, const std::string& name) {
+    DIR* d = opendir(dir.c_str());
+    if (!d) return {};
+    std::string found;
+    while (const dirent* entry = readdir(d)) {
+        if (name == entry->d_name) {
+            found = entry->d_name;
+            break;
+        }
+        if (found.empty() && strcasecmp(name.c_str(), entry->d_name) == 0) found = entry->d_name;
+    }
+    closedir(d);
+    return found.empty() ? std::string() : dir + found;
+}
+
+}  // namespace pelmar
