@@ -2,6 +2,7 @@
 
 #include "msgbase/Hudson.h"
 #include "msgbase/Jam.h"
+#include "msgbase/Squish.h"
 
 namespace pelmar {
 
@@ -9,6 +10,7 @@ std::unique_ptr<TMessageBase> CreateMessageBase(int kind) {
     switch (kind) {
         case BaseKindJam: return std::make_unique<TJAM>();
         case BaseKindHudson: return std::make_unique<THudson>();
+        case BaseKindSquish: return std::make_unique<TSquish>();
         default:
             return nullptr;
     }

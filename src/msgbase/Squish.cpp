@@ -1,0 +1,709 @@
+#include "msgbase/Squish.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <stdexcept>
+#include <system_error>
+
+#include "core/Codepage.h"
+#include "core/Errors.h"
+
+namespace pelmar {
+
+namespace {
+
+// The existing file whose name matches `path` ignoring ASCII case (tossers on Linux write lower-case
+// names); `path` itself when it exists or nothing matches.
+std::string ResolveNoCase(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists(path, ec)) return path;
+    const fs::path full(path);
+    const fs::path dir = full.has_parent_path() ? full.parent_path() : fs::path(".");
+    const std::string name = full.filename().string();
+    auto sameText = [](const std::string& a, const std::string& b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+                   return lower(x) == lower(y);
+               });
+    };
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        if (sameText(it->path().filename().string(), name)) return it->path().string();
+    }
+    return path;
+}
+
+// Holds the writers' lock on byte 0 of the data file for one write or delete.
+class TFirstByteLock {
+public:
+    explicit TFirstByteLock(TSquishFile& file) : file_(file), held_(file.TryLockFirstByte()) {}
+    ~TFirstByteLock() {
+        if (held_) file_.UnlockFirstByte();
+    }
+    TFirstByteLock(const TFirstByteLock&) = delete;
+    TFirstByteLock& operator=(const TFirstByteLock&) = delete;
+    explicit operator bool() const { return held_; }
+
+private:
+    TSquishFile& file_;
+    bool held_;
+};
+
+std::string OffsetText(uint64_t offset) {
+    return std::to_string(offset);
+}
+
+[[noreturn]] void ThrowDamaged(const std::string& what) {
+    throw EReadError("Squish: " + what + "; the base was not changed");
+}
+
+std::vector<TSquishIndexEntry> ParseIndex(const std::vector<uint8_t>& bytes, bool& exact) {
+    std::vector<TSquishIndexEntry> entries;
+    entries.reserve(bytes.size() / SquishIndexEntrySize);
+    bool skippedInside = false;
+    bool skipped = false;
+    for (size_t at = 0; at + SquishIndexEntrySize <= bytes.size(); at += SquishIndexEntrySize) {
+        TSquishIndexEntry e{squish::GetLe32(&bytes[at]), squish::GetLe32(&bytes[at + 4]),
+                            squish::GetLe32(&bytes[at + 8])};
+        // Unused slots (some writers leave them at the end of the file) are not messages.
+        if (e.Ofs == SquishNullFrame || e.Ofs == SquishDeletedOfs) {
+            skipped = true;
+            continue;
+        }
+        if (skipped) skippedInside = true;
+        entries.push_back(e);
+    }
+    // The file matches the entries entry for entry up to their count: appending one is enough.
+    exact = !skippedInside;
+    return entries;
+}
+
+}  // namespace
+
+TSquish::~TSquish() {
+    Destroy();
+}
+
+// ---- Opening and navigation -----------------------------------------------------------------------
+
+void TSquish::Open() {
+    Close();
+    try {
+        if (!DataFile.Open(ResolveNoCase(Path + ".SQD")) || !IndexFile.Open(ResolveNoCase(Path + ".SQI"))) {
+            Close();
+            return;
+        }
+        DataSize = DataFile.Size();
+        if (DataSize < SquishBaseHeaderSize) {
+            Close();
+            return;
+        }
+        DataFile.ReadInto(0, BaseHeader.Raw.data(), SquishBaseHeaderSize);
+        LoadIndex();
+    } catch (const EReadError&) {
+        Close();
+        return;
+    }
+    Positions = DiskIndex;
+    SyncedHeader = BaseHeader.Raw;
+    Synced = true;
+    Current = 0;
+    FrameOfs = 0;
+    DiskPos = 0;
+    Pending = TPending::None;
+    Active = true;
+}
+
+void TSquish::Close() {
+    DataFile.Close();
+    IndexFile.Close();
+    std::vector<TSquishIndexEntry>().swap(Positions);
+    std::vector<TSquishIndexEntry>().swap(DiskIndex);
+    Pending = TPending::None;
+    Synced = false;
+    Active = false;
+}
+
+void TSquish::LoadIndex() {
+    const uint64_t size = IndexFile.Size();
+    std::vector<uint8_t> bytes(size - size % SquishIndexEntrySize);
+    if (!bytes.empty()) IndexFile.ReadInto(0, bytes.data(), bytes.size());
+    DiskIndex = ParseIndex(bytes, DiskIndexExact);
+    SyncedIndexSize = size;
+    if (size % SquishIndexEntrySize != 0) DiskIndexExact = false;
+}
+
+int32_t TSquish::Count() {
+    if (!Active) return 0;
+    return static_cast<int32_t>(std::min<uint32_t>(BaseHeader.NumMsg(), std::numeric_limits<int32_t>::max()));
+}
+
+double TSquish::ChangeStamp() {
+    return Active ? static_cast<double>(BaseHeader.Uid()) : 0.0;
+}
+
+int32_t TSquish::ChangeCounter() {
+    if (!Active) return 0;
+    uint64_t size = DataSize;
+    try {
+        size = DataFile.Size();
+    } catch (const EReadError&) {
+    }
+    return static_cast<int32_t>(static_cast<uint32_t>(size + BaseHeader.NumMsg()));
+}
+
+void TSquish::GetAttrText(std::string& text) {
+    text = SquishAttrText(MsgHeader.Attr());
+}
+
+bool TSquish::LivePosition(int32_t position) const {
+    return position >= 0 && static_cast<size_t>(position) < Positions.size() &&
+           Positions[static_cast<size_t>(position)].Ofs != SquishDeletedOfs;
+}
+
+bool TSquish::IsValid() {
+    return Current >= 0 && static_cast<size_t>(Current) < Positions.size();
+}
+
+bool TSquish::First() {
+    if (!Active) return false;
+    // A new walk sees what other programs wrote since the last one.
+    DataFile.DropBuffer();
+    try {
+        DataSize = DataFile.Size();
+    } catch (const EReadError&) {
+    }
+    const auto count = static_cast<int32_t>(Positions.size());
+    Current = 0;
+    while (Current < count && !LivePosition(Current)) ++Current;
+    if (Current >= count) return false;
+    FrameOfs = Positions[static_cast<size_t>(Current)].Ofs;
+    return true;
+}
+
+bool TSquish::Next() {
+    const auto count = static_cast<int32_t>(Positions.size());
+    int32_t i = std::max(Current + 1, 0);
+    while (i < count && !LivePosition(i)) ++i;
+    if (i >= count) {
+        if (count > 0) Current = count - 1;
+        return false;
+    }
+    Current = i;
+    FrameOfs = Positions[static_cast<size_t>(Current)].Ofs;
+    return true;
+}
+
+void TSquish::Seek(int32_t position) {
+    Current = position;
+    DataFile.DropBuffer();
+    if (position >= 0 && static_cast<size_t>(position) < Positions.size()) {
+        FrameOfs = Positions[static_cast<size_t>(position)].Ofs;
+        const int32_t found = FindDiskEntry(Positions[static_cast<size_t>(position)]);
+        if (found >= 0) DiskPos = found;
+    }
+}
+
+// ---- Reading ---------------------------------------------------------------------------------------
+
+void TSquish::ReadFrameAndXmsg() {
+    if (!LivePosition(Current)) throw EReadError("Squish: no message at position " + std::to_string(Current));
+    const uint64_t ofs = FrameOfs;
+    const std::string where = "message at offset " + OffsetText(ofs);
+    if (ofs < SquishBaseHeaderSize) throw EReadError("Squish: index entry points into the base header");
+    constexpr uint64_t headAndXmsg = SquishFrameHeaderSize + SquishXmsgSize;
+    auto fits = [&](uint64_t length) {
+        if (ofs + length <= DataSize) return true;
+        DataSize = DataFile.Size();  // the file may have grown since it was last looked at
+        return ofs + length <= DataSize;
+    };
+    if (!fits(headAndXmsg)) throw EReadError("Squish: " + where + " lies past the end of the data file");
+    const std::string_view bytes = DataFile.Read(ofs, headAndXmsg);
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    FrameHeader = TSquishFrameHeader::Parse(p);
+    if (FrameHeader.Id != SquishFrameId) throw EReadError("Squish: " + where + " has no frame signature");
+    if (FrameHeader.FrameType != SquishFrameNormal) throw EReadError("Squish: " + where + " is a free frame");
+    if (FrameHeader.MsgLength < SquishXmsgSize)
+        throw EReadError("Squish: " + where + " is shorter than its header");
+    if (!fits(SquishFrameHeaderSize + uint64_t{FrameHeader.MsgLength}))
+        throw EReadError("Squish: " + where + " runs past the end of the data file");
+    if (FrameHeader.CLen > FrameHeader.MsgLength - SquishXmsgSize)
+        throw EReadError("Squish: " + where + " has more control information than message");
+    std::memcpy(MsgHeader.Raw.data(), p + SquishFrameHeaderSize, SquishXmsgSize);
+}
+
+std::string_view TSquish::ReadAfterXmsg(size_t length) {
+    return DataFile.Read(uint64_t{FrameOfs} + SquishFrameHeaderSize + SquishXmsgSize, length);
+}
+
+void TSquish::ReadNames() {
+    Subject = ToAnsi(MsgHeader.Subj());
+    FromName = ToAnsi(MsgHeader.From());
+    ToName = ToAnsi(MsgHeader.To());
+    Date = ParseFtsDate(MsgHeader.FtscDate());
+}
+
+template <typename Convert>
+size_t TSquish::ParseControlLines(std::string_view bytes, Convert convert) {
+    const size_t n = bytes.size();
+    size_t i = 0;
+    while (n > 0 && i < n - 1 && bytes[i] == '\x01') {
+        const size_t start = i + 1;
+        size_t end = start;
+        while (end < n && bytes[end] != '\x01' && bytes[end] != '\0') ++end;
+        Kludges.push_back(convert(bytes.substr(start, end - start)));
+        i = end;
+    }
+    return i;
+}
+
+void TSquish::ReadHeader() {
+    Subject.clear();
+    FromName.clear();
+    ToName.clear();
+    Date = 0;
+    OrigAddr.clear();
+    DestAddr.clear();
+    MsgId.clear();
+    Kludges.clear();
+    ReadFrameAndXmsg();
+    ReadNames();
+    ParseControlLines(ReadAfterXmsg(FrameHeader.MsgLength - SquishXmsgSize), ToAnsi);
+    // The list needs MSGID/REPLY only; the attribute set is filled by ReadMessage.
+    const uint16_t keptAttr = Attr;
+    TNetAddress orig = MsgHeader.Orig();
+    TNetAddress dest = MsgHeader.Dest();
+    ApplyKludgePass(orig, dest);
+    Attr = keptAttr;
+    Read = (MsgHeader.Attr() & SquishReadMark) != 0;
+}
+
+void TSquish::ReadMsgId() {
+    ReadFrameAndXmsg();
+    MsgId.clear();
+    const std::string_view control = ReadAfterXmsg(FrameHeader.CLen);
+    static constexpr std::string_view key = "\x01MSGID: ";
+    const size_t at = control.find(key);
+    if (at == std::string_view::npos) return;
+    const size_t start = at + key.size();
+    size_t end = start;
+    while (end < control.size() && control[end] != '\x01' && control[end] != '\0') ++end;
+    MsgId = ToAnsi(control.substr(start, end - start));
+    Read = (MsgHeader.Attr() & SquishReadMark) != 0;
+}
+
+void TSquish::ReadMessage(int32_t position) {
+    Seek(position);
+    ClearMessageFields();
+    ReadFrameAndXmsg();
+    Read = (MsgHeader.Attr() & SquishReadMark) != 0;
+    ReadNames();
+
+    const std::string_view bytes = ReadAfterXmsg(FrameHeader.MsgLength - SquishXmsgSize);
+    size_t bodyStart = ParseControlLines(bytes, BodyToAnsi);
+    // The NUL closing the control information; a writer that stored none starts the body right here.
+    if (bodyStart < bytes.size() && bytes[bodyStart] == '\0') ++bodyStart;
+    std::string_view body = bytes.substr(std::min(bodyStart, bytes.size()));
+    body = body.substr(0, body.find('\0'));
+
+    // Control lines stored at the end of the body (PATH and the like) belong to Kludges.
+    const size_t tailAt = body.find('\x01');
+    if (tailAt != std::string_view::npos) {
+        const std::string_view tail = body.substr(tailAt);
+        body = body.substr(0, tailAt);
+        std::string line;
+        auto flush = [&] {
+            if (!line.empty()) Kludges.push_back(BodyToAnsi(line));
+            line.clear();
+        };
+        for (char c : tail) {
+            if (c == '\r' || c == '\n')
+                flush();
+            else if (c != '\x01')
+                line += c;
+        }
+        flush();
+    }
+
+    Text = BodyToAnsi(body);
+    if (!Text.empty() && Text.back() != '\r') Text += '\r';
+    Text = CleanText(Text);
+    RtfText = RtfEscape(Text);
+
+    Attr = CommonAttrFromSquish(MsgHeader.Attr());
+    TNetAddress orig = MsgHeader.Orig();
+    TNetAddress dest = MsgHeader.Dest();
+    ApplyKludgePass(orig, dest);
+    SetReadAddresses(orig, dest);
+}
+
+void TSquish::ReadToAndRead() {
+    ReadFrameAndXmsg();
+    Read = (MsgHeader.Attr() & SquishReadMark) != 0;
+    ToName = ToAnsi(MsgHeader.To());
+}
+
+void TSquish::MarkRead() {
+    if (!Active || !LivePosition(Current) || !DataFile.Writable()) return;
+    try {
+        DataFile.DropBuffer();
+        ReadFrameAndXmsg();
+    } catch (const EReadError&) {
+        return;  // a damaged frame is left as it is; reading it already reported the damage
+    }
+    const uint32_t attr = MsgHeader.Attr();
+    if (attr & SquishReadMark) return;
+    MsgHeader.SetAttr(attr | SquishReadMark);
+    DataFile.Write(uint64_t{FrameOfs} + SquishFrameHeaderSize, MsgHeader.Raw.data(), 4);
+}
+
+// ---- Writing ---------------------------------------------------------------------------------------
+
+void TSquish::NewMessage() {
+    MsgHeader = TSquishXmsg{};
+    FrameHeader = TSquishFrameHeader{};
+    ClearMessageFields();
+    if (!Active) return;
+    uint64_t size = DataSize;
+    try {
+        size = DataFile.Size();
+    } catch (const EReadError&) {
+    }
+    // Where the frame will go if nobody else writes first; WriteMessage settles it under the lock.
+    FrameOfs = static_cast<uint32_t>(std::min<uint64_t>(size, SquishDeletedOfs - 1));
+    // DiskIndex gets its entry when the message reaches the disk.
+    Positions.push_back(TSquishIndexEntry{FrameOfs, BaseHeader.Uid(), 0});
+    Current = static_cast<int32_t>(Positions.size() - 1);
+    DiskPos = static_cast<int32_t>(DiskIndex.size());
+    BaseHeader.SetUid(BaseHeader.Uid() + 1);
+    BaseHeader.SetNumMsg(BaseHeader.NumMsg() + 1);
+    BaseHeader.SetHighMsg(BaseHeader.HighMsg() + 1);
+    FrameHeader.Id = SquishFrameId;
+    FrameHeader.FrameType = SquishFrameNormal;
+    FrameHeader.PrevFrame = BaseHeader.LastFrame();
+    if (BaseHeader.LastFrame() == SquishNullFrame) BaseHeader.SetBeginFrame(FrameOfs);
+    BaseHeader.SetLastFrame(FrameOfs);
+    Pending = TPending::New;
+    PendingPosition = Current;
+}
+
+void TSquish::PrepareRewrite() {
+    MsgHeader = TSquishXmsg{};
+    FrameHeader = TSquishFrameHeader{};
+    ClearMessageFields();
+    // The old frame stays in the chain until WriteMessage replaces it under the lock, so an edit that
+    // is never stored leaves the base as it was.
+    Pending = LivePosition(Current) ? TPending::Rewrite : TPending::None;
+    PendingPosition = Current;
+}
+
+bool TSquish::WriteMessage() {
+    if (!Active) return false;
+    TPending kind = TPending::None;
+    if (Pending != TPending::None && PendingPosition == Current)
+        kind = Pending;
+    else if (LivePosition(Current))
+        kind = TPending::Rewrite;  // a stored message written again replaces itself
+    else
+        throw std::logic_error("Squish: WriteMessage without NewMessage or PrepareRewrite");
+
+    TFirstByteLock lock(DataFile);
+    if (!lock) return false;
+    ReloadDiskState();
+
+    TSquishFrameHeader frame;
+    std::string bytes = BuildMessageBytes(frame);
+    if (kind == TPending::New)
+        StoreNewMessage(std::move(bytes), frame);
+    else
+        StoreRewrite(std::move(bytes), frame);
+    Pending = TPending::None;
+    TouchFlagFile();
+    return true;
+}
+
+bool TSquish::DeleteCurrent(int32_t* /*headerOffset*/, uint32_t* /*recipientCrc*/) {
+    if (!Active || !LivePosition(Current)) return false;
+    TFirstByteLock lock(DataFile);
+    if (!lock) return false;
+    ReloadDiskState();
+
+    auto& position = Positions[static_cast<size_t>(Current)];
+    const int32_t k = FindDiskEntry(position);
+    if (k < 0) {
+        // Another program removed it already: the base is as the caller wants it.
+        position.Ofs = SquishDeletedOfs;
+        return true;
+    }
+    const uint32_t ofs = DiskIndex[static_cast<size_t>(k)].Ofs;
+    TSquishFrameHeader frame = ReadFrameForUpdate(ofs, SquishFrameNormal);
+    // Every frame that changes is read and checked before the first byte is written.
+    TSquishFrameHeader prev, next;
+    if (frame.PrevFrame != SquishNullFrame) prev = ReadFrameForUpdate(frame.PrevFrame, SquishFrameNormal);
+    if (frame.NextFrame != SquishNullFrame) next = ReadFrameForUpdate(frame.NextFrame, SquishFrameNormal);
+    TSquishFrameHeader lastFree = FreeChainTail();
+
+    if (frame.PrevFrame != SquishNullFrame) {
+        prev.NextFrame = frame.NextFrame;
+        WriteFrameHeader(frame.PrevFrame, prev);
+    } else {
+        BaseHeader.SetBeginFrame(frame.NextFrame);
+    }
+    if (frame.NextFrame != SquishNullFrame) {
+        next.PrevFrame = frame.PrevFrame;
+        WriteFrameHeader(frame.NextFrame, next);
+    } else {
+        BaseHeader.SetLastFrame(frame.PrevFrame);
+    }
+    AppendToFreeChain(ofs, frame, lastFree);
+
+    if (BaseHeader.NumMsg() > 0) BaseHeader.SetNumMsg(BaseHeader.NumMsg() - 1);
+    if (BaseHeader.HighMsg() > 0) BaseHeader.SetHighMsg(BaseHeader.HighMsg() - 1);
+    DiskIndex.erase(DiskIndex.begin() + k);
+    WriteIndex(false);
+    WriteBaseHeader();
+    position.Ofs = SquishDeletedOfs;
+    if (Pending != TPending::None && PendingPosition == Current) Pending = TPending::None;
+    return true;
+}
+
+void TSquish::ReloadDiskState() {
+    DataFile.DropBuffer();
+    DataSize = DataFile.Size();
+    if (DataSize < SquishBaseHeaderSize) ThrowDamaged("the data file is shorter than its header");
+    TSquishBaseHeader disk;
+    DataFile.ReadInto(0, disk.Raw.data(), SquishBaseHeaderSize);
+    const uint64_t indexSize = IndexFile.Size();
+    // Unchanged header and index size: nobody wrote since our last write, the index in memory holds.
+    const bool unchanged = disk.Raw == SyncedHeader && indexSize == SyncedIndexSize && Synced;
+    BaseHeader = disk;
+    if (!unchanged) LoadIndex();
+    if ((BaseHeader.BeginFrame() == SquishNullFrame) != (BaseHeader.LastFrame() == SquishNullFrame))
+        ThrowDamaged("the message chain in the base header is inconsistent");
+    if ((BaseHeader.FreeFrame() == SquishNullFrame) != (BaseHeader.LastFreeFrame() == SquishNullFrame))
+        ThrowDamaged("the free chain in the base header is inconsistent");
+}
+
+TSquishFrameHeader TSquish::ReadFrameForUpdate(uint32_t offset, uint16_t expectedType) {
+    const std::string where = "frame at offset " + OffsetText(offset);
+    if (offset < SquishBaseHeaderSize || offset == SquishDeletedOfs ||
+        uint64_t{offset} + SquishFrameHeaderSize > DataSize)
+        ThrowDamaged(where + " lies outside the data file");
+    uint8_t raw[SquishFrameHeaderSize];
+    DataFile.ReadInto(offset, raw, sizeof raw);
+    const TSquishFrameHeader frame = TSquishFrameHeader::Parse(raw);
+    if (frame.Id != SquishFrameId) ThrowDamaged(where + " has no frame signature");
+    if (frame.FrameType != expectedType)
+        ThrowDamaged(where +
+                     (expectedType == SquishFrameFree ? " is not a free frame" : " is not a message"));
+    return frame;
+}
+
+TSquishFrameHeader TSquish::FreeChainTail() {
+    if (BaseHeader.FreeFrame() == SquishNullFrame || BaseHeader.LastFreeFrame() == SquishNullFrame)
+        return TSquishFrameHeader{};
+    return ReadFrameForUpdate(BaseHeader.LastFreeFrame(), SquishFrameFree);
+}
+
+void TSquish::WriteFrameHeader(uint32_t offset, const TSquishFrameHeader& frame) {
+    uint8_t raw[SquishFrameHeaderSize];
+    frame.Serialize(raw);
+    DataFile.Write(offset, raw, sizeof raw);
+}
+
+void TSquish::AppendToFreeChain(uint32_t offset, TSquishFrameHeader frame, TSquishFrameHeader lastFree) {
+    frame.FrameType = SquishFrameFree;
+    frame.NextFrame = SquishNullFrame;
+    if (BaseHeader.FreeFrame() != SquishNullFrame && BaseHeader.LastFreeFrame() != SquishNullFrame) {
+        frame.PrevFrame = BaseHeader.LastFreeFrame();
+        lastFree.NextFrame = offset;
+        WriteFrameHeader(BaseHeader.LastFreeFrame(), lastFree);
+    } else {
+        frame.PrevFrame = SquishNullFrame;
+        BaseHeader.SetFreeFrame(offset);
+    }
+    BaseHeader.SetLastFreeFrame(offset);
+    WriteFrameHeader(offset, frame);
+}
+
+void TSquish::WriteIndex(bool appendedOne) {
+    const size_t n = DiskIndex.size();
+    if (appendedOne && DiskIndexExact && n > 0) {
+        // Everything before the new entry is on disk already.
+        uint8_t raw[SquishIndexEntrySize];
+        const auto& e = DiskIndex.back();
+        squish::PutLe32(raw, e.Ofs);
+        squish::PutLe32(raw + 4, e.UMsgId);
+        squish::PutLe32(raw + 8, e.Hash);
+        IndexFile.Write((n - 1) * SquishIndexEntrySize, raw, sizeof raw);
+    } else {
+        std::vector<uint8_t> raw(n * SquishIndexEntrySize);
+        for (size_t i = 0; i < n; ++i) {
+            squish::PutLe32(&raw[i * SquishIndexEntrySize], DiskIndex[i].Ofs);
+            squish::PutLe32(&raw[i * SquishIndexEntrySize + 4], DiskIndex[i].UMsgId);
+            squish::PutLe32(&raw[i * SquishIndexEntrySize + 8], DiskIndex[i].Hash);
+        }
+        if (!raw.empty()) IndexFile.Write(0, raw.data(), raw.size());
+    }
+    // Written first, cut after: the file is never seen empty.
+    IndexFile.Truncate(n * SquishIndexEntrySize);
+    DiskIndexExact = true;
+    SyncedIndexSize = n * SquishIndexEntrySize;
+}
+
+void TSquish::WriteBaseHeader() {
+    DataFile.Write(0, BaseHeader.Raw.data(), SquishBaseHeaderSize);
+    SyncedHeader = BaseHeader.Raw;
+    Synced = true;
+}
+
+int32_t TSquish::FindDiskEntry(const TSquishIndexEntry& entry) const {
+    int32_t byId = -1;
+    for (size_t i = 0; i < DiskIndex.size(); ++i) {
+        if (DiskIndex[i].UMsgId != entry.UMsgId) continue;
+        if (DiskIndex[i].Ofs == entry.Ofs) return static_cast<int32_t>(i);
+        if (byId < 0) byId = static_cast<int32_t>(i);
+    }
+    return byId;
+}
+
+std::string TSquish::BuildMessageBytes(TSquishFrameHeader& frame) {
+    const uint32_t hash = SquishHash(ToName);
+    TNetAddress orig, dest;
+    PrepareKludgesForWrite(orig, dest, false);
+
+    std::string control;
+    for (const auto& line : Kludges) {
+        control += '\x01';
+        control += ToOem(line);
+    }
+    if (!control.empty() && control.back() == '\r') control.pop_back();
+    AddOriginAndTearline();
+    const std::string body = ToOem(Text);
+
+    const uint64_t msgLength = uint64_t{SquishXmsgSize} + control.size() + body.size() + 2;
+    if (msgLength > std::numeric_limits<uint32_t>::max() / 2)
+        throw std::system_error(EFBIG, std::generic_category(), "Squish: message too large");
+
+    MsgHeader = TSquishXmsg{};
+    MsgHeader.SetAttr(SquishAttrFromCommon(Attr) | (Read ? SquishReadMark : 0));
+    MsgHeader.SetFrom(ToOem(FromName));
+    MsgHeader.SetTo(ToOem(ToName));
+    MsgHeader.SetSubj(ToOem(Subject));
+    MsgHeader.SetOrig(orig);
+    if (Netmail) MsgHeader.SetDest(dest);
+    uint16_t dosDate = 0, dosTime = 0;
+    DateTimeToDos(NowLocal(), dosDate, dosTime);
+    MsgHeader.SetDates(dosDate, dosTime);
+    MsgHeader.SetFtscDate(FormatFtsDate(Date));
+
+    frame = TSquishFrameHeader{};
+    frame.Id = SquishFrameId;
+    frame.FrameLength = frame.MsgLength = static_cast<uint32_t>(msgLength);
+    frame.CLen = static_cast<uint32_t>(control.size() + 1);
+    frame.FrameType = SquishFrameNormal;
+    PendingHash = hash;
+
+    std::string bytes(SquishFrameHeaderSize, '\0');
+    bytes.reserve(SquishFrameHeaderSize + msgLength);
+    bytes.append(reinterpret_cast<const char*>(MsgHeader.Raw.data()), SquishXmsgSize);
+    bytes += control;
+    bytes += '\0';
+    bytes += body;
+    bytes += '\0';
+    return bytes;
+}
+
+uint32_t TSquish::AppendOffset(uint64_t frameBytes) const {
+    const uint64_t end = DataSize;
+    if (end + frameBytes >= SquishDeletedOfs)
+        throw std::system_error(EFBIG, std::generic_category(), "Squish: the data file is full");
+    return static_cast<uint32_t>(end);
+}
+
+void TSquish::StoreNewMessage(std::string bytes, TSquishFrameHeader frame) {
+    const uint32_t at = AppendOffset(bytes.size());
+    const uint32_t last = BaseHeader.LastFrame();
+    TSquishFrameHeader lastFrame;
+    if (last != SquishNullFrame) lastFrame = ReadFrameForUpdate(last, SquishFrameNormal);
+    // Identifiers ascend in index order; others look messages up by them.
+    uint32_t umsgid = std::max<uint32_t>(BaseHeader.Uid(), 1);
+    if (!DiskIndex.empty() && DiskIndex.back().UMsgId >= umsgid) umsgid = DiskIndex.back().UMsgId + 1;
+
+    frame.PrevFrame = last;
+    frame.NextFrame = SquishNullFrame;
+    frame.Serialize(reinterpret_cast<uint8_t*>(bytes.data()));
+    DataFile.Write(at, bytes.data(), bytes.size());
+    if (last != SquishNullFrame) {
+        lastFrame.NextFrame = at;
+        WriteFrameHeader(last, lastFrame);
+    } else {
+        BaseHeader.SetBeginFrame(at);
+    }
+    BaseHeader.SetLastFrame(at);
+    BaseHeader.SetNumMsg(BaseHeader.NumMsg() + 1);
+    BaseHeader.SetHighMsg(BaseHeader.HighMsg() + 1);
+    BaseHeader.SetUid(umsgid + 1);
+    BaseHeader.SetEndFrame(static_cast<uint32_t>(at + bytes.size()));
+
+    const TSquishIndexEntry entry{at, umsgid, PendingHash};
+    DiskIndex.push_back(entry);
+    WriteIndex(true);
+    WriteBaseHeader();
+    DataSize = at + bytes.size();
+
+    Positions[static_cast<size_t>(Current)] = entry;
+    DiskPos = static_cast<int32_t>(DiskIndex.size() - 1);
+    FrameOfs = at;
+    FrameHeader = frame;
+}
+
+void TSquish::StoreRewrite(std::string bytes, TSquishFrameHeader frame) {
+    auto& position = Positions[static_cast<size_t>(Current)];
+    const int32_t k = FindDiskEntry(position);
+    if (k < 0) throw EReadError("Squish: the message was removed from the base by another program");
+    const uint32_t oldOfs = DiskIndex[static_cast<size_t>(k)].Ofs;
+    const uint32_t at = AppendOffset(bytes.size());
+    const TSquishFrameHeader old = ReadFrameForUpdate(oldOfs, SquishFrameNormal);
+    TSquishFrameHeader prev, next;
+    if (old.PrevFrame != SquishNullFrame) prev = ReadFrameForUpdate(old.PrevFrame, SquishFrameNormal);
+    if (old.NextFrame != SquishNullFrame) next = ReadFrameForUpdate(old.NextFrame, SquishFrameNormal);
+    const TSquishFrameHeader lastFree = FreeChainTail();
+
+    // The new frame takes the old one's place in the chain.
+    frame.PrevFrame = old.PrevFrame;
+    frame.NextFrame = old.NextFrame;
+    frame.Serialize(reinterpret_cast<uint8_t*>(bytes.data()));
+    DataFile.Write(at, bytes.data(), bytes.size());
+    if (old.PrevFrame != SquishNullFrame) {
+        prev.NextFrame = at;
+        WriteFrameHeader(old.PrevFrame, prev);
+    } else {
+        BaseHeader.SetBeginFrame(at);
+    }
+    if (old.NextFrame != SquishNullFrame) {
+        next.PrevFrame = at;
+        WriteFrameHeader(old.NextFrame, next);
+    } else {
+        BaseHeader.SetLastFrame(at);
+    }
+    AppendToFreeChain(oldOfs, old, lastFree);
+    BaseHeader.SetEndFrame(static_cast<uint32_t>(at + bytes.size()));
+
+    auto& entry = DiskIndex[static_cast<size_t>(k)];
+    entry.Ofs = at;
+    entry.Hash = PendingHash;
+    WriteIndex(false);
+    WriteBaseHeader();
+    DataSize = at + bytes.size();
+
+    position = entry;
+    DiskPos = k;
+    FrameOfs = at;
+    FrameHeader = frame;
+}
+
+}  // namespace pelmar

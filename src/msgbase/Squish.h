@@ -1,0 +1,108 @@
+#pragma once
+// Squish message base: Path + ".SQD" holds a 256-byte base header and a doubly linked chain of message
+// frames, Path + ".SQI" one 12-byte index entry per message in chain order. The whole index is loaded
+// at Open and positions are indices into it. New and rewritten messages are appended at the end of the
+// data file; freed frames go on the free chain and are not reused.
+//
+// Writers lock byte 0 of the .SQD file. Everything a write changes on disk is done while that lock is
+// held, against the base header and index as they are on disk at that moment, so that messages other
+// programs added since Open are kept.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "msgbase/MessageBase.h"
+#include "msgbase/SquishFile.h"
+#include "msgbase/SquishFormat.h"
+
+namespace pelmar {
+
+class TSquish : public TMessageBase {
+public:
+    TSquish() = default;
+    ~TSquish() override;
+
+    int32_t Count() override;
+    void GetAttrText(std::string& text) override;
+    bool CheckCurrent() override { return false; }
+    double ChangeStamp() override;
+    int32_t ChangeCounter() override;
+    void Open() override;
+    void Close() override;
+    void CreateBase() override {}
+    bool First() override;
+    bool Next() override;
+    void ReadHeader() override;
+    void ReadMsgId() override;
+    void ReadMessage(int32_t position) override;
+    void Seek(int32_t position) override;
+    bool DeleteCurrent(int32_t* headerOffset = nullptr, uint32_t* recipientCrc = nullptr) override;
+    void MarkRead() override;
+    void NewMessage() override;
+    bool WriteMessage() override;
+    void PrepareRewrite() override;
+    bool IsValid() override;
+    void ReadToAndRead() override;
+    int32_t FileStamp() override { return 0; }
+    bool FileStampIs(int32_t) override { return false; }
+
+private:
+    // What the next WriteMessage does with the current position.
+    enum class TPending { None, New, Rewrite };
+
+    TSquishFile DataFile;
+    TSquishFile IndexFile;
+    TSquishBaseHeader BaseHeader;
+    TSquishFrameHeader FrameHeader;
+    TSquishXmsg MsgHeader;
+    std::vector<TSquishIndexEntry> Positions;
+    // The index as it is on disk (no deleted entries); refreshed from the file under the lock.
+    std::vector<TSquishIndexEntry> DiskIndex;
+    uint32_t FrameOfs = 0;
+    int32_t DiskPos = 0;
+    // Size of the .SQD file as last seen: the bound every offset and length read is checked against.
+    uint64_t DataSize = 0;
+    TPending Pending = TPending::None;
+    int32_t PendingPosition = -1;
+    uint32_t PendingHash = 0;
+    // The base header and index size as this object last read or wrote them: while the disk still
+    // shows both, nobody else has written and DiskIndex needs no reload.
+    std::array<uint8_t, SquishBaseHeaderSize> SyncedHeader{};
+    uint64_t SyncedIndexSize = 0;
+    bool Synced = false;
+    // The .SQI holds exactly DiskIndex, entry for entry (nothing skipped while loading it).
+    bool DiskIndexExact = false;
+
+    void LoadIndex();
+    bool LivePosition(int32_t position) const;
+    // Reads and checks the frame header and XMSG of the current message into FrameHeader/MsgHeader.
+    // A frame that cannot be a message raises EReadError.
+    void ReadFrameAndXmsg();
+    // The `length` bytes that follow the XMSG of the current frame (already checked to fit the frame).
+    std::string_view ReadAfterXmsg(size_t length);
+    void ReadNames();
+    // Leading control lines of `bytes` into Kludges (converted with `convert`); returns where they end.
+    template <typename Convert>
+    size_t ParseControlLines(std::string_view bytes, Convert convert);
+
+    // Write side; each runs with byte 0 of the .SQD locked. Frames are read and checked before the
+    // first byte is written, so a damaged base is refused (EReadError) and left as it was.
+    void ReloadDiskState();
+    TSquishFrameHeader ReadFrameForUpdate(uint32_t offset, uint16_t expectedType);
+    TSquishFrameHeader FreeChainTail();
+    void WriteFrameHeader(uint32_t offset, const TSquishFrameHeader& frame);
+    // Puts the frame at `offset` on the free chain (after `lastFree`, the checked tail) and writes it.
+    void AppendToFreeChain(uint32_t offset, TSquishFrameHeader frame, TSquishFrameHeader lastFree);
+    void WriteIndex(bool appendedOne);
+    void WriteBaseHeader();
+    int32_t FindDiskEntry(const TSquishIndexEntry& entry) const;
+    uint32_t AppendOffset(uint64_t frameBytes) const;
+    // Frame header + XMSG + control information + body of the fields; fills the lengths of `frame`.
+    std::string BuildMessageBytes(TSquishFrameHeader& frame);
+    void StoreNewMessage(std::string bytes, TSquishFrameHeader frame);
+    void StoreRewrite(std::string bytes, TSquishFrameHeader frame);
+};
+
+}  // namespace pelmar
