@@ -1,16 +1,13 @@
 #include "msgbase/BaseFactory.h"
 
-#include "msgbase/Hudson.h"
-#include "msgbase/Jam.h"
-#include "msgbase/Squish.h"
+#include "msgbase/FidoBase.h"
 
 namespace pelmar {
 
 std::unique_ptr<TMessageBase> CreateMessageBase(int kind) {
     switch (kind) {
-        case BaseKindJam: return std::make_unique<TJAM>();
-        case BaseKindHudson: return std::make_unique<THudson>();
-        case BaseKindSquish: return std::make_unique<TSquish>();
+        case BaseKindMsg:
+            return std::make_unique<TFidoBase>();
         default:
             return nullptr;
     }

@@ -215,9 +215,10 @@ public:
 protected:
     // The pass every format except JAM runs over Kludges after reading. Clears MsgId and ReplyId, then
     // line by line: "MSGID: "/"REPLY: " set MsgId/ReplyId; "FMPT "/"TOPT " set orig.Point/dest.Point
-    // (a non-numeric value raises EConvertError); "INTL dest orig" overwrites zone, net and node of
-    // both. Later lines win. Finally a "FLAGS" line containing "DIR" sets AttrDirect (never clears it).
-    // `orig`/`dest` come in holding the format's header fields and go out corrected.
+    // (a non-numeric value raises EConvertError, but only after the rest of the pass has run, so a
+    // format that swallows it still has every other field); "INTL dest orig" overwrites zone, net and
+    // node of both. Later lines win. Finally a "FLAGS" line containing "DIR" sets AttrDirect (never
+    // clears it). `orig`/`dest` come in holding the format's header fields and go out corrected.
     void ApplyKludgePass(TNetAddress& orig, TNetAddress& dest);
     // Netmail: OrigAddr/DestAddr from the corrected fields. Echomail: from the first words of MsgId and
     // ReplyId (EchoAddress). Call after ApplyKludgePass in ReadMessage.

@@ -1,0 +1,576 @@
+#include "msgbase/FidoBase.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+
+#include "core/Errors.h"
+
+namespace pelmar {
+
+namespace {
+
+// Larger files are read only this far; no message of a real area comes near it.
+constexpr size_t MaxMessageFile = 32u << 20;
+
+// Header offsets.
+constexpr size_t OfsFrom = 0, OfsTo = 36, OfsSubject = 72, OfsDate = 144;
+constexpr size_t OfsDestNode = 166, OfsOrigNode = 168, OfsOrigNet = 172, OfsDestNet = 174;
+constexpr size_t OfsDestZone = 176, OfsOrigZone = 178, OfsDestPoint = 180, OfsOrigPoint = 182;
+constexpr size_t OfsAttribute = 186, OfsNextReply = 188;
+
+constexpr uint16_t FtsPrivate = 0x0001;
+
+// Common attribute bit -> FTS attribute bits ("Direct" lives in a control line).
+struct TAttrMap {
+    uint16_t Common;
+    uint16_t Fts;
+};
+constexpr TAttrMap AttrMap[] = {
+    {AttrLocal, 0x0100},  {AttrKillSent, 0x0080}, {AttrSent, 0x0008},    {AttrCrash, 0x0002},
+    {AttrRqRcpt, 0x1000}, {AttrReqAudit, 0x4000}, {AttrRetRcpt, 0x2000}, {AttrFileAttach, 0x0010},
+};
+
+constexpr const char* FtsAttrNames[16] = {"Pvt", "Crs", "Red", "Snt", "Fil", "Fwd", "Orp", "Kil",
+                                          "Loc", "Hld", "",    "Frq", "Rrq", "Cpt", "Arq", "Urq"};
+
+class TFd {
+public:
+    explicit TFd(int fd) : fd_(fd) {}
+    ~TFd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    int Get() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+    // Closes now and tells whether the close succeeded (a late write error shows up here).
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+uint16_t GetLe16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+void PutLe16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+// Reads up to `size` bytes at `offset`; the number read, or -1.
+ssize_t ReadAt(int fd, void* buffer, size_t size, off_t offset) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, static_cast<char*>(buffer) + done, size - done, offset + done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool EndsWithNoCase(const std::string& name, std::string_view suffix) {
+    if (name.size() < suffix.size()) return false;
+    return std::equal(suffix.begin(), suffix.end(), name.end() - static_cast<ptrdiff_t>(suffix.size()),
+                      [](char a, char b) {
+                          const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
+                          return lower(a) == lower(b);
+                      });
+}
+
+// Regular files of a directory; false when it cannot be listed.
+bool ListFiles(const std::string& dir, std::vector<std::string>& names) {
+    DIR* d = ::opendir(dir.c_str());
+    if (d == nullptr) return false;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        if (IsRegularFile(dir + name)) names.push_back(name);
+    }
+    ::closedir(d);
+    return true;
+}
+
+// The number of a message file name "<decimal>.msg"; false for anything else (such files are not
+// messages of the area and are left alone).
+bool MessageNumber(const std::string& name, int64_t& number) {
+    if (!EndsWithNoCase(name, ".msg")) return false;
+    const size_t stemLength = name.size() - 4;
+    if (stemLength == 0 || stemLength > 10) return false;
+    int64_t value = 0;
+    for (size_t i = 0; i < stemLength; ++i) {
+        if (name[i] < '0' || name[i] > '9') return false;
+        value = value * 10 + (name[i] - '0');
+    }
+    if (value > INT32_MAX) return false;
+    number = value;
+    return true;
+}
+
+void DeleteTempFiles(const std::string& dir) {
+    std::vector<std::string> names;
+    if (!ListFiles(dir, names)) return;
+    for (const auto& name : names) {
+        if (EndsWithNoCase(name, ".$$$")) ::unlink((dir + name).c_str());
+    }
+}
+
+// Highest message number on disk; 0 when there is none or the directory cannot be listed.
+int64_t HighestOnDisk(const std::string& dir) {
+    std::vector<std::string> names;
+    ListFiles(dir, names);
+    int64_t highest = 0;
+    for (const auto& name : names) {
+        int64_t number = 0;
+        if (MessageNumber(name, number)) highest = std::max(highest, number);
+    }
+    return highest;
+}
+
+std::string DirWithSlash(std::string path) {
+    if (!path.empty() && path.back() != '/') path += '/';
+    return path;
+}
+
+// A NUL-terminated string of a fixed-size header field; a field without NUL ends at its size.
+std::string FieldString(const std::array<uint8_t, TFidoBase::HeaderSize>& header, size_t offset,
+                        size_t size) {
+    const char* begin = reinterpret_cast<const char*>(header.data() + offset);
+    const char* end = std::find(begin, begin + size, '\0');
+    return std::string(begin, end);
+}
+
+void PutField(std::array<uint8_t, TFidoBase::HeaderSize>& header, size_t offset, const std::string& text,
+              size_t maxLength) {
+    const size_t n = std::min(text.size(), maxLength);
+    std::copy_n(text.begin(), n, header.begin() + static_cast<ptrdiff_t>(offset));
+}
+
+// The stored message after the header, ending at the FTS terminator (the first NUL) if there is one.
+std::string_view MessageBytes(const std::string& file) {
+    std::string_view rest(file);
+    rest.remove_prefix(std::min(rest.size(), TFidoBase::HeaderSize));
+    return rest.substr(0, rest.find('\0'));
+}
+
+// Control lines at the start of the message bytes; `offset` ends after the last one.
+std::vector<std::string> LeadingKludges(std::string_view bytes) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < bytes.size() && bytes[pos] == '\x01') {
+        size_t end = bytes.find('\r', pos + 1);
+        if (end == std::string_view::npos) end = bytes.size();
+        lines.emplace_back(bytes.substr(pos + 1, end - pos - 1));
+        pos = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace
+
+TFidoBase::TFidoBase() = default;
+
+TFidoBase::~TFidoBase() {
+    Destroy();
+}
+
+std::string TFidoBase::FilePath(int32_t position) const {
+    if (position < 0 || static_cast<size_t>(position) >= entries_.size()) return {};
+    return DirWithSlash(Path) + entries_[static_cast<size_t>(position)].FileName;
+}
+
+std::string TFidoBase::NewFileName(int64_t number) const {
+    // New files follow the case of their siblings; lower case in an empty area, as Linux tossers do.
+    std::string extension = ".msg";
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+        if (it->FileName.size() > 4) {
+            extension = it->FileName.substr(it->FileName.size() - 4);
+            break;
+        }
+    }
+    return std::to_string(number) + extension;
+}
+
+int32_t TFidoBase::Count() {
+    return static_cast<int32_t>(MsgFiles.size());
+}
+
+void TFidoBase::GetAttrText(std::string& text) {
+    text.clear();
+    const uint16_t attribute = GetLe16(Header.data() + OfsAttribute);
+    for (int bit = 0; bit < 16; ++bit) {
+        if ((attribute & (1u << bit)) && *FtsAttrNames[bit] != '\0') {
+            text += FtsAttrNames[bit];
+            text += ' ';
+        }
+    }
+}
+
+bool TFidoBase::CheckCurrent() {
+    return IsValid() && IsRegularFile(FilePath(Current));
+}
+
+double TFidoBase::ChangeStamp() {
+    return FileStamp();
+}
+
+int32_t TFidoBase::ChangeCounter() {
+    return Count();
+}
+
+void TFidoBase::Open() {
+    if (!IsDirectory(Path)) return;
+    Path = DirWithSlash(Path);
+    DeleteTempFiles(Path);
+
+    std::vector<std::string> names;
+    if (!ListFiles(Path, names)) return;
+    std::vector<TEntry> found;
+    for (auto& name : names) {
+        int64_t number = 0;
+        if (MessageNumber(name, number)) found.push_back({number, std::move(name)});
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const TEntry& a, const TEntry& b) { return a.Number < b.Number; });
+
+    entries_ = std::move(found);
+    MsgFiles.clear();
+    for (const auto& e : entries_) MsgFiles.push_back(e.FileName.substr(0, e.FileName.size() - 4));
+    newMessage_ = false;
+    Active = true;
+}
+
+void TFidoBase::Close() {
+    MsgFiles.clear();
+    entries_.clear();
+    newMessage_ = false;
+    if (IsDirectory(Path)) DeleteTempFiles(DirWithSlash(Path));
+    Active = false;
+}
+
+void TFidoBase::CreateBase() {
+    if (!Path.empty()) ::mkdir(Path.c_str(), 0777);
+}
+
+bool TFidoBase::First() {
+    Current = 0;
+    return !MsgFiles.empty();
+}
+
+bool TFidoBase::Next() {
+    ++Current;
+    return Current < Count();
+}
+
+void TFidoBase::Seek(int32_t position) {
+    Current = position;
+}
+
+bool TFidoBase::IsValid() {
+    return Current >= 0 && Current < Count();
+}
+
+int32_t TFidoBase::FileStamp() {
+    return entries_.empty() ? 0 : static_cast<int32_t>(entries_.back().Number);
+}
+
+bool TFidoBase::FileStampIs(int32_t stamp) {
+    if (!IsDirectory(Path)) return false;
+    return HighestOnDisk(DirWithSlash(Path)) == stamp;
+}
+
+bool TFidoBase::ReadCurrentFile(std::string& bytes, size_t limit) const {
+    bytes.clear();
+    if (Current < 0 || static_cast<size_t>(Current) >= entries_.size()) return false;
+    TFd fd(::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid()) return false;
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    bytes.resize(std::min<size_t>(static_cast<size_t>(std::max<off_t>(st.st_size, 0)), limit));
+    const ssize_t n = ReadAt(fd.Get(), bytes.data(), bytes.size(), 0);
+    if (n < 0) return false;
+    bytes.resize(static_cast<size_t>(n));
+    return true;
+}
+
+// Names, subject and date from Header. The date text of a damaged header leaves Date at 0.
+void TFidoBase::ParseHeaderFields() {
+    FromName = ToAnsi(FieldString(Header, OfsFrom, 36));
+    ToName = ToAnsi(FieldString(Header, OfsTo, 36));
+    Subject = ToAnsi(FieldString(Header, OfsSubject, 72));
+    try {
+        Date = ParseFtsDate(ToAnsi(FieldString(Header, OfsDate, 20)));
+    } catch (const EConvertError&) {
+        Date = 0;
+    }
+}
+
+void TFidoBase::ReadHeader() {
+    Subject.clear();
+    FromName.clear();
+    ToName.clear();
+    Date = 0;
+    OrigAddr.clear();
+    DestAddr.clear();
+    Kludges.clear();
+
+    std::string file;
+    if (!ReadCurrentFile(file, MaxMessageFile) || file.size() < HeaderSize) return;
+    std::copy_n(file.begin(), HeaderSize, Header.begin());
+    ParseHeaderFields();
+    Read = (GetLe16(Header.data() + OfsNextReply) & ReadMarkBit) != 0;
+    Kludges = LeadingKludges(ToAnsi(MessageBytes(file)));
+
+    // Points come only from FMPT/TOPT: other writers keep dates in the header's point words.
+    TNetAddress orig{GetLe16(&Header[OfsOrigZone]), GetLe16(&Header[OfsOrigNet]),
+                     GetLe16(&Header[OfsOrigNode])};
+    TNetAddress dest{GetLe16(&Header[OfsDestZone]), GetLe16(&Header[OfsDestNet]),
+                     GetLe16(&Header[OfsDestNode])};
+    try {
+        ApplyKludgePass(orig, dest);
+    } catch (const EConvertError&) {
+        // This base reads what it can and reports nothing; the bad point stays 0.
+    }
+    OrigAddr = FormatNetAddress(orig);
+    DestAddr = FormatNetAddress(dest);
+}
+
+void TFidoBase::ReadMsgId() {
+    MsgId.clear();
+    std::string file;
+    if (!ReadCurrentFile(file, MaxMessageFile) || file.size() < HeaderSize) return;
+    for (const auto& line : LeadingKludges(ToAnsi(MessageBytes(file)))) {
+        if (line.compare(0, 7, "MSGID: ") == 0) {
+            MsgId = line.substr(7);
+            return;
+        }
+    }
+}
+
+void TFidoBase::ReadMessage(int32_t position) {
+    Seek(position);
+    if (!IsValid()) return;
+    const bool read = Read;  // this base keeps the read mark of the list, not of the file
+    ClearMessageFields();
+    Read = read;
+
+    std::string file;
+    if (!ReadCurrentFile(file, MaxMessageFile) || file.size() < HeaderSize) return;
+    std::copy_n(file.begin(), HeaderSize, Header.begin());
+    ParseHeaderFields();
+
+    const std::string bytes = BodyToAnsi(MessageBytes(file));
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        if (bytes[pos] == '\x01') {
+            size_t end = bytes.find('\r', pos + 1);
+            if (end == std::string::npos) end = bytes.size();
+            Kludges.push_back(bytes.substr(pos + 1, end - pos - 1));
+            pos = end + 1;
+            continue;
+        }
+        size_t end = bytes.find('\x01', pos);
+        if (end == std::string::npos) end = bytes.size();
+        Text.append(bytes, pos, end - pos);
+        pos = end;
+    }
+    if (!Text.empty() && Text.back() != '\r') Text += '\r';
+    Text = CleanText(Text);
+    RtfText = RtfEscape(Text);
+
+    const uint16_t attribute = GetLe16(Header.data() + OfsAttribute);
+    for (const auto& m : AttrMap) {
+        if ((attribute & m.Fts) == m.Fts) Attr |= m.Common;
+    }
+
+    TNetAddress orig{GetLe16(&Header[OfsOrigZone]), GetLe16(&Header[OfsOrigNet]),
+                     GetLe16(&Header[OfsOrigNode])};
+    TNetAddress dest{GetLe16(&Header[OfsDestZone]), GetLe16(&Header[OfsDestNet]),
+                     GetLe16(&Header[OfsDestNode])};
+    try {
+        ApplyKludgePass(orig, dest);
+    } catch (const EConvertError&) {
+    }
+    SetReadAddresses(orig, dest);
+}
+
+void TFidoBase::ReadToAndRead() {
+    ToName.clear();
+    if (!IsValid()) return;
+    TFd fd(::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid()) return;
+    std::array<uint8_t, HeaderSize> header{};
+    if (ReadAt(fd.Get(), header.data(), header.size(), 0) != static_cast<ssize_t>(HeaderSize)) return;
+    ToName = ToAnsi(FieldString(header, OfsTo, 36));
+    Read = (GetLe16(header.data() + OfsNextReply) & ReadMarkBit) != 0;
+}
+
+void TFidoBase::MarkRead() {
+    if (!IsValid()) return;
+    TFd fd(::open(FilePath(Current).c_str(), O_RDWR | O_CLOEXEC));
+    if (!fd.Valid()) return;
+    std::array<uint8_t, HeaderSize> header{};
+    // Only a complete header is touched: a damaged file is never written because it was read.
+    if (ReadAt(fd.Get(), header.data(), header.size(), 0) != static_cast<ssize_t>(HeaderSize)) return;
+    uint8_t word[2];
+    PutLe16(word, GetLe16(header.data() + OfsNextReply) | ReadMarkBit);
+    while (::pwrite(fd.Get(), word, sizeof word, OfsNextReply) < 0 && errno == EINTR) {
+    }
+}
+
+bool TFidoBase::DeleteCurrent(int32_t*, uint32_t*) {
+    if (!IsValid()) return false;
+    const std::string path = FilePath(Current);
+    if (!IsRegularFile(path)) return false;
+    return ::unlink(path.c_str()) == 0;
+}
+
+void TFidoBase::NewMessage() {
+    Header.fill(0);
+    ClearMessageFields();
+    const int64_t number = entries_.empty() ? 1 : entries_.back().Number + 1;
+    const std::string name = NewFileName(number);
+    entries_.push_back({number, name});
+    MsgFiles.push_back(std::to_string(number));
+    Current = Count() - 1;
+    newMessage_ = true;
+}
+
+void TFidoBase::PrepareRewrite() {
+    Header.fill(0);
+    ClearMessageFields();
+    newMessage_ = false;
+}
+
+bool TFidoBase::WriteMessage() {
+    if (!IsValid()) return false;
+    Header.fill(0);
+    PutField(Header, OfsFrom, ToOem(FromName), 35);
+    PutField(Header, OfsTo, ToOem(ToName), 35);
+    PutField(Header, OfsSubject, ToOem(Subject), 71);
+    PutField(Header, OfsDate, FormatFtsDate(Date), 19);
+
+    TNetAddress orig, dest;
+    PrepareKludgesForWrite(orig, dest, true);
+    uint16_t attribute = FtsPrivate;  // everything this base writes is private
+    for (const auto& m : AttrMap) {
+        if (Attr & m.Common) attribute |= m.Fts;
+    }
+    PutLe16(&Header[OfsAttribute], attribute);
+    PutLe16(&Header[OfsOrigZone], orig.Zone);
+    PutLe16(&Header[OfsOrigNet], orig.Net);
+    PutLe16(&Header[OfsOrigNode], orig.Node);
+    PutLe16(&Header[OfsOrigPoint], orig.Point);
+    PutLe16(&Header[OfsDestZone], dest.Zone);
+    PutLe16(&Header[OfsDestNet], dest.Net);
+    PutLe16(&Header[OfsDestNode], dest.Node);
+    PutLe16(&Header[OfsDestPoint], dest.Point);
+    if (Read) PutLe16(&Header[OfsNextReply], ReadMarkBit);
+
+    std::string bytes(reinterpret_cast<const char*>(Header.data()), Header.size());
+    for (const auto& line : Kludges) {
+        bytes += '\x01';
+        bytes += ToOem(line);
+        bytes += '\r';
+    }
+    AddOriginAndTearline();
+    bytes += ToOem(Text);
+
+    if (!StoreCurrent(bytes)) return false;
+    TouchFlagFile();
+    return true;
+}
+
+// Writes the current message file. A rewrite goes through a "*.$$$" file renamed over the old one,
+// so the message is never half-written. A new message is created with create-new semantics and,
+// when its number was taken meanwhile (a tosser works in the same directory), the next free one
+// above everything on disk: an existing message is never overwritten.
+bool TFidoBase::StoreCurrent(const std::string& bytes) {
+    const std::string dir = DirWithSlash(Path);
+    TEntry& entry = entries_[static_cast<size_t>(Current)];
+
+    if (!newMessage_) {
+        const std::string target = dir + entry.FileName;
+        const std::string temp = dir + MsgFiles[static_cast<size_t>(Current)] + ".$$$";
+        {
+            TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+            if (fd.Valid() && WriteAll(fd.Get(), bytes) && fd.Close() &&
+                ::rename(temp.c_str(), target.c_str()) == 0) {
+                return true;
+            }
+        }
+        ::unlink(temp.c_str());
+        // Without a usable temporary file (a full or odd file system) write in place.
+        TFd fd(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        return fd.Valid() && WriteAll(fd.Get(), bytes) && fd.Close();
+    }
+
+    int64_t number = std::max(entry.Number, HighestOnDisk(dir) + 1);
+    for (int attempt = 0; attempt < 1000 && number <= INT32_MAX; ++attempt, ++number) {
+        const std::string name = NewFileName(number);
+        TFd fd(::open((dir + name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (!fd.Valid()) {
+            if (errno == EEXIST) continue;
+            return false;
+        }
+        const bool ok = WriteAll(fd.Get(), bytes) && fd.Close();
+        if (!ok) {
+            ::unlink((dir + name).c_str());
+            return false;
+        }
+        entry = {number, name};
+        MsgFiles[static_cast<size_t>(Current)] = std::to_string(number);
+        newMessage_ = false;
+        return true;
+    }
+    return false;
+}
+
+void TFidoBase::DeleteAllMessages() {
+    if (IsDirectory(Path)) {
+        const std::string dir = DirWithSlash(Path);
+        std::vector<std::string> names;
+        ListFiles(dir, names);
+        for (const auto& name : names) {
+            if (EndsWithNoCase(name, ".msg")) ::unlink((dir + name).c_str());
+        }
+    }
+    MsgFiles.clear();
+    entries_.clear();
+    newMessage_ = false;
+}
+
+}  // namespace pelmar

@@ -1,0 +1,75 @@
+#pragma once
+// The *.MSG base: a directory with one stored-message file per message, named by its decimal number.
+// There is no index and no locking; the sorted list of numbers is taken when the base is opened and
+// every message is addressed by its position in that list. Tossers on Linux write lower-case names
+// (2.msg), so names match case-insensitively.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "msgbase/MessageBase.h"
+
+namespace pelmar {
+
+class TFidoBase : public TMessageBase {
+public:
+    static constexpr size_t HeaderSize = 190;
+    // Bit of the word at offset 188 that holds this program's read mark.
+    static constexpr uint16_t ReadMarkBit = 0x0010;
+
+    TFidoBase();
+    ~TFidoBase() override;
+
+    // Name stems (file names without the extension) sorted by their numeric value; position i is
+    // message position i. Filled by Open, grown by NewMessage, emptied by Close.
+    std::vector<std::string> MsgFiles;
+    // The stored header of the current message, kept between a read and a write.
+    std::array<uint8_t, HeaderSize> Header{};
+
+    int32_t Count() override;
+    void GetAttrText(std::string& text) override;
+    bool CheckCurrent() override;
+    double ChangeStamp() override;
+    int32_t ChangeCounter() override;
+    void Open() override;
+    void Close() override;
+    void CreateBase() override;
+    bool First() override;
+    bool Next() override;
+    void ReadHeader() override;
+    void ReadMsgId() override;
+    void ReadMessage(int32_t position) override;
+    void Seek(int32_t position) override;
+    bool DeleteCurrent(int32_t* headerOffset = nullptr, uint32_t* recipientCrc = nullptr) override;
+    void MarkRead() override;
+    void NewMessage() override;
+    bool WriteMessage() override;
+    void PrepareRewrite() override;
+    bool IsValid() override;
+    void ReadToAndRead() override;
+    int32_t FileStamp() override;
+    bool FileStampIs(int32_t stamp) override;
+
+    // Deletes every *.MSG file of the directory and empties the list (the draft store starts afresh).
+    void DeleteAllMessages();
+
+    // Full path of the message file at a position (the name as found on disk); "" when out of range.
+    std::string FilePath(int32_t position) const;
+
+private:
+    struct TEntry {
+        int64_t Number;
+        std::string FileName;  // as on disk, or as it will be created
+    };
+    std::vector<TEntry> entries_;  // parallel to MsgFiles
+    bool newMessage_ = false;      // the current entry came from NewMessage and has no file yet
+
+    std::string NewFileName(int64_t number) const;
+    bool ReadCurrentFile(std::string& bytes, size_t limit) const;
+    void ParseHeaderFields();
+    void ReadCurrentBody(bool wholeMessage);
+    bool StoreCurrent(const std::string& bytes);
+};
+
+}  // namespace pelmar
