@@ -108,7 +108,7 @@ struct TSettings {
 
 extern TSettings Settings;
 
-// BaseKey of a profile: RootKey for "" and "Default" (any letter case), else RootKey\Users\<name>.
+// BaseKey of a profile: RootKey for "" and "Default", else RootKey\Users\<name>.
 std::string ProfileBaseKey(const std::string& userName);
 
 // The functions below return false when the store could not be saved (the text is in
