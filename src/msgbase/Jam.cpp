@@ -117,10 +117,10 @@ TJAM::~TJAM() {
 std::string TJAM::FileName(const char* extension) const {
     std::string dir, stem;
     SplitPath(Path, dir, stem);
-    if (const std::string found = FindFileNoCase(dir, stem + extension); !found.empty()) return found;
+    if (const std::string found = TJamFile::FindNoCase(dir, stem + extension); !found.empty()) return found;
     bool upper = false;
     for (const char* sibling : Extensions) {
-        const std::string found = FindFileNoCase(dir, stem + sibling);
+        const std::string found = TJamFile::FindNoCase(dir, stem + sibling);
         if (!found.empty() && HasUpperCaseExtension(found)) upper = true;
     }
     std::string name = stem + extension;
@@ -230,7 +230,7 @@ int32_t TJAM::ChangeCounter() {
 int32_t TJAM::FileStamp() {
     std::string dir, stem;
     SplitPath(Path, dir, stem);
-    const std::string name = FindFileNoCase(dir, stem + ".jhr");
+    const std::string name = TJamFile::FindNoCase(dir, stem + ".jhr");
     struct stat st {};
     if (name.empty() || ::stat(name.c_str(), &st) != 0) return 0;
     return DosStamp(st.st_mtim.tv_sec);

@@ -112,7 +112,7 @@ void TJamFile::Unlock(uint64_t start, uint64_t length) const {
     SetLock(fd_, F_UNLCK, start, length);
 }
 
-std::string FindFileNoCase(const std::string& dir, const std::string& name) {
+std::string TJamFile::FindNoCase(const std::string& dir, const std::string& name) {
     const std::string exact = dir + "/" + name;
     struct stat st {};
     if (::stat(exact.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return exact;

@@ -40,12 +40,12 @@ public:
     bool TryLock(uint64_t start, uint64_t length) const;
     void Unlock(uint64_t start, uint64_t length) const;
 
+    // The name of an existing file `dir/name` matched case-insensitively (an exact match is
+    // preferred); empty when there is none.
+    static std::string FindNoCase(const std::string& dir, const std::string& name);
+
 private:
     int fd_ = -1;
 };
-
-// The name of an existing file `dir/name` matched case-insensitively (an exact match is preferred);
-// empty when there is none.
-std::string FindFileNoCase(const std::string& dir, const std::string& name);
 
 }  // namespace pelmar
