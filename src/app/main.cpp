@@ -1,2 +1,150 @@
-// Start-up and shutdown of Pelmar.
-int main(int argc, char** argv) { return 0; }
+// Pelmar: start-up and shutdown of the program.
+#include <QApplication>
+#include <QMetaObject>
+#include <QThread>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/Codepage.h"
+#include "core/Settings.h"
+#include "core/Startup.h"
+#include "core/TextUtils.h"
+#include "core/ui/DosFonts.h"
+#include "core/ui/LoginChooseForm.h"
+#include "core/ui/MessageBox.h"
+#include "core/ui/PasswordForm.h"
+#include "core/ui/QtText.h"
+#include "core/ui/SingleInstance.h"
+#include "core/ui/Splash.h"
+#include "platform/Paths.h"
+#include "platform/Registry.h"
+#include "reader/ui/MainFrame.h"
+
+namespace {
+
+using namespace pelmar;
+using namespace pelmar::ui;
+
+constexpr const char* kUsage =
+    "Usage: pelmar [-L<profile>] [-noavi]\n"
+    "\n"
+    "Pelmar, a reader and editor of FTN (FidoNet) mail.\n"
+    "\n"
+    "  -L<profile>  log in as that profile without the chooser (first argument only,\n"
+    "               used when log-in is switched on); -LDefault is the default profile\n"
+    "  -noavi       no animation in the main window\n"
+    "  --help       show this text and exit\n"
+    "  --version    show the version and exit\n";
+
+// Answered before any window opens or any setting is read.
+std::optional<int> AnswerInfoOption(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("%s\n", PELMAR_VERSION_TEXT);
+            return 0;
+        }
+    }
+    return std::nullopt;
+}
+
+// The program's parameters in CP1251, without the options Qt took for itself.
+std::vector<std::string> Parameters(const QStringList& arguments) {
+    std::vector<std::string> params;
+    for (qsizetype i = 1; i < arguments.size(); ++i) params.push_back(FromQt(arguments[i]));
+    return params;
+}
+
+// Key state for the core, by Windows virtual-key code.
+bool KeyDown(int virtualKey) {
+    constexpr int vkLButton = 0x01, vkShift = 0x10, vkControl = 0x11, vkMenu = 0x12;
+    switch (virtualKey) {
+        case vkLButton:
+            return QGuiApplication::mouseButtons().testFlag(Qt::LeftButton);
+        case vkShift:
+            return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
+        case vkControl:
+            return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
+        case vkMenu:
+            return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier);
+        default:
+            return false;
+    }
+}
+
+// The window a message box belongs to, so that it is not hidden behind the splash.
+QWidget* MessageParent() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    if (MainFrame && MainFrame->isVisible()) return MainFrame;
+    return Splash();
+}
+
+void ShowFailure(const std::string& text) {
+    if (QThread::currentThread() != qApp->thread()) {
+        QMetaObject::invokeMethod(
+            qApp, [text] { ShowError(text, MessageParent()); }, Qt::QueuedConnection);
+        return;
+    }
+    ShowError(text, MessageParent());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (const std::optional<int> code = AnswerInfoOption(argc, argv)) return *code;
+
+    QApplication app(argc, argv);
+    Q_INIT_RESOURCE(pelmar);
+    QApplication::setApplicationName(QStringLiteral("pelmar"));
+    QApplication::setApplicationVersion(QStringLiteral(PELMAR_VERSION_TEXT));
+    // The program ends when the main window closes, not when the splash or a dialog does.
+    QApplication::setQuitOnLastWindowClosed(false);
+    SetKeyStateQuery(KeyDown);
+
+    TSingleInstance instance;
+    std::unique_ptr<TMainFrame> mainFrame;
+    QObject::connect(&instance, &TSingleInstance::ActivationRequested, [] {
+        BringToFront(QApplication::activeModalWidget() ? QApplication::activeModalWidget() : MainFrame);
+    });
+
+    TStartup startup(Parameters(QApplication::arguments()));
+    startup.Ui.ActivateRunningCopy = [&instance] {
+        if (instance.ActivateRunning()) return true;
+        instance.Listen();
+        // Only the running copy touches the settings store; from now on its complaints are shown.
+        TRegistryStore::Instance().SetErrorReporter(ShowFailure);
+        if (Settings.ProgramFolder.empty()) Settings.ProgramFolder = HomeFolder();
+        return false;
+    };
+    startup.Ui.ShowSplash = [] { CreateSplash()->ShowNow(); };
+    startup.Ui.ChooseUser = [](const TLoginChoice& choice) { return ChooseLoginUser(choice); };
+    startup.Ui.AskPassword = [](const std::string& stored) { return AskPassword(stored); };
+    startup.Ui.RegisterFont = [] { TDosFonts::Register(Settings.ProgramFolder); };
+    startup.Ui.UnregisterFont = [] { TDosFonts::Unregister(); };
+    startup.Ui.CreateMainWindow = [&] {
+        mainFrame = std::make_unique<TMainFrame>();
+        mainFrame->NoAnimation = startup.NoAnimation();
+    };
+    startup.Ui.DestroyMainWindow = [&] { mainFrame.reset(); };
+    startup.Ui.RunEventLoop = [&] {
+        mainFrame->show();
+        QApplication::exec();
+    };
+    startup.Ui.ReportError = ShowFailure;
+
+    const TStartupResult result = startup.Run();
+
+    mainFrame.reset();
+    DestroySplash();
+    TDosFonts::Unregister();
+    if (result == TStartupResult::AlreadyRunning) return 0;
+    TRegistryStore::Instance().SetErrorReporter(nullptr);
+    return result == TStartupResult::Failed ? 1 : 0;
+}

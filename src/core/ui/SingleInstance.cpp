@@ -1,0 +1,85 @@
+#include "core/ui/SingleInstance.h"
+
+#include <unistd.h>
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QWidget>
+
+namespace pelmar::ui {
+
+namespace {
+
+const QByteArray kActivate = "activate\n";
+
+}  // namespace
+
+TSingleInstance::TSingleInstance(QString name, QObject* parent) : QObject(parent), name_(std::move(name)) {}
+
+TSingleInstance::~TSingleInstance() {
+    if (server_) server_->close();
+}
+
+QString TSingleInstance::DefaultName() {
+    QString name = QStringLiteral("pelmar-%1").arg(static_cast<qulonglong>(getuid()));
+    const QByteArray home = qgetenv("PELMAR_HOME");
+    if (!home.isEmpty()) {
+        name +=
+            QLatin1Char('-') +
+            QString::fromLatin1(QCryptographicHash::hash(home, QCryptographicHash::Sha1).toHex().left(12));
+    }
+    // The per-user runtime folder keeps the socket away from other users.
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir(QString::fromLocal8Bit(runtime)).exists()) {
+        return QDir(QString::fromLocal8Bit(runtime)).filePath(name + QStringLiteral(".socket"));
+    }
+    return name;
+}
+
+bool TSingleInstance::ActivateRunning(int timeoutMs) {
+    QLocalSocket socket;
+    socket.connectToServer(name_);
+    if (!socket.waitForConnected(timeoutMs)) return false;
+    socket.write(kActivate);
+    socket.waitForBytesWritten(timeoutMs);
+    socket.disconnectFromServer();
+    if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(timeoutMs);
+    return true;
+}
+
+bool TSingleInstance::Listen() {
+    if (server_) return server_->isListening();
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(server_, &QLocalServer::newConnection, this, [this] { AcceptConnections(); });
+    if (server_->listen(name_)) return true;
+    // Nobody answered on this name (ActivateRunning came first), so the socket file is stale.
+    QLocalServer::removeServer(name_);
+    return server_->listen(name_);
+}
+
+void TSingleInstance::AcceptConnections() {
+    while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        const auto readRequest = [this, socket] {
+            // Only the one request is understood; anything else is ignored.
+            while (socket->canReadLine()) {
+                if (socket->readLine() == kActivate) emit ActivationRequested();
+            }
+        };
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, readRequest);
+        readRequest();
+    }
+}
+
+void BringToFront(QWidget* window) {
+    if (!window) return;
+    if (window->isMinimized()) window->showNormal();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+}  // namespace pelmar::ui
