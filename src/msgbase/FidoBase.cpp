@@ -25,6 +25,7 @@ constexpr size_t OfsDestZone = 176, OfsOrigZone = 178, OfsDestPoint = 180, OfsOr
 constexpr size_t OfsAttribute = 186, OfsNextReply = 188;
 
 constexpr uint16_t FtsPrivate = 0x0001;
+constexpr int64_t FirstNewNumber = 2;
 
 // Common attribute bit -> FTS attribute bits ("Direct" lives in a control line).
 struct TAttrMap {
@@ -461,7 +462,10 @@ bool TFidoBase::DeleteCurrent(int32_t*, uint32_t*) {
 void TFidoBase::NewMessage() {
     Header.fill(0);
     ClearMessageFields();
-    const int64_t number = entries_.empty() ? 1 : entries_.back().Number + 1;
+    // Never 1: Linux tossers keep 1.msg as their high-water mark and skip it when exporting, so a
+    // message stored there would be overwritten or never sent.
+    const int64_t number =
+        std::max<int64_t>(FirstNewNumber, entries_.empty() ? 0 : entries_.back().Number + 1);
     const std::string name = NewFileName(number);
     entries_.push_back({number, name});
     MsgFiles.push_back(std::to_string(number));
