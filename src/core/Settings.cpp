@@ -51,6 +51,13 @@ void Read(const TRegistry& reg, const std::string& name, std::array<uint8_t, N>&
     });
 }
 
+// The font size is an index into DosFontNames; another number would index past its end.
+void ReadDosFont(const TRegistry& reg, int32_t& field) {
+    int32_t value = field;
+    Read(reg, "DosFont", value);
+    if (value >= 0 && value < static_cast<int32_t>(DosFontNames.size())) field = value;
+}
+
 // An attribute word: two bytes, low byte first.
 void Read(const TRegistry& reg, const std::string& name, uint16_t& field) {
     std::array<uint8_t, 2> bytes{};
@@ -71,12 +78,18 @@ std::string Bytes(uint16_t word) {
     return std::string{static_cast<char>(word & 0xFF), static_cast<char>(word >> 8)};
 }
 
-std::unique_ptr<TRegistry> gTemplateStore;
+// Created after the process-wide store so that it is destroyed before it at exit, should
+// CloseTemplateStore never run.
+std::unique_ptr<TRegistry>& TemplateHandle() {
+    TRegistryStore::Instance();
+    static std::unique_ptr<TRegistry> handle;
+    return handle;
+}
 
 // The template functions keep working outside log-in and shutdown on a short-lived handle.
 template <class F>
 auto WithTemplates(F&& action) {
-    if (gTemplateStore) return action(*gTemplateStore);
+    if (auto& handle = TemplateHandle()) return action(*handle);
     TRegistry reg;
     reg.OpenKey(TemplatesKey, true);
     return action(reg);
@@ -186,7 +199,7 @@ bool LoadSettings() {
         Read(reg, "DataFolder", s.DataFolder);
         Read(reg, "ColorTable", s.ColorTable);
         Read(reg, "LineWrap", s.LineWrap);
-        Read(reg, "DosFont", s.DosFont);
+        ReadDosFont(reg, s.DosFont);
         Read(reg, "UseCache", s.UseCache);
         Read(reg, "CacheMax", s.CacheMax);
         Read(reg, "AutoSave", s.AutoSave);
@@ -280,23 +293,24 @@ bool SaveSettings() {
 // ----- template store ------------------------------------------------------------------------
 
 void OpenTemplateStore() {
-    if (gTemplateStore) return;
-    gTemplateStore = std::make_unique<TRegistry>();
-    gTemplateStore->OpenKey(TemplatesKey, true);
-    gTemplateStore->Flush();
+    auto& handle = TemplateHandle();
+    if (handle) return;
+    handle = std::make_unique<TRegistry>();
+    handle->OpenKey(TemplatesKey, true);
+    handle->Flush();
 }
 
 void CloseTemplateStore() {
-    gTemplateStore.reset();
+    TemplateHandle().reset();
 }
 
 bool IsTemplateStoreOpen() {
-    return gTemplateStore != nullptr;
+    return TemplateHandle() != nullptr;
 }
 
 TRegistry& TemplateStore() {
-    if (!gTemplateStore) OpenTemplateStore();
-    return *gTemplateStore;
+    OpenTemplateStore();
+    return *TemplateHandle();
 }
 
 std::string ReadTemplate(const std::string& name) {

@@ -239,7 +239,8 @@ TRegistryStore::~TRegistryStore() = default;
 
 TRegistryStore& TRegistryStore::Instance() {
     static TRegistryStore store;
-    static std::mutex switching;
+    // Recursive: a reporter that shows a message box may run code that opens the store again.
+    static std::recursive_mutex switching;
     std::lock_guard lock(switching);
     const std::string path = RegistryFilePath();
     std::lock_guard storeLock(store.impl_->Mutex);

@@ -131,7 +131,8 @@ public:
     // Like OpenKey without create; the name is kept for callers that only read.
     bool OpenKeyReadOnly(const std::string& path) { return OpenKey(path, false); }
     void CloseKey();
-    // Saves the store now if this handle changed it; false when the save failed.
+    // Saves the store now if it holds unsaved changes (unless a batch is open); false when the
+    // save failed.
     bool Flush();
 
     // Path of the open key from the root, without a leading backslash; empty when none is open.

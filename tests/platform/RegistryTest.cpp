@@ -332,9 +332,10 @@ TEST_F(RegistryStoreTest, ReadsRegeditUtf16Export) {
         bytes += static_cast<char>(unit & 0xFF);
         bytes += static_cast<char>(unit >> 8);
     }
-    WriteFile(path_, bytes);
+    const std::string exported = dir_.File("export.reg");
+    WriteFile(exported, bytes);
     TRegistryStore store;
-    EXPECT_TRUE(store.Load(path_));
+    EXPECT_TRUE(store.Load(exported));
     TRegistry reg(store);
     ASSERT_TRUE(
         reg.OpenKey("Software\\Quorvant\\Pelmar Editor\\1.0\\Users\\" + A("Иван") + "\\Settings", false));
@@ -349,6 +350,13 @@ TEST_F(RegistryStoreTest, ReadsRegeditUtf16Export) {
     // Other hives are kept as they were.
     EXPECT_NE(store.ToText().find("[HKEY_LOCAL_MACHINE\\Software\\Other]\n\"x\"=dword:00000001"),
               std::string::npos);
+
+    // Importing merges such a file into a store and saves it there.
+    TRegistry(store_).OpenKey("Software\\Mine", true);
+    EXPECT_TRUE(store_.Import(exported));
+    const std::string saved = ReadFile(path_);
+    EXPECT_NE(saved.find("[HKEY_CURRENT_USER\\Software\\Mine]"), std::string::npos);
+    EXPECT_NE(saved.find("\"FullName\"=\"Иван Петров\""), std::string::npos);
 }
 
 TEST_F(RegistryStoreTest, RandomDamageNeverCrashesOrLosesTheFile) {

@@ -208,6 +208,7 @@ TEST_F(SettingsTest, WrongTypedValuesKeepTheirDefaults) {
         reg.WriteBinaryData("NetmailDef", "\x05\x00\x00");
         reg.WriteBinaryData("SetupDone", "\x01");
         reg.WriteString("CacheMax", "");
+        reg.WriteInteger("DosFont", 6);  // past the six font sizes
         // values after the bad ones are still read
         reg.WriteString("Magic", "pw");
         reg.WriteInteger("VarSize", 8);
@@ -224,6 +225,7 @@ TEST_F(SettingsTest, WrongTypedValuesKeepTheirDefaults) {
     EXPECT_EQ(Settings.NetmailDef, 1);
     EXPECT_FALSE(Settings.SetupDone);
     EXPECT_EQ(Settings.CacheMax, 10);
+    EXPECT_EQ(Settings.DosFont, 0);
     EXPECT_EQ(Settings.Magic, "pw");
     EXPECT_EQ(Settings.VarSize, 8);
 }
