@@ -1,0 +1,52 @@
+#include "areas/AreaLifetime.h"
+
+#include <memory>
+
+#include "areas/ScanThread.h"
+#include "areas/gizmo.h"
+
+namespace pelmar {
+
+namespace {
+
+std::unique_ptr<TAreaManager> manager;
+std::unique_ptr<TScanThread> scanThread;
+
+}  // namespace
+
+TAreaManager* AreaManager() {
+    return manager.get();
+}
+
+TScanThread* ScanThread() {
+    return scanThread.get();
+}
+
+void CreateAreaManager() {
+    auto created = std::make_unique<TAreaManager>();
+    created->LoadAreas();
+    manager = std::move(created);
+}
+
+void StartScanThread(std::function<void()> notify) {
+    if (scanThread != nullptr) return;
+    scanThread = std::make_unique<TScanThread>(std::move(notify));
+    scanThread->Start();
+}
+
+void StopScanThread() {
+    if (scanThread == nullptr) return;
+    scanThread->Terminate();
+    scanThread->WaitFor();
+    scanThread.reset();
+}
+
+bool StoreAreasAndRelease() {
+    StopScanThread();
+    if (manager == nullptr) return true;
+    const bool saved = manager->SaveAreas();
+    manager.reset();
+    return saved;
+}
+
+}  // namespace pelmar

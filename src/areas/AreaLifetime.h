@@ -1,0 +1,31 @@
+#pragma once
+// The area manager and the background scan as the program's start-up and shutdown use them.
+//
+// Start-up: CreateAreaManager() with the managers (after log-in, before the main window);
+// StartScanThread(notify) once the main window exists. Shutdown, after the event loop has ended:
+// StopScanThread() first, then (with the other stores) StoreAreasAndRelease().
+#include <functional>
+#include <string>
+
+namespace pelmar {
+
+class TAreaManager;
+class TScanThread;
+
+// The area manager of the running program, or null outside CreateAreaManager..StoreAreasAndRelease.
+TAreaManager* AreaManager();
+// Creates the manager and loads the tree of the logged-in profile.
+void CreateAreaManager();
+// Starts the scan at the lowest priority. `notify` runs on the scan thread after every pass; the
+// main window turns it into a queued call that redraws the counters.
+void StartScanThread(std::function<void()> notify);
+// Asks the scan to end and waits for it; nothing when it is not running.
+void StopScanThread();
+// The running scan, or null.
+TScanThread* ScanThread();
+// Stores the tree and frees the manager with every area. False when the registry could not be saved
+// (the store has reported it). Stops the scan first if it is still running, so no area is freed while
+// it is counted.
+bool StoreAreasAndRelease();
+
+}  // namespace pelmar
