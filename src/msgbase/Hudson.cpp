@@ -136,6 +136,29 @@ const std::vector<THudson::TPosition>& THudson::SortedBoard() {
     return sorted_;
 }
 
+void THudson::NoteIndexChange(int32_t record, const THudsonIdx& before) {
+    if (!sortedValid_) return;
+    const THudsonIdx& after = index_[static_cast<size_t>(record)];
+    if (before.MsgNum == after.MsgNum && before.Board == after.Board) return;
+    const auto inBoard = [this](const THudsonIdx& e) {
+        return e.Board == board_ && e.MsgNum != HudsonDeletedNum;
+    };
+    // Leaving the board may uncover another entry with the same number: sort again on the next walk.
+    if (inBoard(before)) {
+        sortedValid_ = false;
+        return;
+    }
+    if (!inBoard(after)) return;
+    // A new message usually has the highest number, so this is an append.
+    const auto it = std::lower_bound(sorted_.begin(), sorted_.end(), after.MsgNum,
+                                     [](const TPosition& p, uint16_t num) { return p.MsgNum < num; });
+    if (it != sorted_.end() && it->MsgNum == after.MsgNum) {
+        it->Record = std::min(it->Record, record);
+        return;
+    }
+    sorted_.insert(it, {record, after.MsgNum});
+}
+
 void THudson::TakePosition(int32_t position, const TPosition& entry) {
     if (boardMap_.size() <= static_cast<size_t>(position))
         boardMap_.resize(static_cast<size_t>(position) + 1);
@@ -379,8 +402,9 @@ bool THudson::DeleteCurrent(int32_t*, uint32_t*) {
     msgAttr |= HudsonMsgDeleted;
     hdrFile_.WriteAt(int64_t{record_} * static_cast<int64_t>(HudsonHeaderSize) + HudsonMsgAttrOffset,
                      &msgAttr, 1);
+    const THudsonIdx before = index_[static_cast<size_t>(record_)];
     index_[static_cast<size_t>(record_)].MsgNum = HudsonDeletedNum;
-    sortedValid_ = false;
+    NoteIndexChange(record_, before);
     StoreIdx(record_);
     ReloadInfo();
     Decrement(info_.TotalActive);
@@ -433,11 +457,13 @@ void THudson::PlaceNewRecord() {
         for (size_t off = 0; off + HudsonIdxSize <= got; off += HudsonIdxSize)
             index_[indexOnDisk_ + off / HudsonIdxSize] = THudsonIdx::Parse(bytes.data() + off);
     }
+    // Entries below indexOnDisk_ are unchanged unless the file grew or shrank; above it there are
+    // only placeholders of unwritten messages, which belong to no board.
+    if (onDisk != indexOnDisk_) sortedValid_ = false;
     index_.resize(onDisk);
     index_.push_back({});
     indexOnDisk_ = onDisk;
     record_ = static_cast<int32_t>(onDisk);
-    sortedValid_ = false;
 }
 
 std::string THudson::BuildStoredText() {
@@ -521,8 +547,9 @@ bool THudson::WriteMessage() {
     WritePascalString(toIdx, HudsonToIdxSize - 1, h.WhoTo);
     toIdxFile_.WriteAt(int64_t{record_} * static_cast<int64_t>(HudsonToIdxSize), toIdx, sizeof toIdx);
 
+    const THudsonIdx before = index_[static_cast<size_t>(record_)];
     index_[static_cast<size_t>(record_)] = {h.MsgNum, h.Board};
-    sortedValid_ = false;
+    NoteIndexChange(record_, before);
     StoreIdx(record_);
     indexOnDisk_ = std::max(indexOnDisk_, static_cast<size_t>(record_) + 1);
     writeIsNew_ = false;

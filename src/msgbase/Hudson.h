@@ -58,6 +58,7 @@ private:
 
     bool OpenFiles();
     const std::vector<TPosition>& SortedBoard();
+    void NoteIndexChange(int32_t record, const THudsonIdx& before);
     void TakePosition(int32_t position, const TPosition& entry);
     void CheckRecord() const;
     std::string ReadRawHeader() const;

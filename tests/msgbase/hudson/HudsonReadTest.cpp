@@ -89,6 +89,17 @@ TEST_F(HudsonRead, SortedWalkVisitsWhatTheFullScanVisits) {
         EXPECT_EQ(hudson->Current, 6);
         EXPECT_EQ(hudson->Record(), expected[6]);
     }
+    // After writes and a delete, the same object walks as a freshly opened one.
+    auto hudson = OpenBoard(2);
+    hudson->UseFlagFiles = false;
+    Walk(*hudson);
+    for (int i = 0; i < 3; ++i) {
+        hudson->NewMessage();
+        ASSERT_TRUE(hudson->WriteMessage());
+    }
+    hudson->Seek(3);
+    ASSERT_TRUE(hudson->DeleteCurrent());
+    EXPECT_EQ(Walk(*hudson), Walk(*OpenBoard(2)));
 }
 
 TEST_F(HudsonRead, ReadsFieldsControlLinesAndEchomailAddresses) {
