@@ -95,6 +95,9 @@ struct TRegistryStore::TImpl {
     reg::TKey Root;  // its sub-keys are the hives
     std::string Path;
     bool Loaded = false;
+    // Changes whenever keys may have been freed (reload, import, delete), so that handles know
+    // their cached key pointers are stale.
+    uint64_t Generation = 1;
     bool Dirty = false;
     bool SaveBlocked = false;  // the file exists but could not be read: never overwrite it
     int BatchDepth = 0;
@@ -170,6 +173,7 @@ bool TRegistryStore::TImpl::Save() {
 // in its place, so the next start sees a clean file and the original stays for inspection.
 bool TRegistryStore::TImpl::LoadFile(const std::string& path) {
     Root = reg::TKey();
+    ++Generation;
     Path = path;
     Loaded = true;
     Dirty = false;
@@ -264,6 +268,7 @@ bool TRegistryStore::Import(const std::string& path) {
     if (!in || ec || size > kMaxFileSize)
         return impl_->Fail(Cp("Не удалось прочитать файл ") + PathText(path) + ".");
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ++impl_->Generation;
     const reg::TParseResult result = reg::Parse(bytes, impl_->Root);
     if (!result.Fatal.empty())
         return impl_->Fail(Cp("Файл ") + PathText(path) + Cp(" не прочитан: ") + result.Fatal + ".");
@@ -385,6 +390,7 @@ bool TRegistry::OpenKey(const std::string& path, bool create) {
     // Opening another key closes the previous one, which saves what this handle changed.
     if (modified_) Flush();
     current_ = target;
+    cachedKey_ = nullptr;
     open_ = true;
     return true;
 }
@@ -396,11 +402,21 @@ void TRegistry::CloseKey() {
     }
     open_ = false;
     current_.clear();
+    cachedKey_ = nullptr;
 }
 
 bool TRegistry::Flush() {
     modified_ = false;
     return store_.Flush();
+}
+
+reg::TKey* TRegistry::CurrentKey() const {
+    const uint64_t generation = store_.impl_->Generation;
+    if (cachedKey_ == nullptr || cachedGeneration_ != generation) {
+        cachedKey_ = store_.impl_->Find(current_);
+        cachedGeneration_ = generation;
+    }
+    return cachedKey_;
 }
 
 std::string TRegistry::CurrentPath() const {
@@ -416,13 +432,13 @@ bool TRegistry::KeyExists(const std::string& path) const {
 
 bool TRegistry::ValueExists(const std::string& name) const {
     std::lock_guard lock(store_.impl_->Mutex);
-    const reg::TKey* key = store_.impl_->Find(current_);
+    const reg::TKey* key = CurrentKey();
     return key != nullptr && key->FindValue(name) != nullptr;
 }
 
 bool TRegistry::HasSubKeys() const {
     std::lock_guard lock(store_.impl_->Mutex);
-    const reg::TKey* key = store_.impl_->Find(current_);
+    const reg::TKey* key = CurrentKey();
     return key != nullptr && !key->SubKeys.empty();
 }
 
@@ -451,7 +467,7 @@ RegDataType DataTypeOf(uint32_t type) {
 
 int32_t TRegistry::ReadInteger(const std::string& name) const {
     std::lock_guard lock(store_.impl_->Mutex);
-    const reg::TKey* key = store_.impl_->Find(current_);
+    const reg::TKey* key = CurrentKey();
     const reg::TValue* value = key != nullptr ? key->FindValue(name) : nullptr;
     if (value == nullptr || value->Type != REG_DWORD || value->Data.size() != 4) WrongType(name);
     return GetLe32(value->Data);
@@ -463,7 +479,7 @@ bool TRegistry::ReadBool(const std::string& name) const {
 
 std::string TRegistry::ReadString(const std::string& name) const {
     std::lock_guard lock(store_.impl_->Mutex);
-    const reg::TKey* key = store_.impl_->Find(current_);
+    const reg::TKey* key = CurrentKey();
     const reg::TValue* value = key != nullptr ? key->FindValue(name) : nullptr;
     if (value == nullptr) return {};
     if (value->Type != REG_SZ && value->Type != REG_EXPAND_SZ) WrongType(name);
@@ -472,7 +488,7 @@ std::string TRegistry::ReadString(const std::string& name) const {
 
 std::string TRegistry::ReadBinaryData(const std::string& name) const {
     std::lock_guard lock(store_.impl_->Mutex);
-    const reg::TKey* key = store_.impl_->Find(current_);
+    const reg::TKey* key = CurrentKey();
     const reg::TValue* value = key != nullptr ? key->FindValue(name) : nullptr;
     if (value == nullptr) return {};
     if (DataTypeOf(value->Type) != RegDataType::rdBinary && DataTypeOf(value->Type) != RegDataType::rdUnknown)
@@ -482,15 +498,6 @@ std::string TRegistry::ReadBinaryData(const std::string& name) const {
 
 namespace {
 
-void PutValue(TRegistryStore::TImpl& impl, const std::vector<std::string>& path, const std::string& name,
-              uint32_t type, std::string data) {
-    CheckName(name, Cp("параметра"));
-    reg::TKey* key = impl.Find(path);
-    if (key == nullptr) throw ERegistryError(Cp("Не удалось записать '") + name + Cp("': раздел удалён"));
-    key->SetValue(name, type, std::move(data));
-    impl.Dirty = true;
-}
-
 // Registry strings end at their first zero character.
 std::string UpToZero(const std::string& text) {
     return text.substr(0, text.find('\0'));
@@ -498,10 +505,18 @@ std::string UpToZero(const std::string& text) {
 
 }  // namespace
 
-void TRegistry::WriteInteger(const std::string& name, int32_t value) {
+void TRegistry::Put(const std::string& name, uint32_t type, std::string data) {
     std::lock_guard lock(store_.impl_->Mutex);
-    PutValue(*store_.impl_, current_, name, REG_DWORD, PutLe32(value));
+    CheckName(name, Cp("параметра"));
+    reg::TKey* key = CurrentKey();
+    if (key == nullptr) throw ERegistryError(Cp("Не удалось записать '") + name + Cp("': раздел удалён"));
+    key->SetValue(name, type, std::move(data));
+    store_.impl_->Dirty = true;
     Changed();
+}
+
+void TRegistry::WriteInteger(const std::string& name, int32_t value) {
+    Put(name, REG_DWORD, PutLe32(value));
 }
 
 void TRegistry::WriteBool(const std::string& name, bool value) {
@@ -509,33 +524,27 @@ void TRegistry::WriteBool(const std::string& name, bool value) {
 }
 
 void TRegistry::WriteString(const std::string& name, const std::string& value) {
-    std::lock_guard lock(store_.impl_->Mutex);
-    PutValue(*store_.impl_, current_, name, REG_SZ, UpToZero(value));
-    Changed();
+    Put(name, REG_SZ, UpToZero(value));
 }
 
 void TRegistry::WriteExpandString(const std::string& name, const std::string& value) {
-    std::lock_guard lock(store_.impl_->Mutex);
-    PutValue(*store_.impl_, current_, name, REG_EXPAND_SZ, UpToZero(value));
-    Changed();
+    Put(name, REG_EXPAND_SZ, UpToZero(value));
 }
 
 void TRegistry::WriteBinaryData(const std::string& name, const std::string& bytes) {
-    std::lock_guard lock(store_.impl_->Mutex);
-    PutValue(*store_.impl_, current_, name, REG_BINARY, bytes);
-    Changed();
+    Put(name, REG_BINARY, bytes);
 }
 
 RegDataType TRegistry::GetDataType(const std::string& name) const {
     std::lock_guard lock(store_.impl_->Mutex);
-    const reg::TKey* key = store_.impl_->Find(current_);
+    const reg::TKey* key = CurrentKey();
     const reg::TValue* value = key != nullptr ? key->FindValue(name) : nullptr;
     return value != nullptr ? DataTypeOf(value->Type) : RegDataType::rdUnknown;
 }
 
 int TRegistry::GetDataSize(const std::string& name) const {
     std::lock_guard lock(store_.impl_->Mutex);
-    const reg::TKey* key = store_.impl_->Find(current_);
+    const reg::TKey* key = CurrentKey();
     const reg::TValue* value = key != nullptr ? key->FindValue(name) : nullptr;
     if (value == nullptr) return -1;
     const auto size = static_cast<int>(value->Data.size());
@@ -545,7 +554,7 @@ int TRegistry::GetDataSize(const std::string& name) const {
 std::vector<std::string> TRegistry::GetKeyNames() const {
     std::lock_guard lock(store_.impl_->Mutex);
     std::vector<std::string> names;
-    if (const reg::TKey* key = store_.impl_->Find(current_)) {
+    if (const reg::TKey* key = CurrentKey()) {
         for (const auto& sub : key->SubKeys) names.push_back(sub->Name);
     }
     return names;
@@ -554,7 +563,7 @@ std::vector<std::string> TRegistry::GetKeyNames() const {
 std::vector<std::string> TRegistry::GetValueNames() const {
     std::lock_guard lock(store_.impl_->Mutex);
     std::vector<std::string> names;
-    if (const reg::TKey* key = store_.impl_->Find(current_)) {
+    if (const reg::TKey* key = CurrentKey()) {
         for (const auto& value : key->Values) names.push_back(value.Name);
     }
     return names;
@@ -562,7 +571,7 @@ std::vector<std::string> TRegistry::GetValueNames() const {
 
 bool TRegistry::DeleteValue(const std::string& name) {
     std::lock_guard lock(store_.impl_->Mutex);
-    reg::TKey* key = store_.impl_->Find(current_);
+    reg::TKey* key = CurrentKey();
     if (key == nullptr || !key->RemoveValue(name)) return false;
     store_.impl_->Dirty = true;
     Changed();
@@ -577,6 +586,7 @@ bool TRegistry::DeleteKey(const std::string& path) {
     target.pop_back();
     reg::TKey* parent = store_.impl_->Find(target);
     if (parent == nullptr || !parent->RemoveSubKey(name)) return false;
+    ++store_.impl_->Generation;
     store_.impl_->Dirty = true;
     Changed();
     return true;

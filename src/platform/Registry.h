@@ -33,6 +33,10 @@
 
 namespace pelmar {
 
+namespace reg {
+struct TKey;
+}
+
 // Raised when a value is read with the wrong type (or an integer that does not exist), or written
 // into a key that no longer exists. what() is CP1251 text for the user.
 class ERegistryError : public std::runtime_error {
@@ -173,12 +177,17 @@ public:
 
 private:
     std::vector<std::string> Resolve(const std::string& path) const;
+    // The open key (the hive root when none is open); null when it was deleted meanwhile.
+    reg::TKey* CurrentKey() const;
+    void Put(const std::string& name, uint32_t type, std::string data);
     void Changed() { modified_ = true; }
 
     TRegistryStore& store_;
     std::vector<std::string> current_;  // path components of the open key
     bool open_ = false;
     bool modified_ = false;
+    mutable reg::TKey* cachedKey_ = nullptr;
+    mutable uint64_t cachedGeneration_ = 0;
 };
 
 }  // namespace pelmar

@@ -442,9 +442,18 @@ void WriteKey(std::string& out, const TKey& key, const std::string& path) {
 
 // --- tree --------------------------------------------------------------------------------------
 
+namespace {
+
+// Equal texts have equal lengths under the CP1251 casing rules, so the length test comes first.
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && AnsiSameText(a, b);
+}
+
+}  // namespace
+
 TKey* TKey::FindSubKey(std::string_view name) const {
     for (const auto& sub : SubKeys) {
-        if (AnsiSameText(sub->Name, name)) return sub.get();
+        if (SameName(sub->Name, name)) return sub.get();
     }
     return nullptr;
 }
@@ -457,9 +466,8 @@ TKey& TKey::SubKey(std::string_view name) {
 }
 
 bool TKey::RemoveSubKey(std::string_view name) {
-    const auto it = std::find_if(SubKeys.begin(), SubKeys.end(), [&](const std::unique_ptr<TKey>& sub) {
-        return AnsiSameText(sub->Name, name);
-    });
+    const auto it = std::find_if(SubKeys.begin(), SubKeys.end(),
+                                 [&](const std::unique_ptr<TKey>& sub) { return SameName(sub->Name, name); });
     if (it == SubKeys.end()) return false;
     SubKeys.erase(it);
     return true;
@@ -467,7 +475,7 @@ bool TKey::RemoveSubKey(std::string_view name) {
 
 TValue* TKey::FindValue(std::string_view name) {
     for (auto& value : Values) {
-        if (AnsiSameText(value.Name, name)) return &value;
+        if (SameName(value.Name, name)) return &value;
     }
     return nullptr;
 }
@@ -488,7 +496,7 @@ void TKey::SetValue(std::string_view name, uint32_t type, std::string data) {
 
 bool TKey::RemoveValue(std::string_view name) {
     const auto it = std::find_if(Values.begin(), Values.end(),
-                                 [&](const TValue& value) { return AnsiSameText(value.Name, name); });
+                                 [&](const TValue& value) { return SameName(value.Name, name); });
     if (it == Values.end()) return false;
     Values.erase(it);
     return true;
