@@ -173,6 +173,7 @@ void TJAM::Open() {
         }
         baseHeader_ = ReadBaseHeaderFromDisk();
         index_ = ReadIndexFromDisk();
+        knownOnDisk_ = index_.size();
     } catch (const std::exception&) {
         CloseFiles();
         index_.clear();
@@ -188,6 +189,7 @@ void TJAM::Close() {
     CloseFiles();
     index_.clear();
     index_.shrink_to_fit();
+    knownOnDisk_ = 0;
     pendingPosition_ = -1;
     Active = false;
 }
@@ -513,13 +515,18 @@ bool TJAM::WriteMessage() {
         ShowErrorBox(JamWriteLockText());
         return false;
     }
-    // Other programs may have added messages since Open: take the counters and the index from the
-    // disk and append after whatever is there now.
+    // Other programs may have added messages since Open. The index only grows at its end, so read
+    // what was appended after the entries this object knows, and put the message after all of it.
     TJamBaseHeader base = ReadBaseHeaderFromDisk();
-    std::vector<TJamIndexEntry> diskIndex = ReadIndexFromDisk();
+    const uint64_t diskCount = jdx_.Size() / JamIndexEntrySize;
+    // A shorter index means another program rebuilt the base: take it whole.
+    const uint64_t keep = diskCount < knownOnDisk_ ? 0 : knownOnDisk_;
+    std::vector<TJamIndexEntry> tail;
+    TJamIndexEntry::ParseAll(jdx_.ReadAt(keep * JamIndexEntrySize, (diskCount - keep) * JamIndexEntrySize),
+                             tail);
     if (Current < 0) throw EReadError("JAM: no message at position " + std::to_string(Current));
-    const bool isNew = Current == pendingPosition_ || Current >= static_cast<int32_t>(diskIndex.size());
-    const auto position = isNew ? static_cast<uint32_t>(diskIndex.size()) : static_cast<uint32_t>(Current);
+    const bool isNew = Current == pendingPosition_ || static_cast<uint64_t>(Current) >= diskCount;
+    const auto position = isNew ? static_cast<uint32_t>(diskCount) : static_cast<uint32_t>(Current);
 
     AddOriginAndTearline();
     const std::string body = ToOem(Text);
@@ -552,11 +559,13 @@ bool TJAM::WriteMessage() {
     if (isNew) ++base.ActiveMsgs;
     jhr_.WriteAt(0, base.Serialize());
 
-    if (position < diskIndex.size())
-        diskIndex[position] = entry;
+    index_.resize(keep);
+    index_.insert(index_.end(), tail.begin(), tail.end());
+    if (position < index_.size())
+        index_[position] = entry;
     else
-        diskIndex.push_back(entry);
-    index_ = std::move(diskIndex);
+        index_.push_back(entry);
+    knownOnDisk_ = index_.size();
     baseHeader_ = base;
     msgHeader_ = header;
     Current = static_cast<int32_t>(position);

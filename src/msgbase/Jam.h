@@ -85,6 +85,8 @@ private:
     std::vector<TJamIndexEntry> index_;
     // Position appended by NewMessage and not yet written; -1 when none.
     int32_t pendingPosition_ = -1;
+    // Leading entries of index_ that mirror the .jdx on disk.
+    uint64_t knownOnDisk_ = 0;
     std::string subfields_;  // subfields of the message being written
     std::string headerBuf_;  // header and subfields of the message being read
 };
