@@ -408,8 +408,9 @@ void TFidoBase::ReadMessage(int32_t position) {
         Text.append(bytes, pos, end - pos);
         pos = end;
     }
-    if (!Text.empty() && Text.back() != '\r') Text += '\r';
+    // Cleaned first, so that a file with CR LF line ends does not gain an empty last line.
     Text = CleanText(Text);
+    if (!Text.empty() && Text.back() != '\r') Text += '\r';
     RtfText = RtfEscape(Text);
 
     const uint16_t attribute = GetLe16(Header.data() + OfsAttribute);
