@@ -164,6 +164,19 @@ bool TSquish::LivePosition(int32_t position) const {
            Positions[static_cast<size_t>(position)].Ofs != SquishDeletedOfs;
 }
 
+bool TSquish::Walkable(int32_t position) const {
+    // A new message is not in the base until WriteMessage has stored it.
+    return LivePosition(position) && !(Pending == TPending::New && position == PendingPosition);
+}
+
+void TSquish::AbandonPendingNew() {
+    if (Pending != TPending::New) return;
+    if (LivePosition(PendingPosition)) Positions[static_cast<size_t>(PendingPosition)].Ofs = SquishDeletedOfs;
+    if (BaseHeader.NumMsg() > 0) BaseHeader.SetNumMsg(BaseHeader.NumMsg() - 1);
+    if (BaseHeader.HighMsg() > 0) BaseHeader.SetHighMsg(BaseHeader.HighMsg() - 1);
+    Pending = TPending::None;
+}
+
 bool TSquish::IsValid() {
     return Current >= 0 && static_cast<size_t>(Current) < Positions.size();
 }
@@ -178,7 +191,7 @@ bool TSquish::First() {
     }
     const auto count = static_cast<int32_t>(Positions.size());
     Current = 0;
-    while (Current < count && !LivePosition(Current)) ++Current;
+    while (Current < count && !Walkable(Current)) ++Current;
     if (Current >= count) return false;
     FrameOfs = Positions[static_cast<size_t>(Current)].Ofs;
     return true;
@@ -187,7 +200,7 @@ bool TSquish::First() {
 bool TSquish::Next() {
     const auto count = static_cast<int32_t>(Positions.size());
     int32_t i = std::max(Current + 1, 0);
-    while (i < count && !LivePosition(i)) ++i;
+    while (i < count && !Walkable(i)) ++i;
     if (i >= count) {
         if (count > 0) Current = count - 1;
         return false;
@@ -309,26 +322,32 @@ void TSquish::ReadMessage(int32_t position) {
     std::string_view body = bytes.substr(std::min(bodyStart, bytes.size()));
     body = body.substr(0, body.find('\0'));
 
-    // Control lines stored at the end of the body (PATH and the like) belong to Kludges.
-    const size_t tailAt = body.find('\x01');
-    if (tailAt != std::string_view::npos) {
-        const std::string_view tail = body.substr(tailAt);
-        body = body.substr(0, tailAt);
-        std::string line;
-        auto flush = [&] {
-            if (!line.empty()) Kludges.push_back(BodyToAnsi(line));
-            line.clear();
-        };
-        for (char c : tail) {
-            if (c == '\r' || c == '\n')
-                flush();
-            else if (c != '\x01')
-                line += c;
+    // Control lines stored in the body (PATH and the like, at its end) belong to Kludges. Only lines
+    // that carry ^A are taken: ordinary text after such a line stays in the body.
+    std::string text(body.substr(0, body.find('\x01')));
+    if (text.size() < body.size()) {
+        std::string_view rest = body.substr(text.size());
+        while (!rest.empty()) {
+            const size_t eol = rest.find_first_of("\r\n");
+            const std::string_view line = rest.substr(0, eol);
+            const bool lineBreak = eol != std::string_view::npos;
+            size_t next = rest.size();
+            if (lineBreak)
+                next = eol + ((rest[eol] == '\r' && eol + 1 < rest.size() && rest[eol + 1] == '\n') ? 2 : 1);
+            rest = rest.substr(next);
+            if (line.find('\x01') == std::string_view::npos) {
+                text += line;
+                if (lineBreak) text += '\r';
+                continue;
+            }
+            std::string control;
+            for (char c : line)
+                if (c != '\x01') control += c;
+            if (!control.empty()) Kludges.push_back(BodyToAnsi(control));
         }
-        flush();
     }
 
-    Text = BodyToAnsi(body);
+    Text = BodyToAnsi(text);
     if (!Text.empty() && Text.back() != '\r') Text += '\r';
     Text = CleanText(Text);
     RtfText = RtfEscape(Text);
@@ -363,6 +382,7 @@ void TSquish::MarkRead() {
 // ---- Writing ---------------------------------------------------------------------------------------
 
 void TSquish::NewMessage() {
+    AbandonPendingNew();
     MsgHeader = TSquishXmsg{};
     FrameHeader = TSquishFrameHeader{};
     ClearMessageFields();
@@ -394,6 +414,9 @@ void TSquish::PrepareRewrite() {
     MsgHeader = TSquishXmsg{};
     FrameHeader = TSquishFrameHeader{};
     ClearMessageFields();
+    // A new message not stored yet stays a new message.
+    if (Pending == TPending::New && PendingPosition == Current) return;
+    AbandonPendingNew();
     // The old frame stays in the chain until WriteMessage replaces it under the lock, so an edit that
     // is never stored leaves the base as it was.
     Pending = LivePosition(Current) ? TPending::Rewrite : TPending::None;
@@ -409,6 +432,7 @@ bool TSquish::WriteMessage() {
         kind = TPending::Rewrite;  // a stored message written again replaces itself
     else
         throw std::logic_error("Squish: WriteMessage without NewMessage or PrepareRewrite");
+    if (kind != TPending::New) AbandonPendingNew();
 
     TFirstByteLock lock(DataFile);
     if (!lock) return false;

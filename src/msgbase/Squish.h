@@ -77,6 +77,9 @@ private:
 
     void LoadIndex();
     bool LivePosition(int32_t position) const;
+    bool Walkable(int32_t position) const;
+    // A NewMessage that was never stored: its position is dropped.
+    void AbandonPendingNew();
     // Reads and checks the frame header and XMSG of the current message into FrameHeader/MsgHeader.
     // A frame that cannot be a message raises EReadError.
     void ReadFrameAndXmsg();
