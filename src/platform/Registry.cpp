@@ -142,12 +142,18 @@ bool TRegistryStore::TImpl::Save() {
     if (SaveBlocked)
         return Fail(saveFailed + Cp("прежний файл не удалось прочитать, и он не будет перезаписан."));
 
-    const fs::path target(Path);
-    const std::string folder = target.parent_path().empty() ? "." : target.parent_path().string();
+    // A file kept as a symbolic link is replaced at the link's target, so the link stays.
     std::error_code ec;
+    fs::path target(Path);
+    if (fs::is_symlink(target, ec)) {
+        const fs::path resolved = fs::weakly_canonical(target, ec);
+        if (!ec) target = resolved;
+    }
+    const std::string finalPath = target.string();
+    const std::string folder = target.parent_path().empty() ? "." : target.parent_path().string();
     fs::create_directories(folder, ec);
 
-    std::string temp = Path + ".XXXXXX";
+    std::string temp = finalPath + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());  // mode 0600: the file holds log-in passwords
     if (fd < 0) return Fail(saveFailed + ErrnoText(errno));
 
@@ -157,7 +163,7 @@ bool TRegistryStore::TImpl::Save() {
     if (error == 0 && (Fault == TSaveFault::Sync || ::fsync(fd) != 0))
         error = Fault == TSaveFault::Sync ? EIO : errno;
     if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && (Fault == TSaveFault::Rename || ::rename(temp.c_str(), Path.c_str()) != 0))
+    if (error == 0 && (Fault == TSaveFault::Rename || ::rename(temp.c_str(), finalPath.c_str()) != 0))
         error = Fault == TSaveFault::Rename ? EIO : errno;
     if (error != 0) {
         ::unlink(temp.c_str());

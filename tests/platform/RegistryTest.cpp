@@ -220,6 +220,19 @@ TEST_F(RegistryStoreTest, ChangesReachTheDiskWhenTheWritingHandleClosesOrTheBatc
     EXPECT_EQ(ReadFile(path_).find("\"v\""), std::string::npos);
 }
 
+TEST_F(RegistryStoreTest, SavingThroughASymbolicLinkKeepsTheLink) {
+    fs::create_directory(dir_.File("dotfiles"));
+    const std::string real = dir_.File("dotfiles/registry.reg");
+    WriteFile(real, "Windows Registry Editor Version 5.00\n");
+    const std::string link = dir_.File("link.reg");
+    fs::create_symlink(real, link);
+    TRegistryStore store;
+    ASSERT_TRUE(store.Load(link));
+    TRegistry(store).OpenKey("Software\\Linked", true);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_NE(ReadFile(real).find("Linked"), std::string::npos);
+}
+
 TEST_F(RegistryStoreTest, FailedSaveKeepsTheOldFileAndIsReported) {
     {
         TRegistry reg(store_);
