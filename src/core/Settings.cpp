@@ -89,7 +89,11 @@ std::unique_ptr<TRegistry>& TemplateHandle() {
 // The template functions keep working outside log-in and shutdown on a short-lived handle.
 template <class F>
 auto WithTemplates(F&& action) {
-    if (auto& handle = TemplateHandle()) return action(*handle);
+    if (auto& handle = TemplateHandle()) {
+        // Someone may have deleted the key under the open handle; bring it back.
+        if (!handle->KeyExists("\\" + TemplatesKey)) handle->OpenKey("\\" + TemplatesKey, true);
+        return action(*handle);
+    }
     TRegistry reg;
     reg.OpenKey(TemplatesKey, true);
     return action(reg);

@@ -304,6 +304,11 @@ TEST_F(SettingsTest, TemplatesEmptyTextDeletes) {
     EXPECT_FALSE(TemplateExists("reply"));
     EXPECT_EQ(ReadTemplate("reply"), "");
     EXPECT_EQ(ReadFile(RegistryFilePath()).find("\"reply\""), std::string::npos);
+
+    // The open store survives its key being deleted by someone else.
+    TRegistry().DeleteKey(TemplatesKey);
+    EXPECT_TRUE(WriteTemplate("cut", "---"));
+    EXPECT_EQ(ReadTemplate("cut"), "---");
 }
 
 TEST_F(SettingsTest, OldStringTemplatesAreConvertedOnce) {
