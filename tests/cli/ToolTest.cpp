@@ -1,0 +1,182 @@
+// pelmar-tool as users and other tests run it: dump and post on *.MSG areas, and its errors.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/TestSupport.h"
+
+namespace pelmar {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TRun {
+    int Status = 0;
+    std::string Out;
+    std::string Err;
+};
+
+class ToolTest : public ::testing::Test {
+protected:
+    TRun Tool(const std::string& arguments, const std::string& input = "") {
+        const std::string errFile = tmp_.File("stderr.txt");
+        std::string command = "'" + test::ToolPath() + "' " + arguments + " 2>'" + errFile + "'";
+        if (!input.empty()) {
+            test::WriteFile(tmp_.File("stdin.txt"), input);
+            command += " <'" + tmp_.File("stdin.txt") + "'";
+        } else {
+            command += " </dev/null";
+        }
+        TRun run;
+        run.Status = test::RunCommand(command, &run.Out);
+        run.Err = test::ReadFile(errFile);
+        return run;
+    }
+
+    static std::vector<std::string> Lines(const std::string& text) {
+        std::vector<std::string> lines;
+        size_t start = 0;
+        while (start < text.size()) {
+            size_t end = text.find('\n', start);
+            if (end == std::string::npos) end = text.size();
+            lines.push_back(text.substr(start, end - start));
+            start = end + 1;
+        }
+        return lines;
+    }
+
+    std::string Area(const std::string& name) {
+        const fs::path dir = tmp_.Path() / name;
+        fs::create_directories(dir);
+        return "'" + dir.string() + "'";
+    }
+
+    test::TempDir tmp_;
+};
+
+TEST_F(ToolTest, DumpsAFixtureAreaAsJsonLines) {
+    const auto dir = test::CopyFixture("crashmail/bases/netmail", tmp_.Path());
+    const TRun run = Tool("dump --kind msg '" + dir.string() + "' --netmail");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const auto lines = Lines(run.Out);
+    ASSERT_EQ(lines.size(), 2u);
+    const std::string& second = lines[1];
+    for (const char* part :
+         {"{\"position\": 1, ", "\"from\": \"Remote Guy\"", "\"subject\": \"Crash netmail\"",
+          "\"date\": \"2026-12-06T08:08:08\"", "\"orig\": \"1:234/5.6\"", "\"dest\": \"2:5020/1\"",
+          "\"attr\": [\"Sent\", \"Crash\", \"Direct\"]", "\"read\": false",
+          "\"kludges\": [\"INTL 2:5020/1 1:234/5\", \"FMPT 6\", \"MSGID: 1:234/5.6 0000bb01\", \"PID: "
+          "TestGen 1.0\", "
+          "\"FLAGS DIR\"]",
+          "\"text\": \"Netmail with points and crash flag.\"}"}) {
+        EXPECT_NE(second.find(part), std::string::npos) << part << "\nin " << second;
+    }
+    EXPECT_NE(lines[0].find("\"to\": \"Иван Петров\""), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("\"text\": \"Привет, это нетмейл.\\nС уважением, босс.\"}"), std::string::npos);
+}
+
+TEST_F(ToolTest, EscapesJsonAndLimitsHeaderDumps) {
+    const auto dir = test::CopyFixture("smapi/bases/msg/ru.test", tmp_.Path());
+    TRun run = Tool("dump --kind msg '" + dir.string() + "'");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(Lines(run.Out).size(), 16u);
+    EXPECT_NE(run.Out.find("\"subject\": \"Спецсимволы {} \\\\ _подчёркнутое_ *жирное*\""),
+              std::string::npos);
+    EXPECT_NE(run.Out.find("\"orig\": \"2:5020/4.12\""), std::string::npos);  // echomail: from the MSGID
+
+    run = Tool("dump --kind msg '" + dir.string() + "' --headers");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(Lines(run.Out).size(), 16u);
+    EXPECT_EQ(run.Out.find("\"text\""), std::string::npos);
+    EXPECT_EQ(run.Out.find("\"attr\""), std::string::npos);
+    EXPECT_NE(run.Out.find("\"msgid\": \"2:5020/2 6a1b0001\""), std::string::npos);
+}
+
+TEST_F(ToolTest, PostedNetmailDumpsBack) {
+    const std::string area = Area("net");
+    test::WriteFile(tmp_.File("body.txt"), "Привет!\r\nВторая строка\n");
+    TRun run = Tool("post --kind msg " + area +
+                    " --netmail --from 'Иван Петров' --to Sysop --subject 'Тема письма' --orig 2:5020/1.5 "
+                    "--dest 2:5020/2.7 --attr 'Local,Crash' --file '" +
+                    tmp_.File("body.txt") + "'");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, "0\n");
+    EXPECT_TRUE(fs::exists(tmp_.Path() / "net" / "2.msg"));
+
+    run = Tool("dump --kind msg " + area + " --netmail");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    for (const char* part :
+         {"\"from\": \"Иван Петров\"", "\"to\": \"Sysop\"", "\"subject\": \"Тема письма\"",
+          "\"orig\": \"2:5020/1.5\"", "\"dest\": \"2:5020/2.7\"", "\"attr\": [\"Local\", \"Crash\"]",
+          "\"kludges\": [\"INTL 2:5020/2 2:5020/1\", \"TOPT 7\", \"FMPT 5\", \"MSGID: 2:5020/1.5 ",
+          "\"PID: Plm 1.0\"]", "\"text\": \"Привет!\\nВторая строка\"}"}) {
+        EXPECT_NE(run.Out.find(part), std::string::npos) << part << "\nin " << run.Out;
+    }
+    const size_t msgid = run.Out.find("MSGID: 2:5020/1.5 ");
+    ASSERT_NE(msgid, std::string::npos);
+    EXPECT_EQ(run.Out.substr(msgid + 18 + 8, 1), "\"");  // eight hex digits
+}
+
+TEST_F(ToolTest, PostedEchomailFromStdinGetsTearlineAndOrigin) {
+    const std::string area = Area("echo");
+    TRun run = Tool(
+        "post --kind msg " + area + " --from A --to All --subject Hi --orig 2:5020/1 --reply '2:5020/7 1'",
+        "Line\n");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    run = Tool("post --kind msg " + area + " --from B --to All --subject Again", "Second\n");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, "1\n");
+
+    run = Tool("dump --kind msg " + area);
+    const auto lines = Lines(run.Out);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(
+        lines[0].find("\"text\": \"Line\\n--- Automatically added by Pelmar\\n * Origin: Automatically added "
+                      "(2:5020/1)\"}"),
+        std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[0].find("\"dest\": \"2:5020/7\""), std::string::npos);
+    EXPECT_EQ(lines[1].find("MSGID"), std::string::npos);  // no origin address, no MSGID
+}
+
+TEST_F(ToolTest, DamagedMessagesDoNotStopTheDump) {
+    const auto dir = test::CopyFixture("crashmail/bases/sugeneral", tmp_.Path());
+    test::WriteFile(dir / "10.msg", std::string(50, '\x01'));
+    test::WriteFile(dir / "junk.msg", "not a message");
+    const TRun run = Tool("dump --kind msg '" + dir.string() + "'");
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    const auto lines = Lines(run.Out);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[2].find("\"position\": 2, \"from\": \"\""), std::string::npos);
+}
+
+TEST_F(ToolTest, ErrorsGoToStderrWithAFailingStatus) {
+    const std::string area = Area("net");
+    const struct {
+        std::string Arguments;
+        const char* Message;
+    } rows[] = {
+        {"dump --kind msg '" + tmp_.File("missing") + "'", "cannot open"},
+        {"dump --kind zip " + area, "unknown --kind"},
+        {"dump " + area, "--kind is required"},
+        {"dump --kind hudson " + area, "--board"},
+        {"dump --kind hudson " + area + " --board 201", "--board"},
+        {"frobnicate --kind msg " + area, "unknown command"},
+        {"post --kind msg " + area + " --from a --to b --subject c --dest 2:50x20/1", "bad address"},
+        {"post --kind msg " + area + " --from a --to b --subject c --attr Hold", "unknown attribute"},
+        {"post --kind msg " + area + " --from a --to b", "--subject is required"},
+        {"post --kind msg " + area + " --from a --to b --subject c --file '" + tmp_.File("none.txt") + "'",
+         "cannot read"},
+        {"", "no command"},
+    };
+    for (const auto& row : rows) {
+        const TRun run = Tool(row.Arguments, "body\n");
+        EXPECT_EQ(run.Status, 1) << row.Arguments;
+        EXPECT_NE(run.Err.find(row.Message), std::string::npos) << row.Arguments << "\n" << run.Err;
+        EXPECT_EQ(run.Out, "") << row.Arguments;
+    }
+    EXPECT_TRUE(fs::is_empty(tmp_.Path() / "net"));  // nothing was written by a refused post
+}
+
+}  // namespace
+}  // namespace pelmar
