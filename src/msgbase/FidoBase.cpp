@@ -270,14 +270,12 @@ void TFidoBase::Open() {
     entries_ = std::move(found);
     MsgFiles.clear();
     for (const auto& e : entries_) MsgFiles.push_back(e.FileName.substr(0, e.FileName.size() - 4));
-    newMessage_ = false;
     Active = true;
 }
 
 void TFidoBase::Close() {
     MsgFiles.clear();
     entries_.clear();
-    newMessage_ = false;
     if (IsDirectory(Path)) DeleteTempFiles(DirWithSlash(Path));
     Active = false;
 }
@@ -468,16 +466,14 @@ void TFidoBase::NewMessage() {
     const int64_t number =
         std::max<int64_t>(FirstNewNumber, entries_.empty() ? 0 : entries_.back().Number + 1);
     const std::string name = NewFileName(number);
-    entries_.push_back({number, name});
+    entries_.push_back({number, name, true});
     MsgFiles.push_back(std::to_string(number));
     Current = Count() - 1;
-    newMessage_ = true;
 }
 
 void TFidoBase::PrepareRewrite() {
     Header.fill(0);
     ClearMessageFields();
-    newMessage_ = false;
 }
 
 bool TFidoBase::WriteMessage() {
@@ -527,7 +523,7 @@ bool TFidoBase::StoreCurrent(const std::string& bytes) {
     const std::string dir = DirWithSlash(Path);
     TEntry& entry = entries_[static_cast<size_t>(Current)];
 
-    if (!newMessage_) {
+    if (!entry.Pending) {
         const std::string target = dir + entry.FileName;
         const std::string temp = dir + MsgFiles[static_cast<size_t>(Current)] + ".$$$";
         {
@@ -556,9 +552,8 @@ bool TFidoBase::StoreCurrent(const std::string& bytes) {
             ::unlink((dir + name).c_str());
             return false;
         }
-        entry = {number, name};
+        entry = {number, name, false};
         MsgFiles[static_cast<size_t>(Current)] = std::to_string(number);
-        newMessage_ = false;
         return true;
     }
     return false;
@@ -575,7 +570,6 @@ void TFidoBase::DeleteAllMessages() {
     }
     MsgFiles.clear();
     entries_.clear();
-    newMessage_ = false;
 }
 
 }  // namespace pelmar

@@ -61,9 +61,9 @@ private:
     struct TEntry {
         int64_t Number;
         std::string FileName;  // as on disk, or as it will be created
+        bool Pending = false;  // added by NewMessage, no file written yet
     };
     std::vector<TEntry> entries_;  // parallel to MsgFiles
-    bool newMessage_ = false;      // the current entry came from NewMessage and has no file yet
 
     std::string NewFileName(int64_t number) const;
     bool ReadCurrentFile(std::string& bytes, size_t limit) const;

@@ -419,6 +419,7 @@ TEST_F(FidoBaseTest, RewriteReplacesTheMessageInPlace) {
     Write("2.msg", MessageFile("a", "b", "c", "old\r"));
     Write("3.msg", MessageFile("d", "e", "f", "next\r"));
     auto base = OpenBase(true);
+    base->NewMessage();  // abandoned: the edit below must still rewrite 2.msg, not become a new file
     base->Seek(0);
     base->PrepareRewrite();
     EXPECT_EQ(base->FromName, "");
@@ -426,7 +427,8 @@ TEST_F(FidoBaseTest, RewriteReplacesTheMessageInPlace) {
     base->Text = "new\r";
     ASSERT_TRUE(base->WriteMessage());
     EXPECT_EQ(base->Current, 0);
-    EXPECT_EQ(base->Count(), 2);
+    EXPECT_EQ(base->MsgFiles[0], "2");
+    EXPECT_FALSE(fs::exists(Path("4.msg")));
     base->ReadMessage(0);
     EXPECT_EQ(base->FromName, "edited");
     EXPECT_EQ(base->Text, "new\r");
