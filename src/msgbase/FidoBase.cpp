@@ -187,7 +187,7 @@ std::string_view MessageBytes(const std::string& file) {
     return rest.substr(0, rest.find('\0'));
 }
 
-// Control lines at the start of the message bytes; `offset` ends after the last one.
+// Control lines at the start of the message bytes.
 std::vector<std::string> LeadingKludges(std::string_view bytes) {
     std::vector<std::string> lines;
     size_t pos = 0;
