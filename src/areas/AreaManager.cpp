@@ -205,7 +205,11 @@ bool TAreaManager::SaveAreas() {
 
 TAreaInfo* TAreaManager::NetmailAreaObject() const {
     if (Settings.NetmailArea.empty()) return nullptr;
-    return AreaRegistry().FindAreaById(Settings.NetmailArea);
+    // This tree only: an import container or another manager's copy may carry the same ID.
+    for (TAreaInfo* entry = root_->NextInTree(); entry != nullptr; entry = entry->NextInTree()) {
+        if (entry->ID == Settings.NetmailArea) return entry;
+    }
+    return nullptr;
 }
 
 }  // namespace pelmar
