@@ -214,9 +214,9 @@ void TSquish::Seek(int32_t position) {
     Current = position;
     DataFile.DropBuffer();
     if (position >= 0 && static_cast<size_t>(position) < Positions.size()) {
+        // Where the message sits in DiskIndex is looked up under the lock when it is written or
+        // deleted: only then is DiskIndex known to match the disk.
         FrameOfs = Positions[static_cast<size_t>(position)].Ofs;
-        const int32_t found = FindDiskEntry(Positions[static_cast<size_t>(position)]);
-        if (found >= 0) DiskPos = found;
     }
 }
 
@@ -225,26 +225,27 @@ void TSquish::Seek(int32_t position) {
 void TSquish::ReadFrameAndXmsg() {
     if (!LivePosition(Current)) throw EReadError("Squish: no message at position " + std::to_string(Current));
     const uint64_t ofs = FrameOfs;
-    const std::string where = "message at offset " + OffsetText(ofs);
-    if (ofs < SquishBaseHeaderSize) throw EReadError("Squish: index entry points into the base header");
+    auto fail = [ofs](const char* what) {
+        throw EReadError("Squish: message at offset " + OffsetText(ofs) + " " + what);
+    };
+    if (ofs < SquishBaseHeaderSize) fail("lies in the base header");
     constexpr uint64_t headAndXmsg = SquishFrameHeaderSize + SquishXmsgSize;
     auto fits = [&](uint64_t length) {
         if (ofs + length <= DataSize) return true;
         DataSize = DataFile.Size();  // the file may have grown since it was last looked at
         return ofs + length <= DataSize;
     };
-    if (!fits(headAndXmsg)) throw EReadError("Squish: " + where + " lies past the end of the data file");
+    if (!fits(headAndXmsg)) fail("lies past the end of the data file");
     const std::string_view bytes = DataFile.Read(ofs, headAndXmsg);
     const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
     FrameHeader = TSquishFrameHeader::Parse(p);
-    if (FrameHeader.Id != SquishFrameId) throw EReadError("Squish: " + where + " has no frame signature");
-    if (FrameHeader.FrameType != SquishFrameNormal) throw EReadError("Squish: " + where + " is a free frame");
-    if (FrameHeader.MsgLength < SquishXmsgSize)
-        throw EReadError("Squish: " + where + " is shorter than its header");
+    if (FrameHeader.Id != SquishFrameId) fail("has no frame signature");
+    if (FrameHeader.FrameType != SquishFrameNormal) fail("is a free frame");
+    if (FrameHeader.MsgLength < SquishXmsgSize) fail("is shorter than its header");
     if (!fits(SquishFrameHeaderSize + uint64_t{FrameHeader.MsgLength}))
-        throw EReadError("Squish: " + where + " runs past the end of the data file");
+        fail("runs past the end of the data file");
     if (FrameHeader.CLen > FrameHeader.MsgLength - SquishXmsgSize)
-        throw EReadError("Squish: " + where + " has more control information than message");
+        fail("has more control information than message");
     std::memcpy(MsgHeader.Raw.data(), p + SquishFrameHeaderSize, SquishXmsgSize);
 }
 
@@ -284,7 +285,11 @@ void TSquish::ReadHeader() {
     Kludges.clear();
     ReadFrameAndXmsg();
     ReadNames();
-    ParseControlLines(ReadAfterXmsg(FrameHeader.MsgLength - SquishXmsgSize), ToAnsi);
+    // The leading control lines end at the NUL that closes the control information; when clen marks
+    // that NUL, the body need not be read at all.
+    std::string_view bytes = ReadAfterXmsg(FrameHeader.CLen);
+    if (bytes.empty() || bytes.back() != '\0') bytes = ReadAfterXmsg(FrameHeader.MsgLength - SquishXmsgSize);
+    ParseControlLines(bytes, ToAnsi);
     // The list needs MSGID/REPLY only; the attribute set is filled by ReadMessage.
     const uint16_t keptAttr = Attr;
     TNetAddress orig = MsgHeader.Orig();

@@ -61,6 +61,7 @@ private:
     // The index as it is on disk (no deleted entries); refreshed from the file under the lock.
     std::vector<TSquishIndexEntry> DiskIndex;
     uint32_t FrameOfs = 0;
+    // Index in DiskIndex of the message last stored (looked up again under the lock for every write).
     int32_t DiskPos = 0;
     // Size of the .SQD file as last seen: the bound every offset and length read is checked against.
     uint64_t DataSize = 0;
