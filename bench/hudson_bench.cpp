@@ -47,8 +47,9 @@ fs::path MakeBase() {
     info.LowMsg = 1;
     info.HighMsg = TotalMessages;
     info.TotalActive = TotalMessages;
+    // One text block per message: 16-bit block numbers leave room for 65,536 blocks in all.
     const std::string body = "\x01MSGID: 2:5020/1 12345678\r\x01PID: bench\rHello there,\r\r" +
-                             std::string(300, 'x') +
+                             std::string(120, 'x') +
                              "\r\r--- bench\r * Origin: bench (2:5020/1)\r\x01PATH: 5020/1\r";
     for (int i = 0; i < TotalMessages; ++i) {
         const bool big = i % 2 == 0 && i / 2 < BigBoardMessages;
@@ -162,7 +163,7 @@ void BM_ThousandWrites(benchmark::State& state) {
             hudson.OrigAddr = "2:5020/1";
             hudson.Date = EncodeDateTime(2026, 12, 9, 17, 5, 0);
             hudson.Kludges = {"MSGID: 2:5020/1 " + std::to_string(10000000 + i)};
-            hudson.Text = "Some text\r" + std::string(200, 'y') + "\r";
+            hudson.Text = "Some text\r" + std::string(120, 'y') + "\r";
             if (!hudson.WriteMessage()) state.SkipWithError("write refused");
         }
     }

@@ -168,8 +168,16 @@ void THudson::TakePosition(int32_t position, const TPosition& entry) {
     curMsgNum_ = entry.MsgNum;
 }
 
+void THudson::DropReadAhead() {
+    hdrFile_.DropCache();
+    txtFile_.DropCache();
+}
+
 bool THudson::First() {
     if (!Active) return false;
+    // The list readers walk with First/Next and read record after record; a new walk or a jump
+    // starts from what the files hold now.
+    DropReadAhead();
     const auto& board = SortedBoard();
     if (board.empty()) return false;
     cursor_ = 0;
@@ -195,6 +203,7 @@ bool THudson::Next() {
 }
 
 void THudson::Seek(int32_t position) {
+    DropReadAhead();
     Current = position;
     if (position < 0 || static_cast<size_t>(position) >= boardMap_.size()) {
         record_ = -1;
@@ -218,27 +227,29 @@ void THudson::CheckRecord() const {
         throw EReadError("no message at this position of the Hudson board");
 }
 
-std::string THudson::ReadRawHeader() const {
+std::string THudson::ReadRawHeader(bool cached) {
     CheckRecord();
     std::string raw(HudsonHeaderSize, '\0');
     const int64_t offset = int64_t{record_} * static_cast<int64_t>(HudsonHeaderSize);
-    if (hdrFile_.ReadAt(offset, raw.data(), raw.size()) != raw.size())
+    const size_t got = cached ? hdrFile_.ReadCached(offset, raw.data(), raw.size())
+                              : hdrFile_.ReadAt(offset, raw.data(), raw.size());
+    if (got != raw.size())
         throw EReadError("MSGHDR.BBS: header record " + std::to_string(record_) +
                          " is past the end of the file");
     return raw;
 }
 
-THudsonHeader THudson::ReadCurrentHeader() const {
-    const std::string raw = ReadRawHeader();
+THudsonHeader THudson::ReadCurrentHeader(bool cached) {
+    const std::string raw = ReadRawHeader(cached);
     return THudsonHeader::Parse(reinterpret_cast<const uint8_t*>(raw.data()));
 }
 
-std::string THudson::ReadFirstBlock(const THudsonHeader& header) const {
+std::string THudson::ReadFirstBlock(const THudsonHeader& header) {
     // A message without text has no block of its own; the one at StartBlock belongs to a later message.
     if (header.NumBlocks == 0) return {};
     uint8_t block[HudsonBlockSize];
     const int64_t offset = int64_t{header.StartBlock} * static_cast<int64_t>(HudsonBlockSize);
-    const size_t got = txtFile_.ReadAt(offset, block, sizeof block);
+    const size_t got = txtFile_.ReadCached(offset, block, sizeof block);
     if (got == 0 || got < 1u + block[0])
         throw EReadError("MSGTXT.BBS: the text of message " + std::to_string(header.MsgNum) +
                          " is past the end of the file");
@@ -281,7 +292,7 @@ void THudson::ReadHeader() {
     DestAddr.clear();
     MsgId.clear();
     Kludges.clear();
-    msgHeader_ = ReadCurrentHeader();
+    msgHeader_ = ReadCurrentHeader(true);
     const THudsonHeader& h = msgHeader_;
     Read = (h.TimesRead & 1) != 0;
     FillNamesAndDate(h);
@@ -304,7 +315,7 @@ void THudson::ReadHeader() {
 void THudson::ReadMsgId() {
     // A message without MSGID must not keep the previous message's value.
     MsgId.clear();
-    msgHeader_ = ReadCurrentHeader();
+    msgHeader_ = ReadCurrentHeader(true);
     const std::string block = ToAnsi(ReadFirstBlock(msgHeader_));
     static constexpr std::string_view tag = "\x01MSGID: ";
     const size_t start = block.find(tag);
@@ -343,7 +354,7 @@ void THudson::SplitStoredText(const std::string& stored) {
 void THudson::ReadMessage(int32_t position) {
     Seek(position);
     ClearMessageFields();
-    msgHeader_ = ReadCurrentHeader();
+    msgHeader_ = ReadCurrentHeader(false);
     const THudsonHeader& h = msgHeader_;
     FillNamesAndDate(h);
     SplitStoredText(BodyToAnsi(ReadStoredText(h)));
@@ -358,7 +369,7 @@ void THudson::ReadMessage(int32_t position) {
 }
 
 void THudson::ReadToAndRead() {
-    const THudsonHeader h = ReadCurrentHeader();
+    const THudsonHeader h = ReadCurrentHeader(true);
     Read = (h.TimesRead & 1) != 0;
     ToName = ToAnsi(h.WhoTo);
 }
@@ -384,7 +395,7 @@ void THudson::StoreIdx(int32_t record) {
 }
 
 void THudson::MarkRead() {
-    const std::string raw = ReadRawHeader();
+    const std::string raw = ReadRawHeader(false);
     uint8_t timesRead[2];
     PutLe16(timesRead, GetLe16(reinterpret_cast<const uint8_t*>(raw.data()) + HudsonTimesReadOffset) | 1);
     hdrFile_.WriteAt(int64_t{record_} * static_cast<int64_t>(HudsonHeaderSize) + HudsonTimesReadOffset,
@@ -396,7 +407,7 @@ bool THudson::DeleteCurrent(int32_t*, uint32_t*) {
     CheckRecord();
     THudsonLock lock(infoFile_, 0, HudsonInfoSize);
     if (!lock.Held()) return false;
-    const std::string raw = ReadRawHeader();
+    const std::string raw = ReadRawHeader(false);
     uint8_t msgAttr = static_cast<uint8_t>(raw[HudsonMsgAttrOffset]);
     if (msgAttr & HudsonMsgDeleted) return true;
     msgAttr |= HudsonMsgDeleted;

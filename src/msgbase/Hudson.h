@@ -61,9 +61,11 @@ private:
     void NoteIndexChange(int32_t record, const THudsonIdx& before);
     void TakePosition(int32_t position, const TPosition& entry);
     void CheckRecord() const;
-    std::string ReadRawHeader() const;
-    THudsonHeader ReadCurrentHeader() const;
-    std::string ReadFirstBlock(const THudsonHeader& header) const;
+    void DropReadAhead();
+    // `cached`: through the read-ahead window (list reads); otherwise straight from the file.
+    std::string ReadRawHeader(bool cached);
+    THudsonHeader ReadCurrentHeader(bool cached);
+    std::string ReadFirstBlock(const THudsonHeader& header);
     std::string ReadStoredText(const THudsonHeader& header) const;
     void FillNamesAndDate(const THudsonHeader& header);
     void SplitStoredText(const std::string& stored);

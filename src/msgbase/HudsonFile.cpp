@@ -5,7 +5,9 @@
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <system_error>
 #include <utility>
 
@@ -37,6 +39,7 @@ THudsonFile& THudsonFile::operator=(THudsonFile&& other) noexcept {
         Close();
         fd_ = std::exchange(other.fd_, -1);
         path_ = std::move(other.path_);
+        other.DropCache();
     }
     return *this;
 }
@@ -66,6 +69,7 @@ void THudsonFile::Close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     path_.clear();
+    DropCache();
 }
 
 int64_t THudsonFile::Size() const {
@@ -89,7 +93,24 @@ size_t THudsonFile::ReadAt(int64_t offset, void* buffer, size_t count) const {
     return done;
 }
 
+size_t THudsonFile::ReadCached(int64_t offset, void* buffer, size_t count) {
+    if (count > CacheWindow / 2) return ReadAt(offset, buffer, count);
+    const bool inWindow = cacheLength_ > 0 && offset >= cacheOffset_ &&
+                          static_cast<uint64_t>(offset - cacheOffset_) + count <= cacheLength_;
+    if (!inWindow) {
+        cache_.resize(CacheWindow);
+        cacheLength_ = 0;
+        cacheLength_ = ReadAt(offset, cache_.data(), CacheWindow);
+        cacheOffset_ = offset;
+    }
+    const size_t start = static_cast<size_t>(offset - cacheOffset_);
+    const size_t available = std::min(count, cacheLength_ - std::min(start, cacheLength_));
+    std::memcpy(buffer, cache_.data() + start, available);
+    return available;
+}
+
 void THudsonFile::WriteAt(int64_t offset, const void* buffer, size_t count) {
+    DropCache();
     const auto* in = static_cast<const char*>(buffer);
     size_t done = 0;
     while (done < count) {

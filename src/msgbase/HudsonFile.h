@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace pelmar {
 
@@ -30,6 +31,10 @@ public:
     size_t ReadAt(int64_t offset, void* buffer, size_t count) const;
     // Writes all `count` bytes at `offset` or raises std::system_error.
     void WriteAt(int64_t offset, const void* buffer, size_t count);
+    // ReadAt through a window of the file read ahead, for walks that read record after record.
+    // The window may be older than the file: drop it whenever another program's changes matter.
+    size_t ReadCached(int64_t offset, void* buffer, size_t count);
+    void DropCache() { cacheLength_ = 0; }
 
     // Exclusive lock on [offset, offset + length), one attempt. Held by this open file description,
     // so another open of the same file (even in this process) is refused while it is held.
@@ -37,8 +42,13 @@ public:
     void Unlock(int64_t offset, int64_t length);
 
 private:
+    static constexpr size_t CacheWindow = 32 * 1024;
+
     int fd_ = -1;
     std::string path_;
+    std::vector<char> cache_;
+    int64_t cacheOffset_ = 0;
+    size_t cacheLength_ = 0;
 };
 
 // The existing entry of `dir` whose name equals `name` ignoring ASCII case ("" when there is none).

@@ -232,5 +232,22 @@ TEST_F(HudsonWrite, SecondObjectWithAStaleIndexAppendsAfterTheFirst) {
     EXPECT_EQ(File("echomail.bbs"), std::string("\x01\x00\x02\x00", 4));
 }
 
+TEST_F(HudsonWrite, ListReadsSeeAnotherWritersMarksOnTheNextWalk) {
+    auto writer = OpenBoard(6);
+    for (const char* s : {"a", "b"}) ASSERT_TRUE(Post(*writer, s));
+    auto lister = OpenBoard(6), other = OpenBoard(6);
+    const auto marks = [&] {
+        std::string text;
+        for (bool ok = lister->First(); ok; ok = lister->Next()) {
+            lister->ReadHeader();
+            text += lister->Read ? '*' : '.';
+        }
+        return text;
+    };
+    EXPECT_EQ(marks(), "..");
+    for (bool ok = other->First(); ok; ok = other->Next()) other->MarkRead();
+    EXPECT_EQ(marks(), "**");
+}
+
 }  // namespace
 }  // namespace pelmar::test
