@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "core/ui/QtText.h"
 #include "core/ui/SingleInstance.h"
 #include "core/ui/Splash.h"
+#include "core/ui/TerminationSignals.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "reader/ui/MainFrame.h"
@@ -86,12 +88,15 @@ QWidget* MessageParent() {
     return Splash();
 }
 
+// A store that cannot be saved fails on every later save with the same text; it is shown once.
 void ShowFailure(const std::string& text) {
     if (QThread::currentThread() != qApp->thread()) {
         QMetaObject::invokeMethod(
-            qApp, [text] { ShowError(text, MessageParent()); }, Qt::QueuedConnection);
+            qApp, [text] { ShowFailure(text); }, Qt::QueuedConnection);
         return;
     }
+    static std::set<std::string> shown;
+    if (!shown.insert(text).second) return;
     ShowError(text, MessageParent());
 }
 
@@ -112,6 +117,17 @@ int main(int argc, char** argv) {
     std::unique_ptr<TMainFrame> mainFrame;
     QObject::connect(&instance, &TSingleInstance::ActivationRequested, [] {
         BringToFront(QApplication::activeModalWidget() ? QApplication::activeModalWidget() : MainFrame);
+    });
+
+    // Closing the main window is the one orderly way out; before it is shown, closing the dialog
+    // that runs cancels the log-in or the first-run wizard.
+    TTerminationSignals termination;
+    QObject::connect(&termination, &TTerminationSignals::TerminationRequested, [] {
+        if (MainFrame && MainFrame->isVisible()) {
+            MainFrame->close();
+        } else if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+        }
     });
 
     TStartup startup(Parameters(QApplication::arguments()));

@@ -11,6 +11,7 @@
 #include "core/ui/DosFonts.h"
 #include "core/ui/SingleInstance.h"
 #include "core/ui/Splash.h"
+#include "core/ui/TerminationSignals.h"
 #include "reader/ui/MainFrame.h"
 #include "support/TestSupport.h"
 
@@ -151,6 +152,21 @@ TEST(DosFonts, UnloadableFontFileIsIgnored) {
     EXPECT_TRUE(TDosFonts::Registered());
     EXPECT_EQ(TDosFonts::Font(4).pixelSize(), 18);
     TDosFonts::Unregister();
+}
+
+TEST(TerminationSignals, FirstSignalReachesTheEventLoopThenDefaultsReturn) {
+    int requests = 0;
+    TTerminationSignals termination;
+    // A second listener stays inert instead of stealing the first one's signals.
+    TTerminationSignals second;
+    QObject::connect(&termination, &TTerminationSignals::TerminationRequested, [&] { ++requests; });
+    ASSERT_EQ(raise(SIGTERM), 0);
+    EXPECT_TRUE(WaitFor([&] { return requests == 1; }));
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction current {};
+        sigaction(signal, nullptr, &current);
+        EXPECT_EQ(current.sa_handler, SIG_DFL) << signal;
+    }
 }
 
 }  // namespace
