@@ -20,6 +20,8 @@ namespace {
 constexpr const char* Extensions[] = {".jhr", ".jdt", ".jdx", ".jlr"};
 // Most headers with their subfields fit; longer ones take a second read.
 constexpr size_t HeaderReadAhead = 512;
+// A walk reads the headers in file order through a window this large.
+constexpr size_t WindowSize = 32768;
 // Offsets in the files are 32-bit.
 constexpr uint64_t MaxFileOffset = std::numeric_limits<uint32_t>::max();
 
@@ -165,6 +167,7 @@ std::vector<TJamIndexEntry> TJAM::ReadIndexFromDisk() const {
 // ---- Open and close ------------------------------------------------------------------------------
 
 void TJAM::Open() {
+    DropWindow();
     Close();
     try {
         if (!OpenFiles()) {
@@ -186,6 +189,7 @@ void TJAM::Open() {
 }
 
 void TJAM::Close() {
+    DropWindow();
     CloseFiles();
     index_.clear();
     index_.shrink_to_fit();
@@ -253,6 +257,8 @@ bool TJAM::CheckCurrent() {
 // ---- Navigation ----------------------------------------------------------------------------------
 
 bool TJAM::First() {
+    DropWindow();
+    walking_ = true;
     Current = 0;
     if (Count() == 0) return false;
     const auto size = static_cast<int32_t>(index_.size());
@@ -284,34 +290,50 @@ bool TJAM::IsValid() {
 
 // ---- Reading -------------------------------------------------------------------------------------
 
+std::string_view TJAM::ReadJhr(uint64_t offset, uint64_t length) {
+    if (walking_) {
+        if (offset >= windowStart_ && offset + length <= windowStart_ + window_.size())
+            return std::string_view(window_).substr(offset - windowStart_, length);
+        if (length <= WindowSize) {
+            window_.resize(WindowSize);
+            window_.resize(jhr_.ReadAt(offset, window_.data(), WindowSize));
+            windowStart_ = offset;
+            return std::string_view(window_).substr(0, length);
+        }
+    }
+    // The length comes from the file: it is checked against the file before anything is allocated.
+    if (length > HeaderReadAhead && offset + length > jhr_.Size()) return {};
+    headerBuf_.resize(length);
+    headerBuf_.resize(jhr_.ReadAt(offset, headerBuf_.data(), length));
+    return headerBuf_;
+}
+
+void TJAM::DropWindow() {
+    walking_ = false;
+    window_.clear();
+    windowStart_ = 0;
+}
+
 std::string_view TJAM::LoadHeader(int32_t position) {
     if (!Active || position < 0 || position >= static_cast<int32_t>(index_.size()))
         throw EReadError("JAM: no message at position " + std::to_string(position));
     const TJamIndexEntry& entry = index_[position];
     if (entry.Deleted()) throw EReadError("JAM: message " + std::to_string(position) + " is deleted");
     const uint64_t offset = entry.HdrOffset;
-    headerBuf_.resize(HeaderReadAhead);
-    size_t got = jhr_.ReadAt(offset, headerBuf_.data(), HeaderReadAhead);
     TJamMsgHeader header;
-    if (got < JamMsgHeaderSize)
+    const std::string_view fixed = ReadJhr(offset, HeaderReadAhead);
+    if (fixed.size() < JamMsgHeaderSize)
         throw EReadError("JAM: the header of message " + std::to_string(position) +
                          " is past the end of the file");
-    if (!TJamMsgHeader::Parse(std::string_view(headerBuf_.data(), got), header))
+    if (!TJamMsgHeader::Parse(fixed, header))
         throw EReadError("JAM: the header of message " + std::to_string(position) + " has no signature");
     const uint64_t needed = uint64_t{JamMsgHeaderSize} + header.SubfieldLen;
-    if (needed > got) {
-        // The length is checked against the file before anything is allocated for it.
-        if (got < HeaderReadAhead || offset + needed > jhr_.Size())
-            throw EReadError("JAM: the subfields of message " + std::to_string(position) +
-                             " run past the end of the file");
-        headerBuf_.resize(needed);
-        got += jhr_.ReadAt(offset + got, headerBuf_.data() + got, needed - got);
-        if (got < needed)
-            throw EReadError("JAM: the subfields of message " + std::to_string(position) +
-                             " run past the end of the file");
-    }
+    const std::string_view whole = needed <= fixed.size() ? fixed : ReadJhr(offset, needed);
+    if (whole.size() < needed)
+        throw EReadError("JAM: the subfields of message " + std::to_string(position) +
+                         " run past the end of the file");
     msgHeader_ = header;
-    return std::string_view(headerBuf_.data() + JamMsgHeaderSize, header.SubfieldLen);
+    return whole.substr(JamMsgHeaderSize, header.SubfieldLen);
 }
 
 void TJAM::ReadHeader() {
@@ -428,6 +450,7 @@ void TJAM::ReadMessage(int32_t position) {
 }
 
 void TJAM::MarkRead() {
+    DropWindow();
     TJamMsgHeader header;
     if (!Active || Current < 0 || Current >= static_cast<int32_t>(index_.size()) || index_[Current].Deleted())
         throw EReadError("JAM: no message at position " + std::to_string(Current));
@@ -445,6 +468,7 @@ void TJAM::MarkRead() {
 // ---- Writing -------------------------------------------------------------------------------------
 
 void TJAM::NewMessage() {
+    DropWindow();
     msgHeader_ = {};
     ClearMessageFields();
     // A message begun but never written is replaced rather than left as a hole in the list.
@@ -465,6 +489,7 @@ void TJAM::NewMessage() {
 }
 
 void TJAM::PrepareRewrite() {
+    DropWindow();
     msgHeader_ = {};
     ClearMessageFields();
     // The new header offset is taken under the lock by WriteMessage; until then the entry keeps
@@ -509,6 +534,7 @@ void TJAM::BuildSubfields() {
 }
 
 bool TJAM::WriteMessage() {
+    DropWindow();
     if (!Active) return false;
     const THeaderLock lock(jhr_);
     if (!lock) {
@@ -575,6 +601,7 @@ bool TJAM::WriteMessage() {
 }
 
 bool TJAM::DeleteCurrent(int32_t* headerOffset, uint32_t* recipientCrc) {
+    DropWindow();
     if (!Active) return false;
     const THeaderLock lock(jhr_);
     if (!lock) {

@@ -71,6 +71,12 @@ private:
     // Reads the header of the entry at `position` into msgHeader_ and returns its subfield block.
     // Raises EReadError when the position holds no message or the record is damaged.
     std::string_view LoadHeader(int32_t position);
+    // `length` bytes of the .jhr at `offset`, fewer at the end of the file (none when a length
+    // beyond the small read-ahead runs past the end). During a walk (First, then Next) the bytes
+    // come through a window, so one read serves many headers; the window is dropped when a walk
+    // starts, on Seek and on every write, so a walk never sees bytes older than its start.
+    std::string_view ReadJhr(uint64_t offset, uint64_t length);
+    void DropWindow();
     // The base header as it is on disk now; raises EReadError when it is damaged.
     TJamBaseHeader ReadBaseHeaderFromDisk() const;
     std::vector<TJamIndexEntry> ReadIndexFromDisk() const;
@@ -89,6 +95,9 @@ private:
     uint64_t knownOnDisk_ = 0;
     std::string subfields_;  // subfields of the message being written
     std::string headerBuf_;  // header and subfields of the message being read
+    bool walking_ = false;
+    std::string window_;
+    uint64_t windowStart_ = 0;
 };
 
 }  // namespace pelmar

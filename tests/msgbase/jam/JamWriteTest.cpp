@@ -338,3 +338,57 @@ TEST_F(JamWriteTest, WriteTouchesTheEchomailFlagFile) {
 
 }  // namespace
 }  // namespace pelmar::test
+
+namespace pelmar::test {
+namespace {
+
+TEST_F(JamWriteTest, EachWalkSeesWhatWasWrittenBeforeItStarted) {
+    TJAM viewer, other;
+    CreateAndOpen(viewer);
+    Checked(BasePath());
+    for (int i = 0; i < 3; ++i) Post(viewer, "A", "All", "S" + std::to_string(i));
+    other.SetPath(BasePath());
+    other.Open();
+
+    const auto readMarks = [&viewer] {
+        std::vector<bool> marks;
+        for (bool more = viewer.First(); more; more = viewer.Next()) {
+            viewer.ReadToAndRead();
+            marks.push_back(viewer.Read);
+        }
+        return marks;
+    };
+    EXPECT_EQ(readMarks(), (std::vector<bool>{false, false, false}));
+    other.Seek(1);
+    other.MarkRead();
+    EXPECT_EQ(readMarks(), (std::vector<bool>{false, true, false}));
+}
+
+TEST_F(JamWriteTest, LongControlLinesAndBodiesRoundTrip) {
+    TJAM jam;
+    CreateAndOpen(jam);
+    Checked(BasePath());
+    Post(jam, "A", "All", "before");
+    jam.NewMessage();
+    jam.FromName = "A";
+    jam.ToName = "All";
+    jam.Subject = "long";
+    jam.Kludges = {"X-LONG: " + std::string(70000, 'k')};
+    jam.Text = std::string(200000, 't') + "\r";
+    ASSERT_TRUE(jam.WriteMessage());
+    Post(jam, "A", "All", "after");
+
+    std::vector<std::string> subjects;
+    for (bool more = jam.First(); more; more = jam.Next()) {
+        jam.ReadHeader();
+        subjects.push_back(jam.Subject);
+    }
+    EXPECT_EQ(subjects, (std::vector<std::string>{"before", "long", "after"}));
+    jam.ReadMessage(1);
+    ASSERT_EQ(jam.Kludges.size(), 1u);
+    EXPECT_EQ(jam.Kludges[0].size(), 70008u);
+    EXPECT_EQ(jam.Text.substr(0, 200000), std::string(200000, 't'));
+}
+
+}  // namespace
+}  // namespace pelmar::test
