@@ -22,7 +22,6 @@
 #include "core/ui/SingleInstance.h"
 #include "core/ui/Splash.h"
 #include "core/ui/TerminationSignals.h"
-#include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "reader/ui/MainFrame.h"
 
@@ -136,7 +135,6 @@ int main(int argc, char** argv) {
         instance.Listen();
         // Only the running copy touches the settings store; from now on its complaints are shown.
         TRegistryStore::Instance().SetErrorReporter(ShowFailure);
-        if (Settings.ProgramFolder.empty()) Settings.ProgramFolder = HomeFolder();
         return false;
     };
     startup.Ui.ShowSplash = [] { CreateSplash()->ShowNow(); };

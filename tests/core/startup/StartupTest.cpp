@@ -291,5 +291,54 @@ TEST_F(StartupRun, ShutdownGoesOnAfterAFailedStepAndReportsOnce) {
     EXPECT_EQ(events_.back(), "UnregisterFont");
 }
 
+// The same sequence on the real settings store in a temporary home.
+class StartupWithStore : public testing::Test {
+protected:
+    void SetUp() override { Settings = TSettings{}; }
+    void TearDown() override { Settings = TSettings{}; }
+
+    std::filesystem::path RegistryFile() const { return home_.Path() / "registry.reg"; }
+
+    TStartup Make(std::vector<std::string> params) {
+        TStartup startup(std::move(params));
+        startup.Ui.ChooseUser = [this](const TLoginChoice&) {
+            chooserShown_ = true;
+            return std::optional<int>();
+        };
+        startup.Ui.RunEventLoop = [this] { loopRan_ = true; };
+        return startup;
+    }
+
+    test::ScopedHome home_;
+    bool chooserShown_ = false;
+    bool loopRan_ = false;
+};
+
+TEST_F(StartupWithStore, FailedLoginLeavesTheStoreFileAlone) {
+    const std::string before =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Quorvant\\Pelmar Editor\\1.0]\r\n"
+        "\"UseLogin\"=dword:00000001\r\n"
+        "\"UseDialog\"=dword:00000000\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Quorvant\\Pelmar Editor\\1.0\\Users]\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Quorvant\\Pelmar Editor\\1.0\\Users\\Ivan]\r\n";
+    test::WriteFile(RegistryFile(), before);
+    TStartup startup = Make({"-LNobody"});
+    EXPECT_EQ(startup.Run(), TStartupResult::LoginFailed);
+    EXPECT_FALSE(chooserShown_);
+    EXPECT_FALSE(loopRan_);
+    EXPECT_EQ(test::ReadFile(RegistryFile()), before);
+}
+
+TEST_F(StartupWithStore, FreshHomeRunsAndStoresTheProfile) {
+    TStartup startup = Make({});
+    EXPECT_EQ(startup.Run(), TStartupResult::Finished);
+    EXPECT_TRUE(loopRan_);
+    const std::string stored = test::ReadFile(RegistryFile());
+    EXPECT_NE(stored.find("\"UseLogin\"=dword:00000000"), std::string::npos);
+    EXPECT_NE(stored.find("\"SetupDone\"=dword:00000000"), std::string::npos);
+    EXPECT_NE(stored.find("\\1.0\\Templates]"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace pelmar
