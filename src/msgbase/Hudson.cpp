@@ -186,7 +186,8 @@ bool THudson::First() {
 }
 
 bool THudson::Next() {
-    if (!Active) return false;
+    // Only a position a walk has handed out has a successor.
+    if (!Active || Current < 0 || static_cast<size_t>(Current) >= boardMap_.size()) return false;
     const auto& board = SortedBoard();
     size_t next = 0;
     if (cursor_ < board.size() && board[cursor_].MsgNum == curMsgNum_) {
