@@ -1,0 +1,34 @@
+#pragma once
+// Line-by-line reading of a text configuration file that may be damaged or not text at all.
+#include <cstddef>
+#include <string>
+
+namespace pelmar {
+
+class TConfigLines {
+public:
+    // Longer lines cannot be configuration lines; they are skipped whole.
+    static constexpr size_t MaxLineLength = 4096;
+
+    TConfigLines() = default;
+    ~TConfigLines();
+    TConfigLines(const TConfigLines&) = delete;
+    TConfigLines& operator=(const TConfigLines&) = delete;
+
+    // False when the file cannot be opened.
+    bool Open(const std::string& path);
+    // The next line without its LF or CR LF. Lines longer than MaxLineLength and lines holding a NUL
+    // byte (binary data) are skipped. False at the end of the file; EReadError when reading fails.
+    bool Next(std::string& line);
+
+private:
+    bool Fill();
+
+    int fd_ = -1;
+    char buffer_[65536];
+    size_t begin_ = 0;
+    size_t end_ = 0;
+    bool eof_ = false;
+};
+
+}  // namespace pelmar
