@@ -12,6 +12,7 @@
 
 #include "core/Codepage.h"
 #include "core/Errors.h"
+#include "core/Settings.h"
 
 namespace pelmar {
 
@@ -350,53 +351,66 @@ void TJAM::ReadHeader() {
     Read = (msgHeader_.Attribute2 & JamAttr2Read) != 0;
     Attr = AttrFromJamAttribute(msgHeader_.Attribute);
 
+    // The conversion is byte for byte, so the whole block is converted once and every subfield's
+    // data is taken from the same place in the converted copy. The list fill reads every header.
+    converted_ = ToAnsi(block);
+    const bool keepFreeForm = Settings.TextInWindowsCodePage;
     TJamSubfieldReader reader(block);
     TJamSubfield field;
     while (reader.Next(field)) {
         if (field.Data.empty()) continue;
+        const std::string_view ansi =
+            std::string_view(converted_).substr(field.Data.data() - block.data(), field.Data.size());
+        // FTSKLUDGE and TRACE lines are free-form text: converted only under the DOS view.
+        const std::string_view freeForm = keepFreeForm ? field.Data : ansi;
+        const auto addLine = [this](std::string_view prefix, std::string_view data) {
+            std::string& line = Kludges.emplace_back();
+            line.reserve(prefix.size() + data.size());
+            line.append(prefix).append(data);
+        };
         switch (field.LoID) {
             case JamSfOAddress:
-                OrigAddr = ToAnsi(field.Data);
+                OrigAddr.assign(ansi);
                 break;
             case JamSfDAddress:
-                DestAddr = ToAnsi(field.Data);
+                DestAddr.assign(ansi);
                 break;
             case JamSfSenderName:
-                FromName = ToAnsi(field.Data);
+                FromName.assign(ansi);
                 break;
             case JamSfReceiverName:
-                ToName = ToAnsi(field.Data);
+                ToName.assign(ansi);
                 break;
             case JamSfMsgId:
-                MsgId = ToAnsi(field.Data);
-                Kludges.push_back("MSGID: " + MsgId);
+                MsgId.assign(ansi);
+                addLine("MSGID: ", ansi);
                 break;
             case JamSfReplyId:
-                ReplyId = ToAnsi(field.Data);
-                Kludges.push_back("REPLY: " + ReplyId);
+                ReplyId.assign(ansi);
+                addLine("REPLY: ", ansi);
                 break;
             case JamSfSubject:
             case JamSfEnclosedFile:
             case JamSfEnclosedFreq:
-                Subject = ToAnsi(field.Data);
+                Subject.assign(ansi);
                 break;
             case JamSfPid:
-                Kludges.push_back("PID: " + ToAnsi(field.Data));
+                addLine("PID: ", ansi);
                 break;
             case JamSfTrace:
-                Kludges.push_back("Via " + BodyToAnsi(field.Data));
+                addLine("Via ", freeForm);
                 break;
             case JamSfFtsKludge:
-                Kludges.push_back(BodyToAnsi(field.Data));
+                addLine("", freeForm);
                 break;
             case JamSfSeenBy2D:
-                Kludges.push_back("SEEN-BY: " + ToAnsi(field.Data));
+                addLine("SEEN-BY: ", ansi);
                 break;
             case JamSfPath2D:
-                Kludges.push_back("PATH: " + ToAnsi(field.Data));
+                addLine("PATH: ", ansi);
                 break;
             case JamSfFlags:
-                Kludges.push_back("FLAGS: " + ToAnsi(field.Data));
+                addLine("FLAGS: ", ansi);
                 break;
             default:
                 break;

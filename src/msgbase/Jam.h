@@ -95,6 +95,7 @@ private:
     uint64_t knownOnDisk_ = 0;
     std::string subfields_;  // subfields of the message being written
     std::string headerBuf_;  // header and subfields of the message being read
+    std::string converted_;  // the subfield block in CP1251
     bool walking_ = false;
     std::string window_;
     uint64_t windowStart_ = 0;

@@ -392,3 +392,35 @@ TEST_F(JamWriteTest, LongControlLinesAndBodiesRoundTrip) {
 
 }  // namespace
 }  // namespace pelmar::test
+
+namespace pelmar::test {
+namespace {
+
+TEST_F(JamWriteTest, WindowsViewLeavesFreeFormLinesAndTheBodyAsStored) {
+    TJAM jam;
+    CreateAndOpen(jam);
+    Checked(BasePath());
+    jam.NewMessage();
+    jam.FromName = A("Иван");
+    jam.ToName = "All";
+    jam.Subject = A("Тема");
+    jam.OrigAddr = "2:5020/1";
+    jam.Kludges = {A("PID: Плм"), A("X-CYR: кириллица"), A("Via Узел")};
+    jam.Text = A("Текст\r");
+    ASSERT_TRUE(jam.WriteMessage());
+
+    Settings.TextInWindowsCodePage = true;
+    jam.ReadMessage(0);
+    EXPECT_EQ(jam.FromName, A("Иван"));
+    EXPECT_EQ(jam.Subject, A("Тема"));
+    EXPECT_EQ(jam.Kludges,
+              (std::vector<std::string>{A("PID: Плм"), "X-CYR: " + Oem("кириллица"), "Via " + Oem("Узел")}));
+    EXPECT_EQ(jam.Text.substr(0, 6), Oem("Текст\r"));
+    Settings.TextInWindowsCodePage = false;
+    jam.ReadMessage(0);
+    EXPECT_EQ(jam.Kludges[1], A("X-CYR: кириллица"));
+    EXPECT_EQ(jam.Text.substr(0, 6), A("Текст\r"));
+}
+
+}  // namespace
+}  // namespace pelmar::test
