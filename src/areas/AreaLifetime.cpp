@@ -49,4 +49,12 @@ bool StoreAreasAndRelease() {
     return saved;
 }
 
+void BindAreaSteps(TStartup::TManagers& managers, std::function<void()> notify) {
+    managers.CreateAreaManager = [] { CreateAreaManager(); };
+    managers.StartScanThread = [notify = std::move(notify)] { StartScanThread(notify); };
+    managers.StopScanThread = [] { StopScanThread(); };
+    // A failed save has been reported by the registry store already.
+    managers.StoreAreasAndRelease = [] { StoreAreasAndRelease(); };
+}
+
 }  // namespace pelmar

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "core/Startup.h"
+
 namespace pelmar {
 
 class TAreaManager;
@@ -27,5 +29,9 @@ TScanThread* ScanThread();
 // (the store has reported it). Stops the scan first if it is still running, so no area is freed while
 // it is counted.
 bool StoreAreasAndRelease();
+
+// Fills the area and scan steps of start-up's manager table with the functions above; `notify` as
+// for StartScanThread.
+void BindAreaSteps(TStartup::TManagers& managers, std::function<void()> notify);
 
 }  // namespace pelmar

@@ -4,7 +4,7 @@ namespace pelmar {
 
 void TRecursiveLock::Acquired() {
     owner_.store(std::this_thread::get_id());
-    ++depth_;
+    depth_.fetch_add(1, std::memory_order_relaxed);
 }
 
 void TRecursiveLock::Lock() {
@@ -21,13 +21,13 @@ bool TRecursiveLock::TryLock() {
 
 void TRecursiveLock::Unlock() {
     // Releasing a mutex the thread does not hold is undefined; treat it as the no-op it should be.
-    if (!HeldByCurrentThread() || depth_ <= 0) return;
-    if (--depth_ == 0) owner_.store(std::thread::id{});
+    if (!HeldByCurrentThread() || Depth() <= 0) return;
+    if (depth_.fetch_sub(1, std::memory_order_relaxed) == 1) owner_.store(std::thread::id{});
     mutex_.unlock();
 }
 
 void TRecursiveLock::UnlockAll() {
-    while (HeldByCurrentThread() && depth_ > 0) Unlock();
+    while (HeldByCurrentThread() && Depth() > 0) Unlock();
 }
 
 }  // namespace pelmar

@@ -30,7 +30,7 @@ public:
     void UnlockAll();
 
     // How many times the holder has taken the lock; 0 when free. Meaningful for the holder.
-    int Depth() const { return depth_; }
+    int Depth() const { return depth_.load(std::memory_order_relaxed); }
     bool HeldByCurrentThread() const { return owner_.load() == std::this_thread::get_id(); }
 
 private:
@@ -38,7 +38,7 @@ private:
 
     std::recursive_timed_mutex mutex_;
     std::atomic<std::thread::id> owner_{};
-    int depth_ = 0;  // written only by the holder
+    std::atomic<int> depth_{0};  // written only by the holder, read by anyone
 };
 
 }  // namespace pelmar
