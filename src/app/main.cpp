@@ -132,7 +132,8 @@ int main(int argc, char** argv) {
     TStartup startup(Parameters(QApplication::arguments()));
     startup.Ui.ActivateRunningCopy = [&instance] {
         if (instance.ActivateRunning()) return true;
-        instance.Listen();
+        // Another copy may have taken the name between the two calls.
+        if (!instance.Listen() && instance.ActivateRunning()) return true;
         // Only the running copy touches the settings store; from now on its complaints are shown.
         TRegistryStore::Instance().SetErrorReporter(ShowFailure);
         return false;

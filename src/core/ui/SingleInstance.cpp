@@ -51,11 +51,15 @@ bool TSingleInstance::ActivateRunning(int timeoutMs) {
 
 bool TSingleInstance::Listen() {
     if (server_) return server_->isListening();
+    // Taking the name would silently replace the socket of a live copy, so ask first; a socket
+    // file that nobody answers on was left by a copy that crashed and may go.
+    QLocalSocket probe;
+    probe.connectToServer(name_);
+    if (probe.waitForConnected(500)) return false;
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server_, &QLocalServer::newConnection, this, [this] { AcceptConnections(); });
     if (server_->listen(name_)) return true;
-    // Nobody answered on this name (ActivateRunning came first), so the socket file is stale.
     QLocalServer::removeServer(name_);
     return server_->listen(name_);
 }

@@ -20,7 +20,8 @@ public:
 
     // True when a running copy answered; it has been asked to activate its window.
     bool ActivateRunning(int timeoutMs = 2000);
-    // Makes this process the running copy. A socket left behind by a copy that crashed is replaced.
+    // Makes this process the running copy. A socket left behind by a copy that crashed is replaced;
+    // false when another copy holds the name (or it cannot be taken at all).
     bool Listen();
 
 signals:

@@ -103,6 +103,17 @@ TEST_F(SingleInstanceTest, SocketLeftByACrashedCopyIsTakenOver) {
     EXPECT_TRUE(next.ActivateRunning());
 }
 
+TEST_F(SingleInstanceTest, LiveCopyKeepsItsName) {
+    TSingleInstance first(Name());
+    ASSERT_TRUE(first.Listen());
+    TSingleInstance late(Name());
+    EXPECT_FALSE(late.Listen());
+    int requests = 0;
+    QObject::connect(&first, &TSingleInstance::ActivationRequested, [&] { ++requests; });
+    EXPECT_TRUE(TSingleInstance(Name()).ActivateRunning());
+    EXPECT_TRUE(WaitFor([&] { return requests == 1; }));
+}
+
 TEST_F(SingleInstanceTest, DefaultNameDependsOnTheHome) {
     const QString outside = TSingleInstance::DefaultName();
     test::ScopedHome home;
