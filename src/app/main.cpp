@@ -114,8 +114,11 @@ int main(int argc, char** argv) {
 
     TSingleInstance instance;
     std::unique_ptr<TMainFrame> mainFrame;
+    // A second start brings this copy forward: the main window once it is on screen (it stays
+    // hidden during the first-run wizard) and whatever dialog runs on top.
     QObject::connect(&instance, &TSingleInstance::ActivationRequested, [] {
-        BringToFront(QApplication::activeModalWidget() ? QApplication::activeModalWidget() : MainFrame);
+        if (MainFrame && MainFrame->isVisible()) BringToFront(MainFrame);
+        BringToFront(QApplication::activeModalWidget());
     });
 
     // Closing the main window is the one orderly way out; before it is shown, closing the dialog
