@@ -1,0 +1,16 @@
+#pragma once
+// The T-Mail import dialog: the T-MAIL.CTL of a linked group.
+#include "import/ui/ImportDialog.h"
+
+namespace pelmar::ui {
+
+class TImportTmailForm : public TImportDialog {
+    Q_OBJECT
+
+public:
+    explicit TImportTmailForm(QWidget* parent = nullptr);
+
+    QLabel* ExplainLabel;
+};
+
+}  // namespace pelmar::ui
