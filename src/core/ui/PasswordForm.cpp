@@ -20,6 +20,8 @@ TPasswordForm::TPasswordForm(std::string stored, QWidget* parent)
     PromptLabel = new QLabel(QStringLiteral("Введите свой пароль:"), this);
     PasswordEdit = new QLineEdit(this);
     PasswordEdit->setEchoMode(QLineEdit::Password);
+    // One "*" per typed character, whatever the style would draw.
+    PasswordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     PasswordEdit->setMinimumWidth(220);
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setDefault(true);
