@@ -58,7 +58,7 @@ private:
     bool locked_;
 };
 
-bool StartsWith(const std::string& text, std::string_view prefix) {
+bool LineStartsWith(const std::string& text, std::string_view prefix) {
     return text.size() >= prefix.size() && std::string_view(text).substr(0, prefix.size()) == prefix;
 }
 
@@ -137,11 +137,16 @@ bool TJAM::OpenFiles() {
     const auto openShared = [](TJamFile& file, const std::string& name) {
         return file.Open(name) || file.OpenReadOnly(name);
     };
-    if (!openShared(jhr_, FileName(".jhr")) || !openShared(jdt_, FileName(".jdt")) ||
-        !openShared(jdx_, FileName(".jdx")))
+    std::string dir, stem;
+    SplitPath(Path, dir, stem);
+    const auto openExisting = [&](TJamFile& file, const char* extension) {
+        const std::string name = TJamFile::FindNoCase(dir, stem + extension);
+        return !name.empty() && openShared(file, name);
+    };
+    if (!openExisting(jhr_, ".jhr") || !openExisting(jdt_, ".jdt") || !openExisting(jdx_, ".jdx"))
         return false;
     // Tossers on this platform often leave the .jlr out; nothing here reads or writes it.
-    openShared(jlr_, FileName(".jlr"));
+    openExisting(jlr_, ".jlr");
     return true;
 }
 
@@ -168,7 +173,6 @@ std::vector<TJamIndexEntry> TJAM::ReadIndexFromDisk() const {
 // ---- Open and close ------------------------------------------------------------------------------
 
 void TJAM::Open() {
-    DropWindow();
     Close();
     try {
         if (!OpenFiles()) {
@@ -280,6 +284,7 @@ bool TJAM::Next() {
 }
 
 void TJAM::Seek(int32_t position) {
+    DropWindow();
     Current = position;
 }
 
@@ -538,7 +543,7 @@ void TJAM::BuildSubfields() {
         uint16_t id = JamSfFtsKludge;
         std::string_view data = line;
         for (const TPrefix& prefix : Prefixes) {
-            if (!StartsWith(line, prefix.Text)) continue;
+            if (!LineStartsWith(line, prefix.Text)) continue;
             id = prefix.Id;
             data.remove_prefix(prefix.Text.size());
             break;
