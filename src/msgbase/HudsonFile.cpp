@@ -97,10 +97,16 @@ size_t THudsonFile::ReadCached(int64_t offset, void* buffer, size_t count) {
     if (count > CacheWindow / 2) return ReadAt(offset, buffer, count);
     const bool inWindow = cacheLength_ > 0 && offset >= cacheOffset_ &&
                           static_cast<uint64_t>(offset - cacheOffset_) + count <= cacheLength_;
-    if (!inWindow) {
+    if (inWindow) {
+        ++cacheHits_;
+    } else {
+        // Read far ahead only while the reads keep landing in the window (a walk over a board that
+        // fills much of the base); a board scattered thinly over the base gets page-sized reads.
+        const size_t window = cacheHits_ >= 2 ? CacheWindow : SmallWindow;
         cache_.resize(CacheWindow);
         cacheLength_ = 0;
-        cacheLength_ = ReadAt(offset, cache_.data(), CacheWindow);
+        cacheHits_ = 0;
+        cacheLength_ = ReadAt(offset, cache_.data(), std::max(window, count));
         cacheOffset_ = offset;
     }
     const size_t start = static_cast<size_t>(offset - cacheOffset_);

@@ -34,7 +34,10 @@ public:
     // ReadAt through a window of the file read ahead, for walks that read record after record.
     // The window may be older than the file: drop it whenever another program's changes matter.
     size_t ReadCached(int64_t offset, void* buffer, size_t count);
-    void DropCache() { cacheLength_ = 0; }
+    void DropCache() {
+        cacheLength_ = 0;
+        cacheHits_ = 0;
+    }
 
     // Exclusive lock on [offset, offset + length), one attempt. Held by this open file description,
     // so another open of the same file (even in this process) is refused while it is held.
@@ -43,12 +46,14 @@ public:
 
 private:
     static constexpr size_t CacheWindow = 32 * 1024;
+    static constexpr size_t SmallWindow = 4 * 1024;
 
     int fd_ = -1;
     std::string path_;
     std::vector<char> cache_;
     int64_t cacheOffset_ = 0;
     size_t cacheLength_ = 0;
+    int cacheHits_ = 0;  // reads served by the current window
 };
 
 // The existing entry of `dir` whose name equals `name` ignoring ASCII case ("" when there is none).
