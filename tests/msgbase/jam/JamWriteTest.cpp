@@ -362,6 +362,13 @@ TEST_F(JamWriteTest, EachWalkSeesWhatWasWrittenBeforeItStarted) {
     other.Seek(1);
     other.MarkRead();
     EXPECT_EQ(readMarks(), (std::vector<bool>{false, true, false}));
+    // A message opened after the list was filled is read fresh, not from the walk's window.
+    ASSERT_TRUE(viewer.First());
+    viewer.ReadHeader();
+    other.Seek(2);
+    other.MarkRead();
+    viewer.ReadMessage(2);
+    EXPECT_TRUE(viewer.Read);
 }
 
 TEST_F(JamWriteTest, LongControlLinesAndBodiesRoundTrip) {
