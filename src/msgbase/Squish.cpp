@@ -290,13 +290,18 @@ void TSquish::ReadHeader() {
     std::string_view bytes = ReadAfterXmsg(FrameHeader.CLen);
     if (bytes.empty() || bytes.back() != '\0') bytes = ReadAfterXmsg(FrameHeader.MsgLength - SquishXmsgSize);
     ParseControlLines(bytes, ToAnsi);
+    Read = (MsgHeader.Attr() & SquishReadMark) != 0;
     // The list needs MSGID/REPLY only; the attribute set is filled by ReadMessage.
     const uint16_t keptAttr = Attr;
     TNetAddress orig = MsgHeader.Orig();
     TNetAddress dest = MsgHeader.Dest();
-    ApplyKludgePass(orig, dest);
+    try {
+        ApplyKludgePass(orig, dest);
+    } catch (...) {
+        Attr = keptAttr;
+        throw;
+    }
     Attr = keptAttr;
-    Read = (MsgHeader.Attr() & SquishReadMark) != 0;
 }
 
 void TSquish::ReadMsgId() {
@@ -475,6 +480,10 @@ bool TSquish::DeleteCurrent(int32_t* /*headerOffset*/, uint32_t* /*recipientCrc*
     if (frame.NextFrame != SquishNullFrame) next = ReadFrameForUpdate(frame.NextFrame, SquishFrameNormal);
     TSquishFrameHeader lastFree = FreeChainTail();
 
+    // The index entry goes first: once the frame below turns into a free frame, nothing that readers
+    // follow may still lead to it.
+    DiskIndex.erase(DiskIndex.begin() + k);
+    WriteIndex(false);
     if (frame.PrevFrame != SquishNullFrame) {
         prev.NextFrame = frame.NextFrame;
         WriteFrameHeader(frame.PrevFrame, prev);
@@ -491,8 +500,6 @@ bool TSquish::DeleteCurrent(int32_t* /*headerOffset*/, uint32_t* /*recipientCrc*
 
     if (BaseHeader.NumMsg() > 0) BaseHeader.SetNumMsg(BaseHeader.NumMsg() - 1);
     if (BaseHeader.HighMsg() > 0) BaseHeader.SetHighMsg(BaseHeader.HighMsg() - 1);
-    DiskIndex.erase(DiskIndex.begin() + k);
-    WriteIndex(false);
     WriteBaseHeader();
     position.Ofs = SquishDeletedOfs;
     if (Pending != TPending::None && PendingPosition == Current) Pending = TPending::None;
@@ -707,6 +714,11 @@ void TSquish::StoreRewrite(std::string bytes, TSquishFrameHeader frame) {
     frame.NextFrame = old.NextFrame;
     frame.Serialize(reinterpret_cast<uint8_t*>(bytes.data()));
     DataFile.Write(at, bytes.data(), bytes.size());
+    // The index moves to the new frame before the old one is freed, so it never leads to a free frame.
+    auto& entry = DiskIndex[static_cast<size_t>(k)];
+    entry.Ofs = at;
+    entry.Hash = PendingHash;
+    WriteIndex(false);
     if (old.PrevFrame != SquishNullFrame) {
         prev.NextFrame = at;
         WriteFrameHeader(old.PrevFrame, prev);
@@ -721,11 +733,6 @@ void TSquish::StoreRewrite(std::string bytes, TSquishFrameHeader frame) {
     }
     AppendToFreeChain(oldOfs, old, lastFree);
     BaseHeader.SetEndFrame(static_cast<uint32_t>(at + bytes.size()));
-
-    auto& entry = DiskIndex[static_cast<size_t>(k)];
-    entry.Ofs = at;
-    entry.Hash = PendingHash;
-    WriteIndex(false);
     WriteBaseHeader();
     DataSize = at + bytes.size();
 
