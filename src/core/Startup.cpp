@@ -44,8 +44,7 @@ TStartupResult TStartup::Run() {
 
     bool ok = true;
     try {
-        Call(Ui.RegisterFont);
-        fontRegistered_ = true;
+        RegisterFont();
         Call(Store.OpenTemplateStore);
         templatesOpen_ = true;
         CreateManagers();
@@ -60,6 +59,15 @@ TStartupResult TStartup::Run() {
     }
     ShutDown();
     return ok ? TStartupResult::Finished : TStartupResult::Failed;
+}
+
+void TStartup::RegisterFont() {
+    // The program runs without the pseudographics faces rather than not at all.
+    try {
+        Call(Ui.RegisterFont);
+        fontRegistered_ = true;
+    } catch (const std::exception&) {
+    }
 }
 
 bool TStartup::LogIn() {

@@ -93,6 +93,7 @@ public:
 
 private:
     bool LogIn();
+    void RegisterFont();
     bool CheckPassword();
     void CreateManagers();
     bool RunWizardIfNeeded();

@@ -271,6 +271,15 @@ TEST_F(StartupRun, ManagerThatFailsToLoadIsReportedAndNotStored) {
     EXPECT_EQ(events_.back(), "UnregisterFont");
 }
 
+TEST_F(StartupRun, FontThatCannotBeRegisteredIsDoneWithout) {
+    TStartup startup = Make();
+    startup.Ui.RegisterFont = [] { throw std::runtime_error("no font"); };
+    EXPECT_EQ(startup.Run(), TStartupResult::Finished);
+    EXPECT_TRUE(Happened("RunEventLoop"));
+    EXPECT_FALSE(Happened("Report:no font"));
+    EXPECT_FALSE(Happened("UnregisterFont"));
+}
+
 TEST_F(StartupRun, FailureWhileLoadingTheProfileSavesNothing) {
     TStartup startup = Make();
     startup.Store.LoadSettings = [] { throw std::runtime_error("unreadable"); };
