@@ -74,6 +74,12 @@ std::vector<TSquishIndexEntry> ParseIndex(const std::vector<uint8_t>& bytes, boo
             continue;
         }
         if (skipped) skippedInside = true;
+        // A delete rewrites the index and then cuts it by one entry; a writer stopped between the
+        // two leaves the last entry twice. The copy is not a message, and the next write drops it.
+        if (!entries.empty() && entries.back().Ofs == e.Ofs && entries.back().UMsgId == e.UMsgId) {
+            skippedInside = true;
+            continue;
+        }
         entries.push_back(e);
     }
     // The file matches the entries entry for entry up to their count: appending one is enough.
@@ -128,6 +134,7 @@ void TSquish::Close() {
 }
 
 void TSquish::LoadIndex() {
+    IndexFile.DropBuffer();  // other programs may have rewritten it since it was last read
     const uint64_t size = IndexFile.Size();
     std::vector<uint8_t> bytes(size - size % SquishIndexEntrySize);
     if (!bytes.empty()) IndexFile.ReadInto(0, bytes.data(), bytes.size());

@@ -173,6 +173,26 @@ TEST(SquishLock, StaleObjectsKeepWhatOthersWrote) {
     EXPECT_EQ(Subjects(base)[1], "edited by B");
 }
 
+TEST(SquishLock, FirstWriteAfterOpenSeesADeleteByAnother) {
+    TempDir dir;
+    const std::string base = dir.File("area");
+    Messages(3).Save(base);
+    TSquish a, b;
+    a.SetPath(base);
+    b.SetPath(base);
+    a.Open();
+    b.Open();
+    b.Seek(0);
+    ASSERT_TRUE(b.DeleteCurrent());  // the index shrinks under A's feet
+    ASSERT_TRUE(Append(a, "by A"));
+    a.Seek(2);
+    a.PrepareRewrite();
+    a.Subject = "edited by A";
+    ASSERT_TRUE(a.WriteMessage());
+    EXPECT_SQUISH_CONSISTENT(base);
+    EXPECT_EQ(Subjects(base), (std::vector<std::string>{"Message 1", "edited by A", "by A"}));
+}
+
 TEST(SquishLock, TwoProcessesWritingAtOnceLoseNothing) {
     TempDir dir;
     const std::string base = dir.File("area");
