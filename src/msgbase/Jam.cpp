@@ -491,8 +491,9 @@ void TJAM::NewMessage() {
     msgHeader_ = {};
     ClearMessageFields();
     // A message begun but never written is replaced rather than left as a hole in the list.
-    if (pendingPosition_ >= 0 && pendingPosition_ == static_cast<int32_t>(index_.size()) - 1)
-        index_.pop_back();
+    const bool replacesPending =
+        pendingPosition_ >= 0 && pendingPosition_ == static_cast<int32_t>(index_.size()) - 1;
+    if (replacesPending) index_.pop_back();
     TJamIndexEntry entry;
     entry.HdrOffset = Active ? static_cast<uint32_t>(jhr_.Size()) : 0;
     index_.push_back(entry);
@@ -502,7 +503,9 @@ void TJAM::NewMessage() {
     try {
         baseHeader_ = ReadBaseHeaderFromDisk();
     } catch (const EReadError&) {
-        // Keep the header loaded at Open; WriteMessage checks the disk again under the lock.
+        // Keep the header in memory (it already counts a replaced pending message); WriteMessage
+        // checks the disk again under the lock.
+        if (replacesPending) return;
     }
     ++baseHeader_.ActiveMsgs;
 }
@@ -572,6 +575,14 @@ bool TJAM::WriteMessage() {
     if (Current < 0) throw EReadError("JAM: no message at position " + std::to_string(Current));
     const bool isNew = Current == pendingPosition_ || static_cast<uint64_t>(Current) >= diskCount;
     const auto position = isNew ? static_cast<uint32_t>(diskCount) : static_cast<uint32_t>(Current);
+    // An edit of a message another program deleted meanwhile brings it back as a live message.
+    bool replacesLive = false;
+    if (!isNew) {
+        std::vector<TJamIndexEntry> stored;
+        TJamIndexEntry::ParseAll(jdx_.ReadAt(uint64_t{position} * JamIndexEntrySize, JamIndexEntrySize),
+                                 stored);
+        replacesLive = !stored.empty() && !stored.front().Deleted();
+    }
 
     AddOriginAndTearline();
     const std::string body = ToOem(Text);
@@ -601,7 +612,7 @@ bool TJAM::WriteMessage() {
     jhr_.WriteAt(headerOffset, header.Serialize() + subfields_);
     jdx_.WriteAt(uint64_t{position} * JamIndexEntrySize, entry.Serialize());
     ++base.ModCounter;
-    if (isNew) ++base.ActiveMsgs;
+    if (!replacesLive) ++base.ActiveMsgs;
     jhr_.WriteAt(0, base.Serialize());
 
     index_.resize(keep);

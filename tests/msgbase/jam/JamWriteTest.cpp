@@ -291,6 +291,20 @@ TEST_F(JamWriteTest, MessagesOtherWritersAddedSinceOpenAreKept) {
     ASSERT_TRUE(mine.DeleteCurrent());
     EXPECT_EQ(ReadRawJamBase(BasePath()).Index.size(), 4u);
     EXPECT_EQ(ReadRawJamBase(BasePath()).ActiveMsgs, 3u);
+
+    // An edit of a message the other writer deleted meanwhile brings it back and counts it.
+    mine.Seek(0);
+    mine.PrepareRewrite();
+    Post(theirs, "Them", "All", "Theirs last");
+    theirs.Seek(0);
+    ASSERT_TRUE(theirs.DeleteCurrent());
+    mine.FromName = "Me";
+    mine.ToName = "All";
+    mine.Subject = "First, edited";
+    mine.Text = "y\r";
+    ASSERT_TRUE(mine.WriteMessage());
+    EXPECT_EQ(mine.Current, 0);
+    EXPECT_EQ(ReadRawJamBase(BasePath()).ActiveMsgs, 4u);
 }
 
 TEST_F(JamWriteTest, WritingIntoATosserBaseKeepsItsMessages) {
