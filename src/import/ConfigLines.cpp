@@ -10,6 +10,14 @@
 
 namespace pelmar {
 
+namespace {
+
+constexpr size_t ReadChunk = 65536;
+
+}  // namespace
+
+TConfigLines::TConfigLines() : buffer_(ReadChunk) {}
+
 TConfigLines::~TConfigLines() {
     if (fd_ >= 0) ::close(fd_);
 }
@@ -25,7 +33,7 @@ bool TConfigLines::Open(const std::string& path) {
 bool TConfigLines::Fill() {
     if (eof_ || fd_ < 0) return false;
     for (;;) {
-        const ssize_t got = ::read(fd_, buffer_, sizeof buffer_);
+        const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
         if (got > 0) {
             begin_ = 0;
             end_ = static_cast<size_t>(got);
@@ -48,7 +56,7 @@ bool TConfigLines::Next(std::string& line) {
         while (!ended) {
             if (begin_ == end_ && !Fill()) break;
             sawAny = true;
-            const char* start = buffer_ + begin_;
+            const char* start = buffer_.data() + begin_;
             const auto* newline = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
             const size_t take = newline != nullptr ? static_cast<size_t>(newline - start) : end_ - begin_;
             if (!overlong && line.size() + take <= MaxLineLength + 1)

@@ -2,6 +2,7 @@
 // Line-by-line reading of a text configuration file that may be damaged or not text at all.
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace pelmar {
 
@@ -10,7 +11,7 @@ public:
     // Longer lines cannot be configuration lines; they are skipped whole.
     static constexpr size_t MaxLineLength = 4096;
 
-    TConfigLines() = default;
+    TConfigLines();
     ~TConfigLines();
     TConfigLines(const TConfigLines&) = delete;
     TConfigLines& operator=(const TConfigLines&) = delete;
@@ -25,7 +26,7 @@ private:
     bool Fill();
 
     int fd_ = -1;
-    char buffer_[65536];
+    std::vector<char> buffer_;
     size_t begin_ = 0;
     size_t end_ = 0;
     bool eof_ = false;

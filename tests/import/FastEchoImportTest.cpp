@@ -1,6 +1,8 @@
 // FASTECHO.CFG files built field by field: base kinds, own addresses, split names, damaged files.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "FastEchoBuilder.h"
 #include "areas/gizmo.h"
 #include "core/Errors.h"
@@ -226,6 +228,39 @@ TEST_F(FastEchoImportTest, AddressIndexBeyondTheListIsAnError) {
     EXPECT_THROW(ImportFastEchoConfig(file(), container_, false), EReadError);
     ASSERT_EQ(container_.ChildCount(), 1);
     EXPECT_EQ(container_.Child(0)->Name, "Ok");
+}
+
+// Damage anywhere gives areas or an EReadError, nothing else (run under valgrind or a sanitizer
+// to see out-of-bounds reads).
+TEST_F(FastEchoImportTest, RandomDamageGivesAreasOrAReadError) {
+    builder_.Areas = {
+        {"SU.HARDW.SELL", 3, "/j", "d", 0, 1}, {"A", 0, "", "", 5, 2}, {"B", 2, "/s", "", 0, 0}};
+    const std::string good = builder_.Build();
+    // Bytes worth hitting: the header's counts and sizes, the block headers, the records' fields.
+    const std::vector<size_t> hot = {fastecho::NodeCountOffset,     fastecho::AreaCountOffset,
+                                     fastecho::AkaCountOffset,      fastecho::NodeSizeOffset,
+                                     fastecho::ExtensionSizeOffset, fastecho::ExtensionSizeOffset + 2,
+                                     fastecho::HeaderSize,          fastecho::HeaderSize + 2,
+                                     fastecho::HeaderSize + 85,     fastecho::HeaderSize + 87};
+    std::mt19937 random(20261209);
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes = good;
+        for (int hit = 0; hit < 3; ++hit) {
+            const size_t at =
+                (random() % 2 == 0) ? hot[random() % hot.size()] + random() % 2 : random() % bytes.size();
+            bytes[at] = static_cast<char>(random());
+        }
+        if (round % 7 == 0) bytes.resize(random() % bytes.size());
+        TAreaInfo container;
+        test::WriteFile(file(), bytes);
+        for (const bool split : {false, true}) {
+            try {
+                ImportFastEchoConfig(file(), container, split);
+            } catch (const EReadError&) {
+            }
+        }
+        for (int i = 0; i < container.ChildCount(); ++i) EXPECT_FALSE(container.Child(i)->Name.empty());
+    }
 }
 
 }  // namespace
