@@ -540,6 +540,30 @@ bool TFidoBase::StoreCurrent(const std::string& bytes) {
     }
 
     int64_t number = std::max(entry.Number, HighestOnDisk(dir) + 1);
+    // The text goes to a temporary file that is then linked under the number: link() takes the name
+    // only while it is free, and the message appears whole or not at all even if this process dies
+    // in the middle. File systems without hard links get the file created in place.
+    const std::string temp = dir + "new" + std::to_string(::getpid()) + ".$$$";
+    bool linkable = false;
+    {
+        TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        linkable = fd.Valid() && WriteAll(fd.Get(), bytes) && fd.Close();
+    }
+    for (int attempt = 0; linkable && attempt < 1000 && number <= INT32_MAX; ++attempt, ++number) {
+        const std::string name = NewFileName(number);
+        if (::link(temp.c_str(), (dir + name).c_str()) != 0) {
+            if (errno == EEXIST) continue;
+            linkable = false;
+            break;
+        }
+        ::unlink(temp.c_str());
+        entry = {number, name, false};
+        MsgFiles[static_cast<size_t>(Current)] = std::to_string(number);
+        return true;
+    }
+    ::unlink(temp.c_str());
+    if (linkable) return false;  // a thousand numbers taken: something else is wrong
+
     for (int attempt = 0; attempt < 1000 && number <= INT32_MAX; ++attempt, ++number) {
         const std::string name = NewFileName(number);
         TFd fd(::open((dir + name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
