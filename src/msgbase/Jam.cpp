@@ -325,6 +325,8 @@ std::string_view TJAM::LoadHeader(int32_t position) {
         throw EReadError("JAM: no message at position " + std::to_string(position));
     const TJamIndexEntry& entry = index_[position];
     if (entry.Deleted()) throw EReadError("JAM: message " + std::to_string(position) + " is deleted");
+    if (position == pendingPosition_)
+        throw EReadError("JAM: message " + std::to_string(position) + " has not been written yet");
     const uint64_t offset = entry.HdrOffset;
     TJamMsgHeader header;
     const std::string_view fixed = ReadJhr(offset, HeaderReadAhead);
@@ -471,7 +473,8 @@ void TJAM::ReadMessage(int32_t position) {
 void TJAM::MarkRead() {
     DropWindow();
     TJamMsgHeader header;
-    if (!Active || Current < 0 || Current >= static_cast<int32_t>(index_.size()) || index_[Current].Deleted())
+    if (!Active || Current < 0 || Current >= static_cast<int32_t>(index_.size()) ||
+        index_[Current].Deleted() || Current == pendingPosition_)
         throw EReadError("JAM: no message at position " + std::to_string(Current));
     const uint64_t offset = index_[Current].HdrOffset;
     if (!TJamMsgHeader::Parse(jhr_.ReadAt(offset, JamMsgHeaderSize), header))
@@ -640,12 +643,21 @@ bool TJAM::DeleteCurrent(int32_t* headerOffset, uint32_t* recipientCrc) {
     }
     if (Current < 0 || Current >= static_cast<int32_t>(index_.size()))
         throw EReadError("JAM: no message at position " + std::to_string(Current));
+    TJamIndexEntry& entry = index_[Current];
+    if (Current == pendingPosition_) {
+        // Begun with NewMessage and never written: nothing on disk is this message, and its
+        // position and header offset may by now hold another program's message.
+        entry = {JamDeletedEntry, JamDeletedEntry};
+        pendingPosition_ = -1;
+        if (baseHeader_.ActiveMsgs > 0) --baseHeader_.ActiveMsgs;
+        return true;
+    }
     // The entry as it is on disk now: another program may have deleted or rewritten the message.
     const uint64_t entryOffset = uint64_t{static_cast<uint32_t>(Current)} * JamIndexEntrySize;
     std::vector<TJamIndexEntry> onDisk;
     TJamIndexEntry::ParseAll(jdx_.ReadAt(entryOffset, JamIndexEntrySize), onDisk);
-    if (!onDisk.empty()) index_[Current] = onDisk.front();
-    TJamIndexEntry& entry = index_[Current];
+    if (onDisk.empty()) throw EReadError("JAM: no message at position " + std::to_string(Current));
+    entry = onDisk.front();
     if (entry.Deleted()) return true;
 
     TJamMsgHeader header;
@@ -661,7 +673,7 @@ bool TJAM::DeleteCurrent(int32_t* headerOffset, uint32_t* recipientCrc) {
     ++base.ModCounter;
     jhr_.WriteAt(0, base.Serialize());
     entry = {JamDeletedEntry, JamDeletedEntry};
-    if (!onDisk.empty()) jdx_.WriteAt(entryOffset, entry.Serialize());
+    jdx_.WriteAt(entryOffset, entry.Serialize());
     baseHeader_ = base;
     msgHeader_ = header;
     return true;

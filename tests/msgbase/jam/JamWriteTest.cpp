@@ -176,11 +176,22 @@ TEST_F(JamWriteTest, AbandonedEditsLeaveTheListIntact) {
     jam.Text = "x\r";
     ASSERT_TRUE(jam.WriteMessage());
     EXPECT_EQ(jam.Current, 1);
+    // Deleting a message never written touches nothing on disk, even after another writer appended.
+    jam.NewMessage();
+    TJAM other;
+    other.SetPath(BasePath());
+    other.Open();
+    Post(other, "C", "All", "other's");
+    const std::string before = ReadFile(BasePath() + ".jhr") + ReadFile(BasePath() + ".jdx");
+    ASSERT_TRUE(jam.DeleteCurrent());
+    EXPECT_EQ(ReadFile(BasePath() + ".jhr") + ReadFile(BasePath() + ".jdx"), before);
+    EXPECT_EQ(jam.Count(), 2);
     // Writing the same message again stores a fresh copy at the end instead of overwriting in place.
+    jam.Seek(1);
     jam.Text = "a much longer text than before, so an in-place write would run over the next header\r";
     ASSERT_TRUE(jam.WriteMessage());
-    EXPECT_EQ(jam.Count(), 2);
-    EXPECT_EQ(ReadRawJamBase(BasePath()).Index.size(), 2u);
+    EXPECT_EQ(jam.Count(), 3);
+    EXPECT_EQ(ReadRawJamBase(BasePath()).Index.size(), 3u);
 }
 
 TEST_F(JamWriteTest, DeleteMarksEntryHeaderAndCounters) {
