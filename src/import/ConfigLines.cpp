@@ -24,9 +24,9 @@ TConfigLines::~TConfigLines() {
 
 bool TConfigLines::Open(const std::string& path) {
     if (fd_ >= 0) ::close(fd_);
-    begin_ = end_ = 0;
+    begin_ = end_ = total_ = 0;
     eof_ = false;
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     return fd_ >= 0;
 }
 
@@ -35,6 +35,8 @@ bool TConfigLines::Fill() {
     for (;;) {
         const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
         if (got > 0) {
+            total_ += static_cast<size_t>(got);
+            if (total_ > MaxFileSize) throw EReadError("configuration file: too large");
             begin_ = 0;
             end_ = static_cast<size_t>(got);
             return true;

@@ -27,7 +27,8 @@ constexpr uint16_t NetmailFlag = 0x10;
 
 class TConfigFile {
 public:
-    explicit TConfigFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    explicit TConfigFile(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
         if (fd_ < 0) throw EReadError("FASTECHO.CFG: " + path + ": " + std::strerror(errno));
     }
     ~TConfigFile() { ::close(fd_); }

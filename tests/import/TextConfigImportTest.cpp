@@ -1,5 +1,6 @@
 // SQUISH.CFG, T-MAIL.CTL and the shared line reading: keywords, options, addresses, bad lines.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "areas/gizmo.h"
 #include "core/Errors.h"
@@ -195,6 +196,18 @@ TEST(ConfigLines, LineEndsAndLimits) {
     for (std::string line; lines.Next(line);) read.push_back(line.size() > 10 ? line.substr(0, 1) : line);
     EXPECT_EQ(read, (std::vector<std::string>{"one", "two", "", "three", "x", "last"}));
     EXPECT_FALSE(lines.Open(dir.File("missing")));
+}
+
+TEST(ConfigLines, DevicesNeitherHangNorRunOn) {
+    test::TempDir dir;
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    TConfigLines lines;
+    std::string line;
+    ASSERT_TRUE(lines.Open(fifo));
+    EXPECT_FALSE(lines.Next(line));
+    ASSERT_TRUE(lines.Open("/dev/zero"));
+    EXPECT_THROW(lines.Next(line), EReadError);
 }
 
 TEST(AreaImportNames, ProperCase) {
