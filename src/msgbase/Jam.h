@@ -5,8 +5,8 @@
 //
 // The whole index is loaded at Open and messages are addressed by index position. New and
 // rewritten messages are appended at the ends of the files; writes and deletes hold an exclusive
-// lock on byte 0 of the .jhr file, and re-read the base header and index under that lock so that
-// what other programs wrote in the meantime is kept.
+// lock on byte 0 of the .jhr file and, under that lock, re-read the base header and whatever other
+// programs appended to the index since Open, so that nothing they wrote is overwritten or lost.
 #include <cstdint>
 #include <functional>
 #include <string>
