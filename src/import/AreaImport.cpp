@@ -4,7 +4,6 @@
 
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
-#include "core/Settings.h"
 #include "import/AreasBbsImport.h"
 #include "import/FastEchoImport.h"
 #include "import/SquishCfgImport.h"
@@ -95,7 +94,7 @@ void RegisterAreaImporters() {
         ImportTMailConfig(request.Path, container);
     });
     SetAreaImporter(LinkKindAreasBbs, [](const TLinkedImport& request, TAreaInfo& container) {
-        ImportAreasBbs(request.Path, container, request.Description, Settings.SelfAKA);
+        ImportAreasBbs(request.Path, container, request.Description);
     });
 }
 

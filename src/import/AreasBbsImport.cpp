@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "core/Address.h"
+#include "core/Settings.h"
 #include "import/AreaImport.h"
 #include "import/ConfigLines.h"
 #include "import/DosPath.h"
@@ -106,6 +107,10 @@ void ImportAreasBbs(const std::string& file, TAreaInfo& container, const std::st
     } catch (const std::exception&) {
         // Whatever was imported before the error stays.
     }
+}
+
+void ImportAreasBbs(const std::string& file, TAreaInfo& container, const std::string& hudsonDir) {
+    ImportAreasBbs(file, container, hudsonDir, Settings.SelfAKA);
 }
 
 }  // namespace pelmar

@@ -14,5 +14,7 @@ class TAreaInfo;
 // an area. A missing file adds nothing; a read error ends the import quietly with what was read.
 void ImportAreasBbs(const std::string& file, TAreaInfo& container, const std::string& hudsonDir,
                     const std::vector<std::string>& ownAddresses);
+// The same with the user's own addresses (SelfAKA of the settings).
+void ImportAreasBbs(const std::string& file, TAreaInfo& container, const std::string& hudsonDir);
 
 }  // namespace pelmar
