@@ -2,19 +2,30 @@
 
 namespace pelmar {
 
+namespace {
+
+// One slice against the system clock: that wait is pthread_mutex_timedlock, which ThreadSanitizer
+// understands (the steady-clock variant is invisible to it and drowns real reports in false ones).
+// A clock change can only stretch or shorten one slice; no wait has a total limit anyway.
+bool WaitOneSlice(std::recursive_timed_mutex& mutex) {
+    return mutex.try_lock_until(std::chrono::system_clock::now() + TRecursiveLock::Slice);
+}
+
+}  // namespace
+
 void TRecursiveLock::Acquired() {
     owner_.store(std::this_thread::get_id());
     depth_.fetch_add(1, std::memory_order_relaxed);
 }
 
 void TRecursiveLock::Lock() {
-    while (!mutex_.try_lock_for(Slice)) {
+    while (!WaitOneSlice(mutex_)) {
     }
     Acquired();
 }
 
 bool TRecursiveLock::TryLock() {
-    if (!mutex_.try_lock_for(Slice)) return false;
+    if (!WaitOneSlice(mutex_)) return false;
     Acquired();
     return true;
 }

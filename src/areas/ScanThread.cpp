@@ -119,7 +119,11 @@ bool TScanThread::Pass(const std::stop_token& stop) {
             return false;
         }
         if (!locked) continue;  // the entry is being destroyed; the index now names the next one
-        if (!TAreaContainer::Abandoned(*entry) && entry->Zilo == ZiloOrdinary && entry->Kind > 0) {
+        // An entry without a parent is being built (or is a root or an import container): its fields
+        // are not ready to be read from this thread.
+        const bool countable = !TAreaContainer::Abandoned(*entry) && entry->Parent() != nullptr &&
+                               entry->Zilo == ZiloOrdinary && entry->Kind > 0;
+        if (countable) {
             try {
                 CountArea(*entry);
             } catch (const std::exception&) {

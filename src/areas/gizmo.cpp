@@ -166,6 +166,9 @@ TAreaInfo* TAreaInfo::AddChild(std::unique_ptr<TAreaInfo> child) {
     TAreaInfo* raw = child.get();
     TAreaInfo* holder = ShownHolder();
     TLockScope holderScope(*holder);
+    // Taking the child's lock publishes what was filled in before it joined the tree to the scan,
+    // which counts only entries that have a parent.
+    TLockScope childScope(*raw);
     raw->parent_ = this;
     raw->shownParent_ = holder;
     holder->shownChildren_.push_back(raw);
@@ -189,6 +192,7 @@ std::unique_ptr<TAreaInfo> TAreaInfo::RemoveChild(TAreaInfo* child) {
     if (it == children_.end()) return nullptr;
     std::unique_ptr<TAreaInfo> removed = std::move(*it);
     children_.erase(it);
+    TLockScope childScope(*child);
     if (TAreaInfo* holder = child->shownParent_) {
         TLockScope holderScope(*holder);
         std::erase(holder->shownChildren_, child);
@@ -328,16 +332,14 @@ void MergeLevel(TAreaInfo& target, TAreaInfo& imported, TAreaTreeView* view) {
         const auto it = existing.find(source->Name);
         if (it == existing.end()) continue;
         TAreaInfo* child = it->second;
+        TLockScope childScope(*child);  // the scan may be about to open this area's base
         child->Path = source->Path;
         child->Description = source->Description;
         child->AreaName = source->AreaName;
         child->IsNetmail = source->IsNetmail;
         const bool bothFolders = child->Zilo == ZiloOrdinary && source->Zilo == ZiloOrdinary &&
                                  child->Kind == AreaKindFolder && source->Kind == AreaKindFolder;
-        if (bothFolders) {
-            TLockScope scope(*child);
-            MergeLevel(*child, *source, view);
-        }
+        if (bothFolders) MergeLevel(*child, *source, view);
     }
 
     const bool showNew = view != nullptr && view->TreeVisible();

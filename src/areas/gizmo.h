@@ -9,6 +9,8 @@
 // Threads: the user-interface thread does everything except counting; the background scan
 // (ScanThread.h) writes the three counters under the entry's lock. The counters are atomics, so the
 // user interface may read them without the lock (a pair read that way may come from two passes).
+// The scan reads Zilo, Kind, Path and IsNetmail of entries that are in a tree: fill those in before
+// AddChild, and change them afterwards only while holding the entry's lock.
 // Lock order: an entry, then its parent, then AreaRegistry; the scan takes AreaRegistry only to fetch
 // one entry and never holds more than one entry lock.
 #include <atomic>
