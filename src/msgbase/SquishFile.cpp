@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -13,7 +14,10 @@ namespace pelmar {
 
 namespace {
 
-constexpr size_t ReadAhead = 64 * 1024;
+// Large enough that a walk costs few system calls, small enough to stay in the cache.
+constexpr size_t ReadAhead = 256 * 1024;
+// The first read after the buffer was dropped is usually a single message (a seek): read less.
+constexpr size_t FirstFill = 8 * 1024;
 
 // Reads up to `length` bytes; returns how many were there (short only at the end of the file).
 size_t ReadAt(int fd, uint64_t offset, char* buffer, size_t length, const std::string& name) {
@@ -62,7 +66,6 @@ bool TSquishFile::Open(const std::string& path) {
     fd_ = fd;
     path_ = path;
     writable_ = (::fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDWR;
-    buffer_.resize(ReadAhead);
     bufferLength_ = 0;
     return true;
 }
@@ -86,15 +89,17 @@ std::string_view TSquishFile::Read(uint64_t offset, size_t length) {
     if (offset >= bufferStart_ && offset - bufferStart_ <= bufferLength_ &&
         length <= bufferLength_ - (offset - bufferStart_))
         return {buffer_.data() + (offset - bufferStart_), length};
-    if (length > buffer_.size()) {
+    if (length > ReadAhead) {
         // Sized by a length field: make sure the bytes exist before allocating for them.
         if (offset > Size() || length > Size() - offset) ThrowShort(path_, offset);
         large_.resize(length);
         if (ReadAt(fd_, offset, large_.data(), length, path_) != length) ThrowShort(path_, offset);
         return {large_.data(), length};
     }
+    if (buffer_.empty()) buffer_.resize(ReadAhead);
+    const size_t fill = bufferLength_ == 0 ? std::max(FirstFill, length) : ReadAhead;
     bufferLength_ = 0;
-    const size_t got = ReadAt(fd_, offset, buffer_.data(), buffer_.size(), path_);
+    const size_t got = ReadAt(fd_, offset, buffer_.data(), fill, path_);
     bufferStart_ = offset;
     bufferLength_ = got;
     if (got < length) ThrowShort(path_, offset);
@@ -102,15 +107,8 @@ std::string_view TSquishFile::Read(uint64_t offset, size_t length) {
 }
 
 void TSquishFile::ReadInto(uint64_t offset, void* buffer, size_t length) {
-    if (length > buffer_.size()) {
-        // Straight into the caller's storage: no second copy of a whole index.
-        if (fd_ < 0) throw EReadError("Squish: " + path_ + " is not open");
-        if (ReadAt(fd_, offset, static_cast<char*>(buffer), length, path_) != length)
-            ThrowShort(path_, offset);
-        return;
-    }
-    const std::string_view bytes = Read(offset, length);
-    std::memcpy(buffer, bytes.data(), length);
+    if (fd_ < 0) throw EReadError("Squish: " + path_ + " is not open");
+    if (ReadAt(fd_, offset, static_cast<char*>(buffer), length, path_) != length) ThrowShort(path_, offset);
 }
 
 void TSquishFile::Write(uint64_t offset, const void* data, size_t length) {

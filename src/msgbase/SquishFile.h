@@ -31,6 +31,7 @@ public:
     // Exactly `length` bytes at `offset`, or EReadError. The view stays valid until the next read or
     // write through this object.
     std::string_view Read(uint64_t offset, size_t length);
+    // Exactly `length` bytes straight from the file into `buffer` (never from the read-ahead buffer).
     void ReadInto(uint64_t offset, void* buffer, size_t length);
     // Forgets buffered bytes so the next read sees what other programs wrote since.
     void DropBuffer() { bufferLength_ = 0; }

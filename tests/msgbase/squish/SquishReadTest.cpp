@@ -267,6 +267,9 @@ TEST(SquishRead, BodyEdgeCases) {
     TRawMessage empty;
     empty.Body = "";
     b.Add(empty);
+    TRawMessage large;  // larger than any read-ahead
+    large.Body = std::string(300000, 'L') + "\r";
+    b.Add(large);
     TOpened o(b);
     ASSERT_TRUE(o.Squish.Active);
 
@@ -282,6 +285,12 @@ TEST(SquishRead, BodyEdgeCases) {
 
     o.Squish.ReadMessage(2);
     EXPECT_EQ(o.Squish.Text, "");
+
+    o.Squish.ReadMessage(3);
+    EXPECT_EQ(o.Squish.Text, large.Body);
+    int walked = 0;
+    for (bool ok = o.Squish.First(); ok; ok = o.Squish.Next(), ++walked) o.Squish.ReadHeader();
+    EXPECT_EQ(walked, 4);
 }
 
 TEST(SquishRead, WindowsCodePageSwitchLeavesBodyAsStored) {
