@@ -326,6 +326,7 @@ TEST(SquishWrite, FlagFileAfterEchoWrite) {
     Settings.EchoFlag = flag;
     TBase b(Messages(1));
     ASSERT_TRUE(Append(b.Squish, "x"));
+    EXPECT_SQUISH_CONSISTENT(b.Base);
     EXPECT_TRUE(std::filesystem::exists(flag));
     Settings.bEchoFlag = false;
     Settings.EchoFlag.clear();
