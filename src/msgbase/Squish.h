@@ -38,8 +38,14 @@ public:
     void ReadMsgId() override;
     void ReadMessage(int32_t position) override;
     void Seek(int32_t position) override;
+    // False when the base is locked by another writer or the position holds no message. A frame
+    // around it that is damaged raises EReadError and nothing is written.
     bool DeleteCurrent(int32_t* headerOffset = nullptr, uint32_t* recipientCrc = nullptr) override;
+    // Sets the read mark in the XMSG without a lock; a damaged frame is left alone.
     void MarkRead() override;
+    // NewMessage and PrepareRewrite change nothing on disk: an edit that is never written, or whose
+    // write is refused, leaves the base as it was. WriteMessage does all of it under the lock and
+    // raises EReadError (writing nothing) when the frames it must relink are damaged.
     void NewMessage() override;
     bool WriteMessage() override;
     void PrepareRewrite() override;
