@@ -136,11 +136,15 @@ void TSquish::Close() {
 void TSquish::LoadIndex() {
     IndexFile.DropBuffer();  // other programs may have rewritten it since it was last read
     const uint64_t size = IndexFile.Size();
-    std::vector<uint8_t> bytes(size - size % SquishIndexEntrySize);
+    // Every message takes at least a frame header and an XMSG in the data file, so an index longer
+    // than that allows is damaged beyond that point; its tail is not even read.
+    const uint64_t most = (DataSize / (SquishFrameHeaderSize + SquishXmsgSize) + 1) * SquishIndexEntrySize;
+    const uint64_t used = std::min(size - size % SquishIndexEntrySize, most);
+    std::vector<uint8_t> bytes(used);
     if (!bytes.empty()) IndexFile.ReadInto(0, bytes.data(), bytes.size());
     DiskIndex = ParseIndex(bytes, DiskIndexExact);
     SyncedIndexSize = size;
-    if (size % SquishIndexEntrySize != 0) DiskIndexExact = false;
+    if (used != size) DiskIndexExact = false;
 }
 
 int32_t TSquish::Count() {
