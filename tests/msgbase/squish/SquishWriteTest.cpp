@@ -319,6 +319,16 @@ TEST(SquishWrite, DamagedBaseIsRefusedAndLeftAlone) {
     }
 }
 
+TEST(SquishWrite, IndexLeftByAnInterruptedDeleteIsRepaired) {
+    TSquishBuilder builder = Messages(2);
+    builder.Sqi += builder.Sqi.substr(12, 12);  // rewritten, but not yet cut by one entry
+    TBase b(builder);
+    EXPECT_EQ(Subjects(b.Base), (std::vector<std::string>{"Message 0", "Message 1"}));
+    ASSERT_TRUE(Append(b.Squish, "After"));
+    EXPECT_SQUISH_CONSISTENT(b.Base);
+    EXPECT_EQ(Subjects(b.Base), (std::vector<std::string>{"Message 0", "Message 1", "After"}));
+}
+
 TEST(SquishWrite, FlagFileAfterEchoWrite) {
     ScopedHome home;
     const std::string flag = (home.Path() / "echomail.flg").string();
