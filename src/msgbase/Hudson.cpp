@@ -67,12 +67,18 @@ void THudson::Open() {
 
         const int64_t entries = idxFile_.Size() / static_cast<int64_t>(HudsonIdxSize);
         if (entries > MaxIndexEntries) return Close();
-        std::vector<uint8_t> idxBytes(static_cast<size_t>(entries) * HudsonIdxSize);
-        const size_t got = idxFile_.ReadAt(0, idxBytes.data(), idxBytes.size());
         index_.clear();
-        index_.reserve(got / HudsonIdxSize + 16);
-        for (size_t off = 0; off + HudsonIdxSize <= got; off += HudsonIdxSize)
-            index_.push_back(THudsonIdx::Parse(idxBytes.data() + off));
+        index_.reserve(static_cast<size_t>(entries) + 16);
+        // In slices, so opening a base (the scan does it for every board) allocates only the index.
+        uint8_t slice[HudsonIdxSize * 4096];
+        for (int64_t offset = 0; offset < entries * static_cast<int64_t>(HudsonIdxSize);) {
+            const size_t got = idxFile_.ReadAt(offset, slice, sizeof slice);
+            for (size_t off = 0; off + HudsonIdxSize <= got; off += HudsonIdxSize)
+                index_.push_back(THudsonIdx::Parse(slice + off));
+            if (got < sizeof slice) break;
+            offset += static_cast<int64_t>(got);
+        }
+        index_.resize(std::min(index_.size(), static_cast<size_t>(entries)));
         indexOnDisk_ = index_.size();
     } catch (const std::exception&) {
         return Close();
