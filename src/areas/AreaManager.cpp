@@ -20,23 +20,32 @@ public:
         if (!reg.OpenKey(key, false)) return;
         const std::vector<std::string> names = reg.GetKeyNames();
         reg.CloseKey();
+        LoadChildren(key, names, parent);
+    }
+
+private:
+    // Each entry's key is opened once, for its values and the names below it.
+    void LoadChildren(const std::string& key, const std::vector<std::string>& names, TAreaInfo& parent) {
         for (const std::string& name : names) {
             const std::string childKey = key + "\\" + name;
             auto entry = std::make_unique<TAreaInfo>();
             entry->Name = name;
-            ReadValues(childKey, *entry);
+            std::vector<std::string> below;
+            {
+                TRegistry reg;
+                if (!reg.OpenKey(childKey, false)) continue;
+                ReadValues(reg, childKey, *entry);
+                below = reg.GetKeyNames();
+            }
             TAreaInfo* added = parent.AddChild(std::move(entry));
-            LoadChildren(childKey, *added);
+            LoadChildren(childKey, below, *added);
             if (added->Zilo == ZiloLinkedGroup && !added->RefreshLinkedGroup())
                 notes_.push_back(Utf8ToAnsi("Связанная группа \"") + added->PathName() +
                                  Utf8ToAnsi("\" не обновлена: её файл не прочитан"));
         }
     }
 
-private:
-    void ReadValues(const std::string& key, TAreaInfo& entry) {
-        TRegistry reg;
-        if (!reg.OpenKey(key, false)) return;
+    void ReadValues(TRegistry& reg, const std::string& key, TAreaInfo& entry) {
         reg_ = &reg;
         key_ = key;
         int32_t number = 0;
