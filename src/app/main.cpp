@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "areas/AreaLifetime.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
 #include "core/Startup.h"
@@ -22,6 +23,8 @@
 #include "core/ui/SingleInstance.h"
 #include "core/ui/Splash.h"
 #include "core/ui/TerminationSignals.h"
+#include "import/AreaImport.h"
+#include "msgbase/Jam.h"
 #include "platform/Registry.h"
 #include "reader/ui/MainFrame.h"
 
@@ -156,6 +159,20 @@ int main(int argc, char** argv) {
         QApplication::exec();
     };
     startup.Ui.ReportError = ShowFailure;
+
+    // Linked groups are filled from other programs' area lists while the tree loads.
+    RegisterAreaImporters();
+    // A JAM base that another program holds locked says so every time a write is refused.
+    SetJamErrorBox([](const std::string& text) { ShowError(text, MessageParent()); });
+    BindAreaSteps(startup.Managers, [] {
+        // The scan thread finished a pass; the main window redraws its counters on its own thread.
+        QMetaObject::invokeMethod(
+            qApp,
+            [] {
+                if (MainFrame) MainFrame->update();
+            },
+            Qt::QueuedConnection);
+    });
 
     const TStartupResult result = startup.Run();
 
