@@ -16,6 +16,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/Json.h"
@@ -263,6 +264,10 @@ int Post(const TOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        std::cout << Usage;
+        return 0;
+    }
     try {
         const TOptions options = ParseOptions(argc, argv);
         if (options.Command == "dump") return Dump(options);
