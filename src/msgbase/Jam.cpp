@@ -667,13 +667,15 @@ bool TJAM::DeleteCurrent(int32_t* headerOffset, uint32_t* recipientCrc) {
     if (headerOffset) *headerOffset = static_cast<int32_t>(entry.HdrOffset);
     if (recipientCrc) *recipientCrc = entry.ToCRC;
 
+    // The index entry goes first, so no live entry ever leads to a deleted header; the counters last.
+    const uint64_t hdrOffset = entry.HdrOffset;
+    entry = {JamDeletedEntry, JamDeletedEntry};
+    jdx_.WriteAt(entryOffset, entry.Serialize());
     header.Attribute |= JamMsgDeleted;
-    jhr_.WriteAt(entry.HdrOffset, header.Serialize());
+    jhr_.WriteAt(hdrOffset, header.Serialize());
     if (base.ActiveMsgs > 0) --base.ActiveMsgs;
     ++base.ModCounter;
     jhr_.WriteAt(0, base.Serialize());
-    entry = {JamDeletedEntry, JamDeletedEntry};
-    jdx_.WriteAt(entryOffset, entry.Serialize());
     baseHeader_ = base;
     msgHeader_ = header;
     return true;
