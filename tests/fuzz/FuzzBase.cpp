@@ -86,22 +86,22 @@ void WriteWholeFile(const std::string& path, std::string_view bytes) {
 void WalkBase(TMessageBase& base) {
     base.Open();
     if (!base.Active) return;
-    const int32_t count = base.Count();
     std::string attrText;
-    // Header-only passes first, as the list fills itself before anything is shown.
+    // The walk the message list does, each message read in every way the program reads it. Count()
+    // may come from a damaged header, so positions are only those the walk hands out.
     for (bool more = base.First(); more; more = base.Next()) {
+        const int32_t position = base.Current;
         Guarded([&] { base.ReadMsgId(); });
         Guarded([&] { base.ReadHeader(); });
         Guarded([&] { base.ReadToAndRead(); });
         base.IsValid();
         base.CheckCurrent();
-    }
-    for (int32_t position = 0; position < count; ++position) {
         Guarded([&] { base.ReadMessage(position); });
         base.GetAttrText(attrText);
     }
-    // Positions past the end must be refused quietly, not read.
-    Guarded([&] { base.ReadMessage(count); });
+    // Positions outside the list must be refused, not read.
+    Guarded([&] { base.ReadMessage(-1); });
+    Guarded([&] { base.ReadMessage(base.Count()); });
     Guarded([&] { base.CountUnread(); });
     base.ChangeCounter();
     base.FileStampIs(base.FileStamp());
