@@ -22,7 +22,7 @@ void ExpectSurvives(const TKillPlan& plan) {
     for (const auto& problem : summary.Problems) ADD_FAILURE() << problem;
     // Without kills inside operations the test would prove nothing.
     EXPECT_GE(summary.Rounds, 10);
-    EXPECT_GT(summary.KillsInFlight, summary.Rounds / 2);
+    EXPECT_GT(summary.KillsInFlight, summary.Rounds / 2);  // kills that landed inside an operation
     ::testing::Test::RecordProperty("rounds", summary.Rounds);
     ::testing::Test::RecordProperty("kills_in_flight", summary.KillsInFlight);
     ::testing::Test::RecordProperty("operations", summary.OpsDone);
