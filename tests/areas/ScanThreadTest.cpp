@@ -1,4 +1,5 @@
 // The background scan: counts over real bases, termination, and sharing areas with the UI thread.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -170,7 +171,9 @@ TEST_F(ScanTest, TerminationDuringAPassEndsAfterTheCurrentArea) {
 
     TScanThread scan(nullptr);
     scan.Start();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // Stop about ten areas into the pass: a fast build counts the whole pass in a few ms, so a fixed
+    // wait could let it finish before the stop.
+    std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(std::min(20.0, 10 * oneArea)));
     const auto stop = Clock::now();
     scan.Terminate();
     scan.WaitFor();
