@@ -1,7 +1,7 @@
 // The background scan: counts over real bases, termination, and sharing areas with the UI thread.
-#include <algorithm>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
