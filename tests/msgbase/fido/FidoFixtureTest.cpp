@@ -9,7 +9,7 @@
 namespace pelmar {
 namespace {
 
-using test::TJsonValue;
+using test::TJson;
 
 // Fixture text (UTF-8 of CP866 characters) as it must appear in memory (CP1251).
 std::string Ansi(const std::string& utf8) {
@@ -93,7 +93,9 @@ void CheckArea(const std::filesystem::path& dir, bool netmail, const std::vector
         EXPECT_EQ(FormatFtsDate(base.Date), e.DateText);
         EXPECT_EQ(base.Read, e.Read);
         const std::vector<std::string> headerKludges = base.Kludges;
-        if (!e.HeaderKludges.empty()) EXPECT_EQ(headerKludges, e.HeaderKludges);
+        if (!e.HeaderKludges.empty()) {
+            EXPECT_EQ(headerKludges, e.HeaderKludges);
+        }
 
         base.ReadMsgId();
         const std::string msgId = base.MsgId;
@@ -175,7 +177,7 @@ TEST_F(FidoFixtureTest, LibraryAreasReadAsDumped) {
         std::vector<TExpected> expected;
         std::vector<std::string> stems;
         for (size_t r = 1; r < rows.size(); ++r) {
-            const TJsonValue& row = rows[r];
+            const TJson& row = rows[r];
             TExpected e;
             e.From = Ansi(row["from"].String);
             e.To = Ansi(row["to"].String);

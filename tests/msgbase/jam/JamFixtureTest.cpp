@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "JamTestUtil.h"
-#include "MiniJson.h"
+#include "support/Json.h"
 #include "core/Address.h"
 #include "core/Errors.h"
 

@@ -1,7 +1,7 @@
 // pelmar-tool dump and post on JAM bases, the tool running as a separate process.
 #include "JamBuilder.h"
 #include "JamTestUtil.h"
-#include "MiniJson.h"
+#include "support/Json.h"
 
 namespace pelmar::test {
 namespace {

@@ -4,12 +4,12 @@
 
 #include <functional>
 
-#include "DumpReader.h"
 #include "SquishLayout.h"
 #include "core/Codepage.h"
 #include "core/Errors.h"
 #include "core/Settings.h"
 #include "msgbase/Squish.h"
+#include "support/Json.h"
 #include "support/TestSupport.h"
 
 namespace pelmar::test {

@@ -1,6 +1,8 @@
-#include "MiniJson.h"
+#include "support/Json.h"
 
 #include <stdexcept>
+
+#include "support/TestSupport.h"
 
 namespace pelmar::test {
 
@@ -208,6 +210,16 @@ std::vector<TJson> ParseJsonLines(const std::string& text) {
         if (line.find_first_not_of(" \r\t") != std::string::npos) out.push_back(ParseJson(line));
         start = end + 1;
     }
+    return out;
+}
+
+std::vector<TJson> ReadJsonLines(const std::string& path) {
+    return ParseJsonLines(ReadFile(path));
+}
+
+std::vector<std::string> TJson::Strings() const {
+    std::vector<std::string> out;
+    for (const TJson& item : Array) out.push_back(item.String);
     return out;
 }
 

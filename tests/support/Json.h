@@ -1,5 +1,6 @@
 #pragma once
-// Just enough JSON to read the fixture dumps (one object per line). Strings come back as UTF-8.
+// Just enough JSON to read the fixture dumps and pelmar-tool output (one object per line).
+// Strings come back as UTF-8.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -21,11 +22,15 @@ struct TJson {
     const TJson& operator[](const std::string& key) const;
     const TJson& operator[](size_t i) const { return Array.at(i); }
     int64_t Int() const { return static_cast<int64_t>(Number); }
+    // The strings of an array value.
+    std::vector<std::string> Strings() const;
 };
 
 // Throws std::runtime_error on malformed input.
 TJson ParseJson(const std::string& text);
 // One value per non-empty line.
 std::vector<TJson> ParseJsonLines(const std::string& text);
+// The same, read from a file.
+std::vector<TJson> ReadJsonLines(const std::string& path);
 
 }  // namespace pelmar::test
