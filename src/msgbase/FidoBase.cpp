@@ -112,23 +112,40 @@ bool EndsWithNoCase(const std::string& name, std::string_view suffix) {
                       });
 }
 
-// Regular files of a directory; false when it cannot be listed.
-bool ListFiles(const std::string& dir, std::vector<std::string>& names) {
+// Ordinary files of a directory whose names pass `wanted`, in directory order; false when the
+// directory cannot be listed. The type comes from the listing itself; only names the listing cannot
+// type (a symbolic link, or a file system that leaves the type out) cost a stat, which follows links
+// as opening the file would.
+template <class TWanted>
+bool ListFiles(const std::string& dir, std::vector<std::string>& names, TWanted wanted) {
     DIR* d = ::opendir(dir.c_str());
     if (d == nullptr) return false;
     while (const dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        if (IsRegularFile(dir + name)) names.push_back(name);
+        if (e->d_type != DT_REG && e->d_type != DT_LNK && e->d_type != DT_UNKNOWN) continue;
+        std::string name = e->d_name;
+        if (!wanted(name)) continue;
+        if (e->d_type != DT_REG) {
+            struct stat st {};
+            if (::fstatat(::dirfd(d), e->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
+        }
+        names.push_back(std::move(name));
     }
     ::closedir(d);
     return true;
 }
 
+bool IsTempName(const std::string& name) {
+    return EndsWithNoCase(name, ".$$$");
+}
+
+bool IsMsgName(const std::string& name) {
+    return EndsWithNoCase(name, ".msg");
+}
+
 // The number of a message file name "<decimal>.msg"; false for anything else (such files are not
 // messages of the area and are left alone).
 bool MessageNumber(const std::string& name, int64_t& number) {
-    if (!EndsWithNoCase(name, ".msg")) return false;
+    if (!IsMsgName(name)) return false;
     const size_t stemLength = name.size() - 4;
     if (stemLength == 0 || stemLength > 10) return false;
     int64_t value = 0;
@@ -141,18 +158,19 @@ bool MessageNumber(const std::string& name, int64_t& number) {
     return true;
 }
 
+void DeleteFiles(const std::string& dir, const std::vector<std::string>& names) {
+    for (const auto& name : names) ::unlink((dir + name).c_str());
+}
+
 void DeleteTempFiles(const std::string& dir) {
     std::vector<std::string> names;
-    if (!ListFiles(dir, names)) return;
-    for (const auto& name : names) {
-        if (EndsWithNoCase(name, ".$$$")) ::unlink((dir + name).c_str());
-    }
+    if (ListFiles(dir, names, IsTempName)) DeleteFiles(dir, names);
 }
 
 // Highest message number on disk; 0 when there is none or the directory cannot be listed.
 int64_t HighestOnDisk(const std::string& dir) {
     std::vector<std::string> names;
-    ListFiles(dir, names);
+    ListFiles(dir, names, IsMsgName);
     int64_t highest = 0;
     for (const auto& name : names) {
         int64_t number = 0;
@@ -255,20 +273,29 @@ int32_t TFidoBase::ChangeCounter() {
 void TFidoBase::Open() {
     if (!IsDirectory(Path)) return;
     Path = DirWithSlash(Path);
-    DeleteTempFiles(Path);
 
+    // One listing serves both the clean-up of temporary files and the message list; the temporary
+    // files are removed once the listing is done.
     std::vector<std::string> names;
-    if (!ListFiles(Path, names)) return;
+    if (!ListFiles(Path, names, [](const std::string& name) { return IsTempName(name) || IsMsgName(name); }))
+        return;
+    std::vector<std::string> temps;
     std::vector<TEntry> found;
+    found.reserve(names.size());
     for (auto& name : names) {
         int64_t number = 0;
-        if (MessageNumber(name, number)) found.push_back({number, std::move(name)});
+        if (IsTempName(name))
+            temps.push_back(std::move(name));
+        else if (MessageNumber(name, number))
+            found.push_back({number, std::move(name)});
     }
+    DeleteFiles(Path, temps);
     std::stable_sort(found.begin(), found.end(),
                      [](const TEntry& a, const TEntry& b) { return a.Number < b.Number; });
 
     entries_ = std::move(found);
     MsgFiles.clear();
+    MsgFiles.reserve(entries_.size());
     for (const auto& e : entries_) MsgFiles.push_back(e.FileName.substr(0, e.FileName.size() - 4));
     Active = true;
 }
@@ -587,10 +614,8 @@ void TFidoBase::DeleteAllMessages() {
     if (IsDirectory(Path)) {
         const std::string dir = DirWithSlash(Path);
         std::vector<std::string> names;
-        ListFiles(dir, names);
-        for (const auto& name : names) {
-            if (EndsWithNoCase(name, ".msg")) ::unlink((dir + name).c_str());
-        }
+        ListFiles(dir, names, IsMsgName);
+        DeleteFiles(dir, names);
     }
     MsgFiles.clear();
     entries_.clear();

@@ -95,6 +95,29 @@ TEST_F(FidoBaseTest, ListsNumbersInNumericOrderAndIgnoresOtherFiles) {
         EXPECT_TRUE(fs::exists(Path(name)));
 }
 
+// The listing types most names itself; links are judged by what they point to.
+TEST_F(FidoBaseTest, LinksCountByTheirTarget) {
+    test::TempDir elsewhere;
+    test::WriteFile(elsewhere.File("m"), MessageFile("a", "Linked", "c", "x\r", 0, TFidoBase::ReadMarkBit));
+    fs::create_directory(elsewhere.File("d"));
+    Write("2.msg", MessageFile("a", "b", "c", "x\r"));
+    fs::create_symlink(elsewhere.File("m"), Path("3.msg"));
+    fs::create_symlink(elsewhere.File("d"), Path("4.msg"));
+    fs::create_symlink(elsewhere.File("gone"), Path("9.msg"));
+    fs::create_symlink(elsewhere.File("m"), Path("x.$$$"));
+
+    auto base = OpenBase();
+    EXPECT_EQ(base->MsgFiles, (std::vector<std::string>{"2", "3"}));
+    EXPECT_FALSE(fs::is_symlink(Path("x.$$$")));
+    EXPECT_TRUE(fs::exists(elsewhere.File("m")));
+    EXPECT_TRUE(base->FileStampIs(3));
+    base->Seek(1);
+    base->ReadToAndRead();
+    EXPECT_EQ(base->ToName, "Linked");
+    EXPECT_TRUE(base->Read);
+    EXPECT_EQ(base->CountUnread(), 1);
+}
+
 TEST_F(FidoBaseTest, NewFilesFollowTheCaseOfTheirSiblings) {
     Write("5.MSG", MessageFile("a", "b", "c", "x\r"));
     auto base = OpenBase();
