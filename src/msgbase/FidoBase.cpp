@@ -49,6 +49,11 @@ public:
     TFd(const TFd&) = delete;
     TFd& operator=(const TFd&) = delete;
     int Get() const { return fd_; }
+    int Release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
     bool Valid() const { return fd_ >= 0; }
     // Closes now and tells whether the close succeeded (a late write error shows up here).
     bool Close() {
@@ -112,14 +117,11 @@ bool EndsWithNoCase(const std::string& name, std::string_view suffix) {
                       });
 }
 
-// Ordinary files of a directory whose names pass `wanted`, in directory order; false when the
-// directory cannot be listed. The type comes from the listing itself; only names the listing cannot
-// type (a symbolic link, or a file system that leaves the type out) cost a stat, which follows links
-// as opening the file would.
+// Ordinary files of an open directory whose names pass `wanted`, in directory order. The type comes
+// from the listing itself; only names the listing cannot type (a symbolic link, or a file system
+// that leaves the type out) cost a stat, which follows links as opening the file would.
 template <class TWanted>
-bool ListFiles(const std::string& dir, std::vector<std::string>& names, TWanted wanted) {
-    DIR* d = ::opendir(dir.c_str());
-    if (d == nullptr) return false;
+void ListFiles(DIR* d, std::vector<std::string>& names, TWanted wanted) {
     while (const dirent* e = ::readdir(d)) {
         if (e->d_type != DT_REG && e->d_type != DT_LNK && e->d_type != DT_UNKNOWN) continue;
         std::string name = e->d_name;
@@ -130,6 +132,14 @@ bool ListFiles(const std::string& dir, std::vector<std::string>& names, TWanted 
         }
         names.push_back(std::move(name));
     }
+}
+
+// The same by path; false when the directory cannot be listed.
+template <class TWanted>
+bool ListFiles(const std::string& dir, std::vector<std::string>& names, TWanted wanted) {
+    DIR* d = ::opendir(dir.c_str());
+    if (d == nullptr) return false;
+    ListFiles(d, names, wanted);
     ::closedir(d);
     return true;
 }
@@ -224,6 +234,7 @@ TFidoBase::TFidoBase() = default;
 
 TFidoBase::~TFidoBase() {
     Destroy();
+    CloseDir();
 }
 
 std::string TFidoBase::FilePath(int32_t position) const {
@@ -273,12 +284,22 @@ int32_t TFidoBase::ChangeCounter() {
 void TFidoBase::Open() {
     if (!IsDirectory(Path)) return;
     Path = DirWithSlash(Path);
+    TFd dir(::open(Path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.Valid()) return;
 
     // One listing serves both the clean-up of temporary files and the message list; the temporary
     // files are removed once the listing is done.
     std::vector<std::string> names;
-    if (!ListFiles(Path, names, [](const std::string& name) { return IsTempName(name) || IsMsgName(name); }))
-        return;
+    {
+        const int listFd = ::openat(dir.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        DIR* d = listFd < 0 ? nullptr : ::fdopendir(listFd);
+        if (d == nullptr) {
+            if (listFd >= 0) ::close(listFd);
+            return;
+        }
+        ListFiles(d, names, [](const std::string& name) { return IsTempName(name) || IsMsgName(name); });
+        ::closedir(d);
+    }
     std::vector<std::string> temps;
     std::vector<TEntry> found;
     found.reserve(names.size());
@@ -297,12 +318,20 @@ void TFidoBase::Open() {
     MsgFiles.clear();
     MsgFiles.reserve(entries_.size());
     for (const auto& e : entries_) MsgFiles.push_back(e.FileName.substr(0, e.FileName.size() - 4));
+    CloseDir();
+    dirFd_ = dir.Release();
     Active = true;
+}
+
+void TFidoBase::CloseDir() {
+    if (dirFd_ >= 0) ::close(dirFd_);
+    dirFd_ = -1;
 }
 
 void TFidoBase::Close() {
     MsgFiles.clear();
     entries_.clear();
+    CloseDir();
     if (IsDirectory(Path)) DeleteTempFiles(DirWithSlash(Path));
     Active = false;
 }
@@ -457,7 +486,11 @@ void TFidoBase::ReadMessage(int32_t position) {
 void TFidoBase::ReadToAndRead() {
     ToName.clear();
     if (!IsValid()) return;
-    TFd fd(::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
+    // Relative to the listed directory: the count opens every file, and a full path walk for each
+    // of them is a good part of its cost.
+    const std::string& name = entries_[static_cast<size_t>(Current)].FileName;
+    TFd fd(dirFd_ >= 0 ? ::openat(dirFd_, name.c_str(), O_RDONLY | O_CLOEXEC)
+                       : ::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.Valid()) return;
     std::array<uint8_t, HeaderSize> header{};
     if (ReadAt(fd.Get(), header.data(), header.size(), 0) != static_cast<ssize_t>(HeaderSize)) return;

@@ -64,6 +64,9 @@ private:
         bool Pending = false;  // added by NewMessage, no file written yet
     };
     std::vector<TEntry> entries_;  // parallel to MsgFiles
+    int dirFd_ = -1;               // the directory listed by Open, held until Close
+
+    void CloseDir();
 
     std::string NewFileName(int64_t number) const;
     bool ReadCurrentFile(std::string& bytes, size_t limit) const;

@@ -118,6 +118,38 @@ TEST_F(FidoBaseTest, LinksCountByTheirTarget) {
     EXPECT_EQ(base->CountUnread(), 1);
 }
 
+size_t OpenDescriptors() {
+    size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) ++n;
+    return n;
+}
+
+// The count reads the directory the list came from; moving the base and the scan's endless
+// open/close cycles must neither read stale files nor leak descriptors.
+TEST_F(FidoBaseTest, CountFollowsTheOpenDirectoryAndReleasesIt) {
+    fs::create_directory(Path("a"));
+    fs::create_directory(Path("b"));
+    test::WriteFile(Path("a/2.msg"), MessageFile("x", "In A", "s", "t\r"));
+    test::WriteFile(Path("b/2.msg"), MessageFile("x", "In B", "s", "t\r", 0, TFidoBase::ReadMarkBit));
+    test::WriteFile(Path("b/3.msg"), MessageFile("x", "In B", "s", "t\r"));
+
+    const size_t before = OpenDescriptors();
+    for (int i = 0; i < 50; ++i) {
+        TFidoBase base;
+        base.SetPath(Path("a"));
+        base.Open();
+        ASSERT_TRUE(base.Active);
+        EXPECT_EQ(base.CountUnread(), 1);
+        EXPECT_EQ(base.ToName, "In A");
+        base.SetPath(Path("b"));  // reopens on the other directory
+        EXPECT_EQ(base.CountUnread(), 1);
+        EXPECT_EQ(base.Count(), 2);
+        EXPECT_EQ(base.ToName, "In B");
+        if (i % 2 == 0) base.Close();  // the other half is closed by the destructor
+    }
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+
 TEST_F(FidoBaseTest, NewFilesFollowTheCaseOfTheirSiblings) {
     Write("5.MSG", MessageFile("a", "b", "c", "x\r"));
     auto base = OpenBase();
