@@ -452,24 +452,25 @@ bool SameName(std::string_view a, std::string_view b) {
 }  // namespace
 
 TKey* TKey::FindSubKey(std::string_view name) const {
-    for (const auto& sub : SubKeys) {
-        if (SameName(sub->Name, name)) return sub.get();
-    }
-    return nullptr;
+    const auto it = subKeyIndex_.find(AnsiUpperCase(name));
+    return it != subKeyIndex_.end() && SameName(it->second->Name, name) ? it->second : nullptr;
 }
 
 TKey& TKey::SubKey(std::string_view name) {
     if (TKey* existing = FindSubKey(name)) return *existing;
     SubKeys.push_back(std::make_unique<TKey>());
-    SubKeys.back()->Name = std::string(name);
-    return *SubKeys.back();
+    TKey& added = *SubKeys.back();
+    added.Name = std::string(name);
+    subKeyIndex_[AnsiUpperCase(name)] = &added;
+    return added;
 }
 
 bool TKey::RemoveSubKey(std::string_view name) {
-    const auto it = std::find_if(SubKeys.begin(), SubKeys.end(),
-                                 [&](const std::unique_ptr<TKey>& sub) { return SameName(sub->Name, name); });
-    if (it == SubKeys.end()) return false;
-    SubKeys.erase(it);
+    TKey* const found = FindSubKey(name);
+    if (found == nullptr) return false;
+    subKeyIndex_.erase(AnsiUpperCase(name));
+    SubKeys.erase(std::find_if(SubKeys.begin(), SubKeys.end(),
+                               [found](const std::unique_ptr<TKey>& sub) { return sub.get() == found; }));
     return true;
 }
 

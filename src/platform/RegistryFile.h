@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace pelmar::reg {
@@ -18,6 +19,7 @@ struct TValue {
 };
 
 // Names compare case-insensitively; sub-keys and values keep the order they were added in.
+// Sub-keys are added and removed only through SubKey/RemoveSubKey, which keep the name index.
 struct TKey {
     std::string Name;
     std::vector<std::unique_ptr<TKey>> SubKeys;
@@ -33,6 +35,11 @@ struct TKey {
     // Replaces an existing value in place (its position and spelling stay) or appends a new one.
     void SetValue(std::string_view name, uint32_t type, std::string data);
     bool RemoveValue(std::string_view name);
+
+private:
+    // Sub-keys by upper-cased name: a profile may hold thousands of areas side by side, and a
+    // linear search per lookup made loading and saving such a tree take seconds.
+    std::unordered_map<std::string, TKey*> subKeyIndex_;
 };
 
 struct TParseResult {
