@@ -1,9 +1,10 @@
 // *.MSG areas written by other programs read field by field as their dumps say.
 #include <gtest/gtest.h>
 
-#include "FixtureData.h"
 #include "core/Settings.h"
 #include "msgbase/FidoBase.h"
+#include "support/Cp866.h"
+#include "support/Json.h"
 #include "support/TestSupport.h"
 
 namespace pelmar {

@@ -8,6 +8,7 @@
 #include "core/Codepage.h"
 #include "core/Settings.h"
 #include "msgbase/Jam.h"
+#include "support/Cp866.h"
 #include "support/TestSupport.h"
 
 namespace pelmar::test {
@@ -24,8 +25,6 @@ inline std::string Oem(const std::string& utf8) {
     return AnsiToOem(Utf8ToAnsi(utf8));
 }
 
-// UTF-8 -> CP866 by the code page's own table (box drawing included); '?' for anything else.
-std::string Utf8ToCp866(const std::string& utf8);
 // What the program shows for a stored text given in UTF-8: CP866 as stored, then to CP1251, as UTF-8.
 inline std::string AsShown(const std::string& utf8) {
     return U(OemToAnsi(Utf8ToCp866(utf8)));

@@ -241,8 +241,11 @@ TEST_F(JamWriteTest, MarkReadChangesOnlyTheReadBit) {
     const std::string after = ReadFile(BasePath() + ".jhr");
     const uint32_t offset = ReadRawJamBase(BasePath()).Index[1].second;
     ASSERT_EQ(before.size(), after.size());
-    for (size_t i = 0; i < after.size(); ++i)
-        if (i != offset + 57) EXPECT_EQ(before[i], after[i]) << "byte " << i;
+    for (size_t i = 0; i < after.size(); ++i) {
+        if (i != offset + 57) {
+            EXPECT_EQ(before[i], after[i]) << "byte " << i;
+        }
+    }
     EXPECT_EQ(ReadRawJamMessage(BasePath(), 1).Attribute2, 0x800u);
     jam.ReadMessage(1);
     EXPECT_TRUE(jam.Read);

@@ -1,4 +1,4 @@
-#include "FixtureData.h"
+#include "support/Cp866.h"
 
 #include <cstdint>
 

@@ -1,9 +1,8 @@
 #pragma once
-// The CP866 table the fixture dumps were decoded with, kept apart from the code under test.
+// The CP866 table the fixture dumps were decoded with, kept apart from the code under test: turns
+// the UTF-8 of a dump back into the bytes a base stores.
 #include <string>
 #include <string_view>
-
-#include "support/Json.h"
 
 namespace pelmar::test {
 
