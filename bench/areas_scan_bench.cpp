@@ -66,10 +66,10 @@ std::string AreaPath(const fs::path& root, int kind, int n, bool create) {
             const std::string path = (root / name).string();
             if (create) {
                 TSquishBaseHeader header;
-                squish::PutLe16(&header.Raw[0], SquishBaseHeaderSize);
+                PutLe16(&header.Raw[0], SquishBaseHeaderSize);
                 header.SetUid(1);
                 header.SetEndFrame(SquishBaseHeaderSize);
-                squish::PutLe16(&header.Raw[254], SquishFrameHeaderSize);
+                PutLe16(&header.Raw[254], SquishFrameHeaderSize);
                 WriteBytes(path + ".sqd", std::string(header.Raw.begin(), header.Raw.end()));
                 WriteBytes(path + ".sqi", "");
             }

@@ -10,6 +10,7 @@
 #include <climits>
 
 #include "core/Errors.h"
+#include "msgbase/LittleEndian.h"
 
 namespace pelmar {
 
@@ -65,14 +66,6 @@ public:
 private:
     int fd_;
 };
-
-uint16_t GetLe16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-void PutLe16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
 
 // Reads up to `size` bytes at `offset`; the number read, or -1.
 ssize_t ReadAt(int fd, void* buffer, size_t size, off_t offset) {

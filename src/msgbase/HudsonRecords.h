@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "msgbase/LittleEndian.h"
 #include "msgbase/MessageBase.h"
 
 namespace pelmar {
@@ -100,14 +101,6 @@ struct THudsonHeader {
 inline constexpr size_t HudsonTimesReadOffset = 6;
 inline constexpr size_t HudsonMsgAttrOffset = 24;
 inline constexpr size_t HudsonWhoToOffset = 42;
-
-inline uint16_t GetLe16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-inline void PutLe16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v & 0xFF);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
 
 // A length-prefixed string of `room` characters at `bytes`; raises EReadError when the length byte
 // says more than the room.

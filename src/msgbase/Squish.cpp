@@ -66,8 +66,8 @@ std::vector<TSquishIndexEntry> ParseIndex(const std::vector<uint8_t>& bytes, boo
     bool skippedInside = false;
     bool skipped = false;
     for (size_t at = 0; at + SquishIndexEntrySize <= bytes.size(); at += SquishIndexEntrySize) {
-        TSquishIndexEntry e{squish::GetLe32(&bytes[at]), squish::GetLe32(&bytes[at + 4]),
-                            squish::GetLe32(&bytes[at + 8])};
+        TSquishIndexEntry e{GetLe32(&bytes[at]), GetLe32(&bytes[at + 4]),
+                            GetLe32(&bytes[at + 8])};
         // Unused slots (some writers leave them at the end of the file) are not messages.
         if (e.Ofs == SquishNullFrame || e.Ofs == SquishDeletedOfs) {
             skipped = true;
@@ -582,16 +582,16 @@ void TSquish::WriteIndex(bool appendedOne) {
         // Everything before the new entry is on disk already.
         uint8_t raw[SquishIndexEntrySize];
         const auto& e = DiskIndex.back();
-        squish::PutLe32(raw, e.Ofs);
-        squish::PutLe32(raw + 4, e.UMsgId);
-        squish::PutLe32(raw + 8, e.Hash);
+        PutLe32(raw, e.Ofs);
+        PutLe32(raw + 4, e.UMsgId);
+        PutLe32(raw + 8, e.Hash);
         IndexFile.Write((n - 1) * SquishIndexEntrySize, raw, sizeof raw);
     } else {
         std::vector<uint8_t> raw(n * SquishIndexEntrySize);
         for (size_t i = 0; i < n; ++i) {
-            squish::PutLe32(&raw[i * SquishIndexEntrySize], DiskIndex[i].Ofs);
-            squish::PutLe32(&raw[i * SquishIndexEntrySize + 4], DiskIndex[i].UMsgId);
-            squish::PutLe32(&raw[i * SquishIndexEntrySize + 8], DiskIndex[i].Hash);
+            PutLe32(&raw[i * SquishIndexEntrySize], DiskIndex[i].Ofs);
+            PutLe32(&raw[i * SquishIndexEntrySize + 4], DiskIndex[i].UMsgId);
+            PutLe32(&raw[i * SquishIndexEntrySize + 8], DiskIndex[i].Hash);
         }
         if (!raw.empty()) IndexFile.Write(0, raw.data(), raw.size());
     }

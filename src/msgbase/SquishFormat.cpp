@@ -7,11 +7,6 @@
 
 namespace pelmar {
 
-using squish::GetLe16;
-using squish::GetLe32;
-using squish::PutLe16;
-using squish::PutLe32;
-
 TSquishFrameHeader TSquishFrameHeader::Parse(const uint8_t* p) {
     TSquishFrameHeader h;
     h.Id = GetLe32(p);

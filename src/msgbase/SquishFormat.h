@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "msgbase/LittleEndian.h"
 #include "msgbase/MessageBase.h"
 
 namespace pelmar {
@@ -26,44 +27,26 @@ inline constexpr uint32_t SquishDeletedOfs = 0xFFFFFFFF;
 // Bit of XMSG attr that holds this program's read mark.
 inline constexpr uint32_t SquishReadMark = 0x00080000;
 
-namespace squish {
-// Little-endian access to record bytes.
-inline uint16_t GetLe16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-inline uint32_t GetLe32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-inline void PutLe16(uint8_t* p, uint16_t value) {
-    p[0] = static_cast<uint8_t>(value);
-    p[1] = static_cast<uint8_t>(value >> 8);
-}
-inline void PutLe32(uint8_t* p, uint32_t value) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-}  // namespace squish
-
 struct TSquishBaseHeader {
     std::array<uint8_t, SquishBaseHeaderSize> Raw{};
 
-    uint32_t NumMsg() const { return squish::GetLe32(&Raw[4]); }
-    uint32_t HighMsg() const { return squish::GetLe32(&Raw[8]); }
-    uint32_t Uid() const { return squish::GetLe32(&Raw[20]); }
-    uint32_t BeginFrame() const { return squish::GetLe32(&Raw[104]); }
-    uint32_t LastFrame() const { return squish::GetLe32(&Raw[108]); }
-    uint32_t FreeFrame() const { return squish::GetLe32(&Raw[112]); }
-    uint32_t LastFreeFrame() const { return squish::GetLe32(&Raw[116]); }
-    uint32_t EndFrame() const { return squish::GetLe32(&Raw[120]); }
+    uint32_t NumMsg() const { return GetLe32(&Raw[4]); }
+    uint32_t HighMsg() const { return GetLe32(&Raw[8]); }
+    uint32_t Uid() const { return GetLe32(&Raw[20]); }
+    uint32_t BeginFrame() const { return GetLe32(&Raw[104]); }
+    uint32_t LastFrame() const { return GetLe32(&Raw[108]); }
+    uint32_t FreeFrame() const { return GetLe32(&Raw[112]); }
+    uint32_t LastFreeFrame() const { return GetLe32(&Raw[116]); }
+    uint32_t EndFrame() const { return GetLe32(&Raw[120]); }
 
-    void SetNumMsg(uint32_t v) { squish::PutLe32(&Raw[4], v); }
-    void SetHighMsg(uint32_t v) { squish::PutLe32(&Raw[8], v); }
-    void SetUid(uint32_t v) { squish::PutLe32(&Raw[20], v); }
-    void SetBeginFrame(uint32_t v) { squish::PutLe32(&Raw[104], v); }
-    void SetLastFrame(uint32_t v) { squish::PutLe32(&Raw[108], v); }
-    void SetFreeFrame(uint32_t v) { squish::PutLe32(&Raw[112], v); }
-    void SetLastFreeFrame(uint32_t v) { squish::PutLe32(&Raw[116], v); }
-    void SetEndFrame(uint32_t v) { squish::PutLe32(&Raw[120], v); }
+    void SetNumMsg(uint32_t v) { PutLe32(&Raw[4], v); }
+    void SetHighMsg(uint32_t v) { PutLe32(&Raw[8], v); }
+    void SetUid(uint32_t v) { PutLe32(&Raw[20], v); }
+    void SetBeginFrame(uint32_t v) { PutLe32(&Raw[104], v); }
+    void SetLastFrame(uint32_t v) { PutLe32(&Raw[108], v); }
+    void SetFreeFrame(uint32_t v) { PutLe32(&Raw[112], v); }
+    void SetLastFreeFrame(uint32_t v) { PutLe32(&Raw[116], v); }
+    void SetEndFrame(uint32_t v) { PutLe32(&Raw[120], v); }
 };
 
 struct TSquishFrameHeader {
@@ -84,8 +67,8 @@ struct TSquishFrameHeader {
 struct TSquishXmsg {
     std::array<uint8_t, SquishXmsgSize> Raw{};
 
-    uint32_t Attr() const { return squish::GetLe32(&Raw[0]); }
-    void SetAttr(uint32_t v) { squish::PutLe32(&Raw[0], v); }
+    uint32_t Attr() const { return GetLe32(&Raw[0]); }
+    void SetAttr(uint32_t v) { PutLe32(&Raw[0], v); }
     // NUL-terminated text of a fixed-size field, as stored (CP866).
     std::string_view From() const { return Field(4, 36); }
     std::string_view To() const { return Field(40, 36); }

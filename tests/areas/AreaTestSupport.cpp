@@ -50,10 +50,10 @@ std::string CreateEmptyBase(int kind, const fs::path& dir, const std::string& na
         }
         case BaseKindSquish: {
             TSquishBaseHeader header;
-            squish::PutLe16(&header.Raw[0], SquishBaseHeaderSize);
+            PutLe16(&header.Raw[0], SquishBaseHeaderSize);
             header.SetUid(1);
             header.SetEndFrame(SquishBaseHeaderSize);
-            squish::PutLe16(&header.Raw[254], SquishFrameHeaderSize);
+            PutLe16(&header.Raw[254], SquishFrameHeaderSize);
             const std::string path = (dir / name).string();
             WriteBytes(path + ".sqd", std::string(header.Raw.begin(), header.Raw.end()));
             WriteBytes(path + ".sqi", "");
