@@ -444,14 +444,12 @@ void THudson::NewMessage() {
     for (size_t i = 0; i < board.size(); ++i) TakePosition(static_cast<int32_t>(i), board[i]);
     const auto position = static_cast<int32_t>(board.size());
 
-    // The entry stays outside every board until WriteMessage fills it.
+    // The entry stays outside every board until WriteMessage fills it. MSGINFO is not touched here:
+    // WriteMessage takes the number and raises the counters under the lock, so a message that is
+    // never written (or whose write fails) leaves no trace, and nothing is written under another
+    // program's lock. The number below is provisional until then.
     index_.push_back({});
-    info_.HighMsg++;
-    Increment(info_.TotalActive);
-    Increment(info_.Active(board_));
-    StoreInfo();
-
-    writeMsgNum_ = info_.HighMsg;
+    writeMsgNum_ = static_cast<uint16_t>(info_.HighMsg + 1);
     writeIsNew_ = true;
     TakePosition(position, {static_cast<int32_t>(index_.size() - 1), writeMsgNum_});
 }
@@ -512,10 +510,15 @@ bool THudson::WriteMessage() {
     CheckRecord();
     THudsonLock lock(infoFile_, 0, HudsonInfoSize);
     if (!lock.Held()) return false;
-    if (writeIsNew_) PlaceNewRecord();
+    const bool isNew = writeIsNew_;
+    if (isNew) {
+        ReloadInfo();
+        if (info_.HighMsg >= HudsonDeletedNum - 1)
+            throw std::runtime_error("the Hudson base has no message numbers left");
+        PlaceNewRecord();
+    }
 
     THudsonHeader h;
-    h.MsgNum = writeMsgNum_;
     h.Board = static_cast<uint8_t>(board_);
     h.WhoFrom = ToOem(FromName);
     h.WhoTo = ToOem(ToName);
@@ -546,6 +549,14 @@ bool THudson::WriteMessage() {
     h.StartBlock = static_cast<uint16_t>(startBlock);
     h.NumBlocks = static_cast<uint16_t>(numBlocks);
 
+    // The number is taken before anything carries it, so a write cut short can leave a gap in the
+    // numbers but never hand the same number out twice.
+    if (isNew) {
+        writeMsgNum_ = ++info_.HighMsg;
+        StoreInfo();
+    }
+    h.MsgNum = writeMsgNum_;
+
     // Text first and the index entry last: until the entry is written, nothing refers to the new data.
     std::vector<uint8_t> blocks(numBlocks * HudsonBlockSize, 0);
     for (size_t k = 0; k < numBlocks; ++k) {
@@ -571,6 +582,12 @@ bool THudson::WriteMessage() {
     StoreIdx(record_);
     indexOnDisk_ = std::max(indexOnDisk_, static_cast<size_t>(record_) + 1);
     writeIsNew_ = false;
+    // Counters last: until here nothing in the index counts the new message.
+    if (isNew) {
+        Increment(info_.TotalActive);
+        Increment(info_.Active(board_));
+        StoreInfo();
+    }
     if (Current >= 0) TakePosition(Current, {record_, h.MsgNum});
 
     if (!(Attr & AttrSent)) AppendExportList(Netmail ? NetListName : EchoListName);

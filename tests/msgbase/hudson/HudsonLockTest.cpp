@@ -69,7 +69,7 @@ protected:
     }
     std::string Snapshot() const {
         std::string all;
-        for (const char* name : {"msgidx.bbs", "msgtoidx.bbs", "msghdr.bbs", "msgtxt.bbs"})
+        for (const char* name : {"msginfo.bbs", "msgidx.bbs", "msgtoidx.bbs", "msghdr.bbs", "msgtxt.bbs"})
             all += ReadFile(dir.Path() / name);
         return all;
     }

@@ -40,11 +40,9 @@ TEST_F(HudsonWrite, NewEchomailMessageHasTheExactLayout) {
     auto hudson = OpenBoard(5);
     hudson->NewMessage();
     EXPECT_EQ(hudson->Current, 0);
-    // The counters are in the file before the message is written.
-    const std::string info = File("msginfo.bbs");
-    EXPECT_EQ(Le16(info, 2), 1);
-    EXPECT_EQ(Le16(info, 4), 1);
-    EXPECT_EQ(Le16(info, 6 + 2 * 4), 1);
+    // Nothing counts the message before it is written: one that never is leaves no trace.
+    const std::string emptyInfo = File("msginfo.bbs");
+    EXPECT_EQ(Le16(emptyInfo, 2), 0);
 
     hudson->FromName = "\xc8\xe2\xe0\xed";  // "Иван" in CP1251
     hudson->ToName = "All";
@@ -98,6 +96,10 @@ TEST_F(HudsonWrite, NewEchomailMessageHasTheExactLayout) {
               static_cast<char>(stored.size()) + stored + std::string(255 - stored.size(), '\0'));
     EXPECT_EQ(File("echomail.bbs"), std::string(2, '\0'));
     EXPECT_FALSE(fs::exists(dir.Path() / "netmail.bbs"));
+    const std::string info = File("msginfo.bbs");
+    EXPECT_EQ(Le16(info, 2), 1);
+    EXPECT_EQ(Le16(info, 4), 1);
+    EXPECT_EQ(Le16(info, 6 + 2 * 4), 1);
 
     hudson = OpenBoard(5);
     ASSERT_TRUE(hudson->First());
@@ -230,6 +232,24 @@ TEST_F(HudsonWrite, SecondObjectWithAStaleIndexAppendsAfterTheFirst) {
     EXPECT_EQ(File("msgidx.bbs"), std::string("\x01\x00\x07\x02\x00\x07\x03\x00\x07", 9));
     EXPECT_EQ(Le16(File("msginfo.bbs"), 4), 3);
     EXPECT_EQ(File("echomail.bbs"), std::string("\x01\x00\x02\x00", 4));
+}
+
+TEST_F(HudsonWrite, MessagesStartedTogetherGetTheirNumbersWhenWritten) {
+    auto first = OpenBoard(8), second = OpenBoard(8);
+    first->NewMessage();
+    first->Subject = "first";
+    first->Text = "x\r";
+    second->NewMessage();
+    second->Subject = "second";
+    second->Text = "y\r";
+    ASSERT_TRUE(second->WriteMessage());
+    ASSERT_TRUE(first->WriteMessage());
+    EXPECT_EQ(File("msgidx.bbs"), std::string("\x01\x00\x08\x02\x00\x08", 6));
+    EXPECT_EQ(Le16(Header(1), 0), 2);
+    const std::string info = File("msginfo.bbs");
+    EXPECT_EQ(Le16(info, 2), 2);
+    EXPECT_EQ(Le16(info, 4), 2);
+    EXPECT_EQ(Le16(info, 6 + 2 * 7), 2);
 }
 
 TEST_F(HudsonWrite, ListReadsSeeAnotherWritersMarksOnTheNextWalk) {
