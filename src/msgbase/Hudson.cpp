@@ -389,6 +389,13 @@ void THudson::ReloadInfo() {
     if (infoFile_.ReadAt(0, bytes, sizeof bytes) == sizeof bytes) info_ = THudsonInfo::Parse(bytes);
 }
 
+void THudson::ReloadInfoForNewMessage() {
+    ReloadInfo();
+    // 0xFFFF marks deleted index entries; a base that got this far must be renumbered first.
+    if (info_.HighMsg >= HudsonDeletedNum - 1)
+        throw std::runtime_error("the Hudson base has no message numbers left");
+}
+
 void THudson::StoreInfo() {
     uint8_t bytes[HudsonInfoSize];
     info_.Store(bytes);
@@ -435,10 +442,7 @@ void THudson::NewMessage() {
     ClearMessageFields();
     msgHeader_ = {};
     if (!Active) throw std::runtime_error("the Hudson base is not open");
-    ReloadInfo();
-    // 0xFFFF marks deleted index entries; a base that got this far must be renumbered first.
-    if (info_.HighMsg >= HudsonDeletedNum - 1)
-        throw std::runtime_error("the Hudson base has no message numbers left");
+    ReloadInfoForNewMessage();
 
     const auto& board = SortedBoard();
     for (size_t i = 0; i < board.size(); ++i) TakePosition(static_cast<int32_t>(i), board[i]);
@@ -512,9 +516,7 @@ bool THudson::WriteMessage() {
     if (!lock.Held()) return false;
     const bool isNew = writeIsNew_;
     if (isNew) {
-        ReloadInfo();
-        if (info_.HighMsg >= HudsonDeletedNum - 1)
-            throw std::runtime_error("the Hudson base has no message numbers left");
+        ReloadInfoForNewMessage();
         PlaceNewRecord();
     }
 

@@ -70,6 +70,7 @@ private:
     void FillNamesAndDate(const THudsonHeader& header);
     void SplitStoredText(const std::string& stored);
     void ReloadInfo();
+    void ReloadInfoForNewMessage();  // ReloadInfo, refusing when no message number is left
     void StoreInfo();
     void StoreIdx(int32_t record);
     void PlaceNewRecord();
