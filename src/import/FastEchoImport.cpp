@@ -14,6 +14,7 @@
 #include "import/AreaImport.h"
 #include "import/DosPath.h"
 #include "msgbase/BaseFactory.h"
+#include "msgbase/LittleEndian.h"
 
 namespace pelmar {
 namespace {
@@ -55,13 +56,11 @@ private:
 };
 
 uint16_t U16(const std::vector<uint8_t>& bytes, size_t offset) {
-    return static_cast<uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
+    return GetLe16(bytes.data() + offset);
 }
 
 uint32_t U32(const std::vector<uint8_t>& bytes, size_t offset) {
-    return static_cast<uint32_t>(bytes[offset]) | (static_cast<uint32_t>(bytes[offset + 1]) << 8) |
-           (static_cast<uint32_t>(bytes[offset + 2]) << 16) |
-           (static_cast<uint32_t>(bytes[offset + 3]) << 24);
+    return GetLe32(bytes.data() + offset);
 }
 
 // A NUL-terminated text of the field [offset, end); the whole field when it holds no NUL.

@@ -5,6 +5,7 @@
 #include "core/Codepage.h"
 #include "core/Errors.h"
 #include "msgbase/Crc32.h"
+#include "msgbase/LittleEndian.h"
 
 namespace pelmar {
 
@@ -13,14 +14,11 @@ namespace {
 constexpr char Signature[4] = {'J', 'A', 'M', '\0'};
 
 uint16_t GetLE16(std::string_view bytes, size_t at) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
+    return GetLe16(reinterpret_cast<const uint8_t*>(bytes.data()) + at);
 }
 
 uint32_t GetLE32(std::string_view bytes, size_t at) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at])) |
-           static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 2])) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
+    return GetLe32(reinterpret_cast<const uint8_t*>(bytes.data()) + at);
 }
 
 void PutLE16(std::string& out, uint16_t value) {
