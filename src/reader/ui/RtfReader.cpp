@@ -22,6 +22,7 @@ constexpr int kMaxDigits = 9;
 constexpr size_t kMaxFonts = 64;
 constexpr size_t kMaxColors = 256;
 constexpr size_t kMaxFontName = 128;
+constexpr size_t kMaxCachedFormats = 32;
 constexpr int kDefaultHalfPoints = 24;
 constexpr int kMinHalfPoints = 2;
 constexpr int kMaxHalfPoints = 400;
@@ -54,6 +55,9 @@ public:
     }
 
     void Run(std::string_view rtf) {
+        // A loaded message is never undone; recording every insertion would double the work.
+        const bool undo = document_.isUndoRedoEnabled();
+        document_.setUndoRedoEnabled(false);
         document_.clear();
         cursor_ = QTextCursor(&document_);
         cursor_.beginEditBlock();
@@ -61,6 +65,7 @@ public:
         while (pos_ < text_.size()) Step();
         Flush();
         cursor_.endEditBlock();
+        document_.setUndoRedoEnabled(undo);
     }
 
 private:
@@ -83,6 +88,7 @@ private:
     bool oemDefault_ = false;
 
     std::vector<std::pair<int, QFont>> fontCache_;
+    std::vector<std::pair<TState, QTextCharFormat>> formatCache_;
 
     std::string run_;  // bytes of the current text run, all in one format
     TState runState_;
@@ -383,7 +389,17 @@ private:
         return QFontDatabase::systemFont(fixed ? QFontDatabase::FixedFont : QFontDatabase::GeneralFont);
     }
 
+    // A message has a handful of distinct formats; building one costs more than the text it holds.
     QTextCharFormat Format(const TState& state) {
+        for (const auto& [key, format] : formatCache_) {
+            if (SameFormat(key, state)) return format;
+        }
+        QTextCharFormat format = BuildFormat(state);
+        if (formatCache_.size() < kMaxCachedFormats) formatCache_.emplace_back(state, format);
+        return format;
+    }
+
+    QTextCharFormat BuildFormat(const TState& state) {
         QTextCharFormat format;
         const TFontDef* def = FontDef(state.Font);
         QFont font = FontOf(def);
