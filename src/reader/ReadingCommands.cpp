@@ -31,7 +31,9 @@ bool IsSameMessage(const TMessageIdentity& identity, const TMessageBase& base) {
 }
 
 bool RereadMessage(TMessageBase& base, int32_t position, const TMessageIdentity& identity) {
-    if (position < 0 || position >= base.Count()) return false;
+    // Positions, not Count(), bound the list: JAM keeps deleted entries at their positions.
+    base.Seek(position);
+    if (!base.IsValid()) return false;
     base.ReadMessage(position);
     return IsSameMessage(identity, base);
 }
