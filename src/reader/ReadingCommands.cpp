@@ -38,6 +38,25 @@ bool RereadMessage(TMessageBase& base, int32_t position, const TMessageIdentity&
     return IsSameMessage(identity, base);
 }
 
+TCodePageSwitchScope::TCodePageSwitchScope(bool windowsCodePage) : saved_(Settings.TextInWindowsCodePage) {
+    Settings.TextInWindowsCodePage = windowsCodePage;
+}
+
+TCodePageSwitchScope::~TCodePageSwitchScope() {
+    Settings.TextInWindowsCodePage = saved_;
+}
+
+std::string KludgeViewText(const std::string& body, const std::vector<std::string>& kludges) {
+    std::string text;
+    if (kludges.empty()) return text;
+    if (!body.empty() && body.back() != '\r') text += '\r';
+    for (size_t i = 0; i < kludges.size(); ++i) {
+        if (i > 0) text += '\r';
+        text += kludges[i];
+    }
+    return text;
+}
+
 namespace {
 
 std::string WithAddress(const std::string& name, const std::string& address, const char* open,

@@ -54,6 +54,23 @@ bool IsSameMessage(const TMessageIdentity& identity, const TMessageBase& base);
 // the position is another one or there is none; read errors propagate.
 bool RereadMessage(TMessageBase& base, int32_t position, const TMessageIdentity& identity);
 
+// Sets the process-wide code-page switch for a scope and restores it however the scope ends (a read
+// that throws must not leave every later read unconverted).
+class TCodePageSwitchScope {
+public:
+    explicit TCodePageSwitchScope(bool windowsCodePage);
+    ~TCodePageSwitchScope();
+    TCodePageSwitchScope(const TCodePageSwitchScope&) = delete;
+    TCodePageSwitchScope& operator=(const TCodePageSwitchScope&) = delete;
+
+private:
+    bool saved_;
+};
+
+// The control lines as the view appends them after the body: one per line, starting on a line of
+// their own.
+std::string KludgeViewText(const std::string& body, const std::vector<std::string>& kludges);
+
 // ---- Header texts --------------------------------------------------------------------------------
 // Name, then " [" + address + "]" when there is one.
 std::string SenderText(const TShownMessage& message);
