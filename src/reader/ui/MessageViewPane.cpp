@@ -8,6 +8,7 @@
 #include <QPrinter>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextCursor>
@@ -61,16 +62,21 @@ struct TButtonInfo {
     const char* Name;
     const char* Hint;
     const char* Icon;
+    QStyle::StandardPixmap Fallback;  // desktops without an icon theme
 };
 
 // Left of the labels, then right of them.
 const TButtonInfo kButtons[] = {
-    {TNavigation::PrevInThread, "SpeedButton1", "Предыдущее письмо в нити обсуждения", "go-up"},
-    {TNavigation::PrevUnread, "SpeedButton5", "Предыдущее непрочитанное", "go-first"},
-    {TNavigation::Prev, "SpeedButton2", "Предыдущее письмо", "go-previous"},
-    {TNavigation::NextInThread, "SpeedButton3", "Следующее письмо в нити обсуждения", "go-down"},
-    {TNavigation::NextUnread, "SpeedButton6", "Следующее непрочитанное", "go-last"},
-    {TNavigation::Next, "SpeedButton4", "Следующее письмо", "go-next"},
+    {TNavigation::PrevInThread, "SpeedButton1", "Предыдущее письмо в нити обсуждения", "go-up",
+     QStyle::SP_ArrowUp},
+    {TNavigation::PrevUnread, "SpeedButton5", "Предыдущее непрочитанное", "go-first",
+     QStyle::SP_MediaSkipBackward},
+    {TNavigation::Prev, "SpeedButton2", "Предыдущее письмо", "go-previous", QStyle::SP_ArrowLeft},
+    {TNavigation::NextInThread, "SpeedButton3", "Следующее письмо в нити обсуждения", "go-down",
+     QStyle::SP_ArrowDown},
+    {TNavigation::NextUnread, "SpeedButton6", "Следующее непрочитанное", "go-last",
+     QStyle::SP_MediaSkipForward},
+    {TNavigation::Next, "SpeedButton4", "Следующее письмо", "go-next", QStyle::SP_ArrowRight},
 };
 
 QColor ToColor(const TRgb& rgb) {
@@ -117,7 +123,8 @@ void TMessageViewPane::BuildHeader() {
             auto* button = new QToolButton(panel);
             button->setObjectName(QString::fromLatin1(info.Name));
             button->setToolTip(QString::fromUtf8(info.Hint));
-            button->setIcon(QIcon::fromTheme(QString::fromLatin1(info.Icon)));
+            button->setIcon(
+                QIcon::fromTheme(QString::fromLatin1(info.Icon), style()->standardIcon(info.Fallback)));
             button->setAutoRaise(true);
             button->setIconSize(QSize(12, 12));
             connect(button, &QToolButton::clicked, this,
