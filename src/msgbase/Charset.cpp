@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/Codepage.h"
+#include "core/Settings.h"
 
 // Character sets a CHRS control line can declare. The DOS and Windows code pages go through the
 // fixed tables of core/Codepage; the other 8-bit sets through their Unicode tables below; UTF-8 is
@@ -208,24 +209,56 @@ TCharset ParseCharsetName(std::string_view value) {
     return TCharset::Unknown;
 }
 
+namespace {
+
+// The charset a control line (without its ^A) declares; false when it is no declaration.
+bool DeclarationOf(std::string_view value, TCharset& charset) {
+    size_t prefix = 0;
+    if (value.size() >= 5 && Upper(value[0]) == 'C' && Upper(value[1]) == 'H' && Upper(value[2]) == 'R' &&
+        Upper(value[3]) == 'S' && value[4] == ':') {
+        prefix = 5;
+    } else if (value.size() >= 8 && value.substr(0, 8) == "CHARSET:") {
+        prefix = 8;
+    } else {
+        return false;
+    }
+    value.remove_prefix(prefix);
+    while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
+    charset = ParseCharsetName(value);
+    return true;
+}
+
+}  // namespace
+
 TCharset DeclaredCharset(const std::vector<std::string>& kludges) {
     for (const std::string& line : kludges) {
         std::string_view value = line;
         if (!value.empty() && value.front() == '\x01') value.remove_prefix(1);
-        size_t prefix = 0;
-        if (value.size() >= 5 && Upper(value[0]) == 'C' && Upper(value[1]) == 'H' && Upper(value[2]) == 'R' &&
-            Upper(value[3]) == 'S' && value[4] == ':') {
-            prefix = 5;
-        } else if (value.size() >= 8 && value.substr(0, 8) == "CHARSET:") {
-            prefix = 8;
-        } else {
-            continue;
-        }
-        value.remove_prefix(prefix);
-        while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
-        return ParseCharsetName(value);
+        TCharset charset = TCharset::Unknown;
+        if (DeclarationOf(value, charset)) return charset;
     }
     return TCharset::Unknown;
+}
+
+TCharset DeclaredCharsetInStored(std::string_view stored) {
+    stored = stored.substr(0, stored.find('\0'));
+    size_t pos = 0;
+    while ((pos = stored.find('\x01', pos)) != std::string_view::npos) {
+        const size_t start = pos + 1;
+        size_t end = stored.find_first_of("\r\n\x01", start);
+        if (end == std::string_view::npos) end = stored.size();
+        TCharset charset = TCharset::Unknown;
+        if (DeclarationOf(stored.substr(start, end - start), charset)) return charset;
+        pos = end;
+    }
+    return TCharset::Unknown;
+}
+
+std::string DeclaredBodyToAnsi(std::string_view stored, const std::vector<std::string>& headerKludges) {
+    if (Settings.TextInWindowsCodePage) return std::string(stored);
+    TCharset charset = DeclaredCharset(headerKludges);
+    if (charset == TCharset::Unknown) charset = DeclaredCharsetInStored(stored);
+    return CharsetToAnsi(charset, stored);
 }
 
 std::string CharsetToUtf8(TCharset charset, std::string_view bytes) {

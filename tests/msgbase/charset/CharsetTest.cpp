@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Settings.h"
 #include "msgbase/Charset.h"
 
 namespace pelmar {
@@ -97,6 +98,29 @@ TEST(Charset, MalformedUtf8BecomesReplacementCharacters) {
               "c\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
               "d\xE2\x82\xAC");
     EXPECT_EQ(CharsetToAnsi(TCharset::Utf8, bad), "a??b???c???d\x88");
+}
+
+TEST(Charset, StoredTextFollowsItsDeclarationUnderTheDosSwitch) {
+    const std::string utf8 =
+        "\x01MSGID: 2:5020/1 1\r\x01"
+        "CHRS: UTF-8 4\r\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\r";
+    EXPECT_EQ(DeclaredCharsetInStored(utf8), TCharset::Utf8);
+    EXPECT_EQ(DeclaredCharsetInStored("text\r\x01PID: x\r"), TCharset::Unknown);
+    EXPECT_EQ(DeclaredCharsetInStored(std::string("\0\x01"
+                                                  "CHRS: UTF-8 4",
+                                                  15)),
+              TCharset::Unknown);
+    EXPECT_EQ(DeclaredBodyToAnsi(utf8, {}),
+              "\x01MSGID: 2:5020/1 1\r\x01"
+              "CHRS: UTF-8 4\r\xCF\xF0\xE8\xE2\xE5\xF2\r");
+    // A declaration the format keeps apart from the text (JAM subfields) wins.
+    EXPECT_EQ(DeclaredBodyToAnsi("\xF0\xD2\xC9\xD7\xC5\xD4", {"CHRS: KOI8-R 2"}), "\xCF\xF0\xE8\xE2\xE5\xF2");
+    // Nothing declared: CP866 as always.
+    EXPECT_EQ(DeclaredBodyToAnsi("\x8F\xE0\xA8\xA2\xA5\xE2", {}), "\xCF\xF0\xE8\xE2\xE5\xF2");
+    // The explicit Windows choice shows the bytes as stored.
+    Settings.TextInWindowsCodePage = true;
+    EXPECT_EQ(DeclaredBodyToAnsi(utf8, {}), utf8);
+    Settings.TextInWindowsCodePage = false;
 }
 
 }  // namespace
