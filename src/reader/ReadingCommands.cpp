@@ -1,9 +1,14 @@
 #include "reader/ReadingCommands.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
 #include "core/TextUtils.h"
+#include "reader/MessageTransfer.h"
 
 namespace pelmar {
 
@@ -145,6 +150,52 @@ std::string NumberedFileName(const std::string& chosen, int counter) {
     const std::string number = std::to_string(counter);
     if (dot == std::string::npos) return chosen + number;
     return chosen.substr(0, dot) + number + chosen.substr(dot);
+}
+
+namespace {
+
+bool WriteWhole(const std::string& path, const std::string& bytes, std::string& error) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (out) out.close();
+    if (out) return true;
+    error = "Не удалось записать файл " + path + ": " + std::strerror(errno);
+    return false;
+}
+
+}  // namespace
+
+TSaveOutcome SaveListed(TMessageBase& base, const std::vector<TListedMessage>& items, TSaveFormat format,
+                        const std::string& chosen, const std::string& areaDescription, int fontIndex,
+                        const std::function<std::string(TDateTime)>& dateText) {
+    TSaveOutcome outcome;
+    int counter = 1;
+    for (const TListedMessage& item : items) {
+        if (!RereadMessage(base, item.Position, item.Identity)) {
+            ++outcome.Changed;
+            continue;
+        }
+        std::string content;
+        if (format == TSaveFormat::Rtf) {
+            base.FontIndex = fontIndex;
+            base.OemView = false;
+            base.RenderRtf(content);
+            content = SavedRtfFile(content);
+        } else {
+            const TShownMessage message = TakeShownMessage(base);
+            content = SavedTextFile(message, format == TSaveFormat::TextWithHeader, areaDescription,
+                                    dateText ? dateText(message.Date) : std::string());
+        }
+        const std::string name = items.size() < 2 ? chosen : NumberedFileName(chosen, counter);
+        std::string error;
+        if (!WriteWhole(name, content, error)) {
+            outcome.Error = Utf8ToAnsi(error);
+            return outcome;
+        }
+        ++outcome.Written;
+        ++counter;
+    }
+    return outcome;
 }
 
 std::optional<std::string> OriginToTake(std::string_view text) {

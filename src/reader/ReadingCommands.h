@@ -89,6 +89,23 @@ std::string SavedRtfFile(const std::string& document);
 // first '.' of the file name (not of the folders), or at its end.
 std::string NumberedFileName(const std::string& chosen, int counter);
 
+enum class TSaveFormat { TextWithHeader = 1, Text = 2, Rtf = 3 };  // the dialog's filters in order
+
+struct TListedMessage;
+
+struct TSaveOutcome {
+    int Written = 0;
+    int Changed = 0;    // messages no longer in the base as listed: not saved
+    std::string Error;  // the file that could not be written, with the reason; files before it stay
+};
+
+// Saves each listed message, read again from `base`, into `chosen` (a file-system path, one message)
+// or the numbered names beside it (several). RTF is the coloured document, whatever the colour setting says.
+// `dateText` formats a message date as the user reads it.
+TSaveOutcome SaveListed(TMessageBase& base, const std::vector<TListedMessage>& items, TSaveFormat format,
+                        const std::string& chosen, const std::string& areaDescription, int fontIndex,
+                        const std::function<std::string(TDateTime)>& dateText);
+
 // ---- Template lists ------------------------------------------------------------------------------
 // The origin text of the message's last line (" * Origin: " and a trailing "(address)" removed).
 std::optional<std::string> OriginToTake(std::string_view text);
