@@ -1,5 +1,6 @@
 // Showing a message: rendering the body to RTF, reading that into a document, laying it out at a
-// view's width. Bodies of 10 KB and 1 MB mixing plain lines, quotes, emphasis and Cyrillic.
+// view's width (all of it, or what the text view needs for its first screen). Bodies of 10 KB and 1 MB mixing
+// plain lines, quotes, emphasis and Cyrillic.
 //
 //   bench_view_ui_bench [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
@@ -10,6 +11,7 @@
 #include "core/Settings.h"
 #include "msgbase/MessageBase.h"
 #include "msgbase/RtfRender.h"
+#include "reader/ui/MessageViewPane.h"
 #include "reader/ui/RtfReader.h"
 
 namespace {
@@ -70,6 +72,20 @@ void RenderReadLayout(benchmark::State& state) {
     }
 }
 BENCHMARK(RenderReadLayout)->Arg(10 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+
+// What the user waits for: the text view of the pane shows its first screen.
+void RenderReadShow(benchmark::State& state) {
+    const std::string escaped = RtfEscape(Body(static_cast<size_t>(state.range(0))));
+    ui::TMessageText view;
+    view.resize(800, 600);
+    view.show();
+    for (auto _ : state) {
+        ui::ReadRtf(RenderRtfDocument(Input(escaped)), *view.document());
+        QCoreApplication::processEvents();
+        benchmark::DoNotOptimize(view.grab());
+    }
+}
+BENCHMARK(RenderReadShow)->Arg(10 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

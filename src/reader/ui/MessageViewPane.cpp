@@ -5,17 +5,18 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QPrinter>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTextBlock>
-#include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <optional>
+#include <utility>
 
 #include "core/Codepage.h"
 #include "core/Settings.h"
@@ -53,6 +54,33 @@ void THintLabel::resizeEvent(QResizeEvent* event) {
 void THintLabel::UpdateHint() {
     const int needed = fontMetrics().horizontalAdvance(full_);
     setToolTip(needed > contentsRect().width() ? full_ : QString());
+}
+
+TMessageText::TMessageText(QWidget* parent) : QPlainTextEdit(parent) {
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    viewport()->setMouseTracking(true);
+}
+
+void TMessageText::mousePressEvent(QMouseEvent* event) {
+    pressedAnchor_ = event->button() == Qt::LeftButton ? anchorAt(event->position().toPoint()) : QString();
+    QPlainTextEdit::mousePressEvent(event);
+}
+
+void TMessageText::mouseMoveEvent(QMouseEvent* event) {
+    const bool overLink = !anchorAt(event->position().toPoint()).isEmpty();
+    viewport()->setCursor(overLink ? Qt::PointingHandCursor : Qt::IBeamCursor);
+    // A drag that started on a link selects text instead of following it.
+    if (event->buttons() & Qt::LeftButton) pressedAnchor_.clear();
+    QPlainTextEdit::mouseMoveEvent(event);
+}
+
+void TMessageText::mouseReleaseEvent(QMouseEvent* event) {
+    QPlainTextEdit::mouseReleaseEvent(event);
+    if (event->button() != Qt::LeftButton || pressedAnchor_.isEmpty()) return;
+    const QString anchor = anchorAt(event->position().toPoint());
+    const QString pressed = std::exchange(pressedAnchor_, QString());
+    if (anchor == pressed) emit LinkClicked(anchor);
 }
 
 namespace {
@@ -93,17 +121,12 @@ TMessageViewPane::TMessageViewPane(QWidget* parent) : QWidget(parent) {
     BuildHeader();
     layout->addWidget(Panel6);
 
-    RichEdit1 = new QTextBrowser(this);
+    RichEdit1 = new TMessageText(this);
     RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
-    RichEdit1->setReadOnly(true);
-    RichEdit1->setOpenLinks(false);
-    RichEdit1->setOpenExternalLinks(false);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    RichEdit1->setLineWrapMode(Settings.LineWrap ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+    RichEdit1->setLineWrapMode(Settings.LineWrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
-    RichEdit1->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    connect(RichEdit1, &QTextBrowser::anchorClicked, this,
-            [this](const QUrl& url) { emit LinkClicked(url.toString(QUrl::FullyDecoded)); });
+    connect(RichEdit1, &TMessageText::LinkClicked, this, &TMessageViewPane::LinkClicked);
     layout->addWidget(RichEdit1, 1);
 }
 
@@ -270,7 +293,7 @@ TShownMessage TMessageViewPane::ShowMessage(TMessageBase& base, int32_t position
     QPalette palette = RichEdit1->palette();
     palette.setColor(QPalette::Base, background);
     RichEdit1->setPalette(palette);
-    RichEdit1->setLineWrapMode(Settings.LineWrap ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+    RichEdit1->setLineWrapMode(Settings.LineWrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
 
     TRtfReadOptions options;
     // The automatic colour is the window text; against the view's own background it must stay legible.

@@ -2,13 +2,13 @@
 // The lower right pane of the main window: the header panel with the six navigation buttons, and
 // the message text.
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QWidget>
 #include <array>
 #include <string>
 
 #include "reader/ReadingCommands.h"
 
-class QTextBrowser;
 class QToolButton;
 class QPrinter;
 
@@ -35,6 +35,25 @@ private:
     QString full_;
 };
 
+// The message text: read-only, links under a hand cursor, a click on one reported. A plain-text
+// edit lays out only what it shows, so a megabyte-long message opens at once.
+class TMessageText : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit TMessageText(QWidget* parent = nullptr);
+
+signals:
+    void LinkClicked(const QString& link);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QString pressedAnchor_;
+};
+
 enum class TNavigation { PrevInThread, PrevUnread, Prev, NextInThread, NextUnread, Next };
 
 // How the text is shown: FontMode 2 proportional or 0 monospace; pseudographics reads the stored
@@ -50,7 +69,7 @@ class TMessageViewPane : public QWidget {
 public:
     explicit TMessageViewPane(QWidget* parent = nullptr);
 
-    QTextBrowser* TextView() const { return RichEdit1; }
+    TMessageText* TextView() const { return RichEdit1; }
     QWidget* HeaderPanel() const { return Panel6; }
     QToolButton* NavigationButton(TNavigation which) const;
     // Value labels: 0 sender, 1 addressee, 2 subject, 3 flags, 4 date.
@@ -88,7 +107,7 @@ private:
     QWidget* Panel6 = nullptr;
     QWidget* Panel7 = nullptr;
     QWidget* Panel8 = nullptr;
-    QTextBrowser* RichEdit1 = nullptr;
+    TMessageText* RichEdit1 = nullptr;
     std::array<THintLabel*, 5> values_{};
     std::array<QToolButton*, 6> buttons_{};
 };

@@ -2,8 +2,10 @@
 // colours, control lines, links, header labels; and the code-page switch after a failed read.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QTextBlock>
-#include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QToolButton>
@@ -95,6 +97,28 @@ TEST_F(MessageViewPaneTest, LinksBoxDrawingAndEmphasis) {
     EXPECT_NE(shown.Text.find("Braces"), std::string::npos);
     EXPECT_FALSE(Settings.TextInWindowsCodePage);
     EXPECT_FALSE(jam.OemView);
+}
+
+TEST_F(MessageViewPaneTest, AClickOnALinkIsReportedAndADragIsNot) {
+    pane.ShowMessage(jam, kBoxes, {});
+    QStringList clicked;
+    QObject::connect(&pane, &TMessageViewPane::LinkClicked, [&](const QString& link) { clicked << link; });
+    TMessageText* view = pane.TextView();
+    QTextCursor cursor(view->document());
+    cursor.setPosition(Text().indexOf(QStringLiteral("example.org")) + 2);
+    const QPoint at = view->cursorRect(cursor).center();
+    const auto send = [&](QEvent::Type type, QPoint point, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, point, view->viewport()->mapToGlobal(point), Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(view->viewport(), &event);
+    };
+    send(QEvent::MouseButtonPress, at, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, at, Qt::NoButton);
+    EXPECT_EQ(clicked, QStringList{QStringLiteral("http://example.org/")});
+    send(QEvent::MouseButtonPress, at, Qt::LeftButton);
+    send(QEvent::MouseMove, at + QPoint(30, 0), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, at, Qt::NoButton);
+    EXPECT_EQ(clicked.size(), 1);
 }
 
 TEST_F(MessageViewPaneTest, WithoutUseUrlsAddressesAreNotLinks) {
