@@ -10,6 +10,7 @@
 #include "core/Errors.h"
 #include "core/Settings.h"
 #include "core/TextUtils.h"
+#include "platform/SerialCounter.h"
 
 namespace pelmar {
 
@@ -190,11 +191,7 @@ std::string BodyToAnsi(std::string_view text) {
 }
 
 uint32_t NewMsgIdSerial() {
-    static uint32_t last = 0;
-    uint32_t serial = static_cast<uint32_t>(DateTimeToUnix(NowLocal()));
-    if (serial <= last) serial = last + 1;
-    last = serial;
-    return serial;
+    return NextMsgIdSerial(static_cast<uint32_t>(DateTimeToUnix(NowLocal())));
 }
 
 std::string FormatMsgId(const std::string& origAddr, uint32_t serial) {

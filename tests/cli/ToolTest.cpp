@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "support/TestSupport.h"
 
@@ -52,6 +53,7 @@ protected:
     }
 
     test::TempDir tmp_;
+    test::ScopedHome home_;  // the MSGID counter lives in the home folder
 };
 
 TEST_F(ToolTest, DumpsAFixtureAreaAsJsonLines) {
@@ -137,6 +139,26 @@ TEST_F(ToolTest, PostedEchomailFromStdinGetsTearlineAndOrigin) {
         << lines[0];
     EXPECT_NE(lines[0].find("\"dest\": \"2:5020/7\""), std::string::npos);
     EXPECT_EQ(lines[1].find("MSGID"), std::string::npos);  // no origin address, no MSGID
+}
+
+TEST_F(ToolTest, ParallelPostsGetDistinctMsgIds) {
+    const std::string area = Area("echo");
+    std::string command;
+    for (int i = 0; i < 6; ++i) {
+        command += "'" + test::ToolPath() + "' post --kind msg " + area + " --from A --to All " +
+                   "--subject S" + std::to_string(i) + " --orig 2:5020/1 </dev/null >/dev/null & ";
+    }
+    ASSERT_EQ(test::RunCommand(command + "wait"), 0);
+    const TRun run = Tool("dump --kind msg " + area + " --headers");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    std::set<std::string> msgids;
+    for (const auto& line : Lines(run.Out)) {
+        const size_t at = line.find("\"msgid\": \"");
+        ASSERT_NE(at, std::string::npos) << line;
+        msgids.insert(line.substr(at, line.find('"', at + 11) - at));
+    }
+    EXPECT_EQ(Lines(run.Out).size(), 6u);
+    EXPECT_EQ(msgids.size(), 6u) << run.Out;
 }
 
 TEST_F(ToolTest, DamagedMessagesDoNotStopTheDump) {
