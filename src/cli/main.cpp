@@ -4,7 +4,9 @@
 //   pelmar-tool post --kind KIND PATH --from NAME --to NAME --subject TEXT [--orig ADDR] [--dest ADDR]
 //                    [--reply MSGID] [--netmail] [--attr NAMES] [--board N] [--create] [--file BODY.txt]
 //
-// Text on the command line, in the body file and in the output is UTF-8. Exit codes: 0 success,
+// Text on the command line, in the body file and in the output is UTF-8; it travels to and from the
+// bases through the lossless CP866 mapping, so every CP866 character (box drawing included) survives
+// both ways and characters CP866 lacks become '?'. Exit codes: 0 success,
 // 1 bad usage, missing base or failed write, 3 when some messages of a dump could not be read (they
 // are reported on stderr and the dump goes on).
 #include <cstdio>
@@ -22,6 +24,7 @@
 #include "cli/Json.h"
 #include "core/Address.h"
 #include "core/Codepage.h"
+#include "core/Settings.h"
 #include "msgbase/BaseFactory.h"
 #include "msgbase/MessageBase.h"
 
@@ -126,6 +129,14 @@ std::unique_ptr<TMessageBase> OpenBase(const TOptions& options) {
     return base;
 }
 
+// Message fields hold CP1251 under the lossless mapping; UTF-8 goes through the stored CP866 bytes.
+std::string ToUtf8(const std::string& field) {
+    return OemToUtf8(AnsiToOem(field));
+}
+std::string FromUtf8(const std::string& utf8) {
+    return OemToAnsi(Utf8ToOem(utf8));
+}
+
 std::string IsoDate(TDateTime date) {
     int year, month, day, hour, minute, second;
     DecodeDateTime(date, year, month, day, hour, minute, second);
@@ -136,7 +147,7 @@ std::string IsoDate(TDateTime date) {
 
 // Body lines joined by "\n", without the final line end.
 std::string BodyText(const std::string& text) {
-    std::string body = AnsiToUtf8(text);
+    std::string body = ToUtf8(text);
     if (!body.empty() && body.back() == '\r') body.pop_back();
     for (auto& c : body) {
         if (c == '\r') c = '\n';
@@ -147,7 +158,7 @@ std::string BodyText(const std::string& text) {
 std::vector<std::string> Utf8Lines(const std::vector<std::string>& lines) {
     std::vector<std::string> result;
     result.reserve(lines.size());
-    for (const auto& line : lines) result.push_back(AnsiToUtf8(line));
+    for (const auto& line : lines) result.push_back(ToUtf8(line));
     return result;
 }
 
@@ -170,16 +181,16 @@ std::string DumpLine(TMessageBase& base, bool headersOnly) {
         base.ReadMessage(position);
     }
     json.Add("position", static_cast<long long>(position));
-    json.Add("from", AnsiToUtf8(base.FromName));
-    json.Add("to", AnsiToUtf8(base.ToName));
-    json.Add("subject", AnsiToUtf8(base.Subject));
+    json.Add("from", ToUtf8(base.FromName));
+    json.Add("to", ToUtf8(base.ToName));
+    json.Add("subject", ToUtf8(base.Subject));
     json.Add("date", IsoDate(base.Date));
-    json.Add("orig", AnsiToUtf8(base.OrigAddr));
-    json.Add("dest", AnsiToUtf8(base.DestAddr));
+    json.Add("orig", ToUtf8(base.OrigAddr));
+    json.Add("dest", ToUtf8(base.DestAddr));
     if (!headersOnly) json.Add("attr", AttrNameList(base.Attr));
     json.Add("read", base.Read);
-    json.Add("msgid", AnsiToUtf8(base.MsgId));
-    json.Add("reply", AnsiToUtf8(base.ReplyId));
+    json.Add("msgid", ToUtf8(base.MsgId));
+    json.Add("reply", ToUtf8(base.ReplyId));
     json.Add("kludges", Utf8Lines(base.Kludges));
     if (!headersOnly) json.Add("text", BodyText(base.Text));
     return json.Text();
@@ -211,7 +222,7 @@ std::string ReadBody(const TOptions& options) {
         bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     }
     // Stored lines end with CR alone.
-    std::string text = Utf8ToAnsi(bytes);
+    std::string text = FromUtf8(bytes);
     std::string body;
     body.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
@@ -244,16 +255,16 @@ int Post(const TOptions& options) {
 
     auto base = OpenBase(options);
     base->NewMessage();
-    base->FromName = Utf8ToAnsi(options.Get("--from"));
-    base->ToName = Utf8ToAnsi(options.Get("--to"));
-    base->Subject = Utf8ToAnsi(options.Get("--subject"));
+    base->FromName = FromUtf8(options.Get("--from"));
+    base->ToName = FromUtf8(options.Get("--to"));
+    base->Subject = FromUtf8(options.Get("--subject"));
     base->OrigAddr = orig;
     base->DestAddr = dest;
     base->Date = NowLocal();
     base->Attr = attr;
     base->Read = false;
     if (!orig.empty()) base->Kludges.push_back("MSGID: " + FormatMsgId(orig, NewMsgIdSerial()));
-    if (options.Has("--reply")) base->Kludges.push_back("REPLY: " + Utf8ToAnsi(options.Get("--reply")));
+    if (options.Has("--reply")) base->Kludges.push_back("REPLY: " + FromUtf8(options.Get("--reply")));
     base->Kludges.emplace_back("PID: Plm 1.0");
     base->Text = body;
     if (!base->WriteMessage()) throw TToolError("the message could not be written");
@@ -268,6 +279,9 @@ int main(int argc, char** argv) {
         std::cout << Usage;
         return 0;
     }
+    // Every stored byte comes back unchanged, whatever the view's code-page switch says.
+    SetLosslessOem(true);
+    Settings.TextInWindowsCodePage = false;
     try {
         const TOptions options = ParseOptions(argc, argv);
         if (options.Command == "dump") return Dump(options);

@@ -12,6 +12,15 @@ std::string OemToAnsi(std::string_view cp866);
 std::string AnsiToOem(std::string_view cp1251);
 // DOS (CP866) -> UTF-8 with every byte's own character, pseudographics included (for the view).
 std::string OemToUtf8(std::string_view cp866);
+// UTF-8 -> DOS (CP866); characters CP866 lacks and malformed bytes become '?'.
+std::string Utf8ToOem(std::string_view utf8);
+
+// While on, OemToAnsi and AnsiToOem are a lossless pair: letters and signs both code pages share map
+// as usual, and the CP866 characters CP1251 lacks (box drawing, shades, blocks, √, ■) take the CP1251
+// bytes that CP866 lacks, so every stored byte comes back unchanged. The one exception is DEL
+// (0x7F): it travels as 0x8D, which the bases read and write as a soft CR (a space). pelmar-tool
+// turns this on to carry pseudographics; the program never does (its view keeps the usual tables).
+void SetLosslessOem(bool on);
 
 // CP1251 casing (the Windows ANSI upper/lower-case rules, Cyrillic included).
 char AnsiUpper(char c);

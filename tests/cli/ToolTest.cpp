@@ -3,7 +3,9 @@
 
 #include <filesystem>
 #include <set>
+#include <sstream>
 
+#include "support/Json.h"
 #include "support/TestSupport.h"
 
 namespace pelmar {
@@ -139,6 +141,56 @@ TEST_F(ToolTest, PostedEchomailFromStdinGetsTearlineAndOrigin) {
         << lines[0];
     EXPECT_NE(lines[0].find("\"dest\": \"2:5020/7\""), std::string::npos);
     EXPECT_EQ(lines[1].find("MSGID"), std::string::npos);  // no origin address, no MSGID
+}
+
+// Bodies without the control and SEEN-BY lines, which the formats keep in different places.
+std::vector<std::string> BodyLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream in(text);
+    while (std::getline(in, line)) {
+        if (line.rfind("SEEN-BY:", 0) != 0 && line.rfind("\x01", 0) != 0) lines.push_back(line);
+    }
+    while (!lines.empty() && lines.back().empty()) lines.pop_back();
+    return lines;
+}
+
+TEST_F(ToolTest, DumpsEveryCp866CharacterAsTheFixtureDumps) {
+    for (const std::string kind : {"msg", "squish", "jam"}) {
+        const std::string base = (test::FixturesDir() / "smapi/bases" / kind / "ru.test").string();
+        const TRun run = Tool("dump --kind " + kind + " '" + base + "'");
+        ASSERT_EQ(run.Status, 0) << kind << run.Err;
+        const auto ours = test::ParseJsonLines(run.Out);
+        const auto theirs =
+            test::ReadJsonLines((test::FixturesDir() / ("smapi/dumps/" + kind + "-ru.test.jsonl")).string());
+        ASSERT_EQ(ours.size() + 1, theirs.size()) << kind;  // their first line describes the area
+        for (size_t i = 0; i < ours.size(); ++i) {
+            const auto& their = theirs[i + 1];
+            EXPECT_EQ(ours[i]["subject"].String, their["subject"].String) << kind << i;
+            EXPECT_EQ(ours[i]["from"].String, their["from"].String) << kind << i;
+            EXPECT_EQ(BodyLines(ours[i]["text"].String), BodyLines(their["body"].String)) << kind << i;
+        }
+    }
+}
+
+TEST_F(ToolTest, PostStoresPseudographicsAsCp866) {
+    const std::string area = Area("net");
+    test::WriteFile(tmp_.File("body.txt"), "┌─┐ │ ╚═╝ ░▒▓█ √■∙ Н Ё € x\n");
+    TRun run =
+        Tool("post --kind msg " + area + " --netmail --from 'Иван' --to Sysop --subject '╔═ Таблица ═╗' " +
+             "--orig 2:5020/1 --dest 2:5020/2 --file '" + tmp_.File("body.txt") + "'");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const std::string stored = test::ReadFile(tmp_.Path() / "net" / "2.msg");
+    EXPECT_NE(stored.find("\xDA\xC4\xBF \xB3 \xC8\xCD\xBC \xB0\xB1\xB2\xDB \xFB\xFE\xF9 \x8D \xF0 ? x\r"),
+              std::string::npos);
+    EXPECT_NE(stored.find("\xC9\xCD \x92\xA0\xA1\xAB\xA8\xE6\xA0 \xCD\xBB"), std::string::npos);
+
+    run = Tool("dump --kind msg " + area + " --netmail");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const auto dumped = test::ParseJsonLines(run.Out);
+    ASSERT_EQ(dumped.size(), 1u);
+    EXPECT_EQ(dumped[0]["subject"].String, "╔═ Таблица ═╗");
+    EXPECT_EQ(dumped[0]["text"].String, "┌─┐ │ ╚═╝ ░▒▓█ √■∙ Н Ё ? x");
 }
 
 TEST_F(ToolTest, ParallelPostsGetDistinctMsgIds) {
