@@ -3,6 +3,9 @@
 //   pelmar-tool dump --kind msg|squish|jam|hudson PATH [--netmail] [--board N] [--headers]
 //   pelmar-tool post --kind KIND PATH --from NAME --to NAME --subject TEXT [--orig ADDR] [--dest ADDR]
 //                    [--reply MSGID] [--netmail] [--attr NAMES] [--board N] [--create] [--file BODY.txt]
+//                    [--profile NAME]
+//
+// A post needs an origin address: --orig, else the first own address of the profile's settings.
 //
 // Text on the command line, in the body file and in the output is UTF-8; it travels to and from the
 // bases through the lossless CP866 mapping, so every CP866 character (box drawing included) survives
@@ -11,6 +14,7 @@
 // are reported on stderr and the dump goes on).
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -27,6 +31,7 @@
 #include "core/Settings.h"
 #include "msgbase/BaseFactory.h"
 #include "msgbase/MessageBase.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -38,9 +43,10 @@ constexpr const char* Usage =
     "  pelmar-tool dump --kind msg|squish|jam|hudson PATH [--netmail] [--board N] [--headers]\n"
     "  pelmar-tool post --kind msg|squish|jam|hudson PATH --from NAME --to NAME --subject TEXT\n"
     "                   [--orig ADDR] [--dest ADDR] [--reply MSGID] [--netmail] [--attr NAMES]\n"
-    "                   [--board N] [--create] [--file BODY.txt]   (the body is read from stdin\n"
-    "                   without --file; NAMES: Local KillSent Sent Crash Direct RqRcpt ReqAudit\n"
-    "                   RetRcpt FileAttach)\n";
+    "                   [--board N] [--create] [--file BODY.txt] [--profile NAME]\n"
+    "                   (the body is read from stdin without --file; NAMES: Local KillSent Sent\n"
+    "                   Crash Direct RqRcpt ReqAudit RetRcpt FileAttach; without --orig the first\n"
+    "                   own address of the profile's settings is the origin)\n";
 
 struct TOptions {
     std::string Command;
@@ -66,8 +72,8 @@ struct TUsageError : TToolError {
 };
 
 TOptions ParseOptions(int argc, char** argv) {
-    static const char* const withValue[] = {"--kind", "--board", "--from", "--to",   "--subject",
-                                            "--orig", "--dest",  "--attr", "--file", "--reply"};
+    static const char* const withValue[] = {"--kind", "--board", "--from", "--to",    "--subject", "--orig",
+                                            "--dest", "--attr",  "--file", "--reply", "--profile"};
     TOptions options;
     if (argc < 2) throw TUsageError("no command given");
     options.Command = argv[1];
@@ -170,7 +176,12 @@ std::vector<std::string> AttrNameList(uint16_t attr) {
     return names;
 }
 
-std::string DumpLine(TMessageBase& base, bool headersOnly) {
+// Squish reads the addresses with the whole message only; its header pass leaves them empty.
+bool HeaderReadsAddresses(int kind) {
+    return kind != BaseKindSquish;
+}
+
+std::string DumpLine(TMessageBase& base, bool headersOnly, int kind) {
     const int32_t position = base.Current;
     TJsonLine json;
     if (headersOnly) {
@@ -185,8 +196,10 @@ std::string DumpLine(TMessageBase& base, bool headersOnly) {
     json.Add("to", ToUtf8(base.ToName));
     json.Add("subject", ToUtf8(base.Subject));
     json.Add("date", IsoDate(base.Date));
-    json.Add("orig", ToUtf8(base.OrigAddr));
-    json.Add("dest", ToUtf8(base.DestAddr));
+    if (!headersOnly || HeaderReadsAddresses(kind)) {
+        json.Add("orig", ToUtf8(base.OrigAddr));
+        json.Add("dest", ToUtf8(base.DestAddr));
+    }
     if (!headersOnly) json.Add("attr", AttrNameList(base.Attr));
     json.Add("read", base.Read);
     json.Add("msgid", ToUtf8(base.MsgId));
@@ -201,7 +214,7 @@ int Dump(const TOptions& options) {
     int failures = 0;
     for (bool more = base->First(); more; more = base->Next()) {
         try {
-            std::cout << DumpLine(*base, options.Headers) << '\n';
+            std::cout << DumpLine(*base, options.Headers, KindNumber(options.Get("--kind"))) << '\n';
         } catch (const std::exception& e) {
             ++failures;
             std::cerr << "pelmar-tool: message at position " << base->Current << ": " << AnsiToUtf8(e.what())
@@ -241,11 +254,26 @@ std::string CheckedAddress(const TOptions& options, const std::string& name) {
     return address;
 }
 
+// --orig, else the profile's first valid own address; a message without one would carry no MSGID
+// and an origin line ending in "()".
+std::string OriginAddress(const TOptions& options) {
+    if (options.Has("--orig")) return CheckedAddress(options, "--orig");
+    std::error_code ec;
+    if (std::filesystem::exists(RegistryFilePath(), ec)) {
+        Settings.CurrentUser = Utf8ToAnsi(options.Get("--profile"));
+        LoadSettings();
+        for (const auto& address : Settings.SelfAKA) {
+            if (IsValidAddress(address)) return address;
+        }
+    }
+    throw TUsageError("--orig is required: the settings hold no own address");
+}
+
 int Post(const TOptions& options) {
     for (const char* required : {"--from", "--to", "--subject"}) {
         if (!options.Has(required)) throw TUsageError(std::string(required) + " is required");
     }
-    const std::string orig = CheckedAddress(options, "--orig");
+    const std::string orig = OriginAddress(options);
     const std::string dest = CheckedAddress(options, "--dest");
     uint16_t attr = 0;
     if (!ParseAttrText(options.Get("--attr"), attr)) {
@@ -263,7 +291,7 @@ int Post(const TOptions& options) {
     base->Date = NowLocal();
     base->Attr = attr;
     base->Read = false;
-    if (!orig.empty()) base->Kludges.push_back("MSGID: " + FormatMsgId(orig, NewMsgIdSerial()));
+    base->Kludges.push_back("MSGID: " + FormatMsgId(orig, NewMsgIdSerial()));
     if (options.Has("--reply")) base->Kludges.push_back("REPLY: " + FromUtf8(options.Get("--reply")));
     base->Kludges.emplace_back("PID: Plm 1.0");
     base->Text = body;

@@ -5,6 +5,7 @@
 #include <set>
 #include <sstream>
 
+#include "core/Settings.h"
 #include "support/Json.h"
 #include "support/TestSupport.h"
 
@@ -96,6 +97,24 @@ TEST_F(ToolTest, EscapesJsonAndLimitsHeaderDumps) {
     EXPECT_NE(run.Out.find("\"msgid\": \"2:5020/2 6a1b0001\""), std::string::npos);
 }
 
+TEST_F(ToolTest, HeaderDumpsShowOnlyTheFieldsTheFormatReads) {
+    const struct {
+        const char* Kind;
+        bool Addresses;
+    } rows[] = {{"msg", true}, {"jam", true}, {"squish", false}};
+    for (const auto& row : rows) {
+        const std::string base = (test::FixturesDir() / "smapi/bases" / row.Kind / "netmail").string();
+        const TRun run = Tool(std::string("dump --kind ") + row.Kind + " '" + base + "' --netmail --headers");
+        ASSERT_EQ(run.Status, 0) << row.Kind << run.Err;
+        const auto lines = test::ParseJsonLines(run.Out);
+        ASSERT_FALSE(lines.empty()) << row.Kind;
+        EXPECT_EQ(lines[0].Has("orig"), row.Addresses) << row.Kind;
+        EXPECT_EQ(lines[0].Has("dest"), row.Addresses) << row.Kind;
+        if (row.Addresses) EXPECT_NE(lines[0]["orig"].String, "") << row.Kind;
+        EXPECT_TRUE(lines[0].Has("msgid") && lines[0].Has("from")) << row.Kind;
+    }
+}
+
 TEST_F(ToolTest, PostedNetmailDumpsBack) {
     const std::string area = Area("net");
     test::WriteFile(tmp_.File("body.txt"), "Привет!\r\nВторая строка\n");
@@ -127,6 +146,9 @@ TEST_F(ToolTest, PostedEchomailFromStdinGetsTearlineAndOrigin) {
         "post --kind msg " + area + " --from A --to All --subject Hi --orig 2:5020/1 --reply '2:5020/7 1'",
         "Line\n");
     ASSERT_EQ(run.Status, 0) << run.Err;
+    // Without --orig the profile's first own address is the origin.
+    Settings.SelfAKA = {"bad", "2:5020/9.1", "2:5020/9"};
+    ASSERT_TRUE(SaveSettings());
     run = Tool("post --kind msg " + area + " --from B --to All --subject Again", "Second\n");
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(run.Out, "1\n");
@@ -140,7 +162,8 @@ TEST_F(ToolTest, PostedEchomailFromStdinGetsTearlineAndOrigin) {
         std::string::npos)
         << lines[0];
     EXPECT_NE(lines[0].find("\"dest\": \"2:5020/7\""), std::string::npos);
-    EXPECT_EQ(lines[1].find("MSGID"), std::string::npos);  // no origin address, no MSGID
+    EXPECT_NE(lines[1].find("\"MSGID: 2:5020/9.1 "), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find("(2:5020/9.1)\"}"), std::string::npos) << lines[1];
 }
 
 // Bodies without the control and SEEN-BY lines, which the formats keep in different places.
@@ -236,11 +259,15 @@ TEST_F(ToolTest, ErrorsGoToStderrWithAFailingStatus) {
         {"dump --kind hudson " + area, "--board"},
         {"dump --kind hudson " + area + " --board 201", "--board"},
         {"frobnicate --kind msg " + area, "unknown command"},
-        {"post --kind msg " + area + " --from a --to b --subject c --dest 2:50x20/1", "bad address"},
-        {"post --kind msg " + area + " --from a --to b --subject c --attr Hold", "unknown attribute"},
+        {"post --kind msg " + area + " --from a --to b --subject c --orig 1:2/3 --dest 2:50x20/1",
+         "bad address"},
+        {"post --kind msg " + area + " --from a --to b --subject c --orig 1:2/3 --attr Hold",
+         "unknown attribute"},
         {"post --kind msg " + area + " --from a --to b", "--subject is required"},
-        {"post --kind msg " + area + " --from a --to b --subject c --file '" + tmp_.File("none.txt") + "'",
+        {"post --kind msg " + area + " --from a --to b --subject c --orig 1:2/3 --file '" +
+             tmp_.File("none.txt") + "'",
          "cannot read"},
+        {"post --kind msg " + area + " --from a --to b --subject c", "--orig is required"},
         {"", "no command"},
     };
     for (const auto& row : rows) {
