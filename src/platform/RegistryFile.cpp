@@ -292,6 +292,7 @@ private:
             start = end + 1;
         }
         if (names.front().rfind("HKEY_", 0) != 0) return false;
+        if (names.size() > MaxKeyDepth) return false;
         if (remove) {
             key_ = nullptr;  // values after a deleted key belong nowhere
             TKey* parent = &root_;
@@ -501,6 +502,18 @@ bool TKey::RemoveValue(std::string_view name) {
     if (it == Values.end()) return false;
     Values.erase(it);
     return true;
+}
+
+std::unique_ptr<TKey> TKey::Clone() const {
+    auto copy = std::make_unique<TKey>();
+    copy->Name = Name;
+    copy->Values = Values;
+    for (const auto& sub : SubKeys) {
+        std::unique_ptr<TKey> subCopy = sub->Clone();
+        copy->subKeyIndex_[AnsiUpperCase(subCopy->Name)] = subCopy.get();
+        copy->SubKeys.push_back(std::move(subCopy));
+    }
+    return copy;
 }
 
 // --- file --------------------------------------------------------------------------------------
