@@ -9,7 +9,7 @@
 #include <system_error>
 #include <vector>
 
-#include "core/Codepage.h"
+#include "platform/Codepage.h"
 
 namespace pelmar {
 

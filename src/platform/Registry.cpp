@@ -12,7 +12,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "core/Codepage.h"
+#include "platform/Codepage.h"
 #include "platform/Paths.h"
 #include "platform/RegistryFile.h"
 

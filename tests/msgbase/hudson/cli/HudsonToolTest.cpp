@@ -56,11 +56,11 @@ TEST_F(HudsonTool, PostFailsWhileAnotherProcessHoldsTheLock) {
     THudsonFile info;
     ASSERT_TRUE(info.OpenReadWrite((dir.Path() / "MSGINFO.BBS").string()));
     ASSERT_TRUE(info.TryLock(0, 406));
-    EXPECT_EQ(Tool("post " + Base(1) + " --from A --to B --subject S </dev/null"), 1);
+    EXPECT_EQ(Tool("post " + Base(1) + " --from A --to B --subject S --orig 2:5020/1 </dev/null"), 1);
     EXPECT_EQ(ReadFile(dir.Path() / "MSGHDR.BBS"), "");
     EXPECT_EQ(ReadFile(dir.Path() / "MSGTXT.BBS"), "");
     info.Unlock(0, 406);
-    EXPECT_EQ(Tool("post " + Base(1) + " --from A --to B --subject S </dev/null"), 0);
+    EXPECT_EQ(Tool("post " + Base(1) + " --from A --to B --subject S --orig 2:5020/1 </dev/null"), 0);
     EXPECT_EQ(ReadFile(dir.Path() / "MSGHDR.BBS").size(), 187u);
 }
 

@@ -1,4 +1,4 @@
-#include "core/Codepage.h"
+#include "platform/Codepage.h"
 
 #include <algorithm>
 #include <array>
