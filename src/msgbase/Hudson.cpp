@@ -1,11 +1,16 @@
 #include "msgbase/Hudson.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <stdexcept>
 #include <string_view>
+#include <system_error>
 
 #include "core/Errors.h"
+#include "msgbase/BaseFile.h"
 
 namespace pelmar {
 
@@ -50,15 +55,46 @@ bool THudson::OpenFiles() {
     return true;
 }
 
-void THudson::Open() {
-    Close();
-    if (Path.empty()) return;
+bool THudson::TakePath() {
+    if (Path.empty()) return false;
     const int board = static_cast<unsigned char>(Path[0]);
-    if (board < 1 || board > HudsonBoardCount) return;
+    if (board < 1 || board > HudsonBoardCount) return false;
     board_ = board;
     dir_ = Path.substr(1);
     if (dir_.empty()) dir_ = "./";
     if (dir_.back() != '/') dir_ += '/';
+    return true;
+}
+
+std::string THudson::FileName(const char* name) const {
+    return BaseFilePath(dir_, "", name, {IdxName, ToIdxName, TxtName, HdrName, InfoName});
+}
+
+void THudson::CreateBase() {
+    if (Active) return;  // an open base exists
+    if (!TakePath()) throw std::runtime_error("Hudson: the board number must be 1..200");
+    if (::mkdir(dir_.c_str(), 0777) != 0 && errno != EEXIST)
+        throw std::system_error(errno, std::generic_category(), "Hudson: cannot create " + dir_);
+    // Never over an existing base: only absent files are made. Headers and index left without the
+    // counters file would be counted from zero, so such remains are left for the user to look at.
+    const std::string info = FileName(InfoName);
+    struct stat st {};
+    if (::stat(info.c_str(), &st) != 0) {
+        for (const char* name : {IdxName, HdrName}) {
+            const std::string path = FileName(name);
+            if (::stat(path.c_str(), &st) == 0 && st.st_size > 0)
+                throw std::runtime_error("Hudson: " + path + " exists without " + info +
+                                         "; nothing was created");
+        }
+    }
+    for (const char* name : {IdxName, ToIdxName, TxtName, HdrName}) CreateNewFile(FileName(name));
+    // The counters file last: until it exists, the files are not a base anyone opens.
+    CreateNewFile(info, std::string(HudsonInfoSize, '\0'));
+}
+
+void THudson::Open() {
+    Close();
+    if (!TakePath()) return;
     try {
         if (!OpenFiles()) return Close();
         uint8_t infoBytes[HudsonInfoSize];
@@ -499,6 +535,7 @@ std::string THudson::BuildStoredText() {
 }
 
 void THudson::AppendExportList(const std::string& name) {
+    // The lists keep their lower-case names whatever the case of the base files.
     std::string path = FindFileNoCase(dir_, name);
     if (path.empty()) path = dir_ + name;
     THudsonFile list;

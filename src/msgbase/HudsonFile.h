@@ -56,10 +56,6 @@ private:
     int cacheHits_ = 0;  // reads served by the current window
 };
 
-// The existing entry of `dir` whose name equals `name` ignoring ASCII case ("" when there is none).
-// An exact match wins over other spellings. `dir` ends with '/'.
-std::string FindFileNoCase(const std::string& dir, const std::string& name);
-
 // Holds a lock taken with TryLock until it goes out of scope.
 class THudsonLock {
 public:

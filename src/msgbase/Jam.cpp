@@ -13,6 +13,7 @@
 #include "core/Codepage.h"
 #include "core/Errors.h"
 #include "core/Settings.h"
+#include "msgbase/BaseFile.h"
 
 namespace pelmar {
 
@@ -62,25 +63,6 @@ bool LineStartsWith(const std::string& text, std::string_view prefix) {
     return text.size() >= prefix.size() && std::string_view(text).substr(0, prefix.size()) == prefix;
 }
 
-void SplitPath(const std::string& path, std::string& dir, std::string& stem) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        dir = ".";
-        stem = path;
-        return;
-    }
-    dir = slash == 0 ? "/" : path.substr(0, slash);
-    stem = path.substr(slash + 1);
-}
-
-bool HasUpperCaseExtension(const std::string& fileName) {
-    const size_t dot = fileName.find_last_of('.');
-    if (dot == std::string::npos) return false;
-    for (size_t i = dot + 1; i < fileName.size(); ++i)
-        if (fileName[i] >= 'A' && fileName[i] <= 'Z') return true;
-    return false;
-}
-
 // 32-bit DOS stamp of a local time: date word in the high half, time word in the low half.
 int32_t DosStamp(time_t seconds) {
     struct tm local {};
@@ -119,17 +101,8 @@ TJAM::~TJAM() {
 
 std::string TJAM::FileName(const char* extension) const {
     std::string dir, stem;
-    SplitPath(Path, dir, stem);
-    if (const std::string found = TJamFile::FindNoCase(dir, stem + extension); !found.empty()) return found;
-    bool upper = false;
-    for (const char* sibling : Extensions) {
-        const std::string found = TJamFile::FindNoCase(dir, stem + sibling);
-        if (!found.empty() && HasUpperCaseExtension(found)) upper = true;
-    }
-    std::string name = stem + extension;
-    if (upper)
-        for (size_t i = stem.size(); i < name.size(); ++i) name[i] = AnsiUpper(name[i]);
-    return dir + "/" + name;
+    SplitBasePath(Path, dir, stem);
+    return BaseFilePath(dir, stem, extension, {".jhr", ".jdt", ".jdx", ".jlr"});
 }
 
 bool TJAM::OpenFiles() {
@@ -138,9 +111,9 @@ bool TJAM::OpenFiles() {
         return file.Open(name) || file.OpenReadOnly(name);
     };
     std::string dir, stem;
-    SplitPath(Path, dir, stem);
+    SplitBasePath(Path, dir, stem);
     const auto openExisting = [&](TJamFile& file, const char* extension) {
-        const std::string name = TJamFile::FindNoCase(dir, stem + extension);
+        const std::string name = FindFileNoCase(dir, stem + extension);
         return !name.empty() && openShared(file, name);
     };
     if (!openExisting(jhr_, ".jhr") || !openExisting(jdt_, ".jdt") || !openExisting(jdx_, ".jdx"))
@@ -204,19 +177,23 @@ void TJAM::Close() {
 }
 
 void TJAM::CreateBase() {
+    // Names are chosen before any file is created so that all four take the same case.
+    std::string names[std::size(Extensions)];
+    for (size_t i = 0; i < std::size(Extensions); ++i) names[i] = FileName(Extensions[i]);
+    const std::string& jhr = names[0];
+    const std::string& jdx = names[2];
+    // Never over an existing base: only absent files are made. An index left without its header
+    // file would point into a fresh header file, so such remains are left for the user to look at.
+    struct stat st {};
+    if (::stat(jhr.c_str(), &st) != 0 && ::stat(jdx.c_str(), &st) == 0 && st.st_size > 0)
+        throw std::runtime_error("JAM: " + jdx + " exists without its header file; nothing was created");
+    for (size_t i = 1; i < std::size(Extensions); ++i) CreateNewFile(names[i]);
+    // The header file last: until it exists, the files are not a base anyone opens.
     TJamBaseHeader header;
     header.DateCreated = static_cast<uint32_t>(DateTimeToUnix(NowLocal()));
     header.PasswordCRC = 0xFFFFFFFF;
     header.BaseMsgNum = 1;
-    // Names are chosen before any file is created so that all four take the same case.
-    std::vector<std::string> names;
-    for (const char* extension : Extensions) names.push_back(FileName(extension));
-    for (size_t i = 0; i < names.size(); ++i) {
-        TJamFile file;
-        if (!file.Create(names[i]))
-            throw std::system_error(errno, std::generic_category(), "JAM: cannot create " + names[i]);
-        if (i == 0) file.WriteAt(0, header.Serialize());
-    }
+    CreateNewFile(jhr, header.Serialize());
 }
 
 // ---- Counters and stamps -------------------------------------------------------------------------
@@ -240,8 +217,8 @@ int32_t TJAM::ChangeCounter() {
 
 int32_t TJAM::FileStamp() {
     std::string dir, stem;
-    SplitPath(Path, dir, stem);
-    const std::string name = TJamFile::FindNoCase(dir, stem + ".jhr");
+    SplitBasePath(Path, dir, stem);
+    const std::string name = FindFileNoCase(dir, stem + ".jhr");
     struct stat st {};
     if (name.empty() || ::stat(name.c_str(), &st) != 0) return 0;
     return DosStamp(st.st_mtim.tv_sec);

@@ -18,8 +18,6 @@ public:
     bool Open(const std::string& path);
     // Opens for reading only (a base on read-only storage); locks for writing then fail.
     bool OpenReadOnly(const std::string& path);
-    // Creates the file, or empties an existing one, and opens it for reading and writing.
-    bool Create(const std::string& path);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
 
@@ -39,10 +37,6 @@ public:
     // of the same file (a second base object in this process) cannot release them.
     bool TryLock(uint64_t start, uint64_t length) const;
     void Unlock(uint64_t start, uint64_t length) const;
-
-    // The name of an existing file `dir/name` matched case-insensitively (an exact match is
-    // preferred); empty when there is none.
-    static std::string FindNoCase(const std::string& dir, const std::string& name);
 
 private:
     int fd_ = -1;

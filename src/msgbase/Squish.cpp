@@ -1,40 +1,21 @@
 #include "msgbase/Squish.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 #include <stdexcept>
 #include <system_error>
 
 #include "core/Codepage.h"
 #include "core/Errors.h"
+#include "msgbase/BaseFile.h"
 
 namespace pelmar {
 
 namespace {
-
-// The existing file whose name matches `path` ignoring ASCII case (tossers on Linux write lower-case
-// names); `path` itself when it exists or nothing matches.
-std::string ResolveNoCase(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (fs::exists(path, ec)) return path;
-    const fs::path full(path);
-    const fs::path dir = full.has_parent_path() ? full.parent_path() : fs::path(".");
-    const std::string name = full.filename().string();
-    auto sameText = [](const std::string& a, const std::string& b) {
-        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-                   auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-                   return lower(x) == lower(y);
-               });
-    };
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        if (sameText(it->path().filename().string(), name)) return it->path().string();
-    }
-    return path;
-}
 
 // Holds the writers' lock on byte 0 of the data file for one write or delete.
 class TFirstByteLock {
@@ -66,8 +47,7 @@ std::vector<TSquishIndexEntry> ParseIndex(const std::vector<uint8_t>& bytes, boo
     bool skippedInside = false;
     bool skipped = false;
     for (size_t at = 0; at + SquishIndexEntrySize <= bytes.size(); at += SquishIndexEntrySize) {
-        TSquishIndexEntry e{GetLe32(&bytes[at]), GetLe32(&bytes[at + 4]),
-                            GetLe32(&bytes[at + 8])};
+        TSquishIndexEntry e{GetLe32(&bytes[at]), GetLe32(&bytes[at + 4]), GetLe32(&bytes[at + 8])};
         // Unused slots (some writers leave them at the end of the file) are not messages.
         if (e.Ofs == SquishNullFrame || e.Ofs == SquishDeletedOfs) {
             skipped = true;
@@ -98,7 +78,7 @@ TSquish::~TSquish() {
 void TSquish::Open() {
     Close();
     try {
-        if (!DataFile.Open(ResolveNoCase(Path + ".SQD")) || !IndexFile.Open(ResolveNoCase(Path + ".SQI"))) {
+        if (!DataFile.Open(FileName(".sqd")) || !IndexFile.Open(FileName(".sqi"))) {
             Close();
             return;
         }
@@ -121,6 +101,31 @@ void TSquish::Open() {
     DiskPos = 0;
     Pending = TPending::None;
     Active = true;
+}
+
+std::string TSquish::FileName(const char* extension) const {
+    std::string dir, stem;
+    SplitBasePath(Path, dir, stem);
+    return BaseFilePath(dir, stem, extension, {".sqd", ".sqi"});
+}
+
+void TSquish::CreateBase() {
+    const std::string sqd = FileName(".sqd");
+    const std::string sqi = FileName(".sqi");
+    // Never over an existing base: only absent files are made. An index left without its data file
+    // would lead into a fresh data file, so such remains are left for the user to look at.
+    struct stat st {};
+    if (::stat(sqd.c_str(), &st) != 0 && ::stat(sqi.c_str(), &st) == 0 && st.st_size > 0)
+        throw std::runtime_error("Squish: " + sqi + " exists without its data file; nothing was created");
+    CreateNewFile(sqi);
+    // The base header of an empty base as Squish programs expect it: its own length and the frame
+    // header size recorded, no frames, the data ending right after the header, identifiers from 1.
+    TSquishBaseHeader header;
+    PutLe16(&header.Raw[0], SquishBaseHeaderSize);
+    PutLe16(&header.Raw[SquishHeaderSizeField], SquishFrameHeaderSize);
+    header.SetUid(1);
+    header.SetEndFrame(SquishBaseHeaderSize);
+    CreateNewFile(sqd, std::string_view(reinterpret_cast<const char*>(header.Raw.data()), header.Raw.size()));
 }
 
 void TSquish::Close() {

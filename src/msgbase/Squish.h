@@ -31,7 +31,8 @@ public:
     int32_t ChangeCounter() override;
     void Open() override;
     void Close() override;
-    void CreateBase() override {}
+    // Creates the absent files of an empty base (an existing base is left as it is).
+    void CreateBase() override;
     bool First() override;
     bool Next() override;
     void ReadHeader() override;
@@ -82,6 +83,8 @@ private:
     // The .SQI holds exactly DiskIndex, entry for entry (nothing skipped while loading it).
     bool DiskIndexExact = false;
 
+    // Where the file with this extension is: the existing spelling, else the name a new file gets.
+    std::string FileName(const char* extension) const;
     void LoadIndex();
     bool LivePosition(int32_t position) const;
     bool Walkable(int32_t position) const;
