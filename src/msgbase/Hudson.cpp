@@ -9,6 +9,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "core/Codepage.h"
 #include "core/Errors.h"
 #include "msgbase/BaseFile.h"
 
@@ -36,6 +37,18 @@ void Decrement(uint16_t& counter) {
 }
 
 }  // namespace
+
+const std::string& HudsonWriteLockText() {
+    static const std::string text =
+        Utf8ToAnsi("Не могу записать письмо т.к. не удалось получить доступ к Hudson-базе!");
+    return text;
+}
+
+const std::string& HudsonDeleteLockText() {
+    static const std::string text =
+        Utf8ToAnsi("Не могу удалить письмо т.к. не удалось получить доступ к Hudson-базе!");
+    return text;
+}
 
 THudson::~THudson() {
     Destroy();
@@ -445,7 +458,14 @@ void THudson::StoreIdx(int32_t record) {
 }
 
 void THudson::MarkRead() {
+    CheckRecord();
+    // TimesRead is read and written under the writers' lock. A lock held elsewhere leaves the
+    // message unread until it is shown again.
+    const TRangeLock lock(infoFile_.Fd(), 0, HudsonInfoSize, MarkReadLockWait());
+    if (!lock) return;
     const std::string raw = ReadRawHeader(false);
+    // A pack by the tosser may have put another message into this record.
+    if (GetLe16(reinterpret_cast<const uint8_t*>(raw.data())) != curMsgNum_) return;
     uint8_t timesRead[2];
     PutLe16(timesRead, GetLe16(reinterpret_cast<const uint8_t*>(raw.data()) + HudsonTimesReadOffset) | 1);
     hdrFile_.WriteAt(int64_t{record_} * static_cast<int64_t>(HudsonHeaderSize) + HudsonTimesReadOffset,
@@ -455,8 +475,11 @@ void THudson::MarkRead() {
 
 bool THudson::DeleteCurrent(int32_t*, uint32_t*) {
     CheckRecord();
-    THudsonLock lock(infoFile_, 0, HudsonInfoSize);
-    if (!lock.Held()) return false;
+    const TRangeLock lock(infoFile_.Fd(), 0, HudsonInfoSize, WriterLockWait());
+    if (!lock) {
+        ShowBaseErrorBox(HudsonDeleteLockText());
+        return false;
+    }
     const std::string raw = ReadRawHeader(false);
     uint8_t msgAttr = static_cast<uint8_t>(raw[HudsonMsgAttrOffset]);
     if (msgAttr & HudsonMsgDeleted) return true;
@@ -549,8 +572,11 @@ void THudson::AppendExportList(const std::string& name) {
 
 bool THudson::WriteMessage() {
     CheckRecord();
-    THudsonLock lock(infoFile_, 0, HudsonInfoSize);
-    if (!lock.Held()) return false;
+    const TRangeLock lock(infoFile_.Fd(), 0, HudsonInfoSize, WriterLockWait());
+    if (!lock) {
+        ShowBaseErrorBox(HudsonWriteLockText());
+        return false;
+    }
     const bool isNew = writeIsNew_;
     if (isNew) {
         ReloadInfoForNewMessage();

@@ -15,6 +15,10 @@
 
 namespace pelmar {
 
+// The texts shown (SetBaseErrorBox) when a write or delete finds the base locked by another program.
+const std::string& HudsonWriteLockText();
+const std::string& HudsonDeleteLockText();
+
 class THudson : public TMessageBase {
 public:
     THudson() = default;

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <ctime>
 #include <limits>
-#include <mutex>
 #include <stdexcept>
 #include <system_error>
 
@@ -27,38 +26,6 @@ constexpr size_t WindowSize = 32768;
 // Offsets in the files are 32-bit.
 constexpr uint64_t MaxFileOffset = std::numeric_limits<uint32_t>::max();
 
-std::mutex errorBoxMutex;
-TJamErrorBox errorBox;
-
-void ShowErrorBox(const std::string& text) {
-    TJamErrorBox box;
-    {
-        std::lock_guard lock(errorBoxMutex);
-        box = errorBox;
-    }
-    if (box) {
-        box(text);
-        return;
-    }
-    std::fprintf(stderr, "%s\n", AnsiToUtf8(text).c_str());
-}
-
-// Exclusive lock on byte 0 of the header file for the life of the object.
-class THeaderLock {
-public:
-    explicit THeaderLock(const TJamFile& file) : file_(file), locked_(file.TryLock(0, 1)) {}
-    ~THeaderLock() {
-        if (locked_) file_.Unlock(0, 1);
-    }
-    THeaderLock(const THeaderLock&) = delete;
-    THeaderLock& operator=(const THeaderLock&) = delete;
-    explicit operator bool() const { return locked_; }
-
-private:
-    const TJamFile& file_;
-    bool locked_;
-};
-
 bool LineStartsWith(const std::string& text, std::string_view prefix) {
     return text.size() >= prefix.size() && std::string_view(text).substr(0, prefix.size()) == prefix;
 }
@@ -75,11 +42,6 @@ int32_t DosStamp(time_t seconds) {
 }
 
 }  // namespace
-
-void SetJamErrorBox(TJamErrorBox box) {
-    std::lock_guard lock(errorBoxMutex);
-    errorBox = std::move(box);
-}
 
 const std::string& JamWriteLockText() {
     static const std::string text =
@@ -454,6 +416,16 @@ void TJAM::MarkRead() {
         index_[Current].Deleted() || Current == pendingPosition_)
         throw EReadError("JAM: no message at position " + std::to_string(Current));
     const uint64_t offset = index_[Current].HdrOffset;
+    // Attribute2 is read and written under the writers' lock, so a bit another program sets
+    // meanwhile is kept. A lock held elsewhere leaves the message unread until it is shown again.
+    const TRangeLock lock(jhr_.Fd(), 0, 1, MarkReadLockWait());
+    if (!lock) return;
+    // The entry on disk must still lead to the header read: otherwise the message was deleted or
+    // rewritten meanwhile and this header is no longer the message shown.
+    std::vector<TJamIndexEntry> onDisk;
+    TJamIndexEntry::ParseAll(
+        jdx_.ReadAt(uint64_t{static_cast<uint32_t>(Current)} * JamIndexEntrySize, JamIndexEntrySize), onDisk);
+    if (onDisk.empty() || onDisk.front().Deleted() || onDisk.front().HdrOffset != offset) return;
     if (!TJamMsgHeader::Parse(jhr_.ReadAt(offset, JamMsgHeaderSize), header))
         throw EReadError("JAM: the header of message " + std::to_string(Current) + " is damaged");
     if (header.Attribute2 & JamAttr2Read) return;
@@ -538,9 +510,9 @@ void TJAM::BuildSubfields() {
 bool TJAM::WriteMessage() {
     DropWindow();
     if (!Active) return false;
-    const THeaderLock lock(jhr_);
+    const TRangeLock lock(jhr_.Fd(), 0, 1, WriterLockWait());
     if (!lock) {
-        ShowErrorBox(JamWriteLockText());
+        ShowBaseErrorBox(JamWriteLockText());
         return false;
     }
     // Other programs may have added messages since Open. The index only grows at its end, so read
@@ -613,9 +585,9 @@ bool TJAM::WriteMessage() {
 bool TJAM::DeleteCurrent(int32_t* headerOffset, uint32_t* recipientCrc) {
     DropWindow();
     if (!Active) return false;
-    const THeaderLock lock(jhr_);
+    const TRangeLock lock(jhr_.Fd(), 0, 1, WriterLockWait());
     if (!lock) {
-        ShowErrorBox(JamDeleteLockText());
+        ShowBaseErrorBox(JamDeleteLockText());
         return false;
     }
     if (Current < 0 || Current >= static_cast<int32_t>(index_.size()))

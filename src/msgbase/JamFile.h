@@ -20,6 +20,7 @@ public:
     bool OpenReadOnly(const std::string& path);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
+    int Fd() const { return fd_; }
 
     // Up to `length` bytes at `offset`; fewer at the end of the file. Raises EReadError on an I/O error.
     std::string ReadAt(uint64_t offset, size_t length) const;

@@ -17,22 +17,6 @@ namespace pelmar {
 
 namespace {
 
-// Holds the writers' lock on byte 0 of the data file for one write or delete.
-class TFirstByteLock {
-public:
-    explicit TFirstByteLock(TSquishFile& file) : file_(file), held_(file.TryLockFirstByte()) {}
-    ~TFirstByteLock() {
-        if (held_) file_.UnlockFirstByte();
-    }
-    TFirstByteLock(const TFirstByteLock&) = delete;
-    TFirstByteLock& operator=(const TFirstByteLock&) = delete;
-    explicit operator bool() const { return held_; }
-
-private:
-    TSquishFile& file_;
-    bool held_;
-};
-
 std::string OffsetText(uint64_t offset) {
     return std::to_string(offset);
 }
@@ -68,6 +52,18 @@ std::vector<TSquishIndexEntry> ParseIndex(const std::vector<uint8_t>& bytes, boo
 }
 
 }  // namespace
+
+const std::string& SquishWriteLockText() {
+    static const std::string text =
+        Utf8ToAnsi("Не могу записать письмо т.к. не удалось получить доступ к Squish-базе!");
+    return text;
+}
+
+const std::string& SquishDeleteLockText() {
+    static const std::string text =
+        Utf8ToAnsi("Не могу удалить письмо т.к. не удалось получить доступ к Squish-базе!");
+    return text;
+}
 
 TSquish::~TSquish() {
     Destroy();
@@ -393,6 +389,10 @@ void TSquish::ReadToAndRead() {
 
 void TSquish::MarkRead() {
     if (!Active || !LivePosition(Current) || !DataFile.Writable()) return;
+    // The read mark shares its word with the scanner's bits: the word is read and written under the
+    // writers' lock. A lock held elsewhere leaves the message unread until it is shown again.
+    const TRangeLock lock(DataFile.Fd(), 0, 1, MarkReadLockWait());
+    if (!lock) return;
     try {
         DataFile.DropBuffer();
         ReadFrameAndXmsg();
@@ -460,8 +460,11 @@ bool TSquish::WriteMessage() {
         throw std::logic_error("Squish: WriteMessage without NewMessage or PrepareRewrite");
     if (kind != TPending::New) AbandonPendingNew();
 
-    TFirstByteLock lock(DataFile);
-    if (!lock) return false;
+    const TRangeLock lock(DataFile.Fd(), 0, 1, WriterLockWait());
+    if (!lock) {
+        ShowBaseErrorBox(SquishWriteLockText());
+        return false;
+    }
     ReloadDiskState();
 
     TSquishFrameHeader frame;
@@ -477,8 +480,11 @@ bool TSquish::WriteMessage() {
 
 bool TSquish::DeleteCurrent(int32_t* /*headerOffset*/, uint32_t* /*recipientCrc*/) {
     if (!Active || !LivePosition(Current)) return false;
-    TFirstByteLock lock(DataFile);
-    if (!lock) return false;
+    const TRangeLock lock(DataFile.Fd(), 0, 1, WriterLockWait());
+    if (!lock) {
+        ShowBaseErrorBox(SquishDeleteLockText());
+        return false;
+    }
     ReloadDiskState();
 
     auto& position = Positions[static_cast<size_t>(Current)];
