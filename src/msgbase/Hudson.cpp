@@ -12,6 +12,7 @@
 #include "core/Codepage.h"
 #include "core/Errors.h"
 #include "msgbase/BaseFile.h"
+#include "msgbase/BodyText.h"
 
 namespace pelmar {
 
@@ -353,14 +354,7 @@ void THudson::ReadHeader() {
     Read = (h.TimesRead & 1) != 0;
     FillNamesAndDate(h);
 
-    const std::string block = ToAnsi(ReadFirstBlock(h));
-    size_t pos = 0;
-    while (pos + 1 < block.size() && block[pos] == '\x01') {
-        size_t end = block.find('\r', pos + 1);
-        if (end == std::string::npos) end = block.size();
-        Kludges.push_back(block.substr(pos + 1, end - pos - 1));
-        pos = end + 1;
-    }
+    Kludges = LeadingControlLines(ToAnsi(ReadFirstBlock(h)));
     TNetAddress orig{h.OrigZone, h.OrigNet, h.OrigNode, 0};
     TNetAddress dest{h.DestZone, h.DestNet, h.DestNode, 0};
     ApplyKludgePass(orig, dest);
@@ -383,37 +377,14 @@ void THudson::ReadMsgId() {
     Read = (msgHeader_.TimesRead & 1) != 0;
 }
 
-void THudson::SplitStoredText(const std::string& stored) {
-    // The final CR (or a NUL some writers leave) ends the text; any other last byte is text.
-    const size_t size = stored.size();
-    const size_t end = (size > 0 && (stored[size - 1] == '\r' || stored[size - 1] == '\0')) ? size - 1 : size;
-    size_t pos = 0;
-    while (pos < end) {
-        if (stored[pos] == '\x01') {
-            const size_t cr = stored.find('\r', pos + 1);
-            const size_t lineEnd = cr == std::string::npos ? end : std::min(cr, end);
-            Kludges.push_back(stored.substr(pos + 1, lineEnd - pos - 1));
-            if (cr == std::string::npos) break;
-            pos = cr + 1;
-        } else {
-            size_t pieceEnd = stored.find('\x01', pos);
-            if (pieceEnd == std::string::npos || pieceEnd > end) pieceEnd = end;
-            Text.append(stored, pos, pieceEnd - pos);
-            pos = pieceEnd;
-        }
-    }
-    if (!Text.empty() && Text.back() != '\r') Text.push_back('\r');
-    Text = CleanText(Text);
-    RtfText = RtfEscape(Text);
-}
-
 void THudson::ReadMessage(int32_t position) {
     Seek(position);
     ClearMessageFields();
     msgHeader_ = ReadCurrentHeader(false);
     const THudsonHeader& h = msgHeader_;
     FillNamesAndDate(h);
-    SplitStoredText(BodyToAnsi(ReadStoredText(h)));
+    SplitStoredText(BodyToAnsi(ReadStoredText(h)), Text, Kludges);
+    RtfText = RtfEscape(Text);
     Attr = HudsonToAttr(h.MsgAttr, h.NetAttr);
     TNetAddress orig{h.OrigZone, h.OrigNet, h.OrigNode, 0};
     TNetAddress dest{h.DestZone, h.DestNet, h.DestNode, 0};

@@ -77,7 +77,6 @@ private:
     std::string ReadFirstBlock(const THudsonHeader& header);
     std::string ReadStoredText(const THudsonHeader& header) const;
     void FillNamesAndDate(const THudsonHeader& header);
-    void SplitStoredText(const std::string& stored);
     void ReloadInfo();
     void ReloadInfoForNewMessage();  // ReloadInfo, refusing when no message number is left
     void StoreInfo();

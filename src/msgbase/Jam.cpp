@@ -13,6 +13,7 @@
 #include "core/Errors.h"
 #include "core/Settings.h"
 #include "msgbase/BaseFile.h"
+#include "msgbase/BodyText.h"
 
 namespace pelmar {
 
@@ -404,9 +405,9 @@ void TJAM::ReadMessage(int32_t position) {
     if (stored.size() < msgHeader_.TxtLen)
         throw EReadError("JAM: the text of message " + std::to_string(position) +
                          " runs past the end of the file");
-    const std::string body = BodyToAnsi(stored);
-    Text = CleanText(body);
-    RtfText = RtfEscape(body);
+    // Control lines some writers leave in the text go to Kludges, as in every other format.
+    SplitStoredText(BodyToAnsi(stored), Text, Kludges);
+    RtfText = RtfEscape(Text);
 }
 
 void TJAM::MarkRead() {

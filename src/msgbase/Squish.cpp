@@ -12,6 +12,7 @@
 #include "core/Codepage.h"
 #include "core/Errors.h"
 #include "msgbase/BaseFile.h"
+#include "msgbase/BodyText.h"
 
 namespace pelmar {
 
@@ -344,34 +345,8 @@ void TSquish::ReadMessage(int32_t position) {
     std::string_view body = bytes.substr(std::min(bodyStart, bytes.size()));
     body = body.substr(0, body.find('\0'));
 
-    // Control lines stored in the body (PATH and the like, at its end) belong to Kludges. Only lines
-    // that carry ^A are taken: ordinary text after such a line stays in the body.
-    std::string text(body.substr(0, body.find('\x01')));
-    if (text.size() < body.size()) {
-        std::string_view rest = body.substr(text.size());
-        while (!rest.empty()) {
-            const size_t eol = rest.find_first_of("\r\n");
-            const std::string_view line = rest.substr(0, eol);
-            const bool lineBreak = eol != std::string_view::npos;
-            size_t next = rest.size();
-            if (lineBreak)
-                next = eol + ((rest[eol] == '\r' && eol + 1 < rest.size() && rest[eol + 1] == '\n') ? 2 : 1);
-            rest = rest.substr(next);
-            if (line.find('\x01') == std::string_view::npos) {
-                text += line;
-                if (lineBreak) text += '\r';
-                continue;
-            }
-            std::string control;
-            for (char c : line)
-                if (c != '\x01') control += c;
-            if (!control.empty()) Kludges.push_back(BodyToAnsi(control));
-        }
-    }
-
-    Text = BodyToAnsi(text);
-    if (!Text.empty() && Text.back() != '\r') Text += '\r';
-    Text = CleanText(Text);
+    // Control lines stored in the body (PATH and the like, at its end) belong to Kludges.
+    SplitStoredText(BodyToAnsi(body), Text, Kludges);
     RtfText = RtfEscape(Text);
 
     Attr = CommonAttrFromSquish(MsgHeader.Attr());
