@@ -10,6 +10,7 @@
 #include <climits>
 
 #include "core/Errors.h"
+#include "msgbase/BodyText.h"
 #include "msgbase/LittleEndian.h"
 
 namespace pelmar {
@@ -208,19 +209,6 @@ std::string_view MessageBytes(const std::string& file) {
     return rest.substr(0, rest.find('\0'));
 }
 
-// Control lines at the start of the message bytes.
-std::vector<std::string> LeadingKludges(std::string_view bytes) {
-    std::vector<std::string> lines;
-    size_t pos = 0;
-    while (pos < bytes.size() && bytes[pos] == '\x01') {
-        size_t end = bytes.find('\r', pos + 1);
-        if (end == std::string_view::npos) end = bytes.size();
-        lines.emplace_back(bytes.substr(pos + 1, end - pos - 1));
-        pos = end + 1;
-    }
-    return lines;
-}
-
 }  // namespace
 
 TFidoBase::TFidoBase() = default;
@@ -400,7 +388,7 @@ void TFidoBase::ReadHeader() {
     std::copy_n(file.begin(), HeaderSize, Header.begin());
     ParseHeaderFields();
     Read = (GetLe16(Header.data() + OfsNextReply) & ReadMarkBit) != 0;
-    Kludges = LeadingKludges(ToAnsi(MessageBytes(file)));
+    Kludges = LeadingControlLines(ToAnsi(MessageBytes(file)));
 
     // Points come only from FMPT/TOPT: other writers keep dates in the header's point words.
     TNetAddress orig{GetLe16(&Header[OfsOrigZone]), GetLe16(&Header[OfsOrigNet]),
@@ -420,7 +408,7 @@ void TFidoBase::ReadMsgId() {
     MsgId.clear();
     std::string file;
     if (!ReadCurrentFile(file, MaxMessageFile) || file.size() < HeaderSize) return;
-    for (const auto& line : LeadingKludges(ToAnsi(MessageBytes(file)))) {
+    for (const auto& line : LeadingControlLines(ToAnsi(MessageBytes(file)))) {
         if (line.compare(0, 7, "MSGID: ") == 0) {
             MsgId = line.substr(7);
             return;
@@ -440,24 +428,7 @@ void TFidoBase::ReadMessage(int32_t position) {
     std::copy_n(file.begin(), HeaderSize, Header.begin());
     ParseHeaderFields();
 
-    const std::string bytes = BodyToAnsi(MessageBytes(file));
-    size_t pos = 0;
-    while (pos < bytes.size()) {
-        if (bytes[pos] == '\x01') {
-            size_t end = bytes.find('\r', pos + 1);
-            if (end == std::string::npos) end = bytes.size();
-            Kludges.push_back(bytes.substr(pos + 1, end - pos - 1));
-            pos = end + 1;
-            continue;
-        }
-        size_t end = bytes.find('\x01', pos);
-        if (end == std::string::npos) end = bytes.size();
-        Text.append(bytes, pos, end - pos);
-        pos = end;
-    }
-    // Cleaned first, so that a file with CR LF line ends does not gain an empty last line.
-    Text = CleanText(Text);
-    if (!Text.empty() && Text.back() != '\r') Text += '\r';
+    SplitStoredText(BodyToAnsi(MessageBytes(file)), Text, Kludges);
     RtfText = RtfEscape(Text);
 
     const uint16_t attribute = GetLe16(Header.data() + OfsAttribute);

@@ -1,11 +1,18 @@
 #include "msgbase/Hudson.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <stdexcept>
 #include <string_view>
+#include <system_error>
 
+#include "core/Codepage.h"
 #include "core/Errors.h"
+#include "msgbase/BaseFile.h"
+#include "msgbase/BodyText.h"
 
 namespace pelmar {
 
@@ -32,6 +39,18 @@ void Decrement(uint16_t& counter) {
 
 }  // namespace
 
+const std::string& HudsonWriteLockText() {
+    static const std::string text =
+        Utf8ToAnsi("Не могу записать письмо т.к. не удалось получить доступ к Hudson-базе!");
+    return text;
+}
+
+const std::string& HudsonDeleteLockText() {
+    static const std::string text =
+        Utf8ToAnsi("Не могу удалить письмо т.к. не удалось получить доступ к Hudson-базе!");
+    return text;
+}
+
 THudson::~THudson() {
     Destroy();
 }
@@ -50,15 +69,46 @@ bool THudson::OpenFiles() {
     return true;
 }
 
-void THudson::Open() {
-    Close();
-    if (Path.empty()) return;
+bool THudson::TakePath() {
+    if (Path.empty()) return false;
     const int board = static_cast<unsigned char>(Path[0]);
-    if (board < 1 || board > HudsonBoardCount) return;
+    if (board < 1 || board > HudsonBoardCount) return false;
     board_ = board;
     dir_ = Path.substr(1);
     if (dir_.empty()) dir_ = "./";
     if (dir_.back() != '/') dir_ += '/';
+    return true;
+}
+
+std::string THudson::FileName(const char* name) const {
+    return BaseFilePath(dir_, "", name, {IdxName, ToIdxName, TxtName, HdrName, InfoName});
+}
+
+void THudson::CreateBase() {
+    if (Active) return;  // an open base exists
+    if (!TakePath()) throw std::runtime_error("Hudson: the board number must be 1..200");
+    if (::mkdir(dir_.c_str(), 0777) != 0 && errno != EEXIST)
+        throw std::system_error(errno, std::generic_category(), "Hudson: cannot create " + dir_);
+    // Never over an existing base: only absent files are made. Headers and index left without the
+    // counters file would be counted from zero, so such remains are left for the user to look at.
+    const std::string info = FileName(InfoName);
+    struct stat st {};
+    if (::stat(info.c_str(), &st) != 0) {
+        for (const char* name : {IdxName, HdrName}) {
+            const std::string path = FileName(name);
+            if (::stat(path.c_str(), &st) == 0 && st.st_size > 0)
+                throw std::runtime_error("Hudson: " + path + " exists without " + info +
+                                         "; nothing was created");
+        }
+    }
+    for (const char* name : {IdxName, ToIdxName, TxtName, HdrName}) CreateNewFile(FileName(name));
+    // The counters file last: until it exists, the files are not a base anyone opens.
+    CreateNewFile(info, std::string(HudsonInfoSize, '\0'));
+}
+
+void THudson::Open() {
+    Close();
+    if (!TakePath()) return;
     try {
         if (!OpenFiles()) return Close();
         uint8_t infoBytes[HudsonInfoSize];
@@ -304,14 +354,7 @@ void THudson::ReadHeader() {
     Read = (h.TimesRead & 1) != 0;
     FillNamesAndDate(h);
 
-    const std::string block = ToAnsi(ReadFirstBlock(h));
-    size_t pos = 0;
-    while (pos + 1 < block.size() && block[pos] == '\x01') {
-        size_t end = block.find('\r', pos + 1);
-        if (end == std::string::npos) end = block.size();
-        Kludges.push_back(block.substr(pos + 1, end - pos - 1));
-        pos = end + 1;
-    }
+    Kludges = LeadingControlLines(ToAnsi(ReadFirstBlock(h)));
     TNetAddress orig{h.OrigZone, h.OrigNet, h.OrigNode, 0};
     TNetAddress dest{h.DestZone, h.DestNet, h.DestNode, 0};
     ApplyKludgePass(orig, dest);
@@ -334,37 +377,14 @@ void THudson::ReadMsgId() {
     Read = (msgHeader_.TimesRead & 1) != 0;
 }
 
-void THudson::SplitStoredText(const std::string& stored) {
-    // The final CR (or a NUL some writers leave) ends the text; any other last byte is text.
-    const size_t size = stored.size();
-    const size_t end = (size > 0 && (stored[size - 1] == '\r' || stored[size - 1] == '\0')) ? size - 1 : size;
-    size_t pos = 0;
-    while (pos < end) {
-        if (stored[pos] == '\x01') {
-            const size_t cr = stored.find('\r', pos + 1);
-            const size_t lineEnd = cr == std::string::npos ? end : std::min(cr, end);
-            Kludges.push_back(stored.substr(pos + 1, lineEnd - pos - 1));
-            if (cr == std::string::npos) break;
-            pos = cr + 1;
-        } else {
-            size_t pieceEnd = stored.find('\x01', pos);
-            if (pieceEnd == std::string::npos || pieceEnd > end) pieceEnd = end;
-            Text.append(stored, pos, pieceEnd - pos);
-            pos = pieceEnd;
-        }
-    }
-    if (!Text.empty() && Text.back() != '\r') Text.push_back('\r');
-    Text = CleanText(Text);
-    RtfText = RtfEscape(Text);
-}
-
 void THudson::ReadMessage(int32_t position) {
     Seek(position);
     ClearMessageFields();
     msgHeader_ = ReadCurrentHeader(false);
     const THudsonHeader& h = msgHeader_;
     FillNamesAndDate(h);
-    SplitStoredText(BodyToAnsi(ReadStoredText(h)));
+    SplitStoredText(BodyToAnsi(ReadStoredText(h)), Text, Kludges);
+    RtfText = RtfEscape(Text);
     Attr = HudsonToAttr(h.MsgAttr, h.NetAttr);
     TNetAddress orig{h.OrigZone, h.OrigNet, h.OrigNode, 0};
     TNetAddress dest{h.DestZone, h.DestNet, h.DestNode, 0};
@@ -409,7 +429,14 @@ void THudson::StoreIdx(int32_t record) {
 }
 
 void THudson::MarkRead() {
+    CheckRecord();
+    // TimesRead is read and written under the writers' lock. A lock held elsewhere leaves the
+    // message unread until it is shown again.
+    const TRangeLock lock(infoFile_.Fd(), 0, HudsonInfoSize, MarkReadLockWait());
+    if (!lock) return;
     const std::string raw = ReadRawHeader(false);
+    // A pack by the tosser may have put another message into this record.
+    if (GetLe16(reinterpret_cast<const uint8_t*>(raw.data())) != curMsgNum_) return;
     uint8_t timesRead[2];
     PutLe16(timesRead, GetLe16(reinterpret_cast<const uint8_t*>(raw.data()) + HudsonTimesReadOffset) | 1);
     hdrFile_.WriteAt(int64_t{record_} * static_cast<int64_t>(HudsonHeaderSize) + HudsonTimesReadOffset,
@@ -419,8 +446,11 @@ void THudson::MarkRead() {
 
 bool THudson::DeleteCurrent(int32_t*, uint32_t*) {
     CheckRecord();
-    THudsonLock lock(infoFile_, 0, HudsonInfoSize);
-    if (!lock.Held()) return false;
+    const TRangeLock lock(infoFile_.Fd(), 0, HudsonInfoSize, WriterLockWait());
+    if (!lock) {
+        ShowBaseErrorBox(HudsonDeleteLockText());
+        return false;
+    }
     const std::string raw = ReadRawHeader(false);
     uint8_t msgAttr = static_cast<uint8_t>(raw[HudsonMsgAttrOffset]);
     if (msgAttr & HudsonMsgDeleted) return true;
@@ -499,6 +529,7 @@ std::string THudson::BuildStoredText() {
 }
 
 void THudson::AppendExportList(const std::string& name) {
+    // The lists keep their lower-case names whatever the case of the base files.
     std::string path = FindFileNoCase(dir_, name);
     if (path.empty()) path = dir_ + name;
     THudsonFile list;
@@ -512,8 +543,11 @@ void THudson::AppendExportList(const std::string& name) {
 
 bool THudson::WriteMessage() {
     CheckRecord();
-    THudsonLock lock(infoFile_, 0, HudsonInfoSize);
-    if (!lock.Held()) return false;
+    const TRangeLock lock(infoFile_.Fd(), 0, HudsonInfoSize, WriterLockWait());
+    if (!lock) {
+        ShowBaseErrorBox(HudsonWriteLockText());
+        return false;
+    }
     const bool isNew = writeIsNew_;
     if (isNew) {
         ReloadInfoForNewMessage();

@@ -137,19 +137,4 @@ void THudsonFile::Unlock(int64_t offset, int64_t length) {
     SetLock(fd_, F_UNLCK, offset, length);
 }
 
-std::string FindFileNoCase(const std::string& dir, const std::string& name) {
-    DIR* d = opendir(dir.c_str());
-    if (!d) return {};
-    std::string found;
-    while (const dirent* entry = readdir(d)) {
-        if (name == entry->d_name) {
-            found = entry->d_name;
-            break;
-        }
-        if (found.empty() && strcasecmp(name.c_str(), entry->d_name) == 0) found = entry->d_name;
-    }
-    closedir(d);
-    return found.empty() ? std::string() : dir + found;
-}
-
 }  // namespace pelmar

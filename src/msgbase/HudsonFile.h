@@ -23,6 +23,7 @@ public:
     bool OpenOrCreate(const std::string& path);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
+    int Fd() const { return fd_; }
     const std::string& Name() const { return path_; }
 
     // Current size in bytes; raises std::system_error when the file cannot be examined.
@@ -54,29 +55,6 @@ private:
     int64_t cacheOffset_ = 0;
     size_t cacheLength_ = 0;
     int cacheHits_ = 0;  // reads served by the current window
-};
-
-// The existing entry of `dir` whose name equals `name` ignoring ASCII case ("" when there is none).
-// An exact match wins over other spellings. `dir` ends with '/'.
-std::string FindFileNoCase(const std::string& dir, const std::string& name);
-
-// Holds a lock taken with TryLock until it goes out of scope.
-class THudsonLock {
-public:
-    THudsonLock(THudsonFile& file, int64_t offset, int64_t length)
-        : file_(file), offset_(offset), length_(length), held_(file.TryLock(offset, length)) {}
-    ~THudsonLock() {
-        if (held_) file_.Unlock(offset_, length_);
-    }
-    THudsonLock(const THudsonLock&) = delete;
-    THudsonLock& operator=(const THudsonLock&) = delete;
-    bool Held() const { return held_; }
-
-private:
-    THudsonFile& file_;
-    int64_t offset_;
-    int64_t length_;
-    bool held_;
 };
 
 }  // namespace pelmar

@@ -8,8 +8,8 @@
 // lock on byte 0 of the .jhr file and, under that lock, re-read the base header and whatever other
 // programs appended to the index since Open, so that nothing they wrote is overwritten or lost.
 #include <cstdint>
-#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "msgbase/JamFile.h"
@@ -18,10 +18,11 @@
 
 namespace pelmar {
 
-// Shows an error box to the user. The core has no windows: the user interface installs the real
-// box at start-up; until then (and in pelmar-tool) the text goes to stderr in UTF-8.
-using TJamErrorBox = std::function<void(const std::string& cp1251Text)>;
-void SetJamErrorBox(TJamErrorBox box);
+// The error box of every base format (see SetBaseErrorBox); the user interface installs it here.
+using TJamErrorBox = TBaseErrorBox;
+inline void SetJamErrorBox(TJamErrorBox box) {
+    SetBaseErrorBox(std::move(box));
+}
 // The texts shown when the lock cannot be taken.
 const std::string& JamWriteLockText();
 const std::string& JamDeleteLockText();

@@ -43,12 +43,6 @@ bool TJamFile::OpenReadOnly(const std::string& path) {
     return fd_ >= 0;
 }
 
-bool TJamFile::Create(const std::string& path) {
-    Close();
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    return fd_ >= 0;
-}
-
 void TJamFile::Close() {
     if (fd_ < 0) return;
     ::close(fd_);
@@ -110,22 +104,6 @@ bool TJamFile::TryLock(uint64_t start, uint64_t length) const {
 
 void TJamFile::Unlock(uint64_t start, uint64_t length) const {
     SetLock(fd_, F_UNLCK, start, length);
-}
-
-std::string TJamFile::FindNoCase(const std::string& dir, const std::string& name) {
-    const std::string exact = dir + "/" + name;
-    struct stat st {};
-    if (::stat(exact.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return exact;
-    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-    if (!d) return {};
-    std::string found;
-    while (const dirent* entry = ::readdir(d)) {
-        if (::strcasecmp(entry->d_name, name.c_str()) != 0) continue;
-        found = dir + "/" + entry->d_name;
-        break;
-    }
-    ::closedir(d);
-    return found;
 }
 
 }  // namespace pelmar

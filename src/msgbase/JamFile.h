@@ -18,10 +18,9 @@ public:
     bool Open(const std::string& path);
     // Opens for reading only (a base on read-only storage); locks for writing then fail.
     bool OpenReadOnly(const std::string& path);
-    // Creates the file, or empties an existing one, and opens it for reading and writing.
-    bool Create(const std::string& path);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
+    int Fd() const { return fd_; }
 
     // Up to `length` bytes at `offset`; fewer at the end of the file. Raises EReadError on an I/O error.
     std::string ReadAt(uint64_t offset, size_t length) const;
@@ -39,10 +38,6 @@ public:
     // of the same file (a second base object in this process) cannot release them.
     bool TryLock(uint64_t start, uint64_t length) const;
     void Unlock(uint64_t start, uint64_t length) const;
-
-    // The name of an existing file `dir/name` matched case-insensitively (an exact match is
-    // preferred); empty when there is none.
-    static std::string FindNoCase(const std::string& dir, const std::string& name);
 
 private:
     int fd_ = -1;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 
 #include "core/Address.h"
 #include "core/Codepage.h"
@@ -13,6 +14,31 @@
 #include "platform/SerialCounter.h"
 
 namespace pelmar {
+
+namespace {
+
+std::mutex errorBoxMutex;
+TBaseErrorBox errorBox;
+
+}  // namespace
+
+void SetBaseErrorBox(TBaseErrorBox box) {
+    std::lock_guard lock(errorBoxMutex);
+    errorBox = std::move(box);
+}
+
+void ShowBaseErrorBox(const std::string& cp1251Text) {
+    TBaseErrorBox box;
+    {
+        std::lock_guard lock(errorBoxMutex);
+        box = errorBox;
+    }
+    if (box) {
+        box(cp1251Text);
+        return;
+    }
+    std::fprintf(stderr, "%s\n", AnsiToUtf8(cp1251Text).c_str());
+}
 
 const char* const AttrNames[AttrCount] = {"Local",  "KillSent", "Sent",    "Crash",     "Direct",
                                           "RqRcpt", "ReqAudit", "RetRcpt", "FileAttach"};

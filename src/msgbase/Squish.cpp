@@ -1,56 +1,22 @@
 #include "msgbase/Squish.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 #include <stdexcept>
 #include <system_error>
 
 #include "core/Codepage.h"
 #include "core/Errors.h"
+#include "msgbase/BaseFile.h"
+#include "msgbase/BodyText.h"
 
 namespace pelmar {
 
 namespace {
-
-// The existing file whose name matches `path` ignoring ASCII case (tossers on Linux write lower-case
-// names); `path` itself when it exists or nothing matches.
-std::string ResolveNoCase(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (fs::exists(path, ec)) return path;
-    const fs::path full(path);
-    const fs::path dir = full.has_parent_path() ? full.parent_path() : fs::path(".");
-    const std::string name = full.filename().string();
-    auto sameText = [](const std::string& a, const std::string& b) {
-        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-                   auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-                   return lower(x) == lower(y);
-               });
-    };
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        if (sameText(it->path().filename().string(), name)) return it->path().string();
-    }
-    return path;
-}
-
-// Holds the writers' lock on byte 0 of the data file for one write or delete.
-class TFirstByteLock {
-public:
-    explicit TFirstByteLock(TSquishFile& file) : file_(file), held_(file.TryLockFirstByte()) {}
-    ~TFirstByteLock() {
-        if (held_) file_.UnlockFirstByte();
-    }
-    TFirstByteLock(const TFirstByteLock&) = delete;
-    TFirstByteLock& operator=(const TFirstByteLock&) = delete;
-    explicit operator bool() const { return held_; }
-
-private:
-    TSquishFile& file_;
-    bool held_;
-};
 
 std::string OffsetText(uint64_t offset) {
     return std::to_string(offset);
@@ -66,8 +32,7 @@ std::vector<TSquishIndexEntry> ParseIndex(const std::vector<uint8_t>& bytes, boo
     bool skippedInside = false;
     bool skipped = false;
     for (size_t at = 0; at + SquishIndexEntrySize <= bytes.size(); at += SquishIndexEntrySize) {
-        TSquishIndexEntry e{GetLe32(&bytes[at]), GetLe32(&bytes[at + 4]),
-                            GetLe32(&bytes[at + 8])};
+        TSquishIndexEntry e{GetLe32(&bytes[at]), GetLe32(&bytes[at + 4]), GetLe32(&bytes[at + 8])};
         // Unused slots (some writers leave them at the end of the file) are not messages.
         if (e.Ofs == SquishNullFrame || e.Ofs == SquishDeletedOfs) {
             skipped = true;
@@ -89,6 +54,18 @@ std::vector<TSquishIndexEntry> ParseIndex(const std::vector<uint8_t>& bytes, boo
 
 }  // namespace
 
+const std::string& SquishWriteLockText() {
+    static const std::string text =
+        Utf8ToAnsi("Не могу записать письмо т.к. не удалось получить доступ к Squish-базе!");
+    return text;
+}
+
+const std::string& SquishDeleteLockText() {
+    static const std::string text =
+        Utf8ToAnsi("Не могу удалить письмо т.к. не удалось получить доступ к Squish-базе!");
+    return text;
+}
+
 TSquish::~TSquish() {
     Destroy();
 }
@@ -98,7 +75,7 @@ TSquish::~TSquish() {
 void TSquish::Open() {
     Close();
     try {
-        if (!DataFile.Open(ResolveNoCase(Path + ".SQD")) || !IndexFile.Open(ResolveNoCase(Path + ".SQI"))) {
+        if (!DataFile.Open(FileName(".sqd")) || !IndexFile.Open(FileName(".sqi"))) {
             Close();
             return;
         }
@@ -121,6 +98,31 @@ void TSquish::Open() {
     DiskPos = 0;
     Pending = TPending::None;
     Active = true;
+}
+
+std::string TSquish::FileName(const char* extension) const {
+    std::string dir, stem;
+    SplitBasePath(Path, dir, stem);
+    return BaseFilePath(dir, stem, extension, {".sqd", ".sqi"});
+}
+
+void TSquish::CreateBase() {
+    const std::string sqd = FileName(".sqd");
+    const std::string sqi = FileName(".sqi");
+    // Never over an existing base: only absent files are made. An index left without its data file
+    // would lead into a fresh data file, so such remains are left for the user to look at.
+    struct stat st {};
+    if (::stat(sqd.c_str(), &st) != 0 && ::stat(sqi.c_str(), &st) == 0 && st.st_size > 0)
+        throw std::runtime_error("Squish: " + sqi + " exists without its data file; nothing was created");
+    CreateNewFile(sqi);
+    // The base header of an empty base as Squish programs expect it: its own length and the frame
+    // header size recorded, no frames, the data ending right after the header, identifiers from 1.
+    TSquishBaseHeader header;
+    PutLe16(&header.Raw[0], SquishBaseHeaderSize);
+    PutLe16(&header.Raw[SquishHeaderSizeField], SquishFrameHeaderSize);
+    header.SetUid(1);
+    header.SetEndFrame(SquishBaseHeaderSize);
+    CreateNewFile(sqd, std::string_view(reinterpret_cast<const char*>(header.Raw.data()), header.Raw.size()));
 }
 
 void TSquish::Close() {
@@ -343,34 +345,8 @@ void TSquish::ReadMessage(int32_t position) {
     std::string_view body = bytes.substr(std::min(bodyStart, bytes.size()));
     body = body.substr(0, body.find('\0'));
 
-    // Control lines stored in the body (PATH and the like, at its end) belong to Kludges. Only lines
-    // that carry ^A are taken: ordinary text after such a line stays in the body.
-    std::string text(body.substr(0, body.find('\x01')));
-    if (text.size() < body.size()) {
-        std::string_view rest = body.substr(text.size());
-        while (!rest.empty()) {
-            const size_t eol = rest.find_first_of("\r\n");
-            const std::string_view line = rest.substr(0, eol);
-            const bool lineBreak = eol != std::string_view::npos;
-            size_t next = rest.size();
-            if (lineBreak)
-                next = eol + ((rest[eol] == '\r' && eol + 1 < rest.size() && rest[eol + 1] == '\n') ? 2 : 1);
-            rest = rest.substr(next);
-            if (line.find('\x01') == std::string_view::npos) {
-                text += line;
-                if (lineBreak) text += '\r';
-                continue;
-            }
-            std::string control;
-            for (char c : line)
-                if (c != '\x01') control += c;
-            if (!control.empty()) Kludges.push_back(BodyToAnsi(control));
-        }
-    }
-
-    Text = BodyToAnsi(text);
-    if (!Text.empty() && Text.back() != '\r') Text += '\r';
-    Text = CleanText(Text);
+    // Control lines stored in the body (PATH and the like, at its end) belong to Kludges.
+    SplitStoredText(BodyToAnsi(body), Text, Kludges);
     RtfText = RtfEscape(Text);
 
     Attr = CommonAttrFromSquish(MsgHeader.Attr());
@@ -388,6 +364,10 @@ void TSquish::ReadToAndRead() {
 
 void TSquish::MarkRead() {
     if (!Active || !LivePosition(Current) || !DataFile.Writable()) return;
+    // The read mark shares its word with the scanner's bits: the word is read and written under the
+    // writers' lock. A lock held elsewhere leaves the message unread until it is shown again.
+    const TRangeLock lock(DataFile.Fd(), 0, 1, MarkReadLockWait());
+    if (!lock) return;
     try {
         DataFile.DropBuffer();
         ReadFrameAndXmsg();
@@ -455,8 +435,11 @@ bool TSquish::WriteMessage() {
         throw std::logic_error("Squish: WriteMessage without NewMessage or PrepareRewrite");
     if (kind != TPending::New) AbandonPendingNew();
 
-    TFirstByteLock lock(DataFile);
-    if (!lock) return false;
+    const TRangeLock lock(DataFile.Fd(), 0, 1, WriterLockWait());
+    if (!lock) {
+        ShowBaseErrorBox(SquishWriteLockText());
+        return false;
+    }
     ReloadDiskState();
 
     TSquishFrameHeader frame;
@@ -472,8 +455,11 @@ bool TSquish::WriteMessage() {
 
 bool TSquish::DeleteCurrent(int32_t* /*headerOffset*/, uint32_t* /*recipientCrc*/) {
     if (!Active || !LivePosition(Current)) return false;
-    TFirstByteLock lock(DataFile);
-    if (!lock) return false;
+    const TRangeLock lock(DataFile.Fd(), 0, 1, WriterLockWait());
+    if (!lock) {
+        ShowBaseErrorBox(SquishDeleteLockText());
+        return false;
+    }
     ReloadDiskState();
 
     auto& position = Positions[static_cast<size_t>(Current)];

@@ -38,15 +38,6 @@ size_t ReadAt(int fd, uint64_t offset, char* buffer, size_t length, const std::s
     throw EReadError("Squish: " + name + " ends before offset " + std::to_string(offset));
 }
 
-bool SetFirstByteLock(int fd, short type) {
-    struct flock lock {};
-    lock.l_type = type;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = 0;
-    lock.l_len = 1;
-    return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
-}
-
 }  // namespace
 
 TSquishFile::~TSquishFile() {
@@ -129,14 +120,6 @@ void TSquishFile::Truncate(uint64_t size) {
     DropBuffer();
     if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
         throw std::system_error(errno, std::generic_category(), "truncate " + path_);
-}
-
-bool TSquishFile::TryLockFirstByte() {
-    return fd_ >= 0 && SetFirstByteLock(fd_, F_WRLCK);
-}
-
-void TSquishFile::UnlockFirstByte() {
-    if (fd_ >= 0) SetFirstByteLock(fd_, F_UNLCK);
 }
 
 }  // namespace pelmar

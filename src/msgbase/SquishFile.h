@@ -22,6 +22,7 @@ public:
     bool Open(const std::string& path);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
+    int Fd() const { return fd_; }
     bool Writable() const { return fd_ >= 0 && writable_; }
     const std::string& Name() const { return path_; }
 
@@ -39,10 +40,6 @@ public:
     // Writes all bytes or raises std::system_error.
     void Write(uint64_t offset, const void* data, size_t length);
     void Truncate(uint64_t size);
-
-    // Non-blocking exclusive open-file-description lock on byte 0; false when another holder has it.
-    bool TryLockFirstByte();
-    void UnlockFirstByte();
 
 private:
     int fd_ = -1;

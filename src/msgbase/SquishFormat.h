@@ -17,6 +17,8 @@ inline constexpr size_t SquishBaseHeaderSize = 256;
 inline constexpr size_t SquishFrameHeaderSize = 28;
 inline constexpr size_t SquishXmsgSize = 238;
 inline constexpr size_t SquishIndexEntrySize = 12;
+// Offset in the base header of the 16-bit frame header size (sz_sqhdr).
+inline constexpr size_t SquishHeaderSizeField = 130;
 inline constexpr uint32_t SquishFrameId = 0xAFAE4453;
 inline constexpr uint16_t SquishFrameNormal = 0;
 inline constexpr uint16_t SquishFrameFree = 1;

@@ -8,6 +8,7 @@
 
 #include "HudsonBuilder.h"
 #include "msgbase/Hudson.h"
+#include "msgbase/ShortLockWaits.h"
 #include "support/TestSupport.h"
 
 namespace pelmar::test {
@@ -74,6 +75,7 @@ protected:
         return all;
     }
     std::string Info() const { return (dir.Path() / "msginfo.bbs").string(); }
+    const TShortLockWaits waits;
     TempDir dir;
     THudson hudson;
 };

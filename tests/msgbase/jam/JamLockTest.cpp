@@ -9,12 +9,15 @@
 #include <thread>
 
 #include "JamTestUtil.h"
+#include "msgbase/ShortLockWaits.h"
 
 namespace pelmar::test {
 namespace {
 
 class JamLockTest : public JamTest {
 protected:
+    const TShortLockWaits waits;
+
     void FillNew(TJAM& jam, const std::string& subject) {
         jam.NewMessage();
         jam.FromName = "Writer";
