@@ -291,6 +291,9 @@ void THudson::FillNamesAndDate(const THudsonHeader& header) {
 }
 
 void THudson::ReadHeader() {
+    // A damaged record must not keep the previous message's thread links and read mark.
+    ReplyId.clear();
+    Read = false;
     Subject.clear();
     FromName.clear();
     ToName.clear();

@@ -345,6 +345,9 @@ std::string_view TJAM::LoadHeader(int32_t position) {
 }
 
 void TJAM::ReadHeader() {
+    // A damaged header must not keep the previous message's date and read mark.
+    Date = 0;
+    Read = false;
     FromName.clear();
     ToName.clear();
     Subject.clear();

@@ -286,6 +286,9 @@ size_t TSquish::ParseControlLines(std::string_view bytes, Convert convert) {
 }
 
 void TSquish::ReadHeader() {
+    // A damaged frame must not keep the previous message's thread links and read mark.
+    ReplyId.clear();
+    Read = false;
     Subject.clear();
     FromName.clear();
     ToName.clear();
@@ -316,8 +319,8 @@ void TSquish::ReadHeader() {
 }
 
 void TSquish::ReadMsgId() {
-    ReadFrameAndXmsg();
     MsgId.clear();
+    ReadFrameAndXmsg();
     const std::string_view control = ReadAfterXmsg(FrameHeader.CLen);
     static constexpr std::string_view key = "\x01MSGID: ";
     const size_t at = control.find(key);
