@@ -246,6 +246,16 @@ std::string THudson::ReadRawHeader(bool cached) {
     return raw;
 }
 
+std::string THudson::ReadListedRecord(uint16_t msgNum) {
+    const std::string raw = ReadRawHeader(false);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(raw.data());
+    if (GetLe16(bytes) != msgNum || bytes[HudsonBoardOffset] != board_)
+        throw EReadError("MSGHDR.BBS: header record " + std::to_string(record_) +
+                         " no longer holds message " + std::to_string(msgNum) +
+                         "; another program has packed the base, open the area again");
+    return raw;
+}
+
 THudsonHeader THudson::ReadCurrentHeader(bool cached) {
     const std::string raw = ReadRawHeader(cached);
     return THudsonHeader::Parse(reinterpret_cast<const uint8_t*>(raw.data()));
@@ -424,7 +434,7 @@ bool THudson::DeleteCurrent(int32_t*, uint32_t*) {
     CheckRecord();
     THudsonLock lock(infoFile_, 0, HudsonInfoSize);
     if (!lock.Held()) return false;
-    const std::string raw = ReadRawHeader(false);
+    const std::string raw = ReadListedRecord(curMsgNum_);
     uint8_t msgAttr = static_cast<uint8_t>(raw[HudsonMsgAttrOffset]);
     if (msgAttr & HudsonMsgDeleted) return true;
     msgAttr |= HudsonMsgDeleted;
@@ -521,6 +531,12 @@ bool THudson::WriteMessage() {
     if (isNew) {
         ReloadInfoForNewMessage();
         PlaceNewRecord();
+    } else {
+        const std::string raw = ReadListedRecord(writeMsgNum_);
+        // Storing it again would bring back a message another program deleted, uncounted.
+        if (static_cast<uint8_t>(raw[HudsonMsgAttrOffset]) & HudsonMsgDeleted)
+            throw EReadError("MSGHDR.BBS: message " + std::to_string(writeMsgNum_) +
+                             " was deleted by another program");
     }
 
     THudsonHeader h;

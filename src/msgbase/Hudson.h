@@ -65,6 +65,9 @@ private:
     // `cached`: through the read-ahead window (list reads); otherwise straight from the file.
     std::string ReadRawHeader(bool cached);
     THudsonHeader ReadCurrentHeader(bool cached);
+    // The current record as it is on disk, refused with EReadError unless it still carries message
+    // `msgNum` of this board: another program's pack moves messages to other records.
+    std::string ReadListedRecord(uint16_t msgNum);
     std::string ReadFirstBlock(const THudsonHeader& header);
     std::string ReadStoredText(const THudsonHeader& header) const;
     void FillNamesAndDate(const THudsonHeader& header);
