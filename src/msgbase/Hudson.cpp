@@ -518,12 +518,23 @@ void THudson::AppendExportList(const std::string& name) {
     if (!list.OpenOrCreate(path)) throw std::runtime_error("cannot open " + path);
     int64_t size = list.Size();
     size -= size % 2;  // a torn last entry is overwritten rather than shifting every later one
+    // An edit of an unsent message is exported once, not once per save.
+    std::vector<uint8_t> chunk(64 * 1024);
+    for (int64_t at = 0; at < size;) {
+        const size_t got =
+            list.ReadAt(at, chunk.data(), static_cast<size_t>(std::min<int64_t>(size - at, chunk.size())));
+        if (got < 2) break;
+        for (size_t k = 0; k + 1 < got; k += 2)
+            if (GetLe16(chunk.data() + k) == static_cast<uint16_t>(record_)) return;
+        at += static_cast<int64_t>(got - got % 2);
+    }
     uint8_t bytes[2];
     PutLe16(bytes, static_cast<uint16_t>(record_));
     list.WriteAt(size, bytes, sizeof bytes);
 }
 
 bool THudson::WriteMessage() {
+    Warnings.clear();
     CheckRecord();
     THudsonLock lock(infoFile_, 0, HudsonInfoSize);
     if (!lock.Held()) return false;
@@ -611,7 +622,16 @@ bool THudson::WriteMessage() {
     }
     if (Current >= 0) TakePosition(Current, {record_, h.MsgNum});
 
-    if (!(Attr & AttrSent)) AppendExportList(Netmail ? NetListName : EchoListName);
+    // The message is stored: a failure from here on must not make the caller write it again.
+    if (!(Attr & AttrSent)) {
+        const char* list = Netmail ? NetListName : EchoListName;
+        try {
+            AppendExportList(list);
+        } catch (const std::exception& e) {
+            Warnings.push_back(std::string("Hudson: the message was stored, but it could not be added to ") +
+                               list + " (" + e.what() + "); the tosser will not export it");
+        }
+    }
     TouchFlagFile();
     return true;
 }

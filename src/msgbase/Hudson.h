@@ -77,6 +77,7 @@ private:
     void StoreInfo();
     void StoreIdx(int32_t record);
     void PlaceNewRecord();
+    // Adds the current record to the tosser's export list unless it is listed already.
     void AppendExportList(const std::string& name);
     std::string BuildStoredText();
 

@@ -59,7 +59,7 @@ bool THudsonFile::OpenReadWrite(const std::string& path) {
 
 bool THudsonFile::OpenOrCreate(const std::string& path) {
     Close();
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ < 0) return false;
     path_ = path;
     return true;

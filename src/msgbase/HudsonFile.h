@@ -19,7 +19,7 @@ public:
 
     // Opens an existing file for shared reading and writing; false when that is not possible.
     bool OpenReadWrite(const std::string& path);
-    // Opens for writing, creating the file when it does not exist.
+    // Opens for reading and writing, creating the file when it does not exist.
     bool OpenOrCreate(const std::string& path);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
