@@ -406,7 +406,7 @@ void THudson::ReloadInfoForNewMessage() {
     ReloadInfo();
     // 0xFFFF marks deleted index entries; a base that got this far must be renumbered first.
     if (info_.HighMsg >= HudsonDeletedNum - 1)
-        throw std::runtime_error("the Hudson base has no message numbers left");
+        throw EWriteError("the Hudson base has no message numbers left");
 }
 
 void THudson::StoreInfo() {
@@ -454,7 +454,7 @@ bool THudson::DeleteCurrent(int32_t*, uint32_t*) {
 void THudson::NewMessage() {
     ClearMessageFields();
     msgHeader_ = {};
-    if (!Active) throw std::runtime_error("the Hudson base is not open");
+    if (!Active) throw EWriteError("the Hudson base is not open");
     ReloadInfoForNewMessage();
 
     const auto& board = SortedBoard();
@@ -515,7 +515,7 @@ void THudson::AppendExportList(const std::string& name) {
     std::string path = FindFileNoCase(dir_, name);
     if (path.empty()) path = dir_ + name;
     THudsonFile list;
-    if (!list.OpenOrCreate(path)) throw std::runtime_error("cannot open " + path);
+    if (!list.OpenOrCreate(path)) throw EWriteError(ErrnoText("cannot open " + path));
     int64_t size = list.Size();
     size -= size % 2;  // a torn last entry is overwritten rather than shifting every later one
     // An edit of an unsent message is exported once, not once per save.
@@ -577,7 +577,7 @@ bool THudson::WriteMessage() {
     // A partial block at the end of the file is overwritten, so StartBlock points at the text.
     const int64_t startBlock = txtFile_.Size() / static_cast<int64_t>(HudsonBlockSize);
     if (startBlock > 0xFFFF || numBlocks > 0xFFFF || record_ > 0xFFFF)
-        throw std::runtime_error("the Hudson base is full");
+        throw EWriteError("the Hudson base is full");
     h.StartBlock = static_cast<uint16_t>(startBlock);
     h.NumBlocks = static_cast<uint16_t>(numBlocks);
 

@@ -598,7 +598,7 @@ bool TJAM::WriteMessage() {
     // Header offsets must stay below 2 GB: a negative offset in the index means "deleted".
     if (textOffset + body.size() > MaxFileOffset ||
         headerOffset + JamMsgHeaderSize + subfields_.size() > MaxFileOffset / 2)
-        throw std::runtime_error("JAM: the base has reached the size limit of its format");
+        throw EWriteError("JAM: the base has reached the size limit of its format");
 
     TJamMsgHeader header;
     header.Revision = 1;

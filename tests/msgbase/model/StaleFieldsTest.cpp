@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 
+#include "FormatBases.h"
 #include "core/Errors.h"
 #include "core/Settings.h"
 #include "msgbase/BaseFactory.h"
@@ -15,74 +15,31 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Three messages, the second one with MSGID and REPLY, written by the base itself.
-void WriteHudsonBase(const fs::path& dir) {
-    for (const char* name : {"msgidx.bbs", "msgtoidx.bbs", "msgtxt.bbs", "msghdr.bbs"})
-        test::WriteFile(dir / name, "");
-    test::WriteFile(dir / "msginfo.bbs", std::string(406, '\0'));
-    auto base = CreateMessageBase(BaseKindHudson);
-    base->Path = std::string(1, '\x01') + dir.string();
-    base->UseFlagFiles = false;
-    base->Open();
-    ASSERT_TRUE(base->Active);
-    for (int i = 0; i < 3; ++i) {
-        base->NewMessage();
-        base->Subject = "Message " + std::to_string(i);
-        if (i == 1) base->Kludges = {"MSGID: 2:5020/2 6a1c0002", "REPLY: 2:5020/5 6a1c0001"};
-        ASSERT_TRUE(base->WriteMessage());
-    }
+// The share of the header file kept when its tail is cut off: the last message goes, the second stays.
+double KeptShare(const test::TFormatBase& format) {
+    return format.Kind == BaseKindHudson ? 2.0 / 3 : 0.75;
 }
-
-struct TRow {
-    const char* Name;
-    int Kind;
-    std::function<std::string(const fs::path& dir)> Make;  // returns the base path
-    const char* HeaderFile;                                // the file whose tail is cut off
-    double Keep;                                           // the share of that file kept
-};
-
-const TRow Rows[] = {
-    {"Squish", BaseKindSquish,
-     [](const fs::path& dir) {
-         for (const char* ext : {".sqd", ".sqi"})
-             test::CopyFixture("smapi/bases/squish/su.general" + std::string(ext), dir);
-         return (dir / "su.general").string();
-     },
-     "su.general.sqd", 0.75},
-    {"JAM", BaseKindJam,
-     [](const fs::path& dir) {
-         for (const char* ext : {".jhr", ".jdt", ".jdx"})
-             test::CopyFixture("smapi/bases/jam/su.general" + std::string(ext), dir);
-         return (dir / "su.general").string();
-     },
-     "su.general.jhr", 0.75},
-    {"Hudson", BaseKindHudson,
-     [](const fs::path& dir) {
-         WriteHudsonBase(dir);
-         return std::string(1, '\x01') + dir.string();
-     },
-     "msghdr.bbs", 2.0 / 3},
-};
 
 TEST(StaleFields, FailedHeaderReadsClearTheThreadFieldsAndTheReadMark) {
     const TSettings saved = Settings;
     Settings.TextInWindowsCodePage = false;
-    for (const auto& row : Rows) {
-        SCOPED_TRACE(row.Name);
+    for (const auto& format : test::FormatBases()) {
+        SCOPED_TRACE(format.Name);
         test::TempDir dir;
-        const std::string path = row.Make(dir.Path());
+        const std::string path = test::MakeFormatBase(format, dir.Path());
         {
-            auto base = CreateMessageBase(row.Kind);
+            auto base = CreateMessageBase(format.Kind);
             base->Path = path;
             base->Open();
             ASSERT_TRUE(base->Active);
             ASSERT_TRUE(base->First() && base->Next());
             base->MarkRead();
         }
-        const fs::path cut = dir.Path() / row.HeaderFile;
-        fs::resize_file(cut, static_cast<uintmax_t>(static_cast<double>(fs::file_size(cut)) * row.Keep));
+        const fs::path cut = dir.Path() / format.HeaderFile;
+        fs::resize_file(cut,
+                        static_cast<uintmax_t>(static_cast<double>(fs::file_size(cut)) * KeptShare(format)));
 
-        auto base = CreateMessageBase(row.Kind);
+        auto base = CreateMessageBase(format.Kind);
         base->Path = path;
         base->Open();
         ASSERT_TRUE(base->Active);
