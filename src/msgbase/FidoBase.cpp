@@ -503,11 +503,10 @@ void TFidoBase::ReadToAndRead() {
     if (!IsValid()) return;
     // Relative to the listed directory: the count opens every file, and a full path walk for each
     // of them is a good part of its cost.
-    TEntry& entry = entries_[static_cast<size_t>(Current)];
-    TFd fd(dirFd_ >= 0 ? ::openat(dirFd_, entry.FileName.c_str(), O_RDONLY | O_CLOEXEC)
+    // Counting leaves the remembered file alone: marks and edits compare with what was shown.
+    const std::string& name = entries_[static_cast<size_t>(Current)].FileName;
+    TFd fd(dirFd_ >= 0 ? ::openat(dirFd_, name.c_str(), O_RDONLY | O_CLOEXEC)
                        : ::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.Valid() && errno != ENOENT) return;
-    entry.Seen = IdentityOf(fd.Get());
     if (!fd.Valid()) return;
     std::array<uint8_t, HeaderSize> header{};
     if (ReadAt(fd.Get(), header.data(), header.size(), 0) != static_cast<ssize_t>(HeaderSize)) return;
