@@ -75,14 +75,7 @@ TEST_F(HudsonExportList, AListThatCannotBeWrittenIsAWarningOfAStoredMessage) {
     ASSERT_EQ(base->Warnings.size(), 1u);
     EXPECT_NE(base->Warnings[0].find("echomail.bbs"), std::string::npos);
 
-    auto reader = OpenBoard(false);
-    std::vector<std::string> subjects;
-    for (bool more = reader->First(); more; more = reader->Next()) {
-        reader->ReadHeader();
-        subjects.push_back(reader->Subject);
-    }
-    EXPECT_EQ(subjects.back(), "stored");
-    EXPECT_EQ(subjects.size(), 3u);
+    EXPECT_EQ(OpenBoard(false)->Count(), 3);  // stored all the same
 
     // The next write starts with no warnings of its own.
     fs::remove(dir.Path() / "echomail.bbs");

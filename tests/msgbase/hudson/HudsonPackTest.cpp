@@ -90,14 +90,5 @@ TEST_F(HudsonPack, RewriteAndDeleteRefuseAMessageThatIsNoLongerListedThere) {
     }
 }
 
-TEST_F(HudsonPack, UnchangedRecordIsRewrittenAndDeleted) {
-    const TUnderneath same{"nothing changed", {Msg(1, "one"), Msg(2, "two"), Msg(3, "three")}, false};
-    auto base = ListThenChange(same, true);
-    ASSERT_TRUE(base->WriteMessage());
-    EXPECT_EQ(PStr(RecordOf(dir.Path() / "msghdr.bbs", 1, 187), 114), "edited");
-    ASSERT_TRUE(base->DeleteCurrent());
-    EXPECT_EQ(static_cast<uint8_t>(RecordOf(dir.Path() / "msghdr.bbs", 1, 187)[24]) & 0x01, 0x01);
-}
-
 }  // namespace
 }  // namespace pelmar::test
