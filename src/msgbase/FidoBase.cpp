@@ -409,6 +409,7 @@ void TFidoBase::ReadHeader() {
     MsgId.clear();
     ReplyId.clear();
     Read = false;
+    Header.fill(0);
     Subject.clear();
     FromName.clear();
     ToName.clear();
@@ -456,6 +457,7 @@ void TFidoBase::ReadMessage(int32_t position) {
     const bool read = Read;  // this base keeps the read mark of the list, not of the file
     ClearMessageFields();
     Read = read;
+    Header.fill(0);  // GetAttrText must not name the previous message's attributes
 
     std::string file;
     if (!ReadCurrentFile(file, MaxMessageFile) || file.size() < HeaderSize) return;

@@ -4,7 +4,10 @@
 //
 // Positions are ranks in ascending message-number order within the board, handed out by First/Next
 // walks (and by NewMessage, which walks the board itself). The index is read once at Open; writes
-// and deletes hold an exclusive lock on the 406 bytes of MSGINFO.BBS.
+// and deletes hold an exclusive lock on the 406 bytes of MSGINFO.BBS, and refuse (EReadError) when
+// the record of the position no longer holds the listed message (another program packed the base).
+// An unsent message is listed once in echomail.bbs or netmail.bbs; when that list cannot be updated
+// the message is still stored, WriteMessage returns true and the reason is in Warnings.
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -83,6 +83,7 @@ protected:
         auto area = std::make_unique<TArea>();
         std::string mine(TFidoBase::HeaderSize, '\0');
         mine.replace(0, 2, "me");
+        mine[186] = 0x02;  // Crs
         test::WriteFile(area->File, mine + "mine, a little longer\r");
         area->Base.SetPath(area->Dir.Path().string());
         area->Base.Open();
@@ -150,6 +151,17 @@ TEST_F(FidoTosser, OwnMarksAndEditsKeepTheFileOurs) {
     EXPECT_THROW(base.DeleteCurrent(), EReadError);
     EXPECT_THROW(base.MarkRead(), EReadError);
     EXPECT_EQ(test::ReadFile(area->File), Tossed);
+}
+
+TEST_F(FidoTosser, AVanishedFileShowsNothingOfThePreviousMessage) {
+    auto area = ReadArea();
+    std::string attributes;
+    area->Base.GetAttrText(attributes);
+    ASSERT_EQ(attributes, "Crs ");
+    fs::remove(area->File);
+    area->Base.ReadMessage(0);
+    area->Base.GetAttrText(attributes);
+    EXPECT_EQ(attributes, "");
 }
 
 }  // namespace
