@@ -246,14 +246,12 @@ std::string THudson::ReadRawHeader(bool cached) {
     return raw;
 }
 
-std::string THudson::ReadListedRecord(uint16_t msgNum) {
-    const std::string raw = ReadRawHeader(false);
+void THudson::CheckListedRecord(const std::string& raw, uint16_t msgNum) const {
     const auto* bytes = reinterpret_cast<const uint8_t*>(raw.data());
     if (GetLe16(bytes) != msgNum || bytes[HudsonBoardOffset] != board_)
         throw EReadError("MSGHDR.BBS: header record " + std::to_string(record_) +
                          " no longer holds message " + std::to_string(msgNum) +
                          "; another program has packed the base, open the area again");
-    return raw;
 }
 
 THudsonHeader THudson::ReadCurrentHeader(bool cached) {
@@ -434,7 +432,8 @@ bool THudson::DeleteCurrent(int32_t*, uint32_t*) {
     CheckRecord();
     THudsonLock lock(infoFile_, 0, HudsonInfoSize);
     if (!lock.Held()) return false;
-    const std::string raw = ReadListedRecord(curMsgNum_);
+    const std::string raw = ReadRawHeader(false);
+    CheckListedRecord(raw, curMsgNum_);
     uint8_t msgAttr = static_cast<uint8_t>(raw[HudsonMsgAttrOffset]);
     if (msgAttr & HudsonMsgDeleted) return true;
     msgAttr |= HudsonMsgDeleted;
@@ -543,7 +542,8 @@ bool THudson::WriteMessage() {
         ReloadInfoForNewMessage();
         PlaceNewRecord();
     } else {
-        const std::string raw = ReadListedRecord(writeMsgNum_);
+        const std::string raw = ReadRawHeader(false);
+        CheckListedRecord(raw, writeMsgNum_);
         // Storing it again would bring back a message another program deleted, uncounted.
         if (static_cast<uint8_t>(raw[HudsonMsgAttrOffset]) & HudsonMsgDeleted)
             throw EReadError("MSGHDR.BBS: message " + std::to_string(writeMsgNum_) +

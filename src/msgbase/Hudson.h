@@ -68,9 +68,9 @@ private:
     // `cached`: through the read-ahead window (list reads); otherwise straight from the file.
     std::string ReadRawHeader(bool cached);
     THudsonHeader ReadCurrentHeader(bool cached);
-    // The current record as it is on disk, refused with EReadError unless it still carries message
+    // Raises EReadError unless `raw`, the current record as it is on disk, still holds message
     // `msgNum` of this board: another program's pack moves messages to other records.
-    std::string ReadListedRecord(uint16_t msgNum);
+    void CheckListedRecord(const std::string& raw, uint16_t msgNum) const;
     std::string ReadFirstBlock(const THudsonHeader& header);
     std::string ReadStoredText(const THudsonHeader& header) const;
     void FillNamesAndDate(const THudsonHeader& header);
