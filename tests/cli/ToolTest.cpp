@@ -6,6 +6,8 @@
 #include <sstream>
 
 #include "core/Settings.h"
+#include "msgbase/jam/JamChecker.h"
+#include "msgbase/squish/SquishLayout.h"
 #include "support/Json.h"
 #include "support/TestSupport.h"
 
@@ -234,6 +236,41 @@ TEST_F(ToolTest, ParallelPostsGetDistinctMsgIds) {
     }
     EXPECT_EQ(Lines(run.Out).size(), 6u);
     EXPECT_EQ(msgids.size(), 6u) << run.Out;
+}
+
+TEST_F(ToolTest, CreateMakesEveryKindAndNeverWipesABase) {
+    const struct {
+        const char* Kind;
+        std::string Path;  // a new base, or a copy of a fixture base
+        int Before;        // messages already there
+    } rows[] = {
+        {"msg", tmp_.File("new-msg"), 0},
+        {"squish", tmp_.File("new-squish"), 0},
+        {"jam", tmp_.File("new-jam"), 0},
+        {"hudson", tmp_.File("new-hudson"), 0},
+        {"msg", (test::CopyFixture("smapi/bases/msg/ru.test", tmp_.Path())).string(), 16},
+        {"squish", (test::CopyFixture("smapi/bases/squish", tmp_.Path()) / "ru.test").string(), 15},
+        {"jam", (test::CopyFixture("crashmail/bases", tmp_.Path()) / "rutest").string(), 7},
+    };
+    for (const auto& row : rows) {
+        const std::string post =
+            std::string("post --kind ") + row.Kind + " '" + row.Path +
+            "' --board 7 --create --from Writer --to All --subject Created --orig 2:5020/1";
+        for (int i = 0; i < 2; ++i) {
+            const TRun run = Tool(post, "Body\n");
+            ASSERT_EQ(run.Status, 0) << row.Kind << " " << row.Path << "\n" << run.Err;
+            EXPECT_EQ(run.Out, std::to_string(row.Before + i) + "\n") << row.Kind << " " << row.Path;
+        }
+        const TRun dump =
+            Tool(std::string("dump --kind ") + row.Kind + " '" + row.Path + "' --board 7 --headers");
+        ASSERT_EQ(dump.Status, 0) << row.Kind << dump.Err;
+        EXPECT_EQ(Lines(dump.Out).size(), static_cast<size_t>(row.Before + 2)) << row.Kind << " " << row.Path;
+        if (std::string(row.Kind) == "jam")
+            EXPECT_EQ(test::CheckJamBase(row.Path, row.Before == 0),
+                      std::vector<std::string>{});  // the tosser's ToCRCs differ
+        if (std::string(row.Kind) == "squish" && row.Before == 0)
+            EXPECT_EQ(test::CheckSquishBase(row.Path), std::vector<std::string>{});
+    }
 }
 
 TEST_F(ToolTest, DamagedMessagesDoNotStopTheDump) {
