@@ -4,13 +4,16 @@
 //   pelmar-tool post --kind KIND PATH --from NAME --to NAME --subject TEXT [--orig ADDR] [--dest ADDR]
 //                    [--reply MSGID] [--netmail] [--attr NAMES] [--board N] [--create] [--file BODY.txt]
 //                    [--profile NAME]
+//   pelmar-tool mark-read --kind KIND PATH --msgid MSGID [--netmail] [--board N]
+//   pelmar-tool delete    --kind KIND PATH --msgid MSGID [--netmail] [--board N]
 //
 // A post needs an origin address: --orig, else the first own address of the profile's settings.
 //
 // Text on the command line, in the body file and in the output is UTF-8; it travels to and from the
 // bases through the lossless CP866 mapping, so every CP866 character (box drawing included) survives
 // both ways and characters CP866 lacks become '?'. Exit codes: 0 success,
-// 1 bad usage, missing base or failed write, 3 when some messages of a dump could not be read (they
+// 1 bad usage, missing base or failed write (or mark), 2 when no message carries the MSGID, 3 when
+// some messages of a dump could not be read (they
 // are reported on stderr and the dump goes on).
 #include <cstdio>
 #include <exception>
@@ -46,7 +49,9 @@ constexpr const char* Usage =
     "                   [--board N] [--create] [--file BODY.txt] [--profile NAME]\n"
     "                   (the body is read from stdin without --file; NAMES: Local KillSent Sent\n"
     "                   Crash Direct RqRcpt ReqAudit RetRcpt FileAttach; without --orig the first\n"
-    "                   own address of the profile's settings is the origin)\n";
+    "                   own address of the profile's settings is the origin)\n"
+    "  pelmar-tool mark-read --kind KIND PATH --msgid MSGID [--netmail] [--board N]\n"
+    "  pelmar-tool delete    --kind KIND PATH --msgid MSGID [--netmail] [--board N]\n";
 
 struct TOptions {
     std::string Command;
@@ -73,7 +78,7 @@ struct TUsageError : TToolError {
 
 TOptions ParseOptions(int argc, char** argv) {
     static const char* const withValue[] = {"--kind", "--board", "--from", "--to",    "--subject", "--orig",
-                                            "--dest", "--attr",  "--file", "--reply", "--profile"};
+                                            "--dest", "--attr",  "--file", "--reply", "--profile", "--msgid"};
     TOptions options;
     if (argc < 2) throw TUsageError("no command given");
     options.Command = argv[1];
@@ -300,6 +305,49 @@ int Post(const TOptions& options) {
     return 0;
 }
 
+struct TNotFound : TToolError {
+    using TToolError::TToolError;
+};
+
+// The position of the first message whose MSGID is `msgid`; -1 when there is none.
+int32_t FindMsgId(TMessageBase& base, const std::string& msgid) {
+    for (bool more = base.First(); more; more = base.Next()) {
+        try {
+            base.ReadMsgId();
+        } catch (const std::exception&) {
+            continue;  // a damaged message is not the one asked for
+        }
+        if (base.MsgId == msgid) return base.Current;
+    }
+    return -1;
+}
+
+// Marks read or deletes the message with the MSGID. A tosser may add, pack or remove messages at
+// any time, so the message at the found position is read again right before acting and must still
+// carry the MSGID; the base itself refuses when the file behind it changed since that read.
+int ActOnMsgId(const TOptions& options, bool remove) {
+    if (!options.Has("--msgid")) throw TUsageError("--msgid is required");
+    const std::string msgid = FromUtf8(options.Get("--msgid"));
+    auto base = OpenBase(options);
+    const int32_t position = FindMsgId(*base, msgid);
+    if (position < 0) throw TNotFound("no message with MSGID " + options.Get("--msgid"));
+    base->Seek(position);
+    base->ReadHeader();
+    if (base->MsgId != msgid) throw TToolError("the message moved while it was looked up; nothing was done");
+    if (remove) {
+        if (!base->DeleteCurrent()) throw TToolError("the message could not be deleted (the base is locked)");
+        return 0;
+    }
+    if (base->Read) return 0;
+    base->MarkRead();
+    base->Seek(position);
+    base->ReadHeader();
+    // A base that a tosser holds locked leaves the mark for the next time.
+    if (base->MsgId != msgid || !base->Read)
+        throw TToolError("the message could not be marked read (the base is busy)");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -314,7 +362,12 @@ int main(int argc, char** argv) {
         const TOptions options = ParseOptions(argc, argv);
         if (options.Command == "dump") return Dump(options);
         if (options.Command == "post") return Post(options);
+        if (options.Command == "mark-read") return ActOnMsgId(options, false);
+        if (options.Command == "delete") return ActOnMsgId(options, true);
         throw TUsageError("unknown command '" + options.Command + "'");
+    } catch (const TNotFound& e) {
+        std::cerr << "pelmar-tool: " << e.what() << '\n';
+        return 2;
     } catch (const TUsageError& e) {
         std::cerr << "pelmar-tool: " << e.what() << '\n' << Usage;
         return 1;

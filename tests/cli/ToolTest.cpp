@@ -273,6 +273,42 @@ TEST_F(ToolTest, CreateMakesEveryKindAndNeverWipesABase) {
     }
 }
 
+TEST_F(ToolTest, MarkReadAndDeleteFindTheMessageByMsgId) {
+    for (const std::string kind : {"msg", "squish", "jam", "hudson"}) {
+        const std::string base = "'" + tmp_.File("act-" + kind) + "' --board 2";
+        std::vector<std::string> msgids;
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_EQ(Tool("post --kind " + kind + " " + base + " --create --from A --to B --subject S" +
+                               std::to_string(i) + " --orig 2:5020/" + std::to_string(i + 1),
+                           "Body\n")
+                          .Status,
+                      0)
+                << kind;
+        }
+        auto dumped = test::ParseJsonLines(Tool("dump --kind " + kind + " " + base).Out);
+        ASSERT_EQ(dumped.size(), 3u) << kind;
+        for (const auto& message : dumped) msgids.push_back(message["msgid"].String);
+
+        const auto act = [&](const std::string& verb, const std::string& msgid) {
+            return Tool(verb + " --kind " + kind + " " + base + " --msgid '" + msgid + "'");
+        };
+        EXPECT_EQ(act("mark-read", msgids[1]).Status, 0) << kind << act("mark-read", msgids[1]).Err;
+        EXPECT_EQ(act("mark-read", msgids[1]).Status, 0) << kind;  // already read
+        const TRun deleted = act("delete", msgids[0]);
+        EXPECT_EQ(deleted.Status, 0) << kind << deleted.Err;
+        EXPECT_EQ(act("delete", msgids[0]).Status, 2) << kind;  // gone
+        EXPECT_EQ(act("mark-read", "2:5020/9 12345678").Status, 2) << kind;
+        EXPECT_EQ(Tool("delete --kind " + kind + " " + base).Status, 1) << kind;  // no --msgid
+
+        dumped = test::ParseJsonLines(Tool("dump --kind " + kind + " " + base).Out);
+        ASSERT_EQ(dumped.size(), 2u) << kind;
+        EXPECT_EQ(dumped[0]["msgid"].String, msgids[1]) << kind;
+        EXPECT_TRUE(dumped[0]["read"].Bool) << kind;
+        EXPECT_EQ(dumped[1]["msgid"].String, msgids[2]) << kind;
+        EXPECT_FALSE(dumped[1]["read"].Bool) << kind;
+    }
+}
+
 TEST_F(ToolTest, DamagedMessagesDoNotStopTheDump) {
     const auto dir = test::CopyFixture("crashmail/bases/sugeneral", tmp_.Path());
     test::WriteFile(dir / "10.msg", std::string(50, '\x01'));
