@@ -285,6 +285,8 @@ int Post(const TOptions& options) {
         throw TUsageError("unknown attribute in '" + options.Get("--attr") + "'");
     }
     const std::string body = ReadBody(options);
+    // Taken before the base is touched: without a home no serial can be kept unique.
+    const std::string msgidLine = "MSGID: " + FormatMsgId(orig, NewMsgIdSerial());
 
     auto base = OpenBase(options);
     base->NewMessage();
@@ -296,7 +298,7 @@ int Post(const TOptions& options) {
     base->Date = NowLocal();
     base->Attr = attr;
     base->Read = false;
-    base->Kludges.push_back("MSGID: " + FormatMsgId(orig, NewMsgIdSerial()));
+    base->Kludges.push_back(msgidLine);
     if (options.Has("--reply")) base->Kludges.push_back("REPLY: " + FromUtf8(options.Get("--reply")));
     base->Kludges.emplace_back("PID: Plm 1.0");
     base->Text = body;

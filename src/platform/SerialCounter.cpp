@@ -119,13 +119,8 @@ uint32_t NextSerial(const std::string& file, uint32_t now) {
 }
 
 uint32_t NextMsgIdSerial(uint32_t now) {
-    std::string file;
-    try {
-        file = HomeFolder() + "msgid.serial";
-    } catch (const std::exception&) {
-        // Without a home only this process can keep its serials apart.
-    }
-    return NextSerial(file, now);
+    // Without a home (EHomeFolderError) no serial is handed out: other processes could repeat it.
+    return NextSerial(HomeFolder() + "msgid.serial", now);
 }
 
 }  // namespace pelmar

@@ -11,7 +11,7 @@ namespace pelmar {
 // file cannot be used the serial still increases within this process.
 uint32_t NextSerial(const std::string& file, uint32_t now);
 
-// NextSerial on the MSGID counter file in the home folder.
+// NextSerial on the MSGID counter file in the home folder; EHomeFolderError when there is no home.
 uint32_t NextMsgIdSerial(uint32_t now);
 
 }  // namespace pelmar
