@@ -359,6 +359,9 @@ void TJAM::ReadHeader() {
             case JamSfFlags:
                 addLine("FLAGS: ", ansi);
                 break;
+            case JamSfTzUtcInfo:
+                addLine("TZUTC: ", ansi);
+                break;
             default:
                 break;
         }
@@ -478,6 +481,8 @@ void TJAM::PrepareRewrite() {
 
 void TJAM::BuildSubfields() {
     subfields_.clear();
+    msgIdCrc_ = replyCrc_ = JamTextCrc({});
+    bool msgIdSeen = false, replySeen = false;
     const auto add = [this](uint16_t id, std::string_view cp1251) {
         AppendJamSubfield(subfields_, id, ToOem(cp1251));
     };
@@ -493,7 +498,7 @@ void TJAM::BuildSubfields() {
     static constexpr TPrefix Prefixes[] = {
         {"MSGID: ", JamSfMsgId}, {"REPLY: ", JamSfReplyId},    {"PID: ", JamSfPid},
         {"Via ", JamSfTrace},    {"SEEN-BY: ", JamSfSeenBy2D}, {"PATH: ", JamSfPath2D},
-        {"FLAGS: ", JamSfFlags},
+        {"FLAGS: ", JamSfFlags}, {"TZUTC: ", JamSfTzUtcInfo},
     };
     for (const std::string& line : Kludges) {
         uint16_t id = JamSfFtsKludge;
@@ -505,6 +510,14 @@ void TJAM::BuildSubfields() {
             break;
         }
         add(id, data);
+        // The first MSGID and REPLY count, as readers that thread by these CRCs take them.
+        if (id == JamSfMsgId && !msgIdSeen) {
+            msgIdCrc_ = JamTextCrc(ToOem(data));
+            msgIdSeen = true;
+        } else if (id == JamSfReplyId && !replySeen) {
+            replyCrc_ = JamTextCrc(ToOem(data));
+            replySeen = true;
+        }
     }
 }
 
@@ -550,6 +563,8 @@ bool TJAM::WriteMessage() {
     TJamMsgHeader header;
     header.Revision = 1;
     header.SubfieldLen = static_cast<uint32_t>(subfields_.size());
+    header.MSGIDcrc = msgIdCrc_;
+    header.REPLYcrc = replyCrc_;
     header.DateWritten = static_cast<uint32_t>(DateTimeToUnix(Date));
     header.DateReceived = header.DateWritten;
     header.DateProcessed = header.DateWritten;
@@ -558,7 +573,7 @@ bool TJAM::WriteMessage() {
     header.Attribute2 = Read ? JamAttr2Read : 0;
     header.TxtOffset = static_cast<uint32_t>(textOffset);
     header.TxtLen = static_cast<uint32_t>(body.size());
-    const TJamIndexEntry entry{JamNameCrc(ToName), static_cast<uint32_t>(headerOffset)};
+    const TJamIndexEntry entry{JamTextCrc(ToOem(ToName)), static_cast<uint32_t>(headerOffset)};
 
     // Text and header first, the index entry that makes them reachable after, counters last.
     if (!body.empty()) jdt_.WriteAt(textOffset, body);

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "core/Codepage.h"
 #include "core/Errors.h"
 #include "msgbase/Crc32.h"
 #include "msgbase/LittleEndian.h"
@@ -167,8 +166,11 @@ std::string JamAttributeText(uint32_t attribute) {
     return text;
 }
 
-uint32_t JamNameCrc(std::string_view cp1251Name) {
-    return Crc32Update(0xFFFFFFFF, AnsiLowerCase(cp1251Name));
+uint32_t JamTextCrc(std::string_view stored) {
+    std::string lower(stored);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    return Crc32Update(0xFFFFFFFF, lower);
 }
 
 }  // namespace pelmar

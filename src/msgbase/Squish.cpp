@@ -604,7 +604,6 @@ int32_t TSquish::FindDiskEntry(const TSquishIndexEntry& entry) const {
 }
 
 std::string TSquish::BuildMessageBytes(TSquishFrameHeader& frame) {
-    const uint32_t hash = SquishHash(ToName);
     TNetAddress orig, dest;
     PrepareKludgesForWrite(orig, dest, false);
 
@@ -626,6 +625,8 @@ std::string TSquish::BuildMessageBytes(TSquishFrameHeader& frame) {
     MsgHeader.SetFrom(ToOem(FromName));
     MsgHeader.SetTo(ToOem(ToName));
     MsgHeader.SetSubj(ToOem(Subject));
+    // The hash covers the name as stored (cut to its field).
+    const uint32_t hash = SquishHash(MsgHeader.To());
     MsgHeader.SetOrig(orig);
     if (Netmail) MsgHeader.SetDest(dest);
     uint16_t dosDate = 0, dosTime = 0;
