@@ -8,8 +8,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <system_error>
 #include <thread>
+
+#include "core/Errors.h"
 
 namespace pelmar {
 
@@ -113,7 +114,7 @@ bool CreateNewFile(const std::string& path, std::string_view bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         if (errno == EEXIST) return false;
-        throw std::system_error(errno, std::generic_category(), "cannot create " + path);
+        throw EWriteError(ErrnoText("cannot create " + path));
     }
     size_t done = 0;
     int error = 0;
@@ -129,7 +130,8 @@ bool CreateNewFile(const std::string& path, std::string_view bytes) {
     if (::close(fd) != 0 && error == 0) error = errno;
     if (error != 0) {
         ::unlink(path.c_str());  // ours alone: nobody can have used a file that is not complete
-        throw std::system_error(error, std::generic_category(), "cannot write " + path);
+        errno = error;
+        throw EWriteError(ErrnoText("cannot write " + path));
     }
     return true;
 }

@@ -25,7 +25,7 @@ std::string BaseFilePath(const std::string& dir, const std::string& stem, std::s
 
 // ---- Creating --------------------------------------------------------------------------------------
 // Creates `path` holding `bytes` only when no file of that name exists (create-new, never
-// truncating); false when it exists already. Other failures raise std::system_error and remove the
+// truncating); false when it exists already. Other failures raise EWriteError and remove the
 // file this call created, so a later attempt starts clean.
 bool CreateNewFile(const std::string& path, std::string_view bytes = {});
 

@@ -86,9 +86,9 @@ std::string THudson::FileName(const char* name) const {
 
 void THudson::CreateBase() {
     if (Active) return;  // an open base exists
-    if (!TakePath()) throw std::runtime_error("Hudson: the board number must be 1..200");
+    if (!TakePath()) throw EWriteError("Hudson: the board number must be 1..200");
     if (::mkdir(dir_.c_str(), 0777) != 0 && errno != EEXIST)
-        throw std::system_error(errno, std::generic_category(), "Hudson: cannot create " + dir_);
+        throw EWriteError(ErrnoText("Hudson: cannot create " + dir_));
     // Never over an existing base: only absent files are made. Headers and index left without the
     // counters file would be counted from zero, so such remains are left for the user to look at.
     const std::string info = FileName(InfoName);
@@ -97,8 +97,7 @@ void THudson::CreateBase() {
         for (const char* name : {IdxName, HdrName}) {
             const std::string path = FileName(name);
             if (::stat(path.c_str(), &st) == 0 && st.st_size > 0)
-                throw std::runtime_error("Hudson: " + path + " exists without " + info +
-                                         "; nothing was created");
+                throw EWriteError("Hudson: " + path + " exists without " + info + "; nothing was created");
         }
     }
     for (const char* name : {IdxName, ToIdxName, TxtName, HdrName}) CreateNewFile(FileName(name));

@@ -149,7 +149,7 @@ void TJAM::CreateBase() {
     // file would point into a fresh header file, so such remains are left for the user to look at.
     struct stat st {};
     if (::stat(jhr.c_str(), &st) != 0 && ::stat(jdx.c_str(), &st) == 0 && st.st_size > 0)
-        throw std::runtime_error("JAM: " + jdx + " exists without its header file; nothing was created");
+        throw EWriteError("JAM: " + jdx + " exists without its header file; nothing was created");
     for (size_t i = 1; i < std::size(Extensions); ++i) CreateNewFile(names[i]);
     // The header file last: until it exists, the files are not a base anyone opens.
     TJamBaseHeader header;

@@ -113,7 +113,7 @@ void TSquish::CreateBase() {
     // would lead into a fresh data file, so such remains are left for the user to look at.
     struct stat st {};
     if (::stat(sqd.c_str(), &st) != 0 && ::stat(sqi.c_str(), &st) == 0 && st.st_size > 0)
-        throw std::runtime_error("Squish: " + sqi + " exists without its data file; nothing was created");
+        throw EWriteError("Squish: " + sqi + " exists without its data file; nothing was created");
     CreateNewFile(sqi);
     // The base header of an empty base as Squish programs expect it: its own length and the frame
     // header size recorded, no frames, the data ending right after the header, identifiers from 1.
@@ -656,8 +656,7 @@ std::string TSquish::BuildMessageBytes(TSquishFrameHeader& frame) {
 
 uint32_t TSquish::AppendOffset(uint64_t frameBytes) const {
     const uint64_t end = DataSize;
-    if (end + frameBytes >= SquishDeletedOfs)
-        throw EWriteError("Squish: the data file is full");
+    if (end + frameBytes >= SquishDeletedOfs) throw EWriteError("Squish: the data file is full");
     return static_cast<uint32_t>(end);
 }
 
