@@ -69,15 +69,12 @@ std::string TJAM::FileName(const char* extension) const {
 }
 
 bool TJAM::OpenFiles() {
-    // A read-only base still opens for reading; its writes then fail to lock.
-    const auto openShared = [](TJamFile& file, const std::string& name) {
-        return file.Open(name) || file.OpenReadOnly(name);
-    };
     std::string dir, stem;
     SplitBasePath(Path, dir, stem);
-    const auto openExisting = [&](TJamFile& file, const char* extension) {
+    const auto openExisting = [&](TBaseFile& file, const char* extension) {
         const std::string name = FindFileNoCase(dir, stem + extension);
-        return !name.empty() && openShared(file, name);
+        // A read-only base still opens for reading; its writes then fail to lock.
+        return !name.empty() && file.Open(name);
     };
     if (!openExisting(jhr_, ".jhr") || !openExisting(jdt_, ".jdt") || !openExisting(jdx_, ".jdx"))
         return false;

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "msgbase/JamFile.h"
+#include "msgbase/BaseFile.h"
 #include "msgbase/JamRecords.h"
 #include "msgbase/MessageBase.h"
 
@@ -83,10 +83,10 @@ private:
     std::vector<TJamIndexEntry> ReadIndexFromDisk() const;
     void BuildSubfields();
 
-    TJamFile jhr_;
-    TJamFile jdt_;
-    TJamFile jdx_;
-    TJamFile jlr_;
+    TBaseFile jhr_;
+    TBaseFile jdt_;
+    TBaseFile jdx_;
+    TBaseFile jlr_;
     TJamBaseHeader baseHeader_;
     TJamMsgHeader msgHeader_;
     std::vector<TJamIndexEntry> index_;
