@@ -340,7 +340,7 @@ void TFidoBase::ParseHeaderFields() {
 }
 
 void TFidoBase::ReadHeader() {
-    // A vanished or short file must not keep the previous message's identity and thread links.
+    // A vanished or short file must not keep the previous message's MSGID, REPLY and read mark.
     MsgId.clear();
     ReplyId.clear();
     Read = false;

@@ -647,15 +647,20 @@ bool THudson::WriteMessage() {
     StoreIdx(record_);
     indexOnDisk_ = std::max(indexOnDisk_, static_cast<size_t>(record_) + 1);
     writeIsNew_ = false;
+    // The message is stored: a failure from here on must not make the caller write it again.
     // Counters last: until here nothing in the index counts the new message.
     if (isNew) {
         Increment(info_.TotalActive);
         Increment(info_.Active(board_));
-        StoreInfo();
+        try {
+            StoreInfo();
+        } catch (const std::exception& e) {
+            Warnings.push_back("Hudson: the message was stored, but MSGINFO.BBS could not be updated (" +
+                               std::string(e.what()) + ")");
+        }
     }
     if (Current >= 0) TakePosition(Current, {record_, h.MsgNum});
 
-    // The message is stored: a failure from here on must not make the caller write it again.
     if (!(Attr & AttrSent)) {
         const char* list = Netmail ? NetListName : EchoListName;
         try {
