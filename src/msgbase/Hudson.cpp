@@ -58,13 +58,13 @@ THudson::~THudson() {
 // ---- Opening ---------------------------------------------------------------------------------------
 
 bool THudson::OpenFiles() {
-    const std::pair<THudsonFile*, const char*> files[] = {
+    const std::pair<TBaseFile*, const char*> files[] = {
         {&idxFile_, IdxName}, {&toIdxFile_, ToIdxName}, {&txtFile_, TxtName},
         {&hdrFile_, HdrName}, {&infoFile_, InfoName},
     };
     for (const auto& [file, name] : files) {
         const std::string path = FindFileNoCase(dir_, name);
-        if (path.empty() || !file->OpenReadWrite(path)) return false;
+        if (path.empty() || !file->Open(path)) return false;
     }
     return true;
 }
@@ -86,9 +86,9 @@ std::string THudson::FileName(const char* name) const {
 
 void THudson::CreateBase() {
     if (Active) return;  // an open base exists
-    if (!TakePath()) throw std::runtime_error("Hudson: the board number must be 1..200");
+    if (!TakePath()) throw EWriteError("Hudson: the board number must be 1..200");
     if (::mkdir(dir_.c_str(), 0777) != 0 && errno != EEXIST)
-        throw std::system_error(errno, std::generic_category(), "Hudson: cannot create " + dir_);
+        throw EWriteError(ErrnoText("Hudson: cannot create " + dir_));
     // Never over an existing base: only absent files are made. Headers and index left without the
     // counters file would be counted from zero, so such remains are left for the user to look at.
     const std::string info = FileName(InfoName);
@@ -97,8 +97,7 @@ void THudson::CreateBase() {
         for (const char* name : {IdxName, HdrName}) {
             const std::string path = FileName(name);
             if (::stat(path.c_str(), &st) == 0 && st.st_size > 0)
-                throw std::runtime_error("Hudson: " + path + " exists without " + info +
-                                         "; nothing was created");
+                throw EWriteError("Hudson: " + path + " exists without " + info + "; nothing was created");
         }
     }
     for (const char* name : {IdxName, ToIdxName, TxtName, HdrName}) CreateNewFile(FileName(name));
@@ -115,7 +114,7 @@ void THudson::Open() {
         if (infoFile_.ReadAt(0, infoBytes, sizeof infoBytes) != sizeof infoBytes) return Close();
         info_ = THudsonInfo::Parse(infoBytes);
 
-        const int64_t entries = idxFile_.Size() / static_cast<int64_t>(HudsonIdxSize);
+        const int64_t entries = static_cast<int64_t>(idxFile_.Size() / HudsonIdxSize);
         if (entries > MaxIndexEntries) return Close();
         index_.clear();
         index_.reserve(static_cast<size_t>(entries) + 16);
@@ -141,7 +140,7 @@ void THudson::Open() {
 }
 
 void THudson::Close() {
-    for (THudsonFile* file : {&idxFile_, &toIdxFile_, &txtFile_, &hdrFile_, &infoFile_}) file->Close();
+    for (TBaseFile* file : {&idxFile_, &toIdxFile_, &txtFile_, &hdrFile_, &infoFile_}) file->Close();
     index_.clear();
     index_.shrink_to_fit();
     indexOnDisk_ = 0;
@@ -324,7 +323,7 @@ std::string THudson::ReadFirstBlock(const THudsonHeader& header) {
 std::string THudson::ReadStoredText(const THudsonHeader& header) const {
     if (header.NumBlocks == 0) return {};
     const int64_t offset = int64_t{header.StartBlock} * static_cast<int64_t>(HudsonBlockSize);
-    const int64_t available = txtFile_.Size() - offset;
+    const int64_t available = static_cast<int64_t>(txtFile_.Size()) - offset;
     const int64_t wanted = int64_t{header.NumBlocks} * static_cast<int64_t>(HudsonBlockSize);
     const std::string pastEnd =
         "MSGTXT.BBS: the text of message " + std::to_string(header.MsgNum) + " is past the end of the file";
@@ -511,7 +510,7 @@ void THudson::PlaceNewRecord() {
     // A new message always takes the record after the last one in the file, also when another
     // program appended records since Open; their index entries are taken over so the in-memory index
     // keeps matching the file.
-    const auto onDisk = static_cast<size_t>(idxFile_.Size() / static_cast<int64_t>(HudsonIdxSize));
+    const auto onDisk = static_cast<size_t>(static_cast<int64_t>(idxFile_.Size() / HudsonIdxSize));
     if (onDisk > indexOnDisk_) {
         std::vector<uint8_t> bytes((onDisk - indexOnDisk_) * HudsonIdxSize);
         const size_t got = idxFile_.ReadAt(int64_t(indexOnDisk_ * HudsonIdxSize), bytes.data(), bytes.size());
@@ -544,9 +543,9 @@ void THudson::AppendExportList(const std::string& name) {
     // The lists keep their lower-case names whatever the case of the base files.
     std::string path = FindFileNoCase(dir_, name);
     if (path.empty()) path = dir_ + name;
-    THudsonFile list;
+    TBaseFile list;
     if (!list.OpenOrCreate(path)) throw EWriteError(ErrnoText("cannot open " + path));
-    int64_t size = list.Size();
+    auto size = static_cast<int64_t>(list.Size());
     size -= size % 2;  // a torn last entry is overwritten rather than shifting every later one
     // An edit of an unsent message is exported once, not once per save.
     std::vector<uint8_t> chunk(64 * 1024);
@@ -609,7 +608,7 @@ bool THudson::WriteMessage() {
     const std::string stored = BuildStoredText();
     const size_t numBlocks = (stored.size() + HudsonBlockText - 1) / HudsonBlockText;
     // A partial block at the end of the file is overwritten, so StartBlock points at the text.
-    const int64_t startBlock = txtFile_.Size() / static_cast<int64_t>(HudsonBlockSize);
+    const auto startBlock = static_cast<int64_t>(txtFile_.Size() / HudsonBlockSize);
     if (startBlock > 0xFFFF || numBlocks > 0xFFFF || record_ > 0xFFFF)
         throw EWriteError("the Hudson base is full");
     h.StartBlock = static_cast<uint16_t>(startBlock);
@@ -648,15 +647,20 @@ bool THudson::WriteMessage() {
     StoreIdx(record_);
     indexOnDisk_ = std::max(indexOnDisk_, static_cast<size_t>(record_) + 1);
     writeIsNew_ = false;
+    // The message is stored: a failure from here on must not make the caller write it again.
     // Counters last: until here nothing in the index counts the new message.
     if (isNew) {
         Increment(info_.TotalActive);
         Increment(info_.Active(board_));
-        StoreInfo();
+        try {
+            StoreInfo();
+        } catch (const std::exception& e) {
+            Warnings.push_back("Hudson: the message was stored, but MSGINFO.BBS could not be updated (" +
+                               std::string(e.what()) + ")");
+        }
     }
     if (Current >= 0) TakePosition(Current, {record_, h.MsgNum});
 
-    // The message is stored: a failure from here on must not make the caller write it again.
     if (!(Attr & AttrSent)) {
         const char* list = Netmail ? NetListName : EchoListName;
         try {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "msgbase/HudsonFile.h"
+#include "msgbase/BaseFile.h"
 #include "msgbase/HudsonRecords.h"
 #include "msgbase/MessageBase.h"
 
@@ -94,7 +94,7 @@ private:
 
     std::string dir_;
     int board_ = 0;
-    THudsonFile idxFile_, toIdxFile_, txtFile_, hdrFile_, infoFile_;
+    TBaseFile idxFile_, toIdxFile_, txtFile_, hdrFile_, infoFile_;
     THudsonInfo info_;
     THudsonHeader msgHeader_;  // the last header read; GetAttrText names its bits
     std::vector<THudsonIdx> index_;

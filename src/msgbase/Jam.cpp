@@ -69,15 +69,12 @@ std::string TJAM::FileName(const char* extension) const {
 }
 
 bool TJAM::OpenFiles() {
-    // A read-only base still opens for reading; its writes then fail to lock.
-    const auto openShared = [](TJamFile& file, const std::string& name) {
-        return file.Open(name) || file.OpenReadOnly(name);
-    };
     std::string dir, stem;
     SplitBasePath(Path, dir, stem);
-    const auto openExisting = [&](TJamFile& file, const char* extension) {
+    const auto openExisting = [&](TBaseFile& file, const char* extension) {
         const std::string name = FindFileNoCase(dir, stem + extension);
-        return !name.empty() && openShared(file, name);
+        // A read-only base still opens for reading; its writes then fail to lock.
+        return !name.empty() && file.Open(name);
     };
     if (!openExisting(jhr_, ".jhr") || !openExisting(jdt_, ".jdt") || !openExisting(jdx_, ".jdx"))
         return false;
@@ -149,7 +146,7 @@ void TJAM::CreateBase() {
     // file would point into a fresh header file, so such remains are left for the user to look at.
     struct stat st {};
     if (::stat(jhr.c_str(), &st) != 0 && ::stat(jdx.c_str(), &st) == 0 && st.st_size > 0)
-        throw std::runtime_error("JAM: " + jdx + " exists without its header file; nothing was created");
+        throw EWriteError("JAM: " + jdx + " exists without its header file; nothing was created");
     for (size_t i = 1; i < std::size(Extensions); ++i) CreateNewFile(names[i]);
     // The header file last: until it exists, the files are not a base anyone opens.
     TJamBaseHeader header;
@@ -362,6 +359,9 @@ void TJAM::ReadHeader() {
             case JamSfFlags:
                 addLine("FLAGS: ", ansi);
                 break;
+            case JamSfTzUtcInfo:
+                addLine("TZUTC: ", ansi);
+                break;
             default:
                 break;
         }
@@ -481,6 +481,8 @@ void TJAM::PrepareRewrite() {
 
 void TJAM::BuildSubfields() {
     subfields_.clear();
+    msgIdCrc_ = replyCrc_ = JamTextCrc({});
+    bool msgIdSeen = false, replySeen = false;
     const auto add = [this](uint16_t id, std::string_view cp1251) {
         AppendJamSubfield(subfields_, id, ToOem(cp1251));
     };
@@ -496,7 +498,7 @@ void TJAM::BuildSubfields() {
     static constexpr TPrefix Prefixes[] = {
         {"MSGID: ", JamSfMsgId}, {"REPLY: ", JamSfReplyId},    {"PID: ", JamSfPid},
         {"Via ", JamSfTrace},    {"SEEN-BY: ", JamSfSeenBy2D}, {"PATH: ", JamSfPath2D},
-        {"FLAGS: ", JamSfFlags},
+        {"FLAGS: ", JamSfFlags}, {"TZUTC: ", JamSfTzUtcInfo},
     };
     for (const std::string& line : Kludges) {
         uint16_t id = JamSfFtsKludge;
@@ -508,6 +510,14 @@ void TJAM::BuildSubfields() {
             break;
         }
         add(id, data);
+        // The first MSGID and REPLY count, as readers that thread by these CRCs take them.
+        if (id == JamSfMsgId && !msgIdSeen) {
+            msgIdCrc_ = JamTextCrc(ToOem(data));
+            msgIdSeen = true;
+        } else if (id == JamSfReplyId && !replySeen) {
+            replyCrc_ = JamTextCrc(ToOem(data));
+            replySeen = true;
+        }
     }
 }
 
@@ -553,6 +563,8 @@ bool TJAM::WriteMessage() {
     TJamMsgHeader header;
     header.Revision = 1;
     header.SubfieldLen = static_cast<uint32_t>(subfields_.size());
+    header.MSGIDcrc = msgIdCrc_;
+    header.REPLYcrc = replyCrc_;
     header.DateWritten = static_cast<uint32_t>(DateTimeToUnix(Date));
     header.DateReceived = header.DateWritten;
     header.DateProcessed = header.DateWritten;
@@ -561,7 +573,7 @@ bool TJAM::WriteMessage() {
     header.Attribute2 = Read ? JamAttr2Read : 0;
     header.TxtOffset = static_cast<uint32_t>(textOffset);
     header.TxtLen = static_cast<uint32_t>(body.size());
-    const TJamIndexEntry entry{JamNameCrc(ToName), static_cast<uint32_t>(headerOffset)};
+    const TJamIndexEntry entry{JamTextCrc(ToOem(ToName)), static_cast<uint32_t>(headerOffset)};
 
     // Text and header first, the index entry that makes them reachable after, counters last.
     if (!body.empty()) jdt_.WriteAt(textOffset, body);

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "msgbase/JamFile.h"
+#include "msgbase/BaseFile.h"
 #include "msgbase/JamRecords.h"
 #include "msgbase/MessageBase.h"
 
@@ -83,10 +83,10 @@ private:
     std::vector<TJamIndexEntry> ReadIndexFromDisk() const;
     void BuildSubfields();
 
-    TJamFile jhr_;
-    TJamFile jdt_;
-    TJamFile jdx_;
-    TJamFile jlr_;
+    TBaseFile jhr_;
+    TBaseFile jdt_;
+    TBaseFile jdx_;
+    TBaseFile jlr_;
     TJamBaseHeader baseHeader_;
     TJamMsgHeader msgHeader_;
     std::vector<TJamIndexEntry> index_;
@@ -95,6 +95,8 @@ private:
     // Leading entries of index_ that mirror the .jdx on disk.
     uint64_t knownOnDisk_ = 0;
     std::string subfields_;  // subfields of the message being written
+    uint32_t msgIdCrc_ = 0;  // MSGIDcrc and REPLYcrc of the message being written
+    uint32_t replyCrc_ = 0;
     std::string headerBuf_;  // header and subfields of the message being read
     std::string converted_;  // the subfield block in CP1251
     bool walking_ = false;

@@ -79,12 +79,15 @@ void TSquish::Open() {
             Close();
             return;
         }
+        // A walk reads the frames in order, mostly: large fills once it is under way, a small one
+        // for the first read after a seek.
+        DataFile.SetReadAhead(8 * 1024, 256 * 1024);
         DataSize = DataFile.Size();
         if (DataSize < SquishBaseHeaderSize) {
             Close();
             return;
         }
-        DataFile.ReadInto(0, BaseHeader.Raw.data(), SquishBaseHeaderSize);
+        DataFile.ReadExact(0, BaseHeader.Raw.data(), SquishBaseHeaderSize);
         LoadIndex();
     } catch (const EReadError&) {
         Close();
@@ -113,7 +116,7 @@ void TSquish::CreateBase() {
     // would lead into a fresh data file, so such remains are left for the user to look at.
     struct stat st {};
     if (::stat(sqd.c_str(), &st) != 0 && ::stat(sqi.c_str(), &st) == 0 && st.st_size > 0)
-        throw std::runtime_error("Squish: " + sqi + " exists without its data file; nothing was created");
+        throw EWriteError("Squish: " + sqi + " exists without its data file; nothing was created");
     CreateNewFile(sqi);
     // The base header of an empty base as Squish programs expect it: its own length and the frame
     // header size recorded, no frames, the data ending right after the header, identifiers from 1.
@@ -136,14 +139,14 @@ void TSquish::Close() {
 }
 
 void TSquish::LoadIndex() {
-    IndexFile.DropBuffer();  // other programs may have rewritten it since it was last read
+    IndexFile.DropCache();  // other programs may have rewritten it since it was last read
     const uint64_t size = IndexFile.Size();
     // Every message takes at least a frame header and an XMSG in the data file, so an index longer
     // than that allows is damaged beyond that point; its tail is not even read.
     const uint64_t most = (DataSize / (SquishFrameHeaderSize + SquishXmsgSize) + 1) * SquishIndexEntrySize;
     const uint64_t used = std::min(size - size % SquishIndexEntrySize, most);
     std::vector<uint8_t> bytes(used);
-    if (!bytes.empty()) IndexFile.ReadInto(0, bytes.data(), bytes.size());
+    if (!bytes.empty()) IndexFile.ReadExact(0, bytes.data(), bytes.size());
     DiskIndex = ParseIndex(bytes, DiskIndexExact);
     SyncedIndexSize = size;
     if (used != size) DiskIndexExact = false;
@@ -197,7 +200,7 @@ bool TSquish::IsValid() {
 bool TSquish::First() {
     if (!Active) return false;
     // A new walk sees what other programs wrote since the last one.
-    DataFile.DropBuffer();
+    DataFile.DropCache();
     try {
         DataSize = DataFile.Size();
     } catch (const EReadError&) {
@@ -225,7 +228,7 @@ bool TSquish::Next() {
 
 void TSquish::Seek(int32_t position) {
     Current = position;
-    DataFile.DropBuffer();
+    DataFile.DropCache();
     if (position >= 0 && static_cast<size_t>(position) < Positions.size()) {
         // Where the message sits in DiskIndex is looked up under the lock when it is written or
         // deleted: only then is DiskIndex known to match the disk.
@@ -249,7 +252,7 @@ void TSquish::ReadFrameAndXmsg() {
         return ofs + length <= DataSize;
     };
     if (!fits(headAndXmsg)) fail("lies past the end of the data file");
-    const std::string_view bytes = DataFile.Read(ofs, headAndXmsg);
+    const std::string_view bytes = DataFile.ReadCachedExact(ofs, headAndXmsg);
     const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
     FrameHeader = TSquishFrameHeader::Parse(p);
     if (FrameHeader.Id != SquishFrameId) fail("has no frame signature");
@@ -263,7 +266,7 @@ void TSquish::ReadFrameAndXmsg() {
 }
 
 std::string_view TSquish::ReadAfterXmsg(size_t length) {
-    return DataFile.Read(uint64_t{FrameOfs} + SquishFrameHeaderSize + SquishXmsgSize, length);
+    return DataFile.ReadCachedExact(uint64_t{FrameOfs} + SquishFrameHeaderSize + SquishXmsgSize, length);
 }
 
 void TSquish::ReadNames() {
@@ -372,7 +375,7 @@ void TSquish::MarkRead() {
     const TRangeLock lock(DataFile.Fd(), 0, 1, MarkReadLockWait());
     if (!lock) return;
     try {
-        DataFile.DropBuffer();
+        DataFile.DropCache();
         ReadFrameAndXmsg();
     } catch (const EReadError&) {
         return;  // a damaged frame is left as it is; reading it already reported the damage
@@ -380,7 +383,7 @@ void TSquish::MarkRead() {
     const uint32_t attr = MsgHeader.Attr();
     if (attr & SquishReadMark) return;
     MsgHeader.SetAttr(attr | SquishReadMark);
-    DataFile.Write(uint64_t{FrameOfs} + SquishFrameHeaderSize, MsgHeader.Raw.data(), 4);
+    DataFile.WriteAt(uint64_t{FrameOfs} + SquishFrameHeaderSize, MsgHeader.Raw.data(), 4);
 }
 
 // ---- Writing ---------------------------------------------------------------------------------------
@@ -507,11 +510,11 @@ bool TSquish::DeleteCurrent(int32_t* /*headerOffset*/, uint32_t* /*recipientCrc*
 }
 
 void TSquish::ReloadDiskState() {
-    DataFile.DropBuffer();
+    DataFile.DropCache();
     DataSize = DataFile.Size();
     if (DataSize < SquishBaseHeaderSize) ThrowDamaged("the data file is shorter than its header");
     TSquishBaseHeader disk;
-    DataFile.ReadInto(0, disk.Raw.data(), SquishBaseHeaderSize);
+    DataFile.ReadExact(0, disk.Raw.data(), SquishBaseHeaderSize);
     const uint64_t indexSize = IndexFile.Size();
     // Unchanged header and index size: nobody wrote since our last write, the index in memory holds.
     const bool unchanged = disk.Raw == SyncedHeader && indexSize == SyncedIndexSize && Synced;
@@ -529,7 +532,7 @@ TSquishFrameHeader TSquish::ReadFrameForUpdate(uint32_t offset, uint16_t expecte
         uint64_t{offset} + SquishFrameHeaderSize > DataSize)
         ThrowDamaged(where + " lies outside the data file");
     uint8_t raw[SquishFrameHeaderSize];
-    DataFile.ReadInto(offset, raw, sizeof raw);
+    DataFile.ReadExact(offset, raw, sizeof raw);
     const TSquishFrameHeader frame = TSquishFrameHeader::Parse(raw);
     if (frame.Id != SquishFrameId) ThrowDamaged(where + " has no frame signature");
     if (frame.FrameType != expectedType)
@@ -547,7 +550,7 @@ TSquishFrameHeader TSquish::FreeChainTail() {
 void TSquish::WriteFrameHeader(uint32_t offset, const TSquishFrameHeader& frame) {
     uint8_t raw[SquishFrameHeaderSize];
     frame.Serialize(raw);
-    DataFile.Write(offset, raw, sizeof raw);
+    DataFile.WriteAt(offset, raw, sizeof raw);
 }
 
 void TSquish::AppendToFreeChain(uint32_t offset, TSquishFrameHeader frame, TSquishFrameHeader lastFree) {
@@ -574,7 +577,7 @@ void TSquish::WriteIndex(bool appendedOne) {
         PutLe32(raw, e.Ofs);
         PutLe32(raw + 4, e.UMsgId);
         PutLe32(raw + 8, e.Hash);
-        IndexFile.Write((n - 1) * SquishIndexEntrySize, raw, sizeof raw);
+        IndexFile.WriteAt((n - 1) * SquishIndexEntrySize, raw, sizeof raw);
     } else {
         std::vector<uint8_t> raw(n * SquishIndexEntrySize);
         for (size_t i = 0; i < n; ++i) {
@@ -582,7 +585,7 @@ void TSquish::WriteIndex(bool appendedOne) {
             PutLe32(&raw[i * SquishIndexEntrySize + 4], DiskIndex[i].UMsgId);
             PutLe32(&raw[i * SquishIndexEntrySize + 8], DiskIndex[i].Hash);
         }
-        if (!raw.empty()) IndexFile.Write(0, raw.data(), raw.size());
+        if (!raw.empty()) IndexFile.WriteAt(0, raw.data(), raw.size());
     }
     // Written first, cut after: the file is never seen empty.
     IndexFile.Truncate(n * SquishIndexEntrySize);
@@ -591,7 +594,7 @@ void TSquish::WriteIndex(bool appendedOne) {
 }
 
 void TSquish::WriteBaseHeader() {
-    DataFile.Write(0, BaseHeader.Raw.data(), SquishBaseHeaderSize);
+    DataFile.WriteAt(0, BaseHeader.Raw.data(), SquishBaseHeaderSize);
     SyncedHeader = BaseHeader.Raw;
     Synced = true;
 }
@@ -607,7 +610,6 @@ int32_t TSquish::FindDiskEntry(const TSquishIndexEntry& entry) const {
 }
 
 std::string TSquish::BuildMessageBytes(TSquishFrameHeader& frame) {
-    const uint32_t hash = SquishHash(ToName);
     TNetAddress orig, dest;
     PrepareKludgesForWrite(orig, dest, false);
 
@@ -629,6 +631,8 @@ std::string TSquish::BuildMessageBytes(TSquishFrameHeader& frame) {
     MsgHeader.SetFrom(ToOem(FromName));
     MsgHeader.SetTo(ToOem(ToName));
     MsgHeader.SetSubj(ToOem(Subject));
+    // The hash covers the name as stored (cut to its field).
+    const uint32_t hash = SquishHash(MsgHeader.To());
     MsgHeader.SetOrig(orig);
     if (Netmail) MsgHeader.SetDest(dest);
     uint16_t dosDate = 0, dosTime = 0;
@@ -655,8 +659,7 @@ std::string TSquish::BuildMessageBytes(TSquishFrameHeader& frame) {
 
 uint32_t TSquish::AppendOffset(uint64_t frameBytes) const {
     const uint64_t end = DataSize;
-    if (end + frameBytes >= SquishDeletedOfs)
-        throw EWriteError("Squish: the data file is full");
+    if (end + frameBytes >= SquishDeletedOfs) throw EWriteError("Squish: the data file is full");
     return static_cast<uint32_t>(end);
 }
 
@@ -672,7 +675,7 @@ void TSquish::StoreNewMessage(std::string bytes, TSquishFrameHeader frame) {
     frame.PrevFrame = last;
     frame.NextFrame = SquishNullFrame;
     frame.Serialize(reinterpret_cast<uint8_t*>(bytes.data()));
-    DataFile.Write(at, bytes.data(), bytes.size());
+    DataFile.WriteAt(at, bytes.data(), bytes.size());
     if (last != SquishNullFrame) {
         lastFrame.NextFrame = at;
         WriteFrameHeader(last, lastFrame);
@@ -713,7 +716,7 @@ void TSquish::StoreRewrite(std::string bytes, TSquishFrameHeader frame) {
     frame.PrevFrame = old.PrevFrame;
     frame.NextFrame = old.NextFrame;
     frame.Serialize(reinterpret_cast<uint8_t*>(bytes.data()));
-    DataFile.Write(at, bytes.data(), bytes.size());
+    DataFile.WriteAt(at, bytes.data(), bytes.size());
     // The index moves to the new frame before the old one is freed, so it never leads to a free frame.
     auto& entry = DiskIndex[static_cast<size_t>(k)];
     entry.Ofs = at;

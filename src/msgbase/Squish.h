@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "msgbase/BaseFile.h"
 #include "msgbase/MessageBase.h"
-#include "msgbase/SquishFile.h"
 #include "msgbase/SquishFormat.h"
 
 namespace pelmar {
@@ -65,8 +65,8 @@ private:
     // What the next WriteMessage does with the current position.
     enum class TPending { None, New, Rewrite };
 
-    TSquishFile DataFile;
-    TSquishFile IndexFile;
+    TBaseFile DataFile;
+    TBaseFile IndexFile;
     TSquishBaseHeader BaseHeader;
     TSquishFrameHeader FrameHeader;
     TSquishXmsg MsgHeader;

@@ -101,8 +101,9 @@ struct TSquishIndexEntry {
     uint32_t Hash = 0;
 };
 
-// Hash of a recipient name as the index keeps it: the name (CP1251) lower-cased byte by byte.
-uint32_t SquishHash(std::string_view name);
+// Hash of a recipient name as the index keeps it, computed as the other Squish programs do: over the
+// stored (CP866) bytes with the ASCII letters lower-cased. The top bit is left clear.
+uint32_t SquishHash(std::string_view storedName);
 
 // XMSG attr <-> the common attribute set. "Direct" travels as a control line and "RetRcpt" is not
 // stored, so neither appears here.

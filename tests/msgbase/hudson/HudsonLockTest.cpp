@@ -116,8 +116,8 @@ TEST_F(HudsonLock, WriterBlockedByAnotherProcessGetsFalseAndLosesNothing) {
 }
 
 TEST_F(HudsonLock, SecondProcessIsRefusedWhileThisOneHoldsTheLock) {
-    THudsonFile info;
-    ASSERT_TRUE(info.OpenReadWrite(Info()));
+    TBaseFile info;
+    ASSERT_TRUE(info.Open(Info()));
     ASSERT_TRUE(info.TryLock(0, 406));
     const pid_t pid = fork();
     if (pid == 0) {

@@ -51,7 +51,7 @@ TEST_F(JamTest, ToolPostCreatesAndAppends) {
 TEST_F(JamTest, ToolPostIsRefusedWhileTheBaseIsLocked) {
     TJAM jam;
     CreateAndOpen(jam);
-    TJamFile holder;
+    TBaseFile holder;
     ASSERT_TRUE(holder.Open(BasePath() + ".jhr"));
     ASSERT_TRUE(holder.TryLock(0, 1));
     std::string out;
