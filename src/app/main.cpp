@@ -1,5 +1,6 @@
 // Pelmar: start-up and shutdown of the program.
 #include <QApplication>
+#include <QIcon>
 #include <QMetaObject>
 #include <QThread>
 #include <cstdio>
@@ -111,6 +112,9 @@ int main(int argc, char** argv) {
     Q_INIT_RESOURCE(pelmar);
     QApplication::setApplicationName(QStringLiteral("pelmar"));
     QApplication::setApplicationVersion(QStringLiteral(PELMAR_VERSION_TEXT));
+    // Matches the windows to the installed desktop entry and shows its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(PELMAR_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(PELMAR_APP_ID)));
     // The program ends when the main window closes, not when the splash or a dialog does.
     QApplication::setQuitOnLastWindowClosed(false);
     SetKeyStateQuery(KeyDown);
