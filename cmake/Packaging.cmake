@@ -96,6 +96,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "mail")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The icon is looked up through the hicolor theme, which a bare system may lack.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "hicolor-icon-theme")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # What the program finds at run time rather than links: spelling dictionaries, the pseudographics
 # fonts, the toolkit's SVG icon engine. crashmail is a tosser that fills the bases.
