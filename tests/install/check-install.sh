@@ -109,6 +109,11 @@ help_switches() {
     "$1" --help 2>&1 | grep -oE -- '(^|[][ |(])--?[A-Za-z][A-Za-z0-9-]*<?' | sed 's/^[][ |(]//' | sort -u
 }
 
+# The commands a program's --help names ("pelmar-tool dump ..." gives "dump").
+help_commands() {
+    "$1" --help 2>&1 | grep -oE "(^|[[:space:]])$(basename "$1") [a-z][a-z-]+" | awk '{ print $2 }' | sort -u
+}
+
 check_man_page() {
     local prefix=$1 program=$2
     local page=$prefix/share/man/man1/$program.1.gz
@@ -132,6 +137,11 @@ check_man_page() {
         grep -qE -- "$pattern" <<<"$text" || fail "$program(1) does not describe $switch"
     done < <(help_switches "$prefix/bin/$program")
     [[ -n $(help_switches "$prefix/bin/$program") ]] || fail "$program --help names no switch"
+    local command
+    while IFS= read -r command; do
+        grep -qE -- "(^|[^A-Za-z0-9-])${command}([^A-Za-z0-9-]|\$)" <<<"$text" ||
+            fail "$program(1) does not describe the command $command"
+    done < <(help_commands "$prefix/bin/$program")
 }
 
 check_tree() {
