@@ -79,17 +79,30 @@ endif()
 # --- Debian package -------------------------------------------------------------------------------
 set(PELMAR_PACKAGE_MAINTAINER "Pelmar developers <pelmar@quorvant.invalid>"
     CACHE STRING "Maintainer field of the Debian package")
+# Debian wants a changelog among every package's documents; a native package has just this one.
+# Its date is the release date, so that the package builds the same every time.
+execute_process(COMMAND date -u -R -d "${PELMAR_RELEASE_DATE} 12:00" OUTPUT_VARIABLE PELMAR_CHANGELOG_DATE
+                OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+configure_file("${PELMAR_PACKAGING_DIR}/changelog.in" "${PELMAR_PACKAGING_OUT}/changelog" @ONLY)
+add_custom_command(OUTPUT "${PELMAR_PACKAGING_OUT}/changelog.gz"
+  COMMAND "${PELMAR_GZIP}" -9nc "${PELMAR_PACKAGING_OUT}/changelog" > "${PELMAR_PACKAGING_OUT}/changelog.gz"
+  DEPENDS "${PELMAR_PACKAGING_OUT}/changelog" "${PELMAR_PACKAGING_DIR}/changelog.in")
+add_custom_target(pelmar_changelog ALL DEPENDS "${PELMAR_PACKAGING_OUT}/changelog.gz")
+install(FILES "${PELMAR_PACKAGING_OUT}/changelog.gz" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "pelmar")
 set(CPACK_PACKAGE_VENDOR "Quorvant")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_CONTACT "${PELMAR_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "FidoNet (FTN) netmail and echomail reader and editor")
+# Lines stay below 80 columns, as Debian's tools show them.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Pelmar reads the message bases a tosser fills (*.MSG, Squish, JAM, Hudson) and writes new
-messages, replies and forwards back into them with the right control lines. It offers an area
-tree with live unread counters, a threaded message list, a coloured message view, templates,
-quoting, a nodelist browser and an address book. The user interface is in Russian.")
+    "Pelmar reads the message bases a tosser fills (*.MSG, Squish, JAM, Hudson)
+and writes new messages, replies and forwards back into them with the right
+control lines. It offers an area tree with live unread counters, a threaded
+message list, a coloured message view, templates, quoting, a nodelist
+browser and an address book. The user interface is in Russian.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
