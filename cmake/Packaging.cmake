@@ -42,6 +42,13 @@ if(PELMAR_RSVG_CONVERT)
     install(FILES "${png}" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps")
   endforeach()
   add_custom_target(pelmar_icons ALL DEPENDS ${png_files})
+  # The same pictures inside the program, for its window when the theme has no icon (a run from
+  # the build folder, a prefix the desktop does not search).
+  foreach(size IN LISTS PELMAR_ICON_SIZES)
+    set_source_files_properties("${PELMAR_PACKAGING_OUT}/icons/${size}x${size}/apps/${PELMAR_APP_ID}.png"
+                                PROPERTIES QT_RESOURCE_ALIAS "${size}.png")
+  endforeach()
+  qt_add_resources(pelmar pelmar_app_icon PREFIX "/pelmar/appicon" FILES ${png_files})
 else()
   message(WARNING "rsvg-convert not found (Debian: librsvg2-bin): only the SVG icon is installed")
 endif()
