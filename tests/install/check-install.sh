@@ -41,6 +41,30 @@ check_programs() {
     out=$("$prefix/bin/pelmar" --version 2>&1) || fail "pelmar --version failed: $out"
     [[ $out == "$version" ]] || fail "pelmar --version printed '$out', expected '$version'"
     "$prefix/bin/pelmar-tool" --help >/dev/null 2>&1 || fail "pelmar-tool --help failed"
+    check_starts "$prefix"
+}
+
+# The installed program starts (libraries, toolkit plug-ins, resources all found) and ends the
+# orderly way on SIGTERM, storing its settings. The signal is honoured once a window is up, so it
+# is repeated until the program has gone.
+check_starts() {
+    local prefix=$1 home=$work/home runtime=$work/runtime pid rc tries
+    mkdir -p "$home" "$runtime" && chmod 700 "$runtime"
+    QT_QPA_PLATFORM=offscreen PELMAR_HOME=$home XDG_RUNTIME_DIR=$runtime "$prefix/bin/pelmar" >"$work/run.log" 2>&1 &
+    pid=$!
+    for ((tries = 0; tries < 60; tries++)); do
+        kill -0 "$pid" 2>/dev/null || break
+        compgen -G "$runtime/pelmar-*.socket" >/dev/null && kill -TERM "$pid" 2>/dev/null
+        sleep 0.5
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        kill -KILL "$pid"
+        fail "pelmar did not end within 30 s of starting: $(cat "$work/run.log")"
+    fi
+    wait "$pid"
+    rc=$?
+    [[ $rc == 0 ]] || fail "pelmar ended with $rc: $(cat "$work/run.log")"
+    [[ -s $home/registry.reg ]] || fail "pelmar stored no settings on SIGTERM"
 }
 
 # Value of KEY in the [Desktop Entry] group.
