@@ -6,6 +6,7 @@ include(GNUInstallDirs)
 
 # The desktop id: names the desktop entry, the metainfo, the icon and the running program.
 set(PELMAR_APP_ID "com.quorvant.Pelmar")
+# The day PROJECT_VERSION was released: the metainfo, the man pages and the changelog name it.
 set(PELMAR_RELEASE_DATE "2026-12-10")
 set(PELMAR_PACKAGING_DIR "${CMAKE_SOURCE_DIR}/packaging")
 set(PELMAR_PACKAGING_OUT "${CMAKE_BINARY_DIR}/packaging")
@@ -40,14 +41,11 @@ if(PELMAR_RSVG_CONVERT)
       DEPENDS "${PELMAR_ICON_SVG}" VERBATIM)
     list(APPEND png_files "${png}")
     install(FILES "${png}" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps")
+    set_source_files_properties("${png}" PROPERTIES QT_RESOURCE_ALIAS "${size}.png")
   endforeach()
   add_custom_target(pelmar_icons ALL DEPENDS ${png_files})
   # The same pictures inside the program, for its window when the theme has no icon (a run from
   # the build folder, a prefix the desktop does not search).
-  foreach(size IN LISTS PELMAR_ICON_SIZES)
-    set_source_files_properties("${PELMAR_PACKAGING_OUT}/icons/${size}x${size}/apps/${PELMAR_APP_ID}.png"
-                                PROPERTIES QT_RESOURCE_ALIAS "${size}.png")
-  endforeach()
   qt_add_resources(pelmar pelmar_app_icon PREFIX "/pelmar/appicon" FILES ${png_files})
 else()
   message(WARNING "rsvg-convert not found (Debian: librsvg2-bin): only the SVG icon is installed")
