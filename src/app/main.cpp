@@ -1,7 +1,10 @@
 // Pelmar: start-up and shutdown of the program.
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
 #include <QMetaObject>
 #include <QThread>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -102,6 +105,14 @@ void ShowFailure(const std::string& text) {
     ShowError(text, MessageParent());
 }
 
+// The application icon compiled into the program, in every size it was rendered at.
+QIcon BundledIcon() {
+    QIcon icon;
+    const QDir folder(QStringLiteral(":/pelmar/appicon"));
+    for (const QString& name : folder.entryList(QDir::Files)) icon.addFile(folder.filePath(name));
+    return icon;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -111,6 +122,9 @@ int main(int argc, char** argv) {
     Q_INIT_RESOURCE(pelmar);
     QApplication::setApplicationName(QStringLiteral("pelmar"));
     QApplication::setApplicationVersion(QStringLiteral(PELMAR_VERSION_TEXT));
+    // Matches the windows to the installed desktop entry and shows its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(PELMAR_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(PELMAR_APP_ID), BundledIcon()));
     // The program ends when the main window closes, not when the splash or a dialog does.
     QApplication::setQuitOnLastWindowClosed(false);
     SetKeyStateQuery(KeyDown);
@@ -156,6 +170,13 @@ int main(int argc, char** argv) {
     startup.Ui.DestroyMainWindow = [&] { mainFrame.reset(); };
     startup.Ui.RunEventLoop = [&] {
         mainFrame->show();
+        // Repairs made while the area tree loaded are told once, when the window is up.
+        QTimer::singleShot(0, [] {
+            const std::string notes = TakeLoadNotes();
+            if (notes.empty()) return;
+            std::fprintf(stderr, "pelmar: %s\n", AnsiToUtf8(notes).c_str());
+            ShowInfo(notes, MessageParent());
+        });
         QApplication::exec();
     };
     startup.Ui.ReportError = ShowFailure;

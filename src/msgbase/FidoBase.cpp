@@ -10,6 +10,8 @@
 #include <climits>
 
 #include "core/Errors.h"
+#include "msgbase/BaseFile.h"
+#include "msgbase/BodyText.h"
 #include "msgbase/LittleEndian.h"
 
 namespace pelmar {
@@ -41,54 +43,9 @@ constexpr TAttrMap AttrMap[] = {
 constexpr const char* FtsAttrNames[16] = {"Pvt", "Crs", "Red", "Snt", "Fil", "Fwd", "Orp", "Kil",
                                           "Loc", "Hld", "",    "Frq", "Rrq", "Cpt", "Arq", "Urq"};
 
-class TFd {
-public:
-    explicit TFd(int fd) : fd_(fd) {}
-    ~TFd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    int Get() const { return fd_; }
-    int Release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    bool Valid() const { return fd_ >= 0; }
-    // Closes now and tells whether the close succeeded (a late write error shows up here).
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
-// Reads up to `size` bytes at `offset`; the number read, or -1.
-ssize_t ReadAt(int fd, void* buffer, size_t size, off_t offset) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, static_cast<char*>(buffer) + done, size - done, offset + done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return -1;
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(done);
-}
-
+// Every stored-message file is written whole into a file just opened (or just emptied).
 bool WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    return WriteFileAt(fd, bytes.data(), bytes.size(), 0);
 }
 
 bool IsDirectory(const std::string& path) {
@@ -99,15 +56,6 @@ bool IsDirectory(const std::string& path) {
 bool IsRegularFile(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool EndsWithNoCase(const std::string& name, std::string_view suffix) {
-    if (name.size() < suffix.size()) return false;
-    return std::equal(suffix.begin(), suffix.end(), name.end() - static_cast<ptrdiff_t>(suffix.size()),
-                      [](char a, char b) {
-                          const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
-                          return lower(a) == lower(b);
-                      });
 }
 
 // Ordinary files of an open directory whose names pass `wanted`, in directory order. The type comes
@@ -182,6 +130,21 @@ int64_t HighestOnDisk(const std::string& dir) {
     return highest;
 }
 
+// Absent for -1 and for anything that is not an ordinary file.
+TMsgFileIdentity IdentityOf(int fd) {
+    TMsgFileIdentity id;
+    id.State = TMsgFileIdentity::TState::Absent;
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return id;
+    id.State = TMsgFileIdentity::TState::Present;
+    id.Device = st.st_dev;
+    id.Inode = st.st_ino;
+    id.Size = st.st_size;
+    id.MTimeSec = st.st_mtim.tv_sec;
+    id.MTimeNsec = st.st_mtim.tv_nsec;
+    return id;
+}
+
 std::string DirWithSlash(std::string path) {
     if (!path.empty() && path.back() != '/') path += '/';
     return path;
@@ -206,19 +169,6 @@ std::string_view MessageBytes(const std::string& file) {
     std::string_view rest(file);
     rest.remove_prefix(std::min(rest.size(), TFidoBase::HeaderSize));
     return rest.substr(0, rest.find('\0'));
-}
-
-// Control lines at the start of the message bytes.
-std::vector<std::string> LeadingKludges(std::string_view bytes) {
-    std::vector<std::string> lines;
-    size_t pos = 0;
-    while (pos < bytes.size() && bytes[pos] == '\x01') {
-        size_t end = bytes.find('\r', pos + 1);
-        if (end == std::string_view::npos) end = bytes.size();
-        lines.emplace_back(bytes.substr(pos + 1, end - pos - 1));
-        pos = end + 1;
-    }
-    return lines;
 }
 
 }  // namespace
@@ -277,7 +227,7 @@ int32_t TFidoBase::ChangeCounter() {
 void TFidoBase::Open() {
     if (!IsDirectory(Path)) return;
     Path = DirWithSlash(Path);
-    TFd dir(::open(Path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    TFileHandle dir(::open(Path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir.Valid()) return;
 
     // One listing serves both the clean-up of temporary files and the message list; the temporary
@@ -360,15 +310,18 @@ bool TFidoBase::FileStampIs(int32_t stamp) {
     return HighestOnDisk(DirWithSlash(Path)) == stamp;
 }
 
-bool TFidoBase::ReadCurrentFile(std::string& bytes, size_t limit) const {
+bool TFidoBase::ReadCurrentFile(std::string& bytes, size_t limit) {
     bytes.clear();
     if (Current < 0 || static_cast<size_t>(Current) >= entries_.size()) return false;
-    TFd fd(::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.Valid()) return false;
+    TEntry& entry = entries_[static_cast<size_t>(Current)];
+    TFileHandle fd(::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid() && errno != ENOENT) return false;
+    entry.Seen = IdentityOf(fd.Get());
+    if (entry.Seen.State != TMsgFileIdentity::TState::Present) return false;
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     bytes.resize(std::min<size_t>(static_cast<size_t>(std::max<off_t>(st.st_size, 0)), limit));
-    const ssize_t n = ReadAt(fd.Get(), bytes.data(), bytes.size(), 0);
+    const ssize_t n = ReadFileAt(fd.Get(), bytes.data(), bytes.size(), 0);
     if (n < 0) return false;
     bytes.resize(static_cast<size_t>(n));
     return true;
@@ -387,6 +340,11 @@ void TFidoBase::ParseHeaderFields() {
 }
 
 void TFidoBase::ReadHeader() {
+    // A vanished or short file must not keep the previous message's MSGID, REPLY and read mark.
+    MsgId.clear();
+    ReplyId.clear();
+    Read = false;
+    Header.fill(0);
     Subject.clear();
     FromName.clear();
     ToName.clear();
@@ -400,7 +358,7 @@ void TFidoBase::ReadHeader() {
     std::copy_n(file.begin(), HeaderSize, Header.begin());
     ParseHeaderFields();
     Read = (GetLe16(Header.data() + OfsNextReply) & ReadMarkBit) != 0;
-    Kludges = LeadingKludges(ToAnsi(MessageBytes(file)));
+    Kludges = LeadingControlLines(ToAnsi(MessageBytes(file)));
 
     // Points come only from FMPT/TOPT: other writers keep dates in the header's point words.
     TNetAddress orig{GetLe16(&Header[OfsOrigZone]), GetLe16(&Header[OfsOrigNet]),
@@ -420,7 +378,7 @@ void TFidoBase::ReadMsgId() {
     MsgId.clear();
     std::string file;
     if (!ReadCurrentFile(file, MaxMessageFile) || file.size() < HeaderSize) return;
-    for (const auto& line : LeadingKludges(ToAnsi(MessageBytes(file)))) {
+    for (const auto& line : LeadingControlLines(ToAnsi(MessageBytes(file)))) {
         if (line.compare(0, 7, "MSGID: ") == 0) {
             MsgId = line.substr(7);
             return;
@@ -434,30 +392,14 @@ void TFidoBase::ReadMessage(int32_t position) {
     const bool read = Read;  // this base keeps the read mark of the list, not of the file
     ClearMessageFields();
     Read = read;
+    Header.fill(0);  // GetAttrText must not name the previous message's attributes
 
     std::string file;
     if (!ReadCurrentFile(file, MaxMessageFile) || file.size() < HeaderSize) return;
     std::copy_n(file.begin(), HeaderSize, Header.begin());
     ParseHeaderFields();
 
-    const std::string bytes = BodyToAnsi(MessageBytes(file));
-    size_t pos = 0;
-    while (pos < bytes.size()) {
-        if (bytes[pos] == '\x01') {
-            size_t end = bytes.find('\r', pos + 1);
-            if (end == std::string::npos) end = bytes.size();
-            Kludges.push_back(bytes.substr(pos + 1, end - pos - 1));
-            pos = end + 1;
-            continue;
-        }
-        size_t end = bytes.find('\x01', pos);
-        if (end == std::string::npos) end = bytes.size();
-        Text.append(bytes, pos, end - pos);
-        pos = end;
-    }
-    // Cleaned first, so that a file with CR LF line ends does not gain an empty last line.
-    Text = CleanText(Text);
-    if (!Text.empty() && Text.back() != '\r') Text += '\r';
+    SplitStoredText(BodyToAnsi(MessageBytes(file)), Text, Kludges);
     RtfText = RtfEscape(Text);
 
     const uint16_t attribute = GetLe16(Header.data() + OfsAttribute);
@@ -481,34 +423,59 @@ void TFidoBase::ReadToAndRead() {
     if (!IsValid()) return;
     // Relative to the listed directory: the count opens every file, and a full path walk for each
     // of them is a good part of its cost.
+    // Counting leaves the remembered file alone: marks and edits compare with what was shown.
     const std::string& name = entries_[static_cast<size_t>(Current)].FileName;
-    TFd fd(dirFd_ >= 0 ? ::openat(dirFd_, name.c_str(), O_RDONLY | O_CLOEXEC)
-                       : ::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
+    TFileHandle fd(dirFd_ >= 0 ? ::openat(dirFd_, name.c_str(), O_RDONLY | O_CLOEXEC)
+                               : ::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.Valid()) return;
     std::array<uint8_t, HeaderSize> header{};
-    if (ReadAt(fd.Get(), header.data(), header.size(), 0) != static_cast<ssize_t>(HeaderSize)) return;
+    if (ReadFileAt(fd.Get(), header.data(), header.size(), 0) != static_cast<ssize_t>(HeaderSize)) return;
     ToName = ToAnsi(FieldString(header, OfsTo, 36));
     Read = (GetLe16(header.data() + OfsNextReply) & ReadMarkBit) != 0;
 }
 
+void TFidoBase::CheckSameFile(int fd) const {
+    const TEntry& entry = entries_[static_cast<size_t>(Current)];
+    if (entry.Seen.State == TMsgFileIdentity::TState::Unknown) return;
+    const TMsgFileIdentity now = IdentityOf(fd);
+    if (now == entry.Seen) return;
+    const std::string name = DirWithSlash(Path) + entry.FileName;
+    if (now.State == TMsgFileIdentity::TState::Absent)
+        throw EReadError("*.MSG: " + name + " was removed by another program");
+    if (entry.Seen.State == TMsgFileIdentity::TState::Absent)
+        throw EReadError("*.MSG: another program stored a new message as " + name);
+    throw EReadError("*.MSG: " + name + " was replaced or changed by another program");
+}
+
 void TFidoBase::MarkRead() {
     if (!IsValid()) return;
-    TFd fd(::open(FilePath(Current).c_str(), O_RDWR | O_CLOEXEC));
+    TEntry& entry = entries_[static_cast<size_t>(Current)];
+    TFileHandle fd(::open(FilePath(Current).c_str(), O_RDWR | O_CLOEXEC));
+    if (!fd.Valid() && errno != ENOENT) return;
+    CheckSameFile(fd.Get());
     if (!fd.Valid()) return;
     std::array<uint8_t, HeaderSize> header{};
     // Only a complete header is touched: a damaged file is never written because it was read.
-    if (ReadAt(fd.Get(), header.data(), header.size(), 0) != static_cast<ssize_t>(HeaderSize)) return;
+    if (ReadFileAt(fd.Get(), header.data(), header.size(), 0) != static_cast<ssize_t>(HeaderSize)) return;
     uint8_t word[2];
     PutLe16(word, GetLe16(header.data() + OfsNextReply) | ReadMarkBit);
     while (::pwrite(fd.Get(), word, sizeof word, OfsNextReply) < 0 && errno == EINTR) {
     }
+    // The mark moved the modification time; the file is still the one that was read.
+    if (entry.Seen.State != TMsgFileIdentity::TState::Unknown) entry.Seen = IdentityOf(fd.Get());
 }
 
 bool TFidoBase::DeleteCurrent(int32_t*, uint32_t*) {
     if (!IsValid()) return false;
+    TEntry& entry = entries_[static_cast<size_t>(Current)];
     const std::string path = FilePath(Current);
-    if (!IsRegularFile(path)) return false;
-    return ::unlink(path.c_str()) == 0;
+    TFileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid() && errno != ENOENT) return false;
+    CheckSameFile(fd.Get());
+    if (IdentityOf(fd.Get()).State != TMsgFileIdentity::TState::Present) return false;
+    if (::unlink(path.c_str()) != 0) return false;
+    entry.Seen = TMsgFileIdentity{TMsgFileIdentity::TState::Absent};
+    return true;
 }
 
 void TFidoBase::NewMessage() {
@@ -568,28 +535,21 @@ bool TFidoBase::WriteMessage() {
     return true;
 }
 
-// Writes the current message file. A rewrite goes through a "*.$$$" file renamed over the old one,
-// so the message is never half-written. A new message is created with create-new semantics and,
-// when its number was taken meanwhile (a tosser works in the same directory), the next free one
-// above everything on disk: an existing message is never overwritten.
+// Writes the current message file: a stored one through RewriteCurrent. A new message is created with
+// create-new semantics and, when its number was taken meanwhile (a tosser works in the same directory), the
+// next free one above everything on disk: an existing message is never overwritten.
 bool TFidoBase::StoreCurrent(const std::string& bytes) {
     const std::string dir = DirWithSlash(Path);
     TEntry& entry = entries_[static_cast<size_t>(Current)];
 
     if (!entry.Pending) {
-        const std::string target = dir + entry.FileName;
-        const std::string temp = dir + MsgFiles[static_cast<size_t>(Current)] + ".$$$";
-        {
-            TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-            if (fd.Valid() && WriteAll(fd.Get(), bytes) && fd.Close() &&
-                ::rename(temp.c_str(), target.c_str()) == 0) {
-                return true;
-            }
-        }
-        ::unlink(temp.c_str());
-        // Without a usable temporary file (a full or odd file system) write in place.
-        TFd fd(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-        return fd.Valid() && WriteAll(fd.Get(), bytes) && fd.Close();
+        bool moved = false;
+        if (RewriteCurrent(bytes, moved)) return true;
+        if (!moved) return false;
+        // The file read is gone or is another message now: the edit becomes a new message, numbered
+        // above the old one and everything on disk, and the other message stays untouched.
+        entry = {entry.Number + 1, NewFileName(entry.Number + 1), true};
+        MsgFiles[static_cast<size_t>(Current)] = std::to_string(entry.Number);
     }
 
     int64_t number = std::max(entry.Number, HighestOnDisk(dir) + 1);
@@ -598,9 +558,12 @@ bool TFidoBase::StoreCurrent(const std::string& bytes) {
     // in the middle. File systems without hard links get the file created in place.
     const std::string temp = dir + "new" + std::to_string(::getpid()) + ".$$$";
     bool linkable = false;
+    TMsgFileIdentity written;
     {
-        TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-        linkable = fd.Valid() && WriteAll(fd.Get(), bytes) && fd.Close();
+        TFileHandle fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        linkable = fd.Valid() && WriteAll(fd.Get(), bytes);
+        written = IdentityOf(fd.Get());
+        linkable = fd.Close() && linkable;
     }
     for (int attempt = 0; linkable && attempt < 1000 && number <= INT32_MAX; ++attempt, ++number) {
         const std::string name = NewFileName(number);
@@ -610,7 +573,7 @@ bool TFidoBase::StoreCurrent(const std::string& bytes) {
             break;
         }
         ::unlink(temp.c_str());
-        entry = {number, name, false};
+        entry = {number, name, false, written};
         MsgFiles[static_cast<size_t>(Current)] = std::to_string(number);
         return true;
     }
@@ -619,21 +582,68 @@ bool TFidoBase::StoreCurrent(const std::string& bytes) {
 
     for (int attempt = 0; attempt < 1000 && number <= INT32_MAX; ++attempt, ++number) {
         const std::string name = NewFileName(number);
-        TFd fd(::open((dir + name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        TFileHandle fd(::open((dir + name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (!fd.Valid()) {
             if (errno == EEXIST) continue;
             return false;
         }
-        const bool ok = WriteAll(fd.Get(), bytes) && fd.Close();
+        bool ok = WriteAll(fd.Get(), bytes);
+        written = IdentityOf(fd.Get());
+        ok = fd.Close() && ok;
         if (!ok) {
             ::unlink((dir + name).c_str());
             return false;
         }
-        entry = {number, name, false};
+        entry = {number, name, false, written};
         MsgFiles[static_cast<size_t>(Current)] = std::to_string(number);
         return true;
     }
     return false;
+}
+
+// Replaces the current message's file. A rewrite goes through a "*.$$$" file renamed over the old
+// one, so the message is never half-written. `moved` tells that nothing was written because the
+// file is no longer the one last read.
+bool TFidoBase::RewriteCurrent(const std::string& bytes, bool& moved) {
+    moved = false;
+    const std::string dir = DirWithSlash(Path);
+    TEntry& entry = entries_[static_cast<size_t>(Current)];
+    const std::string target = dir + entry.FileName;
+    const bool known = entry.Seen.State != TMsgFileIdentity::TState::Unknown;
+    const auto stillOurs = [&](int fd) {
+        return !known ||
+               (entry.Seen.State == TMsgFileIdentity::TState::Present && IdentityOf(fd) == entry.Seen);
+    };
+
+    const std::string temp = dir + MsgFiles[static_cast<size_t>(Current)] + ".$$$";
+    {
+        TFileHandle fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        if (fd.Valid() && WriteAll(fd.Get(), bytes)) {
+            const TMsgFileIdentity written = IdentityOf(fd.Get());
+            if (fd.Close()) {
+                const TFileHandle now(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+                if (!stillOurs(now.Get())) {
+                    ::unlink(temp.c_str());
+                    moved = true;
+                    return false;
+                }
+                if (::rename(temp.c_str(), target.c_str()) == 0) {
+                    entry.Seen = written;
+                    return true;
+                }
+            }
+        }
+    }
+    ::unlink(temp.c_str());
+    // Without a usable temporary file (a full or odd file system) write in place, into the same file.
+    TFileHandle fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | (known ? 0 : O_CREAT), 0666));
+    if (!stillOurs(fd.Get())) {
+        moved = true;
+        return false;
+    }
+    if (!fd.Valid() || ::ftruncate(fd.Get(), 0) != 0 || !WriteAll(fd.Get(), bytes)) return false;
+    if (known) entry.Seen = IdentityOf(fd.Get());
+    return fd.Close();
 }
 
 void TFidoBase::DeleteAllMessages() {

@@ -4,16 +4,23 @@
 //
 // Positions are ranks in ascending message-number order within the board, handed out by First/Next
 // walks (and by NewMessage, which walks the board itself). The index is read once at Open; writes
-// and deletes hold an exclusive lock on the 406 bytes of MSGINFO.BBS.
+// and deletes hold an exclusive lock on the 406 bytes of MSGINFO.BBS, and refuse (EReadError) when
+// the record of the position no longer holds the listed message (another program packed the base).
+// An unsent message is listed once in echomail.bbs or netmail.bbs; when that list cannot be updated
+// the message is still stored, WriteMessage returns true and the reason is in Warnings.
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "msgbase/HudsonFile.h"
+#include "msgbase/BaseFile.h"
 #include "msgbase/HudsonRecords.h"
 #include "msgbase/MessageBase.h"
 
 namespace pelmar {
+
+// The texts shown (SetBaseErrorBox) when a write or delete finds the base locked by another program.
+const std::string& HudsonWriteLockText();
+const std::string& HudsonDeleteLockText();
 
 class THudson : public TMessageBase {
 public:
@@ -27,7 +34,8 @@ public:
     int32_t ChangeCounter() override;
     void Open() override;
     void Close() override;
-    void CreateBase() override {}
+    // Creates the directory and the absent files of an empty base (an existing base is left as it is).
+    void CreateBase() override;
     bool First() override;
     bool Next() override;
     void ReadHeader() override;
@@ -56,6 +64,10 @@ private:
         uint16_t MsgNum = 0;
     };
 
+    // Board and directory from Path; false when the board number is out of range.
+    bool TakePath();
+    // Where the file is: the existing spelling, else the name a new file gets.
+    std::string FileName(const char* name) const;
     bool OpenFiles();
     const std::vector<TPosition>& SortedBoard();
     void NoteIndexChange(int32_t record, const THudsonIdx& before);
@@ -65,21 +77,24 @@ private:
     // `cached`: through the read-ahead window (list reads); otherwise straight from the file.
     std::string ReadRawHeader(bool cached);
     THudsonHeader ReadCurrentHeader(bool cached);
+    // Raises EReadError unless `raw`, the current record as it is on disk, still holds message
+    // `msgNum` of this board: another program's pack moves messages to other records.
+    void CheckListedRecord(const std::string& raw, uint16_t msgNum) const;
     std::string ReadFirstBlock(const THudsonHeader& header);
     std::string ReadStoredText(const THudsonHeader& header) const;
     void FillNamesAndDate(const THudsonHeader& header);
-    void SplitStoredText(const std::string& stored);
     void ReloadInfo();
     void ReloadInfoForNewMessage();  // ReloadInfo, refusing when no message number is left
     void StoreInfo();
     void StoreIdx(int32_t record);
     void PlaceNewRecord();
+    // Adds the current record to the tosser's export list unless it is listed already.
     void AppendExportList(const std::string& name);
     std::string BuildStoredText();
 
     std::string dir_;
     int board_ = 0;
-    THudsonFile idxFile_, toIdxFile_, txtFile_, hdrFile_, infoFile_;
+    TBaseFile idxFile_, toIdxFile_, txtFile_, hdrFile_, infoFile_;
     THudsonInfo info_;
     THudsonHeader msgHeader_;  // the last header read; GetAttrText names its bits
     std::vector<THudsonIdx> index_;
