@@ -57,7 +57,9 @@ void CheckBody(const std::string& input, bool oem) {
     for (char& c : expected) {
         if (c == '\r') c = '\n';
     }
-    if (plain.toPlainText() != QString::fromStdString(expected)) {
+    // The document's plain text gives a no-break space as a blank.
+    const QString shown = QString::fromStdString(expected).replace(QChar::Nbsp, QLatin1Char(' '));
+    if (plain.toPlainText() != shown) {
         std::fprintf(stderr, "plain view differs from the body\n");
         std::abort();
     }
