@@ -14,6 +14,7 @@
 #include "core/Settings.h"
 #include "msgbase/BaseFile.h"
 #include "msgbase/BodyText.h"
+#include "msgbase/Charset.h"
 
 namespace pelmar {
 
@@ -409,7 +410,7 @@ void TJAM::ReadMessage(int32_t position) {
         throw EReadError("JAM: the text of message " + std::to_string(position) +
                          " runs past the end of the file");
     // Control lines some writers leave in the text go to Kludges, as in every other format.
-    SplitStoredText(BodyToAnsi(stored), Text, Kludges);
+    SplitStoredText(DeclaredBodyToAnsi(stored, Kludges), Text, Kludges);
     RtfText = RtfEscape(Text);
 }
 
