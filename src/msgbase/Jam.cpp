@@ -303,6 +303,7 @@ void TJAM::ReadHeader() {
     // data is taken from the same place in the converted copy. The list fill reads every header.
     converted_ = ToAnsi(block);
     const bool keepFreeForm = Settings.TextInWindowsCodePage;
+    std::string_view storedFrom, storedTo, storedSubject;
     TJamSubfieldReader reader(block);
     TJamSubfield field;
     while (reader.Next(field)) {
@@ -325,9 +326,11 @@ void TJAM::ReadHeader() {
                 break;
             case JamSfSenderName:
                 FromName.assign(ansi);
+                storedFrom = field.Data;
                 break;
             case JamSfReceiverName:
                 ToName.assign(ansi);
+                storedTo = field.Data;
                 break;
             case JamSfMsgId:
                 MsgId.assign(ansi);
@@ -341,6 +344,7 @@ void TJAM::ReadHeader() {
             case JamSfEnclosedFile:
             case JamSfEnclosedFreq:
                 Subject.assign(ansi);
+                storedSubject = field.Data;
                 break;
             case JamSfPid:
                 addLine("PID: ", ansi);
@@ -366,6 +370,13 @@ void TJAM::ReadHeader() {
             default:
                 break;
         }
+    }
+    // Names and subject sit among the control lines, so they follow a CHRS line there too.
+    const TCharset charset = DeclaredCharset(Kludges);
+    if (charset != TCharset::Unknown && charset != TCharset::Cp866) {
+        FromName = CharsetToAnsi(charset, storedFrom);
+        ToName = CharsetToAnsi(charset, storedTo);
+        Subject = CharsetToAnsi(charset, storedSubject);
     }
     if (!Netmail) {
         OrigAddr = EchoAddress(MsgId);

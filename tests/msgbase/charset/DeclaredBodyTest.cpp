@@ -105,6 +105,30 @@ TEST_P(DeclaredBodyTest, EveryFormatFollowsTheDeclaration) {
     Expect(hudson, "Hudson");
 }
 
+TEST(DeclaredHeader, JamNamesAndSubjectFollowTheDeclaration) {
+    Settings = TSettings{};
+    TempDir dir;
+    TJamBuilder files;
+    TBuildMessage message;
+    message.Subfields = {{JamSfSenderName, "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD"},  // "Иван" in UTF-8
+                         {JamSfReceiverName, "All"},
+                         {JamSfSubject, "\xD1\x8D\xD1\x85\xD0\xBE"},  // "эхо"
+                         {JamSfFtsKludge, "CHRS: UTF-8 4"}};
+    message.Text = "x\r";
+    files.Add(message);
+    files.Write(dir.File("jam"));
+    TJAM jam;
+    jam.SetPath(dir.File("jam"));
+    jam.Open();
+    ASSERT_TRUE(jam.First());
+    jam.ReadHeader();
+    EXPECT_EQ(jam.FromName, "\xC8\xE2\xE0\xED");
+    EXPECT_EQ(jam.Subject, "\xFD\xF5\xEE");
+    EXPECT_EQ(jam.ToName, "All");
+    jam.ReadMessage(0);
+    EXPECT_EQ(jam.FromName, "\xC8\xE2\xE0\xED");
+}
+
 INSTANTIATE_TEST_SUITE_P(Sets, DeclaredBodyTest, ::testing::ValuesIn(Rows),
                          [](const auto& info) { return std::string(info.param.Name); });
 
