@@ -267,12 +267,22 @@ private:
 
 TShownMessage TMessageViewPane::ShowMessage(TMessageBase& base, int32_t position, const TViewMode& mode) {
     std::string document;
+    bool dosBytes = mode.PseudoGraphics;
     {
         std::optional<TCodePageSwitchScope> rawBytes;
-        if (mode.PseudoGraphics) rawBytes.emplace(true);
-        TOemViewScope oem(base, mode.PseudoGraphics);
+        if (dosBytes) rawBytes.emplace(true);
+        TOemViewScope oem(base, dosBytes);
         base.FontIndex = mode.FontMode;
         base.ReadMessage(position);
+        // A message declaring another character set has no DOS bytes to show as they are: it is
+        // read by its declaration and only shown in the DOS face.
+        const TCharset declared = DeclaredCharset(base.Kludges);
+        if (dosBytes && declared != TCharset::Unknown && declared != TCharset::Cp866) {
+            dosBytes = false;
+            rawBytes.reset();
+            base.OemView = false;
+            base.ReadMessage(position);
+        }
         if (Settings.ColourText)
             base.RenderRtf(document);
         else
@@ -301,11 +311,10 @@ TShownMessage TMessageViewPane::ShowMessage(TMessageBase& base, int32_t position
     RichEdit1->setUpdatesEnabled(false);
     ReadRtf(document, *RichEdit1->document(), options);
 
-    if (mode.PseudoGraphics) {
-        // Later commands (reply, plug-ins) see Windows text, by the message's declaration.
-        const TCharset charset = DeclaredCharset(base.Kludges);
-        base.Text = CharsetToAnsi(charset, base.Text);
-        for (std::string& line : base.Kludges) line = CharsetToAnsi(charset, line);
+    if (dosBytes) {
+        // Later commands (reply, plug-ins) see Windows text.
+        base.Text = OemToAnsi(base.Text);
+        for (std::string& line : base.Kludges) line = OemToAnsi(line);
     }
     MarkLinks(Settings.UseURLs);
     if (mode.PseudoGraphics) ApplyDosFont();

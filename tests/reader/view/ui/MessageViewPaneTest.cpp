@@ -9,10 +9,12 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QToolButton>
+#include <filesystem>
 #include <stdexcept>
 
 #include "core/Codepage.h"
 #include "core/Settings.h"
+#include "msgbase/FidoBase.h"
 #include "msgbase/Jam.h"
 #include "msgbase/RtfRender.h"
 #include "reader/ui/MessageViewPane.h"
@@ -155,6 +157,28 @@ TEST_F(MessageViewPaneTest, ButtonsCarryTheirHints) {
                      [&](TNavigation which) { clicked = static_cast<int>(which); });
     pane.NavigationButton(TNavigation::NextUnread)->click();
     EXPECT_EQ(clicked, static_cast<int>(TNavigation::NextUnread));
+}
+
+TEST_F(MessageViewPaneTest, DeclaredCharsetsReadByTheirDeclarationInEveryMode) {
+    const std::filesystem::path area = dir.Path() / "msg";
+    std::filesystem::create_directories(area);
+    std::string header(TFidoBase::HeaderSize, '\0');
+    header.replace(144, 19, "01 Jan 26  10:20:30");
+    test::WriteFile(area / "2.msg", header +
+                                        "\x01"
+                                        "CHRS: UTF-8 4\r\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, "
+                                        "\xD1\x8D\xD1\x85\xD0\xBE\r" +
+                                        '\0');
+    TFidoBase fido;
+    fido.SetPath(area.string());
+    fido.Open();
+    ASSERT_TRUE(fido.First());
+    Settings.ShowKludges = false;
+    for (const TViewMode mode : {TViewMode{2, false}, TViewMode{0, false}, TViewMode{2, true}}) {
+        const TShownMessage shown = pane.ShowMessage(fido, fido.Current, mode);
+        EXPECT_EQ(Text(), QString::fromUtf8("Привет, эхо\n")) << mode.FontMode << mode.PseudoGraphics;
+        EXPECT_EQ(shown.Text, "\xCF\xF0\xE8\xE2\xE5\xF2, \xFD\xF5\xEE\r");
+    }
 }
 
 TEST_F(MessageViewPaneTest, AFailedPseudographicsReadRestoresTheCodePageSwitch) {
