@@ -20,6 +20,8 @@ public:
     bool Contains(std::string_view msgId) const;
     // The entry of the slot; null when there is no slot or it holds none.
     TMessageClass* Find(std::string_view msgId) const;
+    // One look-up for both: true when the slot exists, `entry` = what it holds (maybe null).
+    bool Lookup(std::string_view msgId, TMessageClass*& entry) const;
     // Slots whose entry is `entry` are emptied (the entry is going away).
     void Forget(const TMessageClass* entry);
 
@@ -32,7 +34,10 @@ public:
     static std::string Key(std::string_view msgId);
 
 private:
+    const std::string& ScratchKey(std::string_view msgId) const;
+
     std::unordered_map<std::string, TMessageClass*> slots_;
+    mutable std::string scratch_;  // look-ups run on one thread; saves an allocation each
 };
 
 }  // namespace pelmar
