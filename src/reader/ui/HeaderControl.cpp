@@ -22,6 +22,7 @@ THeaderControl::THeaderControl(QWidget* parent)
     setStretchLastSection(false);
     setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setMinimumSectionSize(10);
+    setFixedHeight(sizeHint().height());
     constexpr std::array<int, 5> widths = {15, 100, 100, 100, 50};
     for (int i = 0; i < 5; ++i) resizeSection(i, widths[static_cast<size_t>(i)]);
     // The icon column stays first: rows draw their indentation and pictures there.
@@ -37,6 +38,11 @@ void THeaderControl::SetSortArrow(int section, bool ascending) {
     arrowSection_ = section;
     arrowAscending_ = ascending;
     viewport()->update();
+}
+
+QSize THeaderControl::sizeHint() const {
+    // One line of caption, whatever the empty model makes of the contents.
+    return {TotalWidth(), fontMetrics().height() + 8};
 }
 
 int THeaderControl::TotalWidth() const {

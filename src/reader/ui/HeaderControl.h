@@ -18,6 +18,8 @@ public:
     int ArrowSection() const { return arrowSection_; }
     bool ArrowAscending() const { return arrowAscending_; }
 
+    QSize sizeHint() const override;
+
     // Sum of all section widths: the width of the list's single column.
     int TotalWidth() const;
     // Left edge and width of a logical section in list coordinates (before scrolling).

@@ -56,10 +56,12 @@ QIcon SortArrowIcon(bool ascending) {
 }
 
 QIcon ThemeIcon(const QString& themeName, const QString& fallbackResource) {
-    if (QIcon::hasThemeIcon(themeName)) return QIcon::fromTheme(themeName);
-    // The symbolic variant is all some themes carry.
-    const QString symbolic = themeName + QStringLiteral("-symbolic");
-    if (QIcon::hasThemeIcon(symbolic)) return QIcon::fromTheme(symbolic);
+    if (!themeName.isEmpty()) {
+        if (QIcon::hasThemeIcon(themeName)) return QIcon::fromTheme(themeName);
+        // The symbolic variant is all some themes carry.
+        const QString symbolic = themeName + QStringLiteral("-symbolic");
+        if (QIcon::hasThemeIcon(symbolic)) return QIcon::fromTheme(symbolic);
+    }
     if (!fallbackResource.isEmpty()) return Resource(fallbackResource);
     return {};
 }

@@ -182,7 +182,7 @@ void TMainCommands::BuildToolbars(QMainWindow& window) {
     const auto toolbar = [&window](const char* name, const QString& title) {
         auto* bar = new QToolBar(title, &window);
         bar->setObjectName(QString::fromLatin1(name));
-        bar->setIconSize(QSize(22, 22));
+        bar->setIconSize(QSize(20, 20));
         return bar;
     };
     const auto button = [this](QToolBar* bar, C command, const QString& caption, const QString& hint) {

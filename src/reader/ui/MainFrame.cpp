@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
+#include <QMenuBar>
+#include <QWindow>
 #include <QPainter>
 #include <QScrollBar>
 #include <QShortcut>
@@ -108,7 +110,7 @@ TMainFrame::TMainFrame(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("MainFrame"));
     setWindowTitle(QStringLiteral("Пелмар"));
     PrepareIconTheme();
-    resize(900, 650);
+    resize(1100, 720);
     list_.SetObserver(this);
     list_.IdleText = FromQt(IdleText());
     inputGuard_ = new TReadInputGuard(this);
@@ -206,6 +208,7 @@ void TMainFrame::CreatePanes() {
     listLayout->setSpacing(0);
     ExHeaderControl1 = new THeaderControl(Panel4);
     ExHeaderControl1->setObjectName(QStringLiteral("ExHeaderControl1"));
+    ExHeaderControl1->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     listLayout->addWidget(ExHeaderControl1);
     MessageView = new QListView(Panel4);
     MessageView->setObjectName(QStringLiteral("MessageView"));
@@ -439,6 +442,10 @@ void TMainFrame::RefreshAreaCounters() {
     TAreaManager* manager = AreaManager();
     if (manager == nullptr) return;
     for (TAreaInfo* area : marks_.RefreshAreaCounters(manager->Root())) ApplyMark(*area);
+}
+
+void TMainFrame::ScanPassFinished() {
+    Guarded([this] { RefreshAreaCounters(); });
 }
 
 void TMainFrame::UpdateAreaNode(TAreaInfo& area) {
@@ -828,7 +835,7 @@ bool TMainFrame::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     // The key table sees every key the main window gets, before its controls.
-    if (event->type() == QEvent::KeyPress && watched->isWindowType() && watched == windowHandle() &&
+    if (event->type() == QEvent::KeyPress && watched->isWindowType() && watched == static_cast<QObject*>(windowHandle()) &&
         isActiveWindow() && !reading_) {
         const auto* key = static_cast<QKeyEvent*>(event);
         Guarded([this, key] { commands_->RunKeyTable(*key, commandState_.Enabled(TCommand::FindNext)); });

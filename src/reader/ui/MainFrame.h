@@ -56,6 +56,8 @@ public:
     void BuildAreaTree();
     // Captions and marks of every area node; the scan's notification after each pass.
     void RefreshAreaCounters();
+    // The scan finished a pass (a queued call on this thread): the counters are redrawn.
+    void ScanPassFinished();
     void UpdateCommandStates() override;
     // Progress panel as a percentage (the nodelist compiler's callback).
     void SetProgressPercent(int percent);
