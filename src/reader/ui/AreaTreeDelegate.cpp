@@ -17,7 +17,8 @@ void TAreaTreeDelegate::initStyleOption(QStyleOptionViewItem* option, const QMod
     }
 }
 
-void TAreaTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+void TAreaTreeDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const {
     QStyledItemDelegate::paint(painter, option, index);
     const QIcon overlay = OverlayIcon(index.data(TAreaTreeModel::OverlayRole).toInt());
     if (overlay.isNull()) return;

@@ -29,7 +29,8 @@ struct TAreaTreeModel::TNode {
     }
 };
 
-TAreaTreeModel::TAreaTreeModel(QObject* parent) : QAbstractItemModel(parent), root_(std::make_unique<TNode>()) {}
+TAreaTreeModel::TAreaTreeModel(QObject* parent)
+    : QAbstractItemModel(parent), root_(std::make_unique<TNode>()) {}
 
 TAreaTreeModel::~TAreaTreeModel() {
     Unlink(*root_);
@@ -122,7 +123,8 @@ void TAreaTreeModel::SetMark(TAreaInfo& area, const TAreaMark& mark) {
     TNode* node = NodeOfArea(&area);
     if (node == nullptr) return;
     const QString caption = ToQt(mark.Caption);
-    if (node->Caption == caption && node->Overlay == mark.Overlay && node->Personal == mark.HasPersonal) return;
+    if (node->Caption == caption && node->Overlay == mark.Overlay && node->Personal == mark.HasPersonal)
+        return;
     node->Caption = caption;
     node->Overlay = mark.Overlay;
     node->Personal = mark.HasPersonal;

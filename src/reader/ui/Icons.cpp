@@ -13,10 +13,13 @@ QIcon Resource(const QString& name) {
 }  // namespace
 
 QIcon ListIcon(int index) {
-    static const std::array<const char*, 7> names = {
-        "expander-collapsed.svg", "expander-expanded.svg", "msg-unread.svg",
-        "msg-personal.svg",       "msg-read.svg",          "msg-read-unread-below.svg",
-        "msg-personal-unread-below.svg"};
+    static const std::array<const char*, 7> names = {"expander-collapsed.svg",
+                                                     "expander-expanded.svg",
+                                                     "msg-unread.svg",
+                                                     "msg-personal.svg",
+                                                     "msg-read.svg",
+                                                     "msg-read-unread-below.svg",
+                                                     "msg-personal-unread-below.svg"};
     if (index < 0 || index >= static_cast<int>(names.size())) return {};
     static std::array<QIcon, 7> icons;
     QIcon& icon = icons[static_cast<size_t>(index)];

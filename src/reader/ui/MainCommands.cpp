@@ -25,7 +25,8 @@ QAction* TMainCommands::Make(TCommand command, const QString& caption, const cha
                              const QString& fallbackIcon) {
     auto* action = new QAction(caption, parent());
     if (themeIcon != nullptr || !fallbackIcon.isEmpty()) {
-        action->setIcon(ThemeIcon(themeIcon != nullptr ? QString::fromLatin1(themeIcon) : QString(), fallbackIcon));
+        action->setIcon(
+            ThemeIcon(themeIcon != nullptr ? QString::fromLatin1(themeIcon) : QString(), fallbackIcon));
     }
     connect(action, &QAction::triggered, this, [this, command] { emit Triggered(command); });
     actions_.emplace(command, action);
@@ -120,9 +121,10 @@ void TMainCommands::BuildMenus(QMainWindow& window) {
     fontItem->setObjectName(QStringLiteral("N20"));
     fontItem->setVisible(false);
     auto* modes = new QActionGroup(this);
-    const std::pair<C, QString> modeItems[] = {{C::FontProportional, QStringLiteral("&Пропорциональный шрифт")},
-                                               {C::FontMonospace, QStringLiteral("&Моноширинный шрифт")},
-                                               {C::FontPseudoGraphics, QStringLiteral("С псевдогра&фикой")}};
+    const std::pair<C, QString> modeItems[] = {
+        {C::FontProportional, QStringLiteral("&Пропорциональный шрифт")},
+        {C::FontMonospace, QStringLiteral("&Моноширинный шрифт")},
+        {C::FontPseudoGraphics, QStringLiteral("С псевдогра&фикой")}};
     int key = Qt::Key_1;
     for (const auto& [command, caption] : modeItems) {
         QAction* mode = Make(command, caption);
@@ -147,7 +149,8 @@ void TMainCommands::BuildMenus(QMainWindow& window) {
     settings->addAction(Make(C::Settings, QStringLiteral("&Параметры..."), "preferences-system"));
     settings->addAction(Make(C::TemplateEditor, QStringLiteral("&Редактор шаблонов..."), "text-editor"));
     settings->addSeparator();
-    settings->addAction(Make(C::GoldedImport, QStringLiteral("Импорт конфигурации Golded'а"), "document-open"));
+    settings->addAction(
+        Make(C::GoldedImport, QStringLiteral("Импорт конфигурации Golded'а"), "document-open"));
 
     QMenu* windows = MainMenu1->addMenu(QStringLiteral("&Окна"));
     // "MainWindow" is never shown; its key still brings the main window up (see the window).
@@ -203,14 +206,17 @@ void TMainCommands::BuildToolbars(QMainWindow& window) {
            QStringLiteral("Cообщение об ошибке|Посылает письмо автору программы, описывающее ошибку."));
     Toolbar972->addSeparator();
     button(Toolbar972, C::AreasDialog, QStringLiteral("Эхоконференции"),
-           QStringLiteral("Эхоконференции|Открывает или показывает окно \"Эхоконференции\", в котором пользователь "
-                          "может изменять список областей."));
+           QStringLiteral(
+               "Эхоконференции|Открывает или показывает окно \"Эхоконференции\", в котором пользователь "
+               "может изменять список областей."));
     button(Toolbar972, C::AddressBook, QStringLiteral("Адресная книга"),
-           QStringLiteral("Адресная книга|Адресная книга позволяет хранить адреса тех людей, с которыми вы часто "
-                          "общаетесь"));
+           QStringLiteral(
+               "Адресная книга|Адресная книга позволяет хранить адреса тех людей, с которыми вы часто "
+               "общаетесь"));
     button(Toolbar972, C::NodeList, QStringLiteral("Список узлов"),
-           QStringLiteral("Список узлов|Показывает окно, содержащее информацию об узлах сети, их администраторах и "
-                          "т.д."));
+           QStringLiteral(
+               "Список узлов|Показывает окно, содержащее информацию об узлах сети, их администраторах и "
+               "т.д."));
     Make(C::Bookmarks, QStringLiteral("Закладки"), "emblem-favorite");
     button(Toolbar972, C::Bookmarks, QStringLiteral("Закладки"),
            QStringLiteral("Закладки|Показывает окно \"Закладки\", которое позволяет быстро переходить к "
@@ -219,31 +225,36 @@ void TMainCommands::BuildToolbars(QMainWindow& window) {
     button(Toolbar971, C::NewLetter, QStringLiteral("Новое письмо"),
            QStringLiteral("Новое письмо|Создает новое, пустое письмо в текущей области"));
     button(Toolbar971, C::Reply, QStringLiteral("Ответить на письмо"),
-           QStringLiteral("Ответить на письмо|Создает новое письмо, цитирует оригинал. Ctrl+Щелчок - цитирование "
-                          "клуджей"));
+           QStringLiteral(
+               "Ответить на письмо|Создает новое письмо, цитирует оригинал. Ctrl+Щелчок - цитирование "
+               "клуджей"));
     button(Toolbar971, C::ReplyNetmail, QStringLiteral("Ответить нетмейлом"),
            QStringLiteral("Ответить нетмейлом|Отвечает на письмо в нетмейл-области, задаваемой в настройках "
                           "программы. Ctrl+Щелчок - цитировать клуджи"));
     button(Toolbar971, C::Forward, QStringLiteral("Переслать письмо"),
            QStringLiteral("Переслать письмо|Вставляет текст текущего письма без изменений в ваше письмо для "
                           "пересылки. Ctrl+Щелчок - использовать клуджи"));
-    button(Toolbar971, C::Edit, QStringLiteral("Редактировать письмо"), QStringLiteral("Редактировать письмо"));
+    button(Toolbar971, C::Edit, QStringLiteral("Редактировать письмо"),
+           QStringLiteral("Редактировать письмо"));
     button(Toolbar971, C::Multiply, QStringLiteral("Размножить письмо"), QStringLiteral("Размножить письмо"));
     button(Toolbar971, C::Delete, QStringLiteral("Удалить письмо"), QStringLiteral("Удалить письмо"));
     Toolbar971->addSeparator();
     button(Toolbar971, C::Copy, QStringLiteral("Копировать/переместить сообщение"),
            QStringLiteral("Копировать/переместить сообщение"));
     button(Toolbar971, C::UUDecode, QStringLiteral("UUDecode"), QStringLiteral("UUDecode"));
-    button(Toolbar971, C::Save, QStringLiteral("Сохранить текст письма"), QStringLiteral("Сохранить текст письма"));
+    button(Toolbar971, C::Save, QStringLiteral("Сохранить текст письма"),
+           QStringLiteral("Сохранить текст письма"));
     button(Toolbar971, C::Print, QStringLiteral("Печать письма"), QStringLiteral("Печать письма"));
     Toolbar971->addSeparator();
 
     button(Toolbar974, C::Find, QStringLiteral("Поиск"), QStringLiteral("Поиск"));
     button(Toolbar974, C::FindNext, QStringLiteral("Найти следующее"), QStringLiteral("Найти следующее"));
     Toolbar974->addSeparator();
-    button(Toolbar974, C::BuildThreads, QStringLiteral("Строить нити ответа"), QStringLiteral("Строить нити ответа"));
+    button(Toolbar974, C::BuildThreads, QStringLiteral("Строить нити ответа"),
+           QStringLiteral("Строить нити ответа"));
     // Drop-down buttons get their menus in BuildPopups.
-    button(Toolbar974, C::Settings, QStringLiteral("Настройки программы"), QStringLiteral("Настройки программы"));
+    button(Toolbar974, C::Settings, QStringLiteral("Настройки программы"),
+           QStringLiteral("Настройки программы"));
 
     // The window list drop-down goes first (BuildPopups).
     Toolbar973->addSeparator();

@@ -8,7 +8,6 @@
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
-#include <QWindow>
 #include <QPainter>
 #include <QScrollBar>
 #include <QShortcut>
@@ -20,6 +19,7 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <cmath>
 
 #include "areas/AreaLifetime.h"
@@ -82,9 +82,10 @@ private:
 };
 
 // Commands this build can run; the others stay visible and disabled until their windows exist.
-constexpr TCommand kAvailable[] = {TCommand::BuildThreads,   TCommand::FontProportional, TCommand::FontMonospace,
-                                   TCommand::FontPseudoGraphics, TCommand::MainWindow,   TCommand::Exit,
-                                   TCommand::ShowMenu,       TCommand::ShowToolbars,     TCommand::WindowListMenu};
+constexpr TCommand kAvailable[] = {
+    TCommand::BuildThreads,       TCommand::FontProportional, TCommand::FontMonospace,
+    TCommand::FontPseudoGraphics, TCommand::MainWindow,       TCommand::Exit,
+    TCommand::ShowMenu,           TCommand::ShowToolbars,     TCommand::WindowListMenu};
 
 QString IdleText() {
     return QStringLiteral("Пелмар ") + QStringLiteral(PELMAR_VERSION_TEXT);
@@ -116,7 +117,8 @@ TMainFrame::TMainFrame(QWidget* parent) : QMainWindow(parent) {
     inputGuard_ = new TReadInputGuard(this);
 
     commands_ = new TMainCommands(*this);
-    for (std::size_t i = 0; i < CommandCount; ++i) commandState_.SetAvailable(static_cast<TCommand>(i), false);
+    for (std::size_t i = 0; i < CommandCount; ++i)
+        commandState_.SetAvailable(static_cast<TCommand>(i), false);
     for (const TCommand command : kAvailable) commandState_.SetAvailable(command, true);
 
     // Dock971: the four toolbars and the animation at the right end.
@@ -190,7 +192,8 @@ void TMainFrame::CreatePanes() {
     {
         // The selection stays visible while the tree has no focus.
         QPalette palette = AreaTree->palette();
-        palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Active, QPalette::Highlight));
+        palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                         palette.color(QPalette::Active, QPalette::Highlight));
         palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                          palette.color(QPalette::Active, QPalette::HighlightedText));
         AreaTree->setPalette(palette);
@@ -259,14 +262,17 @@ void TMainFrame::CreatePanes() {
 
     connect(AreaTree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { Guarded([this] { TreeSelectionChanged(); }); });
-    connect(MessageView->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) { Guarded([this, current] { ListCurrentChanged(current); }); });
+    connect(
+        MessageView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+        [this](const QModelIndex& current) { Guarded([this, current] { ListCurrentChanged(current); }); });
     connect(MessageView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { Guarded([this] { UpdateCommandStates(); }); });
-    connect(MessageView, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { commands_->PopupMenu1->popup(MessageView->viewport()->mapToGlobal(pos)); });
-    connect(RichEdit1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { commands_->RicheditMenu->popup(RichEdit1->viewport()->mapToGlobal(pos)); });
+    connect(MessageView, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        commands_->PopupMenu1->popup(MessageView->viewport()->mapToGlobal(pos));
+    });
+    connect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        commands_->RicheditMenu->popup(RichEdit1->viewport()->mapToGlobal(pos));
+    });
     connect(ExHeaderControl1, &THeaderControl::SortClicked, this,
             [this](int section) { Guarded([this, section] { HeaderSortClicked(section); }); });
     connect(ExHeaderControl1, &QHeaderView::sectionResized, this, [this] { HeaderResized(); });
@@ -396,7 +402,8 @@ void TMainFrame::FormShow() {
     HeaderResized();
     AreaTree->selectionModel()->clearSelection();
     // The stored display mode.
-    for (const TCommand mode : {TCommand::FontProportional, TCommand::FontMonospace, TCommand::FontPseudoGraphics}) {
+    for (const TCommand mode :
+         {TCommand::FontProportional, TCommand::FontMonospace, TCommand::FontPseudoGraphics}) {
         if (commands_->Action(mode)->isChecked()) DisplayModeClick(mode);
     }
     UpdateCommandStates();
@@ -503,8 +510,9 @@ void TMainFrame::OpenSelectedArea() {
     TAreaInfo* area = selected.isEmpty() ? nullptr : TAreaTreeModel::AreaAt(selected.first());
     if (area == list_.CurrentArea) return;
     const QModelIndex row = MessageView->selectionModel()->currentIndex();
-    const TMessageClass* shown =
-        row.isValid() && MessageView->selectionModel()->isSelected(row) ? listModel_->EntryAt(row.row()) : nullptr;
+    const TMessageClass* shown = row.isValid() && MessageView->selectionModel()->isSelected(row)
+                                     ? listModel_->EntryAt(row.row())
+                                     : nullptr;
     ClearMessagePane();
     MessageView->selectionModel()->clear();
     TReadOutcome outcome;
@@ -566,7 +574,8 @@ void TMainFrame::SelectRow(int row) {
 
 std::vector<TMessageClass*> TMainFrame::Selection() const {
     QModelIndexList rows = MessageView->selectionModel()->selectedIndexes();
-    std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     std::vector<TMessageClass*> entries;
     for (const QModelIndex& index : rows) {
         if (const TMessageClass* entry = listModel_->EntryAt(index.row())) {
@@ -642,9 +651,10 @@ void TMainFrame::ShowProgress() {
 }
 
 void TMainFrame::UpdateProgress(int position, int maximum) {
-    const QString text =
-        maximum == 0 ? QString()
-                     : QString::number(std::lround(static_cast<double>(position) / maximum * 100.0)) + QLatin1Char('%');
+    const QString text = maximum == 0
+                             ? QString()
+                             : QString::number(std::lround(static_cast<double>(position) / maximum * 100.0)) +
+                                   QLatin1Char('%');
     if (panels_[0]->text() == text) return;
     panels_[0]->setText(text);
     panels_[0]->repaint();
@@ -732,10 +742,11 @@ void TMainFrame::RunCommand(TCommand command) {
 
 void TMainFrame::BuildThreadsClick(bool checked) {
     if (reading_) return;
+    // Taken first: handing the tree to the cache forgets the shown entry.
+    const std::string shownId = list_.CurrentEntry != nullptr ? list_.CurrentEntry->MsgId : std::string();
     // The tree of the old mode stays cached.
     if (list_.CurrentArea != nullptr && list_.Base != nullptr) list_.StoreInCache();
     Settings.BuildThreads = checked;
-    const std::string shownId = list_.CurrentEntry != nullptr ? list_.CurrentEntry->MsgId : std::string();
     MessageView->selectionModel()->clear();
     list_.CurrentEntry = nullptr;
     ClearMessagePane();
@@ -759,7 +770,8 @@ void TMainFrame::SetMenuVisible(bool visible) {
 }
 
 void TMainFrame::SetToolbarsVisible(bool visible) {
-    for (QToolBar* bar : {commands_->Toolbar971, commands_->Toolbar972, commands_->Toolbar973, commands_->Toolbar974}) {
+    for (QToolBar* bar :
+         {commands_->Toolbar971, commands_->Toolbar972, commands_->Toolbar973, commands_->Toolbar974}) {
         bar->setVisible(visible);
     }
     ToolWindow971->setVisible(visible && !NoAnimation);
@@ -835,8 +847,8 @@ bool TMainFrame::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     // The key table sees every key the main window gets, before its controls.
-    if (event->type() == QEvent::KeyPress && watched->isWindowType() && watched == static_cast<QObject*>(windowHandle()) &&
-        isActiveWindow() && !reading_) {
+    if (event->type() == QEvent::KeyPress && watched->isWindowType() &&
+        watched == static_cast<QObject*>(windowHandle()) && isActiveWindow() && !reading_) {
         const auto* key = static_cast<QKeyEvent*>(event);
         Guarded([this, key] { commands_->RunKeyTable(*key, commandState_.Enabled(TCommand::FindNext)); });
     }

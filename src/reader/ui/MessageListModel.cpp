@@ -18,7 +18,8 @@ int TMessageListModel::Count() const {
 }
 
 const TMessageClass* TMessageListModel::EntryAt(int row) const {
-    if (changing_ != 0 || row < 0 || row >= rows_ || row >= static_cast<int>(list_.Rows.size())) return nullptr;
+    if (changing_ != 0 || row < 0 || row >= rows_ || row >= static_cast<int>(list_.Rows.size()))
+        return nullptr;
     return list_.Rows[static_cast<size_t>(row)];
 }
 

@@ -36,9 +36,10 @@ QSize TMessageRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QM
     return {header_.TotalWidth(), height};
 }
 
-void TMessageRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    const auto* entry = reinterpret_cast<const TMessageClass*>(
-        index.data(TMessageListModel::EntryRole).value<quintptr>());
+void TMessageRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                const QModelIndex& index) const {
+    const auto* entry =
+        reinterpret_cast<const TMessageClass*>(index.data(TMessageListModel::EntryRole).value<quintptr>());
     if (entry == nullptr) return;
     painter->save();
     const QRect row = option.rect;
@@ -50,8 +51,10 @@ void TMessageRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     // Background and text colour.
     const QPalette::ColorGroup group =
         option.state.testFlag(QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
-    painter->fillRect(row, selected ? palette.color(group, QPalette::Highlight) : palette.color(group, QPalette::Base));
-    QColor text = selected ? palette.color(group, QPalette::HighlightedText) : palette.color(group, QPalette::Text);
+    painter->fillRect(
+        row, selected ? palette.color(group, QPalette::Highlight) : palette.color(group, QPalette::Base));
+    QColor text =
+        selected ? palette.color(group, QPalette::HighlightedText) : palette.color(group, QPalette::Text);
     if (entry->Deleted) {
         text = DeletedTextColor(palette);
     } else if (personal && !selected) {
@@ -66,14 +69,16 @@ void TMessageRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     const int expander = TThreadList::ExpanderIcon(*entry);
     if (expander >= 0) ListIcon(expander).paint(painter, QRect(x + 1, iconTop, kIconSize, kIconSize));
     x += RowIndent;
-    ListIcon(TThreadList::StatusIcon(*entry, fullName)).paint(painter, QRect(x + 1, iconTop, kIconSize, kIconSize));
+    ListIcon(TThreadList::StatusIcon(*entry, fullName))
+        .paint(painter, QRect(x + 1, iconTop, kIconSize, kIconSize));
     x += RowIndent;
 
     // Subject: bold while unread, up to the end of the "Тема" section.
     QFont font = option.font;
     font.setBold(!entry->Deleted && !entry->Read);
     painter->setFont(font);
-    const int subjectRight = row.left() + header_.SectionLeft(SectionSubject) + header_.SectionWidth(SectionSubject) - 2;
+    const int subjectRight =
+        row.left() + header_.SectionLeft(SectionSubject) + header_.SectionWidth(SectionSubject) - 2;
     DrawText(*painter, QRect(x + 3, row.top(), subjectRight - (x + 3), row.height()), ToQt(entry->Subject));
 
     // The other columns in normal weight.
@@ -91,9 +96,11 @@ void TMessageRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     if (option.state.testFlag(QStyle::State_HasFocus)) {
         QStyleOptionFocusRect focus;
         focus.QStyleOption::operator=(option);
-        focus.rect = row.adjusted(left - row.left() + std::max(entry->Level, 0) * RowIndent + 2 * RowIndent, 0, 0, 0);
+        focus.rect =
+            row.adjusted(left - row.left() + std::max(entry->Level, 0) * RowIndent + 2 * RowIndent, 0, 0, 0);
         focus.state |= QStyle::State_KeyboardFocusChange;
-        focus.backgroundColor = selected ? palette.color(group, QPalette::Highlight) : palette.color(group, QPalette::Base);
+        focus.backgroundColor =
+            selected ? palette.color(group, QPalette::Highlight) : palette.color(group, QPalette::Base);
         const QWidget* widget = option.widget;
         QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
         style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);

@@ -13,7 +13,8 @@ class TMessageRowDelegate : public QStyledItemDelegate {
 public:
     TMessageRowDelegate(THeaderControl& header, QObject* parent = nullptr);
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:
