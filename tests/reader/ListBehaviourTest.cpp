@@ -203,3 +203,30 @@ TEST(MainWindowServicesTest, DoNothingWithoutAWindow) {
 
 }  // namespace
 }  // namespace pelmar
+
+namespace pelmar {
+namespace {
+
+TEST(SortDateTest, KeyOrdersLikeTheDateText) {
+    struct TCase {
+        TDateTime Date;
+        const char* Text;
+    };
+    const std::vector<TCase> cases = {
+        {45000.5, "2023.03.15 12:00:00"},      {45000.0, "2023.03.15 00:00:00"},
+        {45000.999999, "2023.03.16 00:00:00"}, {0, "1899.12.30 00:00:00"},
+        {-1.25, "1899.12.29 06:00:00"},        {-1.5, "1899.12.29 12:00:00"},
+        {1e300, "1899.12.30 00:00:00"},
+    };
+    std::vector<TMessageClass> entries(cases.size());
+    for (size_t i = 0; i < cases.size(); ++i) {
+        entries[i].Date = cases[i].Date;
+        EXPECT_EQ(entries[i].SortDate(), cases[i].Text) << cases[i].Date;
+    }
+    for (const TMessageClass& a : entries)
+        for (const TMessageClass& b : entries)
+            EXPECT_EQ(a.SortKey() < b.SortKey(), a.SortDate() < b.SortDate()) << a.Date << " " << b.Date;
+}
+
+}  // namespace
+}  // namespace pelmar
