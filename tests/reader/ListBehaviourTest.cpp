@@ -1,10 +1,8 @@
-// Row icons, the expander zone, header clicks, revealing, notifications of new and changed
-// messages, and the window services without a window.
+// Row icons, the expander, header clicks, revealing, notifications of new and changed messages.
 #include <gtest/gtest.h>
 
 #include "ReaderTestSupport.h"
 #include "areas/gizmo.h"
-#include "reader/MainWindowServices.h"
 #include "reader/ThreadList.h"
 
 namespace pelmar {
@@ -47,29 +45,6 @@ TEST(RowIconTest, StatusIconAndPersonalRule) {
         EXPECT_EQ(TThreadList::StatusIcon(entry, me), c.Icon);
         EXPECT_EQ(TThreadList::IsPersonal(entry, me), c.Personal);
     }
-}
-
-TEST(RowIconTest, ExpanderZoneLiesStrictlyInsideTheLevelsColumn) {
-    TMessageClass entry;
-    struct TCase {
-        int Level, X;
-        bool Inside;
-    };
-    for (const TCase& c : std::vector<TCase>{{0, 0, false},
-                                             {0, 1, true},
-                                             {0, 15, true},
-                                             {0, 16, false},
-                                             {2, 32, false},
-                                             {2, 33, true},
-                                             {2, 48, false}}) {
-        entry.Level = c.Level;
-        EXPECT_EQ(TThreadList::InExpander(entry, c.X), c.Inside) << c.Level << "/" << c.X;
-    }
-    EXPECT_EQ(TThreadList::ExpanderIcon(entry), -1);
-    entry.AddReply();
-    EXPECT_EQ(TThreadList::ExpanderIcon(entry), IconCollapsed);
-    entry.Expanded = true;
-    EXPECT_EQ(TThreadList::ExpanderIcon(entry), IconExpanded);
 }
 
 class ListBehaviourTest : public ::testing::Test {
@@ -179,33 +154,6 @@ TEST_F(ListBehaviourTest, ChangedMessageIsRereadOnlyWhenItIsStillThere) {
     EXPECT_EQ(Entry("b").Subject, "x");
     EXPECT_FALSE(list.MessageChanged(area, 0, "unknown"));
 }
-
-class TCountingServices : public TMainWindowServices {
-public:
-    int Added = 0;
-    void MessageAdded(TAreaInfo&, int) override { ++Added; }
-};
-
-TEST(MainWindowServicesTest, DoNothingWithoutAWindow) {
-    TAreaInfo area;
-    MainWindowServices().MessageAdded(area, 0);
-    MainWindowServices().UpdateAreaNode(area);
-    MainWindowServices().SetStatusText("x");
-    EXPECT_EQ(MainWindowServices().CurrentBase(), nullptr);
-    EXPECT_EQ(MainWindowServices().CurrentEntry(), nullptr);
-    TCountingServices window;
-    InstallMainWindowServices(&window);
-    MainWindowServices().MessageAdded(area, 0);
-    InstallMainWindowServices(nullptr);
-    MainWindowServices().MessageAdded(area, 0);
-    EXPECT_EQ(window.Added, 1);
-}
-
-}  // namespace
-}  // namespace pelmar
-
-namespace pelmar {
-namespace {
 
 TEST(SortDateTest, KeyOrdersLikeTheDateText) {
     struct TCase {
