@@ -20,7 +20,9 @@ struct TCacheItem {
     double BaseStamp = 0;
     int32_t BaseCount = 0;
     std::unique_ptr<TMessageClass> Root;  // null once handed back
-    TMsgIdIndex MsgIds;                   // slots point into Root's tree
+    int SortedBy = -2;                    // the order Root's tree is in (-2 unknown, -1 base order)
+    bool SortedAscending = true;
+    TMsgIdIndex MsgIds;  // slots point into Root's tree
 };
 
 class TAreaCache {

@@ -15,16 +15,18 @@ struct TCounters {
     int32_t Personal = 0;
 };
 
-// The three counters of one pass: the scan writes them under the area's lock. A linked group's
-// Read holds its import options, not a count.
-TCounters ReadCounters(TAreaInfo& area) {
+// The three counters of one pass: the scan writes them under the area's lock. The scan also holds
+// that lock while it counts a whole base, so a refresh of the tree does not wait for it: it reads
+// the atomics as they are and the next pass brings a matching set. A linked group's Read holds its
+// import options, not a count.
+TCounters ReadCounters(TAreaInfo& area, bool wait) {
     TCounters counters;
     if (area.Zilo == ZiloLinkedGroup) return counters;
-    area.Lock();
+    const bool locked = wait ? (area.Lock(), true) : area.TryLock();
     counters.MsgCount = area.MsgCount.load();
     counters.Unread = area.Read.load();
     counters.Personal = area.PersonalUnread.load();
-    area.Unlock();
+    if (locked) area.Unlock();
     return counters;
 }
 
@@ -44,8 +46,8 @@ bool SameMark(const TAreaMark& a, const TAreaMark& b) {
            a.Caption == b.Caption;
 }
 
-TAreaMark OwnMark(TAreaInfo& area) {
-    const TCounters counters = ReadCounters(area);
+TAreaMark OwnMark(TAreaInfo& area, bool wait) {
+    const TCounters counters = ReadCounters(area, wait);
     TAreaMark mark;
     mark.MsgCount = counters.MsgCount;
     mark.Unread = counters.Unread;
@@ -96,7 +98,7 @@ std::vector<TAreaInfo*> TAreaMarks::RefreshAreaCounters(TAreaInfo& root) {
         TFrame& frame = stack.back();
         if (frame.Next < frame.Area->ChildCount()) {
             TAreaInfo* child = frame.Area->Child(frame.Next++);
-            stack.push_back({child, 0, OwnMark(*child)});
+            stack.push_back({child, 0, OwnMark(*child, false)});
             continue;
         }
         TFrame done = std::move(frame);
@@ -131,7 +133,7 @@ std::vector<TAreaInfo*> TAreaMarks::UpdateAreaNode(TAreaInfo& area) {
         }
     };
 
-    TAreaMark mark = OwnMark(area);
+    TAreaMark mark = OwnMark(area, true);
     childFlags(area, mark);
     mark.Overlay = OverlayOf(mark);
     TAreaMark& stored = marks_[&area];
@@ -141,7 +143,7 @@ std::vector<TAreaInfo*> TAreaMarks::UpdateAreaNode(TAreaInfo& area) {
     }
 
     for (TAreaInfo* up = area.Parent(); up != nullptr && up->Parent() != nullptr; up = up->Parent()) {
-        TAreaMark& ancestor = marks_.try_emplace(up, OwnMark(*up)).first->second;
+        TAreaMark& ancestor = marks_.try_emplace(up, OwnMark(*up, false)).first->second;
         TAreaMark next = ancestor;
         next.HasPersonal = next.PersonalUnread > 0;
         next.HasUnread = OwnUnread(next);

@@ -3,8 +3,8 @@
 // personal mail and the hint. The marks of the whole tree are computed in one bottom-up pass over
 // the area model (Children), so a refresh costs one visit per area.
 //
-// Counters are the areas' atomics; each area's three counters are read under its lock so the
-// caption shows one pass's values.
+// Counters are the areas' atomics. The single-area update reads them under the area's lock; the
+// whole-tree refresh takes each lock only when it is free (the scan holds it while counting a base).
 #include <cstdint>
 #include <string>
 #include <unordered_map>

@@ -25,8 +25,16 @@ std::string TMessageClass::SortDate() const {
 }
 
 int64_t TMessageClass::SortKey() const {
-    if (!std::isfinite(Date)) return 0;
-    return std::llround(Date * 86400.0);
+    // The same fields SortDate prints (whole days, then the time of day), as one number.
+    double value = Date;
+    if (!std::isfinite(value) || std::fabs(value) > 3.0e6) value = 0;
+    int64_t days = static_cast<int64_t>(std::trunc(value));
+    int64_t seconds = std::llround(std::fabs(value - static_cast<double>(days)) * 86400.0);
+    if (seconds >= 86400) {
+        seconds -= 86400;
+        ++days;
+    }
+    return days * 86400 + seconds;
 }
 
 TMessageClass& TMessageClass::AddReply() {

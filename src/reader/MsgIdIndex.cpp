@@ -16,12 +16,17 @@ const std::string& TMsgIdIndex::ScratchKey(std::string_view msgId) const {
 
 void TMsgIdIndex::Add(std::string_view msgId) {
     if (msgId.empty()) return;
-    slots_.try_emplace(Key(msgId), nullptr);
+    if (slots_.find(ScratchKey(msgId)) == slots_.end()) slots_.emplace(scratch_, nullptr);
 }
 
 void TMsgIdIndex::Store(std::string_view msgId, TMessageClass* entry) {
     if (msgId.empty()) return;
-    slots_.insert_or_assign(Key(msgId), entry);
+    // Usually the slot exists since the first pass: no key to build then.
+    const auto it = slots_.find(ScratchKey(msgId));
+    if (it != slots_.end())
+        it->second = entry;
+    else
+        slots_.emplace(Key(msgId), entry);
 }
 
 bool TMsgIdIndex::Contains(std::string_view msgId) const {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <unordered_map>
 #include <unordered_set>
@@ -160,6 +161,7 @@ void TThreadList::ClearList() {
     ThreadRoot.reset();
     PendingRoot.reset();
     lastReadComplete_ = false;
+    treeSortColumn_ = TreeUnsorted;
 }
 
 void TThreadList::StoreInCache() {
@@ -171,6 +173,8 @@ void TThreadList::StoreInCache() {
     item->Threaded = Settings.BuildThreads;
     item->BaseStamp = Base != nullptr ? BaseStamp : 0;
     item->BaseCount = Base != nullptr ? BaseCount : 0;
+    item->SortedBy = treeSortColumn_;
+    item->SortedAscending = treeSortAscending_;
     ResetRows({});
     CurrentEntry = nullptr;
     item->Root = std::move(ThreadRoot);
@@ -201,6 +205,8 @@ TReadOutcome TThreadList::ReadAreaMessages() {
     ClearList();
 
     if (hit != nullptr) {
+        treeSortColumn_ = hit->SortedBy;
+        treeSortAscending_ = hit->SortedAscending;
         Cache.HandBack(*hit, ThreadRoot, MsgIdIndex);
         outcome.FromCache = true;
         lastReadComplete_ = true;
@@ -220,7 +226,8 @@ TReadOutcome TThreadList::ReadAreaMessages() {
     }
 
     Status(2, Ansi("Сортировка писем..."));
-    SortReplies(*ThreadRoot);
+    // A tree from the cache usually is in this order already.
+    if (treeSortColumn_ != SortColumn || treeSortAscending_ != SortAscending) SortReplies(*ThreadRoot);
     Status(2, Ansi("Чтение завершено"));
     RebuildRows();
     CurrentEntry = nullptr;
@@ -238,6 +245,7 @@ bool TThreadList::ReadFromBase(TReadOutcome& outcome) {
     ThreadRoot = std::make_unique<TMessageClass>();
     PendingRoot = std::make_unique<TMessageClass>();
     MsgIdIndex.Clear();
+    treeSortColumn_ = SortNone;  // base order
     TReadState state;
     int32_t count = 0;
     try {
@@ -528,40 +536,62 @@ void TThreadList::SortReplies(TMessageClass& entry) {
     if (SortColumn < SectionSubject || SortColumn > SectionDate) return;
     const int column = SortColumn;
     const bool ascending = SortAscending;
-    struct TKeyed {
-        std::string Text;
-        int64_t Date = 0;
-        std::unique_ptr<TMessageClass> Entry;
+    // Keys are computed once per entry: the case-folded texts go into one buffer, so comparing two
+    // entries is a memcmp and sorting allocates nothing per entry.
+    struct TKey {
+        int64_t Date;
+        uint32_t Offset;
+        uint32_t Length;
+        uint32_t Index;
     };
-    std::vector<TKeyed> keyed;
+    std::string arena;
+    std::vector<TKey> keys;
+    std::vector<std::unique_ptr<TMessageClass>> sorted;
+    std::string folded;
+    auto less = [&](const TKey& a, const TKey& b) {
+        if (column == SectionDate) return a.Date < b.Date;
+        const int c =
+            std::memcmp(arena.data() + a.Offset, arena.data() + b.Offset, std::min(a.Length, b.Length));
+        return c != 0 ? c < 0 : a.Length < b.Length;
+    };
     std::vector<TMessageClass*> stack{&entry};
     while (!stack.empty()) {
         TMessageClass* parent = stack.back();
         stack.pop_back();
         auto& replies = parent->Replies;
         if (replies.size() > 1) {
-            keyed.resize(replies.size());
+            arena.clear();
+            keys.resize(replies.size());
             for (size_t i = 0; i < replies.size(); ++i) {
-                if (column == SectionDate)
-                    keyed[i].Date = replies[i]->SortKey();
-                else
-                    RankKey(SortText(*replies[i], column), keyed[i].Text);
-                keyed[i].Entry = std::move(replies[i]);
+                TKey& key = keys[i];
+                key.Index = static_cast<uint32_t>(i);
+                key.Date = 0;
+                key.Offset = static_cast<uint32_t>(arena.size());
+                key.Length = 0;
+                if (column == SectionDate) {
+                    key.Date = replies[i]->SortKey();
+                } else {
+                    RankKey(SortText(*replies[i], column), folded);
+                    arena += folded;
+                    key.Length = static_cast<uint32_t>(folded.size());
+                }
             }
-            if (column == SectionDate) {
-                std::sort(keyed.begin(), keyed.end(), [ascending](const TKeyed& a, const TKeyed& b) {
-                    return ascending ? a.Date < b.Date : b.Date < a.Date;
-                });
-            } else {
-                std::sort(keyed.begin(), keyed.end(), [ascending](const TKeyed& a, const TKeyed& b) {
-                    return ascending ? a.Text < b.Text : b.Text < a.Text;
-                });
-            }
-            for (size_t i = 0; i < replies.size(); ++i) replies[i] = std::move(keyed[i].Entry);
+            if (ascending)
+                std::sort(keys.begin(), keys.end(), less);
+            else
+                std::sort(keys.begin(), keys.end(), [&](const TKey& a, const TKey& b) { return less(b, a); });
+            sorted.clear();
+            sorted.reserve(replies.size());
+            for (const TKey& key : keys) sorted.push_back(std::move(replies[key.Index]));
+            replies.swap(sorted);
         }
         for (auto& reply : replies) {
-            if (reply->Replies.size() > 0) stack.push_back(reply.get());
+            if (reply->HasReplies()) stack.push_back(reply.get());
         }
+    }
+    if (&entry == ThreadRoot.get()) {
+        treeSortColumn_ = column;
+        treeSortAscending_ = ascending;
     }
 }
 
@@ -598,6 +628,7 @@ void TThreadList::MessageAdded(TAreaInfo& area, int position) {
     TMessageClass& entry = parent->AddReply();
     FillEntry(entry, *Base);
     MsgIdIndex.Store(entry.MsgId, &entry);
+    treeSortColumn_ = TreeUnsorted;  // appended where it does not belong in the order
     if (parent == ThreadRoot.get()) {
         const int row = static_cast<int>(Rows.size());
         observer_->BeginInsertRows(row, row);

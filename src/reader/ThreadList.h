@@ -169,8 +169,12 @@ private:
     void RestorePosition(TReadOutcome& outcome);
     void Status(int panel, const std::string& text);
 
+    // The order ThreadRoot's tree is in: a column and direction, SortNone for the base's order.
+    static constexpr int TreeUnsorted = -2;
     TThreadListObserver* observer_;
     bool lastReadComplete_ = false;
+    int treeSortColumn_ = TreeUnsorted;
+    bool treeSortAscending_ = true;
 };
 
 }  // namespace pelmar

@@ -86,18 +86,17 @@ TEST_F(AreaMarksTest, SingleAreaUpdateAddsAndRemovesTheMarkFurtherUp) {
     EXPECT_EQ(Overlay(sub), OverlayNone);
     EXPECT_EQ(Overlay(group), OverlayNone);
 
+    // Updating a group keeps the mark for unread mail below it.
+    SetCounters(leaf, 5, 2, 0);
+    marks.RefreshAreaCounters(root);
+    marks.UpdateAreaNode(sub);
+    EXPECT_EQ(Overlay(sub), OverlayUnreadBelow);
+
     // A group's own unread mark stays while the area below is updated.
     SetCounters(group, 3, 3, 0);
     marks.RefreshAreaCounters(root);
     marks.UpdateAreaNode(leaf);
     EXPECT_EQ(Overlay(group), OverlayUnread);
-}
-
-TEST_F(AreaMarksTest, UpdatedGroupKeepsTheMarkForUnreadBelowIt) {
-    SetCounters(leaf, 5, 2, 0);
-    marks.RefreshAreaCounters(root);
-    marks.UpdateAreaNode(sub);
-    EXPECT_EQ(Overlay(sub), OverlayUnreadBelow);
 }
 
 TEST_F(AreaMarksTest, RefreshReportsOnlyChanges) {

@@ -137,74 +137,43 @@ TEST_F(ThreadBuildTest, HundredThousandDeepChainsInBothOrders) {
     }
 }
 
-TEST_F(ThreadBuildTest, DamagedHeadersAreSkippedAndReportedOnce) {
-    for (int i = 0; i < 10; ++i)
-        base.Messages.push_back({"m" + std::to_string(i), i > 0 ? "m" + std::to_string(i - 1) : "", "s"});
-    base.Messages[3].Damaged = true;
-    base.Messages[7].Damaged = true;
-    const TReadOutcome outcome = Read();
-    ASSERT_TRUE(outcome.Listed);
-    EXPECT_EQ(outcome.Errors, 2);
-    const auto entries = EntriesByPosition(*list.ThreadRoot);
-    EXPECT_EQ(entries.size(), 8u);
-    EXPECT_EQ(entries.count(3), 0u);
-    EXPECT_EQ(entries.count(9), 1u) << "messages after the damage are listed";
-    EXPECT_EQ(entries.at(4)->Level, 0) << "its parent could not be read";
-    EXPECT_EQ(entries.at(5)->Parent, entries.at(4));
-    ASSERT_EQ(recorder.Errors.size(), 1u);
-    EXPECT_EQ(recorder.ErrorCounts[0], 2);
-    EXPECT_EQ(recorder.Errors[0].rfind(Utf8ToAnsi("Ошибка при чтении базы:\r\ndamaged header 3"), 0), 0u);
-
-    // Not cached: the next visit reads the base again.
-    list.LeaveArea(nullptr);
-    EXPECT_EQ(list.Cache.Size(), 0u);
-    base.HeaderReads = 0;
-    EXPECT_FALSE(Read().FromCache);
-    EXPECT_GT(base.HeaderReads, 0);
-}
-
-TEST_F(ThreadBuildTest, DamagedHeaderInTheMiddleOfARealJamBase) {
+TEST_F(ThreadBuildTest, DamagedHeadersInTheMiddleOfARealJamBaseAreSkipped) {
     test::TempDir dir;
     for (const char* ext : {".jhr", ".jdt", ".jdx", ".jlr"})
         test::CopyFixture(std::string("crashmail/bases/rutest") + ext, dir.Path());
-    // Break the signature of the fourth header (the parent that arrives late).
+    // Break the signatures of the fourth header (the parent that arrives late) and the fifth.
     const std::string jdx = test::ReadFile(dir.Path() / "rutest.jdx");
-    ASSERT_GE(jdx.size(), 32u);
-    const auto offset = static_cast<uint32_t>(
-        static_cast<uint8_t>(jdx[28]) | static_cast<uint8_t>(jdx[29]) << 8 |
-        static_cast<uint8_t>(jdx[30]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(jdx[31])) << 24);
     std::string jhr = test::ReadFile(dir.Path() / "rutest.jhr");
-    ASSERT_EQ(jhr.compare(offset, 4, std::string("JAM\0", 4)), 0);
-    jhr.replace(offset, 4, "XXXX");
+    for (const size_t position : {3u, 4u}) {
+        uint32_t offset = 0;
+        for (int i = 3; i >= 0; --i)
+            offset = offset << 8 | static_cast<uint8_t>(jdx.at(position * 8 + 4 + i));
+        ASSERT_EQ(jhr.compare(offset, 4, std::string("JAM\0", 4)), 0);
+        jhr.replace(offset, 4, "XXXX");
+    }
     test::WriteFile(dir.Path() / "rutest.jhr", jhr);
 
     area.Path = (dir.Path() / "rutest").string();
     const TReadOutcome outcome = list.OpenArea(&area, nullptr);
     ASSERT_TRUE(outcome.Listed);
-    EXPECT_EQ(outcome.Errors, 1);
-    EXPECT_EQ(recorder.Errors.size(), 1u);
+    EXPECT_EQ(outcome.Errors, 2);
+    ASSERT_EQ(recorder.Errors.size(), 1u) << "one report per read";
+    EXPECT_EQ(recorder.ErrorCounts[0], 2);
+    EXPECT_EQ(
+        recorder.Errors[0].rfind(Utf8ToAnsi("Ошибка при чтении базы:\r\nJAM: the header of message 3"), 0),
+        0u);
     const auto entries = EntriesByPosition(*list.ThreadRoot);
-    EXPECT_EQ(entries.size(), 6u);
-    EXPECT_EQ(entries.count(3), 0u);
-    EXPECT_EQ(entries.at(2)->Level, 0) << "its parent is the damaged one";
+    EXPECT_EQ(entries.size(), 5u);
+    EXPECT_EQ(entries.count(3) + entries.count(4), 0u);
+    EXPECT_EQ(entries.at(2)->Level, 0) << "its parent is a damaged one";
     EXPECT_EQ(entries.at(1)->Parent, entries.at(0));
-    EXPECT_EQ(entries.at(6)->Parent, entries.at(5));
-    list.LeaveArea(nullptr);
-    EXPECT_EQ(area.OpenCount(), 0);
-}
+    EXPECT_EQ(entries.at(6)->Parent, entries.at(5)) << "messages after the damage are listed and threaded";
 
-TEST_F(ThreadBuildTest, IntactJamFixtureThreadsTheLateParent) {
-    test::TempDir dir;
-    for (const char* ext : {".jhr", ".jdt", ".jdx", ".jlr"})
-        test::CopyFixture(std::string("crashmail/bases/rutest") + ext, dir.Path());
-    area.Path = (dir.Path() / "rutest").string();
-    ASSERT_TRUE(list.OpenArea(&area, nullptr).Listed);
-    EXPECT_TRUE(recorder.Errors.empty());
-    const auto entries = EntriesByPosition(*list.ThreadRoot);
-    ASSERT_EQ(entries.size(), 7u);
-    EXPECT_EQ(entries.at(2)->Parent, entries.at(3)) << "reply stored before its parent";
-    EXPECT_EQ(entries.at(1)->Parent, entries.at(0));
-    EXPECT_EQ(list.Rows.size(), 4u);
+    // Not cached: the next visit reads the base again.
+    list.LeaveArea(nullptr);
+    EXPECT_EQ(list.Cache.Size(), 0u);
+    EXPECT_EQ(area.OpenCount(), 0);
+    EXPECT_FALSE(list.OpenArea(&area, nullptr).FromCache);
     list.LeaveArea(nullptr);
 }
 
