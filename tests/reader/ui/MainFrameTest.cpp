@@ -9,9 +9,12 @@
 #include <QLabel>
 #include <QListView>
 #include <QMessageBox>
+#include <QMouseEvent>
+#include <QStatusTipEvent>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
+#include <QWindow>
 #include <fstream>
 #include <stop_token>
 #include <thread>
@@ -63,6 +66,30 @@ private:
     QTimer timer_;
 };
 
+// A JAM base of `count` messages, every third a reply to the one before it.
+void WriteJamBase(const std::string& path, int count) {
+    auto base = CreateMessageBase(BaseKindJam);
+    base->SetPath(path);
+    base->CreateBase();
+    base->Open();
+    ASSERT_TRUE(base->Active);
+    base->UseFlagFiles = false;
+    for (int i = 0; i < count; ++i) {
+        base->NewMessage();
+        base->FromName = "Writer " + std::to_string(i);
+        base->ToName = "All";
+        base->Subject = "Subject " + std::to_string(i);
+        base->OrigAddr = "2:5020/1";
+        base->Date = EncodeDateTime(2025, 1, 2, 3, 4, 5);
+        base->Attr = AttrLocal;
+        base->Kludges = {"MSGID: 2:5020/1 " + std::to_string(1000 + i)};
+        if (i % 3 == 2) base->Kludges.push_back("REPLY: 2:5020/1 " + std::to_string(1000 + i - 1));
+        base->Text = "Text\r";
+        ASSERT_TRUE(base->WriteMessage());
+    }
+    base->Close();
+}
+
 size_t CountEntries(const TMessageClass& root) {
     return root.SubtreeSize();
 }
@@ -90,7 +117,8 @@ protected:
                 const char* Description;
             } areas[] = {{"JAM", BaseKindJam, jamPath_, "Test echo"},
                          {"SQUISH", BaseKindSquish, (bases / "squish" / "ru.test").string(), "Squish echo"},
-                         {"MSG", BaseKindMsg, (bases / "msg" / "su.general").string(), "General"}};
+                         {"MSG", BaseKindMsg, (bases / "msg" / "su.general").string(), "General"},
+                         {"BIG", BaseKindJam, (bases / "big").string(), "Generated"}};
             for (const auto& area : areas) {
                 reg.OpenKey("\\" + RootKey + "\\Areas\\Fido\\" + area.Name, true);
                 reg.WriteInteger("Kind", area.Kind);
@@ -98,6 +126,7 @@ protected:
                 reg.WriteString("Description", area.Description);
             }
         }
+        WriteJamBase((bases / "big").string(), 120);
         CreateAreaManager();
         ASSERT_NE(AreaManager(), nullptr);
     }
@@ -140,8 +169,8 @@ protected:
 TEST_F(MainFrameTest, ListsTheSelectedAreaWithCountersAndStatusTexts) {
     TMainFrame frame;
     frame.show();
-    ASSERT_EQ(frame.AreaModel().rowCount(), 1);  // "Fido" with its three areas
-    EXPECT_EQ(frame.AreaModel().rowCount(frame.AreaModel().index(0, 0)), 3);
+    ASSERT_EQ(frame.AreaModel().rowCount(), 1);  // "Fido" with its four areas
+    EXPECT_EQ(frame.AreaModel().rowCount(frame.AreaModel().index(0, 0)), 4);
 
     ScanPass(frame);
     TAreaInfo& jam = Area("JAM");
@@ -325,6 +354,88 @@ TEST_F(MainFrameTest, LayoutAndDisplayModeSurviveTheNextStart) {
     EXPECT_EQ(again.ExHeaderControl1->visualIndex(0), 0);
     EXPECT_TRUE(again.Commands().Action(TCommand::FontMonospace)->isChecked());
     EXPECT_EQ(again.width(), 777);
+}
+
+// Counts left presses that reach the window after the read handed them back.
+class TPressCounter : public QObject {
+public:
+    int Presses = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) ++Presses;
+        return false;
+    }
+};
+
+TEST_F(MainFrameTest, LeftClickAbortsTheReadAndIsThenHandled) {
+    TMainFrame frame;
+    frame.show();
+    TPressCounter counter;
+    frame.windowHandle()->installEventFilter(&counter);
+    // The press waits in the queue when the read starts, as a user's click during it would.
+    const QPointF inside(5, 5);
+    QCoreApplication::postEvent(
+        frame.windowHandle(),
+        new QMouseEvent(QEvent::MouseButtonPress, inside, inside, frame.mapToGlobal(QPoint(5, 5)),
+                        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    Select(frame, Area("BIG"));
+    TThreadList& list = frame.List();
+    EXPECT_EQ(list.CurrentArea, &Area("BIG"));
+    EXPECT_EQ(list.ThreadRoot, nullptr);
+    EXPECT_EQ(frame.ListModel().rowCount(), 0);
+    EXPECT_EQ(frame.StatusPanel(2)->text(), QStringLiteral("Прервано..."));
+    EXPECT_EQ(frame.StatusPanel(0)->text(), QString());
+    EXPECT_EQ(counter.Presses, 0);
+    QApplication::processEvents();
+    EXPECT_EQ(counter.Presses, 1);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    // Nothing of the aborted read was cached: coming back reads the whole area.
+    Select(frame, Area("MSG"));
+    Select(frame, Area("BIG"));
+    ASSERT_NE(list.ThreadRoot, nullptr);
+    EXPECT_EQ(CountEntries(*list.ThreadRoot), 120u);
+    EXPECT_EQ(frame.StatusPanel(2)->text(), QStringLiteral("Ok"));
+}
+
+TEST_F(MainFrameTest, ReadingPositionAndServicesFollowTheWindow) {
+    {
+        TMainFrame frame;
+        EXPECT_EQ(&MainWindowServices(), static_cast<TMainWindowServices*>(&frame));
+        EXPECT_EQ(AreaTreeView(), static_cast<TAreaTreeView*>(&frame));
+        frame.show();
+        Select(frame, Area("BIG"));
+        TThreadList& list = frame.List();
+        const int row = 7;
+        const std::string msgId = list.Rows[row]->MsgId;
+        frame.MessageView->setCurrentIndex(frame.ListModel().index(row));
+        Select(frame, Area("MSG"));
+        EXPECT_EQ(Area("BIG").LastMSGID, msgId);
+        Select(frame, Area("BIG"));
+        ASSERT_NE(list.CurrentEntry, nullptr);
+        EXPECT_EQ(list.CurrentEntry->MsgId, msgId);
+        EXPECT_EQ(frame.MessageView->currentIndex().row(), row);
+
+        // Counters changed by a command: the caption follows through the services.
+        TAreaInfo& big = Area("BIG");
+        big.MsgCount = 120;
+        big.Read = 3;
+        MainWindowServices().UpdateAreaNode(big);
+        EXPECT_EQ(Caption(frame, big), QStringLiteral("BIG(3/120)"));
+
+        // Hints go to panel 2; no hint shows "Ok".
+        QStatusTipEvent tip(QStringLiteral("\x01Эха\x01, cообщений: 5"));
+        QCoreApplication::sendEvent(frame.AreaTree, &tip);
+        EXPECT_EQ(frame.StatusPanel(2)->text(), QStringLiteral("\x01Эха\x01, cообщений: 5"));
+        QStatusTipEvent none{QString()};
+        QCoreApplication::sendEvent(frame.AreaTree, &none);
+        EXPECT_EQ(frame.StatusPanel(2)->text(), QStringLiteral("Ok"));
+    }
+    // Without a window the services do nothing.
+    EXPECT_EQ(MainWindowServices().CurrentArea(), nullptr);
+    EXPECT_EQ(AreaTreeView(), nullptr);
+    MainWindowServices().UpdateAreaNode(Area("BIG"));
 }
 
 TEST(StatusPanel, TextIsCutIntoNormalAndBoldPieces) {
