@@ -226,7 +226,7 @@ void TMainFrame::CreatePanes() {
     MessageView->setDragDropMode(QAbstractItemView::DragOnly);
     MessageView->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     MessageView->setContextMenuPolicy(Qt::CustomContextMenu);
-    MessageView->viewport()->installEventFilter(this);
+    // Presses on the list's viewport reach eventFilter through the application-wide filter.
     listLayout->addWidget(MessageView);
 
     Panel5 = new QWidget(RxSplitter2);
@@ -308,7 +308,7 @@ void TMainFrame::CreateStatusBar() {
 
 void TMainFrame::ConnectCommands() {
     connect(commands_, &TMainCommands::Triggered, this,
-            [this](TCommand command) { Guarded([this, command] { RunCommand(command); }); });
+            [this](TCommand command) { Guarded([this, command] { Execute(command); }); });
     connect(commands_->WindowList, &QMenu::aboutToShow, this, [this] { FillWindowList(); });
     // "MainWindow" is a hidden menu item; its key works through a shortcut of the window.
     auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
@@ -710,6 +710,13 @@ void TMainFrame::UpdateCommandStates() {
 }
 
 void TMainFrame::RunCommand(TCommand command) {
+    // Through the action, so a checkable item changes its mark first, as a click does.
+    QAction* action = commands_->Action(command);
+    if (action == nullptr || !action->isEnabled()) return;
+    action->trigger();
+}
+
+void TMainFrame::Execute(TCommand command) {
     if (!commandState_.Enabled(command)) return;
     switch (command) {
         case TCommand::BuildThreads:

@@ -131,6 +131,7 @@ private:
     bool AbortRequested() override;
     void ReadError(const std::string& text, int count) override;
 
+    void Execute(TCommand command);
     void CreateStatusBar();
     void CreatePanes();
     void CreateAnimation();

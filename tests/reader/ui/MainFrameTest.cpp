@@ -293,6 +293,24 @@ TEST_F(MainFrameTest, ThreadingToggleAndSortingKeepTheSelectedMessage) {
     ASSERT_NE(list.CurrentEntry, nullptr);
     EXPECT_EQ(list.CurrentEntry->MsgId, msgId);
 
+    // A press on the expander picture of the thread opens it; another closes it.
+    const QRect rect = frame.MessageView->visualRect(frame.ListModel().index(row));
+    const auto press = [&](int x) {
+        const QPointF at(rect.left() + x, rect.center().y());
+        QMouseEvent event(QEvent::MouseButtonPress, at, frame.MessageView->viewport()->mapToGlobal(at),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(frame.MessageView->viewport(), &event);
+    };
+    const size_t replies = list.Rows[static_cast<size_t>(row)]->Replies.size();
+    press(RowIndent / 2);
+    EXPECT_TRUE(list.Rows[static_cast<size_t>(row)]->Expanded);
+    EXPECT_GE(list.Rows.size(), threadedRows + replies);
+    EXPECT_EQ(frame.ListModel().rowCount(), static_cast<int>(list.Rows.size()));
+    press(RowIndent / 2);
+    EXPECT_EQ(list.Rows.size(), threadedRows);
+    press(RowIndent + 4);  // the status picture: no change
+    EXPECT_EQ(list.Rows.size(), threadedRows);
+
     // "Тема" twice: descending; then "От": ascending by sender, the arrow moves.
     emit frame.ExHeaderControl1->SortClicked(SectionSubject);
     EXPECT_EQ(frame.ExHeaderControl1->ArrowSection(), SectionSubject);
