@@ -352,6 +352,29 @@ TEST_F(MainFrameTest, CommandsWithoutTheirWindowsStayVisibleAndDisabled) {
     EXPECT_TRUE(frame.ToolWindow971->isVisible());
 }
 
+TEST_F(MainFrameTest, RemovedNodeLeavesItsListedAreaAndNodesComeBack) {
+    TMainFrame frame;
+    frame.show();
+    TAreaInfo& msg = Area("MSG");
+    Select(frame, msg);
+    ASSERT_EQ(frame.List().CurrentArea, &msg);
+    TAreaTreeView& view = frame;
+    view.DeleteNode(msg);
+    EXPECT_EQ(msg.TreeNode, nullptr);
+    EXPECT_FALSE(frame.AreaModel().IndexOf(&msg).isValid());
+    EXPECT_EQ(frame.List().CurrentArea, nullptr);
+    EXPECT_EQ(frame.ListModel().rowCount(), 0);
+    EXPECT_EQ(frame.AreaModel().rowCount(frame.AreaModel().index(0, 0)), 3);
+
+    view.AddNode(msg);
+    const QModelIndex back = frame.AreaModel().IndexOf(&msg);
+    ASSERT_TRUE(back.isValid());
+    EXPECT_EQ(back.parent(), frame.AreaModel().index(0, 0));
+    EXPECT_EQ(TAreaTreeModel::AreaAt(back), &msg);
+    Select(frame, msg);
+    EXPECT_EQ(frame.List().CurrentArea, &msg);
+}
+
 TEST_F(MainFrameTest, LayoutAndDisplayModeSurviveTheNextStart) {
     {
         TMainFrame frame;
