@@ -348,8 +348,9 @@ void BenchExpand() {
         9, [&] { inserted = list.ExpandThread(big, 45000); }, [&] { list.CollapseThread(big, 45000); });
     const TTiming collapse = Median(
         9, [&] { list.CollapseThread(big, 45000); }, [&] { list.ExpandThread(big, 45000); });
-    std::printf("expand a %d-row thread in %zu rows %8.2f ms; collapse %8.2f ms\n", inserted,
-                list.Rows.size(), expand, collapse);
+    std::printf("thread of %d replies among %zu rows:\n", inserted, list.Rows.size());
+    Row("expand", expand);
+    Row("collapse", collapse);
 }
 
 void BenchCounters() {

@@ -174,3 +174,36 @@ TEST_F(ListCacheTest, ChangedBaseModeOrSettingReadsAgain) {
 
 }  // namespace
 }  // namespace pelmar
+
+namespace pelmar {
+namespace {
+
+TEST(MsgIdIndexTest, SlotsSurviveGrowthAndIgnoreLetterCase) {
+    TMsgIdIndex index;
+    std::vector<TMessageClass> entries(3000);
+    for (size_t i = 0; i < entries.size(); ++i) index.Add("2:5020/1 abc" + std::to_string(i));
+    index.Add("2:5020/1 ABC7");  // the same slot
+    EXPECT_EQ(index.Size(), entries.size());
+    for (size_t i = 0; i < entries.size(); i += 2)
+        index.Store("2:5020/1 ABC" + std::to_string(i), &entries[i]);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::string id = "2:5020/1 aBc" + std::to_string(i);
+        ASSERT_TRUE(index.Contains(id));
+        ASSERT_EQ(index.Find(id), i % 2 == 0 ? &entries[i] : nullptr);
+    }
+    EXPECT_FALSE(index.Contains("2:5020/1 abc"));
+    EXPECT_FALSE(index.Contains(""));
+    index.Forget(&entries[4]);
+    EXPECT_EQ(index.Find("2:5020/1 abc4"), nullptr);
+    EXPECT_TRUE(index.Contains("2:5020/1 abc4"));
+    TMsgIdIndex moved = std::move(index);
+    EXPECT_EQ(moved.Find("2:5020/1 abc6"), &entries[6]);
+    EXPECT_FALSE(index.Contains("2:5020/1 abc6"));  // NOLINT: moved-from is empty, not broken
+    moved.Clear();
+    EXPECT_FALSE(moved.Contains("2:5020/1 abc6"));
+    moved.Store("x", &entries[0]);
+    EXPECT_EQ(moved.Find("X"), &entries[0]);
+}
+
+}  // namespace
+}  // namespace pelmar
