@@ -143,6 +143,12 @@ TMainFrame::TMainFrame(QWidget* parent) : QMainWindow(parent) {
 
 TMainFrame::~TMainFrame() {
     QCoreApplication::instance()->removeEventFilter(this);
+    // The widgets go after this body; nothing they signal may reach the half-destroyed window.
+    for (QObject* sender : std::initializer_list<QObject*>{
+             AreaTree->selectionModel(), MessageView->selectionModel(), ExHeaderControl1,
+             MessageView->horizontalScrollBar(), commands_, commands_->WindowList}) {
+        QObject::disconnect(sender, nullptr, this, nullptr);
+    }
     if (AreaTreeView() == this) SetAreaTreeView(nullptr);
     if (&MainWindowServices() == this) InstallMainWindowServices(nullptr);
     Guarded([this] {

@@ -49,7 +49,6 @@ bool TReadInputGuard::IsHeldInput(const QEvent& event) {
         case QEvent::Close:
         case QEvent::ContextMenu:
         case QEvent::Shortcut:
-        case QEvent::ShortcutOverride:
             return true;
         default:
             return false;
@@ -59,6 +58,11 @@ bool TReadInputGuard::IsHeldInput(const QEvent& event) {
 bool TReadInputGuard::eventFilter(QObject* watched, QEvent* event) {
     if (!active_) return false;
     // Input enters through the top-level windows; what is held there never reaches a widget.
+    // A key that matches a shortcut is turned into a shortcut event for the action at once.
+    if (event->type() == QEvent::Shortcut) {
+        held_.push_back({watched, std::unique_ptr<QEvent>(event->clone())});
+        return true;
+    }
     if (!watched->isWindowType()) return false;
     if (event->type() == QEvent::MouseMove) return true;
     if (!IsHeldInput(*event)) return false;
