@@ -357,7 +357,10 @@ void TMainFrame::RestoreLayout() {
         if (integer("Maximized", 0) != 0) setWindowState(windowState() | Qt::WindowMaximized);
     }
     const QByteArray state = blob("State");
-    if (!state.isEmpty()) restoreState(state);
+    if (!state.isEmpty() && restoreState(state)) {
+        // The toolbars come back as they were hidden or shown; the menu mark follows them.
+        commands_->Action(TCommand::ShowToolbars)->setChecked(!commands_->Toolbar971->isHidden());
+    }
     const QByteArray sections = blob("ExHeaderControl1.Sections");
     if (!sections.isEmpty()) ExHeaderControl1->restoreState(sections);
     if (ExHeaderControl1->count() != 5 || ExHeaderControl1->visualIndex(0) != 0) {

@@ -381,6 +381,7 @@ TEST_F(MainFrameTest, LayoutAndDisplayModeSurviveTheNextStart) {
         frame.show();
         frame.ExHeaderControl1->resizeSection(SectionSubject, 237);
         frame.RunCommand(TCommand::FontMonospace);
+        frame.RunCommand(TCommand::ShowToolbars);
         frame.resize(777, 555);
     }
     TRegistry reg;
@@ -395,6 +396,10 @@ TEST_F(MainFrameTest, LayoutAndDisplayModeSurviveTheNextStart) {
     EXPECT_EQ(again.ExHeaderControl1->visualIndex(0), 0);
     EXPECT_TRUE(again.Commands().Action(TCommand::FontMonospace)->isChecked());
     EXPECT_EQ(again.width(), 777);
+    EXPECT_FALSE(again.Commands().Action(TCommand::ShowToolbars)->isChecked());
+    again.show();
+    EXPECT_FALSE(again.Commands().Toolbar971->isVisible());
+    EXPECT_FALSE(again.ToolWindow971->isVisible());
 }
 
 // Counts left presses that reach the window after the read handed them back.
