@@ -1,5 +1,7 @@
 #include "reader/ui/Icons.h"
 
+#include <QDir>
+#include <QStringList>
 #include <array>
 
 namespace pelmar::ui {
@@ -70,6 +72,24 @@ QIcon ThemeIcon(const QString& themeName, const QString& fallbackResource) {
 }
 
 void PrepareIconTheme() {
+    // Platforms without a desktop theme (offscreen, minimal) search only the resources.
+    QStringList paths = QIcon::themeSearchPaths();
+    QStringList wanted{QDir::homePath() + QStringLiteral("/.icons")};
+    const QString dataHome =
+        qEnvironmentVariable("XDG_DATA_HOME", QDir::homePath() + QStringLiteral("/.local/share"));
+    wanted << dataHome + QStringLiteral("/icons");
+    const QString dataDirs =
+        qEnvironmentVariable("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share"));
+    for (const QString& dir : dataDirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        wanted << dir + QStringLiteral("/icons");
+    bool changed = false;
+    for (const QString& path : wanted) {
+        if (!paths.contains(path) && QDir(path).exists()) {
+            paths << path;
+            changed = true;
+        }
+    }
+    if (changed) QIcon::setThemeSearchPaths(paths);
     // Without a desktop session Qt names no theme, or only the bare "hicolor" one.
     if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QStringLiteral("hicolor")) {
         QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
