@@ -55,6 +55,11 @@ public:
     void BeginRemoveRows(int first, int last) override { Begin(first, last); }
     void EndRemoveRows() override {
         std::vector<TMessageClass*> expected = Before;
+        if (First < 0 || Last >= static_cast<int>(expected.size())) {
+            ++Faults;
+            --Open;
+            return;
+        }
         expected.erase(expected.begin() + First, expected.begin() + Last + 1);
         Check(expected);
     }
