@@ -47,6 +47,12 @@ public:
     void BeginInsertRows(int first, int last) override { Begin(first, last); }
     void EndInsertRows() override {
         std::vector<TMessageClass*> expected = Before;
+        if (First < 0 || First > static_cast<int>(expected.size()) ||
+            Last >= static_cast<int>(List->Rows.size())) {
+            ++Faults;
+            --Open;
+            return;
+        }
         const auto at = expected.begin() + First;
         expected.insert(at, List->Rows.begin() + First,
                         List->Rows.begin() + std::min<size_t>(Last + 1, List->Rows.size()));
