@@ -82,6 +82,8 @@ std::string ReadErrorText(const std::string& firstError, int count);
 class TThreadList {
 public:
     explicit TThreadList(TThreadListObserver* observer = nullptr);
+    // Frees the list and the cache but never touches CurrentArea (it may be gone by then): call
+    // LeaveArea first while the areas live, so the base is given back and LastMSGID kept.
     ~TThreadList();
     TThreadList(const TThreadList&) = delete;
     TThreadList& operator=(const TThreadList&) = delete;

@@ -1,5 +1,6 @@
 // Random expand / collapse / sort / reveal / add sequences: the rows must always be exactly the
-// entries whose ancestors are all expanded, in tree order, each once.
+// entries whose ancestors are all expanded, in tree order, each once, and every row notification
+// must describe the change that was made.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -33,6 +34,59 @@ void Walk(const TMessageClass& root, std::vector<TMessageClass*>& all, std::vect
     }
 }
 
+// Checks every row notification against what Rows really did, as an item model relies on it.
+class TRowMirror : public TThreadListObserver {
+public:
+    const TThreadList* List = nullptr;
+    std::vector<TMessageClass*> Before;
+    int First = 0, Last = -1, Open = 0;
+    int Faults = 0;
+
+    void BeginResetRows() override { Begin(0, -1); }
+    void EndResetRows() override { --Open; }
+    void BeginInsertRows(int first, int last) override { Begin(first, last); }
+    void EndInsertRows() override {
+        std::vector<TMessageClass*> expected = Before;
+        if (First < 0 || First > static_cast<int>(expected.size()) ||
+            Last >= static_cast<int>(List->Rows.size())) {
+            ++Faults;
+            --Open;
+            return;
+        }
+        const auto at = expected.begin() + First;
+        expected.insert(at, List->Rows.begin() + First,
+                        List->Rows.begin() + std::min<size_t>(Last + 1, List->Rows.size()));
+        Check(expected);
+    }
+    void BeginRemoveRows(int first, int last) override { Begin(first, last); }
+    void EndRemoveRows() override {
+        std::vector<TMessageClass*> expected = Before;
+        if (First < 0 || Last >= static_cast<int>(expected.size())) {
+            ++Faults;
+            --Open;
+            return;
+        }
+        expected.erase(expected.begin() + First, expected.begin() + Last + 1);
+        Check(expected);
+    }
+    void RowsChanged(int first, int last) override {
+        if (first < 0 || last >= static_cast<int>(List->Rows.size()) || first > last) ++Faults;
+    }
+
+private:
+    void Begin(int first, int last) {
+        if (Open++ != 0) ++Faults;  // nested notifications
+        Before = List->Rows;
+        First = first;
+        Last = last;
+        if (last >= 0 && (first < 0 || first > last)) ++Faults;
+    }
+    void Check(const std::vector<TMessageClass*>& expected) {
+        --Open;
+        if (expected != List->Rows) ++Faults;
+    }
+};
+
 TListMessage RandomMessage(std::mt19937& rng, int id, int idRange) {
     TListMessage m;
     m.MsgId = "2:5020/1 " + std::to_string(id);
@@ -57,7 +111,9 @@ TEST(RowsPropertyTest, RandomOperationsKeepRowsEqualToTheExpandedTree) {
         TListBase base;
         constexpr int initial = 300;
         for (int i = 0; i < initial; ++i) base.Messages.push_back(RandomMessage(rng, i, initial));
-        TThreadList list;
+        TRowMirror mirror;
+        TThreadList list(&mirror);
+        mirror.List = &list;
         list.CurrentArea = &area;
         list.Base = &base;
         ASSERT_TRUE(list.ReadAreaMessages().Listed);
@@ -95,6 +151,8 @@ TEST(RowsPropertyTest, RandomOperationsKeepRowsEqualToTheExpandedTree) {
             std::vector<TMessageClass*> all, visible;
             Walk(*list.ThreadRoot, all, visible);
             ASSERT_EQ(list.Rows, visible) << "after operation " << op << " at step " << step;
+            ASSERT_EQ(mirror.Faults, 0) << "row notifications after operation " << op << " at step " << step;
+            ASSERT_EQ(mirror.Open, 0);
             ASSERT_EQ(all.size(), base.Messages.size());
             for (const TMessageClass* entry : all) ASSERT_EQ(entry->Level, entry->Parent->Level + 1);
         }

@@ -247,3 +247,45 @@ TEST_F(ThreadBuildTest, LastReadMessageIsRevealedAndSelected) {
 
 }  // namespace
 }  // namespace pelmar
+
+namespace pelmar {
+namespace {
+
+// The same messages written by another program into Squish, JAM and *.MSG thread alike.
+TEST(ThreadFormatsTest, TheThreeFormatsGiveTheSameThreads) {
+    test::TSettingsGuard guard;
+    Settings.BuildThreads = true;
+    test::TempDir dir;
+    test::CopyFixture("smapi/bases", dir.Path());
+    auto threads = [&](int kind, const std::string& path) {
+        TAreaInfo area;
+        area.Kind = kind;
+        area.Path = (dir.Path() / "bases" / path).string();
+        TThreadList list;
+        EXPECT_TRUE(list.OpenArea(&area, nullptr).Listed) << path;
+        std::vector<std::pair<int, std::string>> rows;
+        if (!list.ThreadRoot) return rows;
+        list.ThreadRoot->ExpandAll();
+        list.RebuildRows();
+        for (const TMessageClass* entry : list.Rows) rows.emplace_back(entry->Level, entry->Subject);
+        list.LeaveArea(nullptr);
+        return rows;
+    };
+    for (const std::string area : {"su.general", "r50.local", "ru.test"}) {
+        SCOPED_TRACE(area);
+        const auto squish = threads(4, "squish/" + area);
+        ASSERT_FALSE(squish.empty());
+        EXPECT_EQ(threads(2, "jam/" + area), squish);
+        // smapi's *.MSG ru.test still holds the message deleted from the other two.
+        if (area != "ru.test") {
+            EXPECT_EQ(threads(1, "msg/" + area), squish);
+        }
+    }
+    const auto deep = threads(4, "squish/ru.test");
+    int depth = 0;
+    for (const auto& row : deep) depth = std::max(depth, row.first);
+    EXPECT_GE(depth, 2) << "reply chains several levels deep";
+}
+
+}  // namespace
+}  // namespace pelmar
