@@ -14,6 +14,7 @@ TReadInputGuard::~TReadInputGuard() {
 
 void TReadInputGuard::Begin() {
     abort_ = false;
+    sincePoll_.invalidate();
     held_.clear();
     if (active_) return;
     active_ = true;
@@ -22,6 +23,9 @@ void TReadInputGuard::Begin() {
 
 bool TReadInputGuard::Poll() {
     if (!active_) return false;
+    // The queue is looked at every 50 messages, but not more often than a click could tell.
+    if (sincePoll_.isValid() && sincePoll_.elapsed() < kPollIntervalMs) return abort_;
+    sincePoll_.start();
     // Timers wait until the read is over; the input filter holds mouse and keys.
     QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers | QEventLoop::X11ExcludeTimers);
     return abort_;

@@ -6,6 +6,7 @@
 // held back instead of reaching any widget, so no handler of ours runs in the middle of a read. A
 // left button press among it asks for the abort. End() hands the held input back in its order, so
 // the click that aborted is then handled as usual.
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <memory>
@@ -40,6 +41,8 @@ private:
         std::unique_ptr<QEvent> Event;
     };
     std::vector<THeld> held_;
+    static constexpr int kPollIntervalMs = 10;
+    QElapsedTimer sincePoll_;
     bool active_ = false;
     bool abort_ = false;
 };
