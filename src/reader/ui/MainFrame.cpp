@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -861,6 +862,16 @@ bool TMainFrame::eventFilter(QObject* watched, QEvent* event) {
             }
         }
         return false;
+    }
+    // The dialog that was in front when the program lost the focus comes back in front with it.
+    if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
+        auto* window = static_cast<QWidget*>(watched);
+        if (window->isWindow()) lastActiveDialog_ = qobject_cast<QDialog*>(window);
+    } else if (event->type() == QEvent::ApplicationActivate && watched == qApp) {
+        if (QWidget* dialog = lastActiveDialog_.data(); dialog != nullptr && dialog->isVisible()) {
+            dialog->raise();
+            dialog->activateWindow();
+        }
     }
     // The key table sees every key the main window gets, before its controls.
     if (event->type() == QEvent::KeyPress && watched->isWindowType() &&

@@ -6,6 +6,7 @@
 // view of linked-group refreshes, the thread list's observer and the main-window services of the
 // rest of the program while it exists.
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <functional>
 #include <memory>
@@ -178,6 +179,7 @@ private:
     int waitDepth_ = 0;
     int updateDepth_ = 0;
     std::vector<std::function<void()>> afterRead_;
+    QPointer<QWidget> lastActiveDialog_;
 };
 
 // The one main window while it exists, else null.
