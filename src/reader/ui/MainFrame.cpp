@@ -158,6 +158,8 @@ TMainFrame::~TMainFrame() {
     // A window that never appeared has no placement worth keeping.
     if (shown_) StoreLayout();
     areaModel_->Clear();
+    // The list and its cache are freed after this body; nothing of that reaches the window.
+    list_.SetObserver(nullptr);
     if (MainFrame == this) MainFrame = nullptr;
 }
 
