@@ -460,6 +460,7 @@ void TMainFrame::ApplyMark(TAreaInfo& area) {
 void TMainFrame::RefreshAreaCounters() {
     TAreaManager* manager = AreaManager();
     if (manager == nullptr) return;
+    marksStale_ = false;
     for (TAreaInfo* area : marks_.RefreshAreaCounters(manager->Root())) ApplyMark(*area);
 }
 
@@ -480,22 +481,30 @@ void TMainFrame::BeginUpdate() {
 }
 
 void TMainFrame::EndUpdate() {
-    if (updateDepth_ > 0 && --updateDepth_ == 0) AreaTree->setUpdatesEnabled(true);
+    if (updateDepth_ <= 0 || --updateDepth_ != 0) return;
+    AreaTree->setUpdatesEnabled(true);
+    if (marksStale_) RefreshAreaCounters();
 }
 
 void TMainFrame::DeleteNode(TAreaInfo& entry) {
     TAreaInfo* listed = list_.CurrentArea;
     if (listed != nullptr && (listed == &entry || listed->IsDescendantOf(&entry))) ClearSelection();
     areaModel_->DeleteNode(entry);
+    // Marks are kept by address and the removed areas are freed next: a new area may take the
+    // address of one of them. Forget every mark and compute them all again once the change is done.
+    marks_.Clear();
+    marksStale_ = true;
+    if (updateDepth_ == 0) RefreshAreaCounters();
 }
 
 void TMainFrame::AddNode(TAreaInfo& entry) {
     areaModel_->AddNode(entry);
     const QModelIndex index = areaModel_->IndexOf(&entry);
-    if (index.isValid()) {
-        AreaTree->expand(index.parent());
-        ApplyMark(entry);
-    }
+    if (!index.isValid()) return;
+    AreaTree->expand(index.parent());
+    // Applied whether or not the kept mark differs: the node starts with the bare name.
+    for (TAreaInfo* changed : marks_.UpdateAreaNode(entry)) ApplyMark(*changed);
+    ApplyMark(entry);
 }
 
 void TMainFrame::ClearSelection() {

@@ -178,6 +178,7 @@ private:
     bool reading_ = false;
     int waitDepth_ = 0;
     int updateDepth_ = 0;
+    bool marksStale_ = false;
     std::vector<std::function<void()>> afterRead_;
     QPointer<QWidget> lastActiveDialog_;
 };

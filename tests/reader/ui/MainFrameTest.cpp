@@ -366,9 +366,14 @@ TEST_F(MainFrameTest, RemovedNodeLeavesItsListedAreaAndNodesComeBack) {
     EXPECT_EQ(frame.ListModel().rowCount(), 0);
     EXPECT_EQ(frame.AreaModel().rowCount(frame.AreaModel().index(0, 0)), 3);
 
+    msg.MsgCount = 9;
+    msg.Read = 4;
+    view.BeginUpdate();
     view.AddNode(msg);
+    view.EndUpdate();
     const QModelIndex back = frame.AreaModel().IndexOf(&msg);
     ASSERT_TRUE(back.isValid());
+    EXPECT_EQ(back.data().toString(), QStringLiteral("MSG(4/9)"));
     EXPECT_EQ(back.parent(), frame.AreaModel().index(0, 0));
     EXPECT_EQ(TAreaTreeModel::AreaAt(back), &msg);
     Select(frame, msg);
