@@ -10,6 +10,7 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QSplitter>
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <QToolBar>
@@ -388,6 +389,9 @@ TEST_F(MainFrameTest, LayoutAndDisplayModeSurviveTheNextStart) {
         frame.RunCommand(TCommand::FontMonospace);
         frame.RunCommand(TCommand::ShowToolbars);
         frame.resize(777, 555);
+        QApplication::processEvents();
+        frame.RxSplitter1->setSizes({233, 500});
+        QApplication::processEvents();
     }
     TRegistry reg;
     ASSERT_TRUE(reg.OpenKey(TMainFrame::LayoutKey(), false));
@@ -403,6 +407,8 @@ TEST_F(MainFrameTest, LayoutAndDisplayModeSurviveTheNextStart) {
     EXPECT_EQ(again.width(), 777);
     EXPECT_FALSE(again.Commands().Action(TCommand::ShowToolbars)->isChecked());
     again.show();
+    QApplication::processEvents();
+    EXPECT_EQ(again.Panel2->width(), 233);
     EXPECT_FALSE(again.Commands().Toolbar971->isVisible());
     EXPECT_FALSE(again.ToolWindow971->isVisible());
 }
