@@ -62,7 +62,10 @@ void THeaderControl::mousePressEvent(QMouseEvent* event) {
 }
 
 void THeaderControl::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
+    // The style may leave the painter clipped to nothing; the arrow is drawn with a clean state.
+    painter->save();
     QHeaderView::paintSection(painter, rect, logicalIndex);
+    painter->restore();
     if (logicalIndex != arrowSection_) return;
     const QString caption = model()->headerData(logicalIndex, Qt::Horizontal).toString();
     const int textRight = rect.left() + 6 + fontMetrics().horizontalAdvance(caption);

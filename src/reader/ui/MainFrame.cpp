@@ -44,8 +44,6 @@ namespace pelmar::ui {
 
 TMainFrame* MainFrame = nullptr;
 
-namespace {
-
 // The small turning picture at the right end of the toolbars; it carries no function.
 class TAnimation : public QWidget {
 public:
@@ -81,6 +79,8 @@ private:
     int timer_ = 0;
     int angle_ = 0;
 };
+
+namespace {
 
 // Commands this build can run; the others stay visible and disabled until their windows exist.
 constexpr TCommand kAvailable[] = {
@@ -171,7 +171,8 @@ void TMainFrame::CreateAnimation() {
     auto* spacer = new QWidget(ToolWindow971);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     ToolWindow971->addWidget(spacer);
-    ToolWindow971->addWidget(new TAnimation(ToolWindow971));
+    animation_ = new TAnimation(ToolWindow971);
+    ToolWindow971->addWidget(animation_);
     addToolBar(Qt::TopToolBarArea, ToolWindow971);
     ToolWindow971->hide();
 }
@@ -406,9 +407,7 @@ void TMainFrame::showEvent(QShowEvent* event) {
 void TMainFrame::FormShow() {
     const bool toolbarsShown = commands_->Action(TCommand::ShowToolbars)->isChecked();
     ToolWindow971->setVisible(!NoAnimation && toolbarsShown);
-    if (!NoAnimation) {
-        if (auto* animation = ToolWindow971->findChild<TAnimation*>()) animation->Start();
-    }
+    if (!NoAnimation) animation_->Start();
     BuildAreaTree();
     treeChangeSuppressed_ = false;
     HeaderResized();

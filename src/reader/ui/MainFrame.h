@@ -29,6 +29,7 @@ class QToolBar;
 
 namespace pelmar::ui {
 
+class TAnimation;
 class TAreaTreeModel;
 class THeaderControl;
 class TMainCommands;
@@ -167,6 +168,7 @@ private:
     TAreaTreeModel* areaModel_ = nullptr;
     TMessageListModel* listModel_ = nullptr;
     TReadInputGuard* inputGuard_ = nullptr;
+    TAnimation* animation_ = nullptr;
     QTextBrowser* RichEdit1 = nullptr;
     QWidget* Panel6 = nullptr;
     std::array<QLabel*, 3> headerLabels_{};

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QImage>
 #include <QKeyEvent>
 #include <QMainWindow>
 #include <QMenu>
@@ -9,6 +10,8 @@
 #include <QToolBar>
 #include <vector>
 
+#include "reader/ThreadList.h"
+#include "reader/ui/HeaderControl.h"
 #include "reader/ui/MainCommands.h"
 #include "reader/ui/MainFrame.h"
 #include "support/TestSupport.h"
@@ -102,6 +105,34 @@ TEST(MainCommands, WindowListNamesTheOtherWindowsOnly) {
     other.hide();
     emit list->aboutToShow();
     EXPECT_TRUE(list->actions().isEmpty());
+}
+
+}  // namespace
+}  // namespace pelmar::ui
+
+namespace pelmar::ui {
+namespace {
+
+TEST(HeaderControl, SortArrowIsDrawnInItsSectionOnly) {
+    THeaderControl header;
+    header.resize(400, header.sizeHint().height());
+    header.show();
+    const QImage plain = header.grab().toImage();
+    header.SetSortArrow(SectionSubject, false);
+    const QImage arrow = header.grab().toImage();
+    ASSERT_EQ(plain.size(), arrow.size());
+    const auto differs = [&](int section) {
+        const int left = header.sectionViewportPosition(section);
+        for (int x = left; x < left + header.sectionSize(section); ++x) {
+            for (int y = 0; y < plain.height(); ++y) {
+                if (plain.pixel(x, y) != arrow.pixel(x, y)) return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(differs(SectionSubject));
+    EXPECT_FALSE(differs(SectionFrom));
+    EXPECT_FALSE(differs(SectionDate));
 }
 
 }  // namespace
