@@ -199,6 +199,8 @@ TReadOutcome TThreadList::ReadAreaMessages() {
         BaseStamp = 0;
         BaseCount = 0;
     }
+    // Trees of areas deleted meanwhile are freed now rather than when the cache next fills.
+    Cache.DropRemovedAreas();
     TCacheItem* hit = nullptr;
     if (stampKnown && Settings.UseCache)
         hit = Cache.Lookup(CurrentArea->ID, Settings.BuildThreads, BaseStamp, BaseCount);
