@@ -30,6 +30,7 @@ public:
     double Stamp = 1;
     int32_t Counter = 1;
     int HeaderReads = 0;
+    int Walks = 0;  // calls of First
 
     int32_t Count() override { return static_cast<int32_t>(Messages.size()); }
     void GetAttrText(std::string& text) override { text.clear(); }
@@ -40,6 +41,7 @@ public:
     void Close() override { Active = false; }
     void CreateBase() override {}
     bool First() override {
+        ++Walks;
         Current = 0;
         return !Messages.empty();
     }
