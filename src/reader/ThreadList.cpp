@@ -350,8 +350,6 @@ bool TThreadList::ReadFromBase(TReadOutcome& outcome) {
 void TThreadList::AttachPending() {
     if (!PendingRoot || PendingRoot->Replies.empty()) return;
     TMessageClass* const settled = ThreadRoot.get();
-    // Which pending top each pending entry belongs to, merged as tops move (union-find); entries
-    // missing from the map hang under ThreadRoot already.
     // Which pending top each pending entry belongs to, merged as tops move (union-find). `settled`
     // stands for ThreadRoot's tree; entries missing from the map are in it already.
     std::unordered_map<TMessageClass*, TMessageClass*> top;
