@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -261,9 +262,10 @@ bool TThreadList::ReadFromBase(TReadOutcome& outcome) {
     observer_->UpdateCommandStates();
     observer_->ShowProgress();
     ProgressPos = 0;
-    ProgressMax = 2 * count;
+    ProgressMax = 2 * std::min(count, std::numeric_limits<int32_t>::max() / 2);
     observer_->UpdateProgress(ProgressPos, ProgressMax);
-    MsgIdIndex.Reserve(static_cast<size_t>(count));
+    // The count comes from the base's files: a damaged one must not make us reserve gigabytes.
+    MsgIdIndex.Reserve(static_cast<size_t>(std::min(count, 1 << 20)));
 
     int sinceStep = 0;
     bool aborted = false;
