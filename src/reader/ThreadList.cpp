@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -199,6 +200,8 @@ TReadOutcome TThreadList::ReadAreaMessages() {
         BaseStamp = 0;
         BaseCount = 0;
     }
+    // Trees of areas deleted meanwhile are freed now rather than when the cache next fills.
+    Cache.DropRemovedAreas();
     TCacheItem* hit = nullptr;
     if (stampKnown && Settings.UseCache)
         hit = Cache.Lookup(CurrentArea->ID, Settings.BuildThreads, BaseStamp, BaseCount);
@@ -259,9 +262,10 @@ bool TThreadList::ReadFromBase(TReadOutcome& outcome) {
     observer_->UpdateCommandStates();
     observer_->ShowProgress();
     ProgressPos = 0;
-    ProgressMax = 2 * count;
+    ProgressMax = 2 * std::min(count, std::numeric_limits<int32_t>::max() / 2);
     observer_->UpdateProgress(ProgressPos, ProgressMax);
-    MsgIdIndex.Reserve(static_cast<size_t>(count));
+    // The count comes from the base's files: a damaged one must not make us reserve gigabytes.
+    MsgIdIndex.Reserve(static_cast<size_t>(std::min(count, 1 << 20)));
 
     int sinceStep = 0;
     bool aborted = false;
@@ -348,8 +352,6 @@ bool TThreadList::ReadFromBase(TReadOutcome& outcome) {
 void TThreadList::AttachPending() {
     if (!PendingRoot || PendingRoot->Replies.empty()) return;
     TMessageClass* const settled = ThreadRoot.get();
-    // Which pending top each pending entry belongs to, merged as tops move (union-find); entries
-    // missing from the map hang under ThreadRoot already.
     // Which pending top each pending entry belongs to, merged as tops move (union-find). `settled`
     // stands for ThreadRoot's tree; entries missing from the map are in it already.
     std::unordered_map<TMessageClass*, TMessageClass*> top;

@@ -148,6 +148,17 @@ TEST_F(ListCacheTest, UnchangedAreaComesBackFromTheCache) {
     EXPECT_EQ(list.Rows[static_cast<size_t>(outcome.SelectRow)]->MsgId, "m6");
 }
 
+TEST_F(ListCacheTest, HudsonBaseIsWalkedOnACacheHit) {
+    area.Kind = 3;
+    Enter();
+    list.LeaveArea(nullptr);
+    base.HeaderReads = 0;
+    base.Walks = 0;
+    EXPECT_TRUE(Enter().FromCache);
+    EXPECT_EQ(base.Walks, 1) << "it learns its message positions while walked";
+    EXPECT_EQ(base.HeaderReads, 0);
+}
+
 TEST_F(ListCacheTest, ChangedBaseModeOrSettingReadsAgain) {
     struct TCase {
         const char* Name;

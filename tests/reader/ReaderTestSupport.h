@@ -30,8 +30,13 @@ public:
     double Stamp = 1;
     int32_t Counter = 1;
     int HeaderReads = 0;
+    int Walks = 0;  // calls of First
 
-    int32_t Count() override { return static_cast<int32_t>(Messages.size()); }
+    int32_t ClaimedCount = -1;  // what Count() says when >= 0 (a damaged header)
+
+    int32_t Count() override {
+        return ClaimedCount >= 0 ? ClaimedCount : static_cast<int32_t>(Messages.size());
+    }
     void GetAttrText(std::string& text) override { text.clear(); }
     bool CheckCurrent() override { return false; }
     double ChangeStamp() override { return Stamp; }
@@ -40,12 +45,14 @@ public:
     void Close() override { Active = false; }
     void CreateBase() override {}
     bool First() override {
+        ++Walks;
         Current = 0;
         return !Messages.empty();
     }
     bool Next() override {
-        if (Current < Count()) ++Current;
-        return Current < Count();
+        const auto size = static_cast<int32_t>(Messages.size());
+        if (Current < size) ++Current;
+        return Current < size;
     }
     void ReadHeader() override {
         ++HeaderReads;
@@ -74,7 +81,7 @@ public:
     void NewMessage() override { ClearMessageFields(); }
     bool WriteMessage() override { return true; }
     void PrepareRewrite() override { ClearMessageFields(); }
-    bool IsValid() override { return Current >= 0 && Current < Count(); }
+    bool IsValid() override { return Current >= 0 && Current < static_cast<int32_t>(Messages.size()); }
     void ReadToAndRead() override {}
     int32_t FileStamp() override { return 0; }
     bool FileStampIs(int32_t) override { return false; }

@@ -217,6 +217,14 @@ TEST_F(ThreadBuildTest, ProgressEveryFiftyMessagesOfBothPasses) {
     EXPECT_EQ(recorder.Percents, (std::vector<int>{0, 21, 42, 71, 92}));
 }
 
+TEST_F(ThreadBuildTest, ImpossibleMessageCountIsHarmless) {
+    base.Messages = {{"a", "", "s"}, {"b", "a", "s"}};
+    base.ClaimedCount = 2147483647;
+    ASSERT_TRUE(Read().Listed);
+    EXPECT_EQ(EntriesByPosition(*list.ThreadRoot).size(), 2u);
+    EXPECT_GT(list.ProgressMax, 0);
+}
+
 TEST_F(ThreadBuildTest, StatusTextsOfAnEmptyArea) {
     ASSERT_TRUE(Read().Listed);
     EXPECT_TRUE(list.Rows.empty());
