@@ -27,6 +27,7 @@
 #include "core/ui/QtText.h"
 #include "msgbase/BaseFactory.h"
 #include "platform/Registry.h"
+#include "reader/AreaMarks.h"
 #include "reader/ui/AreaTreeModel.h"
 #include "reader/ui/HeaderControl.h"
 #include "reader/ui/MainCommands.h"
@@ -379,6 +380,40 @@ TEST_F(MainFrameTest, RemovedNodeLeavesItsListedAreaAndNodesComeBack) {
     EXPECT_EQ(TAreaTreeModel::AreaAt(back), &msg);
     Select(frame, msg);
     EXPECT_EQ(frame.List().CurrentArea, &msg);
+}
+
+TEST_F(MainFrameTest, TreeNodesShowOverlayMarksAndPersonalAreasInBlue) {
+    TMainFrame frame;
+    frame.resize(800, 600);
+    frame.show();
+    TAreaInfo& msg = Area("MSG");
+    const QModelIndex index = frame.AreaModel().IndexOf(&msg);
+    const QRect row = frame.AreaTree->visualRect(index);
+    const auto grab = [&] {
+        QApplication::processEvents();
+        return frame.AreaTree->viewport()->grab(row).toImage();
+    };
+    const auto bluePixels = [](const QImage& image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.blue() > 160 && c.red() < 90 && c.green() < 90) ++count;
+            }
+        }
+        return count;
+    };
+    const QImage plain = grab();
+    TAreaMark mark;
+    mark.Caption = "MSG";
+    mark.Overlay = OverlayUnread;
+    frame.AreaModel().SetMark(msg, mark);
+    const QImage marked = grab();
+    EXPECT_NE(plain, marked);  // the overlay over the picture
+    mark.Overlay = OverlayPersonal;
+    mark.HasPersonal = true;
+    frame.AreaModel().SetMark(msg, mark);
+    EXPECT_GT(bluePixels(grab()), bluePixels(marked) + 20);  // the caption in blue
 }
 
 TEST_F(MainFrameTest, LayoutAndDisplayModeSurviveTheNextStart) {
