@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
         QMetaObject::invokeMethod(
             qApp,
             [] {
-                if (MainFrame) MainFrame->update();
+                if (MainFrame) MainFrame->ScanPassFinished();
             },
             Qt::QueuedConnection);
     });
