@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -179,6 +181,17 @@ TEST_F(MessageViewPaneTest, DeclaredCharsetsReadByTheirDeclarationInEveryMode) {
         EXPECT_EQ(Text(), QString::fromUtf8("Привет, эхо\n")) << mode.FontMode << mode.PseudoGraphics;
         EXPECT_EQ(shown.Text, "\xCF\xF0\xE8\xE2\xE5\xF2, \xFD\xF5\xEE\r");
     }
+}
+
+TEST_F(MessageViewPaneTest, PrintsTheTextAsOneDocumentWithItsTitle) {
+    pane.ShowMessage(jam, kFirst, {});
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const QString file = QString::fromStdString(dir.File("out.pdf"));
+    printer.setOutputFileName(file);
+    pane.Print(printer, QStringLiteral("A-B: subject"));
+    EXPECT_EQ(printer.docName(), QStringLiteral("A-B: subject"));
+    EXPECT_GT(QFileInfo(file).size(), 1000);
 }
 
 TEST_F(MessageViewPaneTest, AFailedPseudographicsReadRestoresTheCodePageSwitch) {

@@ -237,6 +237,18 @@ TEST_F(ReadingWindowTest, DisplayModesAndCodePages) {
     EXPECT_TRUE(Text().contains(QString::fromUtf8("Привет всем!")));
 }
 
+TEST_F(ReadingWindowTest, AReadErrorBecomesTheErrorBoxAndNeverEscapes) {
+    TBoxAnswer boxes(QMessageBox::Ok);
+    // Another program cuts the text file short while the area is listed.
+    fs::resize_file(home_.Path() / "bases" / "rutest.jdt", 0);
+    Select(1);
+    ASSERT_TRUE(WaitFor([&] { return !boxes.Texts.isEmpty(); }, 3000));
+    EXPECT_TRUE(boxes.Texts[0].startsWith(QStringLiteral("Ошибка при чтении базы:")))
+        << boxes.Texts[0].toStdString();
+    EXPECT_TRUE(Text().isEmpty());
+    EXPECT_FALSE(Settings.TextInWindowsCodePage);
+}
+
 TEST_F(ReadingWindowTest, NavigationButtonsMoveTheSelection) {
     Select(0);
     Pane().NavigationButton(TNavigation::Next)->click();
