@@ -249,6 +249,21 @@ TEST_F(ReadingWindowTest, AReadErrorBecomesTheErrorBoxAndNeverEscapes) {
     EXPECT_FALSE(Settings.TextInWindowsCodePage);
 }
 
+TEST_F(ReadingWindowTest, OriginAndTearlineGoIntoTheTemplateListsOnce) {
+    OpenTemplateStore();
+    WriteTemplate("origin.list", "Always the best!\r\n");
+    WriteTemplate("tearline.list", "");
+    Select(RowWhere("Special"));
+    // Items of the text's pop-up menu.
+    const auto popup = [&](TCommand command) { frame_->Commands().Actions(command).front()->trigger(); };
+    popup(TCommand::TakeOrigin);
+    popup(TCommand::TakeOrigin);
+    popup(TCommand::TakeTearline);
+    EXPECT_EQ(AnsiToUtf8(ReadTemplate("origin.list")), "Always the best!\r\nТестовая станция \r\n");
+    EXPECT_EQ(ReadTemplate("tearline.list"), "TestGen 1.0\r\n");
+    CloseTemplateStore();
+}
+
 TEST_F(ReadingWindowTest, NavigationButtonsMoveTheSelection) {
     Select(0);
     Pane().NavigationButton(TNavigation::Next)->click();
