@@ -264,6 +264,22 @@ TEST_F(ReadingWindowTest, OriginAndTearlineGoIntoTheTemplateListsOnce) {
     CloseTemplateStore();
 }
 
+TEST_F(ReadingWindowTest, SelectionMenuSelectsPersonalAndReadRows) {
+    const auto item = [&](TCommand command) {
+        QAction* action = frame_->Commands().Action(command);
+        if (action == nullptr) action = frame_->Commands().Actions(command).front();
+        action->trigger();
+    };
+    item(TCommand::SelectPersonal);
+    std::vector<TMessageClass*> selected = frame_->Selection();
+    ASSERT_EQ(selected.size(), 2u);
+    for (const TMessageClass* entry : selected) EXPECT_EQ(entry->ToName, Settings.FullName);
+    item(TCommand::SelectAll);
+    EXPECT_EQ(frame_->Selection().size(), List().Rows.size());
+    item(TCommand::InvertSelection);
+    EXPECT_TRUE(frame_->Selection().empty());
+}
+
 TEST_F(ReadingWindowTest, NavigationButtonsMoveTheSelection) {
     Select(0);
     Pane().NavigationButton(TNavigation::Next)->click();
