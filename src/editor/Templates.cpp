@@ -54,14 +54,21 @@ const TMacroNames& Names() {
     return names;
 }
 
-// A piece of the text being expanded; only template text is searched for macros.
+// A piece of the text being expanded; only template text is searched for macros. Values inserted
+// verbatim are views of the input, which outlives the expansion.
 struct TSegment {
     std::string Text;
     bool Expand = true;
+    std::string_view View;  // verbatim pieces only
+    std::string_view Bytes() const { return Expand ? std::string_view(Text) : View; }
 };
 using TSegments = std::vector<TSegment>;
 
-void Replace(TSegments& segments, const std::string& macro, const std::string& value, bool expandValue) {
+TSegment Verbatim(std::string_view value) {
+    return {{}, false, value};
+}
+
+void Replace(TSegments& segments, const std::string& macro, std::string_view value, bool expandValue) {
     TSegments out;
     out.reserve(segments.size() + 4);
     for (TSegment& seg : segments) {
@@ -71,11 +78,11 @@ void Replace(TSegments& segments, const std::string& macro, const std::string& v
         }
         size_t start = 0;
         for (size_t at = seg.Text.find(macro); at != std::string::npos; at = seg.Text.find(macro, start)) {
-            out.push_back({seg.Text.substr(start, at - start), true});
-            out.push_back({value, expandValue});
+            out.push_back({seg.Text.substr(start, at - start)});
+            out.push_back(expandValue ? TSegment{std::string(value)} : Verbatim(value));
             start = at + macro.size();
         }
-        out.push_back({seg.Text.substr(start), true});
+        out.push_back({seg.Text.substr(start)});
     }
     segments = std::move(out);
 }
@@ -229,16 +236,16 @@ std::string ExpandTemplate(const TTemplateInput& in, const TTemplateReader& read
     if (in.Destinations.size() > 1) {
         const std::string crossposted = read(tpl::Crossposted);
         for (const TTemplateArea& area : in.Destinations) {
-            TSegments line{{crossposted, true}};
+            TSegments line{{crossposted}};
             Replace(line, n.Area, area.AreaName, false);
             segments.insert(segments.end(), line.begin(), line.end());
         }
-        segments.push_back({"\r\n", true});
+        segments.push_back({"\r\n"});
     }
     if (in.IsReply && in.OrigArea) {
         bool among = false;
         for (const TTemplateArea& area : in.Destinations) among |= area.Id == in.OrigArea->Id;
-        if (!among) segments.push_back({read(tpl::ReplyFromOtherArea), true});
+        if (!among) segments.push_back({read(tpl::ReplyFromOtherArea)});
     }
     std::vector<std::string> body;
     if (in.IsReceipt) {
@@ -252,7 +259,7 @@ std::string ExpandTemplate(const TTemplateInput& in, const TTemplateReader& read
     } else {
         body = {tpl::LetterBegin, tpl::LetterEnd};
     }
-    for (const std::string& section : body) segments.push_back({read(section), true});
+    for (const std::string& section : body) segments.push_back({read(section)});
 
     auto listLine = [&](const std::string& section, int index) -> std::optional<std::string> {
         const std::vector<std::string> lines = TemplateLines(read(section));
@@ -287,12 +294,24 @@ std::string ExpandTemplate(const TTemplateInput& in, const TTemplateReader& read
     };
     for (const auto& [macro, value] : forward) Replace(segments, *macro, *value, false);
 
+    // Joined and cleaned in one pass: no LF, soft CR (0x8D) as a blank.
     size_t total = 0;
-    for (const TSegment& seg : segments) total += seg.Text.size();
+    for (const TSegment& seg : segments) total += seg.Bytes().size();
     std::string text;
     text.reserve(total);
-    for (const TSegment& seg : segments) text += seg.Text;
-    return CleanText(text);
+    for (const TSegment& seg : segments) {
+        const std::string_view bytes = seg.Bytes();
+        size_t start = 0;
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            const char c = bytes[i];
+            if (c != '\n' && c != '\x8D') continue;
+            text.append(bytes, start, i - start);
+            if (c == '\x8D') text += ' ';
+            start = i + 1;
+        }
+        text.append(bytes, start, std::string_view::npos);
+    }
+    return text;
 }
 
 std::string ExpandTemplate(const TTemplateInput& input) {

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -38,7 +39,7 @@ public:
         for (size_t i = 0; i < data_.size(); ++i) {
             group_[fill_++] = static_cast<uint8_t>(data_[i]);
             if (fill_ == 3) EncodeGroup();
-            if (line_.size() > 59) FinishLine();
+            if (line_.size() > 60) FinishLine();  // 15 groups after the length character
             if (linesPerSection_ > 0 && lines_ >= linesPerSection_) {
                 EndSection(i + 1 == data_.size());
                 StartSection();
@@ -62,7 +63,7 @@ private:
         fileSize_ += static_cast<uint32_t>(bytes.size());
     }
 
-    void AddLine(const std::string& line) {
+    void AddLine(std::string_view line) {
         Sum(line);
         Sum("\n");
         text_ += line;
@@ -93,16 +94,15 @@ private:
 
     void FinishLine() {
         if (fill_ > 0) EncodeGroup();
-        std::string line(1, lineBytes_ == 0 ? '`' : static_cast<char>(lineBytes_ + 32));
-        line += line_;
-        AddLine(line);
-        line_.clear();
+        line_[0] = lineBytes_ == 0 ? '`' : static_cast<char>(lineBytes_ + 32);
+        AddLine(line_);
+        line_.resize(1);
         lineBytes_ = 0;
         ++lines_;
     }
 
     void EndSection(bool consumed) {
-        if (!line_.empty() || fill_ > 0) FinishLine();
+        if (line_.size() > 1 || fill_ > 0) FinishLine();
         FinishLine();
         if (consumed) AddLine("end");
         const bool first = sections_.empty();
@@ -129,7 +129,7 @@ private:
     std::vector<std::string>& sections_;
 
     std::string text_;
-    std::string line_;
+    std::string line_ = std::string(1, '`');  // the length character, then the encoded groups
     uint8_t group_[3] = {0, 0, 0};
     int fill_ = 0;
     int lineBytes_ = 0;
@@ -174,13 +174,17 @@ bool StartsWith(std::string_view line, std::string_view prefix) {
 }  // namespace
 
 uint16_t UUCrc(std::string_view bytes, uint16_t crc) {
-    for (unsigned char b : bytes) {
-        crc ^= static_cast<uint16_t>(b << 8);
-        for (int i = 0; i < 8; ++i) {
-            crc =
-                (crc & 0x8000) ? static_cast<uint16_t>((crc << 1) ^ 0x1021) : static_cast<uint16_t>(crc << 1);
+    static const auto table = [] {
+        std::array<uint16_t, 256> t{};
+        for (int i = 0; i < 256; ++i) {
+            uint16_t c = static_cast<uint16_t>(i << 8);
+            for (int b = 0; b < 8; ++b)
+                c = (c & 0x8000) ? static_cast<uint16_t>((c << 1) ^ 0x1021) : static_cast<uint16_t>(c << 1);
+            t[i] = c;
         }
-    }
+        return t;
+    }();
+    for (unsigned char b : bytes) crc = static_cast<uint16_t>((crc << 8) ^ table[((crc >> 8) ^ b) & 0xFF]);
     return crc;
 }
 
