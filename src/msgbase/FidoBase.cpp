@@ -182,6 +182,21 @@ int64_t HighestOnDisk(const std::string& dir) {
     return highest;
 }
 
+// Absent for -1 and for anything that is not an ordinary file.
+TMsgFileIdentity IdentityOf(int fd) {
+    TMsgFileIdentity id;
+    id.State = TMsgFileIdentity::TState::Absent;
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return id;
+    id.State = TMsgFileIdentity::TState::Present;
+    id.Device = st.st_dev;
+    id.Inode = st.st_ino;
+    id.Size = st.st_size;
+    id.MTimeSec = st.st_mtim.tv_sec;
+    id.MTimeNsec = st.st_mtim.tv_nsec;
+    return id;
+}
+
 std::string DirWithSlash(std::string path) {
     if (!path.empty() && path.back() != '/') path += '/';
     return path;
@@ -360,11 +375,14 @@ bool TFidoBase::FileStampIs(int32_t stamp) {
     return HighestOnDisk(DirWithSlash(Path)) == stamp;
 }
 
-bool TFidoBase::ReadCurrentFile(std::string& bytes, size_t limit) const {
+bool TFidoBase::ReadCurrentFile(std::string& bytes, size_t limit) {
     bytes.clear();
     if (Current < 0 || static_cast<size_t>(Current) >= entries_.size()) return false;
+    TEntry& entry = entries_[static_cast<size_t>(Current)];
     TFd fd(::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.Valid()) return false;
+    if (!fd.Valid() && errno != ENOENT) return false;
+    entry.Seen = IdentityOf(fd.Get());
+    if (entry.Seen.State != TMsgFileIdentity::TState::Present) return false;
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     bytes.resize(std::min<size_t>(static_cast<size_t>(std::max<off_t>(st.st_size, 0)), limit));
@@ -387,6 +405,11 @@ void TFidoBase::ParseHeaderFields() {
 }
 
 void TFidoBase::ReadHeader() {
+    // A vanished or short file must not keep the previous message's MSGID, REPLY and read mark.
+    MsgId.clear();
+    ReplyId.clear();
+    Read = false;
+    Header.fill(0);
     Subject.clear();
     FromName.clear();
     ToName.clear();
@@ -434,6 +457,7 @@ void TFidoBase::ReadMessage(int32_t position) {
     const bool read = Read;  // this base keeps the read mark of the list, not of the file
     ClearMessageFields();
     Read = read;
+    Header.fill(0);  // GetAttrText must not name the previous message's attributes
 
     std::string file;
     if (!ReadCurrentFile(file, MaxMessageFile) || file.size() < HeaderSize) return;
@@ -481,6 +505,7 @@ void TFidoBase::ReadToAndRead() {
     if (!IsValid()) return;
     // Relative to the listed directory: the count opens every file, and a full path walk for each
     // of them is a good part of its cost.
+    // Counting leaves the remembered file alone: marks and edits compare with what was shown.
     const std::string& name = entries_[static_cast<size_t>(Current)].FileName;
     TFd fd(dirFd_ >= 0 ? ::openat(dirFd_, name.c_str(), O_RDONLY | O_CLOEXEC)
                        : ::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
@@ -491,9 +516,25 @@ void TFidoBase::ReadToAndRead() {
     Read = (GetLe16(header.data() + OfsNextReply) & ReadMarkBit) != 0;
 }
 
+void TFidoBase::CheckSameFile(int fd) const {
+    const TEntry& entry = entries_[static_cast<size_t>(Current)];
+    if (entry.Seen.State == TMsgFileIdentity::TState::Unknown) return;
+    const TMsgFileIdentity now = IdentityOf(fd);
+    if (now == entry.Seen) return;
+    const std::string name = DirWithSlash(Path) + entry.FileName;
+    if (now.State == TMsgFileIdentity::TState::Absent)
+        throw EReadError("*.MSG: " + name + " was removed by another program");
+    if (entry.Seen.State == TMsgFileIdentity::TState::Absent)
+        throw EReadError("*.MSG: another program stored a new message as " + name);
+    throw EReadError("*.MSG: " + name + " was replaced or changed by another program");
+}
+
 void TFidoBase::MarkRead() {
     if (!IsValid()) return;
+    TEntry& entry = entries_[static_cast<size_t>(Current)];
     TFd fd(::open(FilePath(Current).c_str(), O_RDWR | O_CLOEXEC));
+    if (!fd.Valid() && errno != ENOENT) return;
+    CheckSameFile(fd.Get());
     if (!fd.Valid()) return;
     std::array<uint8_t, HeaderSize> header{};
     // Only a complete header is touched: a damaged file is never written because it was read.
@@ -502,13 +543,21 @@ void TFidoBase::MarkRead() {
     PutLe16(word, GetLe16(header.data() + OfsNextReply) | ReadMarkBit);
     while (::pwrite(fd.Get(), word, sizeof word, OfsNextReply) < 0 && errno == EINTR) {
     }
+    // The mark moved the modification time; the file is still the one that was read.
+    if (entry.Seen.State != TMsgFileIdentity::TState::Unknown) entry.Seen = IdentityOf(fd.Get());
 }
 
 bool TFidoBase::DeleteCurrent(int32_t*, uint32_t*) {
     if (!IsValid()) return false;
+    TEntry& entry = entries_[static_cast<size_t>(Current)];
     const std::string path = FilePath(Current);
-    if (!IsRegularFile(path)) return false;
-    return ::unlink(path.c_str()) == 0;
+    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid() && errno != ENOENT) return false;
+    CheckSameFile(fd.Get());
+    if (IdentityOf(fd.Get()).State != TMsgFileIdentity::TState::Present) return false;
+    if (::unlink(path.c_str()) != 0) return false;
+    entry.Seen = TMsgFileIdentity{TMsgFileIdentity::TState::Absent};
+    return true;
 }
 
 void TFidoBase::NewMessage() {
@@ -568,28 +617,21 @@ bool TFidoBase::WriteMessage() {
     return true;
 }
 
-// Writes the current message file. A rewrite goes through a "*.$$$" file renamed over the old one,
-// so the message is never half-written. A new message is created with create-new semantics and,
-// when its number was taken meanwhile (a tosser works in the same directory), the next free one
-// above everything on disk: an existing message is never overwritten.
+// Writes the current message file: a stored one through RewriteCurrent. A new message is created with
+// create-new semantics and, when its number was taken meanwhile (a tosser works in the same directory), the
+// next free one above everything on disk: an existing message is never overwritten.
 bool TFidoBase::StoreCurrent(const std::string& bytes) {
     const std::string dir = DirWithSlash(Path);
     TEntry& entry = entries_[static_cast<size_t>(Current)];
 
     if (!entry.Pending) {
-        const std::string target = dir + entry.FileName;
-        const std::string temp = dir + MsgFiles[static_cast<size_t>(Current)] + ".$$$";
-        {
-            TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-            if (fd.Valid() && WriteAll(fd.Get(), bytes) && fd.Close() &&
-                ::rename(temp.c_str(), target.c_str()) == 0) {
-                return true;
-            }
-        }
-        ::unlink(temp.c_str());
-        // Without a usable temporary file (a full or odd file system) write in place.
-        TFd fd(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-        return fd.Valid() && WriteAll(fd.Get(), bytes) && fd.Close();
+        bool moved = false;
+        if (RewriteCurrent(bytes, moved)) return true;
+        if (!moved) return false;
+        // The file read is gone or is another message now: the edit becomes a new message, numbered
+        // above the old one and everything on disk, and the other message stays untouched.
+        entry = {entry.Number + 1, NewFileName(entry.Number + 1), true};
+        MsgFiles[static_cast<size_t>(Current)] = std::to_string(entry.Number);
     }
 
     int64_t number = std::max(entry.Number, HighestOnDisk(dir) + 1);
@@ -598,9 +640,12 @@ bool TFidoBase::StoreCurrent(const std::string& bytes) {
     // in the middle. File systems without hard links get the file created in place.
     const std::string temp = dir + "new" + std::to_string(::getpid()) + ".$$$";
     bool linkable = false;
+    TMsgFileIdentity written;
     {
         TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-        linkable = fd.Valid() && WriteAll(fd.Get(), bytes) && fd.Close();
+        linkable = fd.Valid() && WriteAll(fd.Get(), bytes);
+        written = IdentityOf(fd.Get());
+        linkable = fd.Close() && linkable;
     }
     for (int attempt = 0; linkable && attempt < 1000 && number <= INT32_MAX; ++attempt, ++number) {
         const std::string name = NewFileName(number);
@@ -610,7 +655,7 @@ bool TFidoBase::StoreCurrent(const std::string& bytes) {
             break;
         }
         ::unlink(temp.c_str());
-        entry = {number, name, false};
+        entry = {number, name, false, written};
         MsgFiles[static_cast<size_t>(Current)] = std::to_string(number);
         return true;
     }
@@ -624,16 +669,63 @@ bool TFidoBase::StoreCurrent(const std::string& bytes) {
             if (errno == EEXIST) continue;
             return false;
         }
-        const bool ok = WriteAll(fd.Get(), bytes) && fd.Close();
+        bool ok = WriteAll(fd.Get(), bytes);
+        written = IdentityOf(fd.Get());
+        ok = fd.Close() && ok;
         if (!ok) {
             ::unlink((dir + name).c_str());
             return false;
         }
-        entry = {number, name, false};
+        entry = {number, name, false, written};
         MsgFiles[static_cast<size_t>(Current)] = std::to_string(number);
         return true;
     }
     return false;
+}
+
+// Replaces the current message's file. A rewrite goes through a "*.$$$" file renamed over the old
+// one, so the message is never half-written. `moved` tells that nothing was written because the
+// file is no longer the one last read.
+bool TFidoBase::RewriteCurrent(const std::string& bytes, bool& moved) {
+    moved = false;
+    const std::string dir = DirWithSlash(Path);
+    TEntry& entry = entries_[static_cast<size_t>(Current)];
+    const std::string target = dir + entry.FileName;
+    const bool known = entry.Seen.State != TMsgFileIdentity::TState::Unknown;
+    const auto stillOurs = [&](int fd) {
+        return !known ||
+               (entry.Seen.State == TMsgFileIdentity::TState::Present && IdentityOf(fd) == entry.Seen);
+    };
+
+    const std::string temp = dir + MsgFiles[static_cast<size_t>(Current)] + ".$$$";
+    {
+        TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        if (fd.Valid() && WriteAll(fd.Get(), bytes)) {
+            const TMsgFileIdentity written = IdentityOf(fd.Get());
+            if (fd.Close()) {
+                const TFd now(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+                if (!stillOurs(now.Get())) {
+                    ::unlink(temp.c_str());
+                    moved = true;
+                    return false;
+                }
+                if (::rename(temp.c_str(), target.c_str()) == 0) {
+                    entry.Seen = written;
+                    return true;
+                }
+            }
+        }
+    }
+    ::unlink(temp.c_str());
+    // Without a usable temporary file (a full or odd file system) write in place, into the same file.
+    TFd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | (known ? 0 : O_CREAT), 0666));
+    if (!stillOurs(fd.Get())) {
+        moved = true;
+        return false;
+    }
+    if (!fd.Valid() || ::ftruncate(fd.Get(), 0) != 0 || !WriteAll(fd.Get(), bytes)) return false;
+    if (known) entry.Seen = IdentityOf(fd.Get());
+    return fd.Close();
 }
 
 void TFidoBase::DeleteAllMessages() {

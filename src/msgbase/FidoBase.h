@@ -12,6 +12,19 @@
 
 namespace pelmar {
 
+// What a message file was when a base object last read or wrote it. A tosser may send and remove a
+// message and toss new mail under the same number, so a write first compares the file with this.
+struct TMsgFileIdentity {
+    enum class TState { Unknown, Absent, Present };
+    TState State = TState::Unknown;  // Unknown: not read yet, nothing to compare with
+    uint64_t Device = 0;
+    uint64_t Inode = 0;
+    int64_t Size = 0;
+    int64_t MTimeSec = 0;
+    int64_t MTimeNsec = 0;
+    bool operator==(const TMsgFileIdentity&) const = default;
+};
+
 class TFidoBase : public TMessageBase {
 public:
     static constexpr size_t HeaderSize = 190;
@@ -42,6 +55,10 @@ public:
     void ReadMessage(int32_t position) override;
     void Seek(int32_t position) override;
     bool DeleteCurrent(int32_t* headerOffset = nullptr, uint32_t* recipientCrc = nullptr) override;
+    // MarkRead and DeleteCurrent act only on the file last read at the current position: when another
+    // program removed or replaced it since, they raise EReadError and change nothing (a delete of a
+    // message this object deleted itself returns false). A rewrite of such a message is stored as a
+    // new message instead.
     void MarkRead() override;
     void NewMessage() override;
     bool WriteMessage() override;
@@ -62,6 +79,7 @@ private:
         int64_t Number;
         std::string FileName;  // as on disk, or as it will be created
         bool Pending = false;  // added by NewMessage, no file written yet
+        TMsgFileIdentity Seen{};
     };
     std::vector<TEntry> entries_;  // parallel to MsgFiles
     int dirFd_ = -1;               // the directory listed by Open, held until Close
@@ -69,7 +87,11 @@ private:
     void CloseDir();
 
     std::string NewFileName(int64_t number) const;
-    bool ReadCurrentFile(std::string& bytes, size_t limit) const;
+    bool ReadCurrentFile(std::string& bytes, size_t limit);
+    // Raises EReadError when the current file is no longer the one last read (removed, replaced or
+    // changed by another program). `fd` is the file opened now, or -1 when opening found nothing.
+    void CheckSameFile(int fd) const;
+    bool RewriteCurrent(const std::string& bytes, bool& moved);
     void ParseHeaderFields();
     void ReadCurrentBody(bool wholeMessage);
     bool StoreCurrent(const std::string& bytes);

@@ -246,6 +246,14 @@ std::string THudson::ReadRawHeader(bool cached) {
     return raw;
 }
 
+void THudson::CheckListedRecord(const std::string& raw, uint16_t msgNum) const {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(raw.data());
+    if (GetLe16(bytes) != msgNum || bytes[HudsonBoardOffset] != board_)
+        throw EReadError("MSGHDR.BBS: header record " + std::to_string(record_) +
+                         " no longer holds message " + std::to_string(msgNum) +
+                         "; another program has packed the base, open the area again");
+}
+
 THudsonHeader THudson::ReadCurrentHeader(bool cached) {
     const std::string raw = ReadRawHeader(cached);
     return THudsonHeader::Parse(reinterpret_cast<const uint8_t*>(raw.data()));
@@ -291,6 +299,9 @@ void THudson::FillNamesAndDate(const THudsonHeader& header) {
 }
 
 void THudson::ReadHeader() {
+    // A damaged record must not keep the previous message's thread links and read mark.
+    ReplyId.clear();
+    Read = false;
     Subject.clear();
     FromName.clear();
     ToName.clear();
@@ -393,7 +404,7 @@ void THudson::ReloadInfoForNewMessage() {
     ReloadInfo();
     // 0xFFFF marks deleted index entries; a base that got this far must be renumbered first.
     if (info_.HighMsg >= HudsonDeletedNum - 1)
-        throw std::runtime_error("the Hudson base has no message numbers left");
+        throw EWriteError("the Hudson base has no message numbers left");
 }
 
 void THudson::StoreInfo() {
@@ -422,6 +433,7 @@ bool THudson::DeleteCurrent(int32_t*, uint32_t*) {
     THudsonLock lock(infoFile_, 0, HudsonInfoSize);
     if (!lock.Held()) return false;
     const std::string raw = ReadRawHeader(false);
+    CheckListedRecord(raw, curMsgNum_);
     uint8_t msgAttr = static_cast<uint8_t>(raw[HudsonMsgAttrOffset]);
     if (msgAttr & HudsonMsgDeleted) return true;
     msgAttr |= HudsonMsgDeleted;
@@ -441,7 +453,7 @@ bool THudson::DeleteCurrent(int32_t*, uint32_t*) {
 void THudson::NewMessage() {
     ClearMessageFields();
     msgHeader_ = {};
-    if (!Active) throw std::runtime_error("the Hudson base is not open");
+    if (!Active) throw EWriteError("the Hudson base is not open");
     ReloadInfoForNewMessage();
 
     const auto& board = SortedBoard();
@@ -502,15 +514,26 @@ void THudson::AppendExportList(const std::string& name) {
     std::string path = FindFileNoCase(dir_, name);
     if (path.empty()) path = dir_ + name;
     THudsonFile list;
-    if (!list.OpenOrCreate(path)) throw std::runtime_error("cannot open " + path);
+    if (!list.OpenOrCreate(path)) throw EWriteError(ErrnoText("cannot open " + path));
     int64_t size = list.Size();
     size -= size % 2;  // a torn last entry is overwritten rather than shifting every later one
+    // An edit of an unsent message is exported once, not once per save.
+    std::vector<uint8_t> chunk(64 * 1024);
+    for (int64_t at = 0; at < size;) {
+        const size_t got =
+            list.ReadAt(at, chunk.data(), static_cast<size_t>(std::min<int64_t>(size - at, chunk.size())));
+        if (got < 2) break;
+        for (size_t k = 0; k + 1 < got; k += 2)
+            if (GetLe16(chunk.data() + k) == static_cast<uint16_t>(record_)) return;
+        at += static_cast<int64_t>(got - got % 2);
+    }
     uint8_t bytes[2];
     PutLe16(bytes, static_cast<uint16_t>(record_));
     list.WriteAt(size, bytes, sizeof bytes);
 }
 
 bool THudson::WriteMessage() {
+    Warnings.clear();
     CheckRecord();
     THudsonLock lock(infoFile_, 0, HudsonInfoSize);
     if (!lock.Held()) return false;
@@ -518,6 +541,13 @@ bool THudson::WriteMessage() {
     if (isNew) {
         ReloadInfoForNewMessage();
         PlaceNewRecord();
+    } else {
+        const std::string raw = ReadRawHeader(false);
+        CheckListedRecord(raw, writeMsgNum_);
+        // Storing it again would bring back a message another program deleted, uncounted.
+        if (static_cast<uint8_t>(raw[HudsonMsgAttrOffset]) & HudsonMsgDeleted)
+            throw EReadError("MSGHDR.BBS: message " + std::to_string(writeMsgNum_) +
+                             " was deleted by another program");
     }
 
     THudsonHeader h;
@@ -547,7 +577,7 @@ bool THudson::WriteMessage() {
     // A partial block at the end of the file is overwritten, so StartBlock points at the text.
     const int64_t startBlock = txtFile_.Size() / static_cast<int64_t>(HudsonBlockSize);
     if (startBlock > 0xFFFF || numBlocks > 0xFFFF || record_ > 0xFFFF)
-        throw std::runtime_error("the Hudson base is full");
+        throw EWriteError("the Hudson base is full");
     h.StartBlock = static_cast<uint16_t>(startBlock);
     h.NumBlocks = static_cast<uint16_t>(numBlocks);
 
@@ -584,15 +614,29 @@ bool THudson::WriteMessage() {
     StoreIdx(record_);
     indexOnDisk_ = std::max(indexOnDisk_, static_cast<size_t>(record_) + 1);
     writeIsNew_ = false;
+    // The message is stored: a failure from here on must not make the caller write it again.
     // Counters last: until here nothing in the index counts the new message.
     if (isNew) {
         Increment(info_.TotalActive);
         Increment(info_.Active(board_));
-        StoreInfo();
+        try {
+            StoreInfo();
+        } catch (const std::exception& e) {
+            Warnings.push_back("Hudson: the message was stored, but MSGINFO.BBS could not be updated (" +
+                               std::string(e.what()) + ")");
+        }
     }
     if (Current >= 0) TakePosition(Current, {record_, h.MsgNum});
 
-    if (!(Attr & AttrSent)) AppendExportList(Netmail ? NetListName : EchoListName);
+    if (!(Attr & AttrSent)) {
+        const char* list = Netmail ? NetListName : EchoListName;
+        try {
+            AppendExportList(list);
+        } catch (const std::exception& e) {
+            Warnings.push_back(std::string("Hudson: the message was stored, but it could not be added to ") +
+                               list + " (" + e.what() + "); the tosser will not export it");
+        }
+    }
     TouchFlagFile();
     return true;
 }

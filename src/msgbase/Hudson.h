@@ -4,7 +4,10 @@
 //
 // Positions are ranks in ascending message-number order within the board, handed out by First/Next
 // walks (and by NewMessage, which walks the board itself). The index is read once at Open; writes
-// and deletes hold an exclusive lock on the 406 bytes of MSGINFO.BBS.
+// and deletes hold an exclusive lock on the 406 bytes of MSGINFO.BBS, and refuse (EReadError) when
+// the record of the position no longer holds the listed message (another program packed the base).
+// An unsent message is listed once in echomail.bbs or netmail.bbs; when that list cannot be updated
+// the message is still stored, WriteMessage returns true and the reason is in Warnings.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -65,6 +68,9 @@ private:
     // `cached`: through the read-ahead window (list reads); otherwise straight from the file.
     std::string ReadRawHeader(bool cached);
     THudsonHeader ReadCurrentHeader(bool cached);
+    // Raises EReadError unless `raw`, the current record as it is on disk, still holds message
+    // `msgNum` of this board: another program's pack moves messages to other records.
+    void CheckListedRecord(const std::string& raw, uint16_t msgNum) const;
     std::string ReadFirstBlock(const THudsonHeader& header);
     std::string ReadStoredText(const THudsonHeader& header) const;
     void FillNamesAndDate(const THudsonHeader& header);
@@ -74,6 +80,7 @@ private:
     void StoreInfo();
     void StoreIdx(int32_t record);
     void PlaceNewRecord();
+    // Adds the current record to the tosser's export list unless it is listed already.
     void AppendExportList(const std::string& name);
     std::string BuildStoredText();
 

@@ -8,15 +8,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <system_error>
 #include <utility>
+
+#include "core/Errors.h"
 
 namespace pelmar {
 
 namespace {
 
-[[noreturn]] void ThrowErrno(const std::string& what) {
-    throw std::system_error(errno, std::generic_category(), what);
+[[noreturn]] void ThrowReadError(const std::string& path) {
+    throw EReadError(ErrnoText(path));
 }
 
 bool SetLock(int fd, short type, int64_t offset, int64_t length) {
@@ -59,7 +60,7 @@ bool THudsonFile::OpenReadWrite(const std::string& path) {
 
 bool THudsonFile::OpenOrCreate(const std::string& path) {
     Close();
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ < 0) return false;
     path_ = path;
     return true;
@@ -74,7 +75,7 @@ void THudsonFile::Close() {
 
 int64_t THudsonFile::Size() const {
     struct stat st {};
-    if (fstat(fd_, &st) != 0) ThrowErrno(path_);
+    if (fstat(fd_, &st) != 0) ThrowReadError(path_);
     return st.st_size;
 }
 
@@ -85,7 +86,7 @@ size_t THudsonFile::ReadAt(int64_t offset, void* buffer, size_t count) const {
         const ssize_t n = ::pread(fd_, out + done, count - done, offset + static_cast<int64_t>(done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            ThrowErrno(path_);
+            ThrowReadError(path_);
         }
         if (n == 0) break;
         done += static_cast<size_t>(n);
@@ -123,7 +124,7 @@ void THudsonFile::WriteAt(int64_t offset, const void* buffer, size_t count) {
         const ssize_t n = ::pwrite(fd_, in + done, count - done, offset + static_cast<int64_t>(done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            ThrowErrno(path_);
+            throw EWriteError(ErrnoText(path_));
         }
         done += static_cast<size_t>(n);
     }

@@ -19,17 +19,18 @@ public:
 
     // Opens an existing file for shared reading and writing; false when that is not possible.
     bool OpenReadWrite(const std::string& path);
-    // Opens for writing, creating the file when it does not exist.
+    // Opens for reading and writing, creating the file when it does not exist.
     bool OpenOrCreate(const std::string& path);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
     const std::string& Name() const { return path_; }
 
-    // Current size in bytes; raises std::system_error when the file cannot be examined.
+    // Current size in bytes; raises EReadError when the file cannot be examined.
     int64_t Size() const;
     // Reads up to `count` bytes at `offset`; returns how many there were (fewer at the end of the file).
+    // Raises EReadError when reading fails.
     size_t ReadAt(int64_t offset, void* buffer, size_t count) const;
-    // Writes all `count` bytes at `offset` or raises std::system_error.
+    // Writes all `count` bytes at `offset` or raises EWriteError.
     void WriteAt(int64_t offset, const void* buffer, size_t count);
     // ReadAt through a window of the file read ahead, for walks that read record after record.
     // The window may be older than the file: drop it whenever another program's changes matter.

@@ -100,6 +100,7 @@ struct THudsonHeader {
 // Byte offsets of header fields that are updated on their own.
 inline constexpr size_t HudsonTimesReadOffset = 6;
 inline constexpr size_t HudsonMsgAttrOffset = 24;
+inline constexpr size_t HudsonBoardOffset = 26;
 inline constexpr size_t HudsonWhoToOffset = 42;
 
 // A length-prefixed string of `room` characters at `bytes`; raises EReadError when the length byte

@@ -345,6 +345,9 @@ std::string_view TJAM::LoadHeader(int32_t position) {
 }
 
 void TJAM::ReadHeader() {
+    // A damaged header must not keep the previous message's date and read mark.
+    Date = 0;
+    Read = false;
     FromName.clear();
     ToName.clear();
     Subject.clear();
@@ -595,7 +598,7 @@ bool TJAM::WriteMessage() {
     // Header offsets must stay below 2 GB: a negative offset in the index means "deleted".
     if (textOffset + body.size() > MaxFileOffset ||
         headerOffset + JamMsgHeaderSize + subfields_.size() > MaxFileOffset / 2)
-        throw std::runtime_error("JAM: the base has reached the size limit of its format");
+        throw EWriteError("JAM: the base has reached the size limit of its format");
 
     TJamMsgHeader header;
     header.Revision = 1;

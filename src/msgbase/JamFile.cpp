@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <system_error>
 
 #include "core/Errors.h"
 
@@ -15,9 +14,6 @@ namespace pelmar {
 
 namespace {
 
-[[noreturn]] void ThrowSystem(const char* what) {
-    throw std::system_error(errno, std::generic_category(), what);
-}
 
 bool SetLock(int fd, short type, uint64_t start, uint64_t length) {
     struct flock lock {};
@@ -82,7 +78,7 @@ void TJamFile::WriteAt(uint64_t offset, std::string_view bytes) const {
             ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
         if (put < 0) {
             if (errno == EINTR) continue;
-            ThrowSystem("JAM: write error");
+            throw EWriteError(ErrnoText("JAM: write error"));
         }
         done += static_cast<size_t>(put);
     }
@@ -90,12 +86,12 @@ void TJamFile::WriteAt(uint64_t offset, std::string_view bytes) const {
 
 uint64_t TJamFile::Size() const {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) ThrowSystem("JAM: cannot get the file size");
+    if (::fstat(fd_, &st) != 0) throw EReadError(ErrnoText("JAM: cannot get the file size"));
     return static_cast<uint64_t>(st.st_size);
 }
 
 void TJamFile::Truncate(uint64_t size) const {
-    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) ThrowSystem("JAM: cannot truncate");
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) throw EWriteError(ErrnoText("JAM: cannot truncate"));
 }
 
 int64_t TJamFile::ModifiedTime() const {

@@ -27,9 +27,9 @@ public:
     std::string ReadAt(uint64_t offset, size_t length) const;
     // The same into a caller's buffer; returns the number of bytes read.
     size_t ReadAt(uint64_t offset, char* buffer, size_t length) const;
-    // Writes every byte at `offset`; raises std::system_error on failure.
+    // Writes every byte at `offset`; raises EWriteError on failure.
     void WriteAt(uint64_t offset, std::string_view bytes) const;
-    // Current size on disk; raises std::system_error when it cannot be asked.
+    // Current size on disk; raises EReadError when it cannot be asked.
     uint64_t Size() const;
     void Truncate(uint64_t size) const;
     // Modification time in seconds since the epoch; -1 when unknown.

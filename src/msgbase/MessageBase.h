@@ -134,6 +134,10 @@ public:
     bool Netmail = false;
     bool UseFlagFiles = true;
     bool OemView = false;
+    // What went wrong after the last WriteMessage had stored the message (the tosser's export list
+    // could not be updated, say): the write succeeded and must not be repeated, but the user should
+    // hear of it. WriteMessage clears the list first; callers show its lines after a true result.
+    std::vector<std::string> Warnings;
 
     // ---- Virtual operations (this order is the class's operation table) ----
     // Number of messages (Hudson: in the board).

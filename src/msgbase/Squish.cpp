@@ -286,6 +286,9 @@ size_t TSquish::ParseControlLines(std::string_view bytes, Convert convert) {
 }
 
 void TSquish::ReadHeader() {
+    // A damaged frame must not keep the previous message's thread links and read mark.
+    ReplyId.clear();
+    Read = false;
     Subject.clear();
     FromName.clear();
     ToName.clear();
@@ -316,8 +319,8 @@ void TSquish::ReadHeader() {
 }
 
 void TSquish::ReadMsgId() {
-    ReadFrameAndXmsg();
     MsgId.clear();
+    ReadFrameAndXmsg();
     const std::string_view control = ReadAfterXmsg(FrameHeader.CLen);
     static constexpr std::string_view key = "\x01MSGID: ";
     const size_t at = control.find(key);
@@ -633,7 +636,7 @@ std::string TSquish::BuildMessageBytes(TSquishFrameHeader& frame) {
 
     const uint64_t msgLength = uint64_t{SquishXmsgSize} + control.size() + body.size() + 2;
     if (msgLength > std::numeric_limits<uint32_t>::max() / 2)
-        throw std::system_error(EFBIG, std::generic_category(), "Squish: message too large");
+        throw EWriteError("Squish: the message is too large for the base");
 
     MsgHeader = TSquishXmsg{};
     MsgHeader.SetAttr(SquishAttrFromCommon(Attr) | (Read ? SquishReadMark : 0));
@@ -667,7 +670,7 @@ std::string TSquish::BuildMessageBytes(TSquishFrameHeader& frame) {
 uint32_t TSquish::AppendOffset(uint64_t frameBytes) const {
     const uint64_t end = DataSize;
     if (end + frameBytes >= SquishDeletedOfs)
-        throw std::system_error(EFBIG, std::generic_category(), "Squish: the data file is full");
+        throw EWriteError("Squish: the data file is full");
     return static_cast<uint32_t>(end);
 }
 

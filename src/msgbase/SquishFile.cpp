@@ -119,7 +119,7 @@ void TSquishFile::Write(uint64_t offset, const void* data, size_t length) {
         const ssize_t n = ::pwrite(fd_, p + done, length - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw std::system_error(errno, std::generic_category(), "write " + path_);
+            throw EWriteError(ErrnoText("Squish: cannot write " + path_));
         }
         done += static_cast<size_t>(n);
     }
@@ -128,7 +128,7 @@ void TSquishFile::Write(uint64_t offset, const void* data, size_t length) {
 void TSquishFile::Truncate(uint64_t size) {
     DropBuffer();
     if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
-        throw std::system_error(errno, std::generic_category(), "truncate " + path_);
+        throw EWriteError(ErrnoText("Squish: cannot truncate " + path_));
 }
 
 bool TSquishFile::TryLockFirstByte() {

@@ -36,7 +36,7 @@ public:
     // Forgets buffered bytes so the next read sees what other programs wrote since.
     void DropBuffer() { bufferLength_ = 0; }
 
-    // Writes all bytes or raises std::system_error.
+    // Writes all bytes or raises EWriteError.
     void Write(uint64_t offset, const void* data, size_t length);
     void Truncate(uint64_t size);
 
