@@ -217,6 +217,44 @@ std::string TzutcValueAt(TDateTime localValue) {
     return TzutcValue(when == static_cast<time_t>(-1) ? time(nullptr) : when);
 }
 
+void CollectHeaderValues(const TSendState& s, const std::vector<std::string>& robotNames,
+                         TTemplateInput& in) {
+    auto words = [](const std::string& name, std::string& first, std::string& second) {
+        const std::vector<std::string> parts = [&] {
+            std::vector<std::string> out;
+            size_t p = 0;
+            while (p < name.size()) {
+                const size_t start = name.find_first_not_of(' ', p);
+                if (start == std::string::npos) break;
+                const size_t end = name.find(' ', start);
+                out.push_back(name.substr(start, end == std::string::npos ? std::string::npos : end - start));
+                p = end == std::string::npos ? name.size() : end;
+            }
+            return out;
+        }();
+        first = parts.size() > 0 ? parts[0] : std::string();
+        second = parts.size() > 1 ? parts[1] : std::string();
+    };
+    words(s.ToName, in.ToFirstName, in.ToLastName);
+    in.ToFullName = s.ToName;
+    words(s.FromName, in.FromFirstName, in.FromLastName);
+    in.FromFullName = s.FromName;
+    if (!s.SelectedAKA.empty()) in.FromAddress = s.SelectedAKA;
+    in.ToAddress = s.DestAddressVisible ? s.DestAddress : std::string();
+    in.IsRobot = false;
+    for (const std::string& robot : robotNames) in.IsRobot |= AnsiSameText(robot, s.ToName);
+}
+
+std::string InsertAtCursor(const std::string& expanded, const std::string& text) {
+    const std::string& marker = CursorMacro();
+    const size_t at = expanded.find(marker);
+    std::string before = at == std::string::npos ? std::string() : expanded.substr(0, at);
+    std::string after = at == std::string::npos ? expanded : expanded.substr(at + marker.size());
+    for (size_t m = after.find(marker); m != std::string::npos; m = after.find(marker, m))
+        after.erase(m, marker.size());
+    return before + text + after;
+}
+
 TSendResult SendMessages(TSendState& s, const TTemplateReader& read) {
     for (std::string* field : {&s.FromName, &s.ToName, &s.Subject}) {
         *field = ApplyReplacements(*field, read);

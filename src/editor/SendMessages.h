@@ -71,6 +71,14 @@ std::string TzutcValue(time_t when);
 // The same for a local date-time.
 std::string TzutcValueAt(TDateTime local);
 
+// The macro values of the header fields (first and second word of each name, the selected AKA, the
+// destination address when shown) and whether the To name is a robot's.
+void CollectHeaderValues(const TSendState& state, const std::vector<std::string>& robotNames,
+                         TTemplateInput& input);
+// The expanded template with `text` where the first "@Курсор" stood (at the start without one);
+// further markers are removed.
+std::string InsertAtCursor(const std::string& expanded, const std::string& text);
+
 // Writes the letter. Destinations not written are returned with the reason; their counters are
 // not raised and the window is not told of them.
 TSendResult SendMessages(TSendState& state, const TTemplateReader& read);

@@ -346,6 +346,28 @@ TEST(ApplyReplacements, TableRows) {
     EXPECT_EQ(ApplyReplacements("x", Reader({{tpl::Change1, "\r\n\r\nx\r\n"}, {tpl::Change2, "a\r\n"}})), "");
 }
 
+TEST(LetterHeader, ValuesFromTheHeaderAndTheCaret) {
+    TSendState s;
+    s.ToName = "AreaFix";
+    s.FromName = "Ivan Petrovich Sidorov";
+    s.SelectedAKA = "2:5020/1";
+    s.DestAddress = "2:5020/9";
+    TTemplateInput in;
+    in.FromAddress = "kept";
+    CollectHeaderValues(s, {"areafix", "AllFix"}, in);
+    EXPECT_EQ(in.ToFirstName, "AreaFix");
+    EXPECT_EQ(in.ToLastName, "");
+    EXPECT_EQ(in.FromFirstName, "Ivan");
+    EXPECT_EQ(in.FromLastName, "Petrovich");
+    EXPECT_EQ(in.FromAddress, "2:5020/1");
+    EXPECT_EQ(in.ToAddress, "");
+    EXPECT_TRUE(in.IsRobot);
+
+    const std::string marker = A("@Курсор");
+    EXPECT_EQ(InsertAtCursor("a" + marker + "b" + marker + "c", "X"), "aXbc");
+    EXPECT_EQ(InsertAtCursor("abc", "X"), "Xabc");
+}
+
 TEST(Tzutc, SignAndDaylightSaving) {
     const char* saved = std::getenv("TZ");
     const std::string savedValue = saved != nullptr ? saved : "";
