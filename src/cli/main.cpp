@@ -3,6 +3,7 @@
 //   pelmar-tool dump --kind msg|squish|jam|hudson PATH [--netmail] [--board N] [--headers]
 //   pelmar-tool post --kind KIND PATH --from NAME --to NAME --subject TEXT [--orig ADDR] [--dest ADDR]
 //                    [--reply MSGID] [--netmail] [--attr NAMES] [--board N] [--create] [--file BODY.txt]
+//   pelmar-tool send, uu decode, areas list, areas add: see LetterVerbs.cpp
 //
 // Text on the command line, in the body file and in the output is UTF-8. Exit codes: 0 success,
 // 1 bad usage, missing base or failed write, 3 when some messages of a dump could not be read (they
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "cli/Json.h"
+#include "cli/LetterVerbs.h"
 #include "core/Address.h"
 #include "core/Codepage.h"
 #include "msgbase/BaseFactory.h"
@@ -265,9 +267,10 @@ int Post(const TOptions& options) {
 
 int main(int argc, char** argv) {
     if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
-        std::cout << Usage;
+        std::cout << Usage << pelmar::cli::LetterVerbsUsage;
         return 0;
     }
+    if (pelmar::cli::IsLetterVerb(argc, argv)) return pelmar::cli::RunLetterVerb(argc, argv);
     try {
         const TOptions options = ParseOptions(argc, argv);
         if (options.Command == "dump") return Dump(options);
