@@ -9,6 +9,7 @@
 #include <ctime>
 #include <fstream>
 
+#include "core/Codepage.h"
 #include "editor/Quote.h"
 
 namespace pelmar {
@@ -270,6 +271,11 @@ std::string TUUDecoder::DecodeSection(const std::vector<std::string_view>& lines
     return data;
 }
 
+const std::string& UUDuplicateFileText() {
+    static const std::string text = Utf8ToAnsi("Такой файл уже существует в списке");
+    return text;
+}
+
 bool TUUDecoder::AddText(std::string_view text) {
     const std::vector<std::string_view> lines = SplitTextLines(text);
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -366,7 +372,14 @@ std::string SafeFileName(std::string_view announced) {
         if (name.empty() && (c == '.' || c == ' ')) continue;
         name += static_cast<char>(c);
     }
-    while (!name.empty() && name.back() == ' ') name.pop_back();
+    // A file name longer than the file system takes would only make the save fail.
+    if (name.size() > 255) name.erase(0, name.size() - 255);
+    while (!name.empty() && (name.back() == ' ' || name.front() == '.')) {
+        if (name.back() == ' ')
+            name.pop_back();
+        else
+            name.erase(0, 1);
+    }
     return name.empty() ? "file.bin" : name;
 }
 

@@ -68,8 +68,11 @@ private:
     std::vector<std::string> log_;
 };
 
+// The message the window shows when AddText returns false.
+const std::string& UUDuplicateFileText();
+
 // A name that is safe to propose for saving: the part after the last '/' or '\', without control
-// characters and leading dots; "file.bin" when nothing is left.
+// characters and leading dots, at most 255 bytes; "file.bin" when nothing is left.
 std::string SafeFileName(std::string_view announced);
 
 }  // namespace pelmar

@@ -195,10 +195,17 @@ TEST(UUDecode, HostileHeadersAreIgnored) {
 }
 
 TEST(UUDecode, ProposesOnlySafeNames) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"a.zip", "a.zip"},          {"../../.bashrc", "bashrc"}, {"/x", "x"},
-        {"C:\\dos\\y.arj", "y.arj"}, {"..", "file.bin"},          {"", "file.bin"},
-        {"a\x01\x1b[2Jb", "a[2Jb"},  {"dir/", "file.bin"},        {" .hidden ", "hidden"},
+    const std::pair<std::string, std::string> rows[] = {
+        {"a.zip", "a.zip"},
+        {"../../.bashrc", "bashrc"},
+        {"/x", "x"},
+        {"C:\\dos\\y.arj", "y.arj"},
+        {"..", "file.bin"},
+        {"", "file.bin"},
+        {"a\x01\x1b[2Jb", "a[2Jb"},
+        {"dir/", "file.bin"},
+        {" .hidden ", "hidden"},
+        {std::string(300, 'a'), std::string(255, 'a')},
     };
     for (const auto& [announced, safe] : rows) EXPECT_EQ(SafeFileName(announced), safe) << announced;
 }
