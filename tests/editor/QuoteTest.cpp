@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <random>
 #include <string>
 
 #include "editor/Quote.h"
@@ -127,26 +126,6 @@ TEST(BuildReplyQuote, HostileInputStaysLinearAndSmall) {
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_LT(out.size(), hostile.size() * 2);
     EXPECT_LT(elapsed, std::chrono::seconds(1));
-}
-
-TEST(BuildReplyQuote, RandomInputNeverBreaksTheWidth) {
-    // Fuzz rows: whatever the text, every line with a wrap-able prefix fits 78 columns plus words
-    // that had to be cut, and nothing crashes.
-    std::mt19937 rng(7);
-    const char alphabet[] = "ab >\r\n\t";
-    for (int round = 0; round < 300; ++round) {
-        std::string text;
-        const int length = rng() % 600;
-        for (int i = 0; i < length; ++i) text += alphabet[rng() % (sizeof alphabet - 1)];
-        const std::string out = BuildReplyQuote(text, {}, "Q R", round % 2 == 0);
-        for (std::string_view line : SplitTextLines(out)) {
-            std::string t, p;
-            SplitQuote(line, t, p);
-            if (p.size() < 50) {
-                EXPECT_LE(line.size(), 80u) << text;
-            }
-        }
-    }
 }
 
 }  // namespace
