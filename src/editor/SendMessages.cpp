@@ -52,6 +52,7 @@ void FillHeader(TMessageBase& base, const TLetter& letter, const std::string& or
     base.Kludges.push_back(PidLine);
     bool hasTz = false;
     for (const std::string& line : letter.TemplateKludges) {
+        if (line.empty()) continue;  // an empty control line says nothing
         base.Kludges.push_back(line);
         hasTz |= line.rfind("TZUTC:", 0) == 0;
     }
@@ -101,8 +102,11 @@ std::string PartText(const TLetter& letter, const std::string& section) {
     }
     for (size_t m = after.find(marker); m != std::string::npos; m = after.find(marker, m))
         after.erase(m, marker.size());
-    return ApplyReplacements(before, letter.Read) + CleanText(section) +
-           ApplyReplacements(after, letter.Read);
+    before = ApplyReplacements(before, letter.Read);
+    after = ApplyReplacements(after, letter.Read);
+    NeutraliseControl(before);
+    NeutraliseControl(after);
+    return before + CleanText(section) + after;
 }
 
 // The body with the replacements, leaving the first section of an inserted file untouched.
