@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -62,6 +63,8 @@ int main(int argc, char** argv) {
     const fs::path folder = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "pelmar_editor_bench";
     fs::remove_all(folder);
     fs::create_directories(folder);
+    // The MSGID serial file belongs to the home; keep the user's own out of it.
+    setenv("PELMAR_HOME", (folder / "home").string().c_str(), 1);
 
     const std::string prose = Prose(1 << 20);
     const TTemplateReader read = [](const std::string& name) { return DefaultTemplate(name); };

@@ -62,10 +62,10 @@ struct TToolFailure : std::runtime_error {
 // Text on the command line and in files is UTF-8; in memory CP1251 (through the stored CP866 bytes,
 // so that every character a base can hold survives).
 std::string In(const std::string& utf8) {
-    return Utf8ToAnsi(utf8);
+    return OemToAnsi(Utf8ToOem(utf8));
 }
 std::string Out(const std::string& ansi) {
-    return AnsiToUtf8(ansi);
+    return OemToUtf8(AnsiToOem(ansi));
 }
 
 struct TArgs {

@@ -21,6 +21,7 @@ TEST(CrashmailSend, SplitFileCrosspostIsExportedWhole) {
     if (test::RunCommand("command -v crashmail >/dev/null 2>&1") != 0) {
         GTEST_SKIP() << "crashmail is not installed (Debian package crashmail)";
     }
+    test::ScopedHome home;  // the MSGID serial file
     const TSettings saved = Settings;
     Settings.TextInWindowsCodePage = false;
     Settings.bNetFlag = Settings.bEchoFlag = false;

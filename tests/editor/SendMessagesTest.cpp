@@ -106,6 +106,7 @@ protected:
         return out;
     }
 
+    test::ScopedHome home;  // the MSGID serial file
     test::TempDir dir;
     TRecorder recorder;
     std::vector<std::unique_ptr<TAreaInfo>> areas;
