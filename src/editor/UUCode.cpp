@@ -241,10 +241,20 @@ void EncodeFileToSections(const std::string& path, int linesPerSection, std::vec
 }
 
 TFileInfo* TUUDecoder::Find(const std::string& name) {
-    for (TFileInfo& f : files_) {
-        if (f.Name == name) return &f;
-    }
-    return nullptr;
+    const auto it = index_.find(name);
+    return it == index_.end() ? nullptr : &files_[it->second];
+}
+
+TFileInfo& TUUDecoder::Append(TFileInfo info) {
+    index_[info.Name] = files_.size();
+    files_.push_back(std::move(info));
+    return files_.back();
+}
+
+void TUUDecoder::Erase(size_t index) {
+    files_.erase(files_.begin() + static_cast<std::ptrdiff_t>(index));
+    index_.clear();
+    for (size_t i = 0; i < files_.size(); ++i) index_[files_[i].Name] = i;
 }
 
 std::string TUUDecoder::DecodeSection(const std::vector<std::string_view>& lines, size_t from) {
@@ -304,6 +314,11 @@ const std::string& UUDuplicateFileText() {
 
 bool TUUDecoder::AddText(std::string_view text) {
     const std::vector<std::string_view> lines = SplitTextLines(text);
+    // The next "begin " line at or after each line, found once: a text of many first-section
+    // headers would otherwise be searched to its end for each of them.
+    std::vector<size_t> nextBegin(lines.size() + 1, lines.size());
+    for (size_t i = lines.size(); i-- > 0;)
+        nextBegin[i] = StartsWith(lines[i], "begin ") ? i : nextBegin[i + 1];
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string_view line = lines[i];
         if (StartsWith(line, "begin ")) {
@@ -317,7 +332,7 @@ bool TUUDecoder::AddText(std::string_view text) {
             info.SectionCount = 1;
             info.SectionsDone = 1;
             info.Sections[0].Data = DecodeSection(lines, i + 1);
-            files_.push_back(std::move(info));
+            Append(std::move(info));
             continue;
         }
         if (!StartsWith(line, "section ")) continue;
@@ -334,8 +349,7 @@ bool TUUDecoder::AddText(std::string_view text) {
         size_t from = i + 1;
         size_t resume = i;
         if (k == 1) {
-            size_t b = i + 1;
-            while (b < lines.size() && !StartsWith(lines[b], "begin ")) ++b;
+            const size_t b = nextBegin[i + 1];
             if (b == lines.size()) continue;
             from = b + 1;
             // The begin line belongs to this section; scanning it again would announce a second file.
@@ -348,8 +362,7 @@ bool TUUDecoder::AddText(std::string_view text) {
             TFileInfo info;
             info.Name = name;
             info.SectionCount = static_cast<int32_t>(n);
-            files_.push_back(std::move(info));
-            file = &files_.back();
+            file = &Append(std::move(info));
         }
         const int32_t index = static_cast<int32_t>(k - 1);
         if (file->Sections.count(index) != 0) continue;
@@ -381,12 +394,12 @@ bool TUUDecoder::Save(size_t index, const std::string& path, std::string& error)
         error = path + ": " + std::strerror(savedErrno != 0 ? savedErrno : EIO);
         return false;
     }
-    files_.erase(files_.begin() + static_cast<std::ptrdiff_t>(index));
+    Erase(index);
     return true;
 }
 
 void TUUDecoder::Remove(size_t index) {
-    if (index < files_.size()) files_.erase(files_.begin() + static_cast<std::ptrdiff_t>(index));
+    if (index < files_.size()) Erase(index);
 }
 
 std::string SafeFileName(std::string_view announced) {

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace pelmar {
@@ -62,9 +63,12 @@ public:
 
 private:
     TFileInfo* Find(const std::string& name);
+    TFileInfo& Append(TFileInfo info);
+    void Erase(size_t index);
     std::string DecodeSection(const std::vector<std::string_view>& lines, size_t from);
 
     std::vector<TFileInfo> files_;
+    std::unordered_map<std::string, size_t> index_;  // name -> position in files_
     std::vector<std::string> log_;
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -187,6 +188,15 @@ TEST(UUDecode, HostileHeadersAreIgnored) {
         EXPECT_TRUE(decoder.AddText(std::string(header) + "\r\rbegin 644 x.bin\r#86)C\r`\rend\r"));
         for (const auto& f : decoder.Files()) EXPECT_LE(f.SectionCount, UUMaxSections) << header;
     }
+    // Many headers, each needing a search or a lookup, stay linear.
+    std::string many;
+    for (int i = 0; i < 50000; ++i)
+        many += "section 1 of 2 of file f\rsection 2 of 3 of file g" + std::to_string(i) + "\r";
+    const auto start = std::chrono::steady_clock::now();
+    TUUDecoder crowd;
+    crowd.AddText(many);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+
     TUUDecoder decoder;
     decoder.AddText("section 3 of 10000 of file many.bin by x\r\r#86)C\r`\rend\r");
     ASSERT_EQ(decoder.Files().size(), 1u);
