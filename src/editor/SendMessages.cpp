@@ -141,9 +141,15 @@ TSendResult EditInPlace(TSendState& s, const TLetter& letter) {
         if (!base->IsValid()) {
             reason = A("письмо не найдено: база изменилась");
         } else {
+            const TEditContext& listed = s.EditContext;
             base->ReadMsgId();
-            if (base->MsgId != s.EditContext.ListMsgId)
-                reason = A("на месте письма теперь другое: база изменилась");
+            bool same = base->MsgId == listed.ListMsgId;
+            if (same && (!listed.ListFrom.empty() || !listed.ListSubject.empty())) {
+                base->ReadHeader();
+                same = (listed.ListFrom.empty() || base->FromName == listed.ListFrom) &&
+                       (listed.ListSubject.empty() || base->Subject == listed.ListSubject);
+            }
+            if (!same) reason = A("на месте письма теперь другое: база изменилась");
         }
         if (reason.empty()) {
             base->PrepareRewrite();

@@ -19,6 +19,10 @@ struct TEditContext {
     std::string Body;
     int32_t MessagePosition = -1;  // list position of the message in its area
     std::string ListMsgId;         // MSGID of the list entry: the message that must still be there
+    // Header of the list entry, when the opener has it: checked as well, so that a message without
+    // MSGID is not taken for another one without MSGID.
+    std::string ListFrom;
+    std::string ListSubject;
 };
 
 // What SendMessages reads of an editor.

@@ -318,6 +318,14 @@ TEST_F(SendMessagesTest, EditInPlaceRewritesOnlyTheListedMessage) {
     EXPECT_EQ(area.MsgCount.load(), 2);
     EXPECT_EQ(recorder.Calls.back(), "changed EDIT 1");
 
+    // The same MSGID under another header: refused.
+    edit.EditContext.ListMsgId = after[1].Kludges[0].substr(7);
+    edit.EditContext.ListFrom = "Somebody else";
+    edit.Subject = "must not land";
+    EXPECT_EQ(SendMessages(edit, Reader()).Failed.size(), 1u);
+    EXPECT_EQ(Stored(area)[1].Subject, "second, edited");
+    edit.EditContext.ListFrom.clear();
+
     // The message at that position is another one now: refused, nothing overwritten.
     edit.EditContext.MessagePosition = 0;
     edit.Subject = "must not land";
