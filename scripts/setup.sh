@@ -10,6 +10,9 @@ PACKAGES=(
   fonts-terminus-otb fonts-dejavu-core
   crashmail
   clang libclang-rt-dev
+  # the icons, man pages and Debian package, and their validators
+  librsvg2-bin gzip dpkg-dev
+  desktop-file-utils appstream man-db
 )
 
 missing=()
