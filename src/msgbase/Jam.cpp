@@ -77,6 +77,7 @@ bool TJAM::OpenFiles() {
         return !name.empty() && file.Open(name);
     };
     if (!openExisting(Jhr, ".jhr") || !openExisting(Jdt, ".jdt") || !openExisting(Jdx, ".jdx")) return false;
+    Jhr.SetReadAhead(WindowSize, WindowSize);
     // Tossers on this platform often leave the .jlr out; nothing here reads or writes it.
     openExisting(Jlr, ".jlr");
     return true;
@@ -233,16 +234,7 @@ bool TJAM::IsValid() {
 // ---- Reading -------------------------------------------------------------------------------------
 
 std::string_view TJAM::ReadJhr(uint64_t offset, uint64_t length) {
-    if (Walking) {
-        if (offset >= WindowStart && offset + length <= WindowStart + Window.size())
-            return std::string_view(Window).substr(offset - WindowStart, length);
-        if (length <= WindowSize) {
-            Window.resize(WindowSize);
-            Window.resize(Jhr.ReadAt(offset, Window.data(), WindowSize));
-            WindowStart = offset;
-            return std::string_view(Window).substr(0, length);
-        }
-    }
+    if (Walking && length <= WindowSize) return Jhr.ReadCached(offset, length);
     // The length comes from the file: it is checked against the file before anything is allocated.
     if (length > HeaderReadAhead && offset + length > Jhr.Size()) return {};
     HeaderBuffer.resize(length);
@@ -252,8 +244,7 @@ std::string_view TJAM::ReadJhr(uint64_t offset, uint64_t length) {
 
 void TJAM::DropWindow() {
     Walking = false;
-    Window.clear();
-    WindowStart = 0;
+    Jhr.DropCache();
 }
 
 std::string_view TJAM::LoadHeader(int32_t position) {

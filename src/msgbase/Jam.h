@@ -97,8 +97,6 @@ private:
     std::string HeaderBuffer;  // header and subfields of the message being read
     std::string Converted;     // the subfield block in CP1251
     bool Walking = false;
-    std::string Window;
-    uint64_t WindowStart = 0;
 };
 
 }  // namespace pelmar
