@@ -115,6 +115,8 @@ struct TListReader {
     // After a "Boss" line the plain lines are that node's points (the pointlist layout); in a
     // nodelist the "Point" lines belong to the node listed last.
     bool InBossBlock = false;
+    // The last node is down: mail cannot reach it, nor the points listed after it.
+    bool BossDown = false;
 };
 
 void ReadLine(std::string_view line, int32_t offset, int32_t fileIndex, TListReader& state,
@@ -125,7 +127,8 @@ void ReadLine(std::string_view line, int32_t offset, int32_t fileIndex, TListRea
     size_t start = 0;
     while (count < 5) {
         const size_t comma = line.find(',', start);
-        fields[count++] = line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+        fields[count++] =
+            line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
         if (comma == std::string_view::npos) break;
         start = comma + 1;
     }
@@ -139,27 +142,33 @@ void ReadLine(std::string_view line, int32_t offset, int32_t fileIndex, TListRea
     };
     if (keyword == "Zone") {
         // Nodes listed right after the zone line are zone:zone/node.
-        state = {number, number, 0, false};
+        state = {number, number, 0, false, false};
     } else if (keyword == "Region" || keyword == "Host") {
         state.Net = number;
         state.Boss = 0;
         state.InBossBlock = false;
+        state.BossDown = false;
     } else if (keyword.empty() || keyword == "Hold" || keyword == "Hub") {
         if (state.InBossBlock) {
             add(state.Boss, number);
         } else {
             add(number, 0);
             state.Boss = number;
+            state.BossDown = false;
         }
     } else if (keyword == "Pvt" || keyword == "Down") {
-        // Not indexed, but the points listed after such a node are still its own.
-        if (!state.InBossBlock) state.Boss = number;
+        // Not indexed; the points listed after a private node are still its own.
+        if (!state.InBossBlock) {
+            state.Boss = number;
+            state.BossDown = keyword == "Down";
+        }
     } else if (keyword == "Boss") {
         uint16_t point = 0;
         ParseAddress(std::string(fields[1]), false, state.Zone, state.Net, state.Boss, point);
         state.InBossBlock = true;
+        state.BossDown = false;
     } else if (keyword == "Point") {
-        add(state.Boss, number);
+        if (!state.BossDown) add(state.Boss, number);
     }
 }
 
@@ -282,7 +291,8 @@ bool TNodeList::Open() {
     auto damaged = [&](const char* why) {
         ::close(fd);
         sourceFiles_.clear();
-        openProblem_ = Cp("Файл ") + path + Cp(" повреждён (") + Cp(why) + Cp(") и будет откомпилирован заново.");
+        openProblem_ =
+            Cp("Файл ") + path + Cp(" повреждён (") + Cp(why) + Cp(") и будет откомпилирован заново.");
         return false;
     };
     struct stat st {};
@@ -415,7 +425,8 @@ void TNodeList::Compile(const std::vector<std::string>& paths, const TProgress& 
     if (!failed.empty())
         throw ENodeListError(Cp("Не удалось записать список узлов ") + IndexPath() + ": " + failed);
     bytes = {};
-    if (!Open()) throw ENodeListError(openProblem_.empty() ? Cp("Не удалось открыть ") + IndexPath() : openProblem_);
+    if (!Open())
+        throw ENodeListError(openProblem_.empty() ? Cp("Не удалось открыть ") + IndexPath() : openProblem_);
     const auto seconds =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started).count();
     char text[160];

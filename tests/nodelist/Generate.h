@@ -29,8 +29,8 @@ inline TGeneratedLists GenerateLists(int nodes, int points, const std::string& e
     };
     static const char* const first[] = {"Ivan", "petr", "SERGEY", "Anna", "o'Neil", "McArthur", "Jean-Luc",
                                         "Zoe",  "Yu",   "Dmitry", "al",   "Xena",   "Q.",       "Bob"};
-    static const char* const last[] = {"Petrov", "sidorov", "O'Brien", "Smith-Jones", "van_der_Berg",
-                                       "Ng",     "Mc.Kay",  "KUZNETSOV", "de'Ath",   "Ivanov!"};
+    static const char* const last[] = {"Petrov", "sidorov", "O'Brien",   "Smith-Jones", "van_der_Berg",
+                                       "Ng",     "Mc.Kay",  "KUZNETSOV", "de'Ath",      "Ivanov!"};
     auto name = [&](int i) {
         std::string n = first[next() % std::size(first)];
         n += "_";
@@ -48,39 +48,55 @@ inline TGeneratedLists GenerateLists(int nodes, int points, const std::string& e
     auto flags = [&]() {
         const int k = static_cast<int>(next() % 4);
         if (k == 0) return std::string("CM,XA,IBN");
-        if (k == 1) return std::string("XA,T") + static_cast<char>('A' + next() % 24) +
-                           static_cast<char>('a' + next() % 24) + ",IBN";
+        if (k == 1)
+            return std::string("XA,T") + static_cast<char>('A' + next() % 24) +
+                   static_cast<char>('a' + next() % 24) + ",IBN";
         return std::string("MO");
     };
     TGeneratedLists out;
-    out.Nodelist = ";A Generated nodelist" + eol + ";S" + eol + "Zone,2,Europe,Zurich,Zone_Coord,-Unpublished-,300,CM" + eol;
+    out.Nodelist = ";A Generated nodelist" + eol + ";S" + eol +
+                   "Zone,2,Europe,Zurich,Zone_Coord,-Unpublished-,300,CM" + eol;
     std::vector<std::string> bosses;
     int made = 0;
     int net = 5000;
     int global = 0;
     while (made < nodes) {
         ++net;
-        out.Nodelist += "Host," + std::to_string(net) + ",Net_" + std::to_string(net) + ",Moscow,Host_Sysop," +
-                        "7-095-000-0000,33600,CM" + eol;
+        out.Nodelist += "Host," + std::to_string(net) + ",Net_" + std::to_string(net) +
+                        ",Moscow,Host_Sysop," + "7-095-000-0000,33600,CM" + eol;
         for (int n = 1; n <= 200 && made < nodes; ++n, ++made) {
             const int kind = static_cast<int>(next() % 20);
-            const std::string keyword = kind == 0 ? "Pvt" : kind == 1 ? "Down" : kind == 2 ? "Hub" : kind == 3 ? "Hold" : "";
+            const std::string keyword = kind == 0   ? "Pvt"
+                                        : kind == 1 ? "Down"
+                                        : kind == 2 ? "Hub"
+                                        : kind == 3 ? "Hold"
+                                                    : "";
             const std::string nm = name(global++);
             const std::string station = "Station_" + std::to_string(made);
             const std::string location = "City_" + std::to_string(net);
-            const std::string phone = keyword == "Pvt" ? "-Unpublished-" : "7-095-" + std::to_string(100000 + made);
-            out.Nodelist += keyword + "," + std::to_string(n) + "," + station + "," + location + "," + nm + "," +
-                            phone + ",33600," + flags() + eol;
+            const std::string phone =
+                keyword == "Pvt" ? "-Unpublished-" : "7-095-" + std::to_string(100000 + made);
+            out.Nodelist += keyword + "," + std::to_string(n) + "," + station + "," + location + "," + nm +
+                            "," + phone + ",33600," + flags() + eol;
             const std::string address = "2:" + std::to_string(net) + "/" + std::to_string(n);
             if (keyword != "Pvt" && keyword != "Down") {
                 out.Indexed.push_back({address, blanks(nm), blanks(station), blanks(location), phone});
                 bosses.push_back(address);
             }
+            // Now and then the node's points follow it in the nodelist itself.
+            if (next() % 10 == 0) {
+                const std::string pn = name(global++);
+                out.Nodelist += "Point,1,Home_" + std::to_string(made) + "," + location + "," + pn +
+                                ",-Unpublished-,300,MO" + eol;
+                if (keyword != "Down")
+                    out.Indexed.push_back({address + ".1", blanks(pn), "Home " + std::to_string(made),
+                                           blanks(location), "-Unpublished-"});
+            }
         }
     }
     out.Nodelist += "\x1a";
     out.Pointlist = ";A Generated pointlist" + eol;
-    // Each boss once, so every point address is unique.
+    // Each boss once, its points numbered past those in the nodelist, so every point address is unique.
     size_t bossIndex = 0;
     for (int p = 0; p < points && bossIndex < bosses.size(); bossIndex += 1 + next() % 3) {
         const std::string& boss = bosses[bossIndex];
@@ -90,10 +106,10 @@ inline TGeneratedLists GenerateLists(int nodes, int points, const std::string& e
             const std::string nm = name(global++);
             const std::string station = "Point_" + std::to_string(p);
             const std::string keyword = next() % 3 == 0 ? "Point" : "";
-            out.Pointlist += keyword + "," + std::to_string(k) + "," + station + ",Town," + nm +
+            out.Pointlist += keyword + "," + std::to_string(100 + k) + "," + station + ",Town," + nm +
                              ",-Unpublished-,300,MO" + eol;
-            out.Indexed.push_back({boss + "." + std::to_string(k), blanks(nm), blanks(station), "Town",
-                                   "-Unpublished-"});
+            out.Indexed.push_back(
+                {boss + "." + std::to_string(100 + k), blanks(nm), blanks(station), "Town", "-Unpublished-"});
         }
     }
     return out;
