@@ -191,4 +191,6 @@ bool TAddressBook::Save() {
     return true;
 }
 
+TAddressBook* AddressBook = nullptr;
+
 }  // namespace pelmar

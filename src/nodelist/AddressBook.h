@@ -56,4 +56,7 @@ private:
     bool saveBlocked_ = false;  // the file exists but could not be read
 };
 
+// The program's address book while it runs (made at start-up), else null.
+extern TAddressBook* AddressBook;
+
 }  // namespace pelmar

@@ -559,4 +559,12 @@ int TNodeList::FindNext(const std::string& namePart, const std::string& addressM
     return -1;
 }
 
+TNodeList* NodeList = nullptr;
+
+std::vector<std::string> NodeListAddresses(const std::string& name) {
+    std::vector<std::string> found;
+    if (NodeList != nullptr) NodeList->FindAddressesByName(name, found);
+    return found;
+}
+
 }  // namespace pelmar

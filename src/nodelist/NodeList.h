@@ -111,4 +111,9 @@ private:
     int blockCount_ = 0;
 };
 
+// The program's nodelist while it runs (made at start-up), else null.
+extern TNodeList* NodeList;
+// The addresses of a person in the program's nodelist (the editor's look-up); empty without one.
+std::vector<std::string> NodeListAddresses(const std::string& name);
+
 }  // namespace pelmar
