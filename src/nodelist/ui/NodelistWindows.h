@@ -1,0 +1,48 @@
+#pragma once
+// What the main window does with the nodelist and the address book: its one node browser, the
+// address book command and the check that offers to recompile a changed nodelist.
+#include <QPointer>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace pelmar {
+class TAddressBook;
+class TNodeList;
+}  // namespace pelmar
+
+namespace pelmar::ui {
+
+class TNodeBrowser;
+
+class TNodelistWindows {
+public:
+    // How a compile shows its progress (the main window's status bar).
+    struct TProgress {
+        std::function<void()> Begin;
+        std::function<void(int percent)> Percent;
+        std::function<void()> End;
+    };
+
+    // Starts a netmail to a node; unset while there is no editor (the browser's command is disabled).
+    std::function<void(const std::string& toName, const std::string& address)> SendLetter;
+
+    ~TNodelistWindows();
+
+    // "Список узлов": the browser is made on first use, then only shown and hidden.
+    void ShowNodeBrowser(QWidget* parent);
+    // Frees the browser (before a compile, or when the nodelist changes under it).
+    void FreeNodeBrowser();
+    TNodeBrowser* NodeBrowser() const { return browser_; }
+    // "Адресная книга" from the main window: manage only.
+    void ShowAddressBook(QWidget* parent);
+    // Asks whether to recompile when the nodelist files changed and compiles them. True when compiled.
+    bool CheckNodelist(QWidget* parent, const std::vector<std::string>& files, const TProgress& progress);
+
+private:
+    QPointer<TNodeBrowser> browser_;
+};
+
+}  // namespace pelmar::ui
