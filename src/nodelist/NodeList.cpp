@@ -548,12 +548,14 @@ int TNodeList::FindNext(const std::string& namePart, const std::string& addressM
     int16_t mask[4] = {-1, -1, -1, -1};
     if (!addressMask.empty()) ParseAddressMask(addressMask, mask[0], mask[1], mask[2], mask[3]);
     auto matches = [](int16_t m, uint16_t v) { return m == -1 || static_cast<uint16_t>(m) == v; };
-    TNodeRecord record;
-    for (int i = std::max(0, start); RecordAt(i, record); ++i) {
-        if (!namePart.empty() && record.Name.find(namePart) == std::string::npos) continue;
-        const auto& e = record.Entry;
-        if (matches(mask[0], e.Zone) && matches(mask[1], e.Net) && matches(mask[2], e.Node) &&
-            matches(mask[3], e.Point))
+    // Straight over the read blocks: a scan of the whole list must not build a string per record.
+    for (int i = std::max(0, start); i < recordCount_; ++i) {
+        if ((i < blockStart_ || i >= blockStart_ + blockCount_) && !ReadBlock(i, kBlockRecords)) return -1;
+        const unsigned char* p = block_.data() + static_cast<size_t>(i - blockStart_) * kRecordSize;
+        const std::string_view name(reinterpret_cast<const char*>(p + 1), std::min<size_t>(p[0], kMaxName));
+        if (!namePart.empty() && name.find(namePart) == std::string_view::npos) continue;
+        if (matches(mask[0], GetLe16(p + 36)) && matches(mask[1], GetLe16(p + 38)) &&
+            matches(mask[2], GetLe16(p + 40)) && matches(mask[3], GetLe16(p + 42)))
             return i;
     }
     return -1;
