@@ -516,16 +516,26 @@ bool TNodeList::NameAt(int index, std::string& name) {
     return true;
 }
 
-void TNodeList::FindAddressesByName(const std::string& name, std::vector<std::string>& out) {
-    out.clear();
-    if (fd_ < 0 || !StartsWithTwoLetters(name)) return;
+std::vector<int> TNodeList::FindRecordsByName(const std::string& name) {
+    std::vector<int> found;
+    if (fd_ < 0 || !StartsWithTwoLetters(name)) return found;
     const int slot = Slot(name[0], name[1]);
-    if (slot < 0) return;
+    if (slot < 0) return found;
     // Records hold at most 35 bytes of a name; a longer query is found by its stored part.
     const std::string_view query = std::string_view(name).substr(0, kMaxName);
     TNodeRecord record;
     for (int i = LowerBound(slot, query); RecordAt(i, record, kLookupRecords); ++i) {
         if (!StartsWithTwoLetters(record.Name) || CompareNodeNames(record.Name, query) != 0) break;
+        found.push_back(i);
+    }
+    return found;
+}
+
+void TNodeList::FindAddressesByName(const std::string& name, std::vector<std::string>& out) {
+    out.clear();
+    TNodeRecord record;
+    for (const int i : FindRecordsByName(name)) {
+        if (!RecordAt(i, record, kLookupRecords)) break;
         const auto& e = record.Entry;
         out.push_back(FormatAddress(e.Zone, e.Net, e.Node, e.Point));
     }

@@ -77,6 +77,8 @@ public:
     const std::string& Summary() const { return summary_; }
 
     void FindAddressesByName(const std::string& name, std::vector<std::string>& out);
+    // The indexes of the records FindAddressesByName reports, in the same order.
+    std::vector<int> FindRecordsByName(const std::string& name);
     int FirstIndexForPrefix(const std::string& text);
     int FindNext(const std::string& namePart, const std::string& addressMask, int start);
 
