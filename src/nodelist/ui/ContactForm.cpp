@@ -23,6 +23,7 @@ TContactForm::TContactForm(TNodeList* list, QWidget* parent) : QDialog(parent), 
     DeleteButton = new QPushButton(QStringLiteral("Удалить"), this);
     FindButton = new QPushButton(QStringLiteral("..."), this);
     FindButton->setToolTip(QStringLiteral("Поиск человека по списку узлов"));
+    FindButton->setFixedWidth(FindButton->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 24);
     FindButton->setEnabled(list_ != nullptr);
     NotesEdit = new QLineEdit(this);
     OKButton = new QPushButton(QStringLiteral("OK"), this);
