@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QMetaObject>
 #include <QThread>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -157,6 +158,13 @@ int main(int argc, char** argv) {
     startup.Ui.DestroyMainWindow = [&] { mainFrame.reset(); };
     startup.Ui.RunEventLoop = [&] {
         mainFrame->show();
+        // Repairs made while the area tree loaded are told once, when the window is up.
+        QTimer::singleShot(0, [] {
+            const std::string notes = TakeLoadNotes();
+            if (notes.empty()) return;
+            std::fprintf(stderr, "pelmar: %s\n", AnsiToUtf8(notes).c_str());
+            ShowInfo(notes, MessageParent());
+        });
         QApplication::exec();
     };
     startup.Ui.ReportError = ShowFailure;

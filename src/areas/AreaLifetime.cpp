@@ -4,6 +4,7 @@
 
 #include "areas/ScanThread.h"
 #include "areas/gizmo.h"
+#include "core/Codepage.h"
 
 namespace pelmar {
 
@@ -11,6 +12,7 @@ namespace {
 
 std::unique_ptr<TAreaManager> manager;
 std::unique_ptr<TScanThread> scanThread;
+bool notesTaken = false;
 
 }  // namespace
 
@@ -26,6 +28,16 @@ void CreateAreaManager() {
     auto created = std::make_unique<TAreaManager>();
     created->LoadAreas();
     manager = std::move(created);
+    notesTaken = false;
+}
+
+std::string TakeLoadNotes() {
+    if (manager == nullptr || notesTaken) return {};
+    notesTaken = true;
+    if (manager->Notes().empty()) return {};
+    std::string text = Utf8ToAnsi("При загрузке списка областей пришлось исправить:");
+    for (const std::string& note : manager->Notes()) text += "\r\n" + note;
+    return text;
 }
 
 void StartScanThread(std::function<void()> notify) {

@@ -18,6 +18,10 @@ class TScanThread;
 TAreaManager* AreaManager();
 // Creates the manager and loads the tree of the logged-in profile.
 void CreateAreaManager();
+// What loading the tree had to repair (renamed siblings, groups not refreshed, bad values) as one
+// CP1251 text for the user: a heading and one line per repair. Empty when nothing was repaired, and
+// on every call after the first since CreateAreaManager (the user is told once).
+std::string TakeLoadNotes();
 // Starts the scan at the lowest priority. `notify` runs on the scan thread after every pass; the
 // main window turns it into a queued call that redraws the counters.
 void StartScanThread(std::function<void()> notify);

@@ -185,6 +185,24 @@ TAreaInfo* TAreaInfo::AddChild(std::unique_ptr<TAreaInfo> child) {
     return raw;
 }
 
+TAreaInfo* TAreaInfo::AddChild(const TAreaFields& fields) {
+    auto entry = std::make_unique<TAreaInfo>();
+    entry->Name = fields.Name;
+    entry->Zilo = fields.Zilo;
+    entry->Kind = fields.Kind;
+    entry->Path = fields.Path;
+    entry->Description = fields.Description;
+    entry->AreaName = fields.AreaName;
+    entry->UseAKA = fields.UseAKA;
+    entry->IsNetmail = fields.IsNetmail;
+    return AddChild(std::move(entry));
+}
+
+void TAreaInfo::Change(const std::function<void(TAreaInfo&)>& change) {
+    TLockScope scope(*this);
+    change(*this);
+}
+
 std::unique_ptr<TAreaInfo> TAreaInfo::RemoveChild(TAreaInfo* child) {
     TLockScope scope(*this);
     const auto it = std::find_if(children_.begin(), children_.end(),

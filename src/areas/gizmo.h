@@ -9,8 +9,9 @@
 // Threads: the user-interface thread does everything except counting; the background scan
 // (ScanThread.h) writes the three counters under the entry's lock. The counters are atomics, so the
 // user interface may read them without the lock (a pair read that way may come from two passes).
-// The scan reads Zilo, Kind, Path and IsNetmail of entries that are in a tree: fill those in before
-// AddChild, and change them afterwards only while holding the entry's lock.
+// The scan reads Zilo, Kind, Path and IsNetmail of entries that are in a tree: new entries are made
+// complete (AddChild of TAreaFields), and entries already in a tree change through Change(), which
+// holds the entry's lock.
 // Lock order: an entry, then its parent, then AreaRegistry; the scan takes AreaRegistry only to fetch
 // one entry and never holds more than one entry lock.
 #include <atomic>
@@ -48,6 +49,19 @@ inline constexpr int LinkKindAreasBbs = 3;  // Description: the Hudson base dire
 // Shared: the entry's own base, counted in OpenCount, used by every user-interface caller.
 // Private: a separate base object that belongs to the caller alone (the background scan).
 enum class TBaseMode { Shared, Private };
+
+// The fields a new entry is made of; everything the scan reads is among them, so an entry made from
+// them is complete when it joins the tree.
+struct TAreaFields {
+    std::string Name;
+    uint8_t Zilo = ZiloOrdinary;
+    int Kind = AreaKindFolder;
+    std::string Path;
+    std::string Description;
+    std::string AreaName;
+    std::string UseAKA;
+    bool IsNetmail = false;
+};
 
 class TAreaInfo {
 public:
@@ -108,7 +122,13 @@ public:
 
     // ---- Lists ----
     // Appends to Children and to the shown list (of the parent when this entry is a linked group).
+    // The entry must be filled in already (see the top of this file).
     TAreaInfo* AddChild(std::unique_ptr<TAreaInfo> child);
+    // Makes a new entry of the fields and appends it as above.
+    TAreaInfo* AddChild(const TAreaFields& fields);
+    // Runs `change` on this entry under its lock: the way to change what the scan reads once the
+    // entry is in a tree.
+    void Change(const std::function<void(TAreaInfo&)>& change);
     // Takes the child out of both lists and hands it back; null when it is not a child.
     std::unique_ptr<TAreaInfo> RemoveChild(TAreaInfo* child);
     // RemoveChild on the parent; null for an entry without parent.

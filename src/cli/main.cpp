@@ -3,12 +3,21 @@
 //   pelmar-tool dump --kind msg|squish|jam|hudson PATH [--netmail] [--board N] [--headers]
 //   pelmar-tool post --kind KIND PATH --from NAME --to NAME --subject TEXT [--orig ADDR] [--dest ADDR]
 //                    [--reply MSGID] [--netmail] [--attr NAMES] [--board N] [--create] [--file BODY.txt]
+//                    [--profile NAME]
+//   pelmar-tool mark-read --kind KIND PATH --msgid MSGID [--netmail] [--board N]
+//   pelmar-tool delete    --kind KIND PATH --msgid MSGID [--netmail] [--board N]
 //
-// Text on the command line, in the body file and in the output is UTF-8. Exit codes: 0 success,
-// 1 bad usage, missing base or failed write, 3 when some messages of a dump could not be read (they
+// A post needs an origin address: --orig, else the first own address of the profile's settings.
+//
+// Text on the command line, in the body file and in the output is UTF-8; it travels to and from the
+// bases through the lossless CP866 mapping, so every CP866 character (box drawing included) survives
+// both ways and characters CP866 lacks become '?'. Exit codes: 0 success,
+// 1 bad usage, missing base or failed write (or mark), 2 when no message carries the MSGID, 3 when
+// some messages of a dump could not be read (they
 // are reported on stderr and the dump goes on).
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -22,8 +31,10 @@
 #include "cli/Json.h"
 #include "core/Address.h"
 #include "core/Codepage.h"
+#include "core/Settings.h"
 #include "msgbase/BaseFactory.h"
 #include "msgbase/MessageBase.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -35,9 +46,12 @@ constexpr const char* Usage =
     "  pelmar-tool dump --kind msg|squish|jam|hudson PATH [--netmail] [--board N] [--headers]\n"
     "  pelmar-tool post --kind msg|squish|jam|hudson PATH --from NAME --to NAME --subject TEXT\n"
     "                   [--orig ADDR] [--dest ADDR] [--reply MSGID] [--netmail] [--attr NAMES]\n"
-    "                   [--board N] [--create] [--file BODY.txt]   (the body is read from stdin\n"
-    "                   without --file; NAMES: Local KillSent Sent Crash Direct RqRcpt ReqAudit\n"
-    "                   RetRcpt FileAttach)\n";
+    "                   [--board N] [--create] [--file BODY.txt] [--profile NAME]\n"
+    "                   (the body is read from stdin without --file; NAMES: Local KillSent Sent\n"
+    "                   Crash Direct RqRcpt ReqAudit RetRcpt FileAttach; without --orig the first\n"
+    "                   own address of the profile's settings is the origin)\n"
+    "  pelmar-tool mark-read --kind KIND PATH --msgid MSGID [--netmail] [--board N]\n"
+    "  pelmar-tool delete    --kind KIND PATH --msgid MSGID [--netmail] [--board N]\n";
 
 struct TOptions {
     std::string Command;
@@ -63,8 +77,8 @@ struct TUsageError : TToolError {
 };
 
 TOptions ParseOptions(int argc, char** argv) {
-    static const char* const withValue[] = {"--kind", "--board", "--from", "--to",   "--subject",
-                                            "--orig", "--dest",  "--attr", "--file", "--reply"};
+    static const char* const withValue[] = {"--kind", "--board", "--from", "--to",    "--subject", "--orig",
+                                            "--dest", "--attr",  "--file", "--reply", "--profile", "--msgid"};
     TOptions options;
     if (argc < 2) throw TUsageError("no command given");
     options.Command = argv[1];
@@ -126,6 +140,14 @@ std::unique_ptr<TMessageBase> OpenBase(const TOptions& options) {
     return base;
 }
 
+// Message fields hold CP1251 under the lossless mapping; UTF-8 goes through the stored CP866 bytes.
+std::string ToUtf8(const std::string& field) {
+    return OemToUtf8(AnsiToOem(field));
+}
+std::string FromUtf8(const std::string& utf8) {
+    return OemToAnsi(Utf8ToOem(utf8));
+}
+
 std::string IsoDate(TDateTime date) {
     int year, month, day, hour, minute, second;
     DecodeDateTime(date, year, month, day, hour, minute, second);
@@ -136,7 +158,7 @@ std::string IsoDate(TDateTime date) {
 
 // Body lines joined by "\n", without the final line end.
 std::string BodyText(const std::string& text) {
-    std::string body = AnsiToUtf8(text);
+    std::string body = ToUtf8(text);
     if (!body.empty() && body.back() == '\r') body.pop_back();
     for (auto& c : body) {
         if (c == '\r') c = '\n';
@@ -147,7 +169,7 @@ std::string BodyText(const std::string& text) {
 std::vector<std::string> Utf8Lines(const std::vector<std::string>& lines) {
     std::vector<std::string> result;
     result.reserve(lines.size());
-    for (const auto& line : lines) result.push_back(AnsiToUtf8(line));
+    for (const auto& line : lines) result.push_back(ToUtf8(line));
     return result;
 }
 
@@ -159,7 +181,12 @@ std::vector<std::string> AttrNameList(uint16_t attr) {
     return names;
 }
 
-std::string DumpLine(TMessageBase& base, bool headersOnly) {
+// Squish reads the addresses with the whole message only; its header pass leaves them empty.
+bool HeaderReadsAddresses(int kind) {
+    return kind != BaseKindSquish;
+}
+
+std::string DumpLine(TMessageBase& base, bool headersOnly, int kind) {
     const int32_t position = base.Current;
     TJsonLine json;
     if (headersOnly) {
@@ -170,16 +197,18 @@ std::string DumpLine(TMessageBase& base, bool headersOnly) {
         base.ReadMessage(position);
     }
     json.Add("position", static_cast<long long>(position));
-    json.Add("from", AnsiToUtf8(base.FromName));
-    json.Add("to", AnsiToUtf8(base.ToName));
-    json.Add("subject", AnsiToUtf8(base.Subject));
+    json.Add("from", ToUtf8(base.FromName));
+    json.Add("to", ToUtf8(base.ToName));
+    json.Add("subject", ToUtf8(base.Subject));
     json.Add("date", IsoDate(base.Date));
-    json.Add("orig", AnsiToUtf8(base.OrigAddr));
-    json.Add("dest", AnsiToUtf8(base.DestAddr));
+    if (!headersOnly || HeaderReadsAddresses(kind)) {
+        json.Add("orig", ToUtf8(base.OrigAddr));
+        json.Add("dest", ToUtf8(base.DestAddr));
+    }
     if (!headersOnly) json.Add("attr", AttrNameList(base.Attr));
     json.Add("read", base.Read);
-    json.Add("msgid", AnsiToUtf8(base.MsgId));
-    json.Add("reply", AnsiToUtf8(base.ReplyId));
+    json.Add("msgid", ToUtf8(base.MsgId));
+    json.Add("reply", ToUtf8(base.ReplyId));
     json.Add("kludges", Utf8Lines(base.Kludges));
     if (!headersOnly) json.Add("text", BodyText(base.Text));
     return json.Text();
@@ -190,7 +219,7 @@ int Dump(const TOptions& options) {
     int failures = 0;
     for (bool more = base->First(); more; more = base->Next()) {
         try {
-            std::cout << DumpLine(*base, options.Headers) << '\n';
+            std::cout << DumpLine(*base, options.Headers, KindNumber(options.Get("--kind"))) << '\n';
         } catch (const std::exception& e) {
             ++failures;
             std::cerr << "pelmar-tool: message at position " << base->Current << ": " << AnsiToUtf8(e.what())
@@ -211,7 +240,7 @@ std::string ReadBody(const TOptions& options) {
         bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     }
     // Stored lines end with CR alone.
-    std::string text = Utf8ToAnsi(bytes);
+    std::string text = FromUtf8(bytes);
     std::string body;
     body.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
@@ -230,34 +259,94 @@ std::string CheckedAddress(const TOptions& options, const std::string& name) {
     return address;
 }
 
+// --orig, else the profile's first valid own address; a message without one would carry no MSGID
+// and an origin line ending in "()".
+std::string OriginAddress(const TOptions& options) {
+    if (options.Has("--orig")) return CheckedAddress(options, "--orig");
+    std::error_code ec;
+    if (std::filesystem::exists(RegistryFilePath(), ec)) {
+        Settings.CurrentUser = Utf8ToAnsi(options.Get("--profile"));
+        LoadSettings();
+        for (const auto& address : Settings.SelfAKA) {
+            if (IsValidAddress(address)) return address;
+        }
+    }
+    throw TUsageError("--orig is required: the settings hold no own address");
+}
+
 int Post(const TOptions& options) {
     for (const char* required : {"--from", "--to", "--subject"}) {
         if (!options.Has(required)) throw TUsageError(std::string(required) + " is required");
     }
-    const std::string orig = CheckedAddress(options, "--orig");
+    const std::string orig = OriginAddress(options);
     const std::string dest = CheckedAddress(options, "--dest");
     uint16_t attr = 0;
     if (!ParseAttrText(options.Get("--attr"), attr)) {
         throw TUsageError("unknown attribute in '" + options.Get("--attr") + "'");
     }
     const std::string body = ReadBody(options);
+    // Taken before the base is touched: without a home no serial can be kept unique.
+    const std::string msgidLine = "MSGID: " + FormatMsgId(orig, NewMsgIdSerial());
 
     auto base = OpenBase(options);
     base->NewMessage();
-    base->FromName = Utf8ToAnsi(options.Get("--from"));
-    base->ToName = Utf8ToAnsi(options.Get("--to"));
-    base->Subject = Utf8ToAnsi(options.Get("--subject"));
+    base->FromName = FromUtf8(options.Get("--from"));
+    base->ToName = FromUtf8(options.Get("--to"));
+    base->Subject = FromUtf8(options.Get("--subject"));
     base->OrigAddr = orig;
     base->DestAddr = dest;
     base->Date = NowLocal();
     base->Attr = attr;
     base->Read = false;
-    if (!orig.empty()) base->Kludges.push_back("MSGID: " + FormatMsgId(orig, NewMsgIdSerial()));
-    if (options.Has("--reply")) base->Kludges.push_back("REPLY: " + Utf8ToAnsi(options.Get("--reply")));
+    base->Kludges.push_back(msgidLine);
+    if (options.Has("--reply")) base->Kludges.push_back("REPLY: " + FromUtf8(options.Get("--reply")));
     base->Kludges.emplace_back("PID: Plm 1.0");
     base->Text = body;
     if (!base->WriteMessage()) throw TToolError("the message could not be written");
     std::cout << base->Current << '\n';
+    return 0;
+}
+
+struct TNotFound : TToolError {
+    using TToolError::TToolError;
+};
+
+// The position of the first message whose MSGID is `msgid`; -1 when there is none.
+int32_t FindMsgId(TMessageBase& base, const std::string& msgid) {
+    for (bool more = base.First(); more; more = base.Next()) {
+        try {
+            base.ReadMsgId();
+        } catch (const std::exception&) {
+            continue;  // a damaged message is not the one asked for
+        }
+        if (base.MsgId == msgid) return base.Current;
+    }
+    return -1;
+}
+
+// Marks read or deletes the message with the MSGID. A tosser may add, pack or remove messages at
+// any time, so the message at the found position is read again right before acting and must still
+// carry the MSGID; the base itself refuses when the file behind it changed since that read.
+int ActOnMsgId(const TOptions& options, bool remove) {
+    if (!options.Has("--msgid")) throw TUsageError("--msgid is required");
+    const std::string msgid = FromUtf8(options.Get("--msgid"));
+    auto base = OpenBase(options);
+    const int32_t position = FindMsgId(*base, msgid);
+    if (position < 0) throw TNotFound("no message with MSGID " + options.Get("--msgid"));
+    base->Seek(position);
+    base->ReadHeader();
+    if (base->MsgId != msgid) throw TToolError("the message moved while it was looked up; nothing was done");
+    if (remove) {
+        if (!base->DeleteCurrent()) throw TToolError("the message could not be deleted (the base is locked)");
+        return 0;
+    }
+    if (base->Read) return 0;
+    base->MarkRead();
+    base->Seek(position);
+    base->ReadHeader();
+    // A base that a tosser holds locked leaves the mark for the next time.
+    if (base->MsgId != msgid || !base->Read)
+        throw TToolError("the message could not be marked read (the base is busy)");
     return 0;
 }
 
@@ -268,11 +357,19 @@ int main(int argc, char** argv) {
         std::cout << Usage;
         return 0;
     }
+    // Every stored byte comes back unchanged, whatever the view's code-page switch says.
+    SetLosslessOem(true);
+    Settings.TextInWindowsCodePage = false;
     try {
         const TOptions options = ParseOptions(argc, argv);
         if (options.Command == "dump") return Dump(options);
         if (options.Command == "post") return Post(options);
+        if (options.Command == "mark-read") return ActOnMsgId(options, false);
+        if (options.Command == "delete") return ActOnMsgId(options, true);
         throw TUsageError("unknown command '" + options.Command + "'");
+    } catch (const TNotFound& e) {
+        std::cerr << "pelmar-tool: " << e.what() << '\n';
+        return 2;
     } catch (const TUsageError& e) {
         std::cerr << "pelmar-tool: " << e.what() << '\n' << Usage;
         return 1;

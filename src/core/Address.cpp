@@ -4,15 +4,10 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/Text.h"
+
 namespace pelmar {
 namespace {
-
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
 
 // A decimal integer with an optional sign and surrounding blanks, within the 32-bit range.
 std::optional<int32_t> ReadInteger(std::string_view text) {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/Settings.h"
+#include "platform/Paths.h"
 
 namespace pelmar {
 
@@ -17,6 +18,10 @@ void Call(const std::function<void()>& step) {
 
 TStartup::TStartup(std::vector<std::string> params) : params_(std::move(params)) {
     // The store reports its own failures (a file it cannot read or save) to the user.
+    Store.CheckHome = [] {
+        HomeFolder();
+        RegistryFilePath();
+    };
     Store.LoadLoginSettings = [] { pelmar::LoadLoginSettings(); };
     Store.SaveLoginSettings = [] { pelmar::SaveLoginSettings(); };
     Store.LoadSettings = [] { pelmar::LoadSettings(); };
@@ -28,6 +33,13 @@ TStartup::TStartup(std::vector<std::string> params) : params_(std::move(params))
 }
 
 TStartupResult TStartup::Run() {
+    // Without a home the settings have nowhere safe to live; the single-instance test needs it too.
+    try {
+        Call(Store.CheckHome);
+    } catch (const std::exception& error) {
+        Report(error);
+        return TStartupResult::Failed;
+    }
     if (Ui.ActivateRunningCopy && Ui.ActivateRunningCopy()) return TStartupResult::AlreadyRunning;
     Call(Ui.ShowSplash);
 

@@ -46,6 +46,8 @@ public:
 
     // The settings store; bound to the real store by the constructor, replaceable for tests.
     struct TStore {
+        // Finds the per-user folders; throws when there are none (nothing else may run then).
+        std::function<void()> CheckHome;
         std::function<void()> LoadLoginSettings;
         std::function<void()> SaveLoginSettings;
         std::function<void()> LoadSettings;

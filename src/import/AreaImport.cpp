@@ -19,22 +19,39 @@ std::string ProperCaseName(const std::string& name) {
     return result;
 }
 
-TAreaInfo& FindOrAddEntry(TAreaInfo& level, const std::string& name) {
-    if (TAreaInfo* found = level.FindChild(name)) return *found;
-    auto entry = std::make_unique<TAreaInfo>();
-    entry->Name = name;
-    return *level.AddChild(std::move(entry));
+TAreaInfo& FindOrAddFolder(TAreaInfo& level, const std::string& name) {
+    if (TAreaInfo* found = level.FindChild(name)) {
+        found->Change([](TAreaInfo& entry) { entry.Kind = AreaKindFolder; });
+        return *found;
+    }
+    TAreaFields folder;
+    folder.Name = name;
+    return *level.AddChild(folder);
 }
 
 void StoreArea(TAreaInfo& level, const TImportedArea& area) {
     if (area.Name.empty()) return;
-    TAreaInfo& entry = FindOrAddEntry(level, area.Name);
-    entry.Kind = area.Kind;
-    entry.Path = area.Path;
-    entry.AreaName = area.AreaName;
-    entry.Description = area.Description;
-    entry.UseAKA = area.UseAKA;
-    entry.IsNetmail = area.IsNetmail;
+    TAreaFields fields;
+    fields.Name = area.Name;
+    fields.Kind = area.Kind;
+    fields.Path = area.Path;
+    fields.AreaName = area.AreaName;
+    fields.Description = area.Description;
+    fields.UseAKA = area.UseAKA;
+    fields.IsNetmail = area.IsNetmail;
+    TAreaInfo* found = level.FindChild(area.Name);
+    if (found == nullptr) {
+        level.AddChild(fields);
+        return;
+    }
+    found->Change([&fields](TAreaInfo& entry) {
+        entry.Kind = fields.Kind;
+        entry.Path = fields.Path;
+        entry.AreaName = fields.AreaName;
+        entry.Description = fields.Description;
+        entry.UseAKA = fields.UseAKA;
+        entry.IsNetmail = fields.IsNetmail;
+    });
 }
 
 namespace {

@@ -24,11 +24,13 @@ struct TImportedArea {
 // character after a "." (CP1251 casing).
 std::string ProperCaseName(const std::string& name);
 
-// The child of `level` named `name` (exact comparison), added as a new ordinary entry when missing.
-TAreaInfo& FindOrAddEntry(TAreaInfo& level, const std::string& name);
+// The child of `level` named `name` (exact comparison) made a folder, added as a new folder when
+// missing.
+TAreaInfo& FindOrAddFolder(TAreaInfo& level, const std::string& name);
 
-// Stores the area into the child of `level` named area.Name, found or created; a name seen again
-// takes the values of its last occurrence. Areas without a name are left out (an entry's name is its
+// Stores the area into the child of `level` named area.Name: a new entry made complete before it
+// joins, or the existing one changed under its lock; a name seen again takes the values of its last
+// occurrence. Areas without a name are left out (an entry's name is its
 // registry key).
 void StoreArea(TAreaInfo& level, const TImportedArea& area);
 

@@ -149,10 +149,7 @@ void StoreSplit(TAreaInfo& container, TImportedArea area) {
     }
     if (parts.empty()) return;
     TAreaInfo* level = &container;
-    for (size_t i = 0; i + 1 < parts.size(); ++i) {
-        level = &FindOrAddEntry(*level, parts[i]);
-        level->Kind = AreaKindFolder;
-    }
+    for (size_t i = 0; i + 1 < parts.size(); ++i) level = &FindOrAddFolder(*level, parts[i]);
     area.Name = parts.back();
     StoreArea(*level, area);
 }

@@ -8,6 +8,7 @@
 #include "import/ConfigLines.h"
 #include "import/DosPath.h"
 #include "msgbase/BaseFactory.h"
+#include "platform/Text.h"
 
 namespace pelmar {
 namespace {
@@ -15,11 +16,6 @@ namespace {
 const std::string MailInKeyword = "Mail_In";
 const std::string AddressKeyword = "Address";
 const std::string MailBoxKeyword = "MailBox";
-
-std::string TrimRight(std::string text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
-    return text;
-}
 
 struct TTMailReader {
     TAreaInfo& Container;
@@ -48,7 +44,7 @@ struct TTMailReader {
         const std::string rest = line.substr(restStart);
         const size_t equals = rest.find('=');
         if (equals == std::string::npos) return;
-        const std::string name = TrimRight(rest.substr(0, equals));
+        const std::string name(TrimRight(std::string_view(rest).substr(0, equals)));
         const auto folder = SplitWords(std::string_view(rest).substr(equals + 1));
         if (folder.empty()) return;
         Store(name, folder.front());

@@ -10,6 +10,8 @@
 #include <climits>
 
 #include "core/Errors.h"
+#include "msgbase/BaseFile.h"
+#include "msgbase/BodyText.h"
 #include "msgbase/LittleEndian.h"
 
 namespace pelmar {
@@ -41,54 +43,9 @@ constexpr TAttrMap AttrMap[] = {
 constexpr const char* FtsAttrNames[16] = {"Pvt", "Crs", "Red", "Snt", "Fil", "Fwd", "Orp", "Kil",
                                           "Loc", "Hld", "",    "Frq", "Rrq", "Cpt", "Arq", "Urq"};
 
-class TFd {
-public:
-    explicit TFd(int fd) : fd_(fd) {}
-    ~TFd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    int Get() const { return fd_; }
-    int Release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    bool Valid() const { return fd_ >= 0; }
-    // Closes now and tells whether the close succeeded (a late write error shows up here).
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
-// Reads up to `size` bytes at `offset`; the number read, or -1.
-ssize_t ReadAt(int fd, void* buffer, size_t size, off_t offset) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, static_cast<char*>(buffer) + done, size - done, offset + done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return -1;
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(done);
-}
-
+// Every stored-message file is written whole into a file just opened (or just emptied).
 bool WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    return WriteFileAt(fd, bytes.data(), bytes.size(), 0);
 }
 
 bool IsDirectory(const std::string& path) {
@@ -99,15 +56,6 @@ bool IsDirectory(const std::string& path) {
 bool IsRegularFile(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool EndsWithNoCase(const std::string& name, std::string_view suffix) {
-    if (name.size() < suffix.size()) return false;
-    return std::equal(suffix.begin(), suffix.end(), name.end() - static_cast<ptrdiff_t>(suffix.size()),
-                      [](char a, char b) {
-                          const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
-                          return lower(a) == lower(b);
-                      });
 }
 
 // Ordinary files of an open directory whose names pass `wanted`, in directory order. The type comes
@@ -223,19 +171,6 @@ std::string_view MessageBytes(const std::string& file) {
     return rest.substr(0, rest.find('\0'));
 }
 
-// Control lines at the start of the message bytes.
-std::vector<std::string> LeadingKludges(std::string_view bytes) {
-    std::vector<std::string> lines;
-    size_t pos = 0;
-    while (pos < bytes.size() && bytes[pos] == '\x01') {
-        size_t end = bytes.find('\r', pos + 1);
-        if (end == std::string_view::npos) end = bytes.size();
-        lines.emplace_back(bytes.substr(pos + 1, end - pos - 1));
-        pos = end + 1;
-    }
-    return lines;
-}
-
 }  // namespace
 
 TFidoBase::TFidoBase() = default;
@@ -292,7 +227,7 @@ int32_t TFidoBase::ChangeCounter() {
 void TFidoBase::Open() {
     if (!IsDirectory(Path)) return;
     Path = DirWithSlash(Path);
-    TFd dir(::open(Path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    TFileHandle dir(::open(Path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir.Valid()) return;
 
     // One listing serves both the clean-up of temporary files and the message list; the temporary
@@ -379,14 +314,14 @@ bool TFidoBase::ReadCurrentFile(std::string& bytes, size_t limit) {
     bytes.clear();
     if (Current < 0 || static_cast<size_t>(Current) >= entries_.size()) return false;
     TEntry& entry = entries_[static_cast<size_t>(Current)];
-    TFd fd(::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
+    TFileHandle fd(::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.Valid() && errno != ENOENT) return false;
     entry.Seen = IdentityOf(fd.Get());
     if (entry.Seen.State != TMsgFileIdentity::TState::Present) return false;
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     bytes.resize(std::min<size_t>(static_cast<size_t>(std::max<off_t>(st.st_size, 0)), limit));
-    const ssize_t n = ReadAt(fd.Get(), bytes.data(), bytes.size(), 0);
+    const ssize_t n = ReadFileAt(fd.Get(), bytes.data(), bytes.size(), 0);
     if (n < 0) return false;
     bytes.resize(static_cast<size_t>(n));
     return true;
@@ -423,7 +358,7 @@ void TFidoBase::ReadHeader() {
     std::copy_n(file.begin(), HeaderSize, Header.begin());
     ParseHeaderFields();
     Read = (GetLe16(Header.data() + OfsNextReply) & ReadMarkBit) != 0;
-    Kludges = LeadingKludges(ToAnsi(MessageBytes(file)));
+    Kludges = LeadingControlLines(ToAnsi(MessageBytes(file)));
 
     // Points come only from FMPT/TOPT: other writers keep dates in the header's point words.
     TNetAddress orig{GetLe16(&Header[OfsOrigZone]), GetLe16(&Header[OfsOrigNet]),
@@ -443,7 +378,7 @@ void TFidoBase::ReadMsgId() {
     MsgId.clear();
     std::string file;
     if (!ReadCurrentFile(file, MaxMessageFile) || file.size() < HeaderSize) return;
-    for (const auto& line : LeadingKludges(ToAnsi(MessageBytes(file)))) {
+    for (const auto& line : LeadingControlLines(ToAnsi(MessageBytes(file)))) {
         if (line.compare(0, 7, "MSGID: ") == 0) {
             MsgId = line.substr(7);
             return;
@@ -464,24 +399,7 @@ void TFidoBase::ReadMessage(int32_t position) {
     std::copy_n(file.begin(), HeaderSize, Header.begin());
     ParseHeaderFields();
 
-    const std::string bytes = BodyToAnsi(MessageBytes(file));
-    size_t pos = 0;
-    while (pos < bytes.size()) {
-        if (bytes[pos] == '\x01') {
-            size_t end = bytes.find('\r', pos + 1);
-            if (end == std::string::npos) end = bytes.size();
-            Kludges.push_back(bytes.substr(pos + 1, end - pos - 1));
-            pos = end + 1;
-            continue;
-        }
-        size_t end = bytes.find('\x01', pos);
-        if (end == std::string::npos) end = bytes.size();
-        Text.append(bytes, pos, end - pos);
-        pos = end;
-    }
-    // Cleaned first, so that a file with CR LF line ends does not gain an empty last line.
-    Text = CleanText(Text);
-    if (!Text.empty() && Text.back() != '\r') Text += '\r';
+    SplitStoredText(BodyToAnsi(MessageBytes(file)), Text, Kludges);
     RtfText = RtfEscape(Text);
 
     const uint16_t attribute = GetLe16(Header.data() + OfsAttribute);
@@ -507,11 +425,11 @@ void TFidoBase::ReadToAndRead() {
     // of them is a good part of its cost.
     // Counting leaves the remembered file alone: marks and edits compare with what was shown.
     const std::string& name = entries_[static_cast<size_t>(Current)].FileName;
-    TFd fd(dirFd_ >= 0 ? ::openat(dirFd_, name.c_str(), O_RDONLY | O_CLOEXEC)
-                       : ::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
+    TFileHandle fd(dirFd_ >= 0 ? ::openat(dirFd_, name.c_str(), O_RDONLY | O_CLOEXEC)
+                               : ::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.Valid()) return;
     std::array<uint8_t, HeaderSize> header{};
-    if (ReadAt(fd.Get(), header.data(), header.size(), 0) != static_cast<ssize_t>(HeaderSize)) return;
+    if (ReadFileAt(fd.Get(), header.data(), header.size(), 0) != static_cast<ssize_t>(HeaderSize)) return;
     ToName = ToAnsi(FieldString(header, OfsTo, 36));
     Read = (GetLe16(header.data() + OfsNextReply) & ReadMarkBit) != 0;
 }
@@ -532,13 +450,13 @@ void TFidoBase::CheckSameFile(int fd) const {
 void TFidoBase::MarkRead() {
     if (!IsValid()) return;
     TEntry& entry = entries_[static_cast<size_t>(Current)];
-    TFd fd(::open(FilePath(Current).c_str(), O_RDWR | O_CLOEXEC));
+    TFileHandle fd(::open(FilePath(Current).c_str(), O_RDWR | O_CLOEXEC));
     if (!fd.Valid() && errno != ENOENT) return;
     CheckSameFile(fd.Get());
     if (!fd.Valid()) return;
     std::array<uint8_t, HeaderSize> header{};
     // Only a complete header is touched: a damaged file is never written because it was read.
-    if (ReadAt(fd.Get(), header.data(), header.size(), 0) != static_cast<ssize_t>(HeaderSize)) return;
+    if (ReadFileAt(fd.Get(), header.data(), header.size(), 0) != static_cast<ssize_t>(HeaderSize)) return;
     uint8_t word[2];
     PutLe16(word, GetLe16(header.data() + OfsNextReply) | ReadMarkBit);
     while (::pwrite(fd.Get(), word, sizeof word, OfsNextReply) < 0 && errno == EINTR) {
@@ -551,7 +469,7 @@ bool TFidoBase::DeleteCurrent(int32_t*, uint32_t*) {
     if (!IsValid()) return false;
     TEntry& entry = entries_[static_cast<size_t>(Current)];
     const std::string path = FilePath(Current);
-    TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    TFileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.Valid() && errno != ENOENT) return false;
     CheckSameFile(fd.Get());
     if (IdentityOf(fd.Get()).State != TMsgFileIdentity::TState::Present) return false;
@@ -642,7 +560,7 @@ bool TFidoBase::StoreCurrent(const std::string& bytes) {
     bool linkable = false;
     TMsgFileIdentity written;
     {
-        TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        TFileHandle fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
         linkable = fd.Valid() && WriteAll(fd.Get(), bytes);
         written = IdentityOf(fd.Get());
         linkable = fd.Close() && linkable;
@@ -664,7 +582,7 @@ bool TFidoBase::StoreCurrent(const std::string& bytes) {
 
     for (int attempt = 0; attempt < 1000 && number <= INT32_MAX; ++attempt, ++number) {
         const std::string name = NewFileName(number);
-        TFd fd(::open((dir + name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        TFileHandle fd(::open((dir + name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (!fd.Valid()) {
             if (errno == EEXIST) continue;
             return false;
@@ -699,11 +617,11 @@ bool TFidoBase::RewriteCurrent(const std::string& bytes, bool& moved) {
 
     const std::string temp = dir + MsgFiles[static_cast<size_t>(Current)] + ".$$$";
     {
-        TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        TFileHandle fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
         if (fd.Valid() && WriteAll(fd.Get(), bytes)) {
             const TMsgFileIdentity written = IdentityOf(fd.Get());
             if (fd.Close()) {
-                const TFd now(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+                const TFileHandle now(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
                 if (!stillOurs(now.Get())) {
                     ::unlink(temp.c_str());
                     moved = true;
@@ -718,7 +636,7 @@ bool TFidoBase::RewriteCurrent(const std::string& bytes, bool& moved) {
     }
     ::unlink(temp.c_str());
     // Without a usable temporary file (a full or odd file system) write in place, into the same file.
-    TFd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | (known ? 0 : O_CREAT), 0666));
+    TFileHandle fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | (known ? 0 : O_CREAT), 0666));
     if (!stillOurs(fd.Get())) {
         moved = true;
         return false;

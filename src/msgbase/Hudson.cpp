@@ -1,11 +1,18 @@
 #include "msgbase/Hudson.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <stdexcept>
 #include <string_view>
+#include <system_error>
 
+#include "core/Codepage.h"
 #include "core/Errors.h"
+#include "msgbase/BaseFile.h"
+#include "msgbase/BodyText.h"
 
 namespace pelmar {
 
@@ -32,6 +39,18 @@ void Decrement(uint16_t& counter) {
 
 }  // namespace
 
+const std::string& HudsonWriteLockText() {
+    static const std::string text =
+        Utf8ToAnsi("Не могу записать письмо т.к. не удалось получить доступ к Hudson-базе!");
+    return text;
+}
+
+const std::string& HudsonDeleteLockText() {
+    static const std::string text =
+        Utf8ToAnsi("Не могу удалить письмо т.к. не удалось получить доступ к Hudson-базе!");
+    return text;
+}
+
 THudson::~THudson() {
     Destroy();
 }
@@ -39,33 +58,63 @@ THudson::~THudson() {
 // ---- Opening ---------------------------------------------------------------------------------------
 
 bool THudson::OpenFiles() {
-    const std::pair<THudsonFile*, const char*> files[] = {
+    const std::pair<TBaseFile*, const char*> files[] = {
         {&idxFile_, IdxName}, {&toIdxFile_, ToIdxName}, {&txtFile_, TxtName},
         {&hdrFile_, HdrName}, {&infoFile_, InfoName},
     };
     for (const auto& [file, name] : files) {
         const std::string path = FindFileNoCase(dir_, name);
-        if (path.empty() || !file->OpenReadWrite(path)) return false;
+        if (path.empty() || !file->Open(path)) return false;
     }
     return true;
 }
 
-void THudson::Open() {
-    Close();
-    if (Path.empty()) return;
+bool THudson::TakePath() {
+    if (Path.empty()) return false;
     const int board = static_cast<unsigned char>(Path[0]);
-    if (board < 1 || board > HudsonBoardCount) return;
+    if (board < 1 || board > HudsonBoardCount) return false;
     board_ = board;
     dir_ = Path.substr(1);
     if (dir_.empty()) dir_ = "./";
     if (dir_.back() != '/') dir_ += '/';
+    return true;
+}
+
+std::string THudson::FileName(const char* name) const {
+    return BaseFilePath(dir_, "", name, {IdxName, ToIdxName, TxtName, HdrName, InfoName});
+}
+
+void THudson::CreateBase() {
+    if (Active) return;  // an open base exists
+    if (!TakePath()) throw EWriteError("Hudson: the board number must be 1..200");
+    if (::mkdir(dir_.c_str(), 0777) != 0 && errno != EEXIST)
+        throw EWriteError(ErrnoText("Hudson: cannot create " + dir_));
+    // Never over an existing base: only absent files are made. Headers and index left without the
+    // counters file would be counted from zero, so such remains are left for the user to look at.
+    const std::string info = FileName(InfoName);
+    struct stat st {};
+    if (::stat(info.c_str(), &st) != 0) {
+        for (const char* name : {IdxName, HdrName}) {
+            const std::string path = FileName(name);
+            if (::stat(path.c_str(), &st) == 0 && st.st_size > 0)
+                throw EWriteError("Hudson: " + path + " exists without " + info + "; nothing was created");
+        }
+    }
+    for (const char* name : {IdxName, ToIdxName, TxtName, HdrName}) CreateNewFile(FileName(name));
+    // The counters file last: until it exists, the files are not a base anyone opens.
+    CreateNewFile(info, std::string(HudsonInfoSize, '\0'));
+}
+
+void THudson::Open() {
+    Close();
+    if (!TakePath()) return;
     try {
         if (!OpenFiles()) return Close();
         uint8_t infoBytes[HudsonInfoSize];
         if (infoFile_.ReadAt(0, infoBytes, sizeof infoBytes) != sizeof infoBytes) return Close();
         info_ = THudsonInfo::Parse(infoBytes);
 
-        const int64_t entries = idxFile_.Size() / static_cast<int64_t>(HudsonIdxSize);
+        const int64_t entries = static_cast<int64_t>(idxFile_.Size() / HudsonIdxSize);
         if (entries > MaxIndexEntries) return Close();
         index_.clear();
         index_.reserve(static_cast<size_t>(entries) + 16);
@@ -91,7 +140,7 @@ void THudson::Open() {
 }
 
 void THudson::Close() {
-    for (THudsonFile* file : {&idxFile_, &toIdxFile_, &txtFile_, &hdrFile_, &infoFile_}) file->Close();
+    for (TBaseFile* file : {&idxFile_, &toIdxFile_, &txtFile_, &hdrFile_, &infoFile_}) file->Close();
     index_.clear();
     index_.shrink_to_fit();
     indexOnDisk_ = 0;
@@ -274,7 +323,7 @@ std::string THudson::ReadFirstBlock(const THudsonHeader& header) {
 std::string THudson::ReadStoredText(const THudsonHeader& header) const {
     if (header.NumBlocks == 0) return {};
     const int64_t offset = int64_t{header.StartBlock} * static_cast<int64_t>(HudsonBlockSize);
-    const int64_t available = txtFile_.Size() - offset;
+    const int64_t available = static_cast<int64_t>(txtFile_.Size()) - offset;
     const int64_t wanted = int64_t{header.NumBlocks} * static_cast<int64_t>(HudsonBlockSize);
     const std::string pastEnd =
         "MSGTXT.BBS: the text of message " + std::to_string(header.MsgNum) + " is past the end of the file";
@@ -315,14 +364,7 @@ void THudson::ReadHeader() {
     Read = (h.TimesRead & 1) != 0;
     FillNamesAndDate(h);
 
-    const std::string block = ToAnsi(ReadFirstBlock(h));
-    size_t pos = 0;
-    while (pos + 1 < block.size() && block[pos] == '\x01') {
-        size_t end = block.find('\r', pos + 1);
-        if (end == std::string::npos) end = block.size();
-        Kludges.push_back(block.substr(pos + 1, end - pos - 1));
-        pos = end + 1;
-    }
+    Kludges = LeadingControlLines(ToAnsi(ReadFirstBlock(h)));
     TNetAddress orig{h.OrigZone, h.OrigNet, h.OrigNode, 0};
     TNetAddress dest{h.DestZone, h.DestNet, h.DestNode, 0};
     ApplyKludgePass(orig, dest);
@@ -345,37 +387,14 @@ void THudson::ReadMsgId() {
     Read = (msgHeader_.TimesRead & 1) != 0;
 }
 
-void THudson::SplitStoredText(const std::string& stored) {
-    // The final CR (or a NUL some writers leave) ends the text; any other last byte is text.
-    const size_t size = stored.size();
-    const size_t end = (size > 0 && (stored[size - 1] == '\r' || stored[size - 1] == '\0')) ? size - 1 : size;
-    size_t pos = 0;
-    while (pos < end) {
-        if (stored[pos] == '\x01') {
-            const size_t cr = stored.find('\r', pos + 1);
-            const size_t lineEnd = cr == std::string::npos ? end : std::min(cr, end);
-            Kludges.push_back(stored.substr(pos + 1, lineEnd - pos - 1));
-            if (cr == std::string::npos) break;
-            pos = cr + 1;
-        } else {
-            size_t pieceEnd = stored.find('\x01', pos);
-            if (pieceEnd == std::string::npos || pieceEnd > end) pieceEnd = end;
-            Text.append(stored, pos, pieceEnd - pos);
-            pos = pieceEnd;
-        }
-    }
-    if (!Text.empty() && Text.back() != '\r') Text.push_back('\r');
-    Text = CleanText(Text);
-    RtfText = RtfEscape(Text);
-}
-
 void THudson::ReadMessage(int32_t position) {
     Seek(position);
     ClearMessageFields();
     msgHeader_ = ReadCurrentHeader(false);
     const THudsonHeader& h = msgHeader_;
     FillNamesAndDate(h);
-    SplitStoredText(BodyToAnsi(ReadStoredText(h)));
+    SplitStoredText(BodyToAnsi(ReadStoredText(h)), Text, Kludges);
+    RtfText = RtfEscape(Text);
     Attr = HudsonToAttr(h.MsgAttr, h.NetAttr);
     TNetAddress orig{h.OrigZone, h.OrigNet, h.OrigNode, 0};
     TNetAddress dest{h.DestZone, h.DestNet, h.DestNode, 0};
@@ -420,7 +439,14 @@ void THudson::StoreIdx(int32_t record) {
 }
 
 void THudson::MarkRead() {
+    CheckRecord();
+    // TimesRead is read and written under the writers' lock. A lock held elsewhere leaves the
+    // message unread until it is shown again.
+    const TRangeLock lock(infoFile_.Fd(), 0, HudsonInfoSize, MarkReadLockWait());
+    if (!lock) return;
     const std::string raw = ReadRawHeader(false);
+    // A pack by the tosser may have put another message into this record.
+    if (GetLe16(reinterpret_cast<const uint8_t*>(raw.data())) != curMsgNum_) return;
     uint8_t timesRead[2];
     PutLe16(timesRead, GetLe16(reinterpret_cast<const uint8_t*>(raw.data()) + HudsonTimesReadOffset) | 1);
     hdrFile_.WriteAt(int64_t{record_} * static_cast<int64_t>(HudsonHeaderSize) + HudsonTimesReadOffset,
@@ -430,8 +456,11 @@ void THudson::MarkRead() {
 
 bool THudson::DeleteCurrent(int32_t*, uint32_t*) {
     CheckRecord();
-    THudsonLock lock(infoFile_, 0, HudsonInfoSize);
-    if (!lock.Held()) return false;
+    const TRangeLock lock(infoFile_.Fd(), 0, HudsonInfoSize, WriterLockWait());
+    if (!lock) {
+        ShowBaseErrorBox(HudsonDeleteLockText());
+        return false;
+    }
     const std::string raw = ReadRawHeader(false);
     CheckListedRecord(raw, curMsgNum_);
     uint8_t msgAttr = static_cast<uint8_t>(raw[HudsonMsgAttrOffset]);
@@ -481,7 +510,7 @@ void THudson::PlaceNewRecord() {
     // A new message always takes the record after the last one in the file, also when another
     // program appended records since Open; their index entries are taken over so the in-memory index
     // keeps matching the file.
-    const auto onDisk = static_cast<size_t>(idxFile_.Size() / static_cast<int64_t>(HudsonIdxSize));
+    const auto onDisk = static_cast<size_t>(static_cast<int64_t>(idxFile_.Size() / HudsonIdxSize));
     if (onDisk > indexOnDisk_) {
         std::vector<uint8_t> bytes((onDisk - indexOnDisk_) * HudsonIdxSize);
         const size_t got = idxFile_.ReadAt(int64_t(indexOnDisk_ * HudsonIdxSize), bytes.data(), bytes.size());
@@ -511,11 +540,12 @@ std::string THudson::BuildStoredText() {
 }
 
 void THudson::AppendExportList(const std::string& name) {
+    // The lists keep their lower-case names whatever the case of the base files.
     std::string path = FindFileNoCase(dir_, name);
     if (path.empty()) path = dir_ + name;
-    THudsonFile list;
+    TBaseFile list;
     if (!list.OpenOrCreate(path)) throw EWriteError(ErrnoText("cannot open " + path));
-    int64_t size = list.Size();
+    auto size = static_cast<int64_t>(list.Size());
     size -= size % 2;  // a torn last entry is overwritten rather than shifting every later one
     // An edit of an unsent message is exported once, not once per save.
     std::vector<uint8_t> chunk(64 * 1024);
@@ -535,8 +565,11 @@ void THudson::AppendExportList(const std::string& name) {
 bool THudson::WriteMessage() {
     Warnings.clear();
     CheckRecord();
-    THudsonLock lock(infoFile_, 0, HudsonInfoSize);
-    if (!lock.Held()) return false;
+    const TRangeLock lock(infoFile_.Fd(), 0, HudsonInfoSize, WriterLockWait());
+    if (!lock) {
+        ShowBaseErrorBox(HudsonWriteLockText());
+        return false;
+    }
     const bool isNew = writeIsNew_;
     if (isNew) {
         ReloadInfoForNewMessage();
@@ -575,7 +608,7 @@ bool THudson::WriteMessage() {
     const std::string stored = BuildStoredText();
     const size_t numBlocks = (stored.size() + HudsonBlockText - 1) / HudsonBlockText;
     // A partial block at the end of the file is overwritten, so StartBlock points at the text.
-    const int64_t startBlock = txtFile_.Size() / static_cast<int64_t>(HudsonBlockSize);
+    const auto startBlock = static_cast<int64_t>(txtFile_.Size() / HudsonBlockSize);
     if (startBlock > 0xFFFF || numBlocks > 0xFFFF || record_ > 0xFFFF)
         throw EWriteError("the Hudson base is full");
     h.StartBlock = static_cast<uint16_t>(startBlock);

@@ -12,11 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "msgbase/HudsonFile.h"
+#include "msgbase/BaseFile.h"
 #include "msgbase/HudsonRecords.h"
 #include "msgbase/MessageBase.h"
 
 namespace pelmar {
+
+// The texts shown (SetBaseErrorBox) when a write or delete finds the base locked by another program.
+const std::string& HudsonWriteLockText();
+const std::string& HudsonDeleteLockText();
 
 class THudson : public TMessageBase {
 public:
@@ -30,7 +34,8 @@ public:
     int32_t ChangeCounter() override;
     void Open() override;
     void Close() override;
-    void CreateBase() override {}
+    // Creates the directory and the absent files of an empty base (an existing base is left as it is).
+    void CreateBase() override;
     bool First() override;
     bool Next() override;
     void ReadHeader() override;
@@ -59,6 +64,10 @@ private:
         uint16_t MsgNum = 0;
     };
 
+    // Board and directory from Path; false when the board number is out of range.
+    bool TakePath();
+    // Where the file is: the existing spelling, else the name a new file gets.
+    std::string FileName(const char* name) const;
     bool OpenFiles();
     const std::vector<TPosition>& SortedBoard();
     void NoteIndexChange(int32_t record, const THudsonIdx& before);
@@ -74,7 +83,6 @@ private:
     std::string ReadFirstBlock(const THudsonHeader& header);
     std::string ReadStoredText(const THudsonHeader& header) const;
     void FillNamesAndDate(const THudsonHeader& header);
-    void SplitStoredText(const std::string& stored);
     void ReloadInfo();
     void ReloadInfoForNewMessage();  // ReloadInfo, refusing when no message number is left
     void StoreInfo();
@@ -86,7 +94,7 @@ private:
 
     std::string dir_;
     int board_ = 0;
-    THudsonFile idxFile_, toIdxFile_, txtFile_, hdrFile_, infoFile_;
+    TBaseFile idxFile_, toIdxFile_, txtFile_, hdrFile_, infoFile_;
     THudsonInfo info_;
     THudsonHeader msgHeader_;  // the last header read; GetAttrText names its bits
     std::vector<THudsonIdx> index_;

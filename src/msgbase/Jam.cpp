@@ -6,13 +6,14 @@
 #include <cstdio>
 #include <ctime>
 #include <limits>
-#include <mutex>
 #include <stdexcept>
 #include <system_error>
 
 #include "core/Codepage.h"
 #include "core/Errors.h"
 #include "core/Settings.h"
+#include "msgbase/BaseFile.h"
+#include "msgbase/BodyText.h"
 
 namespace pelmar {
 
@@ -26,59 +27,8 @@ constexpr size_t WindowSize = 32768;
 // Offsets in the files are 32-bit.
 constexpr uint64_t MaxFileOffset = std::numeric_limits<uint32_t>::max();
 
-std::mutex errorBoxMutex;
-TJamErrorBox errorBox;
-
-void ShowErrorBox(const std::string& text) {
-    TJamErrorBox box;
-    {
-        std::lock_guard lock(errorBoxMutex);
-        box = errorBox;
-    }
-    if (box) {
-        box(text);
-        return;
-    }
-    std::fprintf(stderr, "%s\n", AnsiToUtf8(text).c_str());
-}
-
-// Exclusive lock on byte 0 of the header file for the life of the object.
-class THeaderLock {
-public:
-    explicit THeaderLock(const TJamFile& file) : file_(file), locked_(file.TryLock(0, 1)) {}
-    ~THeaderLock() {
-        if (locked_) file_.Unlock(0, 1);
-    }
-    THeaderLock(const THeaderLock&) = delete;
-    THeaderLock& operator=(const THeaderLock&) = delete;
-    explicit operator bool() const { return locked_; }
-
-private:
-    const TJamFile& file_;
-    bool locked_;
-};
-
 bool LineStartsWith(const std::string& text, std::string_view prefix) {
     return text.size() >= prefix.size() && std::string_view(text).substr(0, prefix.size()) == prefix;
-}
-
-void SplitPath(const std::string& path, std::string& dir, std::string& stem) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        dir = ".";
-        stem = path;
-        return;
-    }
-    dir = slash == 0 ? "/" : path.substr(0, slash);
-    stem = path.substr(slash + 1);
-}
-
-bool HasUpperCaseExtension(const std::string& fileName) {
-    const size_t dot = fileName.find_last_of('.');
-    if (dot == std::string::npos) return false;
-    for (size_t i = dot + 1; i < fileName.size(); ++i)
-        if (fileName[i] >= 'A' && fileName[i] <= 'Z') return true;
-    return false;
 }
 
 // 32-bit DOS stamp of a local time: date word in the high half, time word in the low half.
@@ -93,11 +43,6 @@ int32_t DosStamp(time_t seconds) {
 }
 
 }  // namespace
-
-void SetJamErrorBox(TJamErrorBox box) {
-    std::lock_guard lock(errorBoxMutex);
-    errorBox = std::move(box);
-}
 
 const std::string& JamWriteLockText() {
     static const std::string text =
@@ -119,29 +64,17 @@ TJAM::~TJAM() {
 
 std::string TJAM::FileName(const char* extension) const {
     std::string dir, stem;
-    SplitPath(Path, dir, stem);
-    if (const std::string found = TJamFile::FindNoCase(dir, stem + extension); !found.empty()) return found;
-    bool upper = false;
-    for (const char* sibling : Extensions) {
-        const std::string found = TJamFile::FindNoCase(dir, stem + sibling);
-        if (!found.empty() && HasUpperCaseExtension(found)) upper = true;
-    }
-    std::string name = stem + extension;
-    if (upper)
-        for (size_t i = stem.size(); i < name.size(); ++i) name[i] = AnsiUpper(name[i]);
-    return dir + "/" + name;
+    SplitBasePath(Path, dir, stem);
+    return BaseFilePath(dir, stem, extension, {".jhr", ".jdt", ".jdx", ".jlr"});
 }
 
 bool TJAM::OpenFiles() {
-    // A read-only base still opens for reading; its writes then fail to lock.
-    const auto openShared = [](TJamFile& file, const std::string& name) {
-        return file.Open(name) || file.OpenReadOnly(name);
-    };
     std::string dir, stem;
-    SplitPath(Path, dir, stem);
-    const auto openExisting = [&](TJamFile& file, const char* extension) {
-        const std::string name = TJamFile::FindNoCase(dir, stem + extension);
-        return !name.empty() && openShared(file, name);
+    SplitBasePath(Path, dir, stem);
+    const auto openExisting = [&](TBaseFile& file, const char* extension) {
+        const std::string name = FindFileNoCase(dir, stem + extension);
+        // A read-only base still opens for reading; its writes then fail to lock.
+        return !name.empty() && file.Open(name);
     };
     if (!openExisting(jhr_, ".jhr") || !openExisting(jdt_, ".jdt") || !openExisting(jdx_, ".jdx"))
         return false;
@@ -204,19 +137,23 @@ void TJAM::Close() {
 }
 
 void TJAM::CreateBase() {
+    // Names are chosen before any file is created so that all four take the same case.
+    std::string names[std::size(Extensions)];
+    for (size_t i = 0; i < std::size(Extensions); ++i) names[i] = FileName(Extensions[i]);
+    const std::string& jhr = names[0];
+    const std::string& jdx = names[2];
+    // Never over an existing base: only absent files are made. An index left without its header
+    // file would point into a fresh header file, so such remains are left for the user to look at.
+    struct stat st {};
+    if (::stat(jhr.c_str(), &st) != 0 && ::stat(jdx.c_str(), &st) == 0 && st.st_size > 0)
+        throw EWriteError("JAM: " + jdx + " exists without its header file; nothing was created");
+    for (size_t i = 1; i < std::size(Extensions); ++i) CreateNewFile(names[i]);
+    // The header file last: until it exists, the files are not a base anyone opens.
     TJamBaseHeader header;
     header.DateCreated = static_cast<uint32_t>(DateTimeToUnix(NowLocal()));
     header.PasswordCRC = 0xFFFFFFFF;
     header.BaseMsgNum = 1;
-    // Names are chosen before any file is created so that all four take the same case.
-    std::vector<std::string> names;
-    for (const char* extension : Extensions) names.push_back(FileName(extension));
-    for (size_t i = 0; i < names.size(); ++i) {
-        TJamFile file;
-        if (!file.Create(names[i]))
-            throw std::system_error(errno, std::generic_category(), "JAM: cannot create " + names[i]);
-        if (i == 0) file.WriteAt(0, header.Serialize());
-    }
+    CreateNewFile(jhr, header.Serialize());
 }
 
 // ---- Counters and stamps -------------------------------------------------------------------------
@@ -240,8 +177,8 @@ int32_t TJAM::ChangeCounter() {
 
 int32_t TJAM::FileStamp() {
     std::string dir, stem;
-    SplitPath(Path, dir, stem);
-    const std::string name = TJamFile::FindNoCase(dir, stem + ".jhr");
+    SplitBasePath(Path, dir, stem);
+    const std::string name = FindFileNoCase(dir, stem + ".jhr");
     struct stat st {};
     if (name.empty() || ::stat(name.c_str(), &st) != 0) return 0;
     return DosStamp(st.st_mtim.tv_sec);
@@ -422,6 +359,9 @@ void TJAM::ReadHeader() {
             case JamSfFlags:
                 addLine("FLAGS: ", ansi);
                 break;
+            case JamSfTzUtcInfo:
+                addLine("TZUTC: ", ansi);
+                break;
             default:
                 break;
         }
@@ -468,9 +408,9 @@ void TJAM::ReadMessage(int32_t position) {
     if (stored.size() < msgHeader_.TxtLen)
         throw EReadError("JAM: the text of message " + std::to_string(position) +
                          " runs past the end of the file");
-    const std::string body = BodyToAnsi(stored);
-    Text = CleanText(body);
-    RtfText = RtfEscape(body);
+    // Control lines some writers leave in the text go to Kludges, as in every other format.
+    SplitStoredText(BodyToAnsi(stored), Text, Kludges);
+    RtfText = RtfEscape(Text);
 }
 
 void TJAM::MarkRead() {
@@ -480,6 +420,16 @@ void TJAM::MarkRead() {
         index_[Current].Deleted() || Current == pendingPosition_)
         throw EReadError("JAM: no message at position " + std::to_string(Current));
     const uint64_t offset = index_[Current].HdrOffset;
+    // Attribute2 is read and written under the writers' lock, so a bit another program sets
+    // meanwhile is kept. A lock held elsewhere leaves the message unread until it is shown again.
+    const TRangeLock lock(jhr_.Fd(), 0, 1, MarkReadLockWait());
+    if (!lock) return;
+    // The entry on disk must still lead to the header read: otherwise the message was deleted or
+    // rewritten meanwhile and this header is no longer the message shown.
+    std::vector<TJamIndexEntry> onDisk;
+    TJamIndexEntry::ParseAll(
+        jdx_.ReadAt(uint64_t{static_cast<uint32_t>(Current)} * JamIndexEntrySize, JamIndexEntrySize), onDisk);
+    if (onDisk.empty() || onDisk.front().Deleted() || onDisk.front().HdrOffset != offset) return;
     if (!TJamMsgHeader::Parse(jhr_.ReadAt(offset, JamMsgHeaderSize), header))
         throw EReadError("JAM: the header of message " + std::to_string(Current) + " is damaged");
     if (header.Attribute2 & JamAttr2Read) return;
@@ -531,6 +481,8 @@ void TJAM::PrepareRewrite() {
 
 void TJAM::BuildSubfields() {
     subfields_.clear();
+    msgIdCrc_ = replyCrc_ = JamTextCrc({});
+    bool msgIdSeen = false, replySeen = false;
     const auto add = [this](uint16_t id, std::string_view cp1251) {
         AppendJamSubfield(subfields_, id, ToOem(cp1251));
     };
@@ -546,7 +498,7 @@ void TJAM::BuildSubfields() {
     static constexpr TPrefix Prefixes[] = {
         {"MSGID: ", JamSfMsgId}, {"REPLY: ", JamSfReplyId},    {"PID: ", JamSfPid},
         {"Via ", JamSfTrace},    {"SEEN-BY: ", JamSfSeenBy2D}, {"PATH: ", JamSfPath2D},
-        {"FLAGS: ", JamSfFlags},
+        {"FLAGS: ", JamSfFlags}, {"TZUTC: ", JamSfTzUtcInfo},
     };
     for (const std::string& line : Kludges) {
         uint16_t id = JamSfFtsKludge;
@@ -558,15 +510,23 @@ void TJAM::BuildSubfields() {
             break;
         }
         add(id, data);
+        // The first MSGID and REPLY count, as readers that thread by these CRCs take them.
+        if (id == JamSfMsgId && !msgIdSeen) {
+            msgIdCrc_ = JamTextCrc(ToOem(data));
+            msgIdSeen = true;
+        } else if (id == JamSfReplyId && !replySeen) {
+            replyCrc_ = JamTextCrc(ToOem(data));
+            replySeen = true;
+        }
     }
 }
 
 bool TJAM::WriteMessage() {
     DropWindow();
     if (!Active) return false;
-    const THeaderLock lock(jhr_);
+    const TRangeLock lock(jhr_.Fd(), 0, 1, WriterLockWait());
     if (!lock) {
-        ShowErrorBox(JamWriteLockText());
+        ShowBaseErrorBox(JamWriteLockText());
         return false;
     }
     // Other programs may have added messages since Open. The index only grows at its end, so read
@@ -603,6 +563,8 @@ bool TJAM::WriteMessage() {
     TJamMsgHeader header;
     header.Revision = 1;
     header.SubfieldLen = static_cast<uint32_t>(subfields_.size());
+    header.MSGIDcrc = msgIdCrc_;
+    header.REPLYcrc = replyCrc_;
     header.DateWritten = static_cast<uint32_t>(DateTimeToUnix(Date));
     header.DateReceived = header.DateWritten;
     header.DateProcessed = header.DateWritten;
@@ -611,7 +573,7 @@ bool TJAM::WriteMessage() {
     header.Attribute2 = Read ? JamAttr2Read : 0;
     header.TxtOffset = static_cast<uint32_t>(textOffset);
     header.TxtLen = static_cast<uint32_t>(body.size());
-    const TJamIndexEntry entry{JamNameCrc(ToName), static_cast<uint32_t>(headerOffset)};
+    const TJamIndexEntry entry{JamTextCrc(ToOem(ToName)), static_cast<uint32_t>(headerOffset)};
 
     // Text and header first, the index entry that makes them reachable after, counters last.
     if (!body.empty()) jdt_.WriteAt(textOffset, body);
@@ -639,9 +601,9 @@ bool TJAM::WriteMessage() {
 bool TJAM::DeleteCurrent(int32_t* headerOffset, uint32_t* recipientCrc) {
     DropWindow();
     if (!Active) return false;
-    const THeaderLock lock(jhr_);
+    const TRangeLock lock(jhr_.Fd(), 0, 1, WriterLockWait());
     if (!lock) {
-        ShowErrorBox(JamDeleteLockText());
+        ShowBaseErrorBox(JamDeleteLockText());
         return false;
     }
     if (Current < 0 || Current >= static_cast<int32_t>(index_.size()))

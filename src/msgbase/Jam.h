@@ -8,20 +8,21 @@
 // lock on byte 0 of the .jhr file and, under that lock, re-read the base header and whatever other
 // programs appended to the index since Open, so that nothing they wrote is overwritten or lost.
 #include <cstdint>
-#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "msgbase/JamFile.h"
+#include "msgbase/BaseFile.h"
 #include "msgbase/JamRecords.h"
 #include "msgbase/MessageBase.h"
 
 namespace pelmar {
 
-// Shows an error box to the user. The core has no windows: the user interface installs the real
-// box at start-up; until then (and in pelmar-tool) the text goes to stderr in UTF-8.
-using TJamErrorBox = std::function<void(const std::string& cp1251Text)>;
-void SetJamErrorBox(TJamErrorBox box);
+// The error box of every base format (see SetBaseErrorBox); the user interface installs it here.
+using TJamErrorBox = TBaseErrorBox;
+inline void SetJamErrorBox(TJamErrorBox box) {
+    SetBaseErrorBox(std::move(box));
+}
 // The texts shown when the lock cannot be taken.
 const std::string& JamWriteLockText();
 const std::string& JamDeleteLockText();
@@ -82,10 +83,10 @@ private:
     std::vector<TJamIndexEntry> ReadIndexFromDisk() const;
     void BuildSubfields();
 
-    TJamFile jhr_;
-    TJamFile jdt_;
-    TJamFile jdx_;
-    TJamFile jlr_;
+    TBaseFile jhr_;
+    TBaseFile jdt_;
+    TBaseFile jdx_;
+    TBaseFile jlr_;
     TJamBaseHeader baseHeader_;
     TJamMsgHeader msgHeader_;
     std::vector<TJamIndexEntry> index_;
@@ -94,6 +95,8 @@ private:
     // Leading entries of index_ that mirror the .jdx on disk.
     uint64_t knownOnDisk_ = 0;
     std::string subfields_;  // subfields of the message being written
+    uint32_t msgIdCrc_ = 0;  // MSGIDcrc and REPLYcrc of the message being written
+    uint32_t replyCrc_ = 0;
     std::string headerBuf_;  // header and subfields of the message being read
     std::string converted_;  // the subfield block in CP1251
     bool walking_ = false;

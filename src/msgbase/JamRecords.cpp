@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "core/Codepage.h"
 #include "core/Errors.h"
 #include "msgbase/Crc32.h"
 #include "msgbase/LittleEndian.h"
@@ -12,23 +11,6 @@ namespace pelmar {
 namespace {
 
 constexpr char Signature[4] = {'J', 'A', 'M', '\0'};
-
-uint16_t GetLE16(std::string_view bytes, size_t at) {
-    return GetLe16(reinterpret_cast<const uint8_t*>(bytes.data()) + at);
-}
-
-uint32_t GetLE32(std::string_view bytes, size_t at) {
-    return GetLe32(reinterpret_cast<const uint8_t*>(bytes.data()) + at);
-}
-
-void PutLE16(std::string& out, uint16_t value) {
-    out.push_back(static_cast<char>(value & 0xFF));
-    out.push_back(static_cast<char>(value >> 8));
-}
-
-void PutLE32(std::string& out, uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
-}
 
 bool HasSignature(std::string_view bytes) {
     return bytes.substr(0, 4) == std::string_view(Signature, 4);
@@ -54,11 +36,11 @@ constexpr const char* AttributeNames[32] = {
 
 bool TJamBaseHeader::Parse(std::string_view bytes, TJamBaseHeader& out) {
     if (bytes.size() < JamBaseHeaderSize || !HasSignature(bytes)) return false;
-    out.DateCreated = GetLE32(bytes, 4);
-    out.ModCounter = GetLE32(bytes, 8);
-    out.ActiveMsgs = GetLE32(bytes, 12);
-    out.PasswordCRC = GetLE32(bytes, 16);
-    out.BaseMsgNum = GetLE32(bytes, 20);
+    out.DateCreated = GetLe32(bytes, 4);
+    out.ModCounter = GetLe32(bytes, 8);
+    out.ActiveMsgs = GetLe32(bytes, 12);
+    out.PasswordCRC = GetLe32(bytes, 16);
+    out.BaseMsgNum = GetLe32(bytes, 20);
     std::memcpy(out.Reserved.data(), bytes.data() + 24, out.Reserved.size());
     return true;
 }
@@ -66,19 +48,19 @@ bool TJamBaseHeader::Parse(std::string_view bytes, TJamBaseHeader& out) {
 std::string TJamBaseHeader::Serialize() const {
     std::string out(Signature, 4);
     out.reserve(JamBaseHeaderSize);
-    PutLE32(out, DateCreated);
-    PutLE32(out, ModCounter);
-    PutLE32(out, ActiveMsgs);
-    PutLE32(out, PasswordCRC);
-    PutLE32(out, BaseMsgNum);
+    AppendLe32(out, DateCreated);
+    AppendLe32(out, ModCounter);
+    AppendLe32(out, ActiveMsgs);
+    AppendLe32(out, PasswordCRC);
+    AppendLe32(out, BaseMsgNum);
     out.append(reinterpret_cast<const char*>(Reserved.data()), Reserved.size());
     return out;
 }
 
 bool TJamMsgHeader::Parse(std::string_view bytes, TJamMsgHeader& out) {
     if (bytes.size() < JamMsgHeaderSize || !HasSignature(bytes)) return false;
-    out.Revision = GetLE16(bytes, 4);
-    out.ReservedWord = GetLE16(bytes, 6);
+    out.Revision = GetLe16(bytes, 4);
+    out.ReservedWord = GetLe16(bytes, 6);
     uint32_t* const fields[] = {
         &out.SubfieldLen,   &out.TimesRead, &out.MSGIDcrc,    &out.REPLYcrc,     &out.ReplyTo,
         &out.Reply1st,      &out.ReplyNext, &out.DateWritten, &out.DateReceived, &out.DateProcessed,
@@ -87,7 +69,7 @@ bool TJamMsgHeader::Parse(std::string_view bytes, TJamMsgHeader& out) {
     };
     size_t at = 8;
     for (uint32_t* field : fields) {
-        *field = GetLE32(bytes, at);
+        *field = GetLe32(bytes, at);
         at += 4;
     }
     return true;
@@ -96,12 +78,12 @@ bool TJamMsgHeader::Parse(std::string_view bytes, TJamMsgHeader& out) {
 std::string TJamMsgHeader::Serialize() const {
     std::string out(Signature, 4);
     out.reserve(JamMsgHeaderSize);
-    PutLE16(out, Revision);
-    PutLE16(out, ReservedWord);
+    AppendLe16(out, Revision);
+    AppendLe16(out, ReservedWord);
     for (const uint32_t field :
          {SubfieldLen, TimesRead, MSGIDcrc, REPLYcrc, ReplyTo, Reply1st, ReplyNext, DateWritten, DateReceived,
           DateProcessed, MessageNumber, Attribute, Attribute2, TxtOffset, TxtLen, PasswordCRC, Cost})
-        PutLE32(out, field);
+        AppendLe32(out, field);
     return out;
 }
 
@@ -110,14 +92,14 @@ void TJamIndexEntry::ParseAll(std::string_view bytes, std::vector<TJamIndexEntry
     out.clear();
     out.reserve(count);
     for (size_t i = 0; i < count; ++i)
-        out.push_back({GetLE32(bytes, i * JamIndexEntrySize), GetLE32(bytes, i * JamIndexEntrySize + 4)});
+        out.push_back({GetLe32(bytes, i * JamIndexEntrySize), GetLe32(bytes, i * JamIndexEntrySize + 4)});
 }
 
 std::string TJamIndexEntry::Serialize() const {
     std::string out;
     out.reserve(JamIndexEntrySize);
-    PutLE32(out, ToCRC);
-    PutLE32(out, HdrOffset);
+    AppendLe32(out, ToCRC);
+    AppendLe32(out, HdrOffset);
     return out;
 }
 
@@ -125,21 +107,21 @@ bool TJamSubfieldReader::Next(TJamSubfield& out) {
     if (pos_ >= block_.size()) return false;
     if (block_.size() - pos_ < JamSubfieldHeaderSize)
         throw EReadError("JAM: subfield header runs past the end of the header");
-    const uint32_t datLen = GetLE32(block_, pos_ + 4);
+    const uint32_t datLen = GetLe32(block_, pos_ + 4);
     const size_t dataAt = pos_ + JamSubfieldHeaderSize;
     if (datLen > block_.size() - dataAt)
         throw EReadError("JAM: subfield data runs past the end of the header");
-    out.LoID = GetLE16(block_, pos_);
-    out.HiID = GetLE16(block_, pos_ + 2);
+    out.LoID = GetLe16(block_, pos_);
+    out.HiID = GetLe16(block_, pos_ + 2);
     out.Data = block_.substr(dataAt, datLen);
     pos_ = dataAt + datLen;
     return true;
 }
 
 void AppendJamSubfield(std::string& block, uint16_t loId, std::string_view data) {
-    PutLE16(block, loId);
-    PutLE16(block, 0);
-    PutLE32(block, static_cast<uint32_t>(data.size()));
+    AppendLe16(block, loId);
+    AppendLe16(block, 0);
+    AppendLe32(block, static_cast<uint32_t>(data.size()));
     block.append(data);
 }
 
@@ -167,8 +149,11 @@ std::string JamAttributeText(uint32_t attribute) {
     return text;
 }
 
-uint32_t JamNameCrc(std::string_view cp1251Name) {
-    return Crc32Update(0xFFFFFFFF, AnsiLowerCase(cp1251Name));
+uint32_t JamTextCrc(std::string_view stored) {
+    std::string lower(stored);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    return Crc32Update(0xFFFFFFFF, lower);
 }
 
 }  // namespace pelmar

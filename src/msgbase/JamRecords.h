@@ -33,6 +33,7 @@ inline constexpr uint16_t JamSfFtsKludge = 2000;
 inline constexpr uint16_t JamSfSeenBy2D = 2001;
 inline constexpr uint16_t JamSfPath2D = 2002;
 inline constexpr uint16_t JamSfFlags = 2003;
+inline constexpr uint16_t JamSfTzUtcInfo = 2004;
 
 // Attribute bits of a message header.
 inline constexpr uint32_t JamMsgLocal = 0x00000001;
@@ -134,8 +135,9 @@ uint16_t AttrFromJamAttribute(uint32_t attribute);
 // Names of the set bits of a JAM Attribute in bit order, each followed by one space.
 std::string JamAttributeText(uint32_t attribute);
 
-// The name CRC of the index: CRC-32 from 0xFFFFFFFF, not inverted, over the CP1251 name lower-cased
-// with the CP1251 rules. An empty name gives 0xFFFFFFFF.
-uint32_t JamNameCrc(std::string_view cp1251Name);
+// The CRC of the index's ToCRC and of the headers' MSGIDcrc and REPLYcrc: CRC-32 from 0xFFFFFFFF,
+// not inverted, over the stored (CP866) bytes with the ASCII letters lower-cased, as the other JAM
+// programs compute it (their lookups find our messages only then). Empty text gives 0xFFFFFFFF.
+uint32_t JamTextCrc(std::string_view stored);
 
 }  // namespace pelmar

@@ -4,14 +4,41 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 
 #include "core/Address.h"
 #include "core/Codepage.h"
 #include "core/Errors.h"
 #include "core/Settings.h"
 #include "core/TextUtils.h"
+#include "platform/SerialCounter.h"
 
 namespace pelmar {
+
+namespace {
+
+std::mutex errorBoxMutex;
+TBaseErrorBox errorBox;
+
+}  // namespace
+
+void SetBaseErrorBox(TBaseErrorBox box) {
+    std::lock_guard lock(errorBoxMutex);
+    errorBox = std::move(box);
+}
+
+void ShowBaseErrorBox(const std::string& cp1251Text) {
+    TBaseErrorBox box;
+    {
+        std::lock_guard lock(errorBoxMutex);
+        box = errorBox;
+    }
+    if (box) {
+        box(cp1251Text);
+        return;
+    }
+    std::fprintf(stderr, "%s\n", AnsiToUtf8(cp1251Text).c_str());
+}
 
 const char* const AttrNames[AttrCount] = {"Local",  "KillSent", "Sent",    "Crash",     "Direct",
                                           "RqRcpt", "ReqAudit", "RetRcpt", "FileAttach"};
@@ -190,11 +217,7 @@ std::string BodyToAnsi(std::string_view text) {
 }
 
 uint32_t NewMsgIdSerial() {
-    static uint32_t last = 0;
-    uint32_t serial = static_cast<uint32_t>(DateTimeToUnix(NowLocal()));
-    if (serial <= last) serial = last + 1;
-    last = serial;
-    return serial;
+    return NextMsgIdSerial(static_cast<uint32_t>(DateTimeToUnix(NowLocal())));
 }
 
 std::string FormatMsgId(const std::string& origAddr, uint32_t serial) {

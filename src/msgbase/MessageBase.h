@@ -6,6 +6,7 @@
 // Messages of an open base are addressed by their 0-based list position `Current`, never by the
 // format's own message number.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +58,14 @@ std::string BodyToAnsi(std::string_view text);
 uint32_t NewMsgIdSerial();
 // "MSGID: " value: address + " " + the serial as 8 lower-case hex digits.
 std::string FormatMsgId(const std::string& origAddr, uint32_t serial);
+
+// ---- Error boxes ---------------------------------------------------------------------------------
+// A refusal the user must see at once (a base another program keeps locked). The core has no
+// windows: the user interface installs the real box at start-up; until then (and in pelmar-tool)
+// the text goes to stderr in UTF-8. Any thread may show it.
+using TBaseErrorBox = std::function<void(const std::string& cp1251Text)>;
+void SetBaseErrorBox(TBaseErrorBox box);
+void ShowBaseErrorBox(const std::string& cp1251Text);
 
 // ---- Dates ---------------------------------------------------------------------------------------
 // Builds a date-time; raises EConvertError when a field is out of range (month 1..12, day valid for

@@ -1,56 +1,22 @@
 #include "msgbase/Squish.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 #include <stdexcept>
 #include <system_error>
 
 #include "core/Codepage.h"
 #include "core/Errors.h"
+#include "msgbase/BaseFile.h"
+#include "msgbase/BodyText.h"
 
 namespace pelmar {
 
 namespace {
-
-// The existing file whose name matches `path` ignoring ASCII case (tossers on Linux write lower-case
-// names); `path` itself when it exists or nothing matches.
-std::string ResolveNoCase(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (fs::exists(path, ec)) return path;
-    const fs::path full(path);
-    const fs::path dir = full.has_parent_path() ? full.parent_path() : fs::path(".");
-    const std::string name = full.filename().string();
-    auto sameText = [](const std::string& a, const std::string& b) {
-        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-                   auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-                   return lower(x) == lower(y);
-               });
-    };
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        if (sameText(it->path().filename().string(), name)) return it->path().string();
-    }
-    return path;
-}
-
-// Holds the writers' lock on byte 0 of the data file for one write or delete.
-class TFirstByteLock {
-public:
-    explicit TFirstByteLock(TSquishFile& file) : file_(file), held_(file.TryLockFirstByte()) {}
-    ~TFirstByteLock() {
-        if (held_) file_.UnlockFirstByte();
-    }
-    TFirstByteLock(const TFirstByteLock&) = delete;
-    TFirstByteLock& operator=(const TFirstByteLock&) = delete;
-    explicit operator bool() const { return held_; }
-
-private:
-    TSquishFile& file_;
-    bool held_;
-};
 
 std::string OffsetText(uint64_t offset) {
     return std::to_string(offset);
@@ -66,8 +32,7 @@ std::vector<TSquishIndexEntry> ParseIndex(const std::vector<uint8_t>& bytes, boo
     bool skippedInside = false;
     bool skipped = false;
     for (size_t at = 0; at + SquishIndexEntrySize <= bytes.size(); at += SquishIndexEntrySize) {
-        TSquishIndexEntry e{GetLe32(&bytes[at]), GetLe32(&bytes[at + 4]),
-                            GetLe32(&bytes[at + 8])};
+        TSquishIndexEntry e{GetLe32(&bytes[at]), GetLe32(&bytes[at + 4]), GetLe32(&bytes[at + 8])};
         // Unused slots (some writers leave them at the end of the file) are not messages.
         if (e.Ofs == SquishNullFrame || e.Ofs == SquishDeletedOfs) {
             skipped = true;
@@ -89,6 +54,18 @@ std::vector<TSquishIndexEntry> ParseIndex(const std::vector<uint8_t>& bytes, boo
 
 }  // namespace
 
+const std::string& SquishWriteLockText() {
+    static const std::string text =
+        Utf8ToAnsi("Не могу записать письмо т.к. не удалось получить доступ к Squish-базе!");
+    return text;
+}
+
+const std::string& SquishDeleteLockText() {
+    static const std::string text =
+        Utf8ToAnsi("Не могу удалить письмо т.к. не удалось получить доступ к Squish-базе!");
+    return text;
+}
+
 TSquish::~TSquish() {
     Destroy();
 }
@@ -98,16 +75,19 @@ TSquish::~TSquish() {
 void TSquish::Open() {
     Close();
     try {
-        if (!DataFile.Open(ResolveNoCase(Path + ".SQD")) || !IndexFile.Open(ResolveNoCase(Path + ".SQI"))) {
+        if (!DataFile.Open(FileName(".sqd")) || !IndexFile.Open(FileName(".sqi"))) {
             Close();
             return;
         }
+        // A walk reads the frames in order, mostly: large fills once it is under way, a small one
+        // for the first read after a seek.
+        DataFile.SetReadAhead(8 * 1024, 256 * 1024);
         DataSize = DataFile.Size();
         if (DataSize < SquishBaseHeaderSize) {
             Close();
             return;
         }
-        DataFile.ReadInto(0, BaseHeader.Raw.data(), SquishBaseHeaderSize);
+        DataFile.ReadExact(0, BaseHeader.Raw.data(), SquishBaseHeaderSize);
         LoadIndex();
     } catch (const EReadError&) {
         Close();
@@ -123,6 +103,31 @@ void TSquish::Open() {
     Active = true;
 }
 
+std::string TSquish::FileName(const char* extension) const {
+    std::string dir, stem;
+    SplitBasePath(Path, dir, stem);
+    return BaseFilePath(dir, stem, extension, {".sqd", ".sqi"});
+}
+
+void TSquish::CreateBase() {
+    const std::string sqd = FileName(".sqd");
+    const std::string sqi = FileName(".sqi");
+    // Never over an existing base: only absent files are made. An index left without its data file
+    // would lead into a fresh data file, so such remains are left for the user to look at.
+    struct stat st {};
+    if (::stat(sqd.c_str(), &st) != 0 && ::stat(sqi.c_str(), &st) == 0 && st.st_size > 0)
+        throw EWriteError("Squish: " + sqi + " exists without its data file; nothing was created");
+    CreateNewFile(sqi);
+    // The base header of an empty base as Squish programs expect it: its own length and the frame
+    // header size recorded, no frames, the data ending right after the header, identifiers from 1.
+    TSquishBaseHeader header;
+    PutLe16(&header.Raw[0], SquishBaseHeaderSize);
+    PutLe16(&header.Raw[SquishHeaderSizeField], SquishFrameHeaderSize);
+    header.SetUid(1);
+    header.SetEndFrame(SquishBaseHeaderSize);
+    CreateNewFile(sqd, std::string_view(reinterpret_cast<const char*>(header.Raw.data()), header.Raw.size()));
+}
+
 void TSquish::Close() {
     DataFile.Close();
     IndexFile.Close();
@@ -134,14 +139,14 @@ void TSquish::Close() {
 }
 
 void TSquish::LoadIndex() {
-    IndexFile.DropBuffer();  // other programs may have rewritten it since it was last read
+    IndexFile.DropCache();  // other programs may have rewritten it since it was last read
     const uint64_t size = IndexFile.Size();
     // Every message takes at least a frame header and an XMSG in the data file, so an index longer
     // than that allows is damaged beyond that point; its tail is not even read.
     const uint64_t most = (DataSize / (SquishFrameHeaderSize + SquishXmsgSize) + 1) * SquishIndexEntrySize;
     const uint64_t used = std::min(size - size % SquishIndexEntrySize, most);
     std::vector<uint8_t> bytes(used);
-    if (!bytes.empty()) IndexFile.ReadInto(0, bytes.data(), bytes.size());
+    if (!bytes.empty()) IndexFile.ReadExact(0, bytes.data(), bytes.size());
     DiskIndex = ParseIndex(bytes, DiskIndexExact);
     SyncedIndexSize = size;
     if (used != size) DiskIndexExact = false;
@@ -195,7 +200,7 @@ bool TSquish::IsValid() {
 bool TSquish::First() {
     if (!Active) return false;
     // A new walk sees what other programs wrote since the last one.
-    DataFile.DropBuffer();
+    DataFile.DropCache();
     try {
         DataSize = DataFile.Size();
     } catch (const EReadError&) {
@@ -223,7 +228,7 @@ bool TSquish::Next() {
 
 void TSquish::Seek(int32_t position) {
     Current = position;
-    DataFile.DropBuffer();
+    DataFile.DropCache();
     if (position >= 0 && static_cast<size_t>(position) < Positions.size()) {
         // Where the message sits in DiskIndex is looked up under the lock when it is written or
         // deleted: only then is DiskIndex known to match the disk.
@@ -247,7 +252,7 @@ void TSquish::ReadFrameAndXmsg() {
         return ofs + length <= DataSize;
     };
     if (!fits(headAndXmsg)) fail("lies past the end of the data file");
-    const std::string_view bytes = DataFile.Read(ofs, headAndXmsg);
+    const std::string_view bytes = DataFile.ReadCachedExact(ofs, headAndXmsg);
     const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
     FrameHeader = TSquishFrameHeader::Parse(p);
     if (FrameHeader.Id != SquishFrameId) fail("has no frame signature");
@@ -261,7 +266,7 @@ void TSquish::ReadFrameAndXmsg() {
 }
 
 std::string_view TSquish::ReadAfterXmsg(size_t length) {
-    return DataFile.Read(uint64_t{FrameOfs} + SquishFrameHeaderSize + SquishXmsgSize, length);
+    return DataFile.ReadCachedExact(uint64_t{FrameOfs} + SquishFrameHeaderSize + SquishXmsgSize, length);
 }
 
 void TSquish::ReadNames() {
@@ -346,34 +351,8 @@ void TSquish::ReadMessage(int32_t position) {
     std::string_view body = bytes.substr(std::min(bodyStart, bytes.size()));
     body = body.substr(0, body.find('\0'));
 
-    // Control lines stored in the body (PATH and the like, at its end) belong to Kludges. Only lines
-    // that carry ^A are taken: ordinary text after such a line stays in the body.
-    std::string text(body.substr(0, body.find('\x01')));
-    if (text.size() < body.size()) {
-        std::string_view rest = body.substr(text.size());
-        while (!rest.empty()) {
-            const size_t eol = rest.find_first_of("\r\n");
-            const std::string_view line = rest.substr(0, eol);
-            const bool lineBreak = eol != std::string_view::npos;
-            size_t next = rest.size();
-            if (lineBreak)
-                next = eol + ((rest[eol] == '\r' && eol + 1 < rest.size() && rest[eol + 1] == '\n') ? 2 : 1);
-            rest = rest.substr(next);
-            if (line.find('\x01') == std::string_view::npos) {
-                text += line;
-                if (lineBreak) text += '\r';
-                continue;
-            }
-            std::string control;
-            for (char c : line)
-                if (c != '\x01') control += c;
-            if (!control.empty()) Kludges.push_back(BodyToAnsi(control));
-        }
-    }
-
-    Text = BodyToAnsi(text);
-    if (!Text.empty() && Text.back() != '\r') Text += '\r';
-    Text = CleanText(Text);
+    // Control lines stored in the body (PATH and the like, at its end) belong to Kludges.
+    SplitStoredText(BodyToAnsi(body), Text, Kludges);
     RtfText = RtfEscape(Text);
 
     Attr = CommonAttrFromSquish(MsgHeader.Attr());
@@ -391,8 +370,12 @@ void TSquish::ReadToAndRead() {
 
 void TSquish::MarkRead() {
     if (!Active || !LivePosition(Current) || !DataFile.Writable()) return;
+    // The read mark shares its word with the scanner's bits: the word is read and written under the
+    // writers' lock. A lock held elsewhere leaves the message unread until it is shown again.
+    const TRangeLock lock(DataFile.Fd(), 0, 1, MarkReadLockWait());
+    if (!lock) return;
     try {
-        DataFile.DropBuffer();
+        DataFile.DropCache();
         ReadFrameAndXmsg();
     } catch (const EReadError&) {
         return;  // a damaged frame is left as it is; reading it already reported the damage
@@ -400,7 +383,7 @@ void TSquish::MarkRead() {
     const uint32_t attr = MsgHeader.Attr();
     if (attr & SquishReadMark) return;
     MsgHeader.SetAttr(attr | SquishReadMark);
-    DataFile.Write(uint64_t{FrameOfs} + SquishFrameHeaderSize, MsgHeader.Raw.data(), 4);
+    DataFile.WriteAt(uint64_t{FrameOfs} + SquishFrameHeaderSize, MsgHeader.Raw.data(), 4);
 }
 
 // ---- Writing ---------------------------------------------------------------------------------------
@@ -458,8 +441,11 @@ bool TSquish::WriteMessage() {
         throw std::logic_error("Squish: WriteMessage without NewMessage or PrepareRewrite");
     if (kind != TPending::New) AbandonPendingNew();
 
-    TFirstByteLock lock(DataFile);
-    if (!lock) return false;
+    const TRangeLock lock(DataFile.Fd(), 0, 1, WriterLockWait());
+    if (!lock) {
+        ShowBaseErrorBox(SquishWriteLockText());
+        return false;
+    }
     ReloadDiskState();
 
     TSquishFrameHeader frame;
@@ -475,8 +461,11 @@ bool TSquish::WriteMessage() {
 
 bool TSquish::DeleteCurrent(int32_t* /*headerOffset*/, uint32_t* /*recipientCrc*/) {
     if (!Active || !LivePosition(Current)) return false;
-    TFirstByteLock lock(DataFile);
-    if (!lock) return false;
+    const TRangeLock lock(DataFile.Fd(), 0, 1, WriterLockWait());
+    if (!lock) {
+        ShowBaseErrorBox(SquishDeleteLockText());
+        return false;
+    }
     ReloadDiskState();
 
     auto& position = Positions[static_cast<size_t>(Current)];
@@ -521,11 +510,11 @@ bool TSquish::DeleteCurrent(int32_t* /*headerOffset*/, uint32_t* /*recipientCrc*
 }
 
 void TSquish::ReloadDiskState() {
-    DataFile.DropBuffer();
+    DataFile.DropCache();
     DataSize = DataFile.Size();
     if (DataSize < SquishBaseHeaderSize) ThrowDamaged("the data file is shorter than its header");
     TSquishBaseHeader disk;
-    DataFile.ReadInto(0, disk.Raw.data(), SquishBaseHeaderSize);
+    DataFile.ReadExact(0, disk.Raw.data(), SquishBaseHeaderSize);
     const uint64_t indexSize = IndexFile.Size();
     // Unchanged header and index size: nobody wrote since our last write, the index in memory holds.
     const bool unchanged = disk.Raw == SyncedHeader && indexSize == SyncedIndexSize && Synced;
@@ -543,7 +532,7 @@ TSquishFrameHeader TSquish::ReadFrameForUpdate(uint32_t offset, uint16_t expecte
         uint64_t{offset} + SquishFrameHeaderSize > DataSize)
         ThrowDamaged(where + " lies outside the data file");
     uint8_t raw[SquishFrameHeaderSize];
-    DataFile.ReadInto(offset, raw, sizeof raw);
+    DataFile.ReadExact(offset, raw, sizeof raw);
     const TSquishFrameHeader frame = TSquishFrameHeader::Parse(raw);
     if (frame.Id != SquishFrameId) ThrowDamaged(where + " has no frame signature");
     if (frame.FrameType != expectedType)
@@ -561,7 +550,7 @@ TSquishFrameHeader TSquish::FreeChainTail() {
 void TSquish::WriteFrameHeader(uint32_t offset, const TSquishFrameHeader& frame) {
     uint8_t raw[SquishFrameHeaderSize];
     frame.Serialize(raw);
-    DataFile.Write(offset, raw, sizeof raw);
+    DataFile.WriteAt(offset, raw, sizeof raw);
 }
 
 void TSquish::AppendToFreeChain(uint32_t offset, TSquishFrameHeader frame, TSquishFrameHeader lastFree) {
@@ -588,7 +577,7 @@ void TSquish::WriteIndex(bool appendedOne) {
         PutLe32(raw, e.Ofs);
         PutLe32(raw + 4, e.UMsgId);
         PutLe32(raw + 8, e.Hash);
-        IndexFile.Write((n - 1) * SquishIndexEntrySize, raw, sizeof raw);
+        IndexFile.WriteAt((n - 1) * SquishIndexEntrySize, raw, sizeof raw);
     } else {
         std::vector<uint8_t> raw(n * SquishIndexEntrySize);
         for (size_t i = 0; i < n; ++i) {
@@ -596,7 +585,7 @@ void TSquish::WriteIndex(bool appendedOne) {
             PutLe32(&raw[i * SquishIndexEntrySize + 4], DiskIndex[i].UMsgId);
             PutLe32(&raw[i * SquishIndexEntrySize + 8], DiskIndex[i].Hash);
         }
-        if (!raw.empty()) IndexFile.Write(0, raw.data(), raw.size());
+        if (!raw.empty()) IndexFile.WriteAt(0, raw.data(), raw.size());
     }
     // Written first, cut after: the file is never seen empty.
     IndexFile.Truncate(n * SquishIndexEntrySize);
@@ -605,7 +594,7 @@ void TSquish::WriteIndex(bool appendedOne) {
 }
 
 void TSquish::WriteBaseHeader() {
-    DataFile.Write(0, BaseHeader.Raw.data(), SquishBaseHeaderSize);
+    DataFile.WriteAt(0, BaseHeader.Raw.data(), SquishBaseHeaderSize);
     SyncedHeader = BaseHeader.Raw;
     Synced = true;
 }
@@ -621,7 +610,6 @@ int32_t TSquish::FindDiskEntry(const TSquishIndexEntry& entry) const {
 }
 
 std::string TSquish::BuildMessageBytes(TSquishFrameHeader& frame) {
-    const uint32_t hash = SquishHash(ToName);
     TNetAddress orig, dest;
     PrepareKludgesForWrite(orig, dest, false);
 
@@ -643,6 +631,8 @@ std::string TSquish::BuildMessageBytes(TSquishFrameHeader& frame) {
     MsgHeader.SetFrom(ToOem(FromName));
     MsgHeader.SetTo(ToOem(ToName));
     MsgHeader.SetSubj(ToOem(Subject));
+    // The hash covers the name as stored (cut to its field).
+    const uint32_t hash = SquishHash(MsgHeader.To());
     MsgHeader.SetOrig(orig);
     if (Netmail) MsgHeader.SetDest(dest);
     uint16_t dosDate = 0, dosTime = 0;
@@ -669,8 +659,7 @@ std::string TSquish::BuildMessageBytes(TSquishFrameHeader& frame) {
 
 uint32_t TSquish::AppendOffset(uint64_t frameBytes) const {
     const uint64_t end = DataSize;
-    if (end + frameBytes >= SquishDeletedOfs)
-        throw EWriteError("Squish: the data file is full");
+    if (end + frameBytes >= SquishDeletedOfs) throw EWriteError("Squish: the data file is full");
     return static_cast<uint32_t>(end);
 }
 
@@ -686,7 +675,7 @@ void TSquish::StoreNewMessage(std::string bytes, TSquishFrameHeader frame) {
     frame.PrevFrame = last;
     frame.NextFrame = SquishNullFrame;
     frame.Serialize(reinterpret_cast<uint8_t*>(bytes.data()));
-    DataFile.Write(at, bytes.data(), bytes.size());
+    DataFile.WriteAt(at, bytes.data(), bytes.size());
     if (last != SquishNullFrame) {
         lastFrame.NextFrame = at;
         WriteFrameHeader(last, lastFrame);
@@ -727,7 +716,7 @@ void TSquish::StoreRewrite(std::string bytes, TSquishFrameHeader frame) {
     frame.PrevFrame = old.PrevFrame;
     frame.NextFrame = old.NextFrame;
     frame.Serialize(reinterpret_cast<uint8_t*>(bytes.data()));
-    DataFile.Write(at, bytes.data(), bytes.size());
+    DataFile.WriteAt(at, bytes.data(), bytes.size());
     // The index moves to the new frame before the old one is freed, so it never leads to a free frame.
     auto& entry = DiskIndex[static_cast<size_t>(k)];
     entry.Ofs = at;

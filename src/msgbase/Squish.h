@@ -13,11 +13,15 @@
 #include <string_view>
 #include <vector>
 
+#include "msgbase/BaseFile.h"
 #include "msgbase/MessageBase.h"
-#include "msgbase/SquishFile.h"
 #include "msgbase/SquishFormat.h"
 
 namespace pelmar {
+
+// The texts shown (SetBaseErrorBox) when a write or delete finds the base locked by another program.
+const std::string& SquishWriteLockText();
+const std::string& SquishDeleteLockText();
 
 class TSquish : public TMessageBase {
 public:
@@ -31,17 +35,20 @@ public:
     int32_t ChangeCounter() override;
     void Open() override;
     void Close() override;
-    void CreateBase() override {}
+    // Creates the absent files of an empty base (an existing base is left as it is).
+    void CreateBase() override;
     bool First() override;
     bool Next() override;
     void ReadHeader() override;
     void ReadMsgId() override;
     void ReadMessage(int32_t position) override;
     void Seek(int32_t position) override;
-    // False when the base is locked by another writer or the position holds no message. A frame
+    // False when the position holds no message, or when another writer keeps the base locked for
+    // longer than WriterLockWait (the user is then told so). A frame
     // around it that is damaged raises EReadError and nothing is written.
     bool DeleteCurrent(int32_t* headerOffset = nullptr, uint32_t* recipientCrc = nullptr) override;
-    // Sets the read mark in the XMSG without a lock; a damaged frame is left alone.
+    // Sets the read mark in the XMSG under the writers' lock, waiting only briefly; when another
+    // program holds it, or the frame is damaged, the message stays unread.
     void MarkRead() override;
     // NewMessage and PrepareRewrite change nothing on disk: an edit that is never written, or whose
     // write is refused, leaves the base as it was. WriteMessage does all of it under the lock and
@@ -58,8 +65,8 @@ private:
     // What the next WriteMessage does with the current position.
     enum class TPending { None, New, Rewrite };
 
-    TSquishFile DataFile;
-    TSquishFile IndexFile;
+    TBaseFile DataFile;
+    TBaseFile IndexFile;
     TSquishBaseHeader BaseHeader;
     TSquishFrameHeader FrameHeader;
     TSquishXmsg MsgHeader;
@@ -82,6 +89,8 @@ private:
     // The .SQI holds exactly DiskIndex, entry for entry (nothing skipped while loading it).
     bool DiskIndexExact = false;
 
+    // Where the file with this extension is: the existing spelling, else the name a new file gets.
+    std::string FileName(const char* extension) const;
     void LoadIndex();
     bool LivePosition(int32_t position) const;
     bool Walkable(int32_t position) const;

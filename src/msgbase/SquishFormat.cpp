@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/Codepage.h"
-
 namespace pelmar {
 
 TSquishFrameHeader TSquishFrameHeader::Parse(const uint8_t* p) {
@@ -67,10 +65,11 @@ void TSquishXmsg::SetDates(uint16_t dosDate, uint16_t dosTime) {
     PutLe16(&Raw[170], dosTime);
 }
 
-uint32_t SquishHash(std::string_view name) {
+uint32_t SquishHash(std::string_view storedName) {
     uint32_t h = 0;
-    for (char ch : name) {
-        h = (h << 4) + static_cast<uint8_t>(AnsiLower(ch));
+    for (const char ch : storedName) {
+        const auto c = static_cast<uint8_t>(ch);
+        h = (h << 4) + ((c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c);
         const uint32_t g = h & 0xF0000000u;
         if (g != 0) {
             h |= g >> 24;

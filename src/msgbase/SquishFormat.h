@@ -17,6 +17,8 @@ inline constexpr size_t SquishBaseHeaderSize = 256;
 inline constexpr size_t SquishFrameHeaderSize = 28;
 inline constexpr size_t SquishXmsgSize = 238;
 inline constexpr size_t SquishIndexEntrySize = 12;
+// Offset in the base header of the 16-bit frame header size (sz_sqhdr).
+inline constexpr size_t SquishHeaderSizeField = 130;
 inline constexpr uint32_t SquishFrameId = 0xAFAE4453;
 inline constexpr uint16_t SquishFrameNormal = 0;
 inline constexpr uint16_t SquishFrameFree = 1;
@@ -99,8 +101,9 @@ struct TSquishIndexEntry {
     uint32_t Hash = 0;
 };
 
-// Hash of a recipient name as the index keeps it: the name (CP1251) lower-cased byte by byte.
-uint32_t SquishHash(std::string_view name);
+// Hash of a recipient name as the index keeps it, computed as the other Squish programs do: over the
+// stored (CP866) bytes with the ASCII letters lower-cased. The top bit is left clear.
+uint32_t SquishHash(std::string_view storedName);
 
 // XMSG attr <-> the common attribute set. "Direct" travels as a control line and "RetRcpt" is not
 // stored, so neither appears here.

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "core/Codepage.h"
+#include "platform/Codepage.h"
 #include "platform/Paths.h"
 #include "platform/RegistryFile.h"
 
@@ -336,12 +336,24 @@ std::string TRegistryStore::ToText() const {
 
 // ---------------------------------------------------------------------------------------------
 
-TRegistryBatch::TRegistryBatch(TRegistryStore& store) : store_(store) {
+TRegistryBatch::TRegistryBatch(TRegistryStore& store)
+    : store_(store), exceptions_(std::uncaught_exceptions()) {
     std::lock_guard lock(store_.impl_->Mutex);
     ++store_.impl_->BatchDepth;
+    before_ = store_.impl_->Root.Clone();
+    dirtyBefore_ = store_.impl_->Dirty;
 }
 
 TRegistryBatch::~TRegistryBatch() {
+    if (active_ && std::uncaught_exceptions() > exceptions_) {
+        active_ = false;
+        std::lock_guard lock(store_.impl_->Mutex);
+        --store_.impl_->BatchDepth;
+        store_.impl_->Root = std::move(*before_);
+        store_.impl_->Dirty = dirtyBefore_;
+        ++store_.impl_->Generation;  // the handles' cached keys are gone
+        return;
+    }
     try {
         Commit();
     } catch (...) {
@@ -388,6 +400,9 @@ bool TRegistry::OpenKey(const std::string& path, bool create) {
     if (store_.impl_->Find(target) == nullptr) {
         if (!create) return false;
         for (const auto& name : target) CheckName(name, Cp("раздела"));
+        // The file could not be read back: deeper files count as damaged.
+        if (target.size() + 1 > reg::MaxKeyDepth)
+            throw ERegistryError(Cp("Слишком глубокая вложенность разделов: ") + path);
         reg::TKey* key = &store_.impl_->Hive();
         for (const auto& name : target) key = &key->SubKey(name);
         store_.impl_->Dirty = true;

@@ -106,7 +106,9 @@ private:
     std::unique_ptr<TImpl> impl_;
 };
 
-// Defers saving of the store while alive; the outermost batch saves once at its end.
+// Defers saving of the store while alive; the outermost batch saves once at its end. A batch that
+// ends because an exception unwinds saves nothing and puts the tree back as it was when the batch
+// began, so a half-done series of writes never reaches the disk (not even with a later save).
 class TRegistryBatch {
 public:
     explicit TRegistryBatch(TRegistryStore& store = TRegistryStore::Instance());
@@ -119,6 +121,9 @@ public:
 private:
     TRegistryStore& store_;
     bool active_ = true;
+    int exceptions_ = 0;  // uncaught exceptions when the batch began
+    std::unique_ptr<reg::TKey> before_;
+    bool dirtyBefore_ = false;
 };
 
 // A handle on one key below HKEY_CURRENT_USER, in the manner of a registry-access class: open a key,

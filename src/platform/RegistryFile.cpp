@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "core/Codepage.h"
+#include "platform/Codepage.h"
 #include "platform/Registry.h"
+#include "platform/Text.h"
 
 namespace pelmar::reg {
 
@@ -101,21 +102,6 @@ std::string DecodeUtf16(std::string_view bytes, bool stopAtZero, bool markBroken
 }
 
 // --- lines -------------------------------------------------------------------------------------
-
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view TrimLeft(std::string_view text) {
-    while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-    return text;
-}
-
-std::string_view Trim(std::string_view text) {
-    text = TrimLeft(text);
-    while (!text.empty() && (IsSpace(text.back()) || text.back() == '\r')) text.remove_suffix(1);
-    return text;
-}
 
 bool HasControl(std::string_view cp1251) {
     return std::any_of(cp1251.begin(), cp1251.end(), [](char c) { return static_cast<uint8_t>(c) < 0x20; });
@@ -242,7 +228,7 @@ public:
                 bool joined = true;
                 // hex data may go on over several lines, each but the last ending with a backslash
                 while (IsHexValue(logical)) {
-                    while (!logical.empty() && IsSpace(logical.back())) logical.pop_back();
+                    while (!logical.empty() && IsBlank(logical.back())) logical.pop_back();
                     if (logical.back() != '\\' || i + 1 >= lines.size()) break;
                     logical.pop_back();
                     ++i;
@@ -292,6 +278,7 @@ private:
             start = end + 1;
         }
         if (names.front().rfind("HKEY_", 0) != 0) return false;
+        if (names.size() > MaxKeyDepth) return false;
         if (remove) {
             key_ = nullptr;  // values after a deleted key belong nowhere
             TKey* parent = &root_;
@@ -501,6 +488,18 @@ bool TKey::RemoveValue(std::string_view name) {
     if (it == Values.end()) return false;
     Values.erase(it);
     return true;
+}
+
+std::unique_ptr<TKey> TKey::Clone() const {
+    auto copy = std::make_unique<TKey>();
+    copy->Name = Name;
+    copy->Values = Values;
+    for (const auto& sub : SubKeys) {
+        std::unique_ptr<TKey> subCopy = sub->Clone();
+        copy->subKeyIndex_[AnsiUpperCase(subCopy->Name)] = subCopy.get();
+        copy->SubKeys.push_back(std::move(subCopy));
+    }
+    return copy;
 }
 
 // --- file --------------------------------------------------------------------------------------

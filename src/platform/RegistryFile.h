@@ -10,6 +10,10 @@
 
 namespace pelmar::reg {
 
+// Keys nest at most this deep (the hive counts as one level). Reading, writing and freeing the tree
+// recurse per level, so a file nested deeper is treated as damaged rather than read.
+inline constexpr size_t MaxKeyDepth = 200;
+
 struct TValue {
     std::string Name;  // CP1251; empty for the default value
     uint32_t Type = 0;
@@ -35,6 +39,9 @@ struct TKey {
     // Replaces an existing value in place (its position and spelling stay) or appends a new one.
     void SetValue(std::string_view name, uint32_t type, std::string data);
     bool RemoveValue(std::string_view name);
+
+    // A deep copy (the name index is rebuilt).
+    std::unique_ptr<TKey> Clone() const;
 
 private:
     // Sub-keys by upper-cased name: a profile may hold thousands of areas side by side, and a

@@ -8,6 +8,7 @@
 #include "areas/AreaLifetime.h"
 #include "areas/ScanThread.h"
 #include "areas/gizmo.h"
+#include "core/Codepage.h"
 #include "core/Settings.h"
 #include "core/Startup.h"
 #include "msgbase/BaseFactory.h"
@@ -60,6 +61,32 @@ TEST(AreaLifetime, StartupLoadsScansAndStoresTheTree) {
     ASSERT_TRUE(reg.OpenKey("\\" + RootKey + "\\Areas\\Fido\\Missing", false));
     EXPECT_EQ(reg.ReadInteger("MsgCount"), 0);  // the counted value was stored
     EXPECT_FALSE(reg.ReadString("ID").empty());
+    Settings = saved;
+}
+
+TEST(AreaLifetime, RepairsOfTheLoadAreToldOnce) {
+    test::ScopedHome home;
+    const TSettings saved = Settings;
+    Settings = TSettings{};
+    for (const bool damaged : {false, true}) {
+        {
+            TRegistry reg;
+            reg.OpenKey("\\" + RootKey + "\\Areas\\Fido", true);
+            if (damaged) reg.WriteString("Kind", "not a number");
+        }
+        CreateAreaManager();
+        const std::string notes = TakeLoadNotes();
+        if (damaged) {
+            EXPECT_NE(notes.find(Utf8ToAnsi("пришлось исправить:\r\nНеверное значение \"Kind\"")),
+                      std::string::npos)
+                << notes;
+        } else {
+            EXPECT_EQ(notes, "");
+        }
+        EXPECT_EQ(TakeLoadNotes(), "");  // once
+        StoreAreasAndRelease();
+    }
+    EXPECT_EQ(TakeLoadNotes(), "");  // no manager
     Settings = saved;
 }
 

@@ -7,6 +7,7 @@
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
+#include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "support/TestSupport.h"
 
@@ -85,6 +86,25 @@ void ExpectSameTree(const TAreaInfo& a, const TAreaInfo& b) {
         EXPECT_EQ(x.ID, y->ID) << x.PathName();
         ExpectSameTree(x, *y);
     }
+}
+
+TEST_F(AreaPersistenceTest, FailedSaveKeepsThePreviousTree) {
+    TAreaManager manager;
+    manager.LoadAreas();
+    AddEntry(manager.Root(), "Kept", 1, "/fido/kept");
+    ASSERT_TRUE(manager.SaveAreas());
+    const std::string before = test::ReadFile(RegistryFilePath());
+    // A chain of folders nested deeper than the store can hold fails halfway through the save.
+    TAreaInfo* deepest = AddEntry(manager.Root(), "Chain", AreaKindFolder, "");
+    for (int i = 0; i < 250; ++i) deepest = AddEntry(*deepest, "F" + std::to_string(i), AreaKindFolder, "");
+    EXPECT_THROW(manager.SaveAreas(), ERegistryError);
+    EXPECT_EQ(test::ReadFile(RegistryFilePath()), before);
+    EXPECT_TRUE(TRegistryStore::Instance().Flush());
+    EXPECT_EQ(test::ReadFile(RegistryFilePath()), before);
+    TAreaManager loaded;
+    loaded.LoadAreas();
+    ASSERT_EQ(loaded.Root().ChildCount(), 1);
+    EXPECT_EQ(loaded.Root().Child(0)->Name, "Kept");
 }
 
 TEST_F(AreaPersistenceTest, TreeWithEveryKindSurvivesSaveAndLoad) {

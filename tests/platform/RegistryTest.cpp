@@ -7,6 +7,7 @@
 
 #include "core/Codepage.h"
 #include "platform/Paths.h"
+#include "platform/RegistryFile.h"
 #include "support/TestSupport.h"
 
 namespace pelmar {
@@ -260,6 +261,69 @@ TEST_F(RegistryStoreTest, FailedSaveKeepsTheOldFileAndIsReported) {
     EXPECT_TRUE(store_.Flush());
     EXPECT_NE(ReadFile(path_).find("\"New\"=\"2\""), std::string::npos);
     EXPECT_TRUE(store_.LastError().empty());
+}
+
+TEST_F(RegistryStoreTest, KeysNestedTooDeepAreDamage) {
+    std::string deep = "HKEY_CURRENT_USER";
+    for (size_t i = 1; i < reg::MaxKeyDepth; ++i) deep += "\\k";
+    const std::string file = "Windows Registry Editor Version 5.00\n\n[" + deep + "]\n\"a\"=\"1\"\n[" + deep +
+                             "\\k]\n\"b\"=\"2\"\n";
+    WriteFile(path_, file);
+    TRegistryStore store;
+    std::vector<std::string> reports;
+    EXPECT_FALSE(store.Load(path_));
+    store.SetErrorReporter([&](const std::string& text) { reports.push_back(text); });
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("5, 6"), std::string::npos) << reports[0];
+    EXPECT_EQ(AsideFiles(dir_.Path()).size(), 1u);
+
+    // The deepest key that can be read back can be made; one more level cannot.
+    TRegistry reg(store);
+    const std::string path = deep.substr(deep.find('\\') + 1);
+    ASSERT_TRUE(reg.OpenKey(path, false));
+    EXPECT_EQ(reg.ReadString("a"), "1");
+    EXPECT_FALSE(reg.KeyExists(path + "\\k"));
+    EXPECT_THROW(reg.OpenKey(path + "\\k", true), ERegistryError);
+}
+
+TEST_F(RegistryStoreTest, BatchEndedByAnExceptionStoresNothing) {
+    {
+        TRegistry reg(store_);
+        reg.OpenKey("Software\\Kept", true);
+        reg.WriteString("v", "old");
+    }
+    const std::string before = ReadFile(path_);
+    try {
+        TRegistryBatch outer(store_);
+        TRegistry reg(store_);
+        reg.OpenKey("Software\\Kept", true);
+        reg.WriteString("v", "half");
+        {
+            TRegistryBatch inner(store_);
+            reg.DeleteKey("\\Software\\Kept");
+            reg.OpenKey("\\Software\\New", true);
+            reg.WriteString("w", "x");
+            throw std::runtime_error("fails halfway");
+        }
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(ReadFile(path_), before);
+    EXPECT_FALSE(store_.IsDirty());
+    EXPECT_TRUE(store_.Flush());
+    EXPECT_EQ(ReadFile(path_), before);  // not even a later save writes the half-done tree
+    TRegistry reg(store_);
+    ASSERT_TRUE(reg.OpenKey("Software\\Kept", false));
+    EXPECT_EQ(reg.ReadString("v"), "old");
+    EXPECT_FALSE(reg.KeyExists("\\Software\\New"));
+
+    // A batch that ends normally still saves once.
+    {
+        TRegistryBatch batch(store_);
+        reg.WriteString("v", "new");
+        reg.CloseKey();
+        EXPECT_EQ(ReadFile(path_), before);
+    }
+    EXPECT_NE(ReadFile(path_).find("\"v\"=\"new\""), std::string::npos);
 }
 
 TEST_F(RegistryStoreTest, DamagedLinesAreSkippedAndTheFileIsKeptAside) {

@@ -8,6 +8,8 @@
 #include <QLocalSocket>
 #include <QWidget>
 
+#include "platform/Paths.h"
+
 namespace pelmar::ui {
 
 namespace {
@@ -24,11 +26,16 @@ TSingleInstance::~TSingleInstance() {
 
 QString TSingleInstance::DefaultName() {
     QString name = QStringLiteral("pelmar-%1").arg(static_cast<qulonglong>(getuid()));
-    const QByteArray home = qgetenv("PELMAR_HOME");
-    if (!home.isEmpty()) {
-        name +=
-            QLatin1Char('-') +
-            QString::fromLatin1(QCryptographicHash::hash(home, QCryptographicHash::Sha1).toHex().left(12));
+    // One copy per settings file: the canonical path, so that every spelling of a home is one name.
+    if (!qgetenv("PELMAR_HOME").isEmpty()) {
+        try {
+            const QByteArray settings = QByteArray::fromStdString(RegistryFilePath());
+            name += QLatin1Char('-') +
+                    QString::fromLatin1(
+                        QCryptographicHash::hash(settings, QCryptographicHash::Sha1).toHex().left(12));
+        } catch (const std::exception&) {
+            // No home: start-up stops with its own message before the name is used.
+        }
     }
     // The per-user runtime folder keeps the socket away from other users.
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");

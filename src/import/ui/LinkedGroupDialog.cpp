@@ -1,6 +1,8 @@
 #include "import/ui/LinkedGroupDialog.h"
 
 #include "areas/gizmo.h"
+#include "core/Codepage.h"
+#include "core/ui/MessageBox.h"
 #include "import/ui/AreasImportForm.h"
 #include "import/ui/ImportForm.h"
 #include "import/ui/ImportTmailForm.h"
@@ -29,16 +31,32 @@ int EditLinkedGroup(TAreaInfo& group, QWidget* parent) {
     if (!dialog) return TImportDialog::ModalCancel;
     dialog->PresetFromGroup(group);
     if (dialog->ShowModal() != TImportDialog::ModalOK) return TImportDialog::ModalCancel;
+    struct TGroupLock {
+        TAreaInfo& Entry;
+        explicit TGroupLock(TAreaInfo& entry) : Entry(entry) { Entry.Lock(); }
+        ~TGroupLock() { Entry.Unlock(); }
+    };
+    // What the dialogs change, so that a file that cannot be read leaves the group as it was:
+    // the old areas under the new file's name would be wrong on the next refresh.
+    const std::string oldPath = group.Path;
+    const int oldRead = group.Read.load();
+    const std::string oldDescription = group.Description;
     {
-        struct TGroupLock {
-            TAreaInfo& Entry;
-            explicit TGroupLock(TAreaInfo& entry) : Entry(entry) { Entry.Lock(); }
-            ~TGroupLock() { Entry.Unlock(); }
-        } lock(group);
+        TGroupLock lock(group);
         dialog->ApplyToGroup(group);
     }
-    group.RefreshLinkedGroup();
-    return TImportDialog::ModalOK;
+    if (group.RefreshLinkedGroup()) return TImportDialog::ModalOK;
+    const std::string failedPath = group.Path;
+    {
+        TGroupLock lock(group);
+        group.Path = oldPath;
+        group.Read = oldRead;
+        group.Description = oldDescription;
+    }
+    ShowError(Utf8ToAnsi("Связанная группа \"") + group.Name + Utf8ToAnsi("\" не обновлена: файл \"") +
+                  failedPath + Utf8ToAnsi("\" не прочитан. Группа осталась прежней."),
+              parent);
+    return TImportDialog::ModalCancel;
 }
 
 }  // namespace pelmar::ui

@@ -18,7 +18,8 @@ std::unique_ptr<TImportDialog> CreateImportDialog(int linkKind, QWidget* parent 
 
 // The properties of an existing linked group: its dialog preset from it; on OK the fields go into
 // the group (under its lock) and the group is refreshed from its file. ModalOK or ModalCancel
-// (ModalCancel also for an entry that is no linked group).
+// (ModalCancel also for an entry that is no linked group, and when the refresh failed: that is shown
+// in an error box and the group keeps its old file, options and areas).
 int EditLinkedGroup(TAreaInfo& group, QWidget* parent = nullptr);
 
 }  // namespace pelmar::ui

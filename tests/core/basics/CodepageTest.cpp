@@ -118,6 +118,40 @@ TEST(OemUtf8, FullTable) {
     EXPECT_EQ(seen.size(), 256u);
 }
 
+TEST(OemUtf8, BackToCp866WithQuestionMarks) {
+    const std::string all = AllBytes();
+    EXPECT_EQ(Utf8ToOem(OemToUtf8(all)), all);
+    EXPECT_EQ(Utf8ToOem("€—日😀"), "????");
+    EXPECT_EQ(Utf8ToOem("a\xFF"
+                        "b"),
+              "a?b");  // malformed
+}
+
+// The lossless pair pelmar-tool uses: every stored byte survives, the shared characters keep the
+// usual mapping (so casing and the CP1251 rules of the bases still hold), and 0x8D never appears in
+// memory (the bases turn it into a space).
+TEST(OemAnsi, LosslessPair) {
+    const std::string all = AllBytes();
+    std::string usual;
+    for (int b = 0; b < 256; ++b) usual += static_cast<char>(OemToAnsiByte(b));
+    SetLosslessOem(true);
+    const std::string memory = OemToAnsi(all);
+    const std::string back = AnsiToOem(memory);
+    SetLosslessOem(false);
+    EXPECT_EQ(back, all);
+    EXPECT_EQ(std::set<char>(memory.begin(), memory.end()).size(), 256u);
+    for (int b = 0; b < 256; ++b) {
+        if (b == 0x7F) {
+            EXPECT_EQ(static_cast<uint8_t>(memory[b]), 0x8D);
+        } else if (!OemHasNoCounterpart(b) || b == 0xF9) {
+            EXPECT_EQ(memory[b], usual[b]) << std::hex << b;
+        } else {
+            EXPECT_NE(static_cast<uint8_t>(memory[b]), 0x8D) << std::hex << b;
+        }
+    }
+    EXPECT_EQ(OemToAnsi("\xC9\xCD"), "\x2B\x3D");  // off again: the usual substitutes
+}
+
 TEST(AnsiUtf8, AllBytesRoundTrip) {
     const std::string all = AllBytes();
     EXPECT_EQ(Utf8ToAnsi(AnsiToUtf8(all)), all);

@@ -133,6 +133,13 @@ TEST_F(StartupRun, FullRunKeepsTheOrder) {
     EXPECT_EQ(events_, expected);
 }
 
+TEST_F(StartupRun, WithoutAHomeNothingRuns) {
+    TStartup startup = Make();
+    startup.Store.CheckHome = [] { throw std::runtime_error("no home"); };
+    EXPECT_EQ(startup.Run(), TStartupResult::Failed);
+    EXPECT_EQ(events_, Events{"Report:no home"});
+}
+
 TEST_F(StartupRun, SecondCopyOnlyActivatesTheFirst) {
     otherCopy_ = true;
     TStartup startup = Make();

@@ -119,6 +119,13 @@ TEST_F(SingleInstanceTest, DefaultNameDependsOnTheHome) {
     test::ScopedHome home;
     EXPECT_NE(TSingleInstance::DefaultName(), outside);
     EXPECT_TRUE(TSingleInstance::DefaultName().contains(QStringLiteral("pelmar-")));
+    // Another spelling of the same home is the same copy.
+    const QString name = TSingleInstance::DefaultName();
+    const std::string folder = home.Path().string();
+    setenv("PELMAR_HOME", (folder + "//./").c_str(), 1);
+    EXPECT_EQ(TSingleInstance::DefaultName(), name);
+    setenv("PELMAR_HOME", folder.c_str(), 1);
+    EXPECT_EQ(TSingleInstance::DefaultName(), name);
 }
 
 TEST(BringToFront, RestoresAMinimisedWindow) {

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -236,6 +237,48 @@ TEST_F(ImportDialogsTest, EditLinkedGroupRefreshesItOnOK) {
 
     for (int kind : {LinkKindFastEcho, LinkKindSquish, LinkKindTMail, LinkKindAreasBbs})
         SetAreaImporter(kind, nullptr);
+}
+
+TEST_F(ImportDialogsTest, EditLinkedGroupKeepsTheGroupWhenTheRefreshFails) {
+    const std::string config = (home_.Path() / "T-MAIL.CTL").string();
+    test::WriteFile(config, "Mail_In /fido/netmail\n");
+    SetAreaImporter(LinkKindTMail, [](const TLinkedImport& import, TAreaInfo& container) {
+        if (import.Path.find("broken") != std::string::npos) throw std::runtime_error("unreadable");
+        auto entry = std::make_unique<TAreaInfo>();
+        entry->Name = "Old";
+        entry->Kind = 1;
+        container.AddChild(std::move(entry));
+    });
+    TAreaInfo root;
+    TAreaInfo& group = *root.AddChild(LinkedGroup(LinkKindTMail, config, 0, ""));
+    ASSERT_TRUE(group.RefreshLinkedGroup());
+    ASSERT_NE(group.FindChild("Old"), nullptr);
+    const std::string broken = (home_.Path() / "broken.ctl").string();
+    test::WriteFile(broken, "x");
+
+    QString shownError;
+    QTimer::singleShot(0, [&] {
+        auto* modal = qobject_cast<TImportDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(modal, nullptr);
+        modal->SetFileName(broken);
+        modal->OKButton->click();
+    });
+    // The error box follows the dialog; it is read and closed once it shows.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shownError = box->text();
+            box->accept();
+            poll.stop();
+        }
+    });
+    poll.start(10);
+    EXPECT_EQ(EditLinkedGroup(group), TImportDialog::ModalCancel);
+    EXPECT_TRUE(shownError.contains(QStringLiteral("не обновлена"))) << shownError.toStdString();
+    EXPECT_EQ(group.Path, config);
+    EXPECT_NE(group.FindChild("Old"), nullptr);
+    EXPECT_EQ(group.LockDepth(), 0);
+    SetAreaImporter(LinkKindTMail, nullptr);
 }
 
 }  // namespace

@@ -77,7 +77,7 @@ std::string BoardPath(int board, const std::filesystem::path& dir) {
     return std::string(1, static_cast<char>(board)) + dir.string();
 }
 
-uint16_t Le16(const std::string& bytes, size_t offset) {
+uint16_t HudLe16(const std::string& bytes, size_t offset) {
     return static_cast<uint16_t>(static_cast<uint8_t>(bytes.at(offset)) |
                                  static_cast<uint8_t>(bytes.at(offset + 1)) << 8);
 }
@@ -95,7 +95,7 @@ std::string RecordOf(const std::filesystem::path& file, size_t index, size_t siz
 std::string StoredText(const std::filesystem::path& dir, const std::string& header) {
     const std::string txt = ReadFile(dir / "msgtxt.bbs");
     std::string text;
-    for (size_t k = 0; k < Le16(header, 10); ++k) text += PStr(txt, (Le16(header, 8) + k) * 256);
+    for (size_t k = 0; k < HudLe16(header, 10); ++k) text += PStr(txt, (HudLe16(header, 8) + k) * 256);
     return text;
 }
 

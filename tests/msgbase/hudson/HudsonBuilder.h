@@ -39,7 +39,7 @@ struct HudBase {
 // Path of a Hudson area: the board number as the first character, then the directory.
 std::string BoardPath(int board, const std::filesystem::path& dir);
 
-uint16_t Le16(const std::string& bytes, size_t offset);
+uint16_t HudLe16(const std::string& bytes, size_t offset);
 // A length-prefixed string at `offset` (length byte not checked).
 std::string PStr(const std::string& bytes, size_t offset);
 // Record `index` of `size` bytes from a file of the base ("" when past the end).

@@ -8,6 +8,7 @@
 
 #include "HudsonBuilder.h"
 #include "msgbase/Hudson.h"
+#include "msgbase/ShortLockWaits.h"
 #include "support/TestSupport.h"
 
 namespace pelmar::test {
@@ -74,6 +75,7 @@ protected:
         return all;
     }
     std::string Info() const { return (dir.Path() / "msginfo.bbs").string(); }
+    const TShortLockWaits waits;
     TempDir dir;
     THudson hudson;
 };
@@ -114,8 +116,8 @@ TEST_F(HudsonLock, WriterBlockedByAnotherProcessGetsFalseAndLosesNothing) {
 }
 
 TEST_F(HudsonLock, SecondProcessIsRefusedWhileThisOneHoldsTheLock) {
-    THudsonFile info;
-    ASSERT_TRUE(info.OpenReadWrite(Info()));
+    TBaseFile info;
+    ASSERT_TRUE(info.Open(Info()));
     ASSERT_TRUE(info.TryLock(0, 406));
     const pid_t pid = fork();
     if (pid == 0) {

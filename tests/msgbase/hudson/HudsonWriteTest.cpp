@@ -42,7 +42,7 @@ TEST_F(HudsonWrite, NewEchomailMessageHasTheExactLayout) {
     EXPECT_EQ(hudson->Current, 0);
     // Nothing counts the message before it is written: one that never is leaves no trace.
     const std::string emptyInfo = File("msginfo.bbs");
-    EXPECT_EQ(Le16(emptyInfo, 2), 0);
+    EXPECT_EQ(HudLe16(emptyInfo, 2), 0);
 
     hudson->FromName = "\xc8\xe2\xe0\xed";  // "Иван" in CP1251
     hudson->ToName = "All";
@@ -97,9 +97,9 @@ TEST_F(HudsonWrite, NewEchomailMessageHasTheExactLayout) {
     EXPECT_EQ(File("echomail.bbs"), std::string(2, '\0'));
     EXPECT_FALSE(fs::exists(dir.Path() / "netmail.bbs"));
     const std::string info = File("msginfo.bbs");
-    EXPECT_EQ(Le16(info, 2), 1);
-    EXPECT_EQ(Le16(info, 4), 1);
-    EXPECT_EQ(Le16(info, 6 + 2 * 4), 1);
+    EXPECT_EQ(HudLe16(info, 2), 1);
+    EXPECT_EQ(HudLe16(info, 4), 1);
+    EXPECT_EQ(HudLe16(info, 6 + 2 * 4), 1);
 
     hudson = OpenBoard(5);
     ASSERT_TRUE(hudson->First());
@@ -152,10 +152,10 @@ TEST_F(HudsonWrite, TextIsSplitInto255CharacterBlocksAfterATornTail) {
     auto hudson = OpenBoard(2);
     ASSERT_TRUE(Post(*hudson, "300", std::string(300 - tail.size(), 'a') + tail));
     ASSERT_TRUE(Post(*hudson, "255", std::string(255 - tail.size(), 'b') + tail));
-    EXPECT_EQ(Le16(Header(0), 8), 1);
-    EXPECT_EQ(Le16(Header(0), 10), 2);
-    EXPECT_EQ(Le16(Header(1), 8), 3);
-    EXPECT_EQ(Le16(Header(1), 10), 1);
+    EXPECT_EQ(HudLe16(Header(0), 8), 1);
+    EXPECT_EQ(HudLe16(Header(0), 10), 2);
+    EXPECT_EQ(HudLe16(Header(1), 8), 3);
+    EXPECT_EQ(HudLe16(Header(1), 10), 1);
     const std::string txt = File("msgtxt.bbs");
     ASSERT_EQ(txt.size(), 4u * 256);
     EXPECT_EQ(static_cast<uint8_t>(txt[256]), 255);
@@ -185,8 +185,8 @@ TEST_F(HudsonWrite, DeleteRewriteAndMarkReadKeepPositionsAndCounters) {
     ASSERT_TRUE(hudson->DeleteCurrent());
     EXPECT_EQ(static_cast<uint8_t>(Header(1)[24]) & 0x01, 0x01);
     EXPECT_EQ(RecordOf(dir.Path() / "msgidx.bbs", 1, 3), std::string("\xff\xff\x03", 3));
-    EXPECT_EQ(Le16(File("msginfo.bbs"), 4), 3);
-    EXPECT_EQ(Le16(File("msginfo.bbs"), 6 + 4), 3);
+    EXPECT_EQ(HudLe16(File("msginfo.bbs"), 4), 3);
+    EXPECT_EQ(HudLe16(File("msginfo.bbs"), 6 + 4), 3);
     EXPECT_EQ(File("msgtoidx.bbs"), toIdx);
     const std::string afterDelete = File("msghdr.bbs") + File("msgidx.bbs") + File("msginfo.bbs");
     ASSERT_TRUE(hudson->DeleteCurrent());
@@ -204,13 +204,13 @@ TEST_F(HudsonWrite, DeleteRewriteAndMarkReadKeepPositionsAndCounters) {
     hudson->Attr = AttrSent;
     const size_t txtSize = File("msgtxt.bbs").size();
     ASSERT_TRUE(hudson->WriteMessage());
-    EXPECT_EQ(Le16(Header(2), 0), 3);
+    EXPECT_EQ(HudLe16(Header(2), 0), 3);
     EXPECT_EQ(PStr(Header(2), 114), "c2");
-    EXPECT_EQ(Le16(Header(2), 8), txtSize / 256);
+    EXPECT_EQ(HudLe16(Header(2), 8), txtSize / 256);
 
     hudson->Seek(0);
     hudson->MarkRead();
-    EXPECT_EQ(Le16(Header(0), 6), 1);
+    EXPECT_EQ(HudLe16(Header(0), 6), 1);
 
     hudson = OpenBoard(3);
     std::vector<std::string> subjects;
@@ -230,7 +230,7 @@ TEST_F(HudsonWrite, SecondObjectWithAStaleIndexAppendsAfterTheFirst) {
     ASSERT_TRUE(Post(*second, "two"));
     EXPECT_EQ(second->Record(), 2);
     EXPECT_EQ(File("msgidx.bbs"), std::string("\x01\x00\x07\x02\x00\x07\x03\x00\x07", 9));
-    EXPECT_EQ(Le16(File("msginfo.bbs"), 4), 3);
+    EXPECT_EQ(HudLe16(File("msginfo.bbs"), 4), 3);
     EXPECT_EQ(File("echomail.bbs"), std::string("\x01\x00\x02\x00", 4));
 }
 
@@ -245,11 +245,11 @@ TEST_F(HudsonWrite, MessagesStartedTogetherGetTheirNumbersWhenWritten) {
     ASSERT_TRUE(second->WriteMessage());
     ASSERT_TRUE(first->WriteMessage());
     EXPECT_EQ(File("msgidx.bbs"), std::string("\x01\x00\x08\x02\x00\x08", 6));
-    EXPECT_EQ(Le16(Header(1), 0), 2);
+    EXPECT_EQ(HudLe16(Header(1), 0), 2);
     const std::string info = File("msginfo.bbs");
-    EXPECT_EQ(Le16(info, 2), 2);
-    EXPECT_EQ(Le16(info, 4), 2);
-    EXPECT_EQ(Le16(info, 6 + 2 * 7), 2);
+    EXPECT_EQ(HudLe16(info, 2), 2);
+    EXPECT_EQ(HudLe16(info, 4), 2);
+    EXPECT_EQ(HudLe16(info, 6 + 2 * 7), 2);
 }
 
 TEST_F(HudsonWrite, ListReadsSeeAnotherWritersMarksOnTheNextWalk) {

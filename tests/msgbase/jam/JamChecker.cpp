@@ -26,6 +26,8 @@ TRawJamMessage ParseMessage(const std::string& jhr, const std::string& jdt, uint
     if (jhr.compare(offset, 4, std::string("JAM\0", 4)) != 0) throw std::runtime_error("header signature");
     m.Revision = Le16(jhr, offset + 4);
     m.SubfieldLen = Le32(jhr, offset + 8);
+    m.MsgIdCrc = Le32(jhr, offset + 16);
+    m.ReplyCrc = Le32(jhr, offset + 20);
     m.DateWritten = Le32(jhr, offset + 36);
     m.DateReceived = Le32(jhr, offset + 40);
     m.DateProcessed = Le32(jhr, offset + 44);
@@ -128,7 +130,10 @@ std::vector<std::string> CheckJamBase(const std::string& base, bool checkToCrc) 
                 recipient = data;
                 break;
             }
-        const uint32_t expected = BitwiseCrc32(AnsiLowerCase(OemToAnsi(recipient)));
+        // Over the stored bytes with only ASCII lower-cased, as the JAM programs compute it.
+        for (char& c : recipient)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+        const uint32_t expected = BitwiseCrc32(recipient);
         if (toCrc != expected) problems.push_back(where + "ToCRC does not match the recipient");
     }
     if (live != b.ActiveMsgs)

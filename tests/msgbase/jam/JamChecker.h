@@ -15,7 +15,7 @@ struct TRawJamBase {
 
 struct TRawJamMessage {
     uint32_t SubfieldLen = 0, DateWritten = 0, DateReceived = 0, DateProcessed = 0, MessageNumber = 0;
-    uint32_t Attribute = 0, Attribute2 = 0, TxtOffset = 0, TxtLen = 0;
+    uint32_t Attribute = 0, Attribute2 = 0, TxtOffset = 0, TxtLen = 0, MsgIdCrc = 0, ReplyCrc = 0;
     uint16_t Revision = 0;
     std::vector<std::pair<uint16_t, std::string>> Subfields;  // LoID, data as stored (CP866)
     std::string Text;                                         // as stored (CP866)

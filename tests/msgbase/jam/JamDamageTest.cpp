@@ -173,7 +173,8 @@ TEST_F(JamDamageTest, EmptyAndUnknownSubfieldsAreSkipped) {
     TBuildMessage message = Good("subject");
     message.Subfields.push_back({JamSfEnclosedFile, "FILE.ZIP"});
     message.Subfields.push_back({JamSfFtsKludge, ""});
-    message.Subfields.push_back({2004, "0300"});
+    message.Subfields.push_back({2999, "unknown"});
+    message.Subfields.push_back({JamSfTzUtcInfo, ""});
     message.Subfields.push_back({JamSfPid, "Tool"});
     message.Text.clear();
     TJamBuilder builder;

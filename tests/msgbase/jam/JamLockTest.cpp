@@ -9,12 +9,15 @@
 #include <thread>
 
 #include "JamTestUtil.h"
+#include "msgbase/ShortLockWaits.h"
 
 namespace pelmar::test {
 namespace {
 
 class JamLockTest : public JamTest {
 protected:
+    const TShortLockWaits waits;
+
     void FillNew(TJAM& jam, const std::string& subject) {
         jam.NewMessage();
         jam.FromName = "Writer";
@@ -33,7 +36,7 @@ TEST_F(JamLockTest, RefusedWriteAndDeleteShowTheirTextAndWriteNothing) {
     CreateAndOpen(jam);
     Post(jam, "A", "All", "existing");
     // Another open of the same file in this process (the scan thread's private base does this).
-    TJamFile holder;
+    TBaseFile holder;
     ASSERT_TRUE(holder.Open(BasePath() + ".jhr"));
     ASSERT_TRUE(holder.TryLock(0, 1));
     const std::string before = Snapshot();
@@ -58,7 +61,7 @@ TEST_F(JamLockTest, RefusedWriteAndDeleteShowTheirTextAndWriteNothing) {
 TEST_F(JamLockTest, OnlyByteZeroIsLocked) {
     TJAM jam;
     CreateAndOpen(jam);
-    TJamFile holder;
+    TBaseFile holder;
     ASSERT_TRUE(holder.Open(BasePath() + ".jhr"));
     ASSERT_TRUE(holder.TryLock(1, 1000));
     FillNew(jam, "beside a lock on other bytes");

@@ -51,12 +51,12 @@ TEST_F(JamTest, ToolPostCreatesAndAppends) {
 TEST_F(JamTest, ToolPostIsRefusedWhileTheBaseIsLocked) {
     TJAM jam;
     CreateAndOpen(jam);
-    TJamFile holder;
+    TBaseFile holder;
     ASSERT_TRUE(holder.Open(BasePath() + ".jhr"));
     ASSERT_TRUE(holder.TryLock(0, 1));
     std::string out;
     const int status = RunCommand("echo text | " + ToolPath() + " post --kind jam " + Quote(BasePath()) +
-                                      " --from A --to B --subject C 2>&1",
+                                      " --from A --to B --subject C --orig 2:5020/1 2>&1",
                                   &out);
     EXPECT_NE(status, 0);
     EXPECT_NE(out.find("Не могу записать письмо т.к. не удалось получить доступ к JAM-базе!"),

@@ -50,6 +50,7 @@ TEST_F(JamWriteTest, NewEchomailMessageIsStoredAsTheFormatLaysItOut) {
                    "PATH: 5020/1",
                    "FLAGS: IMM",
                    "FLAGS DIR",
+                   "TZUTC: 0300",
                    A("X-CYR: привет")};
     jam.Text = A("Привет\r\n\r\r");
     ASSERT_TRUE(jam.WriteMessage());
@@ -64,18 +65,21 @@ TEST_F(JamWriteTest, NewEchomailMessageIsStoredAsTheFormatLaysItOut) {
     EXPECT_EQ(raw.DateProcessed, raw.DateWritten);
     EXPECT_EQ(fs::file_size(BasePath() + ".jhr"), sizeBefore + 76 + raw.SubfieldLen);
     const std::vector<std::pair<uint16_t, std::string>> expected = {
-        {2, Oem("Иван Петров")},   {3, Oem("Сергей")},
-        {6, Oem("Проверка")},      {0, "2:5020/1"},
-        {4, "2:5020/1 1a2b3c4d"},  {7, "Plm 1.0"},
-        {2000, "AREA:TEST"},       {5, "2:5020/2 00000001"},
-        {8, "2:5020/1 @20261202"}, {2001, "5020/1 2"},
-        {2002, "5020/1"},          {2003, "IMM"},
-        {2000, "FLAGS DIR"},       {2000, Oem("X-CYR: привет")},
+        {2, Oem("Иван Петров")}, {3, Oem("Сергей")},       {6, Oem("Проверка")},
+        {0, "2:5020/1"},         {4, "2:5020/1 1a2b3c4d"}, {7, "Plm 1.0"},
+        {2000, "AREA:TEST"},     {5, "2:5020/2 00000001"}, {8, "2:5020/1 @20261202"},
+        {2001, "5020/1 2"},      {2002, "5020/1"},         {2003, "IMM"},
+        {2000, "FLAGS DIR"},     {2004, "0300"},           {2000, Oem("X-CYR: привет")},
     };
     EXPECT_EQ(raw.Subfields, expected);  // DestAddr is empty: no DADDRESS
+    // Reply linkers of other programs thread by these (lower-cased stored values).
+    EXPECT_EQ(raw.MsgIdCrc, BitwiseCrc32("2:5020/1 1a2b3c4d"));
+    EXPECT_EQ(raw.ReplyCrc, BitwiseCrc32("2:5020/2 00000001"));
+    EXPECT_EQ(ReadRawJamMessage(BasePath(), 0).ReplyCrc, 0xFFFFFFFFu);  // no REPLY: the CRC of nothing
     EXPECT_EQ(raw.Text,
               Oem("Привет\r--- Automatically added by Pelmar\r * Origin: Automatically added (2:5020/1)\r"));
-    EXPECT_EQ(ReadRawJamBase(BasePath()).Index[5].first, BitwiseCrc32(A("сергей")));
+    // The stored name with only ASCII lower-cased: "Сергей" keeps its capital.
+    EXPECT_EQ(ReadRawJamBase(BasePath()).Index[5].first, BitwiseCrc32(Oem("Сергей")));
     EXPECT_EQ(ReadRawJamBase(BasePath()).ActiveMsgs, 6u);
 
     // Everything reads back as written (RetRcpt has no JAM bit; FLAGS DIR stays a plain line).
@@ -93,7 +97,8 @@ TEST_F(JamWriteTest, NewEchomailMessageIsStoredAsTheFormatLaysItOut) {
     EXPECT_EQ(reader.Attr, AttrLocal | AttrCrash | AttrDirect);
     EXPECT_TRUE(reader.Read);
     EXPECT_EQ(reader.Date, EncodeDateTime(2026, 12, 2, 9, 15, 30));
-    EXPECT_EQ(reader.Kludges.size(), 10u);
+    EXPECT_EQ(reader.Kludges.size(), 11u);
+    EXPECT_EQ(reader.Kludges[9], "TZUTC: 0300");
     EXPECT_EQ(reader.Kludges[2], "AREA:TEST");
     EXPECT_EQ(reader.Kludges.back(), A("X-CYR: привет"));
     EXPECT_EQ(reader.Text,
@@ -207,7 +212,7 @@ TEST_F(JamWriteTest, DeleteMarksEntryHeaderAndCounters) {
     uint32_t crc = 0;
     ASSERT_TRUE(jam.DeleteCurrent(&headerOffset, &crc));
     EXPECT_EQ(headerOffset, static_cast<int32_t>(offset));
-    EXPECT_EQ(crc, JamNameCrc("All"));
+    EXPECT_EQ(crc, JamTextCrc("All"));
     EXPECT_TRUE(jam.CheckCurrent());
     EXPECT_EQ(jam.Count(), 2);
     EXPECT_EQ(jam.ChangeCounter(), modCounter + 1);
@@ -334,9 +339,10 @@ TEST_F(JamWriteTest, WritingIntoATosserBaseKeepsItsMessages) {
     EXPECT_EQ(jam.Count(), 8);
     jam.Seek(3);
     ASSERT_TRUE(jam.DeleteCurrent());
-    // crashmail computes its recipient CRCs its own way; only ours are checked.
+    // crashmail computes its own recipient CRCs its own way; ours are checked below.
     EXPECT_TRUE(CheckJamBase(base, /*checkToCrc=*/false).empty());
-    EXPECT_EQ(ReadRawJamBase(base).Index[7].first, BitwiseCrc32(A("иван петров")));
+    // The value smapi gives the same recipient in its own ru.test index.
+    EXPECT_EQ(ReadRawJamBase(base).Index[7].first, 0x644FB553u);
     EXPECT_EQ(ReadRawJamMessage(base, 7).MessageNumber, 8u);
     jam.ReadMessage(6);
     EXPECT_EQ(jam.Subject, "Personal one");

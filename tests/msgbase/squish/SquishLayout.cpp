@@ -9,6 +9,18 @@
 
 namespace pelmar::test {
 
+// The index hash as the Squish programs store it: over the stored (CP866) name with only ASCII
+// lower-cased; the top bit marks a received (read) message.
+uint32_t IndexHash(const std::string& storedName, uint32_t attr) {
+    uint32_t h = 0;
+    for (const char ch : storedName) {
+        const auto c = static_cast<uint8_t>(ch);
+        h = (h << 4) + ((c >= 'A' && c <= 'Z') ? c + 32u : c);
+        if (const uint32_t g = h & 0xF0000000u) h |= (g >> 24) | g;
+    }
+    return (h & 0x7FFFFFFFu) | ((attr & 0x0004) ? 0x80000000u : 0);
+}
+
 uint32_t Le32(const std::string& bytes, size_t at) {
     uint32_t v = 0;
     for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(bytes.at(at + i));
@@ -73,17 +85,10 @@ uint32_t TSquishBuilder::Add(const TRawMessage& m) {
     PutLe32(Sqd, hdr::NumMsg, numMsg_);
     PutLe32(Sqd, hdr::HighMsg, numMsg_);
 
-    // The index hash of the recipient as the format defines it (names here are plain ASCII or CP866;
-    // the hash is taken over the CP1251 spelling, lower-cased).
-    uint32_t h = 0;
-    for (char c : OemToAnsi(m.To)) {
-        h = (h << 4) + static_cast<uint8_t>(AnsiLower(c));
-        if (const uint32_t g = h & 0xF0000000u) h |= (g >> 24) | g;
-    }
     std::string entry(12, '\0');
     PutLe32(entry, 0, at);
     PutLe32(entry, 4, uid_);
-    PutLe32(entry, 8, h & 0x7FFFFFFFu);
+    PutLe32(entry, 8, IndexHash(m.To, m.Attr));
     Sqi += entry;
     PutLe32(Sqd, hdr::Uid, ++uid_);
     SetEnd();
@@ -236,12 +241,9 @@ std::vector<std::string> CheckSquishBase(const std::string& base, bool allowEmpt
         if (checkHashes && FrameAt(sqd, ofs)) {
             const size_t to = ofs + kFrameSize + xm::To;
             const std::string name = sqd.substr(to, std::min<size_t>(sqd.find('\0', to) - to, 36));
-            uint32_t h = 0;
-            for (char c : OemToAnsi(name)) {
-                h = (h << 4) + static_cast<uint8_t>(AnsiLower(c));
-                if (const uint32_t g = h & 0xF0000000u) h |= (g >> 24) | g;
-            }
-            if (hash != (h & 0x7FFFFFFFu)) problems.push_back(where + ": hash does not match the recipient");
+            const uint32_t attr = Le32(sqd, ofs + kFrameSize + xm::Attr);
+            if (hash != IndexHash(name, attr))
+                problems.push_back(where + ": hash does not match the recipient");
         }
     }
     return problems;

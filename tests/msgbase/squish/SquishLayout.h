@@ -66,6 +66,9 @@ private:
     void SetEnd();
 };
 
+// The index hash of a recipient name as stored (CP866) in a message with XMSG attribute `attr`.
+uint32_t IndexHash(const std::string& storedName, uint32_t attr);
+
 // Everything wrong with the base at `base` + ".sqd"/".sqi"; empty when it is consistent.
 // `allowEmptySlots`: tolerate unused index slots (offset 0) after the live entries, as some writers
 // leave them. `checkHashes`: each index hash equals the hash of the stored recipient.

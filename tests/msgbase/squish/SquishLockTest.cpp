@@ -10,6 +10,7 @@
 
 #include "SquishLayout.h"
 #include "core/Errors.h"
+#include "msgbase/ShortLockWaits.h"
 #include "msgbase/Squish.h"
 #include "support/TestSupport.h"
 
@@ -65,7 +66,8 @@ int LockFirstByte(const std::string& file, int command) {
     return fd;
 }
 
-TEST(SquishLock, HeldLockRefusesWritesAtOnce) {
+TEST(SquishLock, HeldLockRefusesWritesAfterTheWait) {
+    const TShortLockWaits waits;
     TempDir dir;
     const std::string base = dir.File("area");
     Messages(2).Save(base);
@@ -94,7 +96,8 @@ TEST(SquishLock, HeldLockRefusesWritesAtOnce) {
     EXPECT_EQ(Subjects(base), (std::vector<std::string>{"Message 0", "refused"}));
 }
 
-TEST(SquishLock, LockOfAnotherProcessRefusesWritesAtOnce) {
+TEST(SquishLock, LockOfAnotherProcessRefusesWritesAfterTheWait) {
+    const TShortLockWaits waits;
     TempDir dir;
     const std::string base = dir.File("area");
     Messages(2).Save(base);
@@ -123,7 +126,10 @@ TEST(SquishLock, LockOfAnotherProcessRefusesWritesAtOnce) {
     EXPECT_FALSE(Append(squish, "refused"));
     squish.Seek(0);
     EXPECT_FALSE(squish.DeleteCurrent());
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    // Each refusal waited for the lock, but not for long.
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, 2 * WriterLockWait());
+    EXPECT_LT(waited, std::chrono::milliseconds(1500));
     EXPECT_EQ(Files(base), before);
 
     (void)!::write(release[1], "x", 1);

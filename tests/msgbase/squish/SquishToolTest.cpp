@@ -51,7 +51,7 @@ TEST(SquishTool, PostIsRefusedWhileTheBaseIsLocked) {
     ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0);
     const std::string before = ReadFile(base + ".sqd") + ReadFile(base + ".sqi");
     EXPECT_NE(RunCommand("echo x | " + ToolPath() + " post --kind squish " + Quote(base) +
-                         " --from A --to B --subject C 2>/dev/null"),
+                         " --from A --to B --subject C --orig 2:5020/1 2>/dev/null"),
               0);
     EXPECT_EQ(ReadFile(base + ".sqd") + ReadFile(base + ".sqi"), before);
     ::close(fd);

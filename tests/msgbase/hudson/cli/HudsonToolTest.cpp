@@ -1,7 +1,7 @@
 // pelmar-tool posting into and dumping a Hudson board, also as the second process against a lock.
 #include <gtest/gtest.h>
 
-#include "msgbase/HudsonFile.h"
+#include "msgbase/BaseFile.h"
 #include "support/TestSupport.h"
 
 namespace pelmar::test {
@@ -53,14 +53,14 @@ TEST_F(HudsonTool, PostedMessagesComeBackInTheDump) {
 }
 
 TEST_F(HudsonTool, PostFailsWhileAnotherProcessHoldsTheLock) {
-    THudsonFile info;
-    ASSERT_TRUE(info.OpenReadWrite((dir.Path() / "MSGINFO.BBS").string()));
+    TBaseFile info;
+    ASSERT_TRUE(info.Open((dir.Path() / "MSGINFO.BBS").string()));
     ASSERT_TRUE(info.TryLock(0, 406));
-    EXPECT_EQ(Tool("post " + Base(1) + " --from A --to B --subject S </dev/null"), 1);
+    EXPECT_EQ(Tool("post " + Base(1) + " --from A --to B --subject S --orig 2:5020/1 </dev/null"), 1);
     EXPECT_EQ(ReadFile(dir.Path() / "MSGHDR.BBS"), "");
     EXPECT_EQ(ReadFile(dir.Path() / "MSGTXT.BBS"), "");
     info.Unlock(0, 406);
-    EXPECT_EQ(Tool("post " + Base(1) + " --from A --to B --subject S </dev/null"), 0);
+    EXPECT_EQ(Tool("post " + Base(1) + " --from A --to B --subject S --orig 2:5020/1 </dev/null"), 0);
     EXPECT_EQ(ReadFile(dir.Path() / "MSGHDR.BBS").size(), 187u);
 }
 

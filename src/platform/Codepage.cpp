@@ -1,7 +1,8 @@
-#include "core/Codepage.h"
+#include "platform/Codepage.h"
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <utility>
 
@@ -131,6 +132,56 @@ constexpr ByteTable BuildTable(const HighTable& from, const HighTable& to) {
 constexpr ByteTable kOemToAnsi = BuildTable(kCp866High, kCp1251High);
 constexpr ByteTable kAnsiToOem = BuildTable(kCp1251High, kCp866High);
 
+// The lossless pair: shared characters and the bullet pair as above; the remaining CP866 bytes take
+// the remaining CP1251 bytes in order. 0x8D is kept out of that order because the bases turn it
+// into a space; DEL stands in for it.
+constexpr ByteTable BuildLosslessOemToAnsi() {
+    constexpr uint8_t SoftCr = 0x8D, Del = 0x7F, OemBullet = 0xF9, AnsiBullet = 0x95;
+    ByteTable table{};
+    std::array<bool, 256> taken{};
+    for (int b = 0; b < 256; ++b) {
+        const int exact = FromUnicode(kCp1251High, ToUnicode(kCp866High, static_cast<uint8_t>(b)));
+        if (exact >= 0) {
+            table[b] = static_cast<uint8_t>(exact);
+            taken[exact] = true;
+        }
+    }
+    table[Del] = SoftCr;
+    taken[SoftCr] = true;
+    table[OemBullet] = AnsiBullet;
+    taken[AnsiBullet] = true;
+    taken[Del] = false;
+    int free = 0;
+    for (int b = 0x80; b < 256; ++b) {
+        if (b == OemBullet || FromUnicode(kCp1251High, ToUnicode(kCp866High, static_cast<uint8_t>(b))) >= 0) {
+            continue;
+        }
+        while (taken[free]) ++free;
+        table[b] = static_cast<uint8_t>(free);
+        taken[free] = true;
+    }
+    return table;
+}
+
+constexpr ByteTable Inverse(const ByteTable& table) {
+    ByteTable inverse{};
+    for (int b = 0; b < 256; ++b) inverse[table[b]] = static_cast<uint8_t>(b);
+    return inverse;
+}
+
+constexpr bool IsBijection(const ByteTable& table) {
+    std::array<bool, 256> seen{};
+    for (const uint8_t b : table) {
+        if (seen[b]) return false;
+        seen[b] = true;
+    }
+    return true;
+}
+
+constexpr ByteTable kLosslessOemToAnsi = BuildLosslessOemToAnsi();
+static_assert(IsBijection(kLosslessOemToAnsi));
+constexpr ByteTable kLosslessAnsiToOem = Inverse(kLosslessOemToAnsi);
+
 // Case pairs of CP1251 beyond Latin and А..я: the Slavic letters of the 80-BF block.
 // clang-format off
 constexpr std::array<std::pair<uint8_t, uint8_t>, 15> kExtraCasePairs = {{
@@ -244,6 +295,15 @@ constexpr std::array<ReverseEntry, 128> BuildReverse1251() {
 
 constexpr std::array<ReverseEntry, 128> kReverse1251 = BuildReverse1251();
 
+std::atomic<bool> LosslessOem{false};
+
+// Unicode -> the byte of `high`'s code page that holds it, or '?'.
+char FromUnicodeOrQuestion(const HighTable& high, char32_t ch) {
+    if (ch > 0xFFFF) return '?';
+    const int byte = FromUnicode(high, static_cast<char16_t>(ch));
+    return byte < 0 ? '?' : static_cast<char>(byte);
+}
+
 char ToAnsi(char32_t ch) {
     if (ch < 0x80) return static_cast<char>(ch);
     if (ch > 0xFFFF) return '?';
@@ -256,16 +316,28 @@ char ToAnsi(char32_t ch) {
 
 }  // namespace
 
+void SetLosslessOem(bool on) {
+    LosslessOem.store(on, std::memory_order_relaxed);
+}
+
 std::string OemToAnsi(std::string_view cp866) {
-    return MapBytes(kOemToAnsi, cp866);
+    return MapBytes(LosslessOem.load(std::memory_order_relaxed) ? kLosslessOemToAnsi : kOemToAnsi, cp866);
 }
 
 std::string AnsiToOem(std::string_view cp1251) {
-    return MapBytes(kAnsiToOem, cp1251);
+    return MapBytes(LosslessOem.load(std::memory_order_relaxed) ? kLosslessAnsiToOem : kAnsiToOem, cp1251);
 }
 
 std::string OemToUtf8(std::string_view cp866) {
     return ToUtf8(kCp866High, cp866);
+}
+
+std::string Utf8ToOem(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    size_t pos = 0;
+    while (pos < utf8.size()) out += FromUnicodeOrQuestion(kCp866High, DecodeUtf8(utf8, pos));
+    return out;
 }
 
 char AnsiUpper(char c) {

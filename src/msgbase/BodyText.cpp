@@ -1,0 +1,51 @@
+#include "msgbase/BodyText.h"
+
+#include "msgbase/MessageBase.h"
+
+namespace pelmar {
+
+namespace {
+
+// Reads the control line whose ^A is at `pos`; returns where the next piece starts (after its
+// line end, which belongs to the control line).
+size_t TakeControlLine(std::string_view stored, size_t pos, std::vector<std::string>& kludges) {
+    const size_t start = pos + 1;
+    size_t end = stored.find_first_of("\r\n\x01", start);
+    if (end == std::string_view::npos) end = stored.size();
+    if (end > start) kludges.emplace_back(stored.substr(start, end - start));
+    if (end < stored.size() && stored[end] == '\r') ++end;
+    if (end < stored.size() && stored[end] == '\n') ++end;
+    return end;
+}
+
+}  // namespace
+
+void SplitStoredText(std::string_view stored, std::string& text, std::vector<std::string>& kludges) {
+    stored = stored.substr(0, stored.find('\0'));
+    std::string body;
+    body.reserve(stored.size());
+    size_t pos = 0;
+    while (pos < stored.size()) {
+        if (stored[pos] == '\x01') {
+            pos = TakeControlLine(stored, pos, kludges);
+            continue;
+        }
+        size_t end = stored.find('\x01', pos);
+        if (end == std::string_view::npos) end = stored.size();
+        body.append(stored.substr(pos, end - pos));
+        pos = end;
+    }
+    // Cleaned before the final CR is added, so a CR LF at the end stays one line end.
+    text = CleanText(body);
+    if (!text.empty() && text.back() != '\r') text.push_back('\r');
+}
+
+std::vector<std::string> LeadingControlLines(std::string_view stored) {
+    stored = stored.substr(0, stored.find('\0'));
+    std::vector<std::string> kludges;
+    size_t pos = 0;
+    while (pos < stored.size() && stored[pos] == '\x01') pos = TakeControlLine(stored, pos, kludges);
+    return kludges;
+}
+
+}  // namespace pelmar

@@ -1,0 +1,18 @@
+#pragma once
+// The stored text of a message split into its body and the control lines it carries, the same way
+// for every base format (a line end may be CR, CR LF or LF; a control line starts with ^A).
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelmar {
+
+// The text up to its first NUL: every ^A starts a control line that runs to the next line end or
+// ^A and is appended to `kludges` without the ^A (empty ones are dropped); everything else is the
+// body, cleaned (CleanText: no LF, soft CR as space) and ending with one CR unless it is empty.
+void SplitStoredText(std::string_view stored, std::string& text, std::vector<std::string>& kludges);
+// Only the control lines at the start of the text, the way a header read finds them; stops at the
+// first byte that does not begin a control line.
+std::vector<std::string> LeadingControlLines(std::string_view stored);
+
+}  // namespace pelmar

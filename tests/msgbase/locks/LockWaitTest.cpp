@@ -1,0 +1,181 @@
+// The writers' lock of Squish, JAM and Hudson as another program holds it: writes wait a moment
+// for it, refusals say why, and MarkRead sets the read mark only under that lock.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "core/Codepage.h"
+#include "core/Settings.h"
+#include "msgbase/BaseFactory.h"
+#include "msgbase/Hudson.h"
+#include "msgbase/Jam.h"
+#include "msgbase/ShortLockWaits.h"
+#include "msgbase/Squish.h"
+#include "support/TestSupport.h"
+
+namespace pelmar::test {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+
+struct TFormat {
+    int Kind;
+    const char* Name;
+    const char* LockedFile;  // relative to the test folder
+    uint64_t LockLength;
+    const std::string& (*WriteRefusal)();
+    const std::string& (*DeleteRefusal)();
+};
+
+const TFormat Formats[] = {
+    {BaseKindSquish, "Squish", "area.sqd", 1, SquishWriteLockText, SquishDeleteLockText},
+    {BaseKindJam, "JAM", "area.jhr", 1, JamWriteLockText, JamDeleteLockText},
+    {BaseKindHudson, "Hudson", "hudson/msginfo.bbs", 406, HudsonWriteLockText, HudsonDeleteLockText},
+};
+
+// A tosser in another process: a classic record lock on the range, held for `holdMs` (or until it
+// is killed), taken before the constructor returns.
+class TTosserLock {
+public:
+    TTosserLock(const std::string& file, uint64_t length, int holdMs) {
+        int ready[2];
+        if (::pipe(ready) != 0) return;
+        Child = ::fork();
+        if (Child == 0) {
+            const int fd = ::open(file.c_str(), O_RDWR);
+            struct flock lock {};
+            lock.l_type = F_WRLCK;
+            lock.l_whence = SEEK_SET;
+            lock.l_len = static_cast<off_t>(length);
+            const char c = (fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0) ? 'L' : 'E';
+            (void)!::write(ready[1], &c, 1);
+            ::usleep(static_cast<useconds_t>(holdMs) * 1000);
+            ::_exit(0);
+        }
+        char c = 0;
+        Locked = ::read(ready[0], &c, 1) == 1 && c == 'L';
+        ::close(ready[0]);
+        ::close(ready[1]);
+    }
+    ~TTosserLock() {
+        if (Child <= 0) return;
+        ::kill(Child, SIGKILL);
+        ::waitpid(Child, nullptr, 0);
+    }
+    bool Locked = false;
+
+private:
+    pid_t Child = -1;
+};
+
+class LockWaitTest : public ::testing::TestWithParam<TFormat> {
+protected:
+    void SetUp() override {
+        Settings = TSettings{};
+        Settings.bNetFlag = Settings.bEchoFlag = false;
+        SetBaseErrorBox([this](const std::string& text) { Boxes.push_back(text); });
+        Base = Make();
+        Base->CreateBase();
+        Base->Open();
+        ASSERT_TRUE(Base->Active);
+        ASSERT_TRUE(Post("existing"));
+    }
+    void TearDown() override {
+        SetBaseErrorBox(nullptr);
+        Settings = TSettings{};
+    }
+
+    std::unique_ptr<TMessageBase> Make() const {
+        auto base = CreateMessageBase(GetParam().Kind);
+        if (GetParam().Kind == BaseKindHudson)
+            base->SetPath(std::string(1, '\x01') + (Dir.Path() / "hudson").string());
+        else
+            base->SetPath(Dir.File("area"));
+        return base;
+    }
+    std::string Locked() const { return Dir.File(GetParam().LockedFile); }
+
+    bool Post(const std::string& subject) {
+        Base->NewMessage();
+        Base->FromName = "Writer";
+        Base->ToName = "All";
+        Base->Subject = subject;
+        Base->OrigAddr = "2:5020/1";
+        Base->Date = EncodeDateTime(2026, 12, 1, 10, 0, 0);
+        Base->Text = subject + "\r";
+        return Base->WriteMessage();
+    }
+    // Read marks of all messages as a fresh reader sees them.
+    std::vector<bool> ReadMarks() const {
+        auto reader = Make();
+        reader->Open();
+        std::vector<bool> marks;
+        for (bool ok = reader->First(); ok; ok = reader->Next()) {
+            reader->ReadToAndRead();
+            marks.push_back(reader->Read);
+        }
+        return marks;
+    }
+
+    TempDir Dir;
+    std::unique_ptr<TMessageBase> Base;
+    std::vector<std::string> Boxes;
+};
+
+TEST_P(LockWaitTest, WritesWaitForALockHeldOnlyForAMoment) {
+    const TShortLockWaits waits(milliseconds(1500));
+    const TTosserLock tosser(Locked(), GetParam().LockLength, 300);
+    ASSERT_TRUE(tosser.Locked);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Post("after the tosser"));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(200));
+    ASSERT_TRUE(Base->First());
+    EXPECT_TRUE(Base->DeleteCurrent());
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(Base->Count(), 1);
+}
+
+TEST_P(LockWaitTest, LongHeldLockRefusesAfterTheWaitAndSaysWhy) {
+    const TShortLockWaits waits(milliseconds(200));
+    const TTosserLock tosser(Locked(), GetParam().LockLength, 60000);
+    ASSERT_TRUE(tosser.Locked);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Post("refused"));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, milliseconds(200));
+    EXPECT_LT(waited, milliseconds(1500));
+    ASSERT_TRUE(Base->First());
+    EXPECT_FALSE(Base->DeleteCurrent());
+    EXPECT_EQ(Boxes, (std::vector<std::string>{GetParam().WriteRefusal(), GetParam().DeleteRefusal()}));
+    EXPECT_NE(AnsiToUtf8(Boxes.front()).find(std::string(GetParam().Name) + "-базе"), std::string::npos);
+}
+
+TEST_P(LockWaitTest, MarkReadUnderAHeldLockLeavesTheMessageUnreadWithoutWaiting) {
+    const TShortLockWaits waits(milliseconds(2000), milliseconds(50));
+    {
+        const TTosserLock tosser(Locked(), GetParam().LockLength, 60000);
+        ASSERT_TRUE(tosser.Locked);
+        ASSERT_TRUE(Base->First());
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_NO_THROW(Base->MarkRead());
+        EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(1000));
+        EXPECT_EQ(ReadMarks(), std::vector<bool>{false});
+    }
+    // Marked on the next show, once the lock is free.
+    ASSERT_TRUE(Base->First());
+    Base->MarkRead();
+    EXPECT_EQ(ReadMarks(), std::vector<bool>{true});
+    EXPECT_TRUE(Boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, LockWaitTest, ::testing::ValuesIn(Formats),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+}  // namespace
+}  // namespace pelmar::test
