@@ -287,7 +287,11 @@ bool TNodeList::Open() {
     openProblem_.clear();
     const std::string path = IndexPath();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        // Without an index every list counts as changed, so the next check compiles one.
+        sourceFiles_.clear();
+        return false;
+    }
     auto damaged = [&](const char* why) {
         ::close(fd);
         sourceFiles_.clear();
