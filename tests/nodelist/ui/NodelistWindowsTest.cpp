@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
@@ -17,6 +18,7 @@
 #include "nodelist/ui/ContactForm.h"
 #include "nodelist/ui/NodeBrowser.h"
 #include "nodelist/ui/NodeFind.h"
+#include "nodelist/ui/NodelistWindows.h"
 #include "support/TestSupport.h"
 
 namespace pelmar::ui {
@@ -180,6 +182,62 @@ TEST(AddressBookForm, ManagerAndPicker) {
         EXPECT_EQ(form.SelectedEntry(), 1);
         EXPECT_EQ(l.book.Addresses(1), std::vector<std::string>{"1:1/1"});
     }
+}
+
+void Answer(QMessageBox::StandardButton button, QString* text = nullptr) {
+    OnNextDialog([button, text](QWidget* dialog) {
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        ASSERT_NE(box, nullptr);
+        if (text != nullptr) *text = box->text();
+        box->button(button)->click();
+    });
+}
+
+TEST(NodelistWindows, CheckAsksThenCompilesAndFreesTheBrowser) {
+    Lists l;
+    NodeList = &l.list;
+    AddressBook = &l.book;
+    TNodelistWindows windows;
+    const std::string net = l.dir.File("net");
+    const std::string more = l.dir.File("more");
+    test::WriteFile(more, "Zone,2\r\nHost,5040\r\n,9,S,L,Zoe_Last,-,300\r\n");
+    EXPECT_FALSE(windows.CheckNodelist(nullptr, {net}, {}));  // unchanged: no question
+
+    QString question;
+    Answer(QMessageBox::No, &question);
+    EXPECT_FALSE(windows.CheckNodelist(nullptr, {net, more}, {}));
+    EXPECT_EQ(question,
+              QStringLiteral("Файлы, составляющие список узлов, изменились.\r\nОткомпилировать список?"));
+    EXPECT_EQ(l.list.RecordCount(), 4);  // declined: the old index stays
+
+    windows.ShowNodeBrowser(nullptr);
+    ASSERT_NE(windows.NodeBrowser(), nullptr);
+    std::vector<int> percents;
+    bool begun = false, ended = false;
+    TNodelistWindows::TProgress progress{[&] { begun = true; }, [&](int p) { percents.push_back(p); },
+                                         [&] { ended = true; }};
+    Answer(QMessageBox::Yes);
+    EXPECT_TRUE(windows.CheckNodelist(nullptr, {net, more}, progress));
+    EXPECT_EQ(windows.NodeBrowser(), nullptr);
+    EXPECT_TRUE(begun && ended);
+    EXPECT_FALSE(percents.empty());
+    EXPECT_EQ(l.list.RecordCount(), 5);
+
+    // A source that cannot be read: the error is shown and the index stays as it was.
+    std::filesystem::create_directory(l.dir.Path() / "folder");
+    Answer(QMessageBox::Yes);
+    QString error;
+    QTimer::singleShot(50, [&error] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            error = box->text();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    EXPECT_FALSE(windows.CheckNodelist(nullptr, {net, l.dir.File("folder")}, progress));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(l.list.RecordCount(), 5);
+    NodeList = nullptr;
+    AddressBook = nullptr;
 }
 
 }  // namespace
