@@ -1,6 +1,7 @@
 #include "nodelist/ui/NodelistWindows.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <exception>
 
 #include "core/Codepage.h"
@@ -12,25 +13,36 @@
 
 namespace pelmar::ui {
 
+struct TNodelistWindows::TState {
+    QPointer<TNodeBrowser> Browser;
+};
+
+TNodelistWindows::TNodelistWindows() : state_(std::make_unique<TState>()) {}
+
 TNodelistWindows::~TNodelistWindows() {
     FreeNodeBrowser();
 }
 
+TNodeBrowser* TNodelistWindows::NodeBrowser() const {
+    return state_->Browser.data();
+}
+
 void TNodelistWindows::ShowNodeBrowser(QWidget* parent) {
     if (NodeList == nullptr || AddressBook == nullptr) return;
-    if (browser_ == nullptr) {
-        browser_ = new TNodeBrowser(*NodeList, *AddressBook, parent);
-        browser_->SendLetter = SendLetter;
-        browser_->UpdateButtons();
+    auto& browser = state_->Browser;
+    if (browser == nullptr) {
+        browser = new TNodeBrowser(*NodeList, *AddressBook, parent);
+        browser->SendLetter = SendLetter;
+        browser->UpdateButtons();
     }
-    browser_->show();
-    browser_->raise();
-    browser_->activateWindow();
+    browser->show();
+    browser->raise();
+    browser->activateWindow();
 }
 
 void TNodelistWindows::FreeNodeBrowser() {
-    delete browser_.data();
-    browser_ = nullptr;
+    delete state_->Browser.data();
+    state_->Browser = nullptr;
 }
 
 void TNodelistWindows::ShowAddressBook(QWidget* parent) {

@@ -1,8 +1,8 @@
 #pragma once
 // What the main window does with the nodelist and the address book: its one node browser, the
 // address book command and the check that offers to recompile a changed nodelist.
-#include <QPointer>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,20 +29,24 @@ public:
     // Starts a netmail to a node; unset while there is no editor (the browser's command is disabled).
     std::function<void(const std::string& toName, const std::string& address)> SendLetter;
 
+    TNodelistWindows();
     ~TNodelistWindows();
+    TNodelistWindows(const TNodelistWindows&) = delete;
+    TNodelistWindows& operator=(const TNodelistWindows&) = delete;
 
     // "Список узлов": the browser is made on first use, then only shown and hidden.
     void ShowNodeBrowser(QWidget* parent);
     // Frees the browser (before a compile, or when the nodelist changes under it).
     void FreeNodeBrowser();
-    TNodeBrowser* NodeBrowser() const { return browser_; }
+    TNodeBrowser* NodeBrowser() const;
     // "Адресная книга" from the main window: manage only.
     void ShowAddressBook(QWidget* parent);
     // Asks whether to recompile when the nodelist files changed and compiles them. True when compiled.
     bool CheckNodelist(QWidget* parent, const std::vector<std::string>& files, const TProgress& progress);
 
 private:
-    QPointer<TNodeBrowser> browser_;
+    struct TState;
+    std::unique_ptr<TState> state_;
 };
 
 }  // namespace pelmar::ui
