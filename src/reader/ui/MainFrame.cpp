@@ -88,7 +88,8 @@ namespace {
 constexpr TCommand kAvailable[] = {
     TCommand::BuildThreads,       TCommand::FontProportional, TCommand::FontMonospace,
     TCommand::FontPseudoGraphics, TCommand::MainWindow,       TCommand::Exit,
-    TCommand::ShowMenu,           TCommand::ShowToolbars,     TCommand::WindowListMenu};
+    TCommand::ShowMenu,           TCommand::ShowToolbars,     TCommand::WindowListMenu,
+    TCommand::AddressBook,        TCommand::NodeList};
 
 QString IdleText() {
     return QStringLiteral("Пелмар ") + QStringLiteral(PELMAR_VERSION_TEXT);
