@@ -51,6 +51,13 @@ void TNodelistWindows::ShowAddressBook(QWidget* parent) {
     form.exec();
 }
 
+std::optional<TContactDraft> TNodelistWindows::PickContact(QWidget* parent) {
+    if (AddressBook == nullptr) return std::nullopt;
+    TAddressBookForm form(*AddressBook, NodeList, TAddressBookForm::TMode::Picker, parent);
+    if (form.exec() != QDialog::Accepted || form.SelectedEntry() < 0) return std::nullopt;
+    return DraftOf(*AddressBook, form.SelectedEntry());
+}
+
 bool TNodelistWindows::CheckNodelist(QWidget* parent, const std::vector<std::string>& files,
                                      const TProgress& progress) {
     if (NodeList == nullptr || !NodeList->IsOutdated(files)) return false;

@@ -3,8 +3,11 @@
 // address book command and the check that offers to recompile a changed nodelist.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "nodelist/NodeSearch.h"
 
 class QWidget;
 
@@ -41,6 +44,9 @@ public:
     TNodeBrowser* NodeBrowser() const;
     // "Адресная книга" from the main window: manage only.
     void ShowAddressBook(QWidget* parent);
+    // The editor's To button: the address book as a picker; the chosen entry's name and addresses, or
+    // nothing when it was closed without a choice (or there is no book).
+    static std::optional<TContactDraft> PickContact(QWidget* parent);
     // Asks whether to recompile when the nodelist files changed and compiles them. True when compiled.
     bool CheckNodelist(QWidget* parent, const std::vector<std::string>& files, const TProgress& progress);
 

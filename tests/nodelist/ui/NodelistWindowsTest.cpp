@@ -236,6 +236,22 @@ TEST(NodelistWindows, CheckAsksThenCompilesAndFreesTheBrowser) {
     EXPECT_FALSE(windows.CheckNodelist(nullptr, {net, l.dir.File("folder")}, progress));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(l.list.RecordCount(), 5);
+
+    // The editor's picker hands over the chosen entry.
+    l.book.SetName(l.book.Add(), "Anna");
+    const int boris = l.book.Add();
+    l.book.SetName(boris, "Boris");
+    l.book.Addresses(boris) = {"2:5020/7", "2:5020/8"};
+    OnNextDialog([](QWidget* dialog) {
+        auto* form = qobject_cast<TAddressBookForm*>(dialog);
+        ASSERT_NE(form, nullptr);
+        form->ListView1->setCurrentItem(form->ListView1->topLevelItem(1));
+        form->OKButton->click();
+    });
+    const auto picked = TNodelistWindows::PickContact(nullptr);
+    ASSERT_TRUE(picked.has_value());
+    EXPECT_EQ(picked->Name, "Boris");
+    EXPECT_EQ(picked->Addresses, (std::vector<std::string>{"2:5020/7", "2:5020/8"}));
     NodeList = nullptr;
     AddressBook = nullptr;
 }
