@@ -57,6 +57,17 @@ inline TGeneratedLists GenerateLists(int nodes, int points, const std::string& e
     out.Nodelist = ";A Generated nodelist" + eol + ";S" + eol +
                    "Zone,2,Europe,Zurich,Zone_Coord,-Unpublished-,300,CM" + eol;
     std::vector<std::string> bosses;
+    // A zone's own node and a region's independent nodes: their net is the zone's or region's number.
+    out.Nodelist += ",5,Zone_Gate,Zurich,Gate_Keeper_Zone,41-1,33600,CM" + eol;
+    out.Indexed.push_back({"2:2/5", "Gate Keeper Zone", "Zone Gate", "Zurich", "41-1"});
+    out.Nodelist += "Region,50,Region_50,Moscow,Region_Coord,7-1,33600,CM" + eol;
+    for (int n = 1; n <= 3; ++n) {
+        const std::string station = "Regional_" + std::to_string(n);
+        out.Nodelist += "," + std::to_string(n) + "," + station + ",Kaluga,Reg_Sysop_" + std::to_string(n) +
+                        ",7-2-" + std::to_string(n) + ",9600,MO" + eol;
+        out.Indexed.push_back({"2:50/" + std::to_string(n), "Reg Sysop " + std::to_string(n), blanks(station),
+                               "Kaluga", "7-2-" + std::to_string(n)});
+    }
     int made = 0;
     int net = 5000;
     int global = 0;
