@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "core/Codepage.h"
+#include "core/Settings.h"
 #include "nodelist/AddressBook.h"
 #include "nodelist/NodeList.h"
 #include "nodelist/ui/AddressBookForm.h"
@@ -19,6 +20,7 @@
 #include "nodelist/ui/NodeBrowser.h"
 #include "nodelist/ui/NodeFind.h"
 #include "nodelist/ui/NodelistWindows.h"
+#include "reader/ui/MainFrame.h"
 #include "support/TestSupport.h"
 
 namespace pelmar::ui {
@@ -252,6 +254,39 @@ TEST(NodelistWindows, CheckAsksThenCompilesAndFreesTheBrowser) {
     ASSERT_TRUE(picked.has_value());
     EXPECT_EQ(picked->Name, "Boris");
     EXPECT_EQ(picked->Addresses, (std::vector<std::string>{"2:5020/7", "2:5020/8"}));
+    NodeList = nullptr;
+    AddressBook = nullptr;
+}
+
+TEST(NodelistWindows, MainWindowChecksAtFirstShowAndOpensTheWindows) {
+    test::ScopedHome home;
+    Lists l;
+    NodeList = &l.list;
+    AddressBook = &l.book;
+    const TSettings saved = Settings;
+    Settings.AutoCompile = true;
+    Settings.NodeListFiles = {l.dir.File("net"), l.dir.File("missing")};
+    {
+        TMainFrame frame;
+        frame.show();  // the question comes once the window is on screen
+        QString question;
+        Answer(QMessageBox::No, &question);
+        for (int i = 0; i < 10 && question.isEmpty(); ++i) QApplication::processEvents();
+        EXPECT_FALSE(question.isEmpty());
+        EXPECT_EQ(l.list.RecordCount(), 4);  // declined
+
+        frame.RunCommand(TCommand::NodeList);
+        ASSERT_NE(frame.NodelistWindows().NodeBrowser(), nullptr);
+        EXPECT_TRUE(frame.NodelistWindows().NodeBrowser()->isVisible());
+        OnNextDialog([](QWidget* dialog) {
+            auto* form = qobject_cast<TAddressBookForm*>(dialog);
+            ASSERT_NE(form, nullptr);
+            EXPECT_FALSE(form->OKButton->isVisible());
+            form->CloseButton->click();
+        });
+        frame.RunCommand(TCommand::AddressBook);
+    }
+    Settings = saved;
     NodeList = nullptr;
     AddressBook = nullptr;
 }
