@@ -244,7 +244,6 @@ TEST(NodeListCompile, FailureKeepsTheOldIndex) {
     // A source that cannot be read, and an index folder that cannot be written.
     EXPECT_THROW(f.list.Compile({source, f.dir.File("folder")}), ENodeListError);
     EXPECT_EQ(f.Find("Ivan Petrov"), Addresses{"2:5020/1"});
-    TNodeList elsewhere(f.dir.File("no/such/") + "\0");
     if (::geteuid() != 0) {
         std::filesystem::permissions(f.dir.Path(),
                                      std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
