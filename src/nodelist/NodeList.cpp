@@ -25,6 +25,8 @@ constexpr int kBlockRecords = 1000;
 // A name has few records: a look-up reads ahead only a little.
 constexpr int kLookupRecords = 16;
 constexpr size_t kReadBuffer = 81920;
+// Longer lines are read by their start only.
+constexpr size_t kMaxLine = 4096;
 // Far more than any nodelist set; a larger count in the header is damage, not data.
 constexpr int32_t kMaxSourceFiles = 4096;
 constexpr int32_t kMaxPathLength = 4096;
@@ -205,7 +207,8 @@ void ReadSourceFile(const std::string& path, int32_t fileIndex, TSourceFile& sou
     std::vector<char> chunk(kReadBuffer);
     int64_t bufferOffset = 0;  // file offset of buffer[0]
     int64_t readTotal = 0;
-    bool skipLf = false;  // the last chunk ended in CR; an LF at the start of the next one belongs to it
+    bool skipLf = false;      // the last chunk ended in CR; an LF at the start of the next one belongs to it
+    bool discarding = false;  // inside an overlong line
     int lines = 0;
     bool atEnd = false;
     while (!atEnd) {
@@ -219,8 +222,28 @@ void ReadSourceFile(const std::string& path, int32_t fileIndex, TSourceFile& sou
             ++bufferOffset;
         }
         skipLf = false;
-        buffer.append(chunk.data() + from, static_cast<size_t>(n) - from);
+        std::string_view data(chunk.data() + from, static_cast<size_t>(n) - from);
         readTotal += n;
+        if (discarding) {
+            // The rest of an overlong line: dropped up to its line end.
+            const size_t end = data.find_first_of("\r\n");
+            if (end == std::string_view::npos) {
+                bufferOffset += static_cast<int64_t>(data.size());
+                continue;
+            }
+            size_t next = end + 1;
+            if (data[end] == '\r') {
+                if (next < data.size()) {
+                    if (data[next] == '\n') ++next;
+                } else if (!atEnd) {
+                    skipLf = true;
+                }
+            }
+            bufferOffset += static_cast<int64_t>(next);
+            data.remove_prefix(next);
+            discarding = false;
+        }
+        buffer.append(data);
 
         size_t lineStart = 0;
         while (true) {
@@ -250,6 +273,14 @@ void ReadSourceFile(const std::string& path, int32_t fileIndex, TSourceFile& sou
         }
         buffer.erase(0, lineStart);
         bufferOffset += static_cast<int64_t>(lineStart);
+        // No nodelist line is this long: a file without line ends must not be held whole in memory.
+        if (buffer.size() > kMaxLine) {
+            ReadLine(std::string_view(buffer).substr(0, kMaxLine), static_cast<int32_t>(bufferOffset),
+                     fileIndex, state, entries);
+            bufferOffset += static_cast<int64_t>(buffer.size());
+            buffer.clear();
+            discarding = true;
+        }
     }
 }
 

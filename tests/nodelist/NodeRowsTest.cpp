@@ -75,6 +75,32 @@ TEST(NodeRows, ColumnsComeFromTheOwnLineWhateverTheLineEnds) {
     }
 }
 
+TEST(NodeRows, OverlongLinesDoNotShiftTheLinesAfterThem) {
+    for (const std::string eol : {"\r\n", "\n"}) {
+        RowsFixture f;
+        const std::string junk(300000, 'x');
+        const std::string path = f.Put("net", "Zone,2" + eol + ",1,Long,Far,Long_Liner," + junk + eol +
+                                                  ",2,Next_Box,Omsk,Olga_Orlova,7-3,300" + eol + junk);
+        f.list.Compile({path});
+        ASSERT_EQ(f.list.RecordCount(), 2);
+        TNodeRows rows(f.list, 0);
+        rows.Fill(0, 1);
+        EXPECT_EQ(rows.Text(0, 1), "Long Liner");
+        EXPECT_EQ(rows.Text(1, 1), "Olga Orlova");
+        EXPECT_EQ(rows.Text(1, 2), "Next Box");
+        EXPECT_EQ(rows.Text(1, 4), "7-3");
+    }
+    // A CR LF split between two reads of the file (81920 bytes each).
+    RowsFixture f;
+    const std::string comment = ";" + std::string(81918, 'c');
+    const std::string path = f.Put("net", comment + "\r\n,2,Next_Box,Omsk,Olga_Orlova,7-3,300\r\n");
+    f.list.Compile({path});
+    TNodeRecord record;
+    ASSERT_TRUE(f.list.Seek(0) && f.list.ReadRecord(record));
+    EXPECT_EQ(record.Entry.LineOffset, 81921);
+    EXPECT_EQ(f.list.RecordCount(), 1);  // the LF is no empty line of its own
+}
+
 TEST(NodeRows, DamagedRecordsShowBlanks) {
     RowsFixture f;
     const std::string path = f.Put("net", "Zone,2\r\n,1,S,L,Ivan_Petrov,7-1,300\r\n");
