@@ -182,7 +182,8 @@ std::string ErrorText(const char* what, const std::string& path, int error) {
 void ReadSourceFile(const std::string& path, int32_t fileIndex, TSourceFile& source,
                     std::vector<TCompileEntry>& entries, const TNodeList::TProgress& progress) {
     source = {path, {}};
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking so that a named pipe given as a file cannot hang the program; regular files read as usual.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR) return;
         throw ENodeListError(ErrorText("Не удалось открыть файл ", path, errno));
@@ -193,7 +194,8 @@ void ReadSourceFile(const std::string& path, int32_t fileIndex, TSourceFile& sou
     } closer{fd};
     struct stat st {};
     if (::fstat(fd, &st) != 0) throw ENodeListError(ErrorText("Ошибка чтения файла ", path, errno));
-    if (!S_ISREG(st.st_mode)) throw ENodeListError(ErrorText("Ошибка чтения файла ", path, EISDIR));
+    if (!S_ISREG(st.st_mode))
+        throw ENodeListError(ErrorText("Ошибка чтения файла ", path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
     // Line offsets and the stored size are 32-bit.
     if (st.st_size > std::numeric_limits<int32_t>::max())
         throw ENodeListError(ErrorText("Ошибка чтения файла ", path, EFBIG));
@@ -317,7 +319,8 @@ bool TNodeList::Open() {
     Close();
     openProblem_.clear();
     const std::string path = IndexPath();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking so that a named pipe given as a file cannot hang the program; regular files read as usual.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         // Without an index every list counts as changed, so the next check compiles one.
         sourceFiles_.clear();

@@ -1,6 +1,7 @@
 #include "nodelist/NodeRows.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -39,6 +40,18 @@ bool HourLetter(char c, int hourOffset, std::string& text) {
     std::snprintf(buffer, sizeof buffer, "%2d%s", hour, minutes);
     text = buffer;
     return true;
+}
+
+// The index names the files; only a regular file is read (a pipe or device there would hang or never end).
+int OpenSource(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 }  // namespace
@@ -106,8 +119,7 @@ void TNodeRows::Fill(int first, int last) {
         int fd = -1;
         if (known) {
             auto it = open.find(e.FileIndex);
-            if (it == open.end())
-                it = open.emplace(e.FileIndex, ::open(row.File.c_str(), O_RDONLY | O_CLOEXEC)).first;
+            if (it == open.end()) it = open.emplace(e.FileIndex, OpenSource(row.File)).first;
             fd = it->second;
         }
         char buffer[kLineBytes];

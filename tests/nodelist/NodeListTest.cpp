@@ -241,8 +241,11 @@ TEST(NodeListCompile, FailureKeepsTheOldIndex) {
     const std::string before = test::ReadFile(f.list.IndexPath());
     std::filesystem::create_directory(f.dir.Path() / "folder");
 
-    // A source that cannot be read, and an index folder that cannot be written.
+    // Sources that cannot be read (a folder, a named pipe that must not hang the compile), and an index
+    // folder that cannot be written.
     EXPECT_THROW(f.list.Compile({source, f.dir.File("folder")}), ENodeListError);
+    ASSERT_EQ(::mkfifo(f.dir.File("pipe").c_str(), 0600), 0);
+    EXPECT_THROW(f.list.Compile({f.dir.File("pipe")}), ENodeListError);
     EXPECT_EQ(f.Find("Ivan Petrov"), Addresses{"2:5020/1"});
     if (::geteuid() != 0) {
         std::filesystem::permissions(f.dir.Path(),
