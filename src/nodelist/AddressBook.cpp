@@ -136,7 +136,9 @@ bool TAddressBook::Load() {
     std::string bytes;
     bool tooBig = false;
     {
-        std::ifstream in(path, std::ios::binary);
+        // Checked before opening: a named pipe in its place would block the start-up.
+        std::ifstream in;
+        if (fs::is_regular_file(status)) in.open(path, std::ios::binary);
         if (!fs::is_regular_file(status) || !in) {
             saveBlocked_ = true;
             lastError_ = Cp("Не удалось прочитать адресную книгу ") + path + ": " +

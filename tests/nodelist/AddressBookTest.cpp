@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -136,6 +137,15 @@ TEST(AddressBookFile, FailuresNeverOverwriteTheBook) {
         EXPECT_FALSE(book.Save());
         EXPECT_FALSE(book.LastError().empty());
         EXPECT_TRUE(fs::is_directory(b.dir.Path() / "addrbook.db"));
+    }
+    {
+        // A named pipe in its place neither blocks the load nor is replaced.
+        Book b;
+        ASSERT_EQ(::mkfifo((b.dir.Path() / "addrbook.db").c_str(), 0600), 0);
+        TAddressBook book(b.Folder());
+        EXPECT_FALSE(book.Load());
+        EXPECT_FALSE(book.Save());
+        EXPECT_TRUE(fs::is_fifo(b.dir.Path() / "addrbook.db"));
     }
     {
         // A folder that cannot take the file: the failure is reported, no temporary file is left.
