@@ -28,6 +28,7 @@
 #include "core/ui/TerminationSignals.h"
 #include "import/AreaImport.h"
 #include "msgbase/Jam.h"
+#include "nodelist/NodelistLifetime.h"
 #include "platform/Registry.h"
 #include "reader/ui/MainFrame.h"
 
@@ -194,6 +195,9 @@ int main(int argc, char** argv) {
             },
             Qt::QueuedConnection);
     });
+
+    // The address book and the nodelist index of the profile's data folder.
+    BindNodelistSteps(startup.Managers, ShowFailure);
 
     const TStartupResult result = startup.Run();
 

@@ -7,6 +7,7 @@
 //   pelmar-tool mark-read --kind KIND PATH --msgid MSGID [--netmail] [--board N]
 //   pelmar-tool delete    --kind KIND PATH --msgid MSGID [--netmail] [--board N]
 //   pelmar-tool send, uu decode, areas list, areas add: see LetterVerbs.cpp
+//   pelmar-tool nodelist compile|find ...   (cli/NodelistCommand.h)
 //
 // A post needs an origin address: --orig, else the first own address of the profile's settings.
 //
@@ -32,6 +33,7 @@
 
 #include "cli/Json.h"
 #include "cli/LetterVerbs.h"
+#include "cli/NodelistCommand.h"
 #include "core/Address.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
@@ -366,9 +368,11 @@ int ActOnMsgId(const TOptions& options, bool remove) {
 
 int main(int argc, char** argv) {
     if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
-        std::cout << Usage << pelmar::cli::LetterVerbsUsage;
+        std::cout << Usage << pelmar::cli::LetterVerbsUsage << cli::NodelistUsage;
         return 0;
     }
+    if (argc >= 2 && std::string_view(argv[1]) == "nodelist")
+        return cli::RunNodelistCommand(std::vector<std::string>(argv + 2, argv + argc));
     // Every stored byte comes back unchanged, whatever the view's code-page switch says.
     SetLosslessOem(true);
     Settings.TextInWindowsCodePage = false;

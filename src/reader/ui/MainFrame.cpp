@@ -15,6 +15,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <QTimerEvent>
 #include <QToolBar>
 #include <QTreeView>
@@ -23,6 +24,7 @@
 #include <cmath>
 
 #include "areas/AreaLifetime.h"
+#include "core/Codepage.h"
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
@@ -87,7 +89,7 @@ namespace {
 constexpr TCommand kAvailable[] = {
     TCommand::BuildThreads, TCommand::FontProportional, TCommand::FontMonospace, TCommand::FontPseudoGraphics,
     TCommand::MainWindow, TCommand::Exit, TCommand::ShowMenu, TCommand::ShowToolbars,
-    TCommand::WindowListMenu,
+    TCommand::WindowListMenu, TCommand::AddressBook, TCommand::NodeList,
     // The message pane's commands.
     TCommand::Delete, TCommand::Save, TCommand::Print, TCommand::TextCopy, TCommand::TextSelectAll,
     TCommand::TakeTearline, TCommand::TakeOrigin, TCommand::SelectAll, TCommand::SelectNone,
@@ -413,10 +415,25 @@ void TMainFrame::FormShow() {
     UpdateCommandStates();
     RefreshAreaCounters();
     DestroySplash();
-    // The nodelist check, the areas dialog for an empty tree, the drafts and the bookmarks window
-    // come with their windows.
+    // The areas dialog for an empty tree, the drafts and the bookmarks window come with their windows.
     activateWindow();
     AreaTree->setFocus();
+    // Asked once the window is on screen, so the question is not hidden behind it.
+    if (Settings.AutoCompile) QTimer::singleShot(0, this, [this] { Guarded([this] { CheckNodelist(); }); });
+}
+
+void TMainFrame::CheckNodelist() {
+    TNodelistWindows::TProgress progress;
+    progress.Begin = [this] {
+        ShowProgress();
+        StatusText(2, Utf8ToAnsi("Компиляция списка узлов..."));
+    };
+    progress.Percent = [this](int percent) { SetProgressPercent(percent); };
+    progress.End = [this] {
+        HideProgress();
+        StatusText(2, "Ok");
+    };
+    nodelistWindows_.CheckNodelist(this, Settings.NodeListFiles, progress);
 }
 
 void TMainFrame::closeEvent(QCloseEvent* event) {
@@ -811,6 +828,12 @@ void TMainFrame::Execute(TCommand command) {
             show();
             raise();
             activateWindow();
+            break;
+        case TCommand::AddressBook:
+            nodelistWindows_.ShowAddressBook(this);
+            break;
+        case TCommand::NodeList:
+            nodelistWindows_.ShowNodeBrowser(this);
             break;
         case TCommand::Exit:
             close();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "areas/gizmo.h"
+#include "nodelist/ui/NodelistWindows.h"
 #include "reader/AreaMarks.h"
 #include "reader/CommandState.h"
 #include "reader/MainWindowServices.h"
@@ -67,6 +68,10 @@ public:
     void SetProgressPercent(int percent);
     // Lists the area of the tree's selected node (leaving the listed one).
     void OpenSelectedArea();
+    // Offers to recompile the nodelist when its files changed (first show, confirmed settings).
+    void CheckNodelist();
+    // The node browser and the address book windows of this window.
+    TNodelistWindows& NodelistWindows() { return nodelistWindows_; }
 
     // ---- TMainWindowServices ----
     void MessageAdded(TAreaInfo& area, int position) override;
@@ -188,6 +193,7 @@ private:
     bool marksStale_ = false;
     std::vector<std::function<void()>> afterRead_;
     QPointer<QWidget> lastActiveDialog_;
+    TNodelistWindows nodelistWindows_;
 };
 
 // The one main window while it exists, else null.
