@@ -29,7 +29,8 @@ std::optional<THudsonLocation> SplitHudsonPath(const std::string& path);
 
 // A child of `folder` with this name, compared ignoring case (registry keys compare that way), other
 // than `except`; null when there is none.
-TAreaInfo* FindChildNoCase(const TAreaInfo& folder, const std::string& name, const TAreaInfo* except = nullptr);
+TAreaInfo* FindChildNoCase(const TAreaInfo& folder, const std::string& name,
+                           const TAreaInfo* except = nullptr);
 // `base`, with "1" appended as often as needed until no child of `folder` has the name.
 std::string UniqueChildName(const TAreaInfo& folder, const std::string& base);
 // Renames under the entry's lock; false (nothing changed) for an empty name or one a sibling has.

@@ -48,7 +48,8 @@ bool ShortcutTaken(const std::vector<TAutoTypeEntry>& table, const TShortCut& sh
     for (size_t i = 0; i < table.size(); ++i) {
         if (static_cast<int>(i) == except) continue;
         // The stored value names compare ignoring case, so equal texts collide even for other codes.
-        if (table[i].ShortCut == shortCut || AnsiSameText(ShortCutToText(table[i].ShortCut), text)) return true;
+        if (table[i].ShortCut == shortCut || AnsiSameText(ShortCutToText(table[i].ShortCut), text))
+            return true;
     }
     return false;
 }
@@ -57,11 +58,13 @@ std::vector<TReplacement> ReplacementsFromTemplates(const std::string& change1, 
     const std::vector<std::string> what = TextToStringList(change1);
     const std::vector<std::string> with = TextToStringList(change2);
     std::vector<TReplacement> rows;
-    for (size_t i = 0; i < what.size(); ++i) rows.push_back({what[i], i < with.size() ? with[i] : std::string()});
+    for (size_t i = 0; i < what.size(); ++i)
+        rows.push_back({what[i], i < with.size() ? with[i] : std::string()});
     return rows;
 }
 
-void ReplacementsToTemplates(const std::vector<TReplacement>& rows, std::string& change1, std::string& change2) {
+void ReplacementsToTemplates(const std::vector<TReplacement>& rows, std::string& change1,
+                             std::string& change2) {
     std::vector<std::string> what;
     std::vector<std::string> with;
     for (const TReplacement& row : rows) {
@@ -79,8 +82,8 @@ std::string PreviewRtf(const std::string& rendered, const std::array<uint8_t, 12
     if (close != std::string::npos) text.erase(close);
     std::string lines;
     for (const std::string& kludge : kludges) lines += kludge + "\r";
-    text += "\\cf" + std::to_string(colors[2 * ceKludge]) + "\\highlight" + std::to_string(colors[2 * ceKludge + 1]) +
-            " " + RtfEscape(lines) + "}";
+    text += "\\cf" + std::to_string(colors[2 * ceKludge]) + "\\highlight" +
+            std::to_string(colors[2 * ceKludge + 1]) + " " + RtfEscape(lines) + "}";
     return text;
 }
 

@@ -43,7 +43,8 @@ struct TReplacement {
     bool operator==(const TReplacement&) const = default;
 };
 std::vector<TReplacement> ReplacementsFromTemplates(const std::string& change1, const std::string& change2);
-void ReplacementsToTemplates(const std::vector<TReplacement>& rows, std::string& change1, std::string& change2);
+void ReplacementsToTemplates(const std::vector<TReplacement>& rows, std::string& change1,
+                             std::string& change2);
 
 // The preview text: the rendered sample with the kludge lines appended in the kludge colours.
 // `rendered` is a complete RTF document as the view's rendering makes it.

@@ -45,13 +45,15 @@ TProfileValues ReadProfile(const std::string& name) {
     TRegistry reg;
     if (!reg.OpenKey(SettingsKeyOf(name), false)) return values;
     try {
-        if (reg.GetDataType("UsePassword") == RegDataType::rdInteger) values.UsePassword = reg.ReadBool("UsePassword");
+        if (reg.GetDataType("UsePassword") == RegDataType::rdInteger)
+            values.UsePassword = reg.ReadBool("UsePassword");
         if (reg.GetDataType("IsAdmin") == RegDataType::rdInteger) values.IsAdmin = reg.ReadBool("IsAdmin");
         if (reg.GetDataType("Magic") == RegDataType::rdString) {
             values.Magic = reg.ReadString("Magic");
             values.HasMagic = true;
         }
-        if (reg.GetDataType("DataFolder") == RegDataType::rdString) values.DataFolder = reg.ReadString("DataFolder");
+        if (reg.GetDataType("DataFolder") == RegDataType::rdString)
+            values.DataFolder = reg.ReadString("DataFolder");
     } catch (const ERegistryError&) {
         // A hand-edited value of another type keeps the default.
     }

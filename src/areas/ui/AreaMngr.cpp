@@ -43,7 +43,8 @@ TAreaInfo* EntryOf(const QVariant& id) {
 QIcon ListIcon(const TAreaInfo& entry) {
     if (entry.Zilo == ZiloLinkedGroup) return QIcon::fromTheme(QStringLiteral("emblem-symbolic-link"));
     if (entry.Kind == AreaKindFolder) return QIcon::fromTheme(QStringLiteral("folder"));
-    return QIcon::fromTheme(QStringLiteral("mail-folder-inbox"), QIcon::fromTheme(QStringLiteral("text-x-generic")));
+    return QIcon::fromTheme(QStringLiteral("mail-folder-inbox"),
+                            QIcon::fromTheme(QStringLiteral("text-x-generic")));
 }
 
 }  // namespace
@@ -57,8 +58,10 @@ TAreaMngrTree::TAreaMngrTree(TAreaMngr* owner, QWidget* parent) : QTreeWidget(pa
 }
 
 void TAreaMngrTree::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->source() == owner_->List) event->acceptProposedAction();
-    else event->ignore();
+    if (event->source() == owner_->List)
+        event->acceptProposedAction();
+    else
+        event->ignore();
 }
 
 void TAreaMngrTree::dragMoveEvent(QDragMoveEvent* event) {
@@ -82,31 +85,37 @@ void TAreaMngrTree::dropEvent(QDropEvent* event) {
 TAreaMngr::TAreaMngr(TAreaInfo& root, QWidget* parent) : QWidget(parent, Qt::Tool), root_(root) {
     setWindowTitle(QStringLiteral("Эхоконференции"));
     ToolBar = new QToolBar(this);
-    UpAction = ToolBar->addAction(QIcon::fromTheme(QStringLiteral("go-up")), QStringLiteral("На уровень выше"));
-    CreateAction = ToolBar->addAction(QIcon::fromTheme(QStringLiteral("folder-new")), QStringLiteral("Создать"));
-    DeleteAction = ToolBar->addAction(QIcon::fromTheme(QStringLiteral("edit-delete")), QStringLiteral("Удалить"));
-    PropertiesAction =
-        ToolBar->addAction(QIcon::fromTheme(QStringLiteral("document-properties")), QStringLiteral("Свойства"));
+    UpAction =
+        ToolBar->addAction(QIcon::fromTheme(QStringLiteral("go-up")), QStringLiteral("На уровень выше"));
+    CreateAction =
+        ToolBar->addAction(QIcon::fromTheme(QStringLiteral("folder-new")), QStringLiteral("Создать"));
+    DeleteAction =
+        ToolBar->addAction(QIcon::fromTheme(QStringLiteral("edit-delete")), QStringLiteral("Удалить"));
+    PropertiesAction = ToolBar->addAction(QIcon::fromTheme(QStringLiteral("document-properties")),
+                                          QStringLiteral("Свойства"));
     ImportMenu = new QMenu(this);
-    const QString importCaptions[] = {QStringLiteral("FastEcho 1.46+ (FASTECHO.CFG)"),
-                                      QStringLiteral("Squsih 1.11+ (SQUISH.CFG)"),
-                                      QStringLiteral("T-Mail (T-MAIL.CTL)"),
-                                      QStringLiteral("Универсальный (AREAS.BBS)")};
+    const QString importCaptions[] = {
+        QStringLiteral("FastEcho 1.46+ (FASTECHO.CFG)"), QStringLiteral("Squsih 1.11+ (SQUISH.CFG)"),
+        QStringLiteral("T-Mail (T-MAIL.CTL)"), QStringLiteral("Универсальный (AREAS.BBS)")};
     const int importKinds[] = {LinkKindFastEcho, LinkKindSquish, LinkKindTMail, LinkKindAreasBbs};
     // Menu order as the user knows it: FastEcho, Squish, AREAS.BBS, T-Mail.
     for (int i : {0, 1, 3, 2}) {
         const int kind = importKinds[i];
-        connect(ImportMenu->addAction(importCaptions[i]), &QAction::triggered, this, [this, kind] { AddLinkedGroup(kind); });
+        connect(ImportMenu->addAction(importCaptions[i]), &QAction::triggered, this,
+                [this, kind] { AddLinkedGroup(kind); });
     }
-    ImportAction =
-        ToolBar->addAction(QIcon::fromTheme(QStringLiteral("document-import")), QStringLiteral("Импорт конфигурации"));
+    ImportAction = ToolBar->addAction(QIcon::fromTheme(QStringLiteral("document-import")),
+                                      QStringLiteral("Импорт конфигурации"));
     ImportAction->setMenu(ImportMenu);
     if (auto* button = qobject_cast<QToolButton*>(ToolBar->widgetForAction(ImportAction)))
         button->setPopupMode(QToolButton::InstantPopup);
-    FilterAction = ToolBar->addAction(QIcon::fromTheme(QStringLiteral("view-filter")), QStringLiteral("Фильтр"));
+    FilterAction =
+        ToolBar->addAction(QIcon::fromTheme(QStringLiteral("view-filter")), QStringLiteral("Фильтр"));
     FilterAction->setToolTip(QStringLiteral("Фильтр"));
-    FilterAction->setStatusTip(QStringLiteral("Позволяет указать, какие именно области будут добавлены при автоимпорте"));
-    for (QAction* action : {UpAction, CreateAction, DeleteAction, PropertiesAction}) action->setToolTip(action->text());
+    FilterAction->setStatusTip(
+        QStringLiteral("Позволяет указать, какие именно области будут добавлены при автоимпорте"));
+    for (QAction* action : {UpAction, CreateAction, DeleteAction, PropertiesAction})
+        action->setToolTip(action->text());
     ImportAction->setToolTip(QStringLiteral("Импорт конфигурации"));
     if (!Settings.TBBack) ToolBar->setStyleSheet(QStringLiteral("QToolBar { background: none; }"));
 
@@ -151,15 +160,21 @@ TAreaMngr::TAreaMngr(TAreaInfo& root, QWidget* parent) : QWidget(parent, Qt::Too
     connect(List, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) { ItemRenamed(item); });
     connect(List, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
         TAreaInfo* entry = EntryOf(item->data(kIdRole));
-        if (entry != nullptr && entry->Kind == AreaKindFolder && entry->Zilo == ZiloOrdinary) SelectFolder(entry);
-        else ShowProperties();
+        if (entry != nullptr && entry->Kind == AreaKindFolder && entry->Zilo == ZiloOrdinary)
+            SelectFolder(entry);
+        else
+            ShowProperties();
     });
     LoadLayout();
     BuildTree();
 }
 
 TAreaMngr::~TAreaMngr() {
-    for (TAreaInfo* entry = &root_; entry != nullptr; entry = entry->NextInTree()) entry->ManagerNode = nullptr;
+    // At shutdown the tree may be gone before this window.
+    TAreaManager* manager = AreaManager();
+    if (manager == nullptr || &manager->Root() != &root_) return;
+    for (TAreaInfo* entry = &root_; entry != nullptr; entry = entry->NextInTree())
+        entry->ManagerNode = nullptr;
 }
 
 std::string TAreaMngr::LayoutKey() {
@@ -194,7 +209,8 @@ void TAreaMngr::showEvent(QShowEvent* event) {
 void TAreaMngr::hideEvent(QHideEvent* event) {
     SaveLayout();
     // Keep what was built here even if the program does not end normally.
-    if (TAreaManager* manager = AreaManager(); manager != nullptr && &manager->Root() == &root_) manager->SaveAreas();
+    if (TAreaManager* manager = AreaManager(); manager != nullptr && &manager->Root() == &root_)
+        manager->SaveAreas();
     QWidget::hideEvent(event);
 }
 
@@ -202,7 +218,7 @@ QTreeWidgetItem* TAreaMngr::AddTreeNode(QTreeWidgetItem* parent, TAreaInfo& entr
     auto* node = new QTreeWidgetItem(parent, QStringList(ToQt(entry.Name)));
     node->setData(0, kIdRole, QString::fromStdString(entry.ID));
     node->setIcon(0, QIcon::fromTheme(entry.Zilo == ZiloLinkedGroup ? QStringLiteral("emblem-symbolic-link")
-                                                                     : QStringLiteral("folder")));
+                                                                    : QStringLiteral("folder")));
     entry.ManagerNode = node;
     return node;
 }
@@ -232,9 +248,11 @@ void TAreaMngr::BuildTree() {
     top->setExpanded(true);
     Tree->blockSignals(false);
     TAreaInfo* keep = current.empty() ? nullptr : AreaRegistry().FindAreaById(current);
-    if (keep == nullptr || (keep != &root_ && !keep->IsDescendantOf(&root_))) keep = CurrentFolder ? &root_ : nullptr;
+    if (keep == nullptr || (keep != &root_ && !keep->IsDescendantOf(&root_)))
+        keep = CurrentFolder ? &root_ : nullptr;
     CurrentFolder = nullptr;
-    if (keep != nullptr) SelectFolder(keep);
+    if (keep != nullptr)
+        SelectFolder(keep);
     else {
         FillList();
         UpdateActions();
@@ -333,7 +351,8 @@ void TAreaMngr::ItemRenamed(QListWidgetItem* item) {
         filling_ = false;
         return;
     }
-    if (entry->ManagerNode != nullptr) static_cast<QTreeWidgetItem*>(entry->ManagerNode)->setText(0, ToQt(name));
+    if (entry->ManagerNode != nullptr)
+        static_cast<QTreeWidgetItem*>(entry->ManagerNode)->setText(0, ToQt(name));
     NotifyChanged();
 }
 
@@ -346,7 +365,8 @@ void TAreaMngr::DeleteSelected() {
         TAreaInfo* entry = *it;
         if (entry->ManagerNode != nullptr) delete static_cast<QTreeWidgetItem*>(entry->ManagerNode);
         ForgetNodes(*entry);
-        if (TAreaTreeView* view = AreaTreeView(); view != nullptr && entry->TreeNode != nullptr) view->DeleteNode(*entry);
+        if (TAreaTreeView* view = AreaTreeView(); view != nullptr && entry->TreeNode != nullptr)
+            view->DeleteNode(*entry);
         DeleteEntry(*entry);
     }
     FillList();
@@ -411,7 +431,8 @@ void TAreaMngr::DropOn(TAreaInfo* target) {
     });
     for (TAreaInfo* entry : moved) {
         // A name made unique on the way shows in the node too.
-        if (entry->ManagerNode != nullptr) static_cast<QTreeWidgetItem*>(entry->ManagerNode)->setText(0, ToQt(entry->Name));
+        if (entry->ManagerNode != nullptr)
+            static_cast<QTreeWidgetItem*>(entry->ManagerNode)->setText(0, ToQt(entry->Name));
     }
     if (moved.empty()) return;
     FillList();

@@ -31,7 +31,8 @@ constexpr int kJam = 2;
 constexpr int kHudson = 3;
 constexpr int kSquish = 4;
 
-QWidget* Page(const QString& caption, QWidget* field, QWidget* extra = nullptr, const QString& extraCaption = {}) {
+QWidget* Page(const QString& caption, QWidget* field, QWidget* extra = nullptr,
+              const QString& extraCaption = {}) {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(new QLabel(caption, page));
@@ -80,7 +81,8 @@ std::string TEchoPropsForm::MemoryKey() {
     return "\\" + Settings.BaseKey + "\\AreaManager";
 }
 
-TEchoPropsForm::TEchoPropsForm(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
+TEchoPropsForm::TEchoPropsForm(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
     setWindowTitle(QStringLiteral("Свойства конференции"));
     setModal(true);
     Pages = new QTabWidget(this);
@@ -114,19 +116,22 @@ TEchoPropsForm::TEchoPropsForm(QWidget* parent) : QDialog(parent, Qt::Dialog | Q
     Pages->addTab(general, QStringLiteral("Общие"));
 
     FidoDir = new TFileChooser(TFileChooser::TMode::Directory, {});
-    JamFile = new TFileChooser(TFileChooser::TMode::ExistingFile, QStringLiteral("Файлы JAM-базы (*.jhr)|*.jhr"));
+    JamFile =
+        new TFileChooser(TFileChooser::TMode::ExistingFile, QStringLiteral("Файлы JAM-базы (*.jhr)|*.jhr"));
     HudsonDir = new TFileChooser(TFileChooser::TMode::Directory, {});
     HudsonBoardEdit = new QLineEdit(QStringLiteral("1"));
     SquishFile = new TFileChooser(TFileChooser::TMode::ExistingFile,
                                   QStringLiteral("Файлы Squish-базы (*.sqd)|*.sqd"));
     pageOfKind_[kFido] = Pages->addTab(
         Page(QStringLiteral("Укажите каталог, в котором находятся файлы конференции:"), FidoDir), "FIDO");
-    pageOfKind_[kJam] = Pages->addTab(Page(QStringLiteral("Укажите главный файл JAM-базы (*.JHR):"), JamFile), "JAM");
-    pageOfKind_[kHudson] = Pages->addTab(Page(QStringLiteral("Путь к Hudson-базе:"), HudsonDir, HudsonBoardEdit,
-                                              QStringLiteral("Номер конференции в базе (1-200):")),
-                                         "Hudson");
-    pageOfKind_[kSquish] =
-        Pages->addTab(Page(QStringLiteral("Укажите главный файл Squish-базы (*.SQD):"), SquishFile), "Squish");
+    pageOfKind_[kJam] =
+        Pages->addTab(Page(QStringLiteral("Укажите главный файл JAM-базы (*.JHR):"), JamFile), "JAM");
+    pageOfKind_[kHudson] =
+        Pages->addTab(Page(QStringLiteral("Путь к Hudson-базе:"), HudsonDir, HudsonBoardEdit,
+                           QStringLiteral("Номер конференции в базе (1-200):")),
+                      "Hudson");
+    pageOfKind_[kSquish] = Pages->addTab(
+        Page(QStringLiteral("Укажите главный файл Squish-базы (*.SQD):"), SquishFile), "Squish");
 
     // A chosen base file names the base: the extension goes.
     for (TFileChooser* chooser : {JamFile, SquishFile}) {
@@ -228,7 +233,8 @@ bool TEchoPropsForm::ApplyTo(TAreaInfo& entry) {
     const int kind = Kind();
     if (kind == kHudson && !ParseHudsonBoard(FromQt(HudsonBoardEdit->text()))) return false;
     const std::string path = ChosenPath(entry.Path);
-    if ((kind != entry.Kind || path != entry.Path) && AreaTreeView() != nullptr) AreaTreeView()->ClearSelection();
+    if ((kind != entry.Kind || path != entry.Path) && AreaTreeView() != nullptr)
+        AreaTreeView()->ClearSelection();
     const std::string description = FromQt(DescriptionEdit->text());
     const std::string areaName = FromQt(AreaNameEdit->text());
     const std::string aka = ChosenAka(AkaCombo);
@@ -274,9 +280,10 @@ TImportFilterForm::TImportFilterForm(QWidget* parent)
     auto* excludeForm = new QFormLayout(exclude);
     excludeForm->addRow(QStringLiteral("используется АКА:"), ExcludeAkaCombo);
     excludeForm->addRow(QStringLiteral("и название области:"), ExcludeMaskEdit);
-    auto* help = new QLabel(QStringLiteral("В названиях можно использовать символы маски * и ?. Несколько масок "
-                                           "разделяются знаком \";\", например: su.hardw.*;pvt.exch.*"),
-                            this);
+    auto* help =
+        new QLabel(QStringLiteral("В названиях можно использовать символы маски * и ?. Несколько масок "
+                                  "разделяются знаком \";\", например: su.hardw.*;pvt.exch.*"),
+                   this);
     help->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
