@@ -29,6 +29,8 @@
 #include "import/AreaImport.h"
 #include "msgbase/Jam.h"
 #include "platform/Registry.h"
+#include "plugins/PluginLifetime.h"
+#include "plugins/ui/PluginActions.h"
 #include "reader/ui/MainFrame.h"
 
 namespace {
@@ -166,8 +168,12 @@ int main(int argc, char** argv) {
     startup.Ui.CreateMainWindow = [&] {
         mainFrame = std::make_unique<TMainFrame>();
         mainFrame->NoAnimation = startup.NoAnimation();
+        InstallPluginUi(*mainFrame);
     };
-    startup.Ui.DestroyMainWindow = [&] { mainFrame.reset(); };
+    startup.Ui.DestroyMainWindow = [&] {
+        RemovePluginUi();
+        mainFrame.reset();
+    };
     startup.Ui.RunEventLoop = [&] {
         mainFrame->show();
         // Repairs made while the area tree loaded are told once, when the window is up.
@@ -185,6 +191,7 @@ int main(int argc, char** argv) {
     RegisterAreaImporters();
     // A JAM base that another program holds locked says so every time a write is refused.
     SetJamErrorBox([](const std::string& text) { ShowError(text, MessageParent()); });
+    BindPluginSteps(startup.Managers);
     BindAreaSteps(startup.Managers, [] {
         // The scan thread finished a pass; the main window redraws its counters on its own thread.
         QMetaObject::invokeMethod(
@@ -197,6 +204,7 @@ int main(int argc, char** argv) {
 
     const TStartupResult result = startup.Run();
 
+    RemovePluginUi();
     mainFrame.reset();
     DestroySplash();
     TDosFonts::Unregister();

@@ -29,6 +29,7 @@
 #include "core/ui/Splash.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Registry.h"
+#include "plugins/PluginManager.h"
 #include "reader/ui/AreaTreeDelegate.h"
 #include "reader/ui/AreaTreeModel.h"
 #include "reader/ui/HeaderControl.h"
@@ -635,6 +636,7 @@ void TMainFrame::CreateReading() {
         if (row >= 0) listModel_->Changed(row, row);
     };
     services.StatusText = [this](const std::string& text) { StatusText(2, text); };
+    services.MessageShown = [] { NotifyPluginsMessageRead(); };
     services.BeginWait = [this] { BeginWait(); };
     services.EndWait = [this] { EndWait(); };
     readingController_ = new TReadingController(list_, *messagePane_, std::move(services), this);
