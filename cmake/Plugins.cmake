@@ -14,7 +14,7 @@ function(pelmar_add_plugin target)
   add_library(${target} MODULE ${ARGN})
   set_target_properties(${target} PROPERTIES PREFIX "" C_STANDARD 99 C_VISIBILITY_PRESET hidden)
   target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}/include")
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror=implicit-function-declaration)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror=implicit-function-declaration)
 endfunction()
 
 pelmar_export_plugin_api(pelmar)

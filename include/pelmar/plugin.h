@@ -108,10 +108,15 @@ void plmShowPluginAbout(const char* caption, const char* line1, const char* line
  * including this header to get it. */
 #if defined(PLM_WANT_SELF_INSTANCE)
 #include <dlfcn.h>
+#if defined(__GNUC__)
+__attribute__((unused))
+#endif
 static void* plmSelfInstance(void) {
+    /* Any object inside the library tells dladdr which file it is. */
+    static const char anchor = 0;
     Dl_info info;
     void* handle;
-    if (!dladdr((void*)&plmSelfInstance, &info) || !info.dli_fname) return 0;
+    if (!dladdr(&anchor, &info) || !info.dli_fname) return 0;
     /* Already loaded: this only looks the handle up; the extra reference is given back at once. */
     handle = dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
     if (handle) dlclose(handle);
