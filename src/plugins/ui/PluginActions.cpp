@@ -82,7 +82,10 @@ void* TPluginActions::AddAction(int position, const std::string& hint, void* ins
 
     auto* action = new QAction(toolbar_);
     const QString text = ToQt(hint);
-    TMainCommands::SetHint(action, text);
+    // "short|long": the tooltip and the status-bar text.
+    const qsizetype bar = text.indexOf(QLatin1Char('|'));
+    action->setToolTip(bar < 0 ? text : text.left(bar));
+    action->setStatusTip(bar < 0 ? text : text.mid(bar + 1));
     const QIcon icon = Glyph(*plugin, bitmap, glyphs);
     action->setIcon(icon);
     action->setIconText(action->toolTip().isEmpty() ? QStringLiteral("?") : action->toolTip());
