@@ -24,6 +24,7 @@
 #include <cmath>
 
 #include "areas/AreaLifetime.h"
+#include "areas/ui/AreaMngr.h"
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
@@ -39,6 +40,7 @@
 #include "reader/ui/MessageRowDelegate.h"
 #include "reader/ui/ReadInputGuard.h"
 #include "reader/ui/StatusPanel.h"
+#include "settings/ui/SetupForm.h"
 
 namespace pelmar::ui {
 
@@ -86,7 +88,8 @@ namespace {
 constexpr TCommand kAvailable[] = {
     TCommand::BuildThreads,       TCommand::FontProportional, TCommand::FontMonospace,
     TCommand::FontPseudoGraphics, TCommand::MainWindow,       TCommand::Exit,
-    TCommand::ShowMenu,           TCommand::ShowToolbars,     TCommand::WindowListMenu};
+    TCommand::ShowMenu,           TCommand::ShowToolbars,     TCommand::WindowListMenu,
+    TCommand::AreasDialog,        TCommand::Settings};
 
 QString IdleText() {
     return QStringLiteral("Пелмар ") + QStringLiteral(PELMAR_VERSION_TEXT);
@@ -761,6 +764,15 @@ void TMainFrame::Execute(TCommand command) {
             break;
         case TCommand::ShowToolbars:
             SetToolbarsVisible(commands_->Action(TCommand::ShowToolbars)->isChecked());
+            break;
+        case TCommand::AreasDialog:
+            if (TAreaMngr* window = ShowAreaManager(this)) window->TreeChanged = [this] { BuildAreaTree(); };
+            break;
+        case TCommand::Settings:
+            if (RunSettingsDialog(this)) {
+                AreaTree->viewport()->update();
+                UpdateCommandStates();
+            }
             break;
         default:
             break;
