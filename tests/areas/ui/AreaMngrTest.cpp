@@ -16,6 +16,7 @@
 #include "areas/ui/EchoPropsForm.h"
 #include "core/Settings.h"
 #include "import/ui/FileChooser.h"
+#include "reader/MainWindowServices.h"
 #include "support/TestSupport.h"
 
 namespace pelmar::ui {
@@ -218,6 +219,44 @@ TEST_F(AreaMngrTest, AreaSelectionAddsOnlyAreasNotListedYet) {
     EXPECT_EQ(form.Targets(), std::vector<TAreaInfo*>{area});
     EXPECT_EQ(form.TargetList->item(0)->text(), QStringLiteral("folder\\area"));
     EXPECT_TRUE(form.OKButton->isEnabled());
+}
+
+// The main window as the properties dialog sees it: which area it lists and when it lets go.
+class FakeMainWindow : public TAreaTreeView, public TMainWindowServices {
+public:
+    TAreaInfo* Listed = nullptr;
+    std::vector<int> KindWhenCleared;
+    bool TreeVisible() const override { return true; }
+    void ClearSelection() override {
+        if (Listed != nullptr) KindWhenCleared.push_back(Listed->Kind);
+        Listed = nullptr;
+    }
+    void BeginUpdate() override {}
+    void EndUpdate() override {}
+    void DeleteNode(TAreaInfo&) override {}
+    void AddNode(TAreaInfo&) override {}
+    TAreaInfo* CurrentArea() override { return Listed; }
+};
+
+TEST_F(AreaMngrTest, MainWindowLeavesTheAreaBeforeItsKindOrPathChanges) {
+    TAreaInfo* area = Add(root_, "area", 1);
+    area->Path = "/old/";
+    FakeMainWindow main;
+    SetAreaTreeView(&main);
+    InstallMainWindowServices(&main);
+    main.Listed = area;
+    TEchoPropsForm form;
+    form.LoadFrom(*area);
+    form.DescriptionEdit->setText("only the description");
+    ASSERT_TRUE(form.ApplyTo(*area));
+    EXPECT_TRUE(main.KindWhenCleared.empty());  // nothing the base depends on changed
+    form.SetKind(2);
+    form.JamFile->SetPath("/new/base");
+    ASSERT_TRUE(form.ApplyTo(*area));
+    InstallMainWindowServices(nullptr);
+    SetAreaTreeView(nullptr);
+    EXPECT_EQ(main.KindWhenCleared, std::vector<int>{1});
+    EXPECT_EQ(area->Kind, 2);
 }
 
 }  // namespace
