@@ -73,12 +73,12 @@ bool WriteProfile(const std::string& name, const TProfileValues& values, bool wi
 std::string ProfileFolder(const std::string& programFolder, const std::string& name) {
     std::string folder = programFolder;
     if (!folder.empty() && folder.back() != '/') folder += '/';
-    return folder + name + "/";
+    return folder + AnsiToUtf8(name) + "/";
 }
 
 bool CreateProfileFolder(const std::string& programFolder, const std::string& name) {
     if (!IsAcceptableProfileName(name)) return false;
-    const fs::path folder(AnsiToUtf8(ProfileFolder(programFolder, name)));
+    const fs::path folder(ProfileFolder(programFolder, name));
     std::error_code ec;
     fs::create_directories(folder, ec);
     return !ec && fs::is_directory(folder, ec);
@@ -93,7 +93,7 @@ TDeleteResult DeleteProfile(const std::string& name, const std::string& programF
         reg.Flush();
     }
     const std::string folderText = ProfileFolder(programFolder, name);
-    const fs::path folder = fs::path(AnsiToUtf8(folderText)).parent_path();
+    const fs::path folder = fs::path(folderText).parent_path();
     struct stat st {};
     if (name.empty() || ::lstat(folder.c_str(), &st) != 0) return result;  // nothing there
     if (!IsAcceptableProfileName(name) || !S_ISDIR(st.st_mode) || programFolder.empty()) {
@@ -101,7 +101,7 @@ TDeleteResult DeleteProfile(const std::string& name, const std::string& programF
         return result;
     }
     std::error_code ec;
-    const fs::path parent = fs::canonical(fs::path(AnsiToUtf8(programFolder)), ec);
+    const fs::path parent = fs::canonical(fs::path(programFolder), ec);
     if (ec || fs::canonical(folder.parent_path(), ec) != parent || ec) {
         result.FolderRefused = true;
         return result;

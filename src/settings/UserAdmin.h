@@ -29,7 +29,8 @@ TProfileValues ReadProfile(const std::string& name);
 // False when the store could not be saved.
 bool WriteProfile(const std::string& name, const TProfileValues& values, bool withFolder);
 
-// The own folder of a profile: ProgramFolder + name + "/".
+// The own folder of a profile: ProgramFolder + name + "/", as the file system spells it (the program
+// folder is already such a path; the CP1251 name is converted).
 std::string ProfileFolder(const std::string& programFolder, const std::string& name);
 // Creates it; false when that failed.
 bool CreateProfileFolder(const std::string& programFolder, const std::string& name);

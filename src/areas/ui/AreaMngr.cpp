@@ -26,6 +26,7 @@
 #include "core/ui/QtText.h"
 #include "import/ui/LinkedGroupDialog.h"
 #include "platform/Registry.h"
+#include "reader/MainWindowServices.h"
 
 namespace pelmar::ui {
 
@@ -369,6 +370,8 @@ void TAreaMngr::DeleteSelected() {
             view->DeleteNode(*entry);
         DeleteEntry(*entry);
     }
+    // A find-next position may point into what was freed.
+    MainWindowServices().ResetSearch();
     FillList();
     UpdateActions();
     NotifyChanged();

@@ -21,6 +21,7 @@
 #include "core/ui/QtText.h"
 #include "import/ui/FileChooser.h"
 #include "platform/Registry.h"
+#include "reader/MainWindowServices.h"
 
 namespace pelmar::ui {
 
@@ -233,7 +234,10 @@ bool TEchoPropsForm::ApplyTo(TAreaInfo& entry) {
     const int kind = Kind();
     if (kind == kHudson && !ParseHudsonBoard(FromQt(HudsonBoardEdit->text()))) return false;
     const std::string path = ChosenPath(entry.Path);
-    if ((kind != entry.Kind || path != entry.Path) && AreaTreeView() != nullptr)
+    // The main window lets go of the area before its base changes under it.
+    TAreaInfo* listed = MainWindowServices().CurrentArea();
+    const bool shown = listed != nullptr && (listed == &entry || listed->IsDescendantOf(&entry));
+    if ((kind != entry.Kind || path != entry.Path) && shown && AreaTreeView() != nullptr)
         AreaTreeView()->ClearSelection();
     const std::string description = FromQt(DescriptionEdit->text());
     const std::string areaName = FromQt(AreaNameEdit->text());

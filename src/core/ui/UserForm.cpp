@@ -178,7 +178,7 @@ void TUsersForm::AddButtonClick() {
     values.DataFolder = ownFolder ? ProfileFolder(Settings.ProgramFolder, name) : Settings.DataFolder;
     if (!WriteProfile(name, values, true)) return;  // the store has reported it
     if (ownFolder && !CreateProfileFolder(Settings.ProgramFolder, name))
-        ShowErrorBox(Utf8ToAnsi("Не удалось создать каталог ") + values.DataFolder);
+        ShowErrorBox(Utf8ToAnsi("Не удалось создать каталог ") + Utf8ToAnsi(values.DataFolder));
 }
 
 void TUsersForm::EditButtonClick() {

@@ -23,6 +23,7 @@
 #include <cmath>
 
 #include "areas/AreaLifetime.h"
+#include "areas/ui/AreaMngr.h"
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
@@ -41,6 +42,7 @@
 #include "reader/ui/ReadInputGuard.h"
 #include "reader/ui/ReadingController.h"
 #include "reader/ui/StatusPanel.h"
+#include "settings/ui/SetupForm.h"
 
 namespace pelmar::ui {
 
@@ -93,7 +95,7 @@ constexpr TCommand kAvailable[] = {
     TCommand::Delete, TCommand::Save, TCommand::Print, TCommand::TextCopy, TCommand::TextSelectAll,
     TCommand::TakeTearline, TCommand::TakeOrigin, TCommand::SelectAll, TCommand::SelectNone,
     TCommand::InvertSelection, TCommand::SelectRead, TCommand::SelectPersonal, TCommand::CodingDos,
-    TCommand::CodingWindows};
+    TCommand::CodingWindows, TCommand::AreasDialog, TCommand::Settings};
 
 QString IdleText() {
     return QStringLiteral("Пелмар ") + QStringLiteral(PELMAR_VERSION_TEXT);
@@ -822,6 +824,15 @@ void TMainFrame::Execute(TCommand command) {
             break;
         case TCommand::ShowToolbars:
             SetToolbarsVisible(commands_->Action(TCommand::ShowToolbars)->isChecked());
+            break;
+        case TCommand::AreasDialog:
+            if (TAreaMngr* window = ShowAreaManager(this)) window->TreeChanged = [this] { BuildAreaTree(); };
+            break;
+        case TCommand::Settings:
+            if (RunSettingsDialog(this)) {
+                AreaTree->viewport()->update();
+                UpdateCommandStates();
+            }
             break;
         default:
             break;
