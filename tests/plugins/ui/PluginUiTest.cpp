@@ -151,6 +151,17 @@ TEST_F(PluginUiTest, SettingsPageListsPluginsAndUncheckingUnloads) {
     EXPECT_EQ(Actions().Buttons()[0]->toolTip(), QStringLiteral("Record"));
 }
 
+TEST_F(PluginUiTest, StayOnTopWindowsStepBackAndReturn) {
+    QWidget onTop(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint);
+    onTop.show();
+    plmHideTopMosts();
+    EXPECT_FALSE(onTop.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(onTop.isVisible());
+    plmShowTopMosts();
+    EXPECT_TRUE(onTop.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(onTop.isVisible());
+}
+
 TEST(PluginAboutForm, ShowsTheCallersTexts) {
     TPluginAboutForm form("Caption", "Line one", "Line two", "Body text");
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Caption"));
