@@ -82,6 +82,7 @@ PLM_EXPORT void plmUnloaded(void) {
 }
 
 PLM_EXPORT void plmAbout(void) {
-    plmShowPluginAbout("About the plug-in", "Sender to status bar", "Version 1.0",
-                       "A sample plug-in: its button puts the sender of the shown message into the status bar.");
+    plmShowPluginAbout(
+        "About the plug-in", "Sender to status bar", "Version 1.0",
+        "A sample plug-in: its button puts the sender of the shown message into the status bar.");
 }

@@ -37,8 +37,10 @@ extern "C" {
 
 /* Returns PLM_API_VERSION as the plug-in was built with it. Define it with PLM_DEFINE_API_VERSION. */
 typedef int32_t (*plmApiVersionFn)(void);
-#define PLM_DEFINE_API_VERSION \
-    PLM_EXPORT int32_t plmApiVersion(void) { return PLM_API_VERSION; }
+#define PLM_DEFINE_API_VERSION               \
+    PLM_EXPORT int32_t plmApiVersion(void) { \
+        return PLM_API_VERSION;              \
+    }
 
 /* First call after every load; `program` is the program's own instance. */
 typedef void (*plmLoadedFn)(void* program);
@@ -87,8 +89,8 @@ void* plmGetMainForm(void);
  * button, any other value last. `instance` is the plug-in's own handle (plmSelfInstance()).
  * `bitmap` names an image file beside the library (PNG, XPM, SVG...) or a desktop icon; an image
  * holding `glyphs` pictures side by side shows the first. `text` and `reserved` are ignored. */
-void* plmAddAction(int32_t position, const char* text, const char* hint, void* instance,
-                   const char* bitmap, uint8_t glyphs, int32_t reserved, int32_t show);
+void* plmAddAction(int32_t position, const char* text, const char* hint, void* instance, const char* bitmap,
+                   uint8_t glyphs, int32_t reserved, int32_t show);
 /* Removes a button plmAddAction made: 1 when removed, 0 for anything else (nothing happens).
  * It may be called from that button's own plmAction. A plug-in's buttons are also removed when
  * it is unloaded. */
@@ -109,9 +111,11 @@ void plmShowPluginAbout(const char* caption, const char* line1, const char* line
 #if defined(PLM_WANT_SELF_INSTANCE)
 #include <dlfcn.h>
 #if defined(__GNUC__)
-__attribute__((unused))
+#define PLM_MAYBE_UNUSED __attribute__((unused))
+#else
+#define PLM_MAYBE_UNUSED
 #endif
-static void* plmSelfInstance(void) {
+static PLM_MAYBE_UNUSED void* plmSelfInstance(void) {
     /* Any object inside the library tells dladdr which file it is. */
     static const char anchor = 0;
     Dl_info info;
