@@ -12,6 +12,7 @@
 #include "msgbase/FidoBase.h"
 #include "platform/Registry.h"
 #include "plugins/PluginHost.h"
+#include "plugins/PluginLifetime.h"
 #include "plugins/PluginManager.h"
 #include "reader/MainWindowServices.h"
 #include "support/TestSupport.h"
@@ -181,6 +182,31 @@ TEST_F(PluginManagerTest, MissingActiveCountsAsOnAndStatesAreWrittenAtShutdown) 
         EXPECT_EQ(reg.ReadString("Desc"), "Records calls");
         EXPECT_EQ(reg.ReadInteger("Ver"), 0x020A);
     }
+}
+
+TEST_F(PluginManagerTest, StartupStepsLoadFromTheProgramFolderAndStoreAtShutdown) {
+    Install("test-plugin-recording.so", "rec.so");
+    const std::string savedFolder = Settings.ProgramFolder;
+    Settings.ProgramFolder = home_.Path().string() + "/";
+    TStartup::TManagers managers;
+    BindPluginSteps(managers);
+    managers.CreatePluginManager();
+    ASSERT_NE(PluginManager(), nullptr);
+    EXPECT_EQ(PluginManager()->Count(), 0);
+    managers.LoadPlugins();
+    managers.PluginsAfterInit();
+    ASSERT_EQ(PluginManager()->Count(), 1);
+    EXPECT_TRUE(PluginManager()->Plugin(0)->Loaded);
+    managers.StorePluginsAndRelease();
+    EXPECT_EQ(PluginManager(), nullptr);
+    const std::vector<std::string> calls = Calls();
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[calls.size() - 3], "plmAfterInit none");
+    EXPECT_EQ(calls.back(), "plmUnloaded");
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(StateKey("rec.so"), false));
+    EXPECT_TRUE(reg.ReadBool("Active"));
+    Settings.ProgramFolder = savedFolder;
 }
 
 TEST_F(PluginManagerTest, LongPluginNameIsReadWithALargerBuffer) {
