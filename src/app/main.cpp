@@ -30,6 +30,8 @@
 #include "msgbase/Jam.h"
 #include "nodelist/NodelistLifetime.h"
 #include "platform/Registry.h"
+#include "plugins/PluginLifetime.h"
+#include "plugins/ui/PluginActions.h"
 #include "reader/ui/MainFrame.h"
 
 namespace {
@@ -167,8 +169,12 @@ int main(int argc, char** argv) {
     startup.Ui.CreateMainWindow = [&] {
         mainFrame = std::make_unique<TMainFrame>();
         mainFrame->NoAnimation = startup.NoAnimation();
+        InstallPluginUi(*mainFrame);
     };
-    startup.Ui.DestroyMainWindow = [&] { mainFrame.reset(); };
+    startup.Ui.DestroyMainWindow = [&] {
+        RemovePluginUi();
+        mainFrame.reset();
+    };
     startup.Ui.RunEventLoop = [&] {
         mainFrame->show();
         // Repairs made while the area tree loaded are told once, when the window is up.
@@ -186,6 +192,7 @@ int main(int argc, char** argv) {
     RegisterAreaImporters();
     // A JAM base that another program holds locked says so every time a write is refused.
     SetJamErrorBox([](const std::string& text) { ShowError(text, MessageParent()); });
+    BindPluginSteps(startup.Managers);
     BindAreaSteps(startup.Managers, [] {
         // The scan thread finished a pass; the main window redraws its counters on its own thread.
         QMetaObject::invokeMethod(
@@ -201,6 +208,7 @@ int main(int argc, char** argv) {
 
     const TStartupResult result = startup.Run();
 
+    RemovePluginUi();
     mainFrame.reset();
     DestroySplash();
     TDosFonts::Unregister();

@@ -24,6 +24,7 @@
 #include <cmath>
 
 #include "areas/AreaLifetime.h"
+#include "areas/ui/AreaMngr.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
@@ -31,6 +32,7 @@
 #include "core/ui/Splash.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Registry.h"
+#include "plugins/PluginManager.h"
 #include "reader/ui/AreaTreeDelegate.h"
 #include "reader/ui/AreaTreeModel.h"
 #include "reader/ui/HeaderControl.h"
@@ -42,6 +44,7 @@
 #include "reader/ui/ReadInputGuard.h"
 #include "reader/ui/ReadingController.h"
 #include "reader/ui/StatusPanel.h"
+#include "settings/ui/SetupForm.h"
 
 namespace pelmar::ui {
 
@@ -94,7 +97,7 @@ constexpr TCommand kAvailable[] = {
     TCommand::Delete, TCommand::Save, TCommand::Print, TCommand::TextCopy, TCommand::TextSelectAll,
     TCommand::TakeTearline, TCommand::TakeOrigin, TCommand::SelectAll, TCommand::SelectNone,
     TCommand::InvertSelection, TCommand::SelectRead, TCommand::SelectPersonal, TCommand::CodingDos,
-    TCommand::CodingWindows};
+    TCommand::CodingWindows, TCommand::AreasDialog, TCommand::Settings};
 
 QString IdleText() {
     return QStringLiteral("Пелмар ") + QStringLiteral(PELMAR_VERSION_TEXT);
@@ -652,6 +655,7 @@ void TMainFrame::CreateReading() {
         if (row >= 0) listModel_->Changed(row, row);
     };
     services.StatusText = [this](const std::string& text) { StatusText(2, text); };
+    services.MessageShown = [] { NotifyPluginsMessageRead(); };
     services.BeginWait = [this] { BeginWait(); };
     services.EndWait = [this] { EndWait(); };
     readingController_ = new TReadingController(list_, *messagePane_, std::move(services), this);
@@ -843,6 +847,15 @@ void TMainFrame::Execute(TCommand command) {
             break;
         case TCommand::ShowToolbars:
             SetToolbarsVisible(commands_->Action(TCommand::ShowToolbars)->isChecked());
+            break;
+        case TCommand::AreasDialog:
+            if (TAreaMngr* window = ShowAreaManager(this)) window->TreeChanged = [this] { BuildAreaTree(); };
+            break;
+        case TCommand::Settings:
+            if (RunSettingsDialog(this)) {
+                AreaTree->viewport()->update();
+                UpdateCommandStates();
+            }
             break;
         default:
             break;

@@ -127,6 +127,7 @@ void TReadingController::ShowIt() {
     }
     shownEntry_ = entry;
     if (services_.StatusText) services_.StatusText("Ok");
+    if (services_.MessageShown) services_.MessageShown();
     // Marked only when the base still holds the listed message at the entry's position.
     const bool same = IsSameMessage(Listed(*entry).Identity, *list_.Base);
     if (!entry->Read && same) readMarker_.start();

@@ -38,6 +38,7 @@ struct TReadingServices {
     std::function<void(TAreaInfo&)> UpdateAreaNode;
     std::function<void(int row)> RepaintRow;
     std::function<void(const std::string&)> StatusText;  // panel 2
+    std::function<void()> MessageShown;                  // a message was read and shown
     std::function<void()> BeginWait;
     std::function<void()> EndWait;
     // The editor; unset until it exists (the commands that open it stay disabled meanwhile).

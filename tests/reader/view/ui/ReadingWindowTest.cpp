@@ -1,6 +1,7 @@
 // The main window reading the JAM area a tosser wrote: the pane, read marking and its counters,
 // delete with and without the question, move, display modes and code pages.
 #include <gtest/gtest.h>
+#include <pelmar/plugin.h>
 
 #include <QAbstractButton>
 #include <QAction>
@@ -149,6 +150,10 @@ TEST_F(ReadingWindowTest, ShownMessageBecomesReadAfterHalfASecondWithItsCounters
     Select(personal);
     EXPECT_TRUE(Text().contains(QStringLiteral("For you personally.")));
     EXPECT_FALSE(entry->Read);
+    // Plug-ins read the shown message, not the last header the list read.
+    char from[64];
+    plmMBGetFrom(from, sizeof from);
+    EXPECT_EQ(std::string(from), entry->FromName);
     EXPECT_TRUE(WaitFor([&] { return entry->Read; }, 3000));
     EXPECT_EQ(Area("RUTEST").Read, 6);
     EXPECT_EQ(Area("RUTEST").PersonalUnread, 1);
