@@ -26,6 +26,7 @@
 #include "core/ui/SingleInstance.h"
 #include "core/ui/Splash.h"
 #include "core/ui/TerminationSignals.h"
+#include "core/ui/Translations.h"
 #include "import/AreaImport.h"
 #include "msgbase/Jam.h"
 #include "nodelist/NodelistLifetime.h"
@@ -125,6 +126,7 @@ int main(int argc, char** argv) {
     Q_INIT_RESOURCE(pelmar);
     QApplication::setApplicationName(QStringLiteral("pelmar"));
     QApplication::setApplicationVersion(QStringLiteral(PELMAR_VERSION_TEXT));
+    InstallToolkitTranslations(app);
     // Matches the windows to the installed desktop entry and shows its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(PELMAR_APP_ID));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(PELMAR_APP_ID), BundledIcon()));
