@@ -34,14 +34,18 @@ struct TNodeRecord {
     TNodeEntry Entry;
 };
 
+// A source file as the index remembers it. (The UU decoder has a class of the same name: this one
+// lives in its own namespace so the two never meet.)
+namespace nodelist {
 struct TFileInfo {
     double FileDate = 0;  // days since 30 December 1899, local time
     int32_t FileSize = 0;
 };
+}  // namespace nodelist
 
 struct TSourceFile {
     std::string Path;
-    TFileInfo Info;
+    nodelist::TFileInfo Info;
 };
 
 // The one order of names for sorting and for every look-up: bytes upper-cased with the CP1251 rules,

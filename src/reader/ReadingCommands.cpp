@@ -315,8 +315,10 @@ TEditorRequest EditRequest(const TShownMessage& message, TAreaInfo* currentArea,
             context.Body += c;
         }
     }
-    context.Position = message.Position;
-    context.ListKey = listKey;
+    context.MessagePosition = message.Position;
+    context.ListMsgId = listKey;
+    context.ListFrom = message.FromName;
+    context.ListSubject = message.Subject;
     request.Edit = std::move(context);
     request.HideTearlineAndOrigin = true;
     request.FromName = message.FromName;

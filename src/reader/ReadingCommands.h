@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "editor/SendMessages.h"
 #include "msgbase/MessageBase.h"
 
 namespace pelmar {
@@ -134,12 +135,6 @@ struct TForwardContext {
     std::string From;  // name, then " <" + address + ">" when there is one
     std::string To;
     std::string Subject;
-};
-
-struct TEditContext {
-    std::string Body;  // CR LF line ends
-    int32_t Position = 0;
-    std::string ListKey;  // MSGID of the list entry
 };
 
 struct TEditorRequest {

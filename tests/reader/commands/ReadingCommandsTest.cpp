@@ -152,8 +152,8 @@ TEST_F(EditorRequests, EditCarriesPositionKeyAndHeader) {
     const TEditorRequest r = EditRequest(m, &netmail_, "key");
     ASSERT_TRUE(r.Edit);
     EXPECT_EQ(r.Edit->Body, "a\r\nb\r\nc");
-    EXPECT_EQ(r.Edit->Position, 7);
-    EXPECT_EQ(r.Edit->ListKey, "key");
+    EXPECT_EQ(r.Edit->MessagePosition, 7);
+    EXPECT_EQ(r.Edit->ListMsgId, "key");
     EXPECT_TRUE(r.HideTearlineAndOrigin);
     EXPECT_EQ(r.SelectedFromAddress, "2:5020/1.5");
     EXPECT_EQ(r.ToAddress, "2:5020/2");
