@@ -12,6 +12,7 @@
 #include "core/Errors.h"
 #include "msgbase/BaseFile.h"
 #include "msgbase/BodyText.h"
+#include "msgbase/Charset.h"
 #include "msgbase/LittleEndian.h"
 
 namespace pelmar {
@@ -399,7 +400,7 @@ void TFidoBase::ReadMessage(int32_t position) {
     std::copy_n(file.begin(), HeaderSize, Header.begin());
     ParseHeaderFields();
 
-    SplitStoredText(BodyToAnsi(MessageBytes(file)), Text, Kludges);
+    SplitStoredText(DeclaredBodyToAnsi(MessageBytes(file), {}), Text, Kludges);
     RtfText = RtfEscape(Text);
 
     const uint16_t attribute = GetLe16(Header.data() + OfsAttribute);

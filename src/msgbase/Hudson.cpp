@@ -13,6 +13,7 @@
 #include "core/Errors.h"
 #include "msgbase/BaseFile.h"
 #include "msgbase/BodyText.h"
+#include "msgbase/Charset.h"
 
 namespace pelmar {
 
@@ -393,7 +394,7 @@ void THudson::ReadMessage(int32_t position) {
     msgHeader_ = ReadCurrentHeader(false);
     const THudsonHeader& h = msgHeader_;
     FillNamesAndDate(h);
-    SplitStoredText(BodyToAnsi(ReadStoredText(h)), Text, Kludges);
+    SplitStoredText(DeclaredBodyToAnsi(ReadStoredText(h), {}), Text, Kludges);
     RtfText = RtfEscape(Text);
     Attr = HudsonToAttr(h.MsgAttr, h.NetAttr);
     TNetAddress orig{h.OrigZone, h.OrigNet, h.OrigNode, 0};

@@ -14,6 +14,7 @@
 #include "core/Settings.h"
 #include "msgbase/BaseFile.h"
 #include "msgbase/BodyText.h"
+#include "msgbase/Charset.h"
 
 namespace pelmar {
 
@@ -302,6 +303,7 @@ void TJAM::ReadHeader() {
     // data is taken from the same place in the converted copy. The list fill reads every header.
     converted_ = ToAnsi(block);
     const bool keepFreeForm = Settings.TextInWindowsCodePage;
+    std::string_view storedFrom, storedTo, storedSubject;
     TJamSubfieldReader reader(block);
     TJamSubfield field;
     while (reader.Next(field)) {
@@ -324,9 +326,11 @@ void TJAM::ReadHeader() {
                 break;
             case JamSfSenderName:
                 FromName.assign(ansi);
+                storedFrom = field.Data;
                 break;
             case JamSfReceiverName:
                 ToName.assign(ansi);
+                storedTo = field.Data;
                 break;
             case JamSfMsgId:
                 MsgId.assign(ansi);
@@ -340,6 +344,7 @@ void TJAM::ReadHeader() {
             case JamSfEnclosedFile:
             case JamSfEnclosedFreq:
                 Subject.assign(ansi);
+                storedSubject = field.Data;
                 break;
             case JamSfPid:
                 addLine("PID: ", ansi);
@@ -365,6 +370,13 @@ void TJAM::ReadHeader() {
             default:
                 break;
         }
+    }
+    // Names and subject sit among the control lines, so they follow a CHRS line there too.
+    const TCharset charset = DeclaredCharset(Kludges);
+    if (charset != TCharset::Unknown && charset != TCharset::Cp866) {
+        FromName = CharsetToAnsi(charset, storedFrom);
+        ToName = CharsetToAnsi(charset, storedTo);
+        Subject = CharsetToAnsi(charset, storedSubject);
     }
     if (!Netmail) {
         OrigAddr = EchoAddress(MsgId);
@@ -409,7 +421,7 @@ void TJAM::ReadMessage(int32_t position) {
         throw EReadError("JAM: the text of message " + std::to_string(position) +
                          " runs past the end of the file");
     // Control lines some writers leave in the text go to Kludges, as in every other format.
-    SplitStoredText(BodyToAnsi(stored), Text, Kludges);
+    SplitStoredText(DeclaredBodyToAnsi(stored, Kludges), Text, Kludges);
     RtfText = RtfEscape(Text);
 }
 

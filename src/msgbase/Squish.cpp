@@ -13,6 +13,7 @@
 #include "core/Errors.h"
 #include "msgbase/BaseFile.h"
 #include "msgbase/BodyText.h"
+#include "msgbase/Charset.h"
 
 namespace pelmar {
 
@@ -352,7 +353,7 @@ void TSquish::ReadMessage(int32_t position) {
     body = body.substr(0, body.find('\0'));
 
     // Control lines stored in the body (PATH and the like, at its end) belong to Kludges.
-    SplitStoredText(BodyToAnsi(body), Text, Kludges);
+    SplitStoredText(DeclaredBodyToAnsi(body, Kludges), Text, Kludges);
     RtfText = RtfEscape(Text);
 
     Attr = CommonAttrFromSquish(MsgHeader.Attr());

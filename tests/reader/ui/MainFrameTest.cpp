@@ -335,7 +335,7 @@ TEST_F(MainFrameTest, CommandsWithoutTheirWindowsStayVisibleAndDisabled) {
     // The rule allows a reply to the shown message; the editor does not exist yet.
     EXPECT_TRUE(frame.CommandState().Allowed(TCommand::Reply));
     for (const TCommand command :
-         {TCommand::Reply, TCommand::Delete, TCommand::AreasDialog, TCommand::Find}) {
+         {TCommand::Reply, TCommand::Copy, TCommand::AreasDialog, TCommand::Find}) {
         QAction* action = frame.Commands().Action(command);
         ASSERT_NE(action, nullptr);
         EXPECT_TRUE(action->isVisible());
