@@ -27,3 +27,34 @@ case "$target" in
   squish|jam|hudson) max_len=65536 ;;
   registry) max_len=8192 ;;
   dates_addresses) max_len=128 ;;
+  uudecode|quote) max_len=65536 ;;
+  rtf) max_len=16384 ;;
+  *) echo "unknown target: $target" >&2; exit 1 ;;
+esac
+
+sanitize="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fsanitize=fuzzer-no-link"
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_CXX_FLAGS="$sanitize -O1 -fno-omit-frame-pointer" \
+    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
+    -DPELMAR_FUZZ=ON -DPELMAR_BUILD_TESTS=ON
+fi
+nice -n 19 cmake --build "$build" --target "fuzz_$target" -j1
+
+mkdir -p "$corpus" "$build/work/$target" "$build/logs"
+cp -n "$corpus"/* "$build/work/$target/" 2>/dev/null || true
+log="$build/logs/$target-$(date -u +%Y%m%dT%H%M%S).log"
+echo "fuzzing $target for $seconds s; log: $log"
+
+status=0
+nice -n 19 "$build/tests/fuzz/fuzz_$target" "$build/work/$target" \
+  -max_total_time="$seconds" -max_len="$max_len" -timeout=20 -rss_limit_mb=2048 -malloc_limit_mb=1024 \
+  -artifact_prefix="$corpus/" -print_final_stats=1 "$@" >"$log" 2>&1 || status=$?
+grep -E '^(stat::number_of_executed_units|stat::new_units_added|stat::peak_rss_mb)|^#[0-9]+ *DONE|ERROR|SUMMARY' "$log" || true
+
+if [ "${PELMAR_FUZZ_MERGE:-0}" = 1 ]; then
+  nice -n 19 "$build/tests/fuzz/fuzz_$target" -merge=1 -max_len="$max_len" -timeout=20 "$corpus" "$build/work/$target" \
+    >>"$log" 2>&1 || true
+fi
+exit $status
