@@ -12,10 +12,9 @@
 #include "core/ui/QtText.h"
 #include "reader/Bookmarks.h"
 #include "reader/ui/Icons.h"
+#include "reader/ui/MessageListModel.h"
 
 namespace pelmar::ui {
-
-const char* const TBookMarkForm::RowsMimeType = "application/x-pelmar-message-rows";
 
 TBookMarkForm::TBookMarkForm(QWidget* owner, std::function<bool(const std::string&)> gotoBookmark,
                              std::function<void()> addDropped)
@@ -94,21 +93,21 @@ void TBookMarkForm::closeEvent(QCloseEvent* event) {
 }
 
 void TBookMarkForm::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasFormat(QString::fromLatin1(RowsMimeType)))
+    if (event->mimeData()->hasFormat(QString::fromLatin1(TMessageListModel::RowsMimeType)))
         event->acceptProposedAction();
     else
         event->ignore();
 }
 
 void TBookMarkForm::dragMoveEvent(QDragMoveEvent* event) {
-    if (event->mimeData()->hasFormat(QString::fromLatin1(RowsMimeType)))
+    if (event->mimeData()->hasFormat(QString::fromLatin1(TMessageListModel::RowsMimeType)))
         event->acceptProposedAction();
     else
         event->ignore();
 }
 
 void TBookMarkForm::dropEvent(QDropEvent* event) {
-    if (!event->mimeData()->hasFormat(QString::fromLatin1(RowsMimeType))) {
+    if (!event->mimeData()->hasFormat(QString::fromLatin1(TMessageListModel::RowsMimeType))) {
         event->ignore();
         return;
     }

@@ -28,8 +28,6 @@ public:
     void ClickRow(int row);
     void RemoveSelected();
     void ClearAll();
-    // The mime type the message list drags its rows as.
-    static const char* const RowsMimeType;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
