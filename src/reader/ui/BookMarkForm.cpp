@@ -87,7 +87,14 @@ void TBookMarkForm::ClearAll() {
     ListView1->clear();
 }
 
+void TBookMarkForm::showEvent(QShowEvent* event) {
+    Settings.BMVisible = true;
+    QWidget::showEvent(event);
+}
+
 void TBookMarkForm::closeEvent(QCloseEvent* event) {
+    // Only the user closes it; the program's end leaves the setting as it was.
+    Settings.BMVisible = false;
     hide();
     event->ignore();
 }

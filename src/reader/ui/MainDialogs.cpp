@@ -10,6 +10,7 @@
 #include <QListView>
 #include <QStatusBar>
 #include <QTextDocument>
+#include <QTimer>
 #include <QTreeView>
 
 #include "areas/AreaLifetime.h"
@@ -96,7 +97,13 @@ struct TWaitCursor {
 
 }  // namespace
 
-TMainDialogs::TMainDialogs(TMainFrame& frame) : QObject(&frame), frame_(frame) {}
+TMainDialogs::TMainDialogs(TMainFrame& frame) : QObject(&frame), frame_(frame) {
+    // The bookmarks window comes back when it was open at the end of the last run.
+    if (Settings.BMVisible)
+        QTimer::singleShot(0, this, [this] {
+            if (frame_.isVisible()) ShowBookMarks();
+        });
+}
 
 const std::vector<TCommand>& TMainDialogs::Commands() {
     static const std::vector<TCommand> commands = {
