@@ -21,6 +21,7 @@ using namespace pelmar;
 std::string Body(size_t size) {
     static const char* const kLines[] = {
         "Hello All, this is an ordinary line of a message with some words in it.",
+        "See http://example.org/page and 2:5020/10.15 for details.",
         " AB> a quoted line from someone who wrote _before_ us, with *emphasis*.",
         " AB>> and an older quote {with braces} and \\backslashes\\ inside.",
         "\xCF\xF0\xE8\xE2\xE5\xF2, \xFD\xF2\xEE \xF1\xF2\xF0\xEE\xEA\xE0 \xED\xE0 "
@@ -86,6 +87,61 @@ void RenderReadShow(benchmark::State& state) {
     }
 }
 BENCHMARK(RenderReadShow)->Arg(10 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+
+// One message in memory, so the whole pane's show is timed without a disk.
+class TOneMessage : public TMessageBase {
+public:
+    explicit TOneMessage(std::string body) : body_(std::move(body)) { Active = true; }
+    ~TOneMessage() override { Destroy(); }
+    int32_t Count() override { return 1; }
+    void GetAttrText(std::string& text) override { text = "Loc "; }
+    bool CheckCurrent() override { return false; }
+    double ChangeStamp() override { return 0; }
+    int32_t ChangeCounter() override { return 0; }
+    void Open() override { Active = true; }
+    void Close() override { Active = false; }
+    void CreateBase() override {}
+    bool First() override { return true; }
+    bool Next() override { return false; }
+    void ReadHeader() override {}
+    void ReadMsgId() override {}
+    void ReadMessage(int32_t) override {
+        FromName = "Sender";
+        ToName = "All";
+        Subject = "Bench";
+        OrigAddr = "2:5020/1";
+        Kludges = {"MSGID: 2:5020/1 12345678", "PID: Bench"};
+        Text = body_;
+        RtfText = RtfEscape(Text);
+    }
+    void Seek(int32_t) override {}
+    bool DeleteCurrent(int32_t*, uint32_t*) override { return false; }
+    void MarkRead() override {}
+    void NewMessage() override {}
+    bool WriteMessage() override { return false; }
+    void PrepareRewrite() override {}
+    bool IsValid() override { return true; }
+    void ReadToAndRead() override {}
+    int32_t FileStamp() override { return 0; }
+    bool FileStampIs(int32_t) override { return false; }
+
+private:
+    std::string body_;
+};
+
+// The pane's whole show: read, render, RTF reader, links, labels, first screen drawn.
+void PaneShow(benchmark::State& state) {
+    TOneMessage base(Body(static_cast<size_t>(state.range(0))));
+    ui::TMessageViewPane pane;
+    pane.resize(800, 600);
+    pane.show();
+    for (auto _ : state) {
+        pane.ShowMessage(base, 0, {2, false});
+        QCoreApplication::processEvents();
+        benchmark::DoNotOptimize(pane.grab());
+    }
+}
+BENCHMARK(PaneShow)->Arg(10 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -58,6 +58,8 @@ void THintLabel::UpdateHint() {
 
 TMessageText::TMessageText(QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(true);
+    // Nothing shown here is ever undone; recording the link marks would cost as much as making them.
+    setUndoRedoEnabled(false);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     viewport()->setMouseTracking(true);
 }
@@ -335,6 +337,9 @@ void TMessageViewPane::MarkLinks(bool ftnAddresses) {
     const std::u16string_view view(reinterpret_cast<const char16_t*>(text.utf16()),
                                    static_cast<size_t>(text.size()));
     const QColor linkColor = RichEdit1->palette().color(QPalette::Link);
+    // One edit for all marks: the layout is told once.
+    QTextCursor batch(doc);
+    batch.beginEditBlock();
     auto mark = [&](const TTextRange& range) {
         QTextCursor cursor(doc);
         cursor.setPosition(static_cast<int>(range.Start));
@@ -350,6 +355,7 @@ void TMessageViewPane::MarkLinks(bool ftnAddresses) {
     if (ftnAddresses) {
         for (const TTextRange& range : FindFtnAddresses(view)) mark(range);
     }
+    batch.endEditBlock();
 }
 
 void TMessageViewPane::ApplyDosFont() {

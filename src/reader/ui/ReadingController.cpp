@@ -103,6 +103,7 @@ void TReadingController::ShowCurrentMessage() {
 
 void TReadingController::ShowIt() {
     readMarker_.stop();
+    pane_.ResetHeaderColor();
     if (services_.UpdateCommandStates) services_.UpdateCommandStates();
     const TMessageClass* entry = list_.CurrentEntry;
     shownEntry_ = nullptr;

@@ -6,6 +6,7 @@
 
 #include "areas/gizmo.h"
 #include "core/Settings.h"
+#include "editor/Quote.h"
 #include "reader/ReadingCommands.h"
 #include "support/TestSupport.h"
 
@@ -114,6 +115,19 @@ TEST_F(EditorRequests, ReplyQuotesAndDefusesOriginAndTearline) {
     EXPECT_EQ(r.Reply->DateTime, "01.02.26 10:11:12");
     EXPECT_EQ(r.Reply->SourceArea, &echo_);
     EXPECT_EQ(r.Reply->MsgId, "2:5020/1.5 12345678");
+}
+
+TEST_F(EditorRequests, ReplyWithTheRealQuotingDefusesTheQuotedOriginAndTearline) {
+    TShownMessage m = Message();
+    m.Text = "Hello\r---\r * Origin: Home (2:5000/1)\r";
+    const TEditorRequest r = ReplyRequest(m, &echo_, &echo_, false, dates_, BuildReplyQuote);
+    ASSERT_TRUE(r.Reply);
+    const std::string& quoted = r.Reply->QuotedText;
+    EXPECT_NE(quoted.find(" + Origin: Home (2:5000/1)"), std::string::npos) << quoted;
+    EXPECT_NE(quoted.find("-+-"), std::string::npos) << quoted;
+    EXPECT_EQ(quoted.find(" * Origin: "), std::string::npos) << quoted;
+    EXPECT_EQ(quoted.find("---"), std::string::npos) << quoted;
+    EXPECT_NE(quoted.find("IP> Hello"), std::string::npos) << quoted;
 }
 
 TEST_F(EditorRequests, ForwardKeepsTheTextAndNamesTheAddresses) {

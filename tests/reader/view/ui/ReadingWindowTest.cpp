@@ -249,6 +249,37 @@ TEST_F(ReadingWindowTest, AReadErrorBecomesTheErrorBoxAndNeverEscapes) {
     EXPECT_FALSE(Settings.TextInWindowsCodePage);
 }
 
+TEST_F(ReadingWindowTest, OriginAndTearlineGoIntoTheTemplateListsOnce) {
+    OpenTemplateStore();
+    WriteTemplate("origin.list", "Always the best!\r\n");
+    WriteTemplate("tearline.list", "");
+    Select(RowWhere("Special"));
+    // Items of the text's pop-up menu.
+    const auto popup = [&](TCommand command) { frame_->Commands().Actions(command).front()->trigger(); };
+    popup(TCommand::TakeOrigin);
+    popup(TCommand::TakeOrigin);
+    popup(TCommand::TakeTearline);
+    EXPECT_EQ(AnsiToUtf8(ReadTemplate("origin.list")), "Always the best!\r\nТестовая станция \r\n");
+    EXPECT_EQ(ReadTemplate("tearline.list"), "TestGen 1.0\r\n");
+    CloseTemplateStore();
+}
+
+TEST_F(ReadingWindowTest, SelectionMenuSelectsPersonalAndReadRows) {
+    const auto item = [&](TCommand command) {
+        QAction* action = frame_->Commands().Action(command);
+        if (action == nullptr) action = frame_->Commands().Actions(command).front();
+        action->trigger();
+    };
+    item(TCommand::SelectPersonal);
+    std::vector<TMessageClass*> selected = frame_->Selection();
+    ASSERT_EQ(selected.size(), 2u);
+    for (const TMessageClass* entry : selected) EXPECT_EQ(entry->ToName, Settings.FullName);
+    item(TCommand::SelectAll);
+    EXPECT_EQ(frame_->Selection().size(), List().Rows.size());
+    item(TCommand::InvertSelection);
+    EXPECT_TRUE(frame_->Selection().empty());
+}
+
 TEST_F(ReadingWindowTest, NavigationButtonsMoveTheSelection) {
     Select(0);
     Pane().NavigationButton(TNavigation::Next)->click();
