@@ -4,9 +4,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -21,12 +23,15 @@
 #include "msgbase/BaseFactory.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Registry.h"
+#include "reader/ui/AreaChooserTree.h"
 #include "reader/ui/AreaTreeModel.h"
 #include "reader/ui/BookMarkForm.h"
+#include "reader/ui/CopyForm.h"
 #include "reader/ui/MainCommands.h"
 #include "reader/ui/MainDialogs.h"
 #include "reader/ui/MainFrame.h"
 #include "reader/ui/MessageListModel.h"
+#include "reader/ui/SearchForm.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -227,6 +232,38 @@ TEST_F(SearchWindowTest, BookmarksLeadBackAcrossAreasAndRefuseMessagesWithoutMsg
     EXPECT_EQ(dialogs.BookMarks().ListView1->count(), 1);
     EXPECT_EQ(Settings.BookMarkNames.size(), 1u);
     EXPECT_EQ(Settings.BookMarkData.size(), 1u);
+}
+
+}  // namespace
+}  // namespace pelmar::ui
+
+namespace pelmar::ui {
+namespace {
+
+TEST_F(SearchWindowTest, DialogsEnableTheirOkOnlyForAUsableChoice) {
+    TAreaInfo& root = AreaManager()->Root();
+    TSearchForm search(root);
+    EXPECT_FALSE(search.SearchButton->isEnabled());
+    search.Edit1->setText(QStringLiteral("привет"));
+    EXPECT_TRUE(search.SearchButton->isEnabled());
+    // "Все" marks every area below it, a second click unmarks them.
+    QTreeWidgetItem* all = search.AreaTree->topLevelItem(0);
+    for (const bool expected : {true, false}) {
+        search.ToggleMark(all);
+        for (const char* name : {"A1", "A2", "A3"}) EXPECT_EQ(Area(name).SearchMark, expected) << name;
+    }
+
+    TCopyForm copy(root, &Area("A1"));
+    const struct {
+        TAreaInfo* Item;
+        bool Ok;
+    } rows[] = {{root.FindChild("Fido"), false}, {&Area("A1"), false}, {&Area("A2"), true}};
+    for (const auto& row : rows) {
+        copy.AreaTree->setCurrentItem(copy.AreaTree->ItemOf(row.Item));
+        EXPECT_EQ(copy.OkButton->isEnabled(), row.Ok) << row.Item->Name;
+    }
+    EXPECT_EQ(copy.Target(), &Area("A2"));
+    EXPECT_FALSE(copy.Move());
 }
 
 }  // namespace
