@@ -3,13 +3,16 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include "core/Settings.h"
 #include "core/ui/QtText.h"
+#include "platform/Registry.h"
 #include "reader/Bookmarks.h"
 #include "reader/ui/Icons.h"
 #include "reader/ui/MessageListModel.h"
@@ -47,7 +50,44 @@ TBookMarkForm::TBookMarkForm(QWidget* owner, std::function<bool(const std::strin
         PopupMenu->popup(ListView1->viewport()->mapToGlobal(pos));
     });
     resize(300, 260);
+    RestorePlace();
     Reload();
+}
+
+std::string TBookMarkForm::PlaceKey() {
+    return "\\" + Settings.BaseKey + "\\BookMarkForm";
+}
+
+void TBookMarkForm::RestorePlace() {
+    TRegistry reg;
+    if (!reg.OpenKey(PlaceKey(), false)) return;
+    try {
+        for (const char* name : {"Left", "Top", "Width", "Height"})
+            if (!reg.ValueExists(name)) return;
+        const QRect place(reg.ReadInteger("Left"), reg.ReadInteger("Top"), reg.ReadInteger("Width"),
+                          reg.ReadInteger("Height"));
+        // A place from another screen layout would leave the window out of reach.
+        if (place.width() < 80 || place.height() < 60) return;
+        if (QScreen* screen = QGuiApplication::screenAt(place.center()); screen == nullptr) return;
+        resize(place.size());
+        move(place.topLeft());
+    } catch (const std::exception&) {
+        // A damaged value keeps the default place.
+    }
+}
+
+void TBookMarkForm::StorePlace() const {
+    TRegistry reg;
+    if (!reg.OpenKey(PlaceKey(), true)) return;
+    reg.WriteInteger("Left", x());
+    reg.WriteInteger("Top", y());
+    reg.WriteInteger("Width", width());
+    reg.WriteInteger("Height", height());
+}
+
+void TBookMarkForm::hideEvent(QHideEvent* event) {
+    StorePlace();
+    QWidget::hideEvent(event);
 }
 
 void TBookMarkForm::Reload() {

@@ -31,12 +31,18 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The window's place is kept in the registry between runs.
+    static std::string PlaceKey();
+    void RestorePlace();
+    void StorePlace() const;
+
     std::function<bool(const std::string&)> goto_;
     std::function<void()> addDropped_;
 };
