@@ -18,10 +18,20 @@ std::string TSearch::Pattern() const {
     return SearchCaseSensitive ? SearchText : AnsiUpperCase(SearchText);
 }
 
+void TSearch::SetArea(TAreaInfo* area) {
+    SearchArea = area;
+    searchAreaId_ = area != nullptr ? area->ID : std::string();
+}
+
+bool TSearch::CanContinue() {
+    if (SearchArea != nullptr && AreaRegistry().FindAreaById(searchAreaId_) != SearchArea) Reset();
+    return SearchArea != nullptr;
+}
+
 bool TSearch::Start(TAreaInfo& root) {
     root.SearchMark = false;
     SearchFrom = 0;
-    SearchArea = NextMarked(root);
+    SetArea(NextMarked(root));
     return SearchArea != nullptr;
 }
 
@@ -91,6 +101,7 @@ TSearchResult TSearch::SearchArea_(TAreaInfo& area, const std::string& pattern, 
 
 TSearchResult TSearch::Next(TSearchObserver* observer) {
     const std::string pattern = Pattern();
+    if (!CanContinue()) return TSearchResult{};
     while (SearchArea != nullptr) {
         TAreaInfo& area = *SearchArea;
         TSearchResult result = SearchArea_(area, pattern, observer);
@@ -98,7 +109,7 @@ TSearchResult TSearch::Next(TSearchObserver* observer) {
         area.SearchMark = false;
         if (result.Hit != TSearchHit::None) return result;
         SearchFrom = 0;
-        SearchArea = NextMarked(area);
+        SetArea(NextMarked(area));
     }
     return TSearchResult{};
 }

@@ -44,7 +44,8 @@ public:
     // After the dialog's OK: the root's mark is cleared and the first marked area below it in tree
     // order becomes the area to search, from its start. False when no area is marked.
     bool Start(TAreaInfo& root);
-    bool CanContinue() const { return SearchArea != nullptr; }
+    // False also when the area to search has been deleted since (it is then forgotten).
+    bool CanContinue();
     void Reset() {
         SearchArea = nullptr;
         SearchFrom = 0;
@@ -66,6 +67,9 @@ public:
     static TAreaInfo* NextMarked(const TAreaInfo& area);
 
 private:
+    void SetArea(TAreaInfo* area);
+    // The area's identity: the pointer alone could name a deleted area.
+    std::string searchAreaId_;
     // Searches one area from SearchFrom; moves SearchFrom past a match.
     TSearchResult SearchArea_(TAreaInfo& area, const std::string& pattern, TSearchObserver* observer);
 };

@@ -174,6 +174,18 @@ TEST_F(SearchTest, NoMarkedAreaSearchesNothingAndBrokenBasesAreSkipped) {
     EXPECT_FALSE(broken->SearchMark);
 }
 
+TEST_F(SearchTest, FindNextForgetsADeletedArea) {
+    TAreaInfo* area = AddArea("jam", BaseKindJam, MakeBase(BaseKindJam, dir_, "j", {{"x1", ""}, {"x2", ""}}));
+    area->SearchMark = true;
+    TSearch search;
+    search.SearchText = "x";
+    ASSERT_TRUE(search.Start(root_));
+    ASSERT_EQ(search.Next().Position, 0);
+    root_.RemoveChild(area).reset();
+    EXPECT_FALSE(search.CanContinue());
+    EXPECT_EQ(search.Next().Hit, TSearchHit::None);
+}
+
 TEST_F(SearchTest, AbortKeepsThePositionForTheNextFindNext) {
     std::vector<TRow> rows(200, TRow{"filler", ""});
     rows.push_back({"needle", ""});
