@@ -102,7 +102,11 @@ void TMainCommands::BuildMenus(QMainWindow& window) {
     letter->addAction(Make(C::Print, QStringLiteral("Пе&чатать..."), "document-print"));
     letter->addSeparator();
     letter->addAction(Make(C::Exit, QStringLiteral("В&ыход"), "application-exit"));
-    Action(C::Exit)->setShortcut(QKeySequence::Quit);
+    Action(C::Exit)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // The usual desktop keys beside the key table's single keys.
+    Action(C::NewLetter)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    Action(C::Reply)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    Action(C::Print)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
 
     QMenu* search = MainMenu1->addMenu(QStringLiteral("По&иск"));
     search->addAction(Make(C::Find, QStringLiteral("&Найти..."), "edit-find"));

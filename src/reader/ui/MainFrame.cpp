@@ -38,6 +38,7 @@
 #include "reader/ui/HeaderControl.h"
 #include "reader/ui/Icons.h"
 #include "reader/ui/MainCommands.h"
+#include "reader/ui/MainDialogs.h"
 #include "reader/ui/MessageListModel.h"
 #include "reader/ui/MessageRowDelegate.h"
 #include "reader/ui/MessageViewPane.h"
@@ -132,6 +133,8 @@ TMainFrame::TMainFrame(QWidget* parent) : QMainWindow(parent) {
     for (std::size_t i = 0; i < CommandCount; ++i)
         commandState_.SetAvailable(static_cast<TCommand>(i), false);
     for (const TCommand command : kAvailable) commandState_.SetAvailable(command, true);
+    dialogs_ = new TMainDialogs(*this);
+    for (const TCommand command : TMainDialogs::Commands()) commandState_.SetAvailable(command, true);
 
     // Dock971: the four toolbars and the animation at the right end.
     addToolBar(Qt::TopToolBarArea, commands_->Toolbar972);
@@ -756,6 +759,7 @@ void TMainFrame::UpdateCommandStates() {
         std::any_of(selection.begin(), selection.end(), [](const TMessageClass* e) { return e->Deleted; });
     const TAreaManager* manager = AreaManager();
     context.NetmailAreaExists = manager != nullptr && manager->NetmailAreaObject() != nullptr;
+    context.HasFindNextPosition = dialogs_ != nullptr && dialogs_->Search.CanContinue();
     context.CurrentAreaIsNetmail = list_.CurrentArea != nullptr && list_.CurrentArea->IsNetmail;
     commandState_.Update(context);
     commands_->Apply(commandState_);
@@ -774,8 +778,14 @@ void TMainFrame::RunCommand(TCommand command) {
     action->trigger();
 }
 
+void TMainFrame::ResetSearch() {
+    dialogs_->ResetSearch();
+    UpdateCommandStates();
+}
+
 void TMainFrame::Execute(TCommand command) {
     if (!commandState_.Enabled(command)) return;
+    if (dialogs_->Run(command)) return;
     switch (command) {
         case TCommand::BuildThreads:
             BuildThreadsClick(commands_->Action(TCommand::BuildThreads)->isChecked());

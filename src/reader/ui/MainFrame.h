@@ -33,6 +33,7 @@ class TAnimation;
 class TAreaTreeModel;
 class THeaderControl;
 class TMainCommands;
+class TMainDialogs;
 class TMessageListModel;
 class TMessageText;
 class TMessageViewPane;
@@ -79,7 +80,7 @@ public:
     void UpdateAreaNode(TAreaInfo& area) override;
     void SetStatusText(const std::string& text) override;
     void ClearSelection() override;
-    void ResetSearch() override {}
+    void ResetSearch() override;
     TAreaInfo* CurrentArea() override { return list_.CurrentArea; }
     TMessageBase* CurrentBase() override { return list_.Base; }
     const TMessageClass* CurrentEntry() override { return list_.CurrentEntry; }
@@ -99,6 +100,9 @@ public:
     TMessageViewPane& MessagePane() { return *messagePane_; }
     TReadingController& Reading() { return *readingController_; }
     TMessageListModel& ListModel() { return *listModel_; }
+    TMainDialogs& Dialogs() { return *dialogs_; }
+    // The row becomes the only selected one, scrolled into view.
+    void SelectListRow(int row) { SelectRow(row); }
     // The selected entries in row order.
     std::vector<TMessageClass*> Selection() const;
     // Runs a command as its menu item or button would.
@@ -175,6 +179,7 @@ private:
     TAreaMarks marks_;
     TCommandState commandState_;
     TMainCommands* commands_ = nullptr;
+    TMainDialogs* dialogs_ = nullptr;
     TAreaTreeModel* areaModel_ = nullptr;
     TMessageListModel* listModel_ = nullptr;
     TReadInputGuard* inputGuard_ = nullptr;

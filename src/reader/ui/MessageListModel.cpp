@@ -1,5 +1,7 @@
 #include "reader/ui/MessageListModel.h"
 
+#include <QMimeData>
+
 #include <QDateTime>
 #include <QLocale>
 #include <cmath>
@@ -99,6 +101,20 @@ QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
 Qt::ItemFlags TMessageListModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+}
+
+const char* const TMessageListModel::RowsMimeType = "application/x-pelmar-message-rows";
+
+QStringList TMessageListModel::mimeTypes() const {
+    return {QString::fromLatin1(RowsMimeType)};
+}
+
+QMimeData* TMessageListModel::mimeData(const QModelIndexList& indexes) const {
+    QStringList rows;
+    for (const QModelIndex& index : indexes) rows << QString::number(index.row());
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(RowsMimeType), rows.join(QLatin1Char(',')).toLatin1());
+    return data;
 }
 
 }  // namespace pelmar::ui

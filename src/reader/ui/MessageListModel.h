@@ -40,6 +40,10 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Dragged rows carry their row numbers under RowsMimeType (the bookmarks window takes them).
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    static const char* const RowsMimeType;
 
 private:
     // Rows as the view last heard of them: the list may be mid-change between Begin* and End*.

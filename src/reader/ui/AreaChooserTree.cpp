@@ -1,0 +1,55 @@
+#include "reader/ui/AreaChooserTree.h"
+
+#include <QHeaderView>
+
+#include "areas/gizmo.h"
+#include "core/ui/QtText.h"
+#include "reader/ui/Icons.h"
+
+namespace pelmar::ui {
+
+namespace {
+constexpr int kAreaRole = Qt::UserRole + 1;
+}
+
+TAreaChooserTree::TAreaChooserTree(QWidget* parent) : QTreeWidget(parent) {
+    setObjectName(QStringLiteral("AreaTree"));
+    setHeaderHidden(true);
+    setColumnCount(1);
+}
+
+void TAreaChooserTree::Fill(TAreaInfo& root, const QString& allCaption) {
+    clear();
+    if (allCaption.isEmpty()) {
+        AddChildren(invisibleRootItem(), root);
+    } else {
+        auto* all = new QTreeWidgetItem(this, QStringList(allCaption));
+        all->setData(0, kAreaRole, QVariant::fromValue(static_cast<void*>(&root)));
+        all->setIcon(0, AreaTreeIcon(false));
+        AddChildren(all, root);
+    }
+    expandAll();
+}
+
+void TAreaChooserTree::AddChildren(QTreeWidgetItem* parent, TAreaInfo& area) {
+    for (int i = 0; i < area.ShownCount(); ++i) {
+        TAreaInfo* child = area.Shown(i);
+        if (child->Zilo != ZiloOrdinary) continue;
+        auto* item = new QTreeWidgetItem(parent, QStringList(ToQt(child->Name)));
+        item->setData(0, kAreaRole, QVariant::fromValue(static_cast<void*>(child)));
+        item->setIcon(0, AreaTreeIcon(child->Kind != AreaKindFolder));
+        AddChildren(item, *child);
+    }
+}
+
+TAreaInfo* TAreaChooserTree::AreaOf(const QTreeWidgetItem* item) {
+    return item == nullptr ? nullptr : static_cast<TAreaInfo*>(item->data(0, kAreaRole).value<void*>());
+}
+
+QTreeWidgetItem* TAreaChooserTree::ItemOf(const TAreaInfo* area) const {
+    for (QTreeWidgetItemIterator it(const_cast<TAreaChooserTree*>(this)); *it != nullptr; ++it)
+        if (AreaOf(*it) == area) return *it;
+    return nullptr;
+}
+
+}  // namespace pelmar::ui

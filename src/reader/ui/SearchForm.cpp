@@ -1,0 +1,84 @@
+#include "reader/ui/SearchForm.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidgetItemIterator>
+#include <QVBoxLayout>
+#include <functional>
+
+#include "areas/gizmo.h"
+#include "reader/ui/AreaChooserTree.h"
+
+namespace pelmar::ui {
+
+TSearchForm::TSearchForm(TAreaInfo& root, QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("SearchForm"));
+    setWindowTitle(QStringLiteral("Поиск"));
+    auto* layout = new QVBoxLayout(this);
+
+    auto* find = new QGroupBox(QStringLiteral("Поиск"), this);
+    auto* findLayout = new QVBoxLayout(find);
+    findLayout->addWidget(new QLabel(QStringLiteral("Образец:"), find));
+    Edit1 = new QLineEdit(find);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    findLayout->addWidget(Edit1);
+    CheckBox1 = new QCheckBox(QStringLiteral("Учитывать регистр"), find);
+    CheckBox2 = new QCheckBox(QStringLiteral("Искать в тексте письма"), find);
+    findLayout->addWidget(CheckBox1);
+    findLayout->addWidget(CheckBox2);
+    layout->addWidget(find);
+
+    auto* areas = new QGroupBox(QStringLiteral("Области"), this);
+    auto* areasLayout = new QVBoxLayout(areas);
+    areasLayout->addWidget(new QLabel(QStringLiteral("Пометьте щелчком мыши области для поиска:"), areas));
+    AreaTree = new TAreaChooserTree(areas);
+    AreaTree->Fill(root, QStringLiteral("Все"));
+    areasLayout->addWidget(AreaTree);
+    layout->addWidget(areas, 1);
+
+    auto* buttons = new QDialogButtonBox(this);
+    SearchButton = buttons->addButton(QStringLiteral("Поиск"), QDialogButtonBox::AcceptRole);
+    SearchButton->setDefault(true);
+    buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    SearchButton->setEnabled(false);
+    connect(Edit1, &QLineEdit::textChanged, this,
+            [this](const QString& text) { SearchButton->setEnabled(!text.isEmpty()); });
+    connect(AreaTree, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int) {
+        if (!updating_) ToggleMark(item);
+    });
+    ShowMarks();
+    resize(420, 480);
+}
+
+void TSearchForm::ToggleMark(QTreeWidgetItem* item) {
+    TAreaInfo* area = TAreaChooserTree::AreaOf(item);
+    if (area == nullptr) return;
+    const bool mark = !area->SearchMark;
+    // Through the shown lists, as the tree shows them; linked groups keep their areas unmarked.
+    std::function<void(TAreaInfo&)> apply = [&apply, mark](TAreaInfo& entry) {
+        if (entry.Zilo != ZiloOrdinary) return;
+        entry.SearchMark = mark;
+        for (int i = 0; i < entry.ShownCount(); ++i) apply(*entry.Shown(i));
+    };
+    apply(*area);
+    ShowMarks();
+}
+
+void TSearchForm::ShowMarks() {
+    updating_ = true;
+    for (QTreeWidgetItemIterator it(AreaTree); *it != nullptr; ++it) {
+        const TAreaInfo* area = TAreaChooserTree::AreaOf(*it);
+        (*it)->setCheckState(0, area != nullptr && area->SearchMark ? Qt::Checked : Qt::Unchecked);
+    }
+    updating_ = false;
+}
+
+}  // namespace pelmar::ui

@@ -1,0 +1,38 @@
+#pragma once
+// "Поиск": the pattern, its options and the areas to search, marked in a tree.
+#include <QDialog>
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QTreeWidgetItem;
+
+namespace pelmar {
+class TAreaInfo;
+}
+
+namespace pelmar::ui {
+
+class TAreaChooserTree;
+
+class TSearchForm : public QDialog {
+    Q_OBJECT
+
+public:
+    TSearchForm(TAreaInfo& root, QWidget* parent = nullptr);
+
+    QLineEdit* Edit1 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;  // "Учитывать регистр"
+    QCheckBox* CheckBox2 = nullptr;  // "Искать в тексте письма"
+    TAreaChooserTree* AreaTree = nullptr;
+    QPushButton* SearchButton = nullptr;
+
+    // Inverts the item's area mark and gives the new value to every area below it.
+    void ToggleMark(QTreeWidgetItem* item);
+
+private:
+    void ShowMarks();
+    bool updating_ = false;
+};
+
+}  // namespace pelmar::ui
