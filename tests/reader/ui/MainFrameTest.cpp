@@ -334,14 +334,14 @@ TEST_F(MainFrameTest, CommandsWithoutTheirWindowsStayVisibleAndDisabled) {
     frame.MessageView->setCurrentIndex(frame.ListModel().index(0));
     // The rule allows a reply to the shown message; the editor does not exist yet.
     EXPECT_TRUE(frame.CommandState().Allowed(TCommand::Reply));
-    for (const TCommand command :
-         {TCommand::Reply, TCommand::Delete, TCommand::AreasDialog, TCommand::Find}) {
+    for (const TCommand command : {TCommand::Reply, TCommand::Delete, TCommand::Find}) {
         QAction* action = frame.Commands().Action(command);
         ASSERT_NE(action, nullptr);
         EXPECT_TRUE(action->isVisible());
         EXPECT_FALSE(action->isEnabled());
     }
-    for (const TCommand command : {TCommand::BuildThreads, TCommand::Exit, TCommand::FontMonospace}) {
+    for (const TCommand command : {TCommand::BuildThreads, TCommand::Exit, TCommand::FontMonospace,
+                                   TCommand::AreasDialog, TCommand::Settings}) {
         EXPECT_TRUE(frame.Commands().Action(command)->isEnabled());
     }
     // Hiding the toolbars hides the animation too.
