@@ -23,7 +23,6 @@ class QLabel;
 class QListView;
 class QModelIndex;
 class QSplitter;
-class QTextBrowser;
 class QTreeView;
 class QToolBar;
 
@@ -34,7 +33,10 @@ class TAreaTreeModel;
 class THeaderControl;
 class TMainCommands;
 class TMessageListModel;
+class TMessageText;
+class TMessageViewPane;
 class TReadInputGuard;
+class TReadingController;
 
 class TMainFrame : public QMainWindow,
                    public TAreaTreeView,
@@ -89,6 +91,8 @@ public:
     const TCommandState& CommandState() const { return commandState_; }
     TMainCommands& Commands() { return *commands_; }
     TAreaTreeModel& AreaModel() { return *areaModel_; }
+    TMessageViewPane& MessagePane() { return *messagePane_; }
+    TReadingController& Reading() { return *readingController_; }
     TMessageListModel& ListModel() { return *listModel_; }
     // The selected entries in row order.
     std::vector<TMessageClass*> Selection() const;
@@ -151,6 +155,7 @@ private:
     void SelectRow(int row);
     void ShowCurrentMessage();
     void ClearMessagePane();
+    void CreateReading();
     void ApplyMark(TAreaInfo& area);
     // Runs `read` with input held back and the list frozen; false when another read is running.
     bool RunRead(const std::function<void()>& read);
@@ -169,9 +174,9 @@ private:
     TMessageListModel* listModel_ = nullptr;
     TReadInputGuard* inputGuard_ = nullptr;
     TAnimation* animation_ = nullptr;
-    QTextBrowser* RichEdit1 = nullptr;
-    QWidget* Panel6 = nullptr;
-    std::array<QLabel*, 3> headerLabels_{};
+    TMessageViewPane* messagePane_ = nullptr;
+    TReadingController* readingController_ = nullptr;
+    TMessageText* RichEdit1 = nullptr;
     std::array<QLabel*, kStatusPanels> panels_{};
     int fontMode_ = 2;
     bool pseudoGraphics_ = true;
