@@ -243,7 +243,7 @@ TSetupForm::TSetupForm(QWidget* parent) : QDialog(parent) {
     RunUsers = [this] { RunUsersDialog(this); };
 
     LoadValues();
-    resize(560, 480);
+    resize(700, 500);  // every page tab in view
 }
 
 TSetupForm::~TSetupForm() = default;
