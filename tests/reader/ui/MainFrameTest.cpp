@@ -341,7 +341,8 @@ TEST_F(MainFrameTest, CommandsWithoutTheirWindowsStayVisibleAndDisabled) {
         EXPECT_FALSE(action->isEnabled());
     }
     for (const TCommand command : {TCommand::BuildThreads, TCommand::Exit, TCommand::FontMonospace,
-                                   TCommand::Copy, TCommand::Find, TCommand::Bookmarks}) {
+                                   TCommand::Copy, TCommand::Find, TCommand::Bookmarks, TCommand::AreasDialog,
+                                   TCommand::Settings}) {
         EXPECT_TRUE(frame.Commands().Action(command)->isEnabled());
     }
     // Hiding the toolbars hides the animation too.
