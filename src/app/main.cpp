@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "areas/AreaLifetime.h"
+#include "areas/gizmo.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
 #include "core/Startup.h"
@@ -25,6 +26,7 @@
 #include "core/ui/Splash.h"
 #include "core/ui/TerminationSignals.h"
 #include "import/AreaImport.h"
+#include "import/ui/WelcomeForm.h"
 #include "msgbase/Jam.h"
 #include "platform/Registry.h"
 #include "reader/ui/MainFrame.h"
@@ -181,6 +183,11 @@ int main(int argc, char** argv) {
             },
             Qt::QueuedConnection);
     });
+
+    // A profile that is not set up yet runs the first-run wizard before the main window is shown.
+    startup.Managers.RunFirstRunWizard = [] {
+        return AreaManager() != nullptr && RunFirstRunWizard(AreaManager()->Root());
+    };
 
     const TStartupResult result = startup.Run();
 

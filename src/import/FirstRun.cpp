@@ -1,0 +1,51 @@
+#include "import/FirstRun.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "areas/gizmo.h"
+#include "core/Settings.h"
+
+namespace pelmar {
+namespace {
+
+TDefaultTemplates& Defaults() {
+    static TDefaultTemplates defaults;
+    return defaults;
+}
+
+}  // namespace
+
+TAreaInfo& LinkedGroupFor(TAreaInfo& root, const std::string& name, int kind) {
+    TAreaInfo* found = root.FindChild(name);
+    if (found != nullptr && found->Zilo == ZiloLinkedGroup && found->Kind == kind) return *found;
+    std::string unique = name;
+    for (int n = 2; root.FindChild(unique) != nullptr; ++n) unique = name + " " + std::to_string(n);
+    auto group = std::make_unique<TAreaInfo>();
+    group->Name = unique;
+    group->Zilo = ZiloLinkedGroup;
+    group->Kind = kind;
+    return *root.AddChild(std::move(group));
+}
+
+void SetDefaultTemplates(TDefaultTemplates defaults) {
+    Defaults() = std::move(defaults);
+}
+
+bool WriteMissingTemplates() {
+    if (!Defaults()) return true;
+    bool saved = true;
+    for (const auto& [name, text] : Defaults()())
+        if (!TemplateExists(name)) saved &= WriteTemplate(name, text);
+    return saved;
+}
+
+void AdoptAddresses(const std::vector<std::string>& addresses) {
+    for (const std::string& address : addresses) {
+        if (address.empty()) continue;
+        if (std::find(Settings.SelfAKA.begin(), Settings.SelfAKA.end(), address) == Settings.SelfAKA.end())
+            Settings.SelfAKA.push_back(address);
+    }
+}
+
+}  // namespace pelmar
