@@ -17,12 +17,17 @@ TDefaultTemplates& Defaults() {
 }  // namespace
 
 TAreaInfo& LinkedGroupFor(TAreaInfo& root, const std::string& name, int kind) {
-    TAreaInfo* found = root.FindChild(name);
-    if (found != nullptr && found->Zilo == ZiloLinkedGroup && found->Kind == kind) return *found;
-    std::string unique = name;
-    for (int n = 2; root.FindChild(unique) != nullptr; ++n) unique = name + " " + std::to_string(n);
+    // "name", "name 2", ...: the first that is free or already such a link, so that a later run
+    // finds the link made by an earlier one.
+    std::string candidate = name;
+    for (int n = 2;; ++n) {
+        TAreaInfo* found = root.FindChild(candidate);
+        if (found == nullptr) break;
+        if (found->Zilo == ZiloLinkedGroup && found->Kind == kind) return *found;
+        candidate = name + " " + std::to_string(n);
+    }
     auto group = std::make_unique<TAreaInfo>();
-    group->Name = unique;
+    group->Name = candidate;
     group->Zilo = ZiloLinkedGroup;
     group->Kind = kind;
     return *root.AddChild(std::move(group));

@@ -10,9 +10,9 @@ namespace pelmar {
 
 class TAreaInfo;
 
-// The child of `root` named `name` when it is a linked group of `kind`; otherwise a new empty
-// linked group of that kind, named `name` or, when a sibling has that name, "name 2", "name 3", ...
-// An entry of another kind is never reused: turning it into a link would replace its areas.
+// The first of the children "name", "name 2", "name 3", ... that is a linked group of `kind`, or a
+// new empty linked group of that kind under the first of those names that is free. An entry of
+// another kind is never reused: turning it into a link would replace its areas.
 TAreaInfo& LinkedGroupFor(TAreaInfo& root, const std::string& name, int kind);
 
 // The default templates as (name, text); installed by the template code, empty without it.
