@@ -92,6 +92,21 @@ TEST_F(TosserImportTest, CrashMailPrefsAreasMatchTheFixtureBases) {
     ExpectFixtureAreas(group);
 }
 
+TEST_F(TosserImportTest, StoredCrashMailGroupRefreshesOnTheNextLoad) {
+    const fs::path prefs = CrashMailPrefs();
+    {
+        TAreaManager manager;
+        ASSERT_TRUE(Group(manager.Root(), LinkKindCrashMail, prefs).RefreshLinkedGroup());
+        ASSERT_TRUE(manager.SaveAreas());
+    }
+    TAreaManager manager;
+    manager.LoadAreas();
+    EXPECT_TRUE(manager.Notes().empty()) << manager.Notes().front();
+    TAreaInfo* group = manager.Root().FindChild("Tosser");
+    ASSERT_NE(group, nullptr);
+    ExpectFixtureAreas(*group);
+}
+
 TEST_F(TosserImportTest, CrashMailLeavesOutPassThroughAndDefaultAreas) {
     const fs::path prefs = home_.Path() / "pass.prefs";
     test::WriteFile(prefs,

@@ -96,6 +96,9 @@ TWizardForm::TWizardForm(TAreaInfo& root, QWidget* parent) : QDialog(parent), ro
     NextButton = new QPushButton(QStringLiteral("Дальше >"), this);
     CancelButton = new QPushButton(QStringLiteral("Отмена"), this);
     NextButton->setDefault(true);
+    // While "Дальше >" is disabled, Enter must not fall through to "Отмена".
+    BackButton->setAutoDefault(false);
+    CancelButton->setAutoDefault(false);
     connect(BackButton, &QPushButton::clicked, this, [this] { BackClick(); });
     connect(NextButton, &QPushButton::clicked, this, [this] { NextClick(); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { done(ModalCancel); });
