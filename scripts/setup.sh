@@ -5,11 +5,15 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  libqt6svg6 adwaita-icon-theme
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libhunspell-dev hunspell-ru hunspell-en-us
   fonts-terminus-otb fonts-dejavu-core
   crashmail
   clang libclang-rt-dev
+  # the icons, man pages and Debian package, and their validators
+  librsvg2-bin gzip dpkg-dev
+  desktop-file-utils appstream man-db
 )
 
 missing=()

@@ -1,5 +1,7 @@
 // Pelmar: start-up and shutdown of the program.
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
 #include <QMetaObject>
 #include <QThread>
 #include <QTimer>
@@ -105,6 +107,14 @@ void ShowFailure(const std::string& text) {
     ShowError(text, MessageParent());
 }
 
+// The application icon compiled into the program, in every size it was rendered at.
+QIcon BundledIcon() {
+    QIcon icon;
+    const QDir folder(QStringLiteral(":/pelmar/appicon"));
+    for (const QString& name : folder.entryList(QDir::Files)) icon.addFile(folder.filePath(name));
+    return icon;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,6 +124,9 @@ int main(int argc, char** argv) {
     Q_INIT_RESOURCE(pelmar);
     QApplication::setApplicationName(QStringLiteral("pelmar"));
     QApplication::setApplicationVersion(QStringLiteral(PELMAR_VERSION_TEXT));
+    // Matches the windows to the installed desktop entry and shows its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(PELMAR_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(PELMAR_APP_ID), BundledIcon()));
     // The program ends when the main window closes, not when the splash or a dialog does.
     QApplication::setQuitOnLastWindowClosed(false);
     SetKeyStateQuery(KeyDown);
@@ -179,7 +192,7 @@ int main(int argc, char** argv) {
         QMetaObject::invokeMethod(
             qApp,
             [] {
-                if (MainFrame) MainFrame->update();
+                if (MainFrame) MainFrame->ScanPassFinished();
             },
             Qt::QueuedConnection);
     });

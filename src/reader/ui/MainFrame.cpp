@@ -1,32 +1,328 @@
 #include "reader/ui/MainFrame.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTextBrowser>
+#include <QTimerEvent>
+#include <QToolBar>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <cmath>
 
+#include "areas/AreaLifetime.h"
+#include "core/Settings.h"
+#include "core/ui/MessageBox.h"
+#include "core/ui/QtText.h"
 #include "core/ui/Splash.h"
+#include "msgbase/MessageBase.h"
+#include "platform/Registry.h"
+#include "reader/ui/AreaTreeDelegate.h"
+#include "reader/ui/AreaTreeModel.h"
+#include "reader/ui/HeaderControl.h"
+#include "reader/ui/Icons.h"
+#include "reader/ui/MainCommands.h"
+#include "reader/ui/MessageListModel.h"
+#include "reader/ui/MessageRowDelegate.h"
+#include "reader/ui/ReadInputGuard.h"
+#include "reader/ui/StatusPanel.h"
 
 namespace pelmar::ui {
 
 TMainFrame* MainFrame = nullptr;
 
-TMainFrame::TMainFrame(QWidget* parent) : QMainWindow(parent) {
-    setWindowTitle(QStringLiteral("Пелмар"));
-    resize(800, 600);
-    constexpr std::array<int, kStatusPanels> stretch{0, 0, 1};
-    for (int i = 0; i < kStatusPanels; ++i) {
-        auto* panel = new QLabel(this);
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        if (stretch[static_cast<size_t>(i)] == 0) panel->setMinimumWidth(120);
-        statusBar()->addWidget(panel, stretch[static_cast<size_t>(i)]);
-        panels_[static_cast<size_t>(i)] = panel;
+// The small turning picture at the right end of the toolbars; it carries no function.
+class TAnimation : public QWidget {
+public:
+    explicit TAnimation(QWidget* parent) : QWidget(parent) {
+        setObjectName(QStringLiteral("Animate1"));
+        setFixedSize(28, 28);
     }
+    void Start() {
+        if (timer_ == 0) timer_ = startTimer(120);
+    }
+    void Stop() {
+        if (timer_ != 0) killTimer(timer_);
+        timer_ = 0;
+    }
+
+protected:
+    void timerEvent(QTimerEvent*) override {
+        if (!isVisible()) return;
+        angle_ = (angle_ + 30) % 360;
+        update();
+    }
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF box = QRectF(rect()).adjusted(4, 4, -4, -4);
+        painter.setPen(QPen(palette().color(QPalette::Mid), 2));
+        painter.drawEllipse(box);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 3, Qt::SolidLine, Qt::RoundCap));
+        painter.drawArc(box, -angle_ * 16, 90 * 16);
+    }
+
+private:
+    int timer_ = 0;
+    int angle_ = 0;
+};
+
+namespace {
+
+// Commands this build can run; the others stay visible and disabled until their windows exist.
+constexpr TCommand kAvailable[] = {
+    TCommand::BuildThreads,       TCommand::FontProportional, TCommand::FontMonospace,
+    TCommand::FontPseudoGraphics, TCommand::MainWindow,       TCommand::Exit,
+    TCommand::ShowMenu,           TCommand::ShowToolbars,     TCommand::WindowListMenu};
+
+QString IdleText() {
+    return QStringLiteral("Пелмар ") + QStringLiteral(PELMAR_VERSION_TEXT);
+}
+
+std::string Bytes(const QByteArray& data) {
+    return std::string(data.constData(), static_cast<size_t>(data.size()));
+}
+
+QByteArray Blob(const std::string& bytes) {
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+bool OnWayland() {
+    return QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
+}
+
+}  // namespace
+
+// ---- Creation and destruction ----------------------------------------------------------------
+
+TMainFrame::TMainFrame(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("MainFrame"));
+    setWindowTitle(QStringLiteral("Пелмар"));
+    PrepareIconTheme();
+    resize(1100, 720);
+    list_.SetObserver(this);
+    list_.IdleText = FromQt(IdleText());
+    inputGuard_ = new TReadInputGuard(this);
+
+    commands_ = new TMainCommands(*this);
+    for (std::size_t i = 0; i < CommandCount; ++i)
+        commandState_.SetAvailable(static_cast<TCommand>(i), false);
+    for (const TCommand command : kAvailable) commandState_.SetAvailable(command, true);
+
+    // Dock971: the four toolbars and the animation at the right end.
+    addToolBar(Qt::TopToolBarArea, commands_->Toolbar972);
+    addToolBar(Qt::TopToolBarArea, commands_->Toolbar971);
+    addToolBar(Qt::TopToolBarArea, commands_->Toolbar974);
+    addToolBar(Qt::TopToolBarArea, commands_->Toolbar973);
+    CreateAnimation();
+    CreatePanes();
+    CreateStatusBar();
+    ConnectCommands();
+
+    commands_->Action(TCommand::BuildThreads)->setChecked(Settings.BuildThreads);
+    RestoreLayout();
+    UpdateCommandStates();
+
     MainFrame = this;
+    SetAreaTreeView(this);
+    InstallMainWindowServices(this);
+    QCoreApplication::instance()->installEventFilter(this);
 }
 
 TMainFrame::~TMainFrame() {
+    QCoreApplication::instance()->removeEventFilter(this);
+    // The widgets go after this body; nothing they signal may reach the half-destroyed window.
+    for (QObject* sender : std::initializer_list<QObject*>{
+             AreaTree->selectionModel(), MessageView->selectionModel(), ExHeaderControl1,
+             MessageView->horizontalScrollBar(), commands_, commands_->WindowList}) {
+        QObject::disconnect(sender, nullptr, this, nullptr);
+    }
+    if (AreaTreeView() == this) SetAreaTreeView(nullptr);
+    if (&MainWindowServices() == this) InstallMainWindowServices(nullptr);
+    Guarded([this] {
+        if (list_.CurrentArea != nullptr) list_.LeaveArea(nullptr);
+    });
+    // A window that never appeared has no placement worth keeping.
+    if (shown_) StoreLayout();
+    areaModel_->Clear();
+    // The list and its cache are freed after this body; nothing of that reaches the window.
+    list_.SetObserver(nullptr);
     if (MainFrame == this) MainFrame = nullptr;
+}
+
+void TMainFrame::CreateAnimation() {
+    ToolWindow971 = new QToolBar(QStringLiteral("ToolWindow971"), this);
+    ToolWindow971->setObjectName(QStringLiteral("ToolWindow971"));
+    ToolWindow971->setMovable(false);
+    ToolWindow971->toggleViewAction()->setVisible(false);
+    auto* spacer = new QWidget(ToolWindow971);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    ToolWindow971->addWidget(spacer);
+    animation_ = new TAnimation(ToolWindow971);
+    ToolWindow971->addWidget(animation_);
+    addToolBar(Qt::TopToolBarArea, ToolWindow971);
+    ToolWindow971->hide();
+}
+
+void TMainFrame::CreatePanes() {
+    RxSplitter1 = new QSplitter(Qt::Horizontal, this);
+    RxSplitter1->setObjectName(QStringLiteral("RxSplitter1"));
+    RxSplitter1->setChildrenCollapsible(false);
+
+    // Left: the area tree.
+    Panel2 = new QWidget(RxSplitter1);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    auto* leftLayout = new QVBoxLayout(Panel2);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    AreaTree = new QTreeView(Panel2);
+    AreaTree->setObjectName(QStringLiteral("AreaTree"));
+    areaModel_ = new TAreaTreeModel(this);
+    AreaTree->setModel(areaModel_);
+    AreaTree->setItemDelegate(new TAreaTreeDelegate(AreaTree));
+    AreaTree->setHeaderHidden(true);
+    AreaTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    AreaTree->setSelectionMode(QAbstractItemView::SingleSelection);
+    AreaTree->setUniformRowHeights(true);
+    AreaTree->setMouseTracking(true);
+    AreaTree->viewport()->setAttribute(Qt::WA_Hover);
+    AreaTree->setAllColumnsShowFocus(true);
+    {
+        // The selection stays visible while the tree has no focus.
+        QPalette palette = AreaTree->palette();
+        palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                         palette.color(QPalette::Active, QPalette::Highlight));
+        palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                         palette.color(QPalette::Active, QPalette::HighlightedText));
+        AreaTree->setPalette(palette);
+    }
+    leftLayout->addWidget(AreaTree);
+
+    // Right: header and list above, message pane below.
+    RxSplitter2 = new QSplitter(Qt::Vertical, RxSplitter1);
+    RxSplitter2->setObjectName(QStringLiteral("RxSplitter2"));
+    RxSplitter2->setChildrenCollapsible(false);
+    Panel4 = new QWidget(RxSplitter2);
+    Panel4->setObjectName(QStringLiteral("Panel4"));
+    auto* listLayout = new QVBoxLayout(Panel4);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->setSpacing(0);
+    ExHeaderControl1 = new THeaderControl(Panel4);
+    ExHeaderControl1->setObjectName(QStringLiteral("ExHeaderControl1"));
+    ExHeaderControl1->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    listLayout->addWidget(ExHeaderControl1);
+    MessageView = new QListView(Panel4);
+    MessageView->setObjectName(QStringLiteral("MessageView"));
+    listModel_ = new TMessageListModel(list_, this);
+    MessageView->setModel(listModel_);
+    MessageView->setItemDelegate(new TMessageRowDelegate(*ExHeaderControl1, MessageView));
+    MessageView->setUniformItemSizes(true);
+    MessageView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    MessageView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    MessageView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    MessageView->setDragEnabled(true);
+    MessageView->setDragDropMode(QAbstractItemView::DragOnly);
+    MessageView->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    MessageView->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Presses on the list's viewport reach eventFilter through the application-wide filter.
+    listLayout->addWidget(MessageView);
+
+    Panel5 = new QWidget(RxSplitter2);
+    Panel5->setObjectName(QStringLiteral("Panel5"));
+    auto* paneLayout = new QVBoxLayout(Panel5);
+    paneLayout->setContentsMargins(0, 0, 0, 0);
+    paneLayout->setSpacing(0);
+    Panel6 = new QWidget(Panel5);
+    Panel6->setObjectName(QStringLiteral("Panel6"));
+    Panel6->setAutoFillBackground(true);
+    auto* headerLayout = new QVBoxLayout(Panel6);
+    headerLayout->setContentsMargins(4, 2, 4, 2);
+    headerLayout->setSpacing(0);
+    for (QLabel*& label : headerLabels_) {
+        label = new QLabel(Panel6);
+        label->setTextFormat(Qt::PlainText);
+        headerLayout->addWidget(label);
+    }
+    paneLayout->addWidget(Panel6);
+    // The message text; its rendering arrives with the message view.
+    RichEdit1 = new QTextBrowser(Panel5);
+    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+    RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
+    paneLayout->addWidget(RichEdit1, 1);
+
+    RxSplitter1->setStretchFactor(0, 0);
+    RxSplitter1->setStretchFactor(1, 1);
+    RxSplitter2->setStretchFactor(0, 0);
+    RxSplitter2->setStretchFactor(1, 1);
+    RxSplitter1->setSizes({200, 700});
+    RxSplitter2->setSizes({300, 300});
+    setCentralWidget(RxSplitter1);
+
+    connect(AreaTree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { Guarded([this] { TreeSelectionChanged(); }); });
+    connect(
+        MessageView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+        [this](const QModelIndex& current) { Guarded([this, current] { ListCurrentChanged(current); }); });
+    connect(MessageView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { Guarded([this] { UpdateCommandStates(); }); });
+    connect(MessageView, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        commands_->PopupMenu1->popup(MessageView->viewport()->mapToGlobal(pos));
+    });
+    connect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        commands_->RicheditMenu->popup(RichEdit1->viewport()->mapToGlobal(pos));
+    });
+    connect(ExHeaderControl1, &THeaderControl::SortClicked, this,
+            [this](int section) { Guarded([this, section] { HeaderSortClicked(section); }); });
+    connect(ExHeaderControl1, &QHeaderView::sectionResized, this, [this] { HeaderResized(); });
+    connect(ExHeaderControl1, &QHeaderView::sectionMoved, this, [this] { HeaderResized(); });
+    connect(MessageView->horizontalScrollBar(), &QScrollBar::valueChanged, ExHeaderControl1,
+            [this](int value) { ExHeaderControl1->setOffset(value); });
+}
+
+void TMainFrame::CreateStatusBar() {
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setSizeGripEnabled(true);
+    auto* progress = new QLabel(statusBar());
+    progress->setFixedWidth(52);
+    progress->setAlignment(Qt::AlignCenter);
+    progress->setFrameStyle(QFrame::NoFrame);
+    auto* state = new QLabel(IdleText(), statusBar());
+    state->setFixedWidth(250);
+    state->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto* text = new TStatusPanel(QStringLiteral("Ok"), statusBar());
+    text->setMinimumWidth(50);
+    text->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusBar()->addWidget(progress, 0);
+    statusBar()->addWidget(state, 0);
+    statusBar()->addWidget(text, 1);
+    panels_ = {progress, state, text};
+    statusBar()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(statusBar(), &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        QMenu* menu = createPopupMenu();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(statusBar()->mapToGlobal(pos));
+    });
+}
+
+void TMainFrame::ConnectCommands() {
+    connect(commands_, &TMainCommands::Triggered, this,
+            [this](TCommand command) { Guarded([this, command] { Execute(command); }); });
+    connect(commands_->WindowList, &QMenu::aboutToShow, this, [this] { FillWindowList(); });
+    // "MainWindow" is a hidden menu item; its key works through a shortcut of the window.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, this, [this] { RunCommand(TCommand::MainWindow); });
 }
 
 QLabel* TMainFrame::StatusPanel(int index) const {
@@ -34,17 +330,576 @@ QLabel* TMainFrame::StatusPanel(int index) const {
     return panels_[static_cast<size_t>(index)];
 }
 
+std::string TMainFrame::LayoutKey() {
+    return "\\" + Settings.BaseKey + "\\MainFrame";
+}
+
+// ---- Layout kept between runs ------------------------------------------------------------------
+
+void TMainFrame::RestoreLayout() {
+    TRegistry reg;
+    if (!reg.OpenKey(LayoutKey(), false)) return;
+    const auto integer = [&reg](const char* name, int fallback) {
+        try {
+            return reg.ValueExists(name) ? static_cast<int>(reg.ReadInteger(name)) : fallback;
+        } catch (const ERegistryError&) {
+            return fallback;
+        }
+    };
+    const auto blob = [&reg](const char* name) {
+        try {
+            return Blob(reg.ReadBinaryData(name));
+        } catch (const ERegistryError&) {
+            return QByteArray();
+        }
+    };
+    // Wayland lets no client place its window: only size and state come back there.
+    const QByteArray geometry = blob("Placement");
+    if (OnWayland() || geometry.isEmpty() || !restoreGeometry(geometry)) {
+        const int width = integer("Width", 0), height = integer("Height", 0);
+        if (width >= 200 && height >= 150 && width <= 20000 && height <= 20000) resize(width, height);
+        if (integer("Maximized", 0) != 0) setWindowState(windowState() | Qt::WindowMaximized);
+    }
+    const QByteArray state = blob("State");
+    if (!state.isEmpty() && restoreState(state)) {
+        // The toolbars come back as they were hidden or shown; the menu mark follows them.
+        commands_->Action(TCommand::ShowToolbars)->setChecked(!commands_->Toolbar971->isHidden());
+    }
+    const QByteArray sections = blob("ExHeaderControl1.Sections");
+    if (!sections.isEmpty()) ExHeaderControl1->restoreState(sections);
+    if (ExHeaderControl1->count() != 5 || ExHeaderControl1->visualIndex(0) != 0) {
+        ExHeaderControl1->moveSection(ExHeaderControl1->visualIndex(0), 0);
+    }
+    const int panel2 = integer("Panel2.Width", 0), panel4 = integer("Panel4.Height", 0);
+    if (panel2 > 0) RxSplitter1->setSizes({panel2, std::max(width() - panel2, 100)});
+    if (panel4 > 0) RxSplitter2->setSizes({panel4, std::max(height() - panel4, 100)});
+    if (integer("N22.Checked", 0) != 0) commands_->Action(TCommand::FontMonospace)->setChecked(true);
+    if (integer("N57.Checked", 0) != 0) commands_->Action(TCommand::FontPseudoGraphics)->setChecked(true);
+    if (integer("N21.Checked", 0) != 0) commands_->Action(TCommand::FontProportional)->setChecked(true);
+}
+
+void TMainFrame::StoreLayout() {
+    TRegistry reg;
+    if (!reg.OpenKey(LayoutKey(), true)) return;
+    reg.WriteBinaryData("Placement", Bytes(saveGeometry()));
+    const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+    reg.WriteInteger("Width", normal.width());
+    reg.WriteInteger("Height", normal.height());
+    reg.WriteBool("Maximized", isMaximized());
+    reg.WriteBinaryData("State", Bytes(saveState()));
+    reg.WriteInteger("Panel2.Width", Panel2->width());
+    reg.WriteInteger("Panel4.Height", Panel4->height());
+    reg.WriteBinaryData("ExHeaderControl1.Sections", Bytes(ExHeaderControl1->saveState()));
+    reg.WriteBool("N21.Checked", commands_->Action(TCommand::FontProportional)->isChecked());
+    reg.WriteBool("N22.Checked", commands_->Action(TCommand::FontMonospace)->isChecked());
+    reg.WriteBool("N57.Checked", commands_->Action(TCommand::FontPseudoGraphics)->isChecked());
+}
+
+// ---- First show and closing ----------------------------------------------------------------
+
 void TMainFrame::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (shown_) return;
     shown_ = true;
+    Guarded([this] { FormShow(); });
+}
+
+void TMainFrame::FormShow() {
+    const bool toolbarsShown = commands_->Action(TCommand::ShowToolbars)->isChecked();
+    ToolWindow971->setVisible(!NoAnimation && toolbarsShown);
+    if (!NoAnimation) animation_->Start();
+    BuildAreaTree();
+    treeChangeSuppressed_ = false;
+    HeaderResized();
+    AreaTree->selectionModel()->clearSelection();
+    // The stored display mode.
+    for (const TCommand mode :
+         {TCommand::FontProportional, TCommand::FontMonospace, TCommand::FontPseudoGraphics}) {
+        if (commands_->Action(mode)->isChecked()) DisplayModeClick(mode);
+    }
+    UpdateCommandStates();
+    RefreshAreaCounters();
     DestroySplash();
+    // The nodelist check, the areas dialog for an empty tree, the drafts and the bookmarks window
+    // come with their windows.
+    activateWindow();
+    AreaTree->setFocus();
 }
 
 void TMainFrame::closeEvent(QCloseEvent* event) {
+    if (reading_) {
+        // Held back by the read; closing runs once it is over.
+        event->ignore();
+        return;
+    }
+    Guarded([this] { ClearSelection(); });
     event->accept();
     // The program runs until this window closes, whatever other windows are open.
     QCoreApplication::quit();
+}
+
+// ---- Area tree --------------------------------------------------------------------------------
+
+void TMainFrame::BuildAreaTree() {
+    BeginUpdate();
+    marks_.Clear();
+    if (TAreaManager* manager = AreaManager()) {
+        areaModel_->Build(manager->Root());
+    } else {
+        areaModel_->Clear();
+    }
+    AreaTree->expandAll();
+    EndUpdate();
+}
+
+void TMainFrame::ApplyMark(TAreaInfo& area) {
+    if (const TAreaMark* mark = marks_.Find(&area)) areaModel_->SetMark(area, *mark);
+}
+
+void TMainFrame::RefreshAreaCounters() {
+    TAreaManager* manager = AreaManager();
+    if (manager == nullptr) return;
+    marksStale_ = false;
+    for (TAreaInfo* area : marks_.RefreshAreaCounters(manager->Root())) ApplyMark(*area);
+}
+
+void TMainFrame::ScanPassFinished() {
+    Guarded([this] { RefreshAreaCounters(); });
+}
+
+void TMainFrame::UpdateAreaNode(TAreaInfo& area) {
+    for (TAreaInfo* changed : marks_.UpdateAreaNode(area)) ApplyMark(*changed);
+}
+
+bool TMainFrame::TreeVisible() const {
+    return AreaTree->isVisible();
+}
+
+void TMainFrame::BeginUpdate() {
+    if (updateDepth_++ == 0) AreaTree->setUpdatesEnabled(false);
+}
+
+void TMainFrame::EndUpdate() {
+    if (updateDepth_ <= 0 || --updateDepth_ != 0) return;
+    AreaTree->setUpdatesEnabled(true);
+    if (marksStale_) RefreshAreaCounters();
+}
+
+void TMainFrame::DeleteNode(TAreaInfo& entry) {
+    TAreaInfo* listed = list_.CurrentArea;
+    if (listed != nullptr && (listed == &entry || listed->IsDescendantOf(&entry))) ClearSelection();
+    areaModel_->DeleteNode(entry);
+    // Marks are kept by address and the removed areas are freed next: a new area may take the
+    // address of one of them. Forget every mark and compute them all again once the change is done.
+    marks_.Clear();
+    marksStale_ = true;
+    if (updateDepth_ == 0) RefreshAreaCounters();
+}
+
+void TMainFrame::AddNode(TAreaInfo& entry) {
+    areaModel_->AddNode(entry);
+    const QModelIndex index = areaModel_->IndexOf(&entry);
+    if (!index.isValid()) return;
+    AreaTree->expand(index.parent());
+    // Applied whether or not the kept mark differs: the node starts with the bare name.
+    for (TAreaInfo* changed : marks_.UpdateAreaNode(entry)) ApplyMark(*changed);
+    ApplyMark(entry);
+}
+
+void TMainFrame::ClearSelection() {
+    const bool suppressed = treeChangeSuppressed_;
+    treeChangeSuppressed_ = true;
+    AreaTree->selectionModel()->clearSelection();
+    AreaTree->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    treeChangeSuppressed_ = suppressed;
+    // Leaving the listed area does not wait for the first show.
+    if (list_.CurrentArea != nullptr) OpenSelectedArea();
+}
+
+void TMainFrame::TreeSelectionChanged() {
+    if (treeChangeSuppressed_) return;
+    AreaTree->viewport()->update();
+    OpenSelectedArea();
+}
+
+// ---- Reading an area ---------------------------------------------------------------------------
+
+void TMainFrame::OpenSelectedArea() {
+    if (reading_) return;
+    const QModelIndexList selected = AreaTree->selectionModel()->selectedIndexes();
+    TAreaInfo* area = selected.isEmpty() ? nullptr : TAreaTreeModel::AreaAt(selected.first());
+    if (area == list_.CurrentArea) return;
+    const QModelIndex row = MessageView->selectionModel()->currentIndex();
+    const TMessageClass* shown = row.isValid() && MessageView->selectionModel()->isSelected(row)
+                                     ? listModel_->EntryAt(row.row())
+                                     : nullptr;
+    ClearMessagePane();
+    MessageView->selectionModel()->clear();
+    TReadOutcome outcome;
+    RunRead([&] { outcome = list_.OpenArea(area, shown); });
+    if (list_.Base != nullptr) list_.Base->FontIndex = fontMode_;
+    SelectRow(outcome.SelectRow);
+    UpdateCommandStates();
+}
+
+bool TMainFrame::RunRead(const std::function<void()>& read) {
+    if (reading_) return false;
+    reading_ = true;
+    std::string error;
+    inputGuard_->Begin();
+    MessageView->setUpdatesEnabled(false);
+    struct TEnd {
+        TMainFrame& Frame;
+        ~TEnd() {
+            Frame.MessageView->setUpdatesEnabled(true);
+            Frame.inputGuard_->End();
+            Frame.reading_ = false;
+            while (Frame.waitDepth_ > 0) Frame.EndWait();
+        }
+    };
+    {
+        TEnd end{*this};
+        read();
+    }
+    // What arrived while reading runs now, in order.
+    std::vector<std::function<void()>> pending = std::move(afterRead_);
+    afterRead_.clear();
+    for (auto& work : pending) Guarded(work);
+    return true;
+}
+
+void TMainFrame::WhenIdle(std::function<void()> work) {
+    if (reading_) {
+        afterRead_.push_back(std::move(work));
+        return;
+    }
+    Guarded(work);
+}
+
+bool TMainFrame::AbortRequested() {
+    return inputGuard_->Poll();
+}
+
+void TMainFrame::ReadError(const std::string& text, int) {
+    // A modal box cannot run while input is held; it follows the read.
+    afterRead_.push_back([this, text] { ShowError(text, this); });
+}
+
+void TMainFrame::SelectRow(int row) {
+    if (row < 0 || row >= listModel_->rowCount()) return;
+    const QModelIndex index = listModel_->index(row);
+    MessageView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    MessageView->scrollTo(index);
+}
+
+std::vector<TMessageClass*> TMainFrame::Selection() const {
+    QModelIndexList rows = MessageView->selectionModel()->selectedIndexes();
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    std::vector<TMessageClass*> entries;
+    for (const QModelIndex& index : rows) {
+        if (const TMessageClass* entry = listModel_->EntryAt(index.row())) {
+            entries.push_back(const_cast<TMessageClass*>(entry));
+        }
+    }
+    return entries;
+}
+
+void TMainFrame::ListCurrentChanged(const QModelIndex& current) {
+    const TMessageClass* entry = current.isValid() ? listModel_->EntryAt(current.row()) : nullptr;
+    list_.CurrentEntry = const_cast<TMessageClass*>(entry);
+    ShowCurrentMessage();
+    UpdateCommandStates();
+}
+
+void TMainFrame::ShowCurrentMessage() {
+    // The message view reads and renders the text; until it exists the pane shows the header.
+    const TMessageClass* entry = list_.CurrentEntry;
+    if (entry == nullptr) {
+        ClearMessagePane();
+        return;
+    }
+    headerLabels_[0]->setText(QStringLiteral("От: ") + ToQt(entry->FromName));
+    headerLabels_[1]->setText(QStringLiteral("Кому: ") + ToQt(entry->ToName));
+    headerLabels_[2]->setText(QStringLiteral("Тема: ") + ToQt(entry->Subject));
+}
+
+void TMainFrame::ClearMessagePane() {
+    for (QLabel* label : headerLabels_) label->clear();
+    RichEdit1->clear();
+}
+
+// ---- Thread list observer -------------------------------------------------------------------------
+
+void TMainFrame::BeginResetRows() {
+    list_.CurrentEntry = nullptr;
+    listModel_->BeginReset();
+}
+void TMainFrame::EndResetRows() {
+    listModel_->EndReset();
+}
+void TMainFrame::BeginInsertRows(int first, int last) {
+    listModel_->BeginInsert(first, last);
+}
+void TMainFrame::EndInsertRows() {
+    listModel_->EndInsert();
+}
+void TMainFrame::BeginRemoveRows(int first, int last) {
+    listModel_->BeginRemove(first, last);
+}
+void TMainFrame::EndRemoveRows() {
+    listModel_->EndRemove();
+}
+void TMainFrame::RowsChanged(int first, int last) {
+    listModel_->Changed(first, last);
+}
+
+void TMainFrame::StatusText(int panel, const std::string& text) {
+    if (panel < 1 || panel > 2) return;
+    panels_[static_cast<size_t>(panel)]->setText(ToQt(text));
+    panels_[static_cast<size_t>(panel)]->repaint();
+}
+
+void TMainFrame::SetStatusText(const std::string& text) {
+    StatusText(2, text);
+}
+
+void TMainFrame::ShowProgress() {
+    panels_[0]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panels_[0]->setText(QStringLiteral("0%"));
+    statusBar()->repaint();
+}
+
+void TMainFrame::UpdateProgress(int position, int maximum) {
+    const QString text = maximum == 0
+                             ? QString()
+                             : QString::number(std::lround(static_cast<double>(position) / maximum * 100.0)) +
+                                   QLatin1Char('%');
+    if (panels_[0]->text() == text) return;
+    panels_[0]->setText(text);
+    panels_[0]->repaint();
+}
+
+void TMainFrame::HideProgress() {
+    panels_[0]->clear();
+    panels_[0]->setFrameStyle(QFrame::NoFrame);
+    statusBar()->repaint();
+}
+
+void TMainFrame::SetProgressPercent(int percent) {
+    UpdateProgress(percent, 100);
+}
+
+void TMainFrame::BeginWait() {
+    if (waitDepth_++ == 0) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void TMainFrame::EndWait() {
+    if (waitDepth_ > 0 && --waitDepth_ == 0) QGuiApplication::restoreOverrideCursor();
+}
+
+// ---- Notifications ------------------------------------------------------------------------------
+
+void TMainFrame::MessageAdded(TAreaInfo& area, int position) {
+    TAreaInfo* target = &area;
+    WhenIdle([this, target, position] { list_.MessageAdded(*target, position); });
+}
+
+void TMainFrame::MessageChanged(TAreaInfo& area, int position, const std::string& msgId) {
+    TAreaInfo* target = &area;
+    WhenIdle([this, target, position, msgId] {
+        if (list_.MessageChanged(*target, position, msgId)) ShowCurrentMessage();
+    });
+}
+
+// ---- Commands -----------------------------------------------------------------------------------
+
+void TMainFrame::UpdateCommandStates() {
+    TCommandContext context;
+    context.HasCurrentEntry = list_.CurrentEntry != nullptr;
+    context.CurrentDeleted = context.HasCurrentEntry && list_.CurrentEntry->Deleted;
+    const std::vector<TMessageClass*> selection = Selection();
+    context.SelectionCount = static_cast<int>(selection.size());
+    context.SelectionHasDeleted =
+        std::any_of(selection.begin(), selection.end(), [](const TMessageClass* e) { return e->Deleted; });
+    const TAreaManager* manager = AreaManager();
+    context.NetmailAreaExists = manager != nullptr && manager->NetmailAreaObject() != nullptr;
+    context.CurrentAreaIsNetmail = list_.CurrentArea != nullptr && list_.CurrentArea->IsNetmail;
+    commandState_.Update(context);
+    commands_->Apply(commandState_);
+}
+
+void TMainFrame::RunCommand(TCommand command) {
+    // Through the action, so a checkable item changes its mark first, as a click does.
+    QAction* action = commands_->Action(command);
+    if (action == nullptr || !action->isEnabled()) return;
+    action->trigger();
+}
+
+void TMainFrame::Execute(TCommand command) {
+    if (!commandState_.Enabled(command)) return;
+    switch (command) {
+        case TCommand::BuildThreads:
+            BuildThreadsClick(commands_->Action(TCommand::BuildThreads)->isChecked());
+            break;
+        case TCommand::FontProportional:
+        case TCommand::FontMonospace:
+        case TCommand::FontPseudoGraphics:
+            DisplayModeClick(command);
+            break;
+        case TCommand::MainWindow:
+            if (isMinimized()) showNormal();
+            show();
+            raise();
+            activateWindow();
+            break;
+        case TCommand::Exit:
+            close();
+            break;
+        case TCommand::ShowMenu:
+            SetMenuVisible(commands_->Action(TCommand::ShowMenu)->isChecked());
+            break;
+        case TCommand::ShowToolbars:
+            SetToolbarsVisible(commands_->Action(TCommand::ShowToolbars)->isChecked());
+            break;
+        default:
+            break;
+    }
+}
+
+void TMainFrame::BuildThreadsClick(bool checked) {
+    if (reading_) return;
+    // Taken first: handing the tree to the cache forgets the shown entry.
+    const std::string shownId = list_.CurrentEntry != nullptr ? list_.CurrentEntry->MsgId : std::string();
+    // The tree of the old mode stays cached.
+    if (list_.CurrentArea != nullptr && list_.Base != nullptr) list_.StoreInCache();
+    Settings.BuildThreads = checked;
+    MessageView->selectionModel()->clear();
+    list_.CurrentEntry = nullptr;
+    ClearMessagePane();
+    if (list_.Base != nullptr) RunRead([this] { list_.ReadAreaMessages(); });
+    if (!shownId.empty()) {
+        if (TMessageClass* entry = list_.MsgIdIndex.Find(shownId)) SelectRow(list_.Reveal(*entry));
+    }
+    UpdateCommandStates();
+}
+
+void TMainFrame::DisplayModeClick(TCommand mode) {
+    commands_->Action(mode)->setChecked(true);
+    fontMode_ = mode == TCommand::FontMonospace ? 0 : 2;
+    pseudoGraphics_ = mode == TCommand::FontPseudoGraphics;
+    if (list_.Base != nullptr) list_.Base->FontIndex = fontMode_;
+    ShowCurrentMessage();
+}
+
+void TMainFrame::SetMenuVisible(bool visible) {
+    commands_->MainMenu1->setVisible(visible);
+}
+
+void TMainFrame::SetToolbarsVisible(bool visible) {
+    for (QToolBar* bar :
+         {commands_->Toolbar971, commands_->Toolbar972, commands_->Toolbar973, commands_->Toolbar974}) {
+        bar->setVisible(visible);
+    }
+    ToolWindow971->setVisible(visible && !NoAnimation);
+}
+
+QMenu* TMainFrame::createPopupMenu() {
+    auto* menu = new QMenu(this);
+    menu->addAction(commands_->Action(TCommand::ShowMenu));
+    menu->addAction(commands_->Action(TCommand::ShowToolbars));
+    return menu;
+}
+
+void TMainFrame::FillWindowList() {
+    QMenu* menu = commands_->WindowList;
+    menu->clear();
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget == this || !widget->isVisible() || qobject_cast<QMenu*>(widget) != nullptr) continue;
+        const Qt::WindowType type = widget->windowType();
+        if (type != Qt::Window && type != Qt::Dialog && type != Qt::Tool) continue;
+        QAction* item = menu->addAction(widget->windowIcon(), widget->windowTitle());
+        QPointer<QWidget> target(widget);
+        connect(item, &QAction::triggered, this, [target] {
+            if (!target) return;
+            target->show();
+            target->raise();
+            target->activateWindow();
+        });
+    }
+}
+
+void TMainFrame::HeaderSortClicked(int section) {
+    if (reading_) return;
+    const QModelIndex current = MessageView->selectionModel()->currentIndex();
+    const TMessageClass* selected = current.isValid() ? listModel_->EntryAt(current.row()) : nullptr;
+    const int row = list_.HeaderClicked(section, selected);
+    ExHeaderControl1->SetSortArrow(list_.SortColumn, list_.SortAscending);
+    if (row >= 0) {
+        SelectRow(row);
+        MessageView->setFocus();
+    }
+    UpdateCommandStates();
+}
+
+void TMainFrame::HeaderResized() {
+    // The list's single column spans all five sections.
+    MessageView->doItemsLayout();
+    MessageView->viewport()->update();
+}
+
+// ---- Events -------------------------------------------------------------------------------------
+
+bool TMainFrame::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip) {
+        // Hints go to panel 2, never over the panels.
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        if (!reading_) panels_[2]->setText(tip.isEmpty() ? QStringLiteral("Ok") : tip);
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+bool TMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == MessageView->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && !reading_) {
+            const QPoint pos = mouse->position().toPoint();
+            const QModelIndex index = MessageView->indexAt(pos);
+            if (index.isValid()) {
+                const int x = pos.x() - MessageView->visualRect(index).left();
+                Guarded([this, &index, x] { list_.ClickRow(index.row(), x); });
+            }
+        }
+        return false;
+    }
+    // The dialog that was in front when the program lost the focus comes back in front with it.
+    if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
+        auto* window = static_cast<QWidget*>(watched);
+        if (window->isWindow()) lastActiveDialog_ = qobject_cast<QDialog*>(window);
+    } else if (event->type() == QEvent::ApplicationActivate && watched == qApp) {
+        if (QWidget* dialog = lastActiveDialog_.data(); dialog != nullptr && dialog->isVisible()) {
+            dialog->raise();
+            dialog->activateWindow();
+        }
+    }
+    // The key table sees every key the main window gets, before its controls.
+    if (event->type() == QEvent::KeyPress && watched->isWindowType() &&
+        watched == static_cast<QObject*>(windowHandle()) && isActiveWindow() && !reading_) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        Guarded([this, key] { commands_->RunKeyTable(*key, commandState_.Enabled(TCommand::FindNext)); });
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainFrame::Guarded(const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const std::exception& e) {
+        ShowError(FromQt(QStringLiteral("Ошибка при чтении базы:\r\n")) + e.what(), this);
+    } catch (...) {
+        ShowError(FromQt(QStringLiteral("Ошибка при чтении базы:\r\n")), this);
+    }
 }
 
 }  // namespace pelmar::ui

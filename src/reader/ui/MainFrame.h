@@ -1,13 +1,45 @@
 #pragma once
-// The main reading window.
+// The main reading window: area tree, threaded message list, message pane, commands.
+//
+// The window wires widgets to the engine and little else: TThreadList (src/reader) holds the list,
+// TAreaMarks the tree's captions and marks, TCommandState the command rules. It is the area tree
+// view of linked-group refreshes, the thread list's observer and the main-window services of the
+// rest of the program while it exists.
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "areas/gizmo.h"
+#include "reader/AreaMarks.h"
+#include "reader/CommandState.h"
+#include "reader/MainWindowServices.h"
+#include "reader/ThreadList.h"
 
 class QLabel;
+class QListView;
+class QModelIndex;
+class QSplitter;
+class QTextBrowser;
+class QTreeView;
+class QToolBar;
 
 namespace pelmar::ui {
 
-class TMainFrame : public QMainWindow {
+class TAnimation;
+class TAreaTreeModel;
+class THeaderControl;
+class TMainCommands;
+class TMessageListModel;
+class TReadInputGuard;
+
+class TMainFrame : public QMainWindow,
+                   public TAreaTreeView,
+                   public TThreadListObserver,
+                   public TMainWindowServices {
     Q_OBJECT
 
 public:
@@ -21,13 +53,136 @@ public:
     // Started with "-noavi": the animation window stays hidden.
     bool NoAnimation = false;
 
+    // ---- Operations other parts call ----
+    // Rebuilds the tree from the area manager (nothing without one).
+    void BuildAreaTree();
+    // Captions and marks of every area node; the scan's notification after each pass.
+    void RefreshAreaCounters();
+    // The scan finished a pass (a queued call on this thread): the counters are redrawn.
+    void ScanPassFinished();
+    void UpdateCommandStates() override;
+    // Progress panel as a percentage (the nodelist compiler's callback).
+    void SetProgressPercent(int percent);
+    // Lists the area of the tree's selected node (leaving the listed one).
+    void OpenSelectedArea();
+
+    // ---- TMainWindowServices ----
+    void MessageAdded(TAreaInfo& area, int position) override;
+    void MessageChanged(TAreaInfo& area, int position, const std::string& msgId) override;
+    void UpdateAreaNode(TAreaInfo& area) override;
+    void SetStatusText(const std::string& text) override;
+    void ClearSelection() override;
+    void ResetSearch() override {}
+    TAreaInfo* CurrentArea() override { return list_.CurrentArea; }
+    TMessageBase* CurrentBase() override { return list_.Base; }
+    const TMessageClass* CurrentEntry() override { return list_.CurrentEntry; }
+
+    // ---- TAreaTreeView ----
+    bool TreeVisible() const override;
+    void BeginUpdate() override;
+    void EndUpdate() override;
+    void DeleteNode(TAreaInfo& entry) override;
+    void AddNode(TAreaInfo& entry) override;
+
+    // ---- Parts, for the commands of later parts and for tests ----
+    TThreadList& List() { return list_; }
+    const TCommandState& CommandState() const { return commandState_; }
+    TMainCommands& Commands() { return *commands_; }
+    TAreaTreeModel& AreaModel() { return *areaModel_; }
+    TMessageListModel& ListModel() { return *listModel_; }
+    // The selected entries in row order.
+    std::vector<TMessageClass*> Selection() const;
+    // Runs a command as its menu item or button would.
+    void RunCommand(TCommand command);
+
+    QTreeView* AreaTree = nullptr;
+    QListView* MessageView = nullptr;
+    THeaderControl* ExHeaderControl1 = nullptr;
+    QSplitter* RxSplitter1 = nullptr;
+    QSplitter* RxSplitter2 = nullptr;
+    QWidget* Panel2 = nullptr;
+    QWidget* Panel4 = nullptr;
+    QWidget* Panel5 = nullptr;  // the message pane
+    QToolBar* ToolWindow971 = nullptr;
+
+    // The window's key below the profile's base key.
+    static std::string LayoutKey();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    QMenu* createPopupMenu() override;
 
 private:
+    // ---- TThreadListObserver ----
+    void BeginResetRows() override;
+    void EndResetRows() override;
+    void BeginInsertRows(int first, int last) override;
+    void EndInsertRows() override;
+    void BeginRemoveRows(int first, int last) override;
+    void EndRemoveRows() override;
+    void RowsChanged(int first, int last) override;
+    void StatusText(int panel, const std::string& text) override;
+    void ShowProgress() override;
+    void UpdateProgress(int position, int maximum) override;
+    void HideProgress() override;
+    void BeginWait() override;
+    void EndWait() override;
+    bool AbortRequested() override;
+    void ReadError(const std::string& text, int count) override;
+
+    void Execute(TCommand command);
+    void CreateStatusBar();
+    void CreatePanes();
+    void CreateAnimation();
+    void ConnectCommands();
+    void FormShow();
+    void TreeSelectionChanged();
+    void ListCurrentChanged(const QModelIndex& current);
+    void HeaderSortClicked(int section);
+    void HeaderResized();
+    void BuildThreadsClick(bool checked);
+    void DisplayModeClick(TCommand mode);
+    void SetMenuVisible(bool visible);
+    void SetToolbarsVisible(bool visible);
+    void FillWindowList();
+    void SelectRow(int row);
+    void ShowCurrentMessage();
+    void ClearMessagePane();
+    void ApplyMark(TAreaInfo& area);
+    // Runs `read` with input held back and the list frozen; false when another read is running.
+    bool RunRead(const std::function<void()>& read);
+    // Runs `work` now, or after the running read when one is in progress.
+    void WhenIdle(std::function<void()> work);
+    // Every slot runs through here: engine failures become the error box, never escape.
+    void Guarded(const std::function<void()>& work);
+    void RestoreLayout();
+    void StoreLayout();
+
+    TThreadList list_;
+    TAreaMarks marks_;
+    TCommandState commandState_;
+    TMainCommands* commands_ = nullptr;
+    TAreaTreeModel* areaModel_ = nullptr;
+    TMessageListModel* listModel_ = nullptr;
+    TReadInputGuard* inputGuard_ = nullptr;
+    TAnimation* animation_ = nullptr;
+    QTextBrowser* RichEdit1 = nullptr;
+    QWidget* Panel6 = nullptr;
+    std::array<QLabel*, 3> headerLabels_{};
     std::array<QLabel*, kStatusPanels> panels_{};
+    int fontMode_ = 2;
+    bool pseudoGraphics_ = true;
+    bool treeChangeSuppressed_ = true;
     bool shown_ = false;
+    bool reading_ = false;
+    int waitDepth_ = 0;
+    int updateDepth_ = 0;
+    bool marksStale_ = false;
+    std::vector<std::function<void()>> afterRead_;
+    QPointer<QWidget> lastActiveDialog_;
 };
 
 // The one main window while it exists, else null.

@@ -70,6 +70,8 @@ TEST(MainFrame, TitleStatusPanelsAndGlobalPointer) {
 }
 
 TEST(MainFrame, FirstShowDestroysTheSplash) {
+    // A window that was shown stores its layout when it goes.
+    test::ScopedHome home;
     CreateSplash()->ShowNow();
     TMainFrame frame;
     frame.show();

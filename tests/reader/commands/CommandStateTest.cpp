@@ -1,0 +1,129 @@
+// Enabling rules of the main window's commands.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "reader/CommandState.h"
+
+namespace pelmar {
+namespace {
+
+using C = TCommand;
+
+struct TCase {
+    std::string Name;
+    TCommandContext Context;
+    std::set<C> Enabled;  // of the message commands below
+};
+
+// The commands whose state depends on the context.
+const std::set<C> kRuled = {C::Reply,       C::ReplyNetmail, C::Forward,      C::Edit,      C::Multiply,
+                            C::Delete,      C::Copy,         C::UUDecode,     C::Save,      C::Print,
+                            C::AddBookmark, C::FindNext,     C::TakeTearline, C::TakeOrigin};
+
+TCommandContext Shown(int selected, bool selectionHasDeleted = false) {
+    TCommandContext c;
+    c.HasCurrentEntry = true;
+    c.SelectionCount = selected;
+    c.SelectionHasDeleted = selectionHasDeleted;
+    return c;
+}
+
+const std::set<C> kSingleLive = {C::Reply,       C::Forward,      C::Edit,      C::Delete,
+                                 C::Copy,        C::UUDecode,     C::Save,      C::Print,
+                                 C::AddBookmark, C::TakeTearline, C::TakeOrigin};
+
+std::vector<TCase> Cases() {
+    std::vector<TCase> cases;
+    cases.push_back({"nothing shown", {}, {}});
+    cases.push_back({"one shown", Shown(1), kSingleLive});
+    cases.push_back({"shown, nothing selected counts as single", Shown(0), kSingleLive});
+    cases.push_back(
+        {"two selected",
+         Shown(2),
+         {C::Delete, C::Copy, C::UUDecode, C::Save, C::AddBookmark, C::TakeTearline, C::TakeOrigin}});
+    cases.push_back({"two selected, one deleted", Shown(2, true), {C::TakeTearline, C::TakeOrigin}});
+    cases.push_back({"one selected and deleted",
+                     Shown(1, true),
+                     {C::Reply, C::Forward, C::Edit, C::TakeTearline, C::TakeOrigin}});
+    {
+        TCommandContext c = Shown(1);
+        c.CurrentDeleted = true;
+        cases.push_back({"shown entry deleted", c, {}});
+    }
+    {
+        TCommandContext c = Shown(1);
+        c.NetmailAreaExists = true;
+        std::set<C> e = kSingleLive;
+        e.insert(C::ReplyNetmail);
+        cases.push_back({"netmail area configured", c, e});
+        c.SelectionCount = 2;
+        cases.push_back(
+            {"netmail area, two selected",
+             c,
+             {C::Delete, C::Copy, C::UUDecode, C::Save, C::AddBookmark, C::TakeTearline, C::TakeOrigin}});
+    }
+    {
+        TCommandContext c;
+        c.NetmailAreaExists = true;
+        cases.push_back({"netmail area, nothing shown", c, {}});
+    }
+    {
+        TCommandContext c = Shown(1);
+        c.CurrentAreaIsNetmail = true;
+        std::set<C> e = kSingleLive;
+        e.insert(C::Multiply);
+        cases.push_back({"in a netmail area", c, e});
+        c.SelectionCount = 3;
+        cases.push_back(
+            {"in a netmail area, three selected",
+             c,
+             {C::Delete, C::Copy, C::UUDecode, C::Save, C::AddBookmark, C::TakeTearline, C::TakeOrigin}});
+    }
+    {
+        TCommandContext c;
+        c.HasFindNextPosition = true;
+        cases.push_back({"find-next position", c, {C::FindNext}});
+    }
+    return cases;
+}
+
+TEST(CommandState, RulesFollowTheContext) {
+    for (const TCase& row : Cases()) {
+        TCommandState state;
+        state.Update(row.Context);
+        for (C command : kRuled) {
+            EXPECT_EQ(state.Allowed(command), row.Enabled.count(command) == 1)
+                << row.Name << ": command " << static_cast<int>(command);
+        }
+        // Everything without a rule is always allowed.
+        for (std::size_t i = 0; i < CommandCount; ++i) {
+            const C command = static_cast<C>(i);
+            if (kRuled.count(command) == 0) {
+                EXPECT_TRUE(state.Allowed(command)) << row.Name << ": " << i;
+            }
+        }
+    }
+}
+
+TEST(CommandState, UnavailableCommandsStayDisabledWhateverTheRules) {
+    TCommandState state;
+    state.SetAvailable(C::Reply, false);
+    state.SetAvailable(C::AreasDialog, false);
+    state.Update(Shown(1));
+    EXPECT_TRUE(state.Allowed(C::Reply));
+    EXPECT_FALSE(state.Enabled(C::Reply));
+    EXPECT_FALSE(state.Enabled(C::AreasDialog));
+    EXPECT_TRUE(state.Enabled(C::Forward));
+    state.SetAvailable(C::Reply, true);
+    EXPECT_TRUE(state.Enabled(C::Reply));
+    // A later update keeps what is available.
+    state.Update(TCommandContext{});
+    EXPECT_FALSE(state.Enabled(C::Reply));
+    EXPECT_FALSE(state.Enabled(C::AreasDialog));
+    EXPECT_TRUE(state.Enabled(C::NewLetter));
+}
+
+}  // namespace
+}  // namespace pelmar

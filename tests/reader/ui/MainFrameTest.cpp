@@ -1,0 +1,562 @@
+// The main window on copies of bases other FTN programs wrote: the area tree with its counters,
+// listing an area, a message posted by another process, threading, sorting, commands, layout.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListView>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QSplitter>
+#include <QStatusTipEvent>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+#include <QWindow>
+#include <fstream>
+#include <stop_token>
+#include <thread>
+
+#include "areas/AreaLifetime.h"
+#include "areas/ScanThread.h"
+#include "areas/gizmo.h"
+#include "core/Settings.h"
+#include "core/ui/QtText.h"
+#include "msgbase/BaseFactory.h"
+#include "platform/Registry.h"
+#include "reader/AreaMarks.h"
+#include "reader/ui/AreaTreeModel.h"
+#include "reader/ui/HeaderControl.h"
+#include "reader/ui/MainCommands.h"
+#include "reader/ui/MainFrame.h"
+#include "reader/ui/MessageListModel.h"
+#include "reader/ui/StatusPanel.h"
+#include "support/TestSupport.h"
+
+namespace pelmar::ui {
+namespace {
+
+namespace fs = std::filesystem;
+
+template <typename F>
+bool WaitFor(F done, int timeoutMs = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < timeoutMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+// Closes every modal message box as soon as it appears and keeps its text.
+class TBoxCatcher {
+public:
+    TBoxCatcher() {
+        timer_.setInterval(20);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                Texts.push_back(box->text());
+                box->accept();
+            }
+        });
+        timer_.start();
+    }
+    std::vector<QString> Texts;
+
+private:
+    QTimer timer_;
+};
+
+// A JAM base of `count` messages, every third a reply to the one before it.
+void WriteJamBase(const std::string& path, int count) {
+    auto base = CreateMessageBase(BaseKindJam);
+    base->SetPath(path);
+    base->CreateBase();
+    base->Open();
+    ASSERT_TRUE(base->Active);
+    base->UseFlagFiles = false;
+    for (int i = 0; i < count; ++i) {
+        base->NewMessage();
+        base->FromName = "Writer " + std::to_string(i);
+        base->ToName = "All";
+        base->Subject = "Subject " + std::to_string(i);
+        base->OrigAddr = "2:5020/1";
+        base->Date = EncodeDateTime(2025, 1, 2, 3, 4, 5);
+        base->Attr = AttrLocal;
+        base->Kludges = {"MSGID: 2:5020/1 " + std::to_string(1000 + i)};
+        if (i % 3 == 2) base->Kludges.push_back("REPLY: 2:5020/1 " + std::to_string(1000 + i - 1));
+        base->Text = "Text\r";
+        ASSERT_TRUE(base->WriteMessage());
+    }
+    base->Close();
+}
+
+size_t CountEntries(const TMessageClass& root) {
+    return root.SubtreeSize();
+}
+
+class MainFrameTest : public testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = Settings;
+        Settings = TSettings{};
+        Settings.FullName = "Sysop";
+        const fs::path bases = home_.Path() / "bases";
+        fs::create_directories(bases);
+        test::CopyFixture("smapi/bases/jam", bases);
+        test::CopyFixture("smapi/bases/squish", bases);
+        test::CopyFixture("smapi/bases/msg", bases);
+        jamPath_ = (bases / "jam" / "ru.test").string();
+        {
+            TRegistry reg;
+            reg.OpenKey("\\" + RootKey + "\\Settings", true);
+            reg.WriteBool("SetupDone", true);
+            const struct {
+                const char* Name;
+                int Kind;
+                std::string Path;
+                const char* Description;
+            } areas[] = {{"JAM", BaseKindJam, jamPath_, "Test echo"},
+                         {"SQUISH", BaseKindSquish, (bases / "squish" / "ru.test").string(), "Squish echo"},
+                         {"MSG", BaseKindMsg, (bases / "msg" / "su.general").string(), "General"},
+                         {"BIG", BaseKindJam, (bases / "big").string(), "Generated"}};
+            for (const auto& area : areas) {
+                reg.OpenKey("\\" + RootKey + "\\Areas\\Fido\\" + area.Name, true);
+                reg.WriteInteger("Kind", area.Kind);
+                reg.WriteString("Path", area.Path);
+                reg.WriteString("Description", area.Description);
+            }
+        }
+        WriteJamBase((bases / "big").string(), 120);
+        CreateAreaManager();
+        ASSERT_NE(AreaManager(), nullptr);
+    }
+
+    void TearDown() override {
+        StoreAreasAndRelease();
+        Settings = saved_;
+    }
+
+    TAreaInfo& Area(const char* name) { return *AreaManager()->Root().FindChild("Fido")->FindChild(name); }
+
+    // One pass of the scan on its own thread, then its notification as the program queues it.
+    void ScanPass(TMainFrame& frame) {
+        std::jthread scan([&frame](std::stop_token stop) {
+            TScanThread::Pass(stop);
+            QMetaObject::invokeMethod(
+                qApp, [&frame] { frame.ScanPassFinished(); }, Qt::QueuedConnection);
+        });
+        scan.join();
+        QApplication::processEvents();
+    }
+
+    QString Caption(TMainFrame& frame, TAreaInfo& area) {
+        return frame.AreaModel().IndexOf(&area).data().toString();
+    }
+
+    void Select(TMainFrame& frame, TAreaInfo& area) {
+        frame.AreaTree->setCurrentIndex(frame.AreaModel().IndexOf(&area));
+    }
+
+    static QString Expected(const TAreaInfo& area) {
+        return ToQt(area.Name) + QStringLiteral("(%1/%2)").arg(area.Read.load()).arg(area.MsgCount.load());
+    }
+
+    test::ScopedHome home_;
+    TSettings saved_;
+    std::string jamPath_;
+};
+
+TEST_F(MainFrameTest, ListsTheSelectedAreaWithCountersAndStatusTexts) {
+    TMainFrame frame;
+    frame.show();
+    ASSERT_EQ(frame.AreaModel().rowCount(), 1);  // "Fido" with its four areas
+    EXPECT_EQ(frame.AreaModel().rowCount(frame.AreaModel().index(0, 0)), 4);
+
+    ScanPass(frame);
+    TAreaInfo& jam = Area("JAM");
+    ASSERT_GT(jam.MsgCount.load(), 0);
+    EXPECT_EQ(Caption(frame, jam), Expected(jam));
+    EXPECT_EQ(frame.AreaModel().IndexOf(&jam).data(Qt::StatusTipRole).toString(),
+              QStringLiteral("\x01Test echo\x01, cообщений: %1, непрочитанных: %2, личных: %3")
+                  .arg(jam.MsgCount.load())
+                  .arg(jam.Read.load())
+                  .arg(jam.PersonalUnread.load()));
+
+    Select(frame, jam);
+    TThreadList& list = frame.List();
+    ASSERT_EQ(list.CurrentArea, &jam);
+    ASSERT_NE(list.ThreadRoot, nullptr);
+    ASSERT_NE(list.Base, nullptr);
+    EXPECT_EQ(CountEntries(*list.ThreadRoot), static_cast<size_t>(list.Base->Count()));
+    // Collapsed threads: one row per top-level entry, some of them with replies.
+    EXPECT_EQ(list.Rows.size(), list.ThreadRoot->Replies.size());
+    EXPECT_EQ(frame.ListModel().rowCount(), static_cast<int>(list.Rows.size()));
+    EXPECT_TRUE(std::any_of(list.Rows.begin(), list.Rows.end(), [](auto* e) { return e->HasReplies(); }));
+    EXPECT_EQ(frame.ListModel().index(0).data().toString(), ToQt(list.Rows[0]->Subject));
+    EXPECT_FALSE(frame.ListModel().index(0).data(TMessageListModel::DateRole).toString().isEmpty());
+
+    EXPECT_EQ(frame.StatusPanel(0)->text(), QString());
+    EXPECT_EQ(frame.StatusPanel(1)->text(), QStringLiteral("Пелмар " PELMAR_VERSION_TEXT));
+    EXPECT_EQ(frame.StatusPanel(2)->text(), QStringLiteral("Ok"));
+
+    // Another area, then none: the list follows and empties.
+    Select(frame, Area("SQUISH"));
+    EXPECT_EQ(list.CurrentArea, &Area("SQUISH"));
+    EXPECT_GT(frame.ListModel().rowCount(), 0);
+    frame.ClearSelection();
+    EXPECT_EQ(list.CurrentArea, nullptr);
+    EXPECT_EQ(frame.ListModel().rowCount(), 0);
+}
+
+TEST_F(MainFrameTest, MessagePostedByAnotherProgramAppearsAndTheCountersFollow) {
+    TMainFrame frame;
+    frame.show();
+    ScanPass(frame);
+    TAreaInfo& jam = Area("JAM");
+    const int total = jam.MsgCount.load(), unread = jam.Read.load();
+    Select(frame, jam);
+    const size_t entries = CountEntries(*frame.List().ThreadRoot);
+
+    test::WriteFile(home_.Path() / "body.txt", "Hello from outside\n");
+    const std::string command = "'" + test::ToolPath() + "' post --kind jam '" + jamPath_ +
+                                "' --orig 2:5020/1 --from Tester --to All --subject Fresh <'" +
+                                (home_.Path() / "body.txt").string() + "' >/dev/null 2>&1";
+    ASSERT_EQ(test::RunCommand(command), 0);
+
+    ScanPass(frame);
+    EXPECT_EQ(jam.MsgCount.load(), total + 1);
+    EXPECT_EQ(jam.Read.load(), unread + 1);
+    EXPECT_EQ(Caption(frame, jam), Expected(jam));
+
+    // Coming back to the area reads it again (its base changed), with the new message.
+    Select(frame, Area("MSG"));
+    Select(frame, jam);
+    ASSERT_NE(frame.List().ThreadRoot, nullptr);
+    EXPECT_EQ(CountEntries(*frame.List().ThreadRoot), entries + 1);
+    const auto& rows = frame.List().Rows;
+    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](auto* e) { return e->Subject == "Fresh"; }));
+}
+
+TEST_F(MainFrameTest, DamagedHeaderIsReportedOnceAndTheRestIsListed) {
+    // The second message's header claims a subfield block far beyond the file.
+    std::string jdx = test::ReadFile(jamPath_ + ".jdx");
+    ASSERT_GE(jdx.size(), 16u);
+    const uint32_t offset = static_cast<uint8_t>(jdx[12]) | static_cast<uint8_t>(jdx[13]) << 8 |
+                            static_cast<uint8_t>(jdx[14]) << 16 |
+                            static_cast<uint32_t>(static_cast<uint8_t>(jdx[15])) << 24;
+    std::string jhr = test::ReadFile(jamPath_ + ".jhr");
+    ASSERT_LT(offset + 12u, jhr.size());
+    for (int i = 0; i < 4; ++i) jhr[offset + 8 + i] = '\xF0';
+    test::WriteFile(jamPath_ + ".jhr", jhr);
+
+    TBoxCatcher boxes;
+    TMainFrame frame;
+    frame.show();
+    Select(frame, Area("JAM"));
+    ASSERT_TRUE(WaitFor([&] { return !boxes.Texts.empty(); }, 2000));
+    QApplication::processEvents();
+    ASSERT_EQ(boxes.Texts.size(), 1u);
+    EXPECT_TRUE(boxes.Texts[0].startsWith(QStringLiteral("Ошибка при чтении базы:\r\n")))
+        << boxes.Texts[0].toStdString();
+    ASSERT_NE(frame.List().ThreadRoot, nullptr);
+    EXPECT_EQ(CountEntries(*frame.List().ThreadRoot), static_cast<size_t>(frame.List().Base->Count() - 1));
+}
+
+TEST_F(MainFrameTest, ThreadingToggleAndSortingKeepTheSelectedMessage) {
+    TMainFrame frame;
+    frame.show();
+    Select(frame, Area("JAM"));
+    TThreadList& list = frame.List();
+    const size_t all = CountEntries(*list.ThreadRoot);
+    const size_t threadedRows = list.Rows.size();
+    ASSERT_LT(threadedRows, all);
+    // A top-level entry with replies, selected.
+    int row = 0;
+    while (row < static_cast<int>(list.Rows.size()) && !list.Rows[static_cast<size_t>(row)]->HasReplies())
+        ++row;
+    ASSERT_LT(row, static_cast<int>(list.Rows.size()));
+    const std::string msgId = list.Rows[static_cast<size_t>(row)]->MsgId;
+    frame.MessageView->setCurrentIndex(frame.ListModel().index(row));
+    ASSERT_NE(list.CurrentEntry, nullptr);
+
+    QAction* threads = frame.Commands().Action(TCommand::BuildThreads);
+    ASSERT_TRUE(threads->isEnabled());
+    threads->trigger();
+    EXPECT_FALSE(Settings.BuildThreads);
+    EXPECT_EQ(list.Rows.size(), all);
+    ASSERT_NE(list.CurrentEntry, nullptr);
+    EXPECT_EQ(list.CurrentEntry->MsgId, msgId);
+
+    threads->trigger();
+    EXPECT_TRUE(Settings.BuildThreads);
+    EXPECT_EQ(list.Rows.size(), threadedRows);
+    ASSERT_NE(list.CurrentEntry, nullptr);
+    EXPECT_EQ(list.CurrentEntry->MsgId, msgId);
+
+    // A press on the expander picture of the thread opens it; another closes it.
+    const QRect rect = frame.MessageView->visualRect(frame.ListModel().index(row));
+    const auto press = [&](int x) {
+        const QPointF at(rect.left() + x, rect.center().y());
+        QMouseEvent event(QEvent::MouseButtonPress, at, frame.MessageView->viewport()->mapToGlobal(at),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(frame.MessageView->viewport(), &event);
+    };
+    const size_t replies = list.Rows[static_cast<size_t>(row)]->Replies.size();
+    press(RowIndent / 2);
+    EXPECT_TRUE(list.Rows[static_cast<size_t>(row)]->Expanded);
+    EXPECT_GE(list.Rows.size(), threadedRows + replies);
+    EXPECT_EQ(frame.ListModel().rowCount(), static_cast<int>(list.Rows.size()));
+    press(RowIndent / 2);
+    EXPECT_EQ(list.Rows.size(), threadedRows);
+    press(RowIndent + 4);  // the status picture: no change
+    EXPECT_EQ(list.Rows.size(), threadedRows);
+
+    // "Тема" twice: descending; then "От": ascending by sender, the arrow moves.
+    emit frame.ExHeaderControl1->SortClicked(SectionSubject);
+    EXPECT_EQ(frame.ExHeaderControl1->ArrowSection(), SectionSubject);
+    EXPECT_TRUE(frame.ExHeaderControl1->ArrowAscending());
+    emit frame.ExHeaderControl1->SortClicked(SectionSubject);
+    EXPECT_FALSE(frame.ExHeaderControl1->ArrowAscending());
+    emit frame.ExHeaderControl1->SortClicked(SectionFrom);
+    EXPECT_EQ(frame.ExHeaderControl1->ArrowSection(), SectionFrom);
+    EXPECT_TRUE(frame.ExHeaderControl1->ArrowAscending());
+    ASSERT_NE(list.CurrentEntry, nullptr);
+    EXPECT_EQ(list.CurrentEntry->MsgId, msgId);
+    EXPECT_EQ(frame.ListModel().rowCount(), static_cast<int>(list.Rows.size()));
+}
+
+TEST_F(MainFrameTest, CommandsWithoutTheirWindowsStayVisibleAndDisabled) {
+    TMainFrame frame;
+    frame.show();
+    Select(frame, Area("JAM"));
+    frame.MessageView->setCurrentIndex(frame.ListModel().index(0));
+    // The rule allows a reply to the shown message; the editor does not exist yet.
+    EXPECT_TRUE(frame.CommandState().Allowed(TCommand::Reply));
+    for (const TCommand command :
+         {TCommand::Reply, TCommand::Delete, TCommand::AreasDialog, TCommand::Find}) {
+        QAction* action = frame.Commands().Action(command);
+        ASSERT_NE(action, nullptr);
+        EXPECT_TRUE(action->isVisible());
+        EXPECT_FALSE(action->isEnabled());
+    }
+    for (const TCommand command : {TCommand::BuildThreads, TCommand::Exit, TCommand::FontMonospace}) {
+        EXPECT_TRUE(frame.Commands().Action(command)->isEnabled());
+    }
+    // Hiding the toolbars hides the animation too.
+    QAction* bars = frame.Commands().Action(TCommand::ShowToolbars);
+    bars->trigger();
+    EXPECT_FALSE(frame.Commands().Toolbar971->isVisible());
+    EXPECT_FALSE(frame.ToolWindow971->isVisible());
+    bars->trigger();
+    EXPECT_TRUE(frame.Commands().Toolbar971->isVisible());
+    EXPECT_TRUE(frame.ToolWindow971->isVisible());
+}
+
+TEST_F(MainFrameTest, RemovedNodeLeavesItsListedAreaAndNodesComeBack) {
+    TMainFrame frame;
+    frame.show();
+    TAreaInfo& msg = Area("MSG");
+    Select(frame, msg);
+    ASSERT_EQ(frame.List().CurrentArea, &msg);
+    TAreaTreeView& view = frame;
+    view.DeleteNode(msg);
+    EXPECT_EQ(msg.TreeNode, nullptr);
+    EXPECT_FALSE(frame.AreaModel().IndexOf(&msg).isValid());
+    EXPECT_EQ(frame.List().CurrentArea, nullptr);
+    EXPECT_EQ(frame.ListModel().rowCount(), 0);
+    EXPECT_EQ(frame.AreaModel().rowCount(frame.AreaModel().index(0, 0)), 3);
+
+    msg.MsgCount = 9;
+    msg.Read = 4;
+    view.BeginUpdate();
+    view.AddNode(msg);
+    view.EndUpdate();
+    const QModelIndex back = frame.AreaModel().IndexOf(&msg);
+    ASSERT_TRUE(back.isValid());
+    EXPECT_EQ(back.data().toString(), QStringLiteral("MSG(4/9)"));
+    EXPECT_EQ(back.parent(), frame.AreaModel().index(0, 0));
+    EXPECT_EQ(TAreaTreeModel::AreaAt(back), &msg);
+    Select(frame, msg);
+    EXPECT_EQ(frame.List().CurrentArea, &msg);
+}
+
+TEST_F(MainFrameTest, TreeNodesShowOverlayMarksAndPersonalAreasInBlue) {
+    TMainFrame frame;
+    frame.resize(800, 600);
+    frame.show();
+    TAreaInfo& msg = Area("MSG");
+    const QModelIndex index = frame.AreaModel().IndexOf(&msg);
+    const QRect row = frame.AreaTree->visualRect(index);
+    const auto grab = [&] {
+        QApplication::processEvents();
+        return frame.AreaTree->viewport()->grab(row).toImage();
+    };
+    const auto bluePixels = [](const QImage& image) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.blue() > 160 && c.red() < 90 && c.green() < 90) ++count;
+            }
+        }
+        return count;
+    };
+    const QImage plain = grab();
+    TAreaMark mark;
+    mark.Caption = "MSG";
+    mark.Overlay = OverlayUnread;
+    frame.AreaModel().SetMark(msg, mark);
+    const QImage marked = grab();
+    EXPECT_NE(plain, marked);  // the overlay over the picture
+    mark.Overlay = OverlayPersonal;
+    mark.HasPersonal = true;
+    frame.AreaModel().SetMark(msg, mark);
+    EXPECT_GT(bluePixels(grab()), bluePixels(marked) + 20);  // the caption in blue
+}
+
+TEST_F(MainFrameTest, LayoutAndDisplayModeSurviveTheNextStart) {
+    {
+        TMainFrame frame;
+        frame.show();
+        frame.ExHeaderControl1->resizeSection(SectionSubject, 237);
+        frame.RunCommand(TCommand::FontMonospace);
+        frame.RunCommand(TCommand::ShowToolbars);
+        frame.resize(777, 555);
+        QApplication::processEvents();
+        frame.RxSplitter1->setSizes({233, 500});
+        QApplication::processEvents();
+    }
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(TMainFrame::LayoutKey(), false));
+    EXPECT_EQ(reg.GetDataType("Placement"), RegDataType::rdBinary);
+    EXPECT_EQ(reg.ReadInteger("Width"), 777);
+    EXPECT_EQ(reg.ReadInteger("N22.Checked"), 1);
+    reg.CloseKey();
+
+    TMainFrame again;
+    EXPECT_EQ(again.ExHeaderControl1->sectionSize(SectionSubject), 237);
+    EXPECT_EQ(again.ExHeaderControl1->visualIndex(0), 0);
+    EXPECT_TRUE(again.Commands().Action(TCommand::FontMonospace)->isChecked());
+    EXPECT_EQ(again.width(), 777);
+    EXPECT_FALSE(again.Commands().Action(TCommand::ShowToolbars)->isChecked());
+    again.show();
+    QApplication::processEvents();
+    EXPECT_EQ(again.Panel2->width(), 233);
+    EXPECT_FALSE(again.Commands().Toolbar971->isVisible());
+    EXPECT_FALSE(again.ToolWindow971->isVisible());
+}
+
+// Counts left presses that reach the window after the read handed them back.
+class TPressCounter : public QObject {
+public:
+    int Presses = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) ++Presses;
+        return false;
+    }
+};
+
+TEST_F(MainFrameTest, LeftClickAbortsTheReadAndIsThenHandled) {
+    TMainFrame frame;
+    frame.show();
+    TPressCounter counter;
+    frame.windowHandle()->installEventFilter(&counter);
+    // The press waits in the queue when the read starts, as a user's click during it would.
+    const QPointF inside(5, 5);
+    QCoreApplication::postEvent(
+        frame.windowHandle(),
+        new QMouseEvent(QEvent::MouseButtonPress, inside, inside, frame.mapToGlobal(QPoint(5, 5)),
+                        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    Select(frame, Area("BIG"));
+    TThreadList& list = frame.List();
+    EXPECT_EQ(list.CurrentArea, &Area("BIG"));
+    EXPECT_EQ(list.ThreadRoot, nullptr);
+    EXPECT_EQ(frame.ListModel().rowCount(), 0);
+    EXPECT_EQ(frame.StatusPanel(2)->text(), QStringLiteral("Прервано..."));
+    EXPECT_EQ(frame.StatusPanel(0)->text(), QString());
+    EXPECT_EQ(counter.Presses, 0);
+    QApplication::processEvents();
+    EXPECT_EQ(counter.Presses, 1);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    // Nothing of the aborted read was cached: coming back reads the whole area.
+    Select(frame, Area("MSG"));
+    Select(frame, Area("BIG"));
+    ASSERT_NE(list.ThreadRoot, nullptr);
+    EXPECT_EQ(CountEntries(*list.ThreadRoot), 120u);
+    EXPECT_EQ(frame.StatusPanel(2)->text(), QStringLiteral("Ok"));
+}
+
+TEST_F(MainFrameTest, ReadingPositionAndServicesFollowTheWindow) {
+    {
+        TMainFrame frame;
+        EXPECT_EQ(&MainWindowServices(), static_cast<TMainWindowServices*>(&frame));
+        EXPECT_EQ(AreaTreeView(), static_cast<TAreaTreeView*>(&frame));
+        frame.show();
+        Select(frame, Area("BIG"));
+        TThreadList& list = frame.List();
+        const int row = 7;
+        const std::string msgId = list.Rows[row]->MsgId;
+        frame.MessageView->setCurrentIndex(frame.ListModel().index(row));
+        Select(frame, Area("MSG"));
+        EXPECT_EQ(Area("BIG").LastMSGID, msgId);
+        Select(frame, Area("BIG"));
+        ASSERT_NE(list.CurrentEntry, nullptr);
+        EXPECT_EQ(list.CurrentEntry->MsgId, msgId);
+        EXPECT_EQ(frame.MessageView->currentIndex().row(), row);
+
+        // Counters changed by a command: the caption follows through the services.
+        TAreaInfo& big = Area("BIG");
+        big.MsgCount = 120;
+        big.Read = 3;
+        MainWindowServices().UpdateAreaNode(big);
+        EXPECT_EQ(Caption(frame, big), QStringLiteral("BIG(3/120)"));
+
+        // Hints go to panel 2; no hint shows "Ok".
+        QStatusTipEvent tip(QStringLiteral("\x01Эха\x01, cообщений: 5"));
+        QCoreApplication::sendEvent(frame.AreaTree, &tip);
+        EXPECT_EQ(frame.StatusPanel(2)->text(), QStringLiteral("\x01Эха\x01, cообщений: 5"));
+        QStatusTipEvent none{QString()};
+        QCoreApplication::sendEvent(frame.AreaTree, &none);
+        EXPECT_EQ(frame.StatusPanel(2)->text(), QStringLiteral("Ok"));
+    }
+    // Without a window the services do nothing.
+    EXPECT_EQ(MainWindowServices().CurrentArea(), nullptr);
+    EXPECT_EQ(AreaTreeView(), nullptr);
+    MainWindowServices().UpdateAreaNode(Area("BIG"));
+}
+
+TEST(StatusPanel, TextIsCutIntoNormalAndBoldPieces) {
+    struct TRow {
+        QString Text;
+        QList<std::pair<QString, bool>> Pieces;
+    };
+    const TRow rows[] = {
+        {QStringLiteral("Ok"), {{QStringLiteral("Ok"), false}}},
+        {QStringLiteral("\x01Эха\x01, cообщений: 5"),
+         {{QStringLiteral("Эха"), true}, {QStringLiteral(", cообщений: 5"), false}}},
+        {QStringLiteral("a\x01"
+                        "b\x01"
+                        "c\x01"
+                        "d"),
+         {{QStringLiteral("a"), false},
+          {QStringLiteral("b"), true},
+          {QStringLiteral("c"), false},
+          {QStringLiteral("d"), true}}},
+        {QString(), {}},
+        {QStringLiteral("\x01\x01x"), {{QStringLiteral("x"), false}}},
+    };
+    for (const TRow& row : rows) {
+        QList<std::pair<QString, bool>> pieces;
+        for (const auto& segment : TStatusPanel::Segments(row.Text))
+            pieces.append({segment.Text, segment.Bold});
+        EXPECT_EQ(pieces, row.Pieces) << row.Text.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace pelmar::ui
