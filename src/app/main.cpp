@@ -199,7 +199,9 @@ int main(int argc, char** argv) {
 
     // A profile that is not set up yet runs the first-run wizard before the main window is shown.
     startup.Managers.RunFirstRunWizard = [] {
-        return AreaManager() != nullptr && RunFirstRunWizard(AreaManager()->Root());
+        return AreaManager() != nullptr && RunFirstRunWizard(AreaManager()->Root(), [] {
+                   if (MainFrame) MainFrame->BuildAreaTree();
+               });
     };
 
     const TStartupResult result = startup.Run();

@@ -5,6 +5,7 @@
 
 #include "areas/gizmo.h"
 #include "core/Settings.h"
+#include "editor/Templates.h"
 
 namespace pelmar {
 namespace {
@@ -38,9 +39,9 @@ void SetDefaultTemplates(TDefaultTemplates defaults) {
 }
 
 bool WriteMissingTemplates() {
-    if (!Defaults()) return true;
+    const auto defaults = Defaults() ? Defaults()() : DefaultTemplates();
     bool saved = true;
-    for (const auto& [name, text] : Defaults()())
+    for (const auto& [name, text] : defaults)
         if (!TemplateExists(name)) saved &= WriteTemplate(name, text);
     return saved;
 }

@@ -15,7 +15,7 @@ class TAreaInfo;
 // another kind is never reused: turning it into a link would replace its areas.
 TAreaInfo& LinkedGroupFor(TAreaInfo& root, const std::string& name, int kind);
 
-// The default templates as (name, text); installed by the template code, empty without it.
+// The default templates as (name, text): those of the template code unless replaced (tests).
 using TDefaultTemplates = std::function<std::vector<std::pair<std::string, std::string>>()>;
 void SetDefaultTemplates(TDefaultTemplates defaults);
 // Writes every default template the store does not hold yet; templates a user has already (another

@@ -212,9 +212,10 @@ void TWelcomeForm::ImportKind(int linkKind) {
     }
 }
 
-bool RunFirstRunWizard(TAreaInfo& root) {
+bool RunFirstRunWizard(TAreaInfo& root, std::function<void()> rebuildAreaTree) {
     HideSplash();
     TWelcomeForm form(root);
+    form.RebuildAreaTree = std::move(rebuildAreaTree);
     return form.ShowModal() == TWelcomeForm::ModalOK;
 }
 

@@ -64,8 +64,8 @@ private:
 };
 
 // Runs the first-run wizard for the logged-in profile: true when the profile is set up. The splash
-// window is hidden while it runs.
-bool RunFirstRunWizard(TAreaInfo& root);
+// window is hidden while it runs; `rebuildAreaTree` runs after a GoldEd import.
+bool RunFirstRunWizard(TAreaInfo& root, std::function<void()> rebuildAreaTree = {});
 
 // The settings dialog of the settings step; installed by the settings window's code. Without it the
 // step writes the default templates and goes on.
