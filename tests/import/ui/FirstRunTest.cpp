@@ -11,6 +11,7 @@
 
 #include "areas/gizmo.h"
 #include "core/Settings.h"
+#include "editor/Templates.h"
 #include "import/AreaImport.h"
 #include "import/FirstRun.h"
 #include "import/ui/FileChooser.h"
@@ -131,6 +132,15 @@ TEST_F(FirstRunTest, DefaultTemplatesAreWrittenOnlyWhenAbsent) {
     form->ContinueClick();
     EXPECT_EQ(ReadTemplate("new.letter"), "Hello");
     EXPECT_EQ(ReadTemplate("reply"), "Edited by another profile");
+
+    // The template code's own defaults: all of them, the edited one kept.
+    SetDefaultTemplates(nullptr);
+    ASSERT_EQ(DefaultTemplates().size(), 18u);
+    const std::string edited = DefaultTemplates().front().first;
+    ASSERT_TRUE(WriteTemplate(edited, "Mine"));
+    ASSERT_TRUE(WriteMissingTemplates());
+    for (const auto& [name, text] : DefaultTemplates()) EXPECT_TRUE(TemplateExists(name)) << name;
+    EXPECT_EQ(ReadTemplate(edited), "Mine");
 }
 
 TEST_F(FirstRunTest, OnlyALinkedGroupOfTheSameKindIsReused) {
