@@ -47,10 +47,14 @@ void RequireRegularFile(const std::string& path) {
     if (!S_ISREG(info.st_mode)) throw EReadError(path + ": not a regular file");
 }
 
-std::vector<std::string> ReadTearlineFile(const std::string& name) {
+// A relative name means the folder of GOLDED.CFG first.
+std::vector<std::string> ReadTearlineFile(const std::string& name, const std::string& configDir) {
     std::vector<std::string> lines;
     try {
-        const std::string path = ResolveDosPath(name);
+        std::string path = ResolveDosPath(name);
+        std::error_code error;
+        if (!fs::exists(path, error) && fs::path(path).is_relative())
+            path = ResolveDosPath(WithSlash(configDir) + name);
         RequireRegularFile(path);
         TConfigLines file;
         if (!file.Open(path)) return {};
@@ -87,6 +91,20 @@ std::string UniqueName(const std::vector<TPlannedGroup>& groups, const std::stri
     return name;
 }
 
+bool IsFile(const std::string& path) {
+    std::error_code error;
+    return fs::is_regular_file(path, error);
+}
+
+// The configuration file an AREAFILE value names: `given` itself when it is a file (as Linux set-ups
+// often write it), else the directory + the program's file name.
+std::string AreaFilePath(const std::string& given, const char* fileName) {
+    if (*fileName == '\0') return ResolveDosPath(given);
+    const std::string asFile = ResolveDosPath(given);
+    if (IsFile(asFile)) return asFile;
+    return ResolveDosPath(WithSlash(given) + fileName);
+}
+
 void AddAreaFile(TGoldEdPlan& plan, const std::string& value) {
     const std::string upper = AnsiUpperCase(value);
     for (const TAreaFileType& type : AreaFileTypes) {
@@ -96,19 +114,15 @@ void AddAreaFile(TGoldEdPlan& plan, const std::string& value) {
             continue;
         size_t start = word.size();
         while (start < upper.size() && IsBlank(upper[start])) ++start;
-        const std::string given = upper.substr(start);
-        std::string file = given;
-        if (*type.FileName != '\0') {
-            // A value naming the file itself (as Linux set-ups often do) is taken as it is.
-            const std::string asFile = ResolveDosPath(given);
-            std::error_code error;
-            if (!fs::is_regular_file(asFile, error)) file = WithSlash(given) + type.FileName;
-        }
+        // DOS configurations are read upper-cased; a path written in its own case (UTF-8 names
+        // would not survive CP1251 casing) is taken as written when it exists.
+        std::string file = AreaFilePath(value.substr(start), type.FileName);
+        if (!IsFile(file)) file = AreaFilePath(upper.substr(start), type.FileName);
         TPlannedGroup group;
         group.Fields.Name = UniqueName(plan.Groups, type.GroupName);
         group.Fields.Zilo = ZiloLinkedGroup;
         group.Fields.Kind = type.Kind;
-        group.Fields.Path = ResolveDosPath(file);
+        group.Fields.Path = file;
         group.Options = type.Options;
         plan.Groups.push_back(std::move(group));
         return;
@@ -155,7 +169,7 @@ TGoldEdPlan ReadGoldEdConfig(const std::string& file) {
             plan.RobotNames.push_back(value);
         } else if (keyword == "TEARLINE") {
             if (!value.empty() && value.front() == '@') {
-                plan.Tearlines = ReadTearlineFile(value.substr(1));
+                plan.Tearlines = ReadTearlineFile(value.substr(1), fs::path(file).parent_path().string());
             } else {
                 plan.Tearlines.push_back(value);
             }

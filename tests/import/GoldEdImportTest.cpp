@@ -98,6 +98,20 @@ TEST_F(GoldEdImportTest, AreaFileLinesBecomeLinkedGroups) {
     EXPECT_EQ(plan.Groups[2].Options, 1);
     // A second group of a kind gets a name of its own: names are registry keys.
     EXPECT_EQ(plan.Groups[3].Fields.Name, "Squish 2");
+
+    // Linux paths: a folder with a UTF-8 name, a file named directly, a relative tearline file.
+    const fs::path fido = home_.Path() / "\xd1\x84\xd0\xb8\xd0\xb4\xd0\xbe";
+    fs::create_directories(fido);
+    test::WriteFile(fido / "squish.cfg", "");
+    test::WriteFile(fido / "crashmail.prefs", "");
+    test::WriteFile(dir_ / "tears", "relative\n");
+    const TGoldEdPlan linux = Read("AREAFILE Squish " + fido.string() + "\nAREAFILE CrashMail " +
+                                   (fido / "crashmail.prefs").string() + "\nTEARLINE @tears\n");
+    ASSERT_EQ(linux.Groups.size(), 2u);
+    EXPECT_EQ(linux.Groups[0].Fields.Path, (fido / "squish.cfg").string());
+    EXPECT_EQ(linux.Groups[1].Fields.Path, (fido / "crashmail.prefs").string());
+    EXPECT_EQ(linux.Groups[1].Fields.Kind, LinkKindCrashMail);
+    EXPECT_EQ(linux.Tearlines, std::vector<std::string>{"relative"});
 }
 
 TEST_F(GoldEdImportTest, ImportFillsSettingsTemplatesAndASquishGroup) {
