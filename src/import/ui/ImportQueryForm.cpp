@@ -62,6 +62,8 @@ TImportQueryForm::TImportQueryForm(QWidget* parent) : QDialog(parent) {
     layout->addWidget(QueryLabel);
     layout->addWidget(CheckList);
     layout->addLayout(buttons);
+    // The question must show whole, whatever the window manager offers at first.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
 }
 
 int TImportQueryForm::ShowModal() {
