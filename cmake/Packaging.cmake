@@ -118,8 +118,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "hicolor-icon-theme")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # What the program finds at run time rather than links: spelling dictionaries, the pseudographics
-# fonts, the toolkit's SVG icon engine. crashmail is a tosser that fills the bases.
+# fonts, the toolkit's SVG icon engine and its Russian texts. crashmail is a tosser that fills the bases.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "hunspell-ru, hunspell-en-us, fonts-terminus-otb, fonts-dejavu-core, libqt6svg6")
+    "hunspell-ru, hunspell-en-us, fonts-terminus-otb, fonts-dejavu-core, libqt6svg6,
+     qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "crashmail, qt6-wayland")
 include(CPack)

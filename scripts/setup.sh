@@ -5,7 +5,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libqt6svg6 adwaita-icon-theme
+  libqt6svg6 adwaita-icon-theme qt6-translations-l10n
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libhunspell-dev hunspell-ru hunspell-en-us
   fonts-terminus-otb fonts-dejavu-core

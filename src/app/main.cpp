@@ -27,10 +27,14 @@
 #include "core/ui/SingleInstance.h"
 #include "core/ui/Splash.h"
 #include "core/ui/TerminationSignals.h"
+#include "core/ui/Translations.h"
 #include "import/AreaImport.h"
 #include "import/ui/WelcomeForm.h"
 #include "msgbase/Jam.h"
+#include "nodelist/NodelistLifetime.h"
 #include "platform/Registry.h"
+#include "plugins/PluginLifetime.h"
+#include "plugins/ui/PluginActions.h"
 #include "reader/ui/MainFrame.h"
 
 namespace {
@@ -124,6 +128,7 @@ int main(int argc, char** argv) {
     Q_INIT_RESOURCE(pelmar);
     QApplication::setApplicationName(QStringLiteral("pelmar"));
     QApplication::setApplicationVersion(QStringLiteral(PELMAR_VERSION_TEXT));
+    InstallToolkitTranslations(app);
     // Matches the windows to the installed desktop entry and shows its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(PELMAR_APP_ID));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(PELMAR_APP_ID), BundledIcon()));
@@ -168,8 +173,12 @@ int main(int argc, char** argv) {
     startup.Ui.CreateMainWindow = [&] {
         mainFrame = std::make_unique<TMainFrame>();
         mainFrame->NoAnimation = startup.NoAnimation();
+        InstallPluginUi(*mainFrame);
     };
-    startup.Ui.DestroyMainWindow = [&] { mainFrame.reset(); };
+    startup.Ui.DestroyMainWindow = [&] {
+        RemovePluginUi();
+        mainFrame.reset();
+    };
     startup.Ui.RunEventLoop = [&] {
         mainFrame->show();
         // Repairs made while the area tree loaded are told once, when the window is up.
@@ -187,6 +196,7 @@ int main(int argc, char** argv) {
     RegisterAreaImporters();
     // A JAM base that another program holds locked says so every time a write is refused.
     SetJamErrorBox([](const std::string& text) { ShowError(text, MessageParent()); });
+    BindPluginSteps(startup.Managers);
     BindAreaSteps(startup.Managers, [] {
         // The scan thread finished a pass; the main window redraws its counters on its own thread.
         QMetaObject::invokeMethod(
@@ -197,6 +207,9 @@ int main(int argc, char** argv) {
             Qt::QueuedConnection);
     });
 
+    // The address book and the nodelist index of the profile's data folder.
+    BindNodelistSteps(startup.Managers, ShowFailure);
+
     // A profile that is not set up yet runs the first-run wizard before the main window is shown.
     startup.Managers.RunFirstRunWizard = [] {
         return AreaManager() != nullptr && RunFirstRunWizard(AreaManager()->Root(), [] {
@@ -206,6 +219,7 @@ int main(int argc, char** argv) {
 
     const TStartupResult result = startup.Run();
 
+    RemovePluginUi();
     mainFrame.reset();
     DestroySplash();
     TDosFonts::Unregister();

@@ -7,12 +7,14 @@
 //   pelmar-tool mark-read --kind KIND PATH --msgid MSGID [--netmail] [--board N]
 //   pelmar-tool delete    --kind KIND PATH --msgid MSGID [--netmail] [--board N]
 //   pelmar-tool send, uu decode, areas list, areas add: see LetterVerbs.cpp
+//   pelmar-tool nodelist compile|find ...   (cli/NodelistCommand.h)
 //
 // A post needs an origin address: --orig, else the first own address of the profile's settings.
 //
 // Text on the command line, in the body file and in the output is UTF-8; it travels to and from the
 // bases through the lossless CP866 mapping, so every CP866 character (box drawing included) survives
-// both ways and characters CP866 lacks become '?'. Exit codes: 0 success,
+// both ways and characters CP866 lacks become '?'. A message whose CHRS line declares another set is
+// dumped as read by that declaration (characters CP1251 lacks are '?' there). Exit codes: 0 success,
 // 1 bad usage, missing base or failed write (or mark), 2 when no message carries the MSGID, 3 when
 // some messages of a dump could not be read (they
 // are reported on stderr and the dump goes on).
@@ -31,10 +33,12 @@
 
 #include "cli/Json.h"
 #include "cli/LetterVerbs.h"
+#include "cli/NodelistCommand.h"
 #include "core/Address.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
 #include "msgbase/BaseFactory.h"
+#include "msgbase/Charset.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Paths.h"
 
@@ -159,8 +163,8 @@ std::string IsoDate(TDateTime date) {
 }
 
 // Body lines joined by "\n", without the final line end.
-std::string BodyText(const std::string& text) {
-    std::string body = ToUtf8(text);
+std::string BodyText(const std::string& text, bool declared) {
+    std::string body = declared ? AnsiToUtf8(text) : ToUtf8(text);
     if (!body.empty() && body.back() == '\r') body.pop_back();
     for (auto& c : body) {
         if (c == '\r') c = '\n';
@@ -188,6 +192,12 @@ bool HeaderReadsAddresses(int kind) {
     return kind != BaseKindSquish;
 }
 
+// A message that declares another character set (CHRS) was read into CP1251 by that declaration;
+// its fields go to UTF-8 from there, not through the DOS code page.
+std::string DeclaredToUtf8(const std::string& field, bool declared) {
+    return declared ? AnsiToUtf8(field) : ToUtf8(field);
+}
+
 std::string DumpLine(TMessageBase& base, bool headersOnly, int kind) {
     const int32_t position = base.Current;
     TJsonLine json;
@@ -198,10 +208,12 @@ std::string DumpLine(TMessageBase& base, bool headersOnly, int kind) {
         base.ReadToAndRead();
         base.ReadMessage(position);
     }
+    const TCharset charset = DeclaredCharset(base.Kludges);
+    const bool declared = charset != TCharset::Unknown && charset != TCharset::Cp866;
     json.Add("position", static_cast<long long>(position));
-    json.Add("from", ToUtf8(base.FromName));
-    json.Add("to", ToUtf8(base.ToName));
-    json.Add("subject", ToUtf8(base.Subject));
+    json.Add("from", DeclaredToUtf8(base.FromName, declared));
+    json.Add("to", DeclaredToUtf8(base.ToName, declared));
+    json.Add("subject", DeclaredToUtf8(base.Subject, declared));
     json.Add("date", IsoDate(base.Date));
     if (!headersOnly || HeaderReadsAddresses(kind)) {
         json.Add("orig", ToUtf8(base.OrigAddr));
@@ -212,7 +224,7 @@ std::string DumpLine(TMessageBase& base, bool headersOnly, int kind) {
     json.Add("msgid", ToUtf8(base.MsgId));
     json.Add("reply", ToUtf8(base.ReplyId));
     json.Add("kludges", Utf8Lines(base.Kludges));
-    if (!headersOnly) json.Add("text", BodyText(base.Text));
+    if (!headersOnly) json.Add("text", BodyText(base.Text, declared));
     return json.Text();
 }
 
@@ -356,9 +368,11 @@ int ActOnMsgId(const TOptions& options, bool remove) {
 
 int main(int argc, char** argv) {
     if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
-        std::cout << Usage << pelmar::cli::LetterVerbsUsage;
+        std::cout << Usage << pelmar::cli::LetterVerbsUsage << cli::NodelistUsage;
         return 0;
     }
+    if (argc >= 2 && std::string_view(argv[1]) == "nodelist")
+        return cli::RunNodelistCommand(std::vector<std::string>(argv + 2, argv + argc));
     // Every stored byte comes back unchanged, whatever the view's code-page switch says.
     SetLosslessOem(true);
     Settings.TextInWindowsCodePage = false;

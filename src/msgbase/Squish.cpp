@@ -13,6 +13,7 @@
 #include "core/Errors.h"
 #include "msgbase/BaseFile.h"
 #include "msgbase/BodyText.h"
+#include "msgbase/Charset.h"
 
 namespace pelmar {
 
@@ -352,7 +353,7 @@ void TSquish::ReadMessage(int32_t position) {
     body = body.substr(0, body.find('\0'));
 
     // Control lines stored in the body (PATH and the like, at its end) belong to Kludges.
-    SplitStoredText(BodyToAnsi(body), Text, Kludges);
+    SplitStoredText(DeclaredBodyToAnsi(body, Kludges), Text, Kludges);
     RtfText = RtfEscape(Text);
 
     Attr = CommonAttrFromSquish(MsgHeader.Attr());
@@ -375,6 +376,14 @@ void TSquish::MarkRead() {
     const TRangeLock lock(DataFile.Fd(), 0, 1, MarkReadLockWait());
     if (!lock) return;
     try {
+        // The index must still lead to this frame under this message's identifier: otherwise the
+        // message was deleted or rewritten meanwhile, and another program may reuse its frame.
+        const TSquishIndexEntry& shown = Positions[static_cast<size_t>(Current)];
+        const std::string index = IndexFile.ReadAt(0, IndexFile.Size());
+        bool listed = false;
+        for (size_t at = 0; at + SquishIndexEntrySize <= index.size() && !listed; at += SquishIndexEntrySize)
+            listed = GetLe32(index, at) == FrameOfs && GetLe32(index, at + 4) == shown.UMsgId;
+        if (!listed) return;
         DataFile.DropCache();
         ReadFrameAndXmsg();
     } catch (const EReadError&) {

@@ -1,6 +1,7 @@
 #!/bin/sh
 # A real fuzzing session of one target:  tests/fuzz/run.sh TARGET SECONDS [libFuzzer options...]
-# TARGET is one of: msg squish jam hudson registry dates_addresses uudecode quote.
+# TARGET is one of: msg squish jam hudson registry dates_addresses uudecode quote rtf addrbook
+# nodelist.
 # Builds the target with clang, libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer in
 # $PELMAR_FUZZ_DIR (default /tmp/pelmar-fuzz), fuzzes a working copy of the committed corpus at the
 # lowest priority, and saves every crashing input to tests/fuzz/corpus/TARGET/ as crash-<sha1>
@@ -28,6 +29,9 @@ case "$target" in
   registry) max_len=8192 ;;
   dates_addresses) max_len=128 ;;
   uudecode|quote) max_len=65536 ;;
+  rtf) max_len=16384 ;;
+  addrbook) max_len=4096 ;;
+  nodelist) max_len=16384 ;;
   *) echo "unknown target: $target" >&2; exit 1 ;;
 esac
 

@@ -26,11 +26,19 @@ need() {
 # a header) leaked into the install.
 check_no_strays() {
     local prefix=$1 file rel
-    local allowed='^(bin/pelmar|bin/pelmar-tool|share/applications/'"$appid"'\.desktop|share/metainfo/'"$appid"'\.metainfo\.xml|share/icons/hicolor/(scalable/apps/'"$appid"'\.svg|[0-9]+x[0-9]+/apps/'"$appid"'\.png)|share/man/man1/pelmar(-tool)?\.1\.gz|share/doc/pelmar/.+)$'
+    local allowed='^(bin/pelmar|bin/pelmar-tool|share/applications/'"$appid"'\.desktop|share/metainfo/'"$appid"'\.metainfo\.xml|share/icons/hicolor/(scalable/apps/'"$appid"'\.svg|[0-9]+x[0-9]+/apps/'"$appid"'\.png)|share/man/man1/pelmar(-tool)?\.1\.gz|include/pelmar/plugin\.h|share/doc/pelmar/.+)$'
     while IFS= read -r file; do
         rel=${file#"$prefix"/}
         [[ $rel =~ $allowed ]] || fail "unexpected file installed: $rel"
     done < <(find "$prefix" -type f -o -type l)
+}
+
+# The installed header is all a plug-in needs: the installed sample builds against it as C.
+check_plugin_header() {
+    local prefix=$1 out
+    out=$(cc -std=c99 -Wall -Wextra -Wpedantic -Werror -shared -fPIC -I"$prefix/include" \
+        "$prefix/share/doc/pelmar/examples/sender_status.c" -o "$work/sample.so" 2>&1) ||
+        fail "the sample plug-in does not build against the installed header: $out"
 }
 
 check_programs() {
@@ -172,6 +180,7 @@ check_tree() {
     local prefix=$1
     check_no_strays "$prefix"
     check_programs "$prefix"
+    check_plugin_header "$prefix"
     check_desktop_entry "$prefix"
     check_metainfo "$prefix"
     check_icons "$prefix"

@@ -15,7 +15,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QTextBrowser>
+#include <QTimer>
 #include <QTimerEvent>
 #include <QToolBar>
 #include <QTreeView>
@@ -24,12 +24,15 @@
 #include <cmath>
 
 #include "areas/AreaLifetime.h"
+#include "areas/ui/AreaMngr.h"
+#include "core/Codepage.h"
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
 #include "core/ui/Splash.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Registry.h"
+#include "plugins/PluginManager.h"
 #include "reader/ui/AreaTreeDelegate.h"
 #include "reader/ui/AreaTreeModel.h"
 #include "reader/ui/HeaderControl.h"
@@ -37,8 +40,11 @@
 #include "reader/ui/MainCommands.h"
 #include "reader/ui/MessageListModel.h"
 #include "reader/ui/MessageRowDelegate.h"
+#include "reader/ui/MessageViewPane.h"
 #include "reader/ui/ReadInputGuard.h"
+#include "reader/ui/ReadingController.h"
 #include "reader/ui/StatusPanel.h"
+#include "settings/ui/SetupForm.h"
 
 namespace pelmar::ui {
 
@@ -84,9 +90,14 @@ namespace {
 
 // Commands this build can run; the others stay visible and disabled until their windows exist.
 constexpr TCommand kAvailable[] = {
-    TCommand::BuildThreads,       TCommand::FontProportional, TCommand::FontMonospace,
-    TCommand::FontPseudoGraphics, TCommand::MainWindow,       TCommand::Exit,
-    TCommand::ShowMenu,           TCommand::ShowToolbars,     TCommand::WindowListMenu};
+    TCommand::BuildThreads, TCommand::FontProportional, TCommand::FontMonospace, TCommand::FontPseudoGraphics,
+    TCommand::MainWindow, TCommand::Exit, TCommand::ShowMenu, TCommand::ShowToolbars,
+    TCommand::WindowListMenu, TCommand::AddressBook, TCommand::NodeList,
+    // The message pane's commands.
+    TCommand::Delete, TCommand::Save, TCommand::Print, TCommand::TextCopy, TCommand::TextSelectAll,
+    TCommand::TakeTearline, TCommand::TakeOrigin, TCommand::SelectAll, TCommand::SelectNone,
+    TCommand::InvertSelection, TCommand::SelectRead, TCommand::SelectPersonal, TCommand::CodingDos,
+    TCommand::CodingWindows, TCommand::AreasDialog, TCommand::Settings};
 
 QString IdleText() {
     return QStringLiteral("Пелмар ") + QStringLiteral(PELMAR_VERSION_TEXT);
@@ -244,23 +255,10 @@ void TMainFrame::CreatePanes() {
     auto* paneLayout = new QVBoxLayout(Panel5);
     paneLayout->setContentsMargins(0, 0, 0, 0);
     paneLayout->setSpacing(0);
-    Panel6 = new QWidget(Panel5);
-    Panel6->setObjectName(QStringLiteral("Panel6"));
-    Panel6->setAutoFillBackground(true);
-    auto* headerLayout = new QVBoxLayout(Panel6);
-    headerLayout->setContentsMargins(4, 2, 4, 2);
-    headerLayout->setSpacing(0);
-    for (QLabel*& label : headerLabels_) {
-        label = new QLabel(Panel6);
-        label->setTextFormat(Qt::PlainText);
-        headerLayout->addWidget(label);
-    }
-    paneLayout->addWidget(Panel6);
-    // The message text; its rendering arrives with the message view.
-    RichEdit1 = new QTextBrowser(Panel5);
-    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
-    RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
-    paneLayout->addWidget(RichEdit1, 1);
+    messagePane_ = new TMessageViewPane(Panel5);
+    paneLayout->addWidget(messagePane_, 1);
+    RichEdit1 = messagePane_->TextView();
+    CreateReading();
 
     RxSplitter1->setStretchFactor(0, 0);
     RxSplitter1->setStretchFactor(1, 1);
@@ -420,10 +418,25 @@ void TMainFrame::FormShow() {
     UpdateCommandStates();
     RefreshAreaCounters();
     DestroySplash();
-    // The nodelist check, the areas dialog for an empty tree, the drafts and the bookmarks window
-    // come with their windows.
+    // The areas dialog for an empty tree, the drafts and the bookmarks window come with their windows.
     activateWindow();
     AreaTree->setFocus();
+    // Asked once the window is on screen, so the question is not hidden behind it.
+    if (Settings.AutoCompile) QTimer::singleShot(0, this, [this] { Guarded([this] { CheckNodelist(); }); });
+}
+
+void TMainFrame::CheckNodelist() {
+    TNodelistWindows::TProgress progress;
+    progress.Begin = [this] {
+        ShowProgress();
+        StatusText(2, Utf8ToAnsi("Компиляция списка узлов..."));
+    };
+    progress.Percent = [this](int percent) { SetProgressPercent(percent); };
+    progress.End = [this] {
+        HideProgress();
+        StatusText(2, "Ok");
+    };
+    nodelistWindows_.CheckNodelist(this, Settings.NodeListFiles, progress);
 }
 
 void TMainFrame::closeEvent(QCloseEvent* event) {
@@ -613,20 +626,39 @@ void TMainFrame::ListCurrentChanged(const QModelIndex& current) {
 }
 
 void TMainFrame::ShowCurrentMessage() {
-    // The message view reads and renders the text; until it exists the pane shows the header.
-    const TMessageClass* entry = list_.CurrentEntry;
-    if (entry == nullptr) {
-        ClearMessagePane();
-        return;
-    }
-    headerLabels_[0]->setText(QStringLiteral("От: ") + ToQt(entry->FromName));
-    headerLabels_[1]->setText(QStringLiteral("Кому: ") + ToQt(entry->ToName));
-    headerLabels_[2]->setText(QStringLiteral("Тема: ") + ToQt(entry->Subject));
+    readingController_->Mode = {fontMode_, pseudoGraphics_};
+    readingController_->ShowCurrentMessage();
 }
 
 void TMainFrame::ClearMessagePane() {
-    for (QLabel* label : headerLabels_) label->clear();
-    RichEdit1->clear();
+    readingController_->ReadMarker().stop();
+    messagePane_->Clear();
+    messagePane_->ResetHeaderColor();
+}
+
+void TMainFrame::CreateReading() {
+    TReadingServices services;
+    services.Selection = [this] { return Selection(); };
+    services.SelectOnly = [this](int row) { SelectRow(row); };
+    services.ClearRowSelection = [this] { MessageView->selectionModel()->clear(); };
+    services.SetRowSelection = [this](const std::vector<bool>& rows) {
+        QItemSelection selection;
+        for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+            if (rows[static_cast<size_t>(row)])
+                selection.select(listModel_->index(row), listModel_->index(row));
+        }
+        MessageView->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    };
+    services.UpdateCommandStates = [this] { UpdateCommandStates(); };
+    services.UpdateAreaNode = [this](TAreaInfo& area) { UpdateAreaNode(area); };
+    services.RepaintRow = [this](int row) {
+        if (row >= 0) listModel_->Changed(row, row);
+    };
+    services.StatusText = [this](const std::string& text) { StatusText(2, text); };
+    services.MessageShown = [] { NotifyPluginsMessageRead(); };
+    services.BeginWait = [this] { BeginWait(); };
+    services.EndWait = [this] { EndWait(); };
+    readingController_ = new TReadingController(list_, *messagePane_, std::move(services), this);
 }
 
 // ---- Thread list observer -------------------------------------------------------------------------
@@ -727,6 +759,12 @@ void TMainFrame::UpdateCommandStates() {
     context.CurrentAreaIsNetmail = list_.CurrentArea != nullptr && list_.CurrentArea->IsNetmail;
     commandState_.Update(context);
     commands_->Apply(commandState_);
+    // Pseudographics reads the stored bytes as they are: the code-page choice does not apply.
+    for (const TCommand coding : {TCommand::CodingDos, TCommand::CodingWindows}) {
+        if (QAction* action = commands_->Action(coding))
+            action->setEnabled(action->isEnabled() && !pseudoGraphics_);
+    }
+    if (commands_->CodingMenu != nullptr) commands_->CodingMenu->setEnabled(!pseudoGraphics_);
 }
 
 void TMainFrame::RunCommand(TCommand command) {
@@ -747,11 +785,59 @@ void TMainFrame::Execute(TCommand command) {
         case TCommand::FontPseudoGraphics:
             DisplayModeClick(command);
             break;
+        case TCommand::CodingDos:
+        case TCommand::CodingWindows:
+            commands_->Action(command)->setChecked(true);
+            Settings.TextInWindowsCodePage = command == TCommand::CodingWindows;
+            ShowCurrentMessage();
+            break;
+        case TCommand::Delete:
+            readingController_->DeleteSelected();
+            break;
+        case TCommand::Save:
+            readingController_->SaveSelected();
+            break;
+        case TCommand::Print:
+            readingController_->PrintShown();
+            break;
+        case TCommand::TextCopy:
+            messagePane_->CopySelection();
+            break;
+        case TCommand::TextSelectAll:
+            messagePane_->SelectAll();
+            break;
+        case TCommand::TakeOrigin:
+            readingController_->TakeOrigin();
+            break;
+        case TCommand::TakeTearline:
+            readingController_->TakeTearline();
+            break;
+        case TCommand::SelectAll:
+            readingController_->ApplySelectionMenu(TSelectionCommand::All);
+            break;
+        case TCommand::SelectNone:
+            readingController_->ApplySelectionMenu(TSelectionCommand::None);
+            break;
+        case TCommand::InvertSelection:
+            readingController_->ApplySelectionMenu(TSelectionCommand::Invert);
+            break;
+        case TCommand::SelectRead:
+            readingController_->ApplySelectionMenu(TSelectionCommand::Read);
+            break;
+        case TCommand::SelectPersonal:
+            readingController_->ApplySelectionMenu(TSelectionCommand::Personal);
+            break;
         case TCommand::MainWindow:
             if (isMinimized()) showNormal();
             show();
             raise();
             activateWindow();
+            break;
+        case TCommand::AddressBook:
+            nodelistWindows_.ShowAddressBook(this);
+            break;
+        case TCommand::NodeList:
+            nodelistWindows_.ShowNodeBrowser(this);
             break;
         case TCommand::Exit:
             close();
@@ -761,6 +847,15 @@ void TMainFrame::Execute(TCommand command) {
             break;
         case TCommand::ShowToolbars:
             SetToolbarsVisible(commands_->Action(TCommand::ShowToolbars)->isChecked());
+            break;
+        case TCommand::AreasDialog:
+            if (TAreaMngr* window = ShowAreaManager(this)) window->TreeChanged = [this] { BuildAreaTree(); };
+            break;
+        case TCommand::Settings:
+            if (RunSettingsDialog(this)) {
+                AreaTree->viewport()->update();
+                UpdateCommandStates();
+            }
             break;
         default:
             break;
@@ -789,6 +884,7 @@ void TMainFrame::DisplayModeClick(TCommand mode) {
     fontMode_ = mode == TCommand::FontMonospace ? 0 : 2;
     pseudoGraphics_ = mode == TCommand::FontPseudoGraphics;
     if (list_.Base != nullptr) list_.Base->FontIndex = fontMode_;
+    UpdateCommandStates();
     ShowCurrentMessage();
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "areas/gizmo.h"
+#include "nodelist/ui/NodelistWindows.h"
 #include "reader/AreaMarks.h"
 #include "reader/CommandState.h"
 #include "reader/MainWindowServices.h"
@@ -23,7 +24,6 @@ class QLabel;
 class QListView;
 class QModelIndex;
 class QSplitter;
-class QTextBrowser;
 class QTreeView;
 class QToolBar;
 
@@ -34,7 +34,10 @@ class TAreaTreeModel;
 class THeaderControl;
 class TMainCommands;
 class TMessageListModel;
+class TMessageText;
+class TMessageViewPane;
 class TReadInputGuard;
+class TReadingController;
 
 class TMainFrame : public QMainWindow,
                    public TAreaTreeView,
@@ -65,6 +68,10 @@ public:
     void SetProgressPercent(int percent);
     // Lists the area of the tree's selected node (leaving the listed one).
     void OpenSelectedArea();
+    // Offers to recompile the nodelist when its files changed (first show, confirmed settings).
+    void CheckNodelist();
+    // The node browser and the address book windows of this window.
+    TNodelistWindows& NodelistWindows() { return nodelistWindows_; }
 
     // ---- TMainWindowServices ----
     void MessageAdded(TAreaInfo& area, int position) override;
@@ -89,6 +96,8 @@ public:
     const TCommandState& CommandState() const { return commandState_; }
     TMainCommands& Commands() { return *commands_; }
     TAreaTreeModel& AreaModel() { return *areaModel_; }
+    TMessageViewPane& MessagePane() { return *messagePane_; }
+    TReadingController& Reading() { return *readingController_; }
     TMessageListModel& ListModel() { return *listModel_; }
     // The selected entries in row order.
     std::vector<TMessageClass*> Selection() const;
@@ -151,6 +160,7 @@ private:
     void SelectRow(int row);
     void ShowCurrentMessage();
     void ClearMessagePane();
+    void CreateReading();
     void ApplyMark(TAreaInfo& area);
     // Runs `read` with input held back and the list frozen; false when another read is running.
     bool RunRead(const std::function<void()>& read);
@@ -169,9 +179,9 @@ private:
     TMessageListModel* listModel_ = nullptr;
     TReadInputGuard* inputGuard_ = nullptr;
     TAnimation* animation_ = nullptr;
-    QTextBrowser* RichEdit1 = nullptr;
-    QWidget* Panel6 = nullptr;
-    std::array<QLabel*, 3> headerLabels_{};
+    TMessageViewPane* messagePane_ = nullptr;
+    TReadingController* readingController_ = nullptr;
+    TMessageText* RichEdit1 = nullptr;
     std::array<QLabel*, kStatusPanels> panels_{};
     int fontMode_ = 2;
     bool pseudoGraphics_ = true;
@@ -183,6 +193,7 @@ private:
     bool marksStale_ = false;
     std::vector<std::function<void()>> afterRead_;
     QPointer<QWidget> lastActiveDialog_;
+    TNodelistWindows nodelistWindows_;
 };
 
 // The one main window while it exists, else null.

@@ -334,8 +334,7 @@ TEST_F(MainFrameTest, CommandsWithoutTheirWindowsStayVisibleAndDisabled) {
     frame.MessageView->setCurrentIndex(frame.ListModel().index(0));
     // The rule allows a reply to the shown message; the editor does not exist yet.
     EXPECT_TRUE(frame.CommandState().Allowed(TCommand::Reply));
-    for (const TCommand command :
-         {TCommand::Reply, TCommand::Delete, TCommand::AreasDialog, TCommand::Find}) {
+    for (const TCommand command : {TCommand::Reply, TCommand::Copy, TCommand::Find}) {
         QAction* action = frame.Commands().Action(command);
         ASSERT_NE(action, nullptr);
         EXPECT_TRUE(action->isVisible());

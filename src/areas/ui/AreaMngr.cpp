@@ -1,0 +1,579 @@
+#include "areas/ui/AreaMngr.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QSplitter>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <memory>
+
+#include "areas/AreaEdits.h"
+#include "areas/AreaLifetime.h"
+#include "areas/gizmo.h"
+#include "areas/ui/EchoPropsForm.h"
+#include "core/Codepage.h"
+#include "core/Settings.h"
+#include "core/ui/QtText.h"
+#include "import/ui/LinkedGroupDialog.h"
+#include "platform/Registry.h"
+#include "reader/MainWindowServices.h"
+
+namespace pelmar::ui {
+
+namespace {
+
+constexpr int kIdRole = Qt::UserRole;
+
+// Items keep the entry's ID, not its address: a linked group's refresh frees its areas, and a stale
+// item must find nothing rather than freed memory.
+TAreaInfo* EntryOf(const QVariant& id) {
+    const QString text = id.toString();
+    return text.isEmpty() ? nullptr : AreaRegistry().FindAreaById(text.toStdString());
+}
+
+QIcon ListIcon(const TAreaInfo& entry) {
+    if (entry.Zilo == ZiloLinkedGroup) return QIcon::fromTheme(QStringLiteral("emblem-symbolic-link"));
+    if (entry.Kind == AreaKindFolder) return QIcon::fromTheme(QStringLiteral("folder"));
+    return QIcon::fromTheme(QStringLiteral("mail-folder-inbox"),
+                            QIcon::fromTheme(QStringLiteral("text-x-generic")));
+}
+
+}  // namespace
+
+// ---- tree ----------------------------------------------------------------------------------------
+
+TAreaMngrTree::TAreaMngrTree(TAreaMngr* owner, QWidget* parent) : QTreeWidget(parent), owner_(owner) {
+    setAcceptDrops(true);
+    setDropIndicatorShown(true);
+    setDragDropMode(QAbstractItemView::DropOnly);
+}
+
+void TAreaMngrTree::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->source() == owner_->List)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TAreaMngrTree::dragMoveEvent(QDragMoveEvent* event) {
+    QTreeWidgetItem* item = itemAt(event->position().toPoint());
+    TAreaInfo* target = item ? EntryOf(item->data(0, kIdRole)) : nullptr;
+    if (event->source() == owner_->List && target != nullptr && target != owner_->CurrentFolder)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TAreaMngrTree::dropEvent(QDropEvent* event) {
+    QTreeWidgetItem* item = itemAt(event->position().toPoint());
+    TAreaInfo* target = item ? EntryOf(item->data(0, kIdRole)) : nullptr;
+    event->ignore();  // the list's items are moved by hand, never copied by the view
+    if (event->source() == owner_->List && target != nullptr) owner_->DropOn(target);
+}
+
+// ---- window --------------------------------------------------------------------------------------
+
+TAreaMngr::TAreaMngr(TAreaInfo& root, QWidget* parent) : QWidget(parent, Qt::Tool), root_(root) {
+    setWindowTitle(QStringLiteral("Эхоконференции"));
+    ToolBar = new QToolBar(this);
+    UpAction =
+        ToolBar->addAction(QIcon::fromTheme(QStringLiteral("go-up")), QStringLiteral("На уровень выше"));
+    CreateAction =
+        ToolBar->addAction(QIcon::fromTheme(QStringLiteral("folder-new")), QStringLiteral("Создать"));
+    DeleteAction =
+        ToolBar->addAction(QIcon::fromTheme(QStringLiteral("edit-delete")), QStringLiteral("Удалить"));
+    PropertiesAction = ToolBar->addAction(QIcon::fromTheme(QStringLiteral("document-properties")),
+                                          QStringLiteral("Свойства"));
+    ImportMenu = new QMenu(this);
+    const QString importCaptions[] = {
+        QStringLiteral("FastEcho 1.46+ (FASTECHO.CFG)"), QStringLiteral("Squsih 1.11+ (SQUISH.CFG)"),
+        QStringLiteral("T-Mail (T-MAIL.CTL)"), QStringLiteral("Универсальный (AREAS.BBS)")};
+    const int importKinds[] = {LinkKindFastEcho, LinkKindSquish, LinkKindTMail, LinkKindAreasBbs};
+    // Menu order as the user knows it: FastEcho, Squish, AREAS.BBS, T-Mail.
+    for (int i : {0, 1, 3, 2}) {
+        const int kind = importKinds[i];
+        connect(ImportMenu->addAction(importCaptions[i]), &QAction::triggered, this,
+                [this, kind] { AddLinkedGroup(kind); });
+    }
+    ImportAction = ToolBar->addAction(QIcon::fromTheme(QStringLiteral("document-import")),
+                                      QStringLiteral("Импорт конфигурации"));
+    ImportAction->setMenu(ImportMenu);
+    if (auto* button = qobject_cast<QToolButton*>(ToolBar->widgetForAction(ImportAction)))
+        button->setPopupMode(QToolButton::InstantPopup);
+    FilterAction =
+        ToolBar->addAction(QIcon::fromTheme(QStringLiteral("view-filter")), QStringLiteral("Фильтр"));
+    FilterAction->setToolTip(QStringLiteral("Фильтр"));
+    FilterAction->setStatusTip(
+        QStringLiteral("Позволяет указать, какие именно области будут добавлены при автоимпорте"));
+    for (QAction* action : {UpAction, CreateAction, DeleteAction, PropertiesAction})
+        action->setToolTip(action->text());
+    ImportAction->setToolTip(QStringLiteral("Импорт конфигурации"));
+    if (!Settings.TBBack) ToolBar->setStyleSheet(QStringLiteral("QToolBar { background: none; }"));
+
+    Tree = new TAreaMngrTree(this, this);
+    Tree->setHeaderHidden(true);
+    List = new QListWidget(this);
+    List->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    List->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    List->setDragEnabled(true);
+    List->setDragDropMode(QAbstractItemView::DragOnly);
+    List->setContextMenuPolicy(Qt::ActionsContextMenu);
+    List->addAction(CreateAction);
+    List->addAction(DeleteAction);
+    List->addAction(PropertiesAction);
+    auto* importItem = new QAction(QStringLiteral("Импорт"), List);
+    importItem->setMenu(ImportMenu);
+    List->addAction(importItem);
+    List->addAction(FilterAction);
+    Splitter = new QSplitter(Qt::Horizontal, this);
+    Splitter->addWidget(Tree);
+    Splitter->addWidget(List);
+    Splitter->setStretchFactor(1, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(ToolBar);
+    layout->addWidget(Splitter, 1);
+    resize(600, 400);
+
+    RunProperties = [this](TAreaInfo& entry) { return EditAreaProperties(entry, this); };
+    RunLinkedGroup = [this](TAreaInfo& group) { return EditLinkedGroup(group, this) == 1; };
+    RunFilter = [this](TAreaInfo& group) { return EditImportFilter(group, this); };
+
+    connect(UpAction, &QAction::triggered, this, [this] { GoUp(); });
+    connect(CreateAction, &QAction::triggered, this, [this] { CreateFolder(); });
+    connect(DeleteAction, &QAction::triggered, this, [this] { DeleteSelected(); });
+    connect(PropertiesAction, &QAction::triggered, this, [this] { ShowProperties(); });
+    connect(FilterAction, &QAction::triggered, this, [this] { ShowFilter(); });
+    connect(Tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        if (item != nullptr) SelectFolder(EntryOf(item->data(0, kIdRole)));
+    });
+    connect(List, &QListWidget::itemSelectionChanged, this, [this] { UpdateActions(); });
+    connect(List, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) { ItemRenamed(item); });
+    connect(List, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        TAreaInfo* entry = EntryOf(item->data(kIdRole));
+        if (entry != nullptr && entry->Kind == AreaKindFolder && entry->Zilo == ZiloOrdinary)
+            SelectFolder(entry);
+        else
+            ShowProperties();
+    });
+    LoadLayout();
+    BuildTree();
+}
+
+TAreaMngr::~TAreaMngr() {
+    // At shutdown the tree may be gone before this window.
+    TAreaManager* manager = AreaManager();
+    if (manager == nullptr || &manager->Root() != &root_) return;
+    for (TAreaInfo* entry = &root_; entry != nullptr; entry = entry->NextInTree())
+        entry->ManagerNode = nullptr;
+}
+
+std::string TAreaMngr::LayoutKey() {
+    return "\\" + Settings.BaseKey + "\\AreaManager";
+}
+
+void TAreaMngr::SaveLayout() {
+    TRegistry reg;
+    if (!reg.OpenKey(LayoutKey(), true)) return;
+    reg.WriteBinaryData("Placement", saveGeometry().toStdString());
+    reg.WriteBinaryData("Splitter", Splitter->saveState().toStdString());
+}
+
+void TAreaMngr::LoadLayout() {
+    TRegistry reg;
+    if (!reg.OpenKey(LayoutKey(), false)) return;
+    try {
+        if (reg.GetDataType("Placement") == RegDataType::rdBinary)
+            restoreGeometry(QByteArray::fromStdString(reg.ReadBinaryData("Placement")));
+        if (reg.GetDataType("Splitter") == RegDataType::rdBinary)
+            Splitter->restoreState(QByteArray::fromStdString(reg.ReadBinaryData("Splitter")));
+    } catch (const ERegistryError&) {
+    }
+}
+
+void TAreaMngr::showEvent(QShowEvent* event) {
+    // The tree may have changed while hidden (import wizard, linked-group refresh on load).
+    BuildTree();
+    QWidget::showEvent(event);
+}
+
+void TAreaMngr::hideEvent(QHideEvent* event) {
+    SaveLayout();
+    // Keep what was built here even if the program does not end normally.
+    if (TAreaManager* manager = AreaManager(); manager != nullptr && &manager->Root() == &root_)
+        manager->SaveAreas();
+    QWidget::hideEvent(event);
+}
+
+QTreeWidgetItem* TAreaMngr::AddTreeNode(QTreeWidgetItem* parent, TAreaInfo& entry) {
+    auto* node = new QTreeWidgetItem(parent, QStringList(ToQt(entry.Name)));
+    node->setData(0, kIdRole, QString::fromStdString(entry.ID));
+    node->setIcon(0, QIcon::fromTheme(entry.Zilo == ZiloLinkedGroup ? QStringLiteral("emblem-symbolic-link")
+                                                                    : QStringLiteral("folder")));
+    entry.ManagerNode = node;
+    return node;
+}
+
+void TAreaMngr::AddTreeChildren(QTreeWidgetItem* node, TAreaInfo& entry) {
+    if (entry.Zilo == ZiloLinkedGroup) return;  // shown as one node without its areas
+    for (int i = 0; i < entry.ChildCount(); ++i) {
+        TAreaInfo& child = *entry.Child(i);
+        AddTreeChildren(AddTreeNode(node, child), child);
+    }
+}
+
+void TAreaMngr::ForgetNodes(TAreaInfo& entry) {
+    for (TAreaInfo* e = &entry; e != nullptr; e = e->NextInTree()) e->ManagerNode = nullptr;
+}
+
+void TAreaMngr::BuildTree() {
+    const std::string current = CurrentFolder ? CurrentFolder->ID : std::string();
+    ForgetNodes(root_);
+    Tree->blockSignals(true);
+    Tree->clear();
+    auto* top = new QTreeWidgetItem(Tree, QStringList(QStringLiteral("Все конференции")));
+    top->setData(0, kIdRole, QString::fromStdString(root_.ID));
+    top->setIcon(0, QIcon::fromTheme(QStringLiteral("folder-open")));
+    root_.ManagerNode = top;
+    AddTreeChildren(top, root_);
+    top->setExpanded(true);
+    Tree->blockSignals(false);
+    TAreaInfo* keep = current.empty() ? nullptr : AreaRegistry().FindAreaById(current);
+    if (keep == nullptr || (keep != &root_ && !keep->IsDescendantOf(&root_)))
+        keep = CurrentFolder ? &root_ : nullptr;
+    CurrentFolder = nullptr;
+    if (keep != nullptr)
+        SelectFolder(keep);
+    else {
+        FillList();
+        UpdateActions();
+    }
+}
+
+void TAreaMngr::SelectFolder(TAreaInfo* entry) {
+    CurrentFolder = entry;
+    if (entry != nullptr && entry->ManagerNode != nullptr) {
+        auto* node = static_cast<QTreeWidgetItem*>(entry->ManagerNode);
+        if (Tree->currentItem() != node) {
+            Tree->blockSignals(true);
+            Tree->setCurrentItem(node);
+            Tree->blockSignals(false);
+        }
+    }
+    FillList();
+    UpdateActions();
+}
+
+QListWidgetItem* TAreaMngr::AddListItem(TAreaInfo& entry) {
+    auto* item = new QListWidgetItem(ListIcon(entry), ToQt(entry.Name), List);
+    item->setData(kIdRole, QString::fromStdString(entry.ID));
+    item->setFlags(item->flags() | Qt::ItemIsEditable | Qt::ItemIsDragEnabled);
+    return item;
+}
+
+void TAreaMngr::FillList() {
+    filling_ = true;
+    List->clear();
+    if (CurrentFolder != nullptr) {
+        for (int i = 0; i < CurrentFolder->ChildCount(); ++i) AddListItem(*CurrentFolder->Child(i));
+    }
+    filling_ = false;
+}
+
+void TAreaMngr::UpdateActions() {
+    const bool folder = CurrentFolder != nullptr && CurrentFolder->Zilo != ZiloLinkedGroup;
+    const std::vector<TAreaInfo*> selected = SelectedEntries();
+    UpAction->setEnabled(CurrentFolder != nullptr && CurrentFolder->Parent() != nullptr);
+    CreateAction->setEnabled(folder);
+    DeleteAction->setEnabled(folder && !selected.empty());
+    PropertiesAction->setEnabled(!selected.empty());
+    ImportAction->setEnabled(folder);
+    FilterAction->setEnabled(selected.size() == 1 && selected.front()->Zilo == ZiloLinkedGroup);
+}
+
+std::vector<TAreaInfo*> TAreaMngr::SelectedEntries() const {
+    std::vector<TAreaInfo*> entries;
+    for (int i = 0; i < List->count(); ++i) {
+        QListWidgetItem* item = List->item(i);
+        if (!item->isSelected()) continue;
+        if (TAreaInfo* entry = EntryOf(item->data(kIdRole))) entries.push_back(entry);
+    }
+    return entries;
+}
+
+void TAreaMngr::NotifyChanged() {
+    if (TreeChanged) TreeChanged();
+}
+
+void TAreaMngr::GoUp() {
+    if (CurrentFolder != nullptr && CurrentFolder->Parent() != nullptr) SelectFolder(CurrentFolder->Parent());
+}
+
+TAreaInfo* TAreaMngr::CreateFolder() {
+    if (CurrentFolder == nullptr || CurrentFolder->Zilo == ZiloLinkedGroup) return nullptr;
+    TAreaFields fields;
+    // Siblings become registry keys, so a second "-----" would merge with the first at save.
+    fields.Name = UniqueChildName(*CurrentFolder, "-----");
+    TAreaInfo* entry = CurrentFolder->AddChild(fields);
+    if (CurrentFolder->ManagerNode != nullptr) {
+        auto* parentNode = static_cast<QTreeWidgetItem*>(CurrentFolder->ManagerNode);
+        AddTreeNode(parentNode, *entry);
+        parentNode->setExpanded(true);
+    }
+    filling_ = true;
+    QListWidgetItem* item = AddListItem(*entry);
+    filling_ = false;
+    NotifyChanged();
+    List->clearSelection();
+    List->setCurrentItem(item);
+    if (isVisible()) List->editItem(item);
+    return entry;
+}
+
+void TAreaMngr::ItemRenamed(QListWidgetItem* item) {
+    if (filling_) return;
+    TAreaInfo* entry = EntryOf(item->data(kIdRole));
+    if (entry == nullptr) return;
+    const std::string name = FromQt(item->text());
+    if (name == entry->Name) return;
+    if (!RenameEntry(*entry, name)) {
+        filling_ = true;
+        item->setText(ToQt(entry->Name));
+        filling_ = false;
+        return;
+    }
+    if (entry->ManagerNode != nullptr)
+        static_cast<QTreeWidgetItem*>(entry->ManagerNode)->setText(0, ToQt(name));
+    NotifyChanged();
+}
+
+void TAreaMngr::DeleteSelected() {
+    if (!DeleteAction->isEnabled()) return;
+    const std::vector<TAreaInfo*> entries = SelectedEntries();
+    // The main window lets go of the area it lists before anything below it is freed.
+    if (TAreaTreeView* view = AreaTreeView()) view->ClearSelection();
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        TAreaInfo* entry = *it;
+        if (entry->ManagerNode != nullptr) delete static_cast<QTreeWidgetItem*>(entry->ManagerNode);
+        ForgetNodes(*entry);
+        if (TAreaTreeView* view = AreaTreeView(); view != nullptr && entry->TreeNode != nullptr)
+            view->DeleteNode(*entry);
+        DeleteEntry(*entry);
+    }
+    // A find-next position may point into what was freed.
+    MainWindowServices().ResetSearch();
+    FillList();
+    UpdateActions();
+    NotifyChanged();
+}
+
+void TAreaMngr::ShowProperties() {
+    const std::vector<TAreaInfo*> selected = SelectedEntries();
+    if (selected.empty()) return;
+    TAreaInfo& entry = *selected.front();
+    const std::string id = entry.ID;
+    const bool changed = entry.Zilo == ZiloLinkedGroup ? RunLinkedGroup(entry) : RunProperties(entry);
+    if (!changed) return;
+    // A refreshed group has new areas; list items find their entries again by ID.
+    FillList();
+    for (int i = 0; i < List->count(); ++i) {
+        if (List->item(i)->data(kIdRole).toString().toStdString() == id) List->setCurrentRow(i);
+    }
+    NotifyChanged();
+}
+
+TAreaInfo* TAreaMngr::AddLinkedGroup(int linkKind) {
+    if (CurrentFolder == nullptr || CurrentFolder->Zilo == ZiloLinkedGroup) return nullptr;
+    static const char* const baseNames[] = {"FastEcho", "Squish", "TMail", "Areas.BBS"};
+    if (linkKind < LinkKindFastEcho || linkKind > LinkKindAreasBbs) return nullptr;
+    CurrentFolder->Lock();
+    TAreaFields fields;
+    fields.Name = UniqueChildName(*CurrentFolder, baseNames[linkKind]);
+    fields.Zilo = ZiloLinkedGroup;
+    fields.Kind = linkKind;
+    TAreaInfo* group = CurrentFolder->AddChild(fields);
+    CurrentFolder->Unlock();
+    filling_ = true;
+    QListWidgetItem* item = AddListItem(*group);
+    filling_ = false;
+    List->clearSelection();
+    List->setCurrentItem(item);
+    item->setSelected(true);
+    List->scrollToItem(item);
+    if (CurrentFolder->ManagerNode != nullptr)
+        AddTreeNode(static_cast<QTreeWidgetItem*>(CurrentFolder->ManagerNode), *group);
+    UpdateActions();
+    NotifyChanged();
+    return group;
+}
+
+void TAreaMngr::ShowFilter() {
+    const std::vector<TAreaInfo*> selected = SelectedEntries();
+    if (selected.size() != 1 || selected.front()->Zilo != ZiloLinkedGroup) return;
+    if (RunFilter(*selected.front())) NotifyChanged();
+}
+
+void TAreaMngr::DropOn(TAreaInfo* target) {
+    if (target == nullptr || target == CurrentFolder) return;
+    const std::vector<TAreaInfo*> moved = MoveEntries(SelectedEntries(), *target, [&](TAreaInfo& entry) {
+        if (entry.ManagerNode == nullptr || target->ManagerNode == nullptr) return;
+        auto* node = static_cast<QTreeWidgetItem*>(entry.ManagerNode);
+        auto* targetNode = static_cast<QTreeWidgetItem*>(target->ManagerNode);
+        if (QTreeWidgetItem* parent = node->parent()) parent->removeChild(node);
+        targetNode->addChild(node);
+    });
+    for (TAreaInfo* entry : moved) {
+        // A name made unique on the way shows in the node too.
+        if (entry->ManagerNode != nullptr)
+            static_cast<QTreeWidgetItem*>(entry->ManagerNode)->setText(0, ToQt(entry->Name));
+    }
+    if (moved.empty()) return;
+    FillList();
+    UpdateActions();
+    NotifyChanged();
+}
+
+TAreaMngr* ShowAreaManager(QWidget* parent) {
+    static QPointer<TAreaMngr> window;
+    TAreaManager* manager = AreaManager();
+    if (manager == nullptr) return nullptr;
+    if (window.isNull()) window = new TAreaMngr(manager->Root(), parent);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window.data();
+}
+
+// ---- area selection dialog -----------------------------------------------------------------------
+
+TAreaPostForm::TAreaPostForm(TAreaInfo& root, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
+    setWindowTitle(QStringLiteral("Послать сообщение"));
+    setModal(true);
+    TargetList = new QListWidget(this);
+    AreaTree = new QTreeWidget(this);
+    AreaTree->setHeaderHidden(true);
+    AddButton = new QPushButton(QStringLiteral("Добавить"), this);
+    RemoveButton = new QPushButton(QStringLiteral("Удалить"), this);
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Отмена"), this);
+    auto* left = new QVBoxLayout;
+    left->addWidget(new QLabel(QStringLiteral("Послать письмо в области:"), this));
+    left->addWidget(TargetList);
+    auto* right = new QVBoxLayout;
+    right->addWidget(new QLabel(QStringLiteral("Список разделов"), this));
+    right->addWidget(AreaTree);
+    auto* middle = new QVBoxLayout;
+    middle->addStretch();
+    middle->addWidget(AddButton);
+    middle->addWidget(RemoveButton);
+    middle->addStretch();
+    auto* lists = new QHBoxLayout;
+    lists->addLayout(left);
+    lists->addLayout(middle);
+    lists->addLayout(right);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(OKButton);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(lists);
+    layout->addLayout(buttons);
+    resize(560, 360);
+
+    for (int i = 0; i < root.ShownCount(); ++i) {
+        TAreaInfo& entry = *root.Shown(i);
+        if (entry.Zilo == ZiloLinkedGroup) continue;
+        auto* node = new QTreeWidgetItem(AreaTree, QStringList(ToQt(entry.Name)));
+        node->setData(0, kIdRole, QString::fromStdString(entry.ID));
+        entry.PostNode = node;
+        withNodes_.push_back(&entry);
+        AddNodes(node, entry);
+    }
+    connect(AreaTree, &QTreeWidget::currentItemChanged, this, [this] { UpdateButtons(); });
+    connect(AreaTree, &QTreeWidget::itemDoubleClicked, this, [this] {
+        if (AddButton->isEnabled()) AddSelected();
+    });
+    connect(TargetList, &QListWidget::currentItemChanged, this, [this] { UpdateButtons(); });
+    connect(AddButton, &QPushButton::clicked, this, [this] { AddSelected(); });
+    connect(RemoveButton, &QPushButton::clicked, this, [this] { RemoveSelected(); });
+    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    UpdateButtons();
+}
+
+TAreaPostForm::~TAreaPostForm() {
+    for (TAreaInfo* entry : withNodes_) {
+        if (TAreaInfo* live = AreaRegistry().FindAreaById(entry->ID); live == entry) live->PostNode = nullptr;
+    }
+}
+
+void TAreaPostForm::AddNodes(QTreeWidgetItem* node, TAreaInfo& entry) {
+    for (int i = 0; i < entry.ShownCount(); ++i) {
+        TAreaInfo& child = *entry.Shown(i);
+        if (child.Zilo == ZiloLinkedGroup) continue;
+        auto* childNode = new QTreeWidgetItem(node, QStringList(ToQt(child.Name)));
+        childNode->setData(0, kIdRole, QString::fromStdString(child.ID));
+        child.PostNode = childNode;
+        withNodes_.push_back(&child);
+        AddNodes(childNode, child);
+    }
+}
+
+TAreaInfo* TAreaPostForm::SelectedTreeEntry() const {
+    QTreeWidgetItem* item = AreaTree->currentItem();
+    return item ? EntryOf(item->data(0, kIdRole)) : nullptr;
+}
+
+void TAreaPostForm::SetTargets(const std::vector<TAreaInfo*>& targets) {
+    TargetList->clear();
+    for (TAreaInfo* area : targets) {
+        auto* item = new QListWidgetItem(ToQt(area->PathName()), TargetList);
+        item->setData(kIdRole, QString::fromStdString(area->ID));
+    }
+    UpdateButtons();
+}
+
+std::vector<TAreaInfo*> TAreaPostForm::Targets() const {
+    std::vector<TAreaInfo*> targets;
+    for (int i = 0; i < TargetList->count(); ++i) {
+        if (TAreaInfo* area = EntryOf(TargetList->item(i)->data(kIdRole))) targets.push_back(area);
+    }
+    return targets;
+}
+
+void TAreaPostForm::UpdateButtons() {
+    TAreaInfo* entry = SelectedTreeEntry();
+    bool listed = false;
+    for (TAreaInfo* target : Targets()) listed = listed || target == entry;
+    AddButton->setEnabled(entry != nullptr && entry->Kind > AreaKindFolder && !listed);
+    RemoveButton->setEnabled(TargetList->currentItem() != nullptr);
+    OKButton->setEnabled(TargetList->count() > 0);
+}
+
+void TAreaPostForm::AddSelected() {
+    UpdateButtons();
+    if (!AddButton->isEnabled()) return;
+    TAreaInfo* entry = SelectedTreeEntry();
+    auto* item = new QListWidgetItem(ToQt(entry->PathName()), TargetList);
+    item->setData(kIdRole, QString::fromStdString(entry->ID));
+    UpdateButtons();
+}
+
+void TAreaPostForm::RemoveSelected() {
+    delete TargetList->currentItem();
+    UpdateButtons();
+}
+
+}  // namespace pelmar::ui

@@ -1,0 +1,53 @@
+#pragma once
+// "Адресная книга": lists and edits the address book; from the editor it is also the picker of the
+// To name and its addresses.
+#include <QDialog>
+
+class QPushButton;
+class QTreeWidget;
+
+namespace pelmar {
+class TAddressBook;
+class TNodeList;
+}  // namespace pelmar
+
+namespace pelmar::ui {
+
+class TAddressBookForm : public QDialog {
+    Q_OBJECT
+
+public:
+    enum class TMode { Manager, Picker };
+
+    // `list` serves "Список узлов" and the entry dialog's "..." (may be null).
+    TAddressBookForm(TAddressBook& book, TNodeList* list, TMode mode, QWidget* parent = nullptr);
+
+    // The entry chosen with OK, or -1.
+    int SelectedEntry() const { return result_; }
+    int SelectedRow() const;
+
+    QTreeWidget* ListView1 = nullptr;
+    QPushButton* AddButton = nullptr;
+    QPushButton* EditButton = nullptr;
+    QPushButton* DeleteButton = nullptr;
+    QPushButton* NodesButton = nullptr;
+    QPushButton* OKButton = nullptr;
+    QPushButton* CloseButton = nullptr;
+
+    void AddButtonClick();
+    void EditButtonClick();
+    void DeleteButtonClick();
+    void NodesButtonClick();
+    void OKButtonClick();
+    void FillRows();
+
+private:
+    void UpdateButtons();
+
+    TAddressBook& book_;
+    TNodeList* list_;
+    TMode mode_;
+    int result_ = -1;
+};
+
+}  // namespace pelmar::ui

@@ -1,0 +1,315 @@
+#include "reader/ui/ReadingController.h"
+
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <algorithm>
+#include <exception>
+
+#include "areas/AreaLifetime.h"
+#include "areas/gizmo.h"
+#include "core/Codepage.h"
+#include "core/Settings.h"
+#include "core/ui/MessageBox.h"
+#include "core/ui/QtText.h"
+#include "reader/MessageClass.h"
+#include "reader/ThreadList.h"
+#include "reader/ui/LinkOpener.h"
+#include "reader/ui/ViewTexts.h"
+
+namespace pelmar::ui {
+
+namespace {
+
+// Texts of the user interface, CP1251 like every text the program shows.
+std::string A(const char* utf8) {
+    return Utf8ToAnsi(utf8);
+}
+
+// The wait cursor for a scope.
+class TWait {
+public:
+    explicit TWait(const TReadingServices& services) : services_(services) {
+        if (services_.BeginWait) services_.BeginWait();
+    }
+    ~TWait() {
+        if (services_.EndWait) services_.EndWait();
+    }
+    TWait(const TWait&) = delete;
+    TWait& operator=(const TWait&) = delete;
+
+private:
+    const TReadingServices& services_;
+};
+
+}  // namespace
+
+TReadingController::TReadingController(TThreadList& list, TMessageViewPane& pane, TReadingServices services,
+                                       QWidget* window)
+    : QObject(window), list_(list), pane_(pane), services_(std::move(services)), window_(window) {
+    readMarker_.setSingleShot(true);
+    readMarker_.setInterval(kReadDelayMs);
+    connect(&readMarker_, &QTimer::timeout, this, [this] { Guarded([this] { MarkReadDue(); }); });
+    connect(&pane_, &TMessageViewPane::NavigationClicked, this, [this](TNavigation which) {
+        Navigate(static_cast<TNavigationCommand>(static_cast<int>(which)));
+    });
+    connect(&pane_, &TMessageViewPane::LinkClicked, this, &TReadingController::LinkClicked);
+}
+
+void TReadingController::Guarded(const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const std::exception& error) {
+        ShowError(A("Ошибка при чтении базы:\r\n") + error.what(), window_);
+    } catch (...) {
+        ShowError(A("Ошибка при чтении базы:\r\n"), window_);
+    }
+}
+
+TListedMessage TReadingController::Listed(const TMessageClass& entry) {
+    return {entry.Position,
+            {entry.MsgId, entry.FromName, entry.ToName, entry.Subject, entry.Date},
+            entry.Deleted};
+}
+
+std::vector<TMessageClass*> TReadingController::SelectedEntries() const {
+    std::vector<TMessageClass*> selection =
+        services_.Selection ? services_.Selection() : std::vector<TMessageClass*>{};
+    if (selection.size() > 1) return selection;
+    if (list_.CurrentEntry != nullptr) return {list_.CurrentEntry};
+    return {};
+}
+
+std::vector<TListedMessage> TReadingController::ListedOf(const std::vector<TMessageClass*>& entries) {
+    std::vector<TListedMessage> items;
+    items.reserve(entries.size());
+    for (const TMessageClass* entry : entries) items.push_back(Listed(*entry));
+    return items;
+}
+
+void TReadingController::MarkDeleted(const std::vector<TMessageClass*>& entries,
+                                     const std::vector<TItemResult>& results) {
+    for (size_t i = 0; i < results.size() && i < entries.size(); ++i) {
+        if (results[i] != TItemResult::Done) continue;
+        entries[i]->Deleted = true;
+        if (services_.RepaintRow) services_.RepaintRow(list_.RowOf(entries[i]));
+    }
+}
+
+void TReadingController::ShowCurrentMessage() {
+    Guarded([this] { ShowIt(); });
+}
+
+void TReadingController::ShowIt() {
+    readMarker_.stop();
+    pane_.ResetHeaderColor();
+    if (services_.UpdateCommandStates) services_.UpdateCommandStates();
+    const TMessageClass* entry = list_.CurrentEntry;
+    shownEntry_ = nullptr;
+    shown_ = {};
+    if (entry == nullptr || list_.Base == nullptr) {
+        pane_.Clear();
+        return;
+    }
+    if (entry->Deleted) {
+        pane_.ShowDeleted();
+        return;
+    }
+    if (services_.StatusText) services_.StatusText(A("Чтение сообщения..."));
+    TWait wait(services_);
+    try {
+        shown_ = pane_.ShowMessage(*list_.Base, entry->Position, Mode);
+    } catch (...) {
+        pane_.Clear();
+        if (services_.StatusText) services_.StatusText("Ok");
+        throw;
+    }
+    shownEntry_ = entry;
+    if (services_.StatusText) services_.StatusText("Ok");
+    if (services_.MessageShown) services_.MessageShown();
+    // Marked only when the base still holds the listed message at the entry's position.
+    const bool same = IsSameMessage(Listed(*entry).Identity, *list_.Base);
+    if (!entry->Read && same) readMarker_.start();
+    if (same && list_.CurrentArea != nullptr &&
+        receipts_.ShouldOffer(shown_, !entry->Read, list_.CurrentArea->ID) && services_.OpenEditor) {
+        services_.OpenEditor(ReadReceiptRequest(shown_, list_.CurrentArea, DateTexts(shown_.Date)));
+    }
+}
+
+void TReadingController::MarkReadDue() {
+    TMessageClass* entry = list_.CurrentEntry;
+    TMessageBase* base = list_.Base;
+    TAreaInfo* area = list_.CurrentArea;
+    if (entry == nullptr || base == nullptr || area == nullptr || entry != shownEntry_ || entry->Read) return;
+    const TListedMessage item = Listed(*entry);
+    base->Seek(item.Position);
+    if (!base->IsValid()) return;
+    base->ReadHeader();
+    if (!IsSameMessage(item.Identity, *base)) return;
+    base->Seek(item.Position);
+    base->MarkRead();
+    entry->Read = true;
+    CountMarkedRead(*area, entry->ToName);
+    if (services_.UpdateAreaNode) services_.UpdateAreaNode(*area);
+    if (services_.RepaintRow) services_.RepaintRow(list_.RowOf(entry));
+}
+
+void TReadingController::Navigate(TNavigationCommand command) {
+    Guarded([&] {
+        const int row = list_.RowOf(list_.CurrentEntry);
+        if (row < 0) return;
+        const std::optional<int> target = NavigateFrom(list_, command, row);
+        if (!target) return;
+        if (services_.ClearRowSelection) services_.ClearRowSelection();
+        if (*target >= 0 && services_.SelectOnly) services_.SelectOnly(*target);
+    });
+}
+
+void TReadingController::ApplySelectionMenu(TSelectionCommand command) {
+    Guarded([&] {
+        std::vector<bool> selected(list_.Rows.size(), false);
+        if (services_.Selection) {
+            for (const TMessageClass* entry : services_.Selection()) {
+                const int row = list_.RowOf(entry);
+                if (row >= 0) selected[static_cast<size_t>(row)] = true;
+            }
+        }
+        if (services_.SetRowSelection)
+            services_.SetRowSelection(SelectRows(list_, command, selected, Settings.FullName));
+    });
+}
+
+void TReadingController::DeleteSelected() {
+    Guarded([&] {
+        if (list_.Base == nullptr || list_.CurrentArea == nullptr || list_.CurrentEntry == nullptr) return;
+        const std::vector<TMessageClass*> entries = SelectedEntries();
+        if (entries.size() > 1 && !skipDeleteConfirm_) {
+            const std::string question =
+                A("Вы действительно хотите удалить ") + std::to_string(entries.size()) + A(" письма(ем)?");
+            if (!AskYesNo(question, window_)) return;
+        }
+        skipDeleteConfirm_ = false;
+        std::vector<TItemResult> results;
+        {
+            TWait wait(services_);
+            results = DeleteListed(*list_.CurrentArea, *list_.Base, ListedOf(entries));
+        }
+        MarkDeleted(entries, results);
+        if (services_.UpdateAreaNode) services_.UpdateAreaNode(*list_.CurrentArea);
+        ShowIt();
+    });
+}
+
+void TReadingController::CopySelected(TAreaInfo& target, bool move) {
+    Guarded([&] {
+        if (list_.Base == nullptr || list_.CurrentEntry == nullptr) return;
+        TMessageBase* targetBase = target.OpenBase(TBaseMode::Shared);
+        if (targetBase == nullptr) return;
+        const std::vector<TMessageClass*> entries = SelectedEntries();
+        const std::vector<TListedMessage> items = ListedOf(entries);
+        TCopyOutcome outcome;
+        try {
+            TWait wait(services_);
+            outcome = CopyListed(*list_.Base, items, target, *targetBase);
+        } catch (...) {
+            target.CloseBase(targetBase, TBaseMode::Shared);
+            throw;
+        }
+        target.CloseBase(targetBase, TBaseMode::Shared);
+        if (services_.UpdateAreaNode) services_.UpdateAreaNode(target);
+        if (!move || list_.CurrentArea == nullptr) return;
+        if (outcome.Refused)
+            ShowInfo(A("Не все письма удалось скопировать; их оригиналы остались на месте."), window_);
+        // Only what really went is removed; a move never asks.
+        std::vector<TMessageClass*> copied;
+        for (size_t i = 0; i < outcome.Results.size() && i < entries.size(); ++i) {
+            if (outcome.Results[i] == TItemResult::Done) copied.push_back(entries[i]);
+        }
+        if (copied.empty()) return;
+        MarkDeleted(copied, DeleteListed(*list_.CurrentArea, *list_.Base, ListedOf(copied)));
+        if (services_.UpdateAreaNode) services_.UpdateAreaNode(*list_.CurrentArea);
+        ShowIt();
+    });
+}
+
+void TReadingController::SaveSelected() {
+    Guarded([&] {
+        if (list_.Base == nullptr || list_.CurrentEntry == nullptr) return;
+        QFileDialog dialog(window_, QStringLiteral("Сохранить текст письма"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("txt"));
+        const QStringList filters = {QStringLiteral("Текст письма с заголовком (*.txt)"),
+                                     QStringLiteral("Текст письма (*.txt)"),
+                                     QStringLiteral("Файл RTF (*.rtf)")};
+        dialog.setNameFilters(filters);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+        const int filter = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+        SaveSelectedTo(dialog.selectedFiles().first().toLocal8Bit().toStdString(),
+                       static_cast<TSaveFormat>(std::clamp(filter, 1, 3)));
+    });
+}
+
+void TReadingController::SaveSelectedTo(const std::string& path, TSaveFormat format) {
+    Guarded([&] {
+        if (list_.Base == nullptr || list_.CurrentEntry == nullptr) return;
+        const std::string area =
+            list_.CurrentArea != nullptr ? list_.CurrentArea->Description : std::string();
+        TSaveOutcome outcome;
+        {
+            TWait wait(services_);
+            outcome = SaveListed(*list_.Base, ListedOf(SelectedEntries()), format, path, area, Mode.FontMode,
+                                 [](TDateTime date) { return DateTimeText(date); });
+        }
+        if (!outcome.Error.empty()) ShowError(outcome.Error, window_);
+        // The shared base now holds the last saved message: the pane's copy stays what is shown.
+    });
+}
+
+void TReadingController::PrintShown() {
+    Guarded([&] {
+        if (shownEntry_ == nullptr) return;
+        QPrinter printer;
+        QPrintDialog dialog(&printer, window_);
+        if (dialog.exec() != QDialog::Accepted) return;
+        pane_.Print(printer, ToQt(PrintTitle(shown_)));
+    });
+}
+
+void TReadingController::TakeOrigin() {
+    Guarded([&] {
+        if (shownEntry_ == nullptr) return;
+        const std::optional<std::string> origin = OriginToTake(shown_.Text);
+        if (!origin || !IsTemplateStoreOpen()) return;
+        std::string section = ReadTemplate("origin.list");
+        if (AddListLine(section, *origin)) WriteTemplate("origin.list", section);
+    });
+}
+
+void TReadingController::TakeTearline() {
+    Guarded([&] {
+        if (shownEntry_ == nullptr || !IsTemplateStoreOpen()) return;
+        std::string section = ReadTemplate("tearline.list");
+        bool changed = false;
+        for (const std::string& line : TearlinesToTake(shown_.Text))
+            changed = AddListLine(section, line) || changed;
+        if (changed) WriteTemplate("tearline.list", section);
+    });
+}
+
+void TReadingController::LinkClicked(const QString& link) {
+    Guarded([&] {
+        TLinkHandlers handlers;
+        handlers.WriteNetmail = [this](const QString& address) {
+            if (!services_.OpenEditor) return;
+            const TAreaManager* manager = AreaManager();
+            services_.OpenEditor(
+                NetmailToRequest(FromQt(address), list_.CurrentArea,
+                                 manager != nullptr ? manager->NetmailAreaObject() : nullptr));
+        };
+        OpenLink(link, handlers, window_);
+    });
+}
+
+}  // namespace pelmar::ui

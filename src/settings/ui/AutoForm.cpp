@@ -1,0 +1,203 @@
+#include "settings/ui/AutoForm.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "core/Codepage.h"
+#include "core/ui/MessageBox.h"
+#include "core/ui/QtText.h"
+#include "settings/SetupRules.h"
+
+namespace pelmar::ui {
+
+uint16_t VirtualKeyOf(int qtKey) {
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return static_cast<uint16_t>('A' + (qtKey - Qt::Key_A));
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return static_cast<uint16_t>('0' + (qtKey - Qt::Key_0));
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24)
+        return static_cast<uint16_t>(0x70 + (qtKey - Qt::Key_F1));
+    switch (qtKey) {
+        case Qt::Key_Backspace:
+            return 0x08;
+        case Qt::Key_Tab:
+            return 0x09;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return 0x0D;
+        case Qt::Key_Escape:
+            return 0x1B;
+        case Qt::Key_Space:
+            return 0x20;
+        case Qt::Key_PageUp:
+            return 0x21;
+        case Qt::Key_PageDown:
+            return 0x22;
+        case Qt::Key_End:
+            return 0x23;
+        case Qt::Key_Home:
+            return 0x24;
+        case Qt::Key_Left:
+            return 0x25;
+        case Qt::Key_Up:
+            return 0x26;
+        case Qt::Key_Right:
+            return 0x27;
+        case Qt::Key_Down:
+            return 0x28;
+        case Qt::Key_Insert:
+            return 0x2D;
+        case Qt::Key_Delete:
+            return 0x2E;
+        default:
+            return 0;
+    }
+}
+
+TShortCutEdit::TShortCutEdit(QWidget* parent) : QLineEdit(parent) {
+    setReadOnly(true);  // the text shows the shortcut; keys are taken, not typed
+}
+
+void TShortCutEdit::SetShortCut(const TShortCut& shortCut) {
+    shortCut_ = shortCut;
+    setText(shortCut.Key == 0 ? QString() : ToQt(ShortCutToText(shortCut)));
+    emit ShortCutChanged();
+}
+
+bool TShortCutEdit::ShortCutFor(int qtKey, Qt::KeyboardModifiers modifiers, TShortCut& result) {
+    TShortCut shortCut;
+    shortCut.Key = VirtualKeyOf(qtKey);
+    if (modifiers & Qt::ShiftModifier) shortCut.Shift |= ssShift;
+    if (modifiers & Qt::ControlModifier) shortCut.Shift |= ssCtrl;
+    if (modifiers & Qt::AltModifier) shortCut.Shift |= ssAlt;
+    if (!IsAutoTypeShortcut(shortCut)) return false;
+    result = shortCut;
+    return true;
+}
+
+void TShortCutEdit::keyPressEvent(QKeyEvent* event) {
+    TShortCut shortCut;
+    if (ShortCutFor(event->key(), event->modifiers(), shortCut)) {
+        SetShortCut(shortCut);
+        event->accept();
+        return;
+    }
+    // Tab and Shift+Tab still move between the fields.
+    if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)
+        QLineEdit::keyPressEvent(event);
+    else
+        event->accept();
+}
+
+TAutoForm::TAutoForm(const std::vector<TAutoTypeEntry>& table, int editing, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), table_(table), editing_(editing) {
+    setWindowTitle(QStringLiteral("Автоввод"));
+    setModal(true);
+    KeyEdit = new TShortCutEdit(this);
+    TextEdit = new QPlainTextEdit(this);
+    TextEdit->setMinimumSize(320, 120);
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Отмена"), this);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Клавиша:"), KeyEdit);
+    form->addRow(QStringLiteral("Текст:"), TextEdit);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(OKButton);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+    ShowInfoBox = [this](const std::string& text) { ShowInfo(text, this); };
+    connect(TextEdit, &QPlainTextEdit::textChanged, this, [this] { UpdateButtons(); });
+    connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    UpdateButtons();
+}
+
+TAutoTypeEntry TAutoForm::Entry() const {
+    // Lines end in CR LF as the editor types them.
+    QString text = TextEdit->toPlainText();
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return {KeyEdit->ShortCut(), FromQt(text)};
+}
+
+void TAutoForm::SetEntry(const TAutoTypeEntry& entry) {
+    KeyEdit->SetShortCut(entry.ShortCut);
+    QString text = ToQt(entry.Text);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    TextEdit->setPlainText(text);
+    UpdateButtons();
+}
+
+void TAutoForm::UpdateButtons() {
+    OKButton->setEnabled(!TextEdit->toPlainText().isEmpty());
+}
+
+void TAutoForm::OKButtonClick() {
+    if (!OKButton->isEnabled() || KeyEdit->ShortCut().Key == 0) return;
+    if (ShortcutTaken(table_, KeyEdit->ShortCut(), editing_)) {
+        if (ShowInfoBox) ShowInfoBox(Utf8ToAnsi("Эта клавиша уже используется в автовводе."));
+        return;
+    }
+    accept();
+}
+
+TChangeForm::TChangeForm(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
+    setWindowTitle(QStringLiteral("Замена"));
+    setModal(true);
+    WhatEdit = new QLineEdit(this);
+    WithEdit = new QLineEdit(this);
+    WhatEdit->setMinimumWidth(260);
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Отмена"), this);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Заменять что"), WhatEdit);
+    form->addRow(QStringLiteral("На что"), WithEdit);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(OKButton);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    // Replacing "nothing" would insert the replacement everywhere.
+    connect(WhatEdit, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
+    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    UpdateButtons();
+}
+
+void TChangeForm::UpdateButtons() {
+    OKButton->setEnabled(!WhatEdit->text().isEmpty());
+}
+
+void ShowHelpTopic(int topic, QWidget* parent) {
+    const QString resource = QStringLiteral(":/pelmar/help/%1.html").arg(topic);
+    QFile page(resource);
+    if (!page.open(QIODevice::ReadOnly)) {
+        ShowInfo(Utf8ToAnsi("Страница справки ") + std::to_string(topic) + Utf8ToAnsi(" не найдена."),
+                 parent);
+        return;
+    }
+    auto* browser = new QTextBrowser;
+    browser->setAttribute(Qt::WA_DeleteOnClose);
+    browser->setWindowTitle(QStringLiteral("Справка"));
+    browser->setSource(QUrl(QStringLiteral("qrc") + resource));
+    browser->resize(640, 480);
+    browser->show();
+}
+
+}  // namespace pelmar::ui

@@ -1,0 +1,263 @@
+// The area manager window and the area properties dialog, driven without a user.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "areas/AreaEdits.h"
+#include "areas/gizmo.h"
+#include "areas/ui/AreaMngr.h"
+#include "areas/ui/EchoPropsForm.h"
+#include "core/Settings.h"
+#include "import/ui/FileChooser.h"
+#include "reader/MainWindowServices.h"
+#include "support/TestSupport.h"
+
+namespace pelmar::ui {
+namespace {
+
+class AreaMngrTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = Settings;
+        Settings.BaseKey = RootKey + "\\Users\\AreaTester";
+        Settings.SelfAKA = {"2:5020/1", "2:5020/1.1"};
+    }
+    void TearDown() override { Settings = saved_; }
+
+    TAreaInfo* Add(TAreaInfo& parent, const std::string& name, int kind = AreaKindFolder) {
+        TAreaFields fields;
+        fields.Name = name;
+        fields.Kind = kind;
+        return parent.AddChild(fields);
+    }
+    void SelectInList(TAreaMngr& window, const std::vector<std::string>& names) {
+        window.List->clearSelection();
+        for (int i = 0; i < window.List->count(); ++i) {
+            for (const std::string& name : names) {
+                if (window.List->item(i)->text().toStdString() == name)
+                    window.List->item(i)->setSelected(true);
+            }
+        }
+    }
+
+    test::ScopedHome home_;
+    TSettings saved_;
+    TAreaInfo root_;
+};
+
+TEST_F(AreaMngrTest, TreeShowsTopNodeAndListShowsChildren) {
+    Add(root_, "echo");
+    TAreaMngr window(root_);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Эхоконференции"));
+    ASSERT_EQ(window.Tree->topLevelItemCount(), 1);
+    EXPECT_EQ(window.Tree->topLevelItem(0)->text(0), QStringLiteral("Все конференции"));
+    window.SelectFolder(&root_);
+    ASSERT_EQ(window.List->count(), 1);
+    EXPECT_FALSE(window.UpAction->isEnabled());
+    EXPECT_TRUE(window.CreateAction->isEnabled());
+    EXPECT_FALSE(window.DeleteAction->isEnabled());
+}
+
+TEST_F(AreaMngrTest, LinkedGroupsAndFoldersGetUniqueNames) {
+    TAreaMngr window(root_);
+    window.SelectFolder(&root_);
+    int changes = 0;
+    window.TreeChanged = [&] { ++changes; };
+    for (int i = 0; i < 3; ++i) ASSERT_NE(window.AddLinkedGroup(LinkKindSquish), nullptr);
+    window.CreateFolder();
+    window.CreateFolder();
+    ASSERT_EQ(root_.ChildCount(), 5);
+    EXPECT_EQ(root_.Child(0)->Name, "Squish");
+    EXPECT_EQ(root_.Child(1)->Name, "Squish1");
+    EXPECT_EQ(root_.Child(2)->Name, "Squish11");
+    EXPECT_EQ(root_.Child(2)->Zilo, ZiloLinkedGroup);
+    EXPECT_EQ(root_.Child(2)->Kind, LinkKindSquish);
+    EXPECT_EQ(root_.Child(3)->Name, "-----");
+    EXPECT_EQ(root_.Child(4)->Name, "-----1");
+    EXPECT_EQ(changes, 5);
+    EXPECT_EQ(window.Tree->topLevelItem(0)->childCount(), 5);
+
+    // Renaming in place onto a sibling's name (any case) is undone.
+    window.List->item(4)->setText(QStringLiteral("SQUISH"));
+    EXPECT_EQ(root_.Child(4)->Name, "-----1");
+    EXPECT_EQ(window.List->item(4)->text(), QStringLiteral("-----1"));
+    window.List->item(4)->setText(QStringLiteral("Local"));
+    EXPECT_EQ(root_.Child(4)->Name, "Local");
+    EXPECT_EQ(static_cast<QTreeWidgetItem*>(root_.Child(4)->ManagerNode)->text(0), QStringLiteral("Local"));
+
+    // A linked group holds no folders of its own.
+    window.SelectFolder(root_.Child(0));
+    EXPECT_FALSE(window.CreateAction->isEnabled());
+    EXPECT_EQ(window.CreateFolder(), nullptr);
+    EXPECT_EQ(window.AddLinkedGroup(LinkKindFastEcho), nullptr);
+}
+
+TEST_F(AreaMngrTest, DroppingMovesEverySelectedEntryButNotIntoItsOwnSubtree) {
+    TAreaInfo* target = Add(root_, "target");
+    TAreaInfo* a = Add(root_, "a", 2);
+    Add(*a, "inside");
+    Add(root_, "b", 2);
+    Add(root_, "c", 1);
+    TAreaMngr window(root_);
+    window.SelectFolder(&root_);
+
+    SelectInList(window, {"a"});
+    window.DropOn(a->Child(0));
+    EXPECT_EQ(a->Parent(), &root_);
+
+    SelectInList(window, {"a", "b", "c"});
+    window.DropOn(target);
+    ASSERT_EQ(target->ChildCount(), 3);
+    EXPECT_EQ(target->Child(0)->Name, "a");
+    EXPECT_EQ(target->Child(2)->Name, "c");
+    EXPECT_EQ(root_.ChildCount(), 1);
+    EXPECT_EQ(window.List->count(), 1);
+    EXPECT_EQ(static_cast<QTreeWidgetItem*>(target->ManagerNode)->childCount(), 3);
+}
+
+TEST_F(AreaMngrTest, DeletingTellsOpenEditorsAboutEveryAreaOfTheSubtree) {
+    TAreaInfo* folder = Add(root_, "folder");
+    Add(*folder, "one", 2);
+    Add(*folder, "two", 4);
+    Add(root_, "keep", 1);
+    std::vector<std::string> gone;
+    SetAreaGoneHook([&](TAreaInfo& entry) { gone.push_back(entry.Name); });
+    TAreaMngr window(root_);
+    window.SelectFolder(&root_);
+    SelectInList(window, {"folder"});
+    window.DeleteSelected();
+    SetAreaGoneHook({});
+    EXPECT_EQ(gone, (std::vector<std::string>{"two", "one", "folder"}));
+    ASSERT_EQ(root_.ChildCount(), 1);
+    EXPECT_EQ(window.List->count(), 1);
+    EXPECT_EQ(window.Tree->topLevelItem(0)->childCount(), 1);
+}
+
+TEST_F(AreaMngrTest, PropertiesStoreBaseNamesWithTheirDotsAndRefuseBadBoards) {
+    TAreaInfo* area = Add(root_, "area");
+    TEchoPropsForm form;
+    form.LoadFrom(*area);
+    EXPECT_FALSE(form.NetmailCheck->isEnabled());
+    form.SetKind(2);
+    EXPECT_TRUE(form.NetmailCheck->isEnabled());
+    form.JamFile->SetPath("/var/spool/ftn/su.general.jhr");
+    form.AreaNameEdit->setText("SU.GENERAL");
+    form.DescriptionEdit->setText("General");
+    form.AkaCombo->setCurrentIndex(1);
+    form.NetmailCheck->setChecked(true);
+    ASSERT_TRUE(form.ApplyTo(*area));
+    EXPECT_EQ(area->Kind, 2);
+    EXPECT_EQ(area->Path, "/var/spool/ftn/su.general");
+    EXPECT_EQ(area->AreaName, "SU.GENERAL");
+    EXPECT_EQ(area->Description, "General");
+    EXPECT_EQ(area->UseAKA, "2:5020/1.1");
+    EXPECT_TRUE(area->IsNetmail);
+
+    // A Squish file typed with its extension loses only that extension too.
+    TEchoPropsForm squish;
+    squish.SetKind(4);
+    squish.SquishFile->SetPath("/bases/ru.linux.sqd");
+    ASSERT_TRUE(squish.ApplyTo(*area));
+    EXPECT_EQ(area->Path, "/bases/ru.linux");
+
+    TEchoPropsForm hudson;
+    hudson.SetKind(3);
+    hudson.HudsonDir->SetPath("/hudson/");
+    for (const char* bad : {"0", "201", "abc"}) {
+        hudson.HudsonBoardEdit->setText(bad);
+        EXPECT_FALSE(hudson.ApplyTo(*area)) << bad;
+        EXPECT_EQ(area->Path, "/bases/ru.linux") << bad;
+    }
+    hudson.HudsonBoardEdit->setText("12");
+    ASSERT_TRUE(hudson.ApplyTo(*area));
+    EXPECT_EQ(area->Path, std::string("\x0C/hudson/"));
+    TEchoPropsForm again;
+    again.LoadFrom(*area);
+    EXPECT_EQ(again.Kind(), 3);
+    EXPECT_EQ(again.HudsonBoardEdit->text(), QStringLiteral("12"));
+    EXPECT_EQ(again.HudsonDir->Path(), "/hudson/");
+}
+
+TEST_F(AreaMngrTest, FilterKeepsMasksAndAddresses) {
+    TAreaFields fields;
+    fields.Name = "group";
+    fields.Zilo = ZiloLinkedGroup;
+    TAreaInfo* group = root_.AddChild(fields);
+    group->AKAInclude = "2:5020/1.1";
+    TImportFilterForm form;
+    form.LoadFrom(*group);
+    EXPECT_EQ(form.IncludeAkaCombo->currentIndex(), 2);
+    EXPECT_EQ(form.ExcludeAkaCombo->currentText(), QStringLiteral("<любая>"));
+    form.IncludeMaskEdit->setText("su.hardw.*;pvt.exch.*");
+    form.IncludeAkaCombo->setCurrentIndex(0);
+    form.ExcludeAkaCombo->setCurrentIndex(1);
+    form.ApplyTo(*group);
+    EXPECT_EQ(group->WildInclude, "su.hardw.*;pvt.exch.*");
+    EXPECT_EQ(group->AKAInclude, "");
+    EXPECT_EQ(group->AKAExclude, "2:5020/1");
+}
+
+TEST_F(AreaMngrTest, AreaSelectionAddsOnlyAreasNotListedYet) {
+    TAreaInfo* folder = Add(root_, "folder");
+    TAreaInfo* area = Add(*folder, "area", 2);
+    root_.SortShown();
+    TAreaPostForm form(root_);
+    EXPECT_FALSE(form.OKButton->isEnabled());
+    form.AreaTree->setCurrentItem(static_cast<QTreeWidgetItem*>(folder->PostNode));
+    EXPECT_FALSE(form.AddButton->isEnabled());
+    form.AreaTree->setCurrentItem(static_cast<QTreeWidgetItem*>(area->PostNode));
+    EXPECT_TRUE(form.AddButton->isEnabled());
+    form.AddSelected();
+    EXPECT_FALSE(form.AddButton->isEnabled());
+    EXPECT_EQ(form.Targets(), std::vector<TAreaInfo*>{area});
+    EXPECT_EQ(form.TargetList->item(0)->text(), QStringLiteral("folder\\area"));
+    EXPECT_TRUE(form.OKButton->isEnabled());
+}
+
+// The main window as the properties dialog sees it: which area it lists and when it lets go.
+class FakeMainWindow : public TAreaTreeView, public TMainWindowServices {
+public:
+    TAreaInfo* Listed = nullptr;
+    std::vector<int> KindWhenCleared;
+    bool TreeVisible() const override { return true; }
+    void ClearSelection() override {
+        if (Listed != nullptr) KindWhenCleared.push_back(Listed->Kind);
+        Listed = nullptr;
+    }
+    void BeginUpdate() override {}
+    void EndUpdate() override {}
+    void DeleteNode(TAreaInfo&) override {}
+    void AddNode(TAreaInfo&) override {}
+    TAreaInfo* CurrentArea() override { return Listed; }
+};
+
+TEST_F(AreaMngrTest, MainWindowLeavesTheAreaBeforeItsKindOrPathChanges) {
+    TAreaInfo* area = Add(root_, "area", 1);
+    area->Path = "/old/";
+    FakeMainWindow main;
+    SetAreaTreeView(&main);
+    InstallMainWindowServices(&main);
+    main.Listed = area;
+    TEchoPropsForm form;
+    form.LoadFrom(*area);
+    form.DescriptionEdit->setText("only the description");
+    ASSERT_TRUE(form.ApplyTo(*area));
+    EXPECT_TRUE(main.KindWhenCleared.empty());  // nothing the base depends on changed
+    form.SetKind(2);
+    form.JamFile->SetPath("/new/base");
+    ASSERT_TRUE(form.ApplyTo(*area));
+    InstallMainWindowServices(nullptr);
+    SetAreaTreeView(nullptr);
+    EXPECT_EQ(main.KindWhenCleared, std::vector<int>{1});
+    EXPECT_EQ(area->Kind, 2);
+}
+
+}  // namespace
+}  // namespace pelmar::ui

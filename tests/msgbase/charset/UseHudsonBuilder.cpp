@@ -1,0 +1,2 @@
+// The Hudson builder of the Hudson tests, compiled into this program as it is.
+#include "msgbase/hudson/HudsonBuilder.cpp"

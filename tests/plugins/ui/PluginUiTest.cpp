@@ -1,0 +1,176 @@
+// Plug-in buttons on the main window, the settings page's plug-in list and the about box, with the
+// sample plug-in and the recording one loaded for real.
+#include <gtest/gtest.h>
+#include <pelmar/plugin.h>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QToolBar>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "msgbase/FidoBase.h"
+#include "plugins/PluginHost.h"
+#include "plugins/PluginManager.h"
+#include "plugins/ui/PluginAboutForm.h"
+#include "plugins/ui/PluginActions.h"
+#include "reader/MainWindowServices.h"
+#include "reader/ui/MainCommands.h"
+#include "reader/ui/MainFrame.h"
+#include "settings/ui/SetupForm.h"
+#include "support/TestSupport.h"
+
+namespace pelmar::ui {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The shown message, with the status bar left to the window.
+class TShownMessage : public TMainWindowServices {
+public:
+    explicit TShownMessage(TMainFrame& frame) : frame_(frame) {}
+    void SetStatusText(const std::string& text) override { frame_.SetStatusText(text); }
+    TMessageBase* CurrentBase() override { return &Base; }
+    TFidoBase Base;
+
+private:
+    TMainFrame& frame_;
+};
+
+std::vector<QAction*> Snapshot(const QToolBar* bar) {
+    const QList<QAction*> list = bar->actions();
+    return {list.begin(), list.end()};
+}
+
+class PluginUiTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const fs::path folder = home_.Path() / "Plugins";
+        fs::create_directories(folder);
+        fs::copy_file(PELMAR_SAMPLE_PLUGIN, folder / "b-sender.so");
+        fs::copy_file(std::string(PELMAR_TEST_PLUGINS) + "test-plugin-recording.so", folder / "a-rec.so");
+        log_ = home_.Path() / "calls.log";
+        setenv("PLM_RECORD_LOG", log_.c_str(), 1);
+        InstallPluginUi(frame_);
+        SetPluginManager(&manager_);
+        manager_.DiscoverPlugins(folder.string() + "/");
+        manager_.NotifyAfterInit();
+    }
+    void TearDown() override {
+        unsetenv("PLM_RECORD_LOG");
+        unsetenv("PLM_RECORD_REMOVE_ON_CLICK");
+        for (int i = 0; i < manager_.Count(); ++i) manager_.Plugin(i)->Unload();
+        SetPluginManager(nullptr);
+        RemovePluginUi();
+    }
+    TPluginActions& Actions() { return *static_cast<TPluginActions*>(&PluginHost()); }
+    QToolBar* Toolbar() { return frame_.Commands().Toolbar971; }
+    static void SettleDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    std::string Log() {
+        std::ifstream in(log_);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    test::ScopedHome home_;
+    fs::path log_;
+    TMainFrame frame_;
+    TPluginManager manager_;
+};
+
+TEST_F(PluginUiTest, SampleButtonPutsTheSenderIntoTheStatusBarAndGoesWithItsPlugin) {
+    ASSERT_EQ(manager_.Count(), 2);
+    ASSERT_TRUE(manager_.Plugin(1)->Loaded);
+    const std::vector<QAction*> buttons = Actions().Buttons();
+    ASSERT_EQ(buttons.size(), 2u);
+    // Position 0 with the bookmarks button on another toolbar: first on "Письмо".
+    EXPECT_EQ(Toolbar()->actions().first(), buttons[0]);
+    QAction* sender = buttons[0]->toolTip() == QStringLiteral("Sender") ? buttons[0] : buttons[1];
+    EXPECT_EQ(sender->toolTip(), QStringLiteral("Sender"));
+
+    TShownMessage shown(frame_);
+    shown.Base.FromName =
+        std::string(200, 'x') + "\xC8\xE2\xE0\xED";  // longer than the sample's first buffer
+    InstallMainWindowServices(&shown);
+    sender->trigger();
+    InstallMainWindowServices(&frame_);
+    EXPECT_TRUE(
+        frame_.StatusPanel(2)->text().contains(QString(200, QLatin1Char('x')) + QStringLiteral("Иван")))
+        << frame_.StatusPanel(2)->text().toStdString();
+
+    // Unchecked in the settings: unloaded, and its button is gone.
+    manager_.SetActive(1, false);
+    SettleDeletes();
+    EXPECT_EQ(Actions().Buttons().size(), 1u);
+    EXPECT_FALSE(Toolbar()->actions().contains(sender));
+}
+
+TEST_F(PluginUiTest, RemoveActionAcceptsOnlyItsOwnButtonsEvenFromTheirClick) {
+    const std::vector<QAction*> before = Snapshot(Toolbar());
+    QAction* unrelated = frame_.Commands().Action(TCommand::Bookmarks);
+    int local = 0;
+    for (void* bogus :
+         {static_cast<void*>(&local), static_cast<void*>(unrelated), reinterpret_cast<void*>(0x42),
+          static_cast<void*>(nullptr), static_cast<void*>(&frame_)})
+        EXPECT_EQ(plmRemoveAction(bogus), 0);
+    EXPECT_EQ(plmAddAction(0, "", "hidden", manager_.Plugin(0)->Instance(), "", 1, 0, 0), nullptr);
+    EXPECT_EQ(plmAddAction(0, "", "stranger", &local, "", 1, 0, 1), nullptr);
+    SettleDeletes();
+    EXPECT_EQ(Snapshot(Toolbar()), before);
+    EXPECT_EQ(plmGetMainForm(), static_cast<void*>(static_cast<QMainWindow*>(&frame_)));
+
+    // The recording plug-in's button removes itself from its own click.
+    setenv("PLM_RECORD_REMOVE_ON_CLICK", "1", 1);
+    QAction* own = nullptr;
+    for (QAction* action : Actions().Buttons())
+        if (action->toolTip() == QStringLiteral("Record")) own = action;
+    ASSERT_NE(own, nullptr);
+    own->trigger();
+    EXPECT_NE(Log().find("plmAction\nremove 1\n"), std::string::npos) << Log();
+    SettleDeletes();
+    EXPECT_EQ(Actions().Buttons().size(), 1u);
+    EXPECT_EQ(plmRemoveAction(own), 0);  // already gone
+}
+
+TEST_F(PluginUiTest, SettingsPageListsPluginsAndUncheckingUnloads) {
+    TSetupForm form;
+    ASSERT_EQ(form.RxCheckListBox1->count(), 2);
+    EXPECT_EQ(form.RxCheckListBox1->item(0)->text(), QStringLiteral("Recorder 2.10 [a-rec.so]"));
+    EXPECT_EQ(form.RxCheckListBox1->item(1)->text(),
+              QStringLiteral("Sender to status bar 1.0 [b-sender.so]"));
+    EXPECT_EQ(form.RxCheckListBox1->item(1)->checkState(), Qt::Checked);
+    form.RxCheckListBox1->item(1)->setCheckState(Qt::Unchecked);
+    form.WriteBack();
+    SettleDeletes();
+    EXPECT_FALSE(manager_.Plugin(1)->Loaded);
+    EXPECT_FALSE(manager_.Plugin(1)->Active);
+    EXPECT_TRUE(manager_.Plugin(0)->Loaded);
+    ASSERT_EQ(Actions().Buttons().size(), 1u);
+    EXPECT_EQ(Actions().Buttons()[0]->toolTip(), QStringLiteral("Record"));
+}
+
+TEST_F(PluginUiTest, StayOnTopWindowsStepBackAndReturn) {
+    QWidget onTop(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint);
+    onTop.show();
+    plmHideTopMosts();
+    EXPECT_FALSE(onTop.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(onTop.isVisible());
+    plmShowTopMosts();
+    EXPECT_TRUE(onTop.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(onTop.isVisible());
+}
+
+TEST(PluginAboutForm, ShowsTheCallersTexts) {
+    TPluginAboutForm form("Caption", "Line one", "Line two", "Body text");
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Caption"));
+    EXPECT_EQ(form.Label1->text(), QStringLiteral("Line one"));
+    EXPECT_EQ(form.Label1->font().pixelSize(), 19);
+    EXPECT_TRUE(form.Label1->font().bold());
+    EXPECT_EQ(form.Label2->text(), QStringLiteral("Line two"));
+    EXPECT_EQ(form.StaticText1->text(), QStringLiteral("Body text"));
+}
+
+}  // namespace
+}  // namespace pelmar::ui
