@@ -4,6 +4,7 @@
 #include "core/Address.h"
 #include "core/Settings.h"
 #include "msgbase/MessageBase.h"
+#include "msgbase/RtfRender.h"
 #include "platform/Codepage.h"
 
 namespace pelmar {
@@ -82,8 +83,8 @@ std::string PreviewRtf(const std::string& rendered, const std::array<uint8_t, 12
     if (close != std::string::npos) text.erase(close);
     std::string lines;
     for (const std::string& kludge : kludges) lines += kludge + "\r";
-    text += "\\cf" + std::to_string(colors[2 * ceKludge]) + "\\highlight" +
-            std::to_string(colors[2 * ceKludge + 1]) + " " + RtfEscape(lines) + "}";
+    text += "\\cf" + std::to_string(ColorTableIndex(colors, 2 * ceKludge)) + "\\highlight" +
+            std::to_string(ColorTableIndex(colors, 2 * ceKludge + 1)) + " " + RtfEscape(lines) + "}";
     return text;
 }
 

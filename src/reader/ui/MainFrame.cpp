@@ -97,7 +97,9 @@ constexpr TCommand kAvailable[] = {
     TCommand::Delete, TCommand::Save, TCommand::Print, TCommand::TextCopy, TCommand::TextSelectAll,
     TCommand::TakeTearline, TCommand::TakeOrigin, TCommand::SelectAll, TCommand::SelectNone,
     TCommand::InvertSelection, TCommand::SelectRead, TCommand::SelectPersonal, TCommand::CodingDos,
-    TCommand::CodingWindows, TCommand::AreasDialog, TCommand::Settings};
+    TCommand::CodingWindows,
+    // Setting the program up.
+    TCommand::AreasDialog, TCommand::Settings};
 
 QString IdleText() {
     return QStringLiteral("Пелмар ") + QStringLiteral(PELMAR_VERSION_TEXT);

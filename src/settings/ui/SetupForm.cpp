@@ -35,7 +35,10 @@
 #include "core/ui/QtText.h"
 #include "core/ui/UserForm.h"
 #include "msgbase/MessageBase.h"
+#include "msgbase/RtfRender.h"
 #include "platform/Registry.h"
+#include "reader/ui/MainFrame.h"
+#include "reader/ui/RtfReader.h"
 #include "settings/ui/AutoForm.h"
 
 namespace pelmar::ui {
@@ -47,24 +50,13 @@ TPluginSettings*& Plugins() {
     return plugins;
 }
 
-TSampleRenderer& SampleRenderer() {
-    static TSampleRenderer renderer;
-    return renderer;
+QColor ToColor(const TRgb& rgb) {
+    return QColor(rgb.R, rgb.G, rgb.B);
 }
 
-TRtfLoader& RtfLoader() {
-    static TRtfLoader loader;
-    return loader;
-}
-
-// The sixteen colours the colour table's indices name, in the RTF colour table's order.
+// The colours the grid offers are those the view writes text in.
 QColor PaletteColor(int index) {
-    static const QColor colors[16] = {
-        QColor(0, 0, 0),       QColor(128, 0, 0),   QColor(0, 128, 0),   QColor(128, 128, 0),
-        QColor(0, 0, 128),     QColor(128, 0, 128), QColor(0, 128, 128), QColor(192, 192, 192),
-        QColor(128, 128, 128), QColor(255, 0, 0),   QColor(0, 255, 0),   QColor(255, 255, 0),
-        QColor(0, 0, 255),     QColor(255, 0, 255), QColor(0, 255, 255), QColor(255, 255, 255)};
-    return colors[index & 15];
+    return ToColor(RtfPalette[static_cast<size_t>(index & 15)]);
 }
 
 const char* const kSizes[] = {"8", "9", "10", "11", "12", "13", "14", "16", "18", "20", "24", "28"};
@@ -177,11 +169,6 @@ void SetPluginSettings(TPluginSettings* plugins) {
     Plugins() = plugins;
 }
 
-void SetSampleRenderer(TSampleRenderer renderer, TRtfLoader loader) {
-    SampleRenderer() = std::move(renderer);
-    RtfLoader() = std::move(loader);
-}
-
 TSetupForm::TSetupForm(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Настройка Пелмара"));
     setModal(true);
@@ -256,7 +243,7 @@ TSetupForm::TSetupForm(QWidget* parent) : QDialog(parent) {
     RunUsers = [this] { RunUsersDialog(this); };
 
     LoadValues();
-    resize(560, 480);
+    resize(700, 500);  // every page tab in view
 }
 
 TSetupForm::~TSetupForm() = default;
@@ -855,31 +842,28 @@ void TSetupForm::ColorsPicked(int foreground, int background) {
 }
 
 void TSetupForm::RedrawPreview() {
-    const std::vector<std::string> kludges = {"MSGID: 2:0/0.0 ffffffff", "GIF: PELMAR"};
+    // The sample goes through the view's own rendering, so the preview is what the view will show.
+    static const std::string sample = Utf8ToAnsi(
+        "Текст письма \\par >> Цитирование 2 \\par > Цитирование 1 \\par --- Tearline \\par  * Origin: "
+        "Просто так \\par ");
+    TRenderInput input;
+    input.RtfText = sample;
+    input.FontIndex = MainFrame != nullptr ? MainFrame->List().FontMode : 2;
+    input.FixFont = Settings.FixFont;
+    input.VarFont = Settings.VarFont;
+    input.FixSize = Settings.FixSize;
+    input.VarSize = Settings.VarSize;
+    input.ColorTable = colors_;
+    const std::string rtf =
+        PreviewRtf(RenderRtfDocument(input), colors_, {"MSGID: 2:0/0.0 ffffffff", "GIF: PELMAR"});
+    const QColor background =
+        ToColor(ViewPalette[static_cast<size_t>(ColorTableIndex(colors_, 2 * ceText + 1))]);
     QPalette palette = RichEdit2->palette();
-    palette.setColor(QPalette::Base, PaletteColor(colors_[2 * ceText + 1]));
+    palette.setColor(QPalette::Base, background);
     RichEdit2->setPalette(palette);
-    if (SampleRenderer() && RtfLoader()) {
-        RtfLoader()(*RichEdit2, PreviewRtf(SampleRenderer()(colors_), colors_, kludges));
-    } else {
-        // Until the view's rendering is installed: the sample's lines in their colours.
-        RichEdit2->clear();
-        QTextCursor cursor(RichEdit2->document());
-        const std::pair<const char*, TColorEntry> lines[] = {{"Текст письма", ceText},
-                                                             {">> Цитирование 2", ceQuote2},
-                                                             {"> Цитирование 1", ceQuote1},
-                                                             {"--- Tearline", ceTearline},
-                                                             {" * Origin: Просто так", ceOrigin}};
-        auto put = [&](const QString& text, int entry) {
-            QTextCharFormat format;
-            format.setForeground(PaletteColor(colors_[2 * entry]));
-            format.setBackground(PaletteColor(colors_[2 * entry + 1]));
-            cursor.insertText(text, format);
-            cursor.insertBlock();
-        };
-        for (const auto& [text, entry] : lines) put(QString::fromUtf8(text), entry);
-        for (const std::string& kludge : kludges) put(QString::fromStdString(kludge), ceKludge);
-    }
+    TRtfReadOptions options;
+    options.AutoColor = background.lightness() < 128 ? QColor(Qt::white) : QColor(Qt::black);
+    ReadRtf(rtf, *RichEdit2->document(), options);
     RichEdit2->moveCursor(QTextCursor::Start);
 }
 

@@ -189,13 +189,6 @@ private:
     std::vector<bool> pluginActive_;
 };
 
-// The view's rendering of the colour sample, installed by the message view: the sample message's RTF
-// for a colour table, and loading RTF into a text control. Without them the preview shows the
-// sample lines in the chosen colours directly.
-using TSampleRenderer = std::function<std::string(const std::array<uint8_t, 12>& colors)>;
-using TRtfLoader = std::function<void(QTextEdit& edit, const std::string& rtf)>;
-void SetSampleRenderer(TSampleRenderer renderer, TRtfLoader loader);
-
 // Creates, fills and shows the settings dialog; writes back on OK. True when it was confirmed.
 bool RunSettingsDialog(QWidget* owner);
 

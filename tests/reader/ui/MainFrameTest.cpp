@@ -340,7 +340,8 @@ TEST_F(MainFrameTest, CommandsWithoutTheirWindowsStayVisibleAndDisabled) {
         EXPECT_TRUE(action->isVisible());
         EXPECT_FALSE(action->isEnabled());
     }
-    for (const TCommand command : {TCommand::BuildThreads, TCommand::Exit, TCommand::FontMonospace}) {
+    for (const TCommand command : {TCommand::BuildThreads, TCommand::Exit, TCommand::FontMonospace,
+                                   TCommand::AreasDialog, TCommand::Settings}) {
         EXPECT_TRUE(frame.Commands().Action(command)->isEnabled());
     }
     // Hiding the toolbars hides the animation too.

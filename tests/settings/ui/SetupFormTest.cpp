@@ -9,11 +9,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTextCursor>
+#include <QTextEdit>
 #include <QToolButton>
 #include <QTreeWidget>
 
 #include "core/Codepage.h"
 #include "core/Settings.h"
+#include "msgbase/RtfRender.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "settings/ui/AutoForm.h"
@@ -234,6 +237,23 @@ TEST_F(SetupFormTest, MissingFontFamiliesFallBackToTheSystemFonts) {
     TSetupForm form;
     EXPECT_FALSE(form.FontComboBox1->currentFont().family().isEmpty());
     EXPECT_NE(form.FontComboBox2->currentFont().family(), QStringLiteral("FixedSys"));
+}
+
+TEST_F(SetupFormTest, PreviewShowsTheSampleInThePickedColours) {
+    TSetupForm form;
+    form.ListBox5->setCurrentRow(5);  // "Служебные поля"
+    form.ColorsPicked(12, 14);
+    const QString text = form.RichEdit2->toPlainText();
+    EXPECT_TRUE(text.contains(QStringLiteral("Текст письма"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Просто так")));
+    const int at = text.indexOf(QStringLiteral("MSGID: 2:0/0.0 ffffffff"));
+    ASSERT_GE(at, 0) << text.toStdString();
+    QTextCursor cursor(form.RichEdit2->document());
+    cursor.setPosition(at + 1);
+    const TRgb blue = RtfPalette[12];
+    EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(blue.R, blue.G, blue.B));
+    EXPECT_EQ(form.ColorWork()[10], 12);
+    EXPECT_EQ(Settings.ColorTable[10], DefaultColorTable[10]);  // live only after OK
 }
 
 }  // namespace
