@@ -22,14 +22,10 @@
 #include "import/ui/ImportQueryForm.h"
 #include "import/ui/LinkedGroupDialog.h"
 #include "import/ui/WizardForm.h"
+#include "settings/ui/SetupForm.h"
 
 namespace pelmar::ui {
 namespace {
-
-std::function<bool(QWidget*)>& SettingsDialog() {
-    static std::function<bool(QWidget*)> run;
-    return run;
-}
 
 void SetBold(QLabel* label, bool bold) {
     QFont font = label->font();
@@ -56,10 +52,6 @@ const char* GroupName(int linkKind) {
 }
 
 }  // namespace
-
-void SetSettingsDialog(std::function<bool(QWidget* parent)> run) {
-    SettingsDialog() = std::move(run);
-}
 
 TWelcomeForm::TWelcomeForm(TAreaInfo& root, QWidget* parent) : QDialog(parent), root_(root) {
     setWindowTitle(QStringLiteral("Добро пожаловать!"));
@@ -126,7 +118,7 @@ TWelcomeForm::TWelcomeForm(TAreaInfo& root, QWidget* parent) : QDialog(parent), 
         wizard.HideClosingNote();
         return wizard.ShowModal() == TWizardForm::ModalOK;
     };
-    RunSettings = [this] { return SettingsDialog() ? SettingsDialog()(this) : true; };
+    RunSettings = [this] { return RunSettingsDialog(this); };
     AskImports = [this] {
         TImportQueryForm query(this);
         return query.ShowModal() == TImportQueryForm::ModalOK ? query.CheckedKinds() : std::vector<int>{};

@@ -67,8 +67,4 @@ private:
 // window is hidden while it runs; `rebuildAreaTree` runs after a GoldEd import.
 bool RunFirstRunWizard(TAreaInfo& root, std::function<void()> rebuildAreaTree = {});
 
-// The settings dialog of the settings step; installed by the settings window's code. Without it the
-// step writes the default templates and goes on.
-void SetSettingsDialog(std::function<bool(QWidget* parent)> run);
-
 }  // namespace pelmar::ui

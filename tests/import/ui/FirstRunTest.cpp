@@ -15,6 +15,8 @@
 #include "import/AreaImport.h"
 #include "import/FirstRun.h"
 #include "import/ui/FileChooser.h"
+#include "import/ui/ImportDialog.h"
+#include "import/ui/LinkedGroupDialog.h"
 #include "import/ui/SquishImportForm.h"
 #include "import/ui/WelcomeForm.h"
 #include "import/ui/WizardForm.h"
@@ -180,6 +182,19 @@ TEST_F(FirstRunTest, OnlyALinkedGroupOfTheSameKindIsReused) {
     importSquish();
     EXPECT_EQ(root_.ChildCount(), 2);
     EXPECT_EQ(&LinkedGroupFor(root_, "Squish", LinkKindSquish), link);
+}
+
+TEST_F(FirstRunTest, TosserLinksHaveTheirDialog) {
+    for (int kind : {LinkKindFidoConfig, LinkKindCrashMail}) {
+        SCOPED_TRACE(kind);
+        const auto dialog = CreateImportDialog(kind);
+        ASSERT_NE(dialog, nullptr);
+        dialog->SetFileName("/etc/fido/config");
+        TAreaInfo group;
+        dialog->ApplyToGroup(group);
+        EXPECT_EQ(group.Path, "/etc/fido/config");
+        EXPECT_EQ(group.Read, 7);
+    }
 }
 
 }  // namespace
