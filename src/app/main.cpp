@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "areas/AreaLifetime.h"
+#include "areas/gizmo.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
 #include "core/Startup.h"
@@ -28,6 +29,7 @@
 #include "core/ui/TerminationSignals.h"
 #include "core/ui/Translations.h"
 #include "import/AreaImport.h"
+#include "import/ui/WelcomeForm.h"
 #include "msgbase/Jam.h"
 #include "nodelist/NodelistLifetime.h"
 #include "platform/Registry.h"
@@ -207,6 +209,13 @@ int main(int argc, char** argv) {
 
     // The address book and the nodelist index of the profile's data folder.
     BindNodelistSteps(startup.Managers, ShowFailure);
+
+    // A profile that is not set up yet runs the first-run wizard before the main window is shown.
+    startup.Managers.RunFirstRunWizard = [] {
+        return AreaManager() != nullptr && RunFirstRunWizard(AreaManager()->Root(), [] {
+                   if (MainFrame) MainFrame->BuildAreaTree();
+               });
+    };
 
     const TStartupResult result = startup.Run();
 

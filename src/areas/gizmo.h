@@ -44,7 +44,9 @@ inline constexpr int AreaKindFolder = 0;
 inline constexpr int LinkKindFastEcho = 0;  // Read 0: split names at dots into sub-folders
 inline constexpr int LinkKindSquish = 1;    // Read bits: 1 bad/dupe, 2 netmail, 4 echomail areas
 inline constexpr int LinkKindTMail = 2;
-inline constexpr int LinkKindAreasBbs = 3;  // Description: the Hudson base directory
+inline constexpr int LinkKindAreasBbs = 3;    // Description: the Hudson base directory
+inline constexpr int LinkKindFidoConfig = 4;  // Linux tossers: a fidoconfig file
+inline constexpr int LinkKindCrashMail = 5;   // ... and a crashmail.prefs
 
 // Shared: the entry's own base, counted in OpenCount, used by every user-interface caller.
 // Private: a separate base object that belongs to the caller alone (the background scan).

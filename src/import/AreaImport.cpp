@@ -8,6 +8,7 @@
 #include "import/FastEchoImport.h"
 #include "import/SquishCfgImport.h"
 #include "import/TMailImport.h"
+#include "import/TosserImport.h"
 
 namespace pelmar {
 
@@ -112,6 +113,12 @@ void RegisterAreaImporters() {
     });
     SetAreaImporter(LinkKindAreasBbs, [](const TLinkedImport& request, TAreaInfo& container) {
         ImportAreasBbs(request.Path, container, request.Description);
+    });
+    SetAreaImporter(LinkKindFidoConfig, [](const TLinkedImport& request, TAreaInfo& container) {
+        StoreTosserAreas(ReadFidoConfig(request.Path), container);
+    });
+    SetAreaImporter(LinkKindCrashMail, [](const TLinkedImport& request, TAreaInfo& container) {
+        StoreTosserAreas(ReadCrashMailPrefs(request.Path), container);
     });
 }
 

@@ -41,7 +41,8 @@ size_t WordStart(std::string_view line, size_t index);
 // A configuration line to skip: empty, or a comment beginning with ";".
 bool IsCommentOrEmpty(const std::string& line);
 
-// Makes the four importers the readers of linked groups (FastEcho, Squish, T-Mail, Areas.BBS).
+// Makes the importers the readers of linked groups (FastEcho, Squish, T-Mail, Areas.BBS, fidoconfig,
+// crashmail.prefs).
 // Called once at start-up before the area tree is loaded; calling it again changes nothing.
 void RegisterAreaImporters();
 

@@ -97,10 +97,12 @@ TAreaMngr::TAreaMngr(TAreaInfo& root, QWidget* parent) : QWidget(parent, Qt::Too
     ImportMenu = new QMenu(this);
     const QString importCaptions[] = {
         QStringLiteral("FastEcho 1.46+ (FASTECHO.CFG)"), QStringLiteral("Squsih 1.11+ (SQUISH.CFG)"),
-        QStringLiteral("T-Mail (T-MAIL.CTL)"), QStringLiteral("Универсальный (AREAS.BBS)")};
-    const int importKinds[] = {LinkKindFastEcho, LinkKindSquish, LinkKindTMail, LinkKindAreasBbs};
-    // Menu order as the user knows it: FastEcho, Squish, AREAS.BBS, T-Mail.
-    for (int i : {0, 1, 3, 2}) {
+        QStringLiteral("T-Mail (T-MAIL.CTL)"),           QStringLiteral("Универсальный (AREAS.BBS)"),
+        QStringLiteral("husky / hpt (fidoconfig)"),      QStringLiteral("CrashMail (crashmail.prefs)")};
+    const int importKinds[] = {LinkKindFastEcho, LinkKindSquish,     LinkKindTMail,
+                               LinkKindAreasBbs, LinkKindFidoConfig, LinkKindCrashMail};
+    // Menu order as the user knows it: FastEcho, Squish, AREAS.BBS, T-Mail, then the Linux tossers.
+    for (int i : {0, 1, 3, 2, 4, 5}) {
         const int kind = importKinds[i];
         connect(ImportMenu->addAction(importCaptions[i]), &QAction::triggered, this,
                 [this, kind] { AddLinkedGroup(kind); });
@@ -394,8 +396,9 @@ void TAreaMngr::ShowProperties() {
 
 TAreaInfo* TAreaMngr::AddLinkedGroup(int linkKind) {
     if (CurrentFolder == nullptr || CurrentFolder->Zilo == ZiloLinkedGroup) return nullptr;
-    static const char* const baseNames[] = {"FastEcho", "Squish", "TMail", "Areas.BBS"};
-    if (linkKind < LinkKindFastEcho || linkKind > LinkKindAreasBbs) return nullptr;
+    static const char* const baseNames[] = {"FastEcho",  "Squish",     "TMail",
+                                            "Areas.BBS", "Fidoconfig", "CrashMail"};
+    if (linkKind < LinkKindFastEcho || linkKind > LinkKindCrashMail) return nullptr;
     CurrentFolder->Lock();
     TAreaFields fields;
     fields.Name = UniqueChildName(*CurrentFolder, baseNames[linkKind]);

@@ -7,6 +7,7 @@
 #include "import/ui/ImportForm.h"
 #include "import/ui/ImportTmailForm.h"
 #include "import/ui/SquishImportForm.h"
+#include "import/ui/TosserImportForm.h"
 
 namespace pelmar::ui {
 
@@ -20,6 +21,9 @@ std::unique_ptr<TImportDialog> CreateImportDialog(int linkKind, QWidget* parent)
             return std::make_unique<TImportTmailForm>(parent);
         case LinkKindAreasBbs:
             return std::make_unique<TAreasImportForm>(parent);
+        case LinkKindFidoConfig:
+        case LinkKindCrashMail:
+            return std::make_unique<TTosserImportForm>(linkKind, parent);
         default:
             return nullptr;
     }

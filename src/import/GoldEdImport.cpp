@@ -1,0 +1,230 @@
+#include "import/GoldEdImport.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <exception>
+#include <filesystem>
+#include <set>
+#include <utility>
+
+#include "core/Codepage.h"
+#include "core/Errors.h"
+#include "core/Settings.h"
+#include "import/ConfigLines.h"
+#include "import/DosPath.h"
+
+namespace pelmar {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::function<void()>& Prepare() {
+    static std::function<void()> prepare;
+    return prepare;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string WithSlash(const std::string& dir) {
+    if (dir.empty() || dir.back() == '/' || dir.back() == '\\') return dir;
+    // A DOS path keeps its own separator so that it resolves as one.
+    return dir + (dir.find('\\') != std::string::npos ? "\\" : "/");
+}
+
+std::string Strip(const std::string& text, const char* chars) {
+    const size_t first = text.find_first_not_of(chars);
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(chars) - first + 1);
+}
+
+// Throws unless `path` is a regular file: a FIFO would read as empty, a device without end.
+void RequireRegularFile(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) throw EReadError(ErrnoText(path));
+    if (!S_ISREG(info.st_mode)) throw EReadError(path + ": not a regular file");
+}
+
+// A relative name means the folder of GOLDED.CFG first.
+std::vector<std::string> ReadTearlineFile(const std::string& name, const std::string& configDir) {
+    std::vector<std::string> lines;
+    try {
+        std::string path = ResolveDosPath(name);
+        std::error_code error;
+        if (!fs::exists(path, error) && fs::path(path).is_relative())
+            path = ResolveDosPath(WithSlash(configDir) + name);
+        RequireRegularFile(path);
+        TConfigLines file;
+        if (!file.Open(path)) return {};
+        std::string line;
+        while (file.Next(line))
+            if (!line.empty()) lines.push_back(line);
+    } catch (const std::exception&) {
+        return {};
+    }
+    return lines;
+}
+
+struct TAreaFileType {
+    const char* Word;  // with the blank that ends it
+    const char* GroupName;
+    int Kind;
+    const char* FileName;  // appended to the directory; "" when the value names the file itself
+    int32_t Options;
+};
+
+constexpr TAreaFileType AreaFileTypes[] = {
+    {"FASTECHO", "FastEcho", LinkKindFastEcho, "FASTECHO.CFG", 1},
+    {"SQUISH", "Squish", LinkKindSquish, "SQUISH.CFG", 7},
+    {"AREASBBS", "AreasBBS", LinkKindAreasBbs, "", 0},
+    {"FIDOCONFIG", "Fidoconfig", LinkKindFidoConfig, "", 7},
+    {"CRASHMAIL", "CrashMail", LinkKindCrashMail, "", 7},
+};
+
+std::string UniqueName(const std::vector<TPlannedGroup>& groups, const std::string& base) {
+    std::set<std::string> taken;
+    for (const TPlannedGroup& group : groups) taken.insert(group.Fields.Name);
+    std::string name = base;
+    for (int n = 2; taken.count(name) != 0; ++n) name = base + " " + std::to_string(n);
+    return name;
+}
+
+bool IsFile(const std::string& path) {
+    std::error_code error;
+    return fs::is_regular_file(path, error);
+}
+
+// The configuration file an AREAFILE value names: `given` itself when it is a file (as Linux set-ups
+// often write it), else the directory + the program's file name.
+std::string AreaFilePath(const std::string& given, const char* fileName) {
+    if (*fileName == '\0') return ResolveDosPath(given);
+    const std::string asFile = ResolveDosPath(given);
+    if (IsFile(asFile)) return asFile;
+    return ResolveDosPath(WithSlash(given) + fileName);
+}
+
+void AddAreaFile(TGoldEdPlan& plan, const std::string& value) {
+    const std::string upper = AnsiUpperCase(value);
+    for (const TAreaFileType& type : AreaFileTypes) {
+        const std::string word = type.Word;
+        if (upper.size() <= word.size() || upper.compare(0, word.size(), word) != 0 ||
+            !IsBlank(upper[word.size()]))
+            continue;
+        size_t start = word.size();
+        while (start < upper.size() && IsBlank(upper[start])) ++start;
+        // DOS configurations are read upper-cased; a path written in its own case (UTF-8 names
+        // would not survive CP1251 casing) is taken as written when it exists.
+        std::string file = AreaFilePath(value.substr(start), type.FileName);
+        if (!IsFile(file)) file = AreaFilePath(upper.substr(start), type.FileName);
+        TPlannedGroup group;
+        group.Fields.Name = UniqueName(plan.Groups, type.GroupName);
+        group.Fields.Zilo = ZiloLinkedGroup;
+        group.Fields.Kind = type.Kind;
+        group.Fields.Path = file;
+        group.Options = type.Options;
+        plan.Groups.push_back(std::move(group));
+        return;
+    }
+}
+
+}  // namespace
+
+std::optional<std::string> FindGoldEdConfig(const std::string& directory) {
+    if (directory.empty()) return std::nullopt;
+    const std::string path = ResolveDosPath(WithSlash(directory) + "GOLDED.CFG");
+    std::error_code error;
+    if (!fs::exists(path, error)) return std::nullopt;
+    return path;
+}
+
+TGoldEdPlan ReadGoldEdConfig(const std::string& file) {
+    RequireRegularFile(file);
+    TConfigLines lines;
+    if (!lines.Open(file)) throw EReadError(ErrnoText(file));
+    TGoldEdPlan plan;
+    std::string nodePath;
+    std::string line;
+    while (lines.Next(line)) {
+        if (line.empty() || line.front() == ';') continue;
+        size_t blank = 0;
+        while (blank < line.size() && !IsBlank(line[blank])) ++blank;
+        if (blank == line.size()) continue;
+        const std::string keyword = AnsiUpperCase(line.substr(0, blank));
+        const std::string value = line.substr(blank + 1);
+        if (keyword == "USERNAME") {
+            plan.FullName = value;
+        } else if (keyword == "ADDRESS") {
+            plan.SelfAKA.insert(plan.SelfAKA.begin(), value);
+        } else if (keyword == "AKA") {
+            plan.SelfAKA.push_back(value);
+        } else if (keyword == "ORIGIN") {
+            plan.Origins.push_back(Strip(value, " \t\""));
+        } else if (keyword == "NODEPATH") {
+            nodePath = WithSlash(value);
+        } else if (keyword == "NODELIST") {
+            plan.NodeListFiles.push_back(nodePath + value);
+        } else if (keyword == "ROBOTNAME") {
+            plan.RobotNames.push_back(value);
+        } else if (keyword == "TEARLINE") {
+            if (!value.empty() && value.front() == '@') {
+                plan.Tearlines = ReadTearlineFile(value.substr(1), fs::path(file).parent_path().string());
+            } else {
+                plan.Tearlines.push_back(value);
+            }
+        } else if (keyword == "AREAFILE") {
+            AddAreaFile(plan, value);
+        }
+    }
+    return plan;
+}
+
+void SetGoldEdImportPrepare(std::function<void()> prepare) {
+    Prepare() = std::move(prepare);
+}
+
+bool ApplyGoldEdPlan(const TGoldEdPlan& plan, TAreaInfo& root) {
+    if (Prepare()) Prepare()();
+    if (plan.FullName) Settings.FullName = *plan.FullName;
+    Settings.SelfAKA = plan.SelfAKA;
+    Settings.NodeListFiles = plan.NodeListFiles;
+
+    if (TAreaTreeView* view = AreaTreeView()) view->ClearSelection();
+    for (int i = root.ChildCount() - 1; i >= 0; --i) {
+        TAreaInfo* child = root.Child(i);
+        if (TAreaTreeView* view = AreaTreeView(); view != nullptr && child->TreeNode != nullptr)
+            view->DeleteNode(*child);
+        root.RemoveChild(child);
+    }
+    for (const TPlannedGroup& planned : plan.Groups) {
+        auto group = std::make_unique<TAreaInfo>();
+        group->Name = planned.Fields.Name;
+        group->Zilo = ZiloLinkedGroup;
+        group->Kind = planned.Fields.Kind;
+        group->Path = planned.Fields.Path;
+        group->Read = planned.Options;
+        root.AddChild(std::move(group))->RefreshLinkedGroup();
+    }
+
+    bool saved = true;
+    if (IsTemplateStoreOpen()) {
+        saved &= WriteTemplate("origin.list", plan.Origins.empty() ? "" : StringListToText(plan.Origins));
+        saved &=
+            WriteTemplate("robot.names", plan.RobotNames.empty() ? "" : StringListToText(plan.RobotNames));
+        saved &=
+            WriteTemplate("tearline.list", plan.Tearlines.empty() ? "" : StringListToText(plan.Tearlines));
+    }
+    saved &= SaveSettings();
+    return saved;
+}
+
+bool ImportGoldEdConfig(const std::string& directory, TAreaInfo& root) {
+    const std::optional<std::string> file = FindGoldEdConfig(directory);
+    if (!file) return false;
+    const TGoldEdPlan plan = ReadGoldEdConfig(*file);
+    ApplyGoldEdPlan(plan, root);
+    return true;
+}
+
+}  // namespace pelmar

@@ -1,0 +1,177 @@
+#include "import/ui/WizardForm.h"
+
+#include <QFileDialog>
+#include <QFont>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+#include <exception>
+#include <filesystem>
+
+#include "core/Codepage.h"
+#include "core/ui/MessageBox.h"
+#include "import/GoldEdImport.h"
+#include "import/ui/FileChooser.h"
+
+namespace pelmar::ui {
+namespace {
+
+const QString Warning = QStringLiteral("Большинство текущих настроек Пелмара будет утеряно!");
+
+QLabel* Title(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    QFont font = label->font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.3);
+    label->setFont(font);
+    return label;
+}
+
+QLabel* WarningLabel(QWidget* parent) {
+    auto* label = new QLabel(Warning, parent);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+QWidget* MakePage(std::initializer_list<QWidget*> widgets, QWidget* page) {
+    auto* layout = new QVBoxLayout(page);
+    for (QWidget* widget : widgets) {
+        widget->setParent(page);
+        layout->addWidget(widget);
+    }
+    layout->addStretch();
+    return page;
+}
+
+}  // namespace
+
+TWizardForm::TWizardForm(TAreaInfo& root, QWidget* parent) : QDialog(parent), root_(root) {
+    setWindowTitle(QStringLiteral("Импорт конфигурации Golded'а"));
+    CaptionLabel = new QLabel(QStringLiteral("GoldEd"), this);
+    QFont big = CaptionLabel->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 2.5);
+    CaptionLabel->setFont(big);
+    CaptionLabel->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+    CaptionLabel->setMinimumWidth(140);
+
+    Notebook = new QStackedWidget(this);
+    Notebook->addWidget(MakePage(
+        {Title(QStringLiteral("Добро пожаловать!"), nullptr),
+         new QLabel(QStringLiteral("Этот мастер позволит вам импортировать конфигурационный \nфайл программы "
+                                   "GoldEd.\n\nБудут импортированы общие настройки, списки узлов, ориджинов, "
+                                   "\nтирлайнов, эхоконференции.")),
+         WarningLabel(nullptr),
+         new QLabel(
+             QStringLiteral("Если Вы хотите импортировать конфигурацию GoldEd'а, \nнажмите кнопку "
+                            "\"Дальше\".\n\nДля выхода из мастера нажмите кнопку \"Отмена\".\n\n"
+                            "Строки INCLUDE не просматриваются: импортируется только сам GOLDED.CFG."))},
+        new QWidget(Notebook)));
+    DirectoryChooser = new TFileChooser(TFileChooser::TMode::Directory, QString());
+    DirectoryChooser->Edit->setReadOnly(true);
+    DirectoryChooser->Browse = [this](const QString& current) {
+        return QFileDialog::getExistingDirectory(this, QStringLiteral("Каталог GoldEd'а"), current);
+    };
+    Notebook->addWidget(
+        MakePage({Title(QStringLiteral("Каталог"), nullptr),
+                  new QLabel(QStringLiteral("Укажите каталог, в котором расположена программа GoldEd:")),
+                  DirectoryChooser, WarningLabel(nullptr)},
+                 new QWidget(Notebook)));
+    Notebook->addWidget(MakePage({Title(QStringLiteral("Ошибка!"), nullptr),
+                                  new QLabel(QStringLiteral("Файл конфигурации GOLDED.CFG не найден!"))},
+                                 new QWidget(Notebook)));
+    ClosingNoteLabel = new QLabel(
+        QStringLiteral("Дальше Пелмар будет закрыт.\nДля продолжения работы запустите его снова."));
+    Notebook->addWidget(
+        MakePage({Title(QStringLiteral("Импортирование закончено"), nullptr), ClosingNoteLabel,
+                  new QLabel(QStringLiteral("Нажмите кнопку \"Дальше\"..."))},
+                 new QWidget(Notebook)));
+
+    BackButton = new QPushButton(QStringLiteral("< Назад"), this);
+    NextButton = new QPushButton(QStringLiteral("Дальше >"), this);
+    CancelButton = new QPushButton(QStringLiteral("Отмена"), this);
+    NextButton->setDefault(true);
+    // While "Дальше >" is disabled, Enter must not fall through to "Отмена".
+    BackButton->setAutoDefault(false);
+    CancelButton->setAutoDefault(false);
+    connect(BackButton, &QPushButton::clicked, this, [this] { BackClick(); });
+    connect(NextButton, &QPushButton::clicked, this, [this] { NextClick(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { done(ModalCancel); });
+    connect(DirectoryChooser->Edit, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(CaptionLabel);
+    top->addWidget(Notebook, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(BackButton);
+    buttons->addWidget(NextButton);
+    buttons->addWidget(CancelButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top, 1);
+    layout->addLayout(buttons);
+    SetPage(PageDefault);
+}
+
+int TWizardForm::ShowModal() {
+    return exec() == ModalOK ? ModalOK : ModalCancel;
+}
+
+void TWizardForm::HideClosingNote() {
+    ClosingNoteLabel->hide();
+}
+
+int TWizardForm::Page() const {
+    return Notebook->currentIndex();
+}
+
+void TWizardForm::SetPage(int page) {
+    Notebook->setCurrentIndex(page);
+    UpdateButtons();
+}
+
+void TWizardForm::BackClick() {
+    if (Page() == PageDirectory || Page() == PageError) SetPage(Page() - 1);
+}
+
+void TWizardForm::NextClick() {
+    switch (Page()) {
+        case PageDirectory: {
+            bool imported = false;
+            try {
+                imported = ImportGoldEdConfig(DirectoryChooser->Path(), root_);
+            } catch (const std::exception& error) {
+                // Nothing was changed; the user may choose another folder.
+                ShowError(Utf8ToAnsi("Ошибка при чтении GOLDED.CFG:\r\n") + error.what(), this);
+                return;
+            }
+            SetPage(imported ? PageSuccess : PageError);
+            return;
+        }
+        case PageSuccess:
+            done(ModalOK);
+            return;
+        case PageError:
+            return;
+        default:
+            SetPage(Page() + 1);
+    }
+}
+
+void TWizardForm::UpdateButtons() {
+    const int page = Page();
+    BackButton->setEnabled(page == PageDirectory || page == PageError);
+    const std::string dir = DirectoryChooser->Path();
+    std::error_code error;
+    NextButton->setEnabled(
+        page != PageError &&
+        (page != PageDirectory || (!dir.empty() && std::filesystem::is_directory(dir, error))));
+    CancelButton->setEnabled(page != PageSuccess);
+}
+
+}  // namespace pelmar::ui

@@ -1,0 +1,54 @@
+#pragma once
+// The four-page wizard that takes over a GoldEd configuration.
+#include <QDialog>
+#include <functional>
+#include <string>
+
+class QLabel;
+class QPushButton;
+class QStackedWidget;
+
+namespace pelmar {
+class TAreaInfo;
+}
+
+namespace pelmar::ui {
+
+class TFileChooser;
+
+class TWizardForm : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int ModalOK = 1;
+    static constexpr int ModalCancel = 2;
+    enum TPage { PageDefault = 0, PageDirectory = 1, PageError = 2, PageSuccess = 3 };
+
+    // Imports into the tree under `root`.
+    explicit TWizardForm(TAreaInfo& root, QWidget* parent = nullptr);
+
+    // Modal; ModalOK after a finished import, ModalCancel otherwise.
+    int ShowModal();
+    // The first-run wizard goes on after the import instead of closing the program.
+    void HideClosingNote();
+
+    int Page() const;
+    void SetPage(int page);
+    void BackClick();
+    void NextClick();
+
+    QStackedWidget* Notebook;
+    QLabel* CaptionLabel;
+    TFileChooser* DirectoryChooser;
+    QLabel* ClosingNoteLabel;
+    QPushButton* BackButton;
+    QPushButton* NextButton;
+    QPushButton* CancelButton;
+
+private:
+    void UpdateButtons();
+
+    TAreaInfo& root_;
+};
+
+}  // namespace pelmar::ui

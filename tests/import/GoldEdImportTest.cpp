@@ -1,0 +1,198 @@
+// Taking over a GoldEd configuration: keywords, the plan read before anything changes, and the
+// linked groups of its AREAFILE lines.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "areas/gizmo.h"
+#include "core/Errors.h"
+#include "core/Settings.h"
+#include "import/AreaImport.h"
+#include "import/ConfigLines.h"
+#include "import/GoldEdImport.h"
+#include "support/TestSupport.h"
+
+namespace pelmar {
+namespace {
+
+namespace fs = std::filesystem;
+
+class GoldEdImportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = Settings;
+        Settings.BaseKey = RootKey + "\\Users\\GoldEdTester";
+        RegisterAreaImporters();
+        OpenTemplateStore();
+        dir_ = home_.Path() / "golded";
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        CloseTemplateStore();
+        Settings = saved_;
+    }
+
+    TGoldEdPlan Read(const std::string& text) {
+        test::WriteFile(dir_ / "golded.cfg", text);
+        return ReadGoldEdConfig((dir_ / "golded.cfg").string());
+    }
+
+    test::ScopedHome home_;
+    TSettings saved_;
+    fs::path dir_;
+};
+
+TEST_F(GoldEdImportTest, KeywordsFillThePlan) {
+    const TGoldEdPlan plan = Read(
+        "; comment\n"
+        "NOSPACELINE\n"
+        "ADDRESS 2:5030/100.5\n"
+        "AKA\t2:5030/100.6\n"
+        "ADDRESS 2:5020/9\n"
+        "username John Doe\n"
+        "ORIGIN   \"My station\"   \n"
+        "NODELIST net.001\n"
+        "NODEPATH C:\\NODES\n"
+        "NODELIST\tnet.002\n"
+        "ROBOTNAME AreaFix\n"
+        "TEARLINE first\n"
+        "INCLUDE other.cfg\n"
+        "UNKNOWN value\n");
+    EXPECT_EQ(plan.SelfAKA, (std::vector<std::string>{"2:5020/9", "2:5030/100.5", "2:5030/100.6"}));
+    EXPECT_EQ(plan.FullName, "John Doe");
+    EXPECT_EQ(plan.Origins, std::vector<std::string>{"My station"});
+    EXPECT_EQ(plan.NodeListFiles, (std::vector<std::string>{"net.001", "C:\\NODES\\net.002"}));
+    EXPECT_EQ(plan.RobotNames, std::vector<std::string>{"AreaFix"});
+    EXPECT_EQ(plan.Tearlines, std::vector<std::string>{"first"});
+    EXPECT_TRUE(plan.Groups.empty());
+
+    // Two blanks: the second belongs to the value.
+    EXPECT_EQ(Read("USERNAME  John Doe\n").FullName, " John Doe");
+}
+
+TEST_F(GoldEdImportTest, TearlineFileReplacesTheListAndAMissingOneIsIgnored) {
+    test::WriteFile(dir_ / "tears.txt", "one\r\ntwo\r\n");
+    const std::string file = (dir_ / "tears.txt").string();
+    EXPECT_EQ(Read("TEARLINE early\nTEARLINE @" + file + "\n").Tearlines,
+              (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(Read("TEARLINE early\nTEARLINE @" + (dir_ / "none").string() + "\n").Tearlines,
+              std::vector<std::string>{});
+}
+
+TEST_F(GoldEdImportTest, AreaFileLinesBecomeLinkedGroups) {
+    const TGoldEdPlan plan = Read(
+        "AREAFILE Squish D:\\Squish\n"
+        "AREAFILE AreasBBS c:\\fido\\areas.bbs\n"
+        "AREAFILE FastEcho\tC:\\FE\n"
+        "AREAFILE Squish D:\\Other\n"
+        "AREAFILE Unknown x\n");
+    ASSERT_EQ(plan.Groups.size(), 4u);
+    EXPECT_EQ(plan.Groups[0].Fields.Name, "Squish");
+    EXPECT_EQ(plan.Groups[0].Fields.Path, "D:\\SQUISH\\SQUISH.CFG");
+    EXPECT_EQ(plan.Groups[0].Options, 7);
+    EXPECT_EQ(plan.Groups[1].Fields.Name, "AreasBBS");
+    EXPECT_EQ(plan.Groups[1].Fields.Path, "C:\\FIDO\\AREAS.BBS");
+    EXPECT_EQ(plan.Groups[1].Fields.Kind, LinkKindAreasBbs);
+    EXPECT_EQ(plan.Groups[2].Fields.Path, "C:\\FE\\FASTECHO.CFG");
+    EXPECT_EQ(plan.Groups[2].Options, 1);
+    // A second group of a kind gets a name of its own: names are registry keys.
+    EXPECT_EQ(plan.Groups[3].Fields.Name, "Squish 2");
+
+    // Linux paths: a folder with a UTF-8 name, a file named directly, a relative tearline file.
+    const fs::path fido = home_.Path() / "\xd1\x84\xd0\xb8\xd0\xb4\xd0\xbe";
+    fs::create_directories(fido);
+    test::WriteFile(fido / "squish.cfg", "");
+    test::WriteFile(fido / "crashmail.prefs", "");
+    test::WriteFile(dir_ / "tears", "relative\n");
+    const TGoldEdPlan linux = Read("AREAFILE Squish " + fido.string() + "\nAREAFILE CrashMail " +
+                                   (fido / "crashmail.prefs").string() + "\nTEARLINE @tears\n");
+    ASSERT_EQ(linux.Groups.size(), 2u);
+    EXPECT_EQ(linux.Groups[0].Fields.Path, (fido / "squish.cfg").string());
+    EXPECT_EQ(linux.Groups[1].Fields.Path, (fido / "crashmail.prefs").string());
+    EXPECT_EQ(linux.Groups[1].Fields.Kind, LinkKindCrashMail);
+    EXPECT_EQ(linux.Tearlines, std::vector<std::string>{"relative"});
+}
+
+TEST_F(GoldEdImportTest, ImportFillsSettingsTemplatesAndASquishGroup) {
+    const fs::path squish = home_.Path() / "squish";
+    fs::create_directories(squish / "msg");
+    test::WriteFile(squish / "msg" / "rufido.sqd", "");
+    test::WriteFile(squish / "msg" / "rufido.sqi", "");
+    test::WriteFile(squish / "squish.cfg", "Address 2:5020/1.3\nEchoArea RU.FIDO " + squish.string() +
+                                               "/MSG/RUFIDO -$\nNetArea NETMAIL " + squish.string() +
+                                               "/msg/net\n");
+    test::WriteFile(
+        dir_ / "GoldEd.Cfg",
+        "USERNAME Vasya\nADDRESS 2:5020/1.3\nROBOTNAME Robot\nAREAFILE SQUISH " + squish.string() + "\n");
+    ASSERT_TRUE(WriteTemplate("origin.list", "old origin\r\n"));
+
+    TAreaInfo root;
+    auto folder = std::make_unique<TAreaInfo>();
+    folder->Name = "Old";
+    root.AddChild(std::move(folder));
+    Settings.NodeListFiles = {"old.001"};
+
+    ASSERT_TRUE(ImportGoldEdConfig(dir_.string(), root));
+    EXPECT_EQ(Settings.FullName, "Vasya");
+    EXPECT_EQ(Settings.SelfAKA, std::vector<std::string>{"2:5020/1.3"});
+    EXPECT_TRUE(Settings.NodeListFiles.empty());
+    // No ORIGIN lines: the section goes.
+    EXPECT_FALSE(TemplateExists("origin.list"));
+    EXPECT_EQ(ReadTemplate("robot.names"), "Robot\r\n");
+
+    ASSERT_EQ(root.ChildCount(), 1);
+    TAreaInfo* group = root.FindChild("Squish");
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->Zilo, ZiloLinkedGroup);
+    EXPECT_EQ(group->Path, (squish / "squish.cfg").string());
+    ASSERT_EQ(group->ChildCount(), 2);
+    TAreaInfo* fido = group->FindChild("RU.FIDO");
+    ASSERT_NE(fido, nullptr);
+    EXPECT_EQ(fido->Kind, 4);
+    EXPECT_EQ(fido->Path, (squish / "msg" / "rufido").string());
+    EXPECT_TRUE(group->FindChild("NETMAIL")->IsNetmail);
+}
+
+// Whatever stops the reading, the settings and the tree stay as they were.
+TEST_F(GoldEdImportTest, ReadFailuresChangeNothing) {
+    struct TCase {
+        const char* what;
+        std::function<void(const fs::path&)> make;
+        bool found;
+    };
+    const TCase cases[] = {
+        {"missing", [](const fs::path&) {}, false},
+        {"directory", [](const fs::path& file) { fs::create_directories(file); }, true},
+        {"fifo", [](const fs::path& file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }, true},
+        {"oversized",
+         [](const fs::path& file) {
+             test::WriteFile(file, "USERNAME Big\n" + std::string(TConfigLines::MaxFileSize + 10, 'x'));
+         },
+         true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path dir = home_.Path() / c.what;
+        fs::create_directories(dir);
+        c.make(dir / "GOLDED.CFG");
+        Settings.FullName = "Kept";
+        Settings.SelfAKA = {"2:5020/1"};
+        TAreaInfo root;
+        auto folder = std::make_unique<TAreaInfo>();
+        folder->Name = "Mine";
+        root.AddChild(std::move(folder));
+        if (c.found) {
+            EXPECT_THROW(ImportGoldEdConfig(dir.string(), root), EReadError);
+        } else {
+            EXPECT_FALSE(ImportGoldEdConfig(dir.string(), root));
+        }
+        EXPECT_EQ(Settings.FullName, "Kept");
+        EXPECT_EQ(Settings.SelfAKA, std::vector<std::string>{"2:5020/1"});
+        ASSERT_EQ(root.ChildCount(), 1);
+        EXPECT_EQ(root.Child(0)->Name, "Mine");
+    }
+}
+
+}  // namespace
+}  // namespace pelmar

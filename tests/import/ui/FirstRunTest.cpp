@@ -1,0 +1,201 @@
+// The first start: the GoldEd wizard's pages and the welcome wizard's steps, with the dialogs of
+// each step answered by the test.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
+
+#include "areas/gizmo.h"
+#include "core/Settings.h"
+#include "editor/Templates.h"
+#include "import/AreaImport.h"
+#include "import/FirstRun.h"
+#include "import/ui/FileChooser.h"
+#include "import/ui/ImportDialog.h"
+#include "import/ui/LinkedGroupDialog.h"
+#include "import/ui/SquishImportForm.h"
+#include "import/ui/WelcomeForm.h"
+#include "import/ui/WizardForm.h"
+#include "support/TestSupport.h"
+
+namespace pelmar::ui {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FirstRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = Settings;
+        Settings.BaseKey = RootKey + "\\Users\\FirstRunTester";
+        Settings.SetupDone = false;
+        RegisterAreaImporters();
+        OpenTemplateStore();
+    }
+    void TearDown() override {
+        SetDefaultTemplates(nullptr);
+        CloseTemplateStore();
+        Settings = saved_;
+    }
+
+    TAreaInfo& AddEntry(const std::string& name, uint8_t zilo, int kind) {
+        auto entry = std::make_unique<TAreaInfo>();
+        entry->Name = name;
+        entry->Zilo = zilo;
+        entry->Kind = kind;
+        return *root_.AddChild(std::move(entry));
+    }
+
+    // A welcome form whose steps answer without windows.
+    std::unique_ptr<TWelcomeForm> Form(bool settingsOk, std::vector<int> imports = {}) {
+        auto form = std::make_unique<TWelcomeForm>(root_);
+        form->AskGoldEd = [] { return false; };
+        form->RunGoldEdWizard = [] { return false; };
+        form->RunSettings = [settingsOk] { return settingsOk; };
+        form->AskImports = [imports] { return imports; };
+        return form;
+    }
+
+    test::ScopedHome home_;
+    TSettings saved_;
+    TAreaInfo root_;
+};
+
+TEST_F(FirstRunTest, MissingGoldEdConfigGoesToTheErrorPageAndChangesNothing) {
+    const fs::path dir = home_.Path() / "nogolded";
+    fs::create_directories(dir);
+    AddEntry("Mine", ZiloOrdinary, AreaKindFolder);
+    Settings.FullName = "Kept";
+
+    TWizardForm wizard(root_);
+    EXPECT_FALSE(wizard.BackButton->isEnabled());
+    EXPECT_TRUE(wizard.DirectoryChooser->Edit->isReadOnly());
+    wizard.NextClick();
+    ASSERT_EQ(wizard.Page(), TWizardForm::PageDirectory);
+    EXPECT_FALSE(wizard.NextButton->isEnabled());  // no folder chosen yet
+    wizard.DirectoryChooser->SetPath(dir.string());
+    EXPECT_TRUE(wizard.NextButton->isEnabled());
+    wizard.NextClick();
+    EXPECT_EQ(wizard.Page(), TWizardForm::PageError);
+    EXPECT_FALSE(wizard.NextButton->isEnabled());
+    EXPECT_TRUE(wizard.BackButton->isEnabled());
+    EXPECT_EQ(Settings.FullName, "Kept");
+    ASSERT_EQ(root_.ChildCount(), 1);
+    EXPECT_EQ(root_.Child(0)->Name, "Mine");
+
+    // With the file present the import runs and the wizard cannot be cancelled any more.
+    wizard.BackClick();
+    test::WriteFile(dir / "golded.cfg", "USERNAME Petya\n");
+    wizard.NextClick();
+    EXPECT_EQ(wizard.Page(), TWizardForm::PageSuccess);
+    EXPECT_FALSE(wizard.CancelButton->isEnabled());
+    EXPECT_EQ(Settings.FullName, "Petya");
+    EXPECT_EQ(root_.ChildCount(), 0);
+}
+
+TEST_F(FirstRunTest, CancelledStepsLeaveSetupDoneOff) {
+    // The settings dialog cancelled.
+    auto form = Form(false);
+    form->ContinueClick();
+    EXPECT_EQ(form->result(), TWelcomeForm::ModalCancel);
+    EXPECT_FALSE(Settings.SetupDone);
+
+    // The GoldEd wizard cancelled.
+    form = Form(true);
+    form->AskGoldEd = [] { return true; };
+    form->ContinueClick();
+    EXPECT_EQ(form->result(), TWelcomeForm::ModalCancel);
+    EXPECT_FALSE(Settings.SetupDone);
+
+    // Closed by the window manager: the same as "Выход".
+    form = Form(true);
+    QCloseEvent close;
+    QApplication::sendEvent(form.get(), &close);
+    EXPECT_EQ(form->result(), TWelcomeForm::ModalCancel);
+    EXPECT_FALSE(Settings.SetupDone);
+
+    // No GoldEd, the import query cancelled: still set up.
+    form = Form(true);
+    form->ContinueClick();
+    EXPECT_EQ(form->result(), TWelcomeForm::ModalOK);
+    EXPECT_TRUE(Settings.SetupDone);
+}
+
+TEST_F(FirstRunTest, DefaultTemplatesAreWrittenOnlyWhenAbsent) {
+    SetDefaultTemplates([] {
+        return std::vector<std::pair<std::string, std::string>>{{"new.letter", "Hello"}, {"reply", "Quote"}};
+    });
+    ASSERT_TRUE(WriteTemplate("reply", "Edited by another profile"));
+    auto form = Form(true);
+    form->ContinueClick();
+    EXPECT_EQ(ReadTemplate("new.letter"), "Hello");
+    EXPECT_EQ(ReadTemplate("reply"), "Edited by another profile");
+
+    // The template code's own defaults: all of them, the edited one kept.
+    SetDefaultTemplates(nullptr);
+    ASSERT_EQ(DefaultTemplates().size(), 18u);
+    const std::string edited = DefaultTemplates().front().first;
+    ASSERT_TRUE(WriteTemplate(edited, "Mine"));
+    ASSERT_TRUE(WriteMissingTemplates());
+    for (const auto& [name, text] : DefaultTemplates()) EXPECT_TRUE(TemplateExists(name)) << name;
+    EXPECT_EQ(ReadTemplate(edited), "Mine");
+}
+
+TEST_F(FirstRunTest, OnlyALinkedGroupOfTheSameKindIsReused) {
+    const fs::path cfg = home_.Path() / "squish.cfg";
+    test::WriteFile(cfg, "EchoArea NEW.AREA /nowhere/new -$\n");
+    TAreaInfo& folder = AddEntry("Squish", ZiloOrdinary, AreaKindFolder);
+    auto mine = std::make_unique<TAreaInfo>();
+    mine->Name = "My area";
+    mine->Kind = 1;
+    folder.AddChild(std::move(mine));
+
+    auto importSquish = [&] {
+        auto form = Form(true, {LinkKindSquish});
+        form->CreateImportDialog = [&](int) -> std::unique_ptr<TImportDialog> {
+            auto dialog = std::make_unique<TSquishImportForm>();
+            dialog->Remember = false;
+            dialog->SetFileName(cfg.string());
+            QTimer::singleShot(0, dialog.get(), [d = dialog.get()] { d->OKButton->click(); });
+            return dialog;
+        };
+        form->ContinueClick();
+        EXPECT_EQ(form->result(), TWelcomeForm::ModalOK);
+    };
+    importSquish();
+    // The folder keeps its area; the link got a name of its own.
+    ASSERT_EQ(folder.ChildCount(), 1);
+    EXPECT_EQ(folder.Zilo, ZiloOrdinary);
+    EXPECT_EQ(folder.Child(0)->Name, "My area");
+    TAreaInfo* link = root_.FindChild("Squish 2");
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->Zilo, ZiloLinkedGroup);
+    EXPECT_EQ(link->Kind, LinkKindSquish);
+    EXPECT_EQ(link->Path, cfg.string());
+    ASSERT_NE(link->FindChild("NEW.AREA"), nullptr);
+
+    // A second run finds that link again instead of making another one.
+    importSquish();
+    EXPECT_EQ(root_.ChildCount(), 2);
+    EXPECT_EQ(&LinkedGroupFor(root_, "Squish", LinkKindSquish), link);
+}
+
+TEST_F(FirstRunTest, TosserLinksHaveTheirDialog) {
+    for (int kind : {LinkKindFidoConfig, LinkKindCrashMail}) {
+        SCOPED_TRACE(kind);
+        const auto dialog = CreateImportDialog(kind);
+        ASSERT_NE(dialog, nullptr);
+        dialog->SetFileName("/etc/fido/config");
+        TAreaInfo group;
+        dialog->ApplyToGroup(group);
+        EXPECT_EQ(group.Path, "/etc/fido/config");
+        EXPECT_EQ(group.Read, 7);
+    }
+}
+
+}  // namespace
+}  // namespace pelmar::ui
