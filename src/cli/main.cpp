@@ -6,6 +6,7 @@
 //                    [--profile NAME]
 //   pelmar-tool mark-read --kind KIND PATH --msgid MSGID [--netmail] [--board N]
 //   pelmar-tool delete    --kind KIND PATH --msgid MSGID [--netmail] [--board N]
+//   pelmar-tool send, uu decode, areas list, areas add: see LetterVerbs.cpp
 //
 // A post needs an origin address: --orig, else the first own address of the profile's settings.
 //
@@ -29,6 +30,7 @@
 #include <vector>
 
 #include "cli/Json.h"
+#include "cli/LetterVerbs.h"
 #include "core/Address.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
@@ -354,12 +356,13 @@ int ActOnMsgId(const TOptions& options, bool remove) {
 
 int main(int argc, char** argv) {
     if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
-        std::cout << Usage;
+        std::cout << Usage << pelmar::cli::LetterVerbsUsage;
         return 0;
     }
     // Every stored byte comes back unchanged, whatever the view's code-page switch says.
     SetLosslessOem(true);
     Settings.TextInWindowsCodePage = false;
+    if (pelmar::cli::IsLetterVerb(argc, argv)) return pelmar::cli::RunLetterVerb(argc, argv);
     try {
         const TOptions options = ParseOptions(argc, argv);
         if (options.Command == "dump") return Dump(options);

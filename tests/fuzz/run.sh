@@ -1,6 +1,6 @@
 #!/bin/sh
 # A real fuzzing session of one target:  tests/fuzz/run.sh TARGET SECONDS [libFuzzer options...]
-# TARGET is one of: msg squish jam hudson registry dates_addresses.
+# TARGET is one of: msg squish jam hudson registry dates_addresses uudecode quote.
 # Builds the target with clang, libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer in
 # $PELMAR_FUZZ_DIR (default /tmp/pelmar-fuzz), fuzzes a working copy of the committed corpus at the
 # lowest priority, and saves every crashing input to tests/fuzz/corpus/TARGET/ as crash-<sha1>
@@ -27,6 +27,7 @@ case "$target" in
   squish|jam|hudson) max_len=65536 ;;
   registry) max_len=8192 ;;
   dates_addresses) max_len=128 ;;
+  uudecode|quote) max_len=65536 ;;
   *) echo "unknown target: $target" >&2; exit 1 ;;
 esac
 

@@ -1,0 +1,331 @@
+#include "editor/SendMessages.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+#include "areas/gizmo.h"
+#include "core/Codepage.h"
+#include "core/Settings.h"
+#include "reader/MainWindowServices.h"
+
+namespace pelmar {
+
+namespace {
+
+const char* const PidLine = "PID: Plm 1.0";
+
+std::string A(std::string_view utf8) {
+    return Utf8ToAnsi(utf8);
+}
+
+// A 0x01 typed by the user would start a forged control line.
+void NeutraliseControl(std::string& text) {
+    std::replace(text.begin(), text.end(), '\x01', '@');
+}
+
+std::string AreaLabel(const TAreaInfo& area) {
+    return area.AreaName.empty() ? area.Name : area.AreaName;
+}
+
+struct TLetter {
+    const TSendState& State;
+    const TTemplateReader& Read;
+    std::vector<std::string> TemplateKludges;
+};
+
+void FillHeader(TMessageBase& base, const TLetter& letter, const std::string& origAddr,
+                const std::string& subject) {
+    const TSendState& s = letter.State;
+    base.Read = true;
+    base.FromName = s.FromName;
+    base.OrigAddr = origAddr;
+    if (s.DestAddressVisible) base.DestAddr = s.DestAddress;
+    base.ToName = s.ToName;
+    base.Subject = subject;
+    base.Date = NowLocal();
+    base.Attr = s.Attributes;
+    base.Kludges.clear();
+    base.Kludges.push_back("MSGID: " + FormatMsgId(origAddr, NewMsgIdSerial()));
+    if (!s.ReplyMsgId.empty()) base.Kludges.push_back("REPLY: " + s.ReplyMsgId);
+    base.Kludges.push_back(PidLine);
+    bool hasTz = false;
+    for (const std::string& line : letter.TemplateKludges) {
+        if (line.empty()) continue;  // an empty control line says nothing
+        base.Kludges.push_back(line);
+        hasTz |= line.rfind("TZUTC:", 0) == 0;
+    }
+    if (!hasTz) base.Kludges.push_back("TZUTC: " + TzutcValueAt(base.Date));
+}
+
+// Lock, write, unlock. Empty result on success, else the reason.
+std::string Write(TAreaInfo& area, TMessageBase& base) {
+    std::string reason;
+    area.Lock();
+    try {
+        if (!base.WriteMessage()) reason = A("база занята другой программой");
+    } catch (const std::exception& e) {
+        reason = e.what();
+    }
+    area.Unlock();
+    return reason;
+}
+
+std::string OriginFor(const TAreaInfo& area, const TSendState& s) {
+    if (s.AutoAKA && !area.IsNetmail && !area.UseAKA.empty()) {
+        for (const std::string& aka : Settings.SelfAKA) {
+            if (aka == area.UseAKA) return area.UseAKA;
+        }
+    }
+    return s.SelectedAKA;
+}
+
+std::string PartSubject(const std::string& subject, int k, int n) {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, " [%d/%d]", k, n);
+    return subject + suffix;
+}
+
+// The text of part k >= 2: the template with the section where the first caret marker stood (at
+// the start when there is none). Replacements run before the encoded text goes in.
+std::string PartText(const TLetter& letter, const std::string& section) {
+    const std::string& marker = CursorMacro();
+    std::string expanded = ExpandTemplate(letter.State.Template, letter.Read);
+    size_t at = expanded.find(marker);
+    std::string before, after;
+    if (at == std::string::npos) {
+        after = std::move(expanded);
+    } else {
+        before = expanded.substr(0, at);
+        after = expanded.substr(at + marker.size());
+    }
+    for (size_t m = after.find(marker); m != std::string::npos; m = after.find(marker, m))
+        after.erase(m, marker.size());
+    before = ApplyReplacements(before, letter.Read);
+    after = ApplyReplacements(after, letter.Read);
+    NeutraliseControl(before);
+    NeutraliseControl(after);
+    return before + CleanText(section) + after;
+}
+
+// The body with the replacements, leaving the first section of an inserted file untouched.
+std::string ReplaceBody(const std::string& body, const TSendState& s, const TTemplateReader& read) {
+    if (!s.UUSections.empty()) {
+        for (const std::string& form : {s.UUSections.front(), CleanText(s.UUSections.front())}) {
+            const size_t at = form.empty() ? std::string::npos : body.find(form);
+            if (at == std::string::npos) continue;
+            return ApplyReplacements(body.substr(0, at), read) + form +
+                   ApplyReplacements(body.substr(at + form.size()), read);
+        }
+    }
+    return ApplyReplacements(body, read);
+}
+
+TSendResult EditInPlace(TSendState& s, const TLetter& letter) {
+    TSendResult result;
+    TAreaInfo* area = s.Destinations.empty() ? nullptr : s.Destinations.front();
+    if (area == nullptr) return result;
+    auto fail = [&](std::string reason) {
+        result.Failed.push_back({area, {1}, std::move(reason)});
+        return result;
+    };
+    TMessageBase* base = area->OpenBase(TBaseMode::Shared);
+    if (base == nullptr) return fail(A("база не открывается"));
+    std::string reason;
+    area->Lock();
+    try {
+        // Another program may have added or removed messages: the position must still hold the
+        // message the list showed.
+        base->Seek(s.EditContext.MessagePosition);
+        if (!base->IsValid()) {
+            reason = A("письмо не найдено: база изменилась");
+        } else {
+            const TEditContext& listed = s.EditContext;
+            base->ReadMsgId();
+            bool same = base->MsgId == listed.ListMsgId;
+            if (same && (!listed.ListFrom.empty() || !listed.ListSubject.empty())) {
+                base->ReadHeader();
+                same = (listed.ListFrom.empty() || base->FromName == listed.ListFrom) &&
+                       (listed.ListSubject.empty() || base->Subject == listed.ListSubject);
+            }
+            if (!same) reason = A("на месте письма теперь другое: база изменилась");
+        }
+        if (reason.empty()) {
+            base->PrepareRewrite();
+            FillHeader(*base, letter, s.SelectedAKA, s.Subject);
+            base->Text = s.Body;
+            if (!base->WriteMessage()) reason = A("база занята другой программой");
+        }
+    } catch (const std::exception& e) {
+        reason = e.what();
+    }
+    area->Unlock();
+    if (reason.empty()) {
+        ++result.Written;
+        MainWindowServices().MessageChanged(*area, base->Current, s.EditContext.ListMsgId);
+    }
+    area->CloseBase(base, TBaseMode::Shared);
+    if (!reason.empty()) return fail(reason);
+    return result;
+}
+
+}  // namespace
+
+std::string ApplyReplacements(const std::string& text, const std::vector<std::string>& from,
+                              const std::vector<std::string>& to) {
+    std::string current = text;
+    for (size_t i = 0; i < from.size(); ++i) {
+        const std::string& pattern = from[i];
+        if (pattern.empty() || current.find(pattern) == std::string::npos) continue;
+        const std::string& replacement = i < to.size() ? to[i] : std::string();
+        std::string out;
+        out.reserve(current.size());
+        size_t start = 0;
+        for (size_t at = current.find(pattern); at != std::string::npos; at = current.find(pattern, start)) {
+            out.append(current, start, at - start);
+            out += replacement;
+            start = at + pattern.size();
+        }
+        out.append(current, start, std::string::npos);
+        current = std::move(out);
+    }
+    return current;
+}
+
+std::string ApplyReplacements(const std::string& text, const TTemplateReader& read) {
+    return ApplyReplacements(text, TemplateLines(read(tpl::Change1)), TemplateLines(read(tpl::Change2)));
+}
+
+std::string ApplyReplacements(const std::string& text) {
+    return ApplyReplacements(text, StoreTemplateReader());
+}
+
+std::string TzutcValue(time_t when) {
+    struct tm local {};
+    if (localtime_r(&when, &local) == nullptr) return "0000";
+    const long minutes = local.tm_gmtoff / 60;
+    const long magnitude = std::labs(minutes);
+    char text[16];
+    std::snprintf(text, sizeof text, "%s%02ld%02ld", minutes < 0 ? "-" : "", magnitude / 60 % 100,
+                  magnitude % 60);
+    return text;
+}
+
+std::string TzutcValueAt(TDateTime localValue) {
+    int year, month, day, hour, minute, second;
+    DecodeDateTime(localValue, year, month, day, hour, minute, second);
+    struct tm fields {};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = second;
+    fields.tm_isdst = -1;
+    const time_t when = mktime(&fields);
+    return TzutcValue(when == static_cast<time_t>(-1) ? time(nullptr) : when);
+}
+
+void CollectHeaderValues(const TSendState& s, const std::vector<std::string>& robotNames,
+                         TTemplateInput& in) {
+    auto words = [](const std::string& name, std::string& first, std::string& second) {
+        const std::vector<std::string> parts = [&] {
+            std::vector<std::string> out;
+            size_t p = 0;
+            while (p < name.size()) {
+                const size_t start = name.find_first_not_of(' ', p);
+                if (start == std::string::npos) break;
+                const size_t end = name.find(' ', start);
+                out.push_back(name.substr(start, end == std::string::npos ? std::string::npos : end - start));
+                p = end == std::string::npos ? name.size() : end;
+            }
+            return out;
+        }();
+        first = parts.size() > 0 ? parts[0] : std::string();
+        second = parts.size() > 1 ? parts[1] : std::string();
+    };
+    words(s.ToName, in.ToFirstName, in.ToLastName);
+    in.ToFullName = s.ToName;
+    words(s.FromName, in.FromFirstName, in.FromLastName);
+    in.FromFullName = s.FromName;
+    if (!s.SelectedAKA.empty()) in.FromAddress = s.SelectedAKA;
+    in.ToAddress = s.DestAddressVisible ? s.DestAddress : std::string();
+    in.IsRobot = false;
+    for (const std::string& robot : robotNames) in.IsRobot |= AnsiSameText(robot, s.ToName);
+}
+
+std::string InsertAtCursor(const std::string& expanded, const std::string& text) {
+    const std::string& marker = CursorMacro();
+    const size_t at = expanded.find(marker);
+    std::string before = at == std::string::npos ? std::string() : expanded.substr(0, at);
+    std::string after = at == std::string::npos ? expanded : expanded.substr(at + marker.size());
+    for (size_t m = after.find(marker); m != std::string::npos; m = after.find(marker, m))
+        after.erase(m, marker.size());
+    return before + text + after;
+}
+
+TSendResult SendMessages(TSendState& s, const TTemplateReader& read) {
+    for (std::string* field : {&s.FromName, &s.ToName, &s.Subject}) {
+        *field = ApplyReplacements(*field, read);
+        NeutraliseControl(*field);
+    }
+    s.Body = ReplaceBody(s.Body, s, read);
+    NeutraliseControl(s.Body);
+
+    TLetter letter{s, read, TemplateLines(read(tpl::Kludges))};
+    if (s.IsEditMessage) return EditInPlace(s, letter);
+
+    TSendResult result;
+    const int parts = s.UUSplit ? std::max<int>(1, static_cast<int>(s.UUSections.size())) : 1;
+    for (TAreaInfo* area : s.Destinations) {
+        if (area == nullptr) continue;
+        std::vector<int> todo;
+        if (auto only = s.OnlyParts.find(area); only != s.OnlyParts.end()) {
+            todo = only->second;
+        } else {
+            for (int k = 1; k <= parts; ++k) todo.push_back(k);
+        }
+        if (todo.empty()) continue;
+        TMessageBase* base = area->OpenBase(TBaseMode::Shared);
+        if (base == nullptr) {
+            result.Failed.push_back({area, todo, A("база не открывается: ") + area->Path});
+            continue;
+        }
+        const std::string origAddr = OriginFor(*area, s);
+        bool wrote = false;
+        for (size_t i = 0; i < todo.size(); ++i) {
+            const int k = todo[i];
+            if (k < 1 || k > parts) continue;
+            std::string reason;
+            try {
+                base->NewMessage();
+                FillHeader(*base, letter, origAddr, s.UUSplit ? PartSubject(s.Subject, k, parts) : s.Subject);
+                base->Text = k == 1 ? s.Body : PartText(letter, s.UUSections[static_cast<size_t>(k - 1)]);
+                reason = Write(*area, *base);
+            } catch (const std::exception& e) {
+                reason = e.what();
+            }
+            if (!reason.empty()) {
+                // The later parts would only fail the same way; all of them stay for a retry.
+                result.Failed.push_back(
+                    {area, std::vector<int>(todo.begin() + static_cast<std::ptrdiff_t>(i), todo.end()),
+                     AreaLabel(*area) + ": " + reason});
+                break;
+            }
+            ++area->MsgCount;
+            ++result.Written;
+            wrote = true;
+            MainWindowServices().MessageAdded(*area, base->Current);
+        }
+        if (wrote) MainWindowServices().UpdateAreaNode(*area);
+        area->CloseBase(base, TBaseMode::Shared);
+    }
+    return result;
+}
+
+TSendResult SendMessages(TSendState& state) {
+    return SendMessages(state, StoreTemplateReader());
+}
+
+}  // namespace pelmar

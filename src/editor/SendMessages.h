@@ -1,0 +1,91 @@
+#pragma once
+// Turning a letter into stored messages: character replacements, header, control lines, one
+// message per destination area (several when a uuencoded file goes in parts) or the rewrite of the
+// message being edited. The main window hears of every message really written.
+#include <cstdint>
+#include <ctime>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "editor/Templates.h"
+#include "msgbase/MessageBase.h"
+
+namespace pelmar {
+
+class TAreaInfo;
+
+struct TEditContext {
+    std::string Body;
+    int32_t MessagePosition = -1;  // list position of the message in its area
+    std::string ListMsgId;         // MSGID of the list entry: the message that must still be there
+    // Header of the list entry, when the opener has it: checked as well, so that a message without
+    // MSGID is not taken for another one without MSGID.
+    std::string ListFrom;
+    std::string ListSubject;
+};
+
+// What SendMessages reads of an editor.
+struct TSendState {
+    std::vector<TAreaInfo*> Destinations;
+    uint16_t Attributes = 0;
+    std::string ReplyMsgId;
+    TEditContext EditContext;
+    bool IsEditMessage = false;
+    bool UUSplit = false;
+    std::vector<std::string> UUSections;
+    bool AutoAKA = false;
+    // Header fields; the replacements are written back here.
+    std::string FromName;
+    std::string SelectedAKA;  // empty: none selected
+    std::string DestAddress;
+    bool DestAddressVisible = false;
+    std::string ToName;
+    std::string Subject;
+    std::string Body;
+    // Expands the text of parts 2.. of a split file.
+    TTemplateInput Template;
+    // After a partly failed send: the parts (1-based) still to write per destination; a destination
+    // not listed gets every part.
+    std::map<const TAreaInfo*, std::vector<int>> OnlyParts;
+};
+
+struct TSendFailure {
+    TAreaInfo* Area = nullptr;
+    std::vector<int> Parts;  // 1-based parts not written (1 for an unsplit letter)
+    std::string Reason;      // CP1251, for the user
+};
+
+struct TSendResult {
+    int Written = 0;
+    std::vector<TSendFailure> Failed;
+    bool Ok() const { return Failed.empty(); }
+};
+
+// Every occurrence of from[i] replaced by to[i], i in order; empty patterns are skipped and a
+// missing replacement is empty.
+std::string ApplyReplacements(const std::string& text, const std::vector<std::string>& from,
+                              const std::vector<std::string>& to);
+// The same with the lists of the templates "change1" and "change2".
+std::string ApplyReplacements(const std::string& text, const TTemplateReader& read);
+std::string ApplyReplacements(const std::string& text);
+
+// "hhmm" with a leading "-" west of UTC: the local zone's offset at `when`.
+std::string TzutcValue(time_t when);
+// The same for a local date-time.
+std::string TzutcValueAt(TDateTime local);
+
+// The macro values of the header fields (first and second word of each name, the selected AKA, the
+// destination address when shown) and whether the To name is a robot's.
+void CollectHeaderValues(const TSendState& state, const std::vector<std::string>& robotNames,
+                         TTemplateInput& input);
+// The expanded template with `text` where the first "@Курсор" stood (at the start without one);
+// further markers are removed.
+std::string InsertAtCursor(const std::string& expanded, const std::string& text);
+
+// Writes the letter. Destinations not written are returned with the reason; their counters are
+// not raised and the window is not told of them.
+TSendResult SendMessages(TSendState& state, const TTemplateReader& read);
+TSendResult SendMessages(TSendState& state);
+
+}  // namespace pelmar

@@ -1,0 +1,100 @@
+// A letter with a file in three parts, crossposted into a JAM area and a *.MSG area that a real
+// tosser (crashmail) exports: the exported parts must decode to the file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "areas/gizmo.h"
+#include "core/Settings.h"
+#include "editor/SendMessages.h"
+#include "editor/UUCode.h"
+#include "msgbase/BaseFactory.h"
+#include "support/TestSupport.h"
+
+namespace pelmar {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(CrashmailSend, SplitFileCrosspostIsExportedWhole) {
+    if (test::RunCommand("command -v crashmail >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "crashmail is not installed (Debian package crashmail)";
+    }
+    test::ScopedHome home;  // the MSGID serial file
+    const TSettings saved = Settings;
+    Settings.TextInWindowsCodePage = false;
+    Settings.bNetFlag = Settings.bEchoFlag = false;
+    Settings.SelfAKA = {"2:5020/1"};
+    test::TempDir root;
+    for (const char* sub : {"inb", "outb", "tmp", "netmail", "bad", "sugeneral"})
+        fs::create_directories(root.Path() / sub);
+    const std::string r = root.Path().string();
+    test::WriteFile(
+        root.Path() / "crashmail.prefs",
+        "SYSOP \"Sysop\"\nLOGFILE \"" + r + "/crashmail.log\"\nLOGLEVEL 6\nDUPEFILE \"" + r +
+            "/dupes\" 200\nDUPEMODE BAD\nDEFAULTZONE 2\nINBOUND \"" + r + "/inb\"\nOUTBOUND \"" + r +
+            "/outb\"\nTEMPDIR \"" + r + "/tmp\"\nCREATEPKTDIR \"" + r + "/tmp\"\nPACKETDIR \"" + r +
+            "/outb\"\nAKA 2:5020/1.0\nDOMAIN \"fidonet\"\nNODE 2:5020/9.0 \"\" \"\" AUTOADD\n"
+            "ROUTE \"*:*/*.*\" \"2:5020/9.0\" 2:5020/1.0\nNETMAIL \"NETMAIL\" 2:5020/1.0 MSG \"" +
+            r + "/netmail\"\nAREA \"BAD\" 2:5020/1.0 MSG \"" + r +
+            "/bad\"\nAREA \"SU.GENERAL\" 2:5020/1.0 MSG \"" + r + "/sugeneral\"\nEXPORT 2:5020/9.0\n");
+
+    TAreaInfo msg;
+    msg.Kind = BaseKindMsg;
+    msg.AreaName = "SU.GENERAL";
+    msg.Path = r + "/sugeneral";
+    TAreaInfo jam;
+    jam.Kind = BaseKindJam;
+    jam.AreaName = "LOCAL.FILES";
+    jam.Path = r + "/localfiles";
+    {
+        auto base = CreateMessageBase(BaseKindJam);
+        base->SetPath(jam.Path);
+        base->CreateBase();
+    }
+
+    std::string data;
+    for (int i = 0; i < 5000; ++i) data += static_cast<char>((i * 31 + i / 7) % 256);
+    test::WriteFile(root.Path() / "payload.bin", data);
+    std::vector<std::string> sections;
+    EncodeFileToSections(r + "/payload.bin", 40, sections);
+    ASSERT_EQ(sections.size(), 3u);
+
+    TSendState s;
+    s.Destinations = {&jam, &msg};
+    s.FromName = "Petya";
+    s.SelectedAKA = "2:5020/1";
+    s.ToName = "All";
+    s.Subject = "The file";
+    s.Attributes = AttrLocal;
+    s.Body = "Here it is\r" + CleanText(sections[0]) + "\r--- x\r * Origin: here (2:5020/1)\r";
+    s.UUSplit = true;
+    s.UUSections = sections;
+    s.Template.Destinations = {{jam.ID, jam.AreaName}, {msg.ID, msg.AreaName}};
+    s.Template.FromAddress = "2:5020/1";
+    const TSendResult result = SendMessages(s, [](const std::string& name) { return DefaultTemplate(name); });
+    ASSERT_TRUE(result.Ok()) << result.Failed[0].Reason;
+    EXPECT_EQ(jam.MsgCount.load(), 3);
+    EXPECT_EQ(msg.MsgCount.load(), 3);
+
+    test::RunCommand("cd '" + r + "' && crashmail SETTINGS '" + r + "/crashmail.prefs' SCAN >/dev/null 2>&1");
+    std::string out;
+    for (const auto& entry : fs::recursive_directory_iterator(root.Path() / "outb")) {
+        if (entry.is_regular_file()) out += test::ReadFile(entry.path());
+    }
+    ASSERT_FALSE(out.empty()) << "crashmail exported nothing";
+    for (int k = 1; k <= 3; ++k)
+        EXPECT_NE(out.find("The file [" + std::to_string(k) + "/3]"), std::string::npos);
+    TUUDecoder decoder;
+    decoder.AddText(out);
+    ASSERT_EQ(decoder.Files().size(), 1u);
+    ASSERT_TRUE(decoder.Files()[0].Complete());
+    std::string joined;
+    for (const auto& [k, sec] : decoder.Files()[0].Sections) joined += sec.Data;
+    EXPECT_EQ(joined, data);
+    Settings = saved;
+}
+
+}  // namespace
+}  // namespace pelmar
