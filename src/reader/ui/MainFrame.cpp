@@ -28,6 +28,8 @@
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
 #include "core/ui/Splash.h"
+#include "editor/ui/DraftKeeper.h"
+#include "editor/ui/EditorOpeners.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Registry.h"
 #include "reader/ui/AreaTreeDelegate.h"
@@ -135,6 +137,7 @@ TMainFrame::TMainFrame(QWidget* parent) : QMainWindow(parent) {
     commands_->Action(TCommand::BuildThreads)->setChecked(Settings.BuildThreads);
     RestoreLayout();
     UpdateCommandStates();
+    new TDraftKeeper(this);
 
     MainFrame = this;
     SetAreaTreeView(this);
@@ -422,6 +425,7 @@ void TMainFrame::FormShow() {
     DestroySplash();
     // The nodelist check, the areas dialog for an empty tree, the drafts and the bookmarks window
     // come with their windows.
+    Guarded([this] { RestoreDrafts(this); });
     activateWindow();
     AreaTree->setFocus();
 }
@@ -432,6 +436,8 @@ void TMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // The editors are still open here; an empty list is never written on this path.
+    Guarded([] { SaveDrafts(false); });
     Guarded([this] { ClearSelection(); });
     event->accept();
     // The program runs until this window closes, whatever other windows are open.
@@ -756,6 +762,14 @@ void TMainFrame::Execute(TCommand command) {
         case TCommand::Exit:
             close();
             break;
+        case TCommand::NewLetter:
+            Guarded([this] { OpenNewLetter(this, list_.CurrentArea); });
+            break;
+        case TCommand::Reply:
+        case TCommand::ReplyNetmail:
+        case TCommand::Forward:
+            Guarded([this, command] { OpenEditorOnCurrent(command); });
+            break;
         case TCommand::ShowMenu:
             SetMenuVisible(commands_->Action(TCommand::ShowMenu)->isChecked());
             break;
@@ -764,6 +778,29 @@ void TMainFrame::Execute(TCommand command) {
             break;
         default:
             break;
+    }
+}
+
+// Reads the shown message whole and opens the editor on it; refused when the tosser changed it.
+void TMainFrame::OpenEditorOnCurrent(TCommand command) {
+    TMessageClass* entry = list_.CurrentEntry;
+    TMessageBase* base = list_.Base;
+    if (entry == nullptr || base == nullptr) return;
+    base->ReadMessage(entry->Position);
+    if (base->MsgId != entry->MsgId || base->FromName != entry->FromName || base->Subject != entry->Subject) {
+        ShowError(FromQt(QStringLiteral("Письмо изменено другой программой; обновите список.")), this);
+        return;
+    }
+    const bool withKludges = (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
+    TAreaInfo* shown = list_.CurrentArea;
+    if (command == TCommand::Forward) {
+        OpenForward(this, *base, shown, withKludges);
+    } else if (command == TCommand::ReplyNetmail) {
+        TAreaManager* manager = AreaManager();
+        OpenReply(this, *base, shown, manager != nullptr ? manager->NetmailAreaObject() : nullptr,
+                  withKludges);
+    } else {
+        OpenReply(this, *base, shown, shown, withKludges);
     }
 }
 

@@ -134,6 +134,7 @@ private:
     void ReadError(const std::string& text, int count) override;
 
     void Execute(TCommand command);
+    void OpenEditorOnCurrent(TCommand command);
     void CreateStatusBar();
     void CreatePanes();
     void CreateAnimation();
