@@ -62,11 +62,9 @@ TSendMessageForm* OpenDraft(const TDraft& draft, QWidget* owner) {
     editor->SetSubject(draft.Subject);
     editor->Attributes = draft.Attributes;
     editor->EditContext.Body = draft.Body.empty() ? std::string(" ") : draft.Body;
-    if (TAreaManager* manager = AreaManager()) {
-        (void)manager;
-        for (const auto& id : draft.AreaIds)
-            if (TAreaInfo* a = AreaRegistry().FindAreaById(id)) editor->Destinations.push_back(a);
-    }
+    // Words naming no live area are skipped.
+    for (const auto& id : draft.AreaIds)
+        if (TAreaInfo* a = AreaRegistry().FindAreaById(id)) editor->Destinations.push_back(a);
     // Its own draft goes when it is sent or closed, even before the next save.
     editor->DraftNumber = draft.Number;
     editor->ShowEditor();
@@ -93,8 +91,6 @@ TDraftKeeper::TDraftKeeper(QObject* parent) : QObject(parent), timer_(new QTimer
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         connect(app, &QGuiApplication::commitDataRequest, this, &TDraftKeeper::CommitData,
                 Qt::DirectConnection);
-    SaveDraftsHook = [] { SaveDrafts(true); };
-    DeleteDraftHook = [](int32_t n) { DeleteDraft(n); };
     ApplyAutoSaveSettings();
 }
 

@@ -28,6 +28,7 @@
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
+#include "editor/ui/DraftKeeper.h"
 #include "editor/ui/FlagsForm.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Codepage.h"
@@ -69,8 +70,6 @@ QString BodyToQt(const std::string& cp1251) {
 
 }  // namespace
 
-std::function<void()> SaveDraftsHook;
-std::function<void(int32_t)> DeleteDraftHook;
 std::function<bool(QWidget*, std::vector<TAreaInfo*>&)> TSendMessageForm::ChooseAreas;
 std::function<std::vector<std::string>(const std::string&)> TSendMessageForm::FindAddressesByName;
 std::function<bool(QWidget*, QPlainTextEdit*)> TSendMessageForm::CheckSpelling;
@@ -208,9 +207,7 @@ void TSendMessageForm::BuildWidgets() {
             w->activateWindow();
         }
     });
-    add("Сохранить", "Сохранить непосланные письма", "document-save", [] {
-        if (SaveDraftsHook) SaveDraftsHook();
-    });
+    add("Сохранить", "Сохранить непосланные письма", "document-save", [] { SaveDrafts(true); });
     toolbar_->addSeparator();
     add("Сброс", "Сбросить письмо (Esc)", "edit-delete", [this] { close(); });
 
@@ -746,8 +743,11 @@ void TSendMessageForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (DraftNumber != -1 && DeleteDraftHook) DeleteDraftHook(DraftNumber);
+    DeleteDraft(DraftNumber);
     DraftNumber = -1;
+    // Gone from the list at once: a save before the deferred delete must not store it again.
+    auto& list = EditorList();
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
     event->accept();
 }
 

@@ -152,10 +152,6 @@ private:
     QAction* spell_ = nullptr;
 };
 
-// The draft store's operations as the main window provides them (unset: nothing is stored).
-extern std::function<void()> SaveDraftsHook;
-extern std::function<void(int32_t number)> DeleteDraftHook;
-
 // Every open editor, oldest first; the main window, the area manager and the draft store walk it.
 const std::vector<TSendMessageForm*>& Editors();
 // Drops the entry and its subtree from every editor (the area manager's hook before it frees them).
