@@ -30,6 +30,7 @@
 #include "core/ui/QtText.h"
 #include "editor/ui/DraftKeeper.h"
 #include "editor/ui/FlagsForm.h"
+#include "editor/ui/SpellChecker.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Codepage.h"
 
@@ -72,7 +73,6 @@ QString BodyToQt(const std::string& cp1251) {
 
 std::function<bool(QWidget*, std::vector<TAreaInfo*>&)> TSendMessageForm::ChooseAreas;
 std::function<std::vector<std::string>(const std::string&)> TSendMessageForm::FindAddressesByName;
-std::function<bool(QWidget*, QPlainTextEdit*)> TSendMessageForm::CheckSpelling;
 
 const std::vector<TSendMessageForm*>& Editors() {
     return EditorList();
@@ -196,9 +196,8 @@ void TSendMessageForm::BuildWidgets() {
         add("Вставить файл", "Вставить текстовый файл", "document-open", [this] { InsertTextFile(); });
     cutMarker_ = add("Покусать", "\"Покусать\"", "edit-cut", [this] { CutMarker(); });
     toolbar_->addSeparator();
-    spell_ = add("Орфография", "Проверить орфографию", "tools-check-spelling", [this] {
-        if (CheckSpelling) CheckSpelling(this, RichEdit1);
-    });
+    spell_ = add("Орфография", "Проверить орфографию", "tools-check-spelling",
+                 [this] { CheckBodySpelling(this, RichEdit1, true); });
     toolbar_->addSeparator();
     add("Главное окно", "Переключиться в главное окно", "go-home", [this] {
         if (QWidget* w = parentWidget()) {
@@ -446,6 +445,8 @@ void TSendMessageForm::ShowPreview() {
 
 void TSendMessageForm::OpenBody() {
     RichEdit1->setReadOnly(false);
+    if (Settings.AutoSpell && TSpellChecker::Instance().Available())
+        new TSpellHighlighter(RichEdit1->document());
     RichEdit1->setBackgroundRole(QPalette::Base);
 }
 
@@ -707,7 +708,7 @@ TSendState TSendMessageForm::BuildSendState() const {
 
 bool TSendMessageForm::Send(bool skipSpelling) {
     if (!Commands().Send) return false;
-    if (Settings.AutoSpell && !skipSpelling && CheckSpelling && !CheckSpelling(this, RichEdit1)) return false;
+    if (Settings.AutoSpell && !skipSpelling && !CheckBodySpelling(this, RichEdit1, false)) return false;
     TSendState state = BuildSendState();
     TSendResult result;
     {

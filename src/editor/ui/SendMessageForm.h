@@ -90,8 +90,6 @@ public:
     static std::function<bool(QWidget*, std::vector<TAreaInfo*>&)> ChooseAreas;
     // Address lookups until the nodelist and the address book are in: name -> addresses.
     static std::function<std::vector<std::string>(const std::string&)> FindAddressesByName;
-    // Spelling: checks the text interactively; false when the user cancelled.
-    static std::function<bool(QWidget*, QPlainTextEdit*)> CheckSpelling;
 
     QLineEdit* Edit1 = nullptr;      // From
     QComboBox* ComboBox1 = nullptr;  // own address

@@ -21,6 +21,7 @@
 #include "editor/ui/DraftKeeper.h"
 #include "editor/ui/EditorOpeners.h"
 #include "editor/ui/SendMessageForm.h"
+#include "editor/ui/SpellChecker.h"
 #include "msgbase/BaseFactory.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Codepage.h"
@@ -283,6 +284,24 @@ TEST_F(EditorWindowTest, DeletedSubtreeLeavesNoDanglingDestination) {
     e->SetToName("x");
     e->FlushPreview();                // expands with what is left
     EXPECT_EQ(Editors().size(), 1u);  // the edit-mode editor closed
+}
+
+TEST(SpellChecker, RussianOrEnglishDictionaryAccepts) {
+    TSpellChecker& checker = TSpellChecker::Instance();
+    ASSERT_TRUE(checker.Available()) << "hunspell-ru and hunspell-en-us are installed by scripts/setup.sh";
+    EXPECT_TRUE(checker.Correct(A("привет")));
+    EXPECT_TRUE(checker.Correct("hello"));
+    EXPECT_FALSE(checker.Correct(A("превед")));
+    const std::string text = A("Привет, hello превед-медвед wurld");
+    const auto spans = checker.Misspelt(text);
+    ASSERT_EQ(spans.size(), 2u);
+    EXPECT_EQ(text.substr(spans[0].Offset, spans[0].Length), A("превед-медвед"));
+    EXPECT_EQ(text.substr(spans[1].Offset, spans[1].Length), "wurld");
+    EXPECT_FALSE(checker.Suggest("wurld").empty());
+    // Without dictionaries everything passes, so sending is never blocked.
+    TSpellChecker none({"/nonexistent/"});
+    EXPECT_FALSE(none.Available());
+    EXPECT_TRUE(none.Correct("wurld"));
 }
 
 }  // namespace
