@@ -69,6 +69,11 @@ QString BodyToQt(const std::string& cp1251) {
     return s;
 }
 
+// A home that was never set up has no templates at all: letters take the defaults then.
+std::string Template(const std::string& name) {
+    return TemplateNames().empty() ? DefaultTemplate(name) : ReadTemplate(name);
+}
+
 }  // namespace
 
 std::function<bool(QWidget*, std::vector<TAreaInfo*>&)> TSendMessageForm::ChooseAreas;
@@ -158,7 +163,7 @@ uint8_t ShiftStateOf(Qt::KeyboardModifiers m) {
 TSendMessageForm::TSendMessageForm(QWidget* owner) : QWidget(owner, Qt::Window) {
     setAttribute(Qt::WA_DeleteOnClose);
     EditorList().push_back(this);
-    robotNames_ = TemplateLines(ReadTemplate(tpl::RobotNames));
+    robotNames_ = TemplateLines(Template(tpl::RobotNames));
     BuildWidgets();
 }
 
@@ -439,7 +444,7 @@ TTemplateInput TSendMessageForm::BuildTemplateInput() const {
 
 void TSendMessageForm::ShowPreview() {
     ++expansions_;
-    const std::string expanded = ExpandTemplate(BuildTemplateInput());
+    const std::string expanded = ExpandTemplate(BuildTemplateInput(), Template);
     RichEdit1->setPlainText(BodyToQt(PreviewText(expanded, cursorOffset_)));
 }
 
@@ -632,7 +637,7 @@ void TSendMessageForm::keyPressEvent(QKeyEvent* event) {
 
 void TSendMessageForm::ShowListMenu(QPushButton* button, const std::string& section, int& index) {
     QMenu menu(this);
-    const auto lines = TemplateLines(ReadTemplate(section));
+    const auto lines = TemplateLines(Template(section));
     for (size_t k = 0; k < lines.size(); ++k) {
         QAction* a = menu.addAction(ToQt(lines[k]));
         connect(a, &QAction::triggered, this, [this, &index, k] {
@@ -657,9 +662,9 @@ void TSendMessageForm::InsertTextFile() {
         return;
     }
     const QByteArray bytes = file.readAll();
-    const std::string text = ReadTemplate(tpl::FileInsertBegin) +
+    const std::string text = Template(tpl::FileInsertBegin) +
                              CleanInsertedText(std::string_view(bytes.constData(), bytes.size())) +
-                             ReadTemplate(tpl::FileInsertEnd);
+                             Template(tpl::FileInsertEnd);
     QTextCursor c = RichEdit1->textCursor();
     c.setPosition(c.selectionStart());
     RichEdit1->setTextCursor(c);
@@ -667,7 +672,7 @@ void TSendMessageForm::InsertTextFile() {
 }
 
 void TSendMessageForm::CutMarker() {
-    RichEdit1->textCursor().insertText(BodyToQt(ReadTemplate(tpl::Cut)));
+    RichEdit1->textCursor().insertText(BodyToQt(Template(tpl::Cut)));
 }
 
 void TSendMessageForm::EditFlags() {
@@ -716,7 +721,7 @@ bool TSendMessageForm::Send(bool skipSpelling) {
         struct Restore {
             ~Restore() { QApplication::restoreOverrideCursor(); }
         } restore;
-        result = SendMessages(state);
+        result = SendMessages(state, Template);
     }
     if (!KeepFailedDestinations(state, result)) {
         // Only what was not written stays; the draft stays too, so a crash does not lose it.

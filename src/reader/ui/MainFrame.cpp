@@ -85,10 +85,13 @@ private:
 namespace {
 
 // Commands this build can run; the others stay visible and disabled until their windows exist.
-constexpr TCommand kAvailable[] = {
-    TCommand::BuildThreads,       TCommand::FontProportional, TCommand::FontMonospace,
-    TCommand::FontPseudoGraphics, TCommand::MainWindow,       TCommand::Exit,
-    TCommand::ShowMenu,           TCommand::ShowToolbars,     TCommand::WindowListMenu};
+constexpr TCommand kAvailable[] = {TCommand::BuildThreads,   TCommand::FontProportional,
+                                   TCommand::FontMonospace,  TCommand::FontPseudoGraphics,
+                                   TCommand::MainWindow,     TCommand::Exit,
+                                   TCommand::ShowMenu,       TCommand::ShowToolbars,
+                                   TCommand::WindowListMenu, TCommand::NewLetter,
+                                   TCommand::Reply,          TCommand::ReplyNetmail,
+                                   TCommand::Forward};
 
 QString IdleText() {
     return QStringLiteral("Пелмар ") + QStringLiteral(PELMAR_VERSION_TEXT);
