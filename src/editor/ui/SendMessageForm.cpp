@@ -28,6 +28,7 @@
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
+#include "editor/ui/DestinationChooser.h"
 #include "editor/ui/DraftKeeper.h"
 #include "editor/ui/FlagsForm.h"
 #include "editor/ui/SpellChecker.h"
@@ -682,9 +683,8 @@ void TSendMessageForm::EditFlags() {
 }
 
 void TSendMessageForm::ChooseDestinations() {
-    if (!ChooseAreas) return;
     std::vector<TAreaInfo*> chosen = Destinations;
-    if (!ChooseAreas(this, chosen)) return;
+    if (!(ChooseAreas ? ChooseAreas(this, chosen) : ChooseDestinationList(this, chosen))) return;
     Destinations = std::move(chosen);
     onlyParts_.clear();
     RefreshDestinations();
