@@ -91,7 +91,7 @@ void MakeJam(const std::string& base, int count) {
         msg.Attribute2 = (rng() % 3 == 0) ? JamAttr2Read : 0;
         msg.TxtOffset = static_cast<uint32_t>(jdt.size());
         msg.TxtLen = static_cast<uint32_t>(body.size());
-        const TJamIndexEntry entry{JamNameCrc(to), static_cast<uint32_t>(jhr.size())};
+        const TJamIndexEntry entry{JamTextCrc(to), static_cast<uint32_t>(jhr.size())};
         jhr += msg.Serialize() + subfields;
         jdt += body;
         jdx += entry.Serialize();

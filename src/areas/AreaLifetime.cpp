@@ -10,54 +10,66 @@ namespace pelmar {
 
 namespace {
 
-std::unique_ptr<TAreaManager> manager;
-std::unique_ptr<TScanThread> scanThread;
+// The manager and the scan outlive main when the process ends through exit() (the display
+// connection may end it that way). Constructing the area registry first makes it outlive them both,
+// and the scan, declared last, stops before the manager frees the areas it walks.
+struct TAreaLifetime {
+    std::unique_ptr<TAreaManager> Manager;
+    std::unique_ptr<TScanThread> Scan;
+};
+
+TAreaLifetime& Lifetime() {
+    AreaRegistry();
+    static TAreaLifetime lifetime;
+    return lifetime;
+}
+
 bool notesTaken = false;
 
 }  // namespace
 
 TAreaManager* AreaManager() {
-    return manager.get();
+    return Lifetime().Manager.get();
 }
 
 TScanThread* ScanThread() {
-    return scanThread.get();
+    return Lifetime().Scan.get();
 }
 
 void CreateAreaManager() {
     auto created = std::make_unique<TAreaManager>();
     created->LoadAreas();
-    manager = std::move(created);
+    Lifetime().Manager = std::move(created);
     notesTaken = false;
 }
 
 std::string TakeLoadNotes() {
-    if (manager == nullptr || notesTaken) return {};
+    if (Lifetime().Manager == nullptr || notesTaken) return {};
     notesTaken = true;
-    if (manager->Notes().empty()) return {};
+    if (Lifetime().Manager->Notes().empty()) return {};
     std::string text = Utf8ToAnsi("При загрузке списка областей пришлось исправить:");
-    for (const std::string& note : manager->Notes()) text += "\r\n" + note;
+    for (const std::string& note : Lifetime().Manager->Notes()) text += "\r\n" + note;
     return text;
 }
 
 void StartScanThread(std::function<void()> notify) {
-    if (scanThread != nullptr) return;
-    scanThread = std::make_unique<TScanThread>(std::move(notify));
-    scanThread->Start();
+    if (Lifetime().Scan != nullptr) return;
+    Lifetime().Scan = std::make_unique<TScanThread>(std::move(notify));
+    Lifetime().Scan->Start();
 }
 
 void StopScanThread() {
-    if (scanThread == nullptr) return;
-    scanThread->Terminate();
-    scanThread->WaitFor();
-    scanThread.reset();
+    if (Lifetime().Scan == nullptr) return;
+    Lifetime().Scan->Terminate();
+    Lifetime().Scan->WaitFor();
+    Lifetime().Scan.reset();
 }
 
 bool StoreAreasAndRelease() {
     StopScanThread();
-    if (manager == nullptr) return true;
-    const bool saved = manager->SaveAreas();
-    manager.reset();
+    if (Lifetime().Manager == nullptr) return true;
+    const bool saved = Lifetime().Manager->SaveAreas();
+    Lifetime().Manager.reset();
     return saved;
 }
 

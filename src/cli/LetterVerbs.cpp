@@ -567,7 +567,9 @@ int AreasAdd(int argc, char** argv) {
     entry->Description = In(args.Get("--description"));
     if (args.Has("--kind")) {
         entry->Kind = KindNumber(args.Get("--kind"));
-        entry->Path = BasePath(args, entry->Kind, args.Positional[0]);
+        // Pelmar opens the base from wherever it was started: store the path absolute.
+        const std::string path = std::filesystem::absolute(args.Positional[0]).lexically_normal().string();
+        entry->Path = BasePath(args, entry->Kind, path);
         entry->AreaName = In(args.Get("--tag"));
         entry->UseAKA = aka;
         entry->IsNetmail = args.Flag("--netmail");

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/Codepage.h"
+#include "core/Settings.h"
 
 namespace pelmar {
 
@@ -30,7 +31,7 @@ std::string LoginParameterUser(const std::vector<std::string>& params, bool allo
     std::string candidate = params.front().substr(2);
     if (candidate.empty()) return {};
     if (IsKnownUser(candidate, userList)) return candidate;
-    if (allowDefault && candidate == kDefaultUser) return candidate;
+    if (allowDefault && candidate == DefaultUserName) return candidate;
     return {};
 }
 
@@ -44,7 +45,7 @@ TLoginChoice BuildLoginChoice(bool allowDefault, const std::vector<std::string>&
 
 std::string LoginChoiceUser(const TLoginChoice& choice, bool allowDefault, std::optional<int> picked) {
     if (!picked || *picked < 0 || *picked >= static_cast<int>(choice.Items.size())) return {};
-    if (allowDefault && *picked == 0) return kDefaultUser;
+    if (allowDefault && *picked == 0) return DefaultUserName;
     return choice.Items[static_cast<size_t>(*picked)];
 }
 

@@ -14,9 +14,6 @@ struct TLoginSwitches {
     bool UseDialog = true;
 };
 
-// The name that selects the root profile.
-inline constexpr const char* kDefaultUser = "Default";
-
 // "-noavi" anywhere on the command line switches the main window's animation off.
 bool HasNoAnimationSwitch(const std::vector<std::string>& params);
 

@@ -9,13 +9,10 @@
 #include "import/ConfigLines.h"
 #include "import/DosPath.h"
 #include "msgbase/BaseFactory.h"
+#include "msgbase/HudsonRecords.h"
 
 namespace pelmar {
 namespace {
-
-// Boards of a Hudson base; the board becomes the first character of the area's Path.
-constexpr int HudsonFirstBoard = 1;
-constexpr int HudsonLastBoard = 200;
 
 bool IsDecimal(const std::string& word) {
     if (word.empty()) return false;

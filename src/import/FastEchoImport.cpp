@@ -14,6 +14,7 @@
 #include "import/AreaImport.h"
 #include "import/DosPath.h"
 #include "msgbase/BaseFactory.h"
+#include "msgbase/HudsonRecords.h"
 #include "msgbase/LittleEndian.h"
 
 namespace pelmar {
@@ -21,7 +22,6 @@ namespace {
 
 using namespace fastecho;
 
-constexpr int HudsonLastBoard = 200;
 constexpr uint16_t BaseTypeMask = 0x07;
 constexpr uint16_t PassThrough = 0x07;
 constexpr uint16_t NetmailFlag = 0x10;

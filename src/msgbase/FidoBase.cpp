@@ -181,14 +181,14 @@ TFidoBase::~TFidoBase() {
 }
 
 std::string TFidoBase::FilePath(int32_t position) const {
-    if (position < 0 || static_cast<size_t>(position) >= entries_.size()) return {};
-    return DirWithSlash(Path) + entries_[static_cast<size_t>(position)].FileName;
+    if (position < 0 || static_cast<size_t>(position) >= Entries.size()) return {};
+    return DirWithSlash(Path) + Entries[static_cast<size_t>(position)].FileName;
 }
 
 std::string TFidoBase::NewFileName(int64_t number) const {
     // New files follow the case of their siblings; lower case in an empty area, as Linux tossers do.
     std::string extension = ".msg";
-    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+    for (auto it = Entries.rbegin(); it != Entries.rend(); ++it) {
         if (it->FileName.size() > 4) {
             extension = it->FileName.substr(it->FileName.size() - 4);
             break;
@@ -257,23 +257,23 @@ void TFidoBase::Open() {
     std::stable_sort(found.begin(), found.end(),
                      [](const TEntry& a, const TEntry& b) { return a.Number < b.Number; });
 
-    entries_ = std::move(found);
+    Entries = std::move(found);
     MsgFiles.clear();
-    MsgFiles.reserve(entries_.size());
-    for (const auto& e : entries_) MsgFiles.push_back(e.FileName.substr(0, e.FileName.size() - 4));
+    MsgFiles.reserve(Entries.size());
+    for (const auto& e : Entries) MsgFiles.push_back(e.FileName.substr(0, e.FileName.size() - 4));
     CloseDir();
-    dirFd_ = dir.Release();
+    DirFd = dir.Release();
     Active = true;
 }
 
 void TFidoBase::CloseDir() {
-    if (dirFd_ >= 0) ::close(dirFd_);
-    dirFd_ = -1;
+    if (DirFd >= 0) ::close(DirFd);
+    DirFd = -1;
 }
 
 void TFidoBase::Close() {
     MsgFiles.clear();
-    entries_.clear();
+    Entries.clear();
     CloseDir();
     if (IsDirectory(Path)) DeleteTempFiles(DirWithSlash(Path));
     Active = false;
@@ -302,7 +302,7 @@ bool TFidoBase::IsValid() {
 }
 
 int32_t TFidoBase::FileStamp() {
-    return entries_.empty() ? 0 : static_cast<int32_t>(entries_.back().Number);
+    return Entries.empty() ? 0 : static_cast<int32_t>(Entries.back().Number);
 }
 
 bool TFidoBase::FileStampIs(int32_t stamp) {
@@ -312,8 +312,8 @@ bool TFidoBase::FileStampIs(int32_t stamp) {
 
 bool TFidoBase::ReadCurrentFile(std::string& bytes, size_t limit) {
     bytes.clear();
-    if (Current < 0 || static_cast<size_t>(Current) >= entries_.size()) return false;
-    TEntry& entry = entries_[static_cast<size_t>(Current)];
+    if (Current < 0 || static_cast<size_t>(Current) >= Entries.size()) return false;
+    TEntry& entry = Entries[static_cast<size_t>(Current)];
     TFileHandle fd(::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.Valid() && errno != ENOENT) return false;
     entry.Seen = IdentityOf(fd.Get());
@@ -424,9 +424,9 @@ void TFidoBase::ReadToAndRead() {
     // Relative to the listed directory: the count opens every file, and a full path walk for each
     // of them is a good part of its cost.
     // Counting leaves the remembered file alone: marks and edits compare with what was shown.
-    const std::string& name = entries_[static_cast<size_t>(Current)].FileName;
-    TFileHandle fd(dirFd_ >= 0 ? ::openat(dirFd_, name.c_str(), O_RDONLY | O_CLOEXEC)
-                               : ::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
+    const std::string& name = Entries[static_cast<size_t>(Current)].FileName;
+    TFileHandle fd(DirFd >= 0 ? ::openat(DirFd, name.c_str(), O_RDONLY | O_CLOEXEC)
+                              : ::open(FilePath(Current).c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.Valid()) return;
     std::array<uint8_t, HeaderSize> header{};
     if (ReadFileAt(fd.Get(), header.data(), header.size(), 0) != static_cast<ssize_t>(HeaderSize)) return;
@@ -435,7 +435,7 @@ void TFidoBase::ReadToAndRead() {
 }
 
 void TFidoBase::CheckSameFile(int fd) const {
-    const TEntry& entry = entries_[static_cast<size_t>(Current)];
+    const TEntry& entry = Entries[static_cast<size_t>(Current)];
     if (entry.Seen.State == TMsgFileIdentity::TState::Unknown) return;
     const TMsgFileIdentity now = IdentityOf(fd);
     if (now == entry.Seen) return;
@@ -449,7 +449,7 @@ void TFidoBase::CheckSameFile(int fd) const {
 
 void TFidoBase::MarkRead() {
     if (!IsValid()) return;
-    TEntry& entry = entries_[static_cast<size_t>(Current)];
+    TEntry& entry = Entries[static_cast<size_t>(Current)];
     TFileHandle fd(::open(FilePath(Current).c_str(), O_RDWR | O_CLOEXEC));
     if (!fd.Valid() && errno != ENOENT) return;
     CheckSameFile(fd.Get());
@@ -467,7 +467,7 @@ void TFidoBase::MarkRead() {
 
 bool TFidoBase::DeleteCurrent(int32_t*, uint32_t*) {
     if (!IsValid()) return false;
-    TEntry& entry = entries_[static_cast<size_t>(Current)];
+    TEntry& entry = Entries[static_cast<size_t>(Current)];
     const std::string path = FilePath(Current);
     TFileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.Valid() && errno != ENOENT) return false;
@@ -483,10 +483,9 @@ void TFidoBase::NewMessage() {
     ClearMessageFields();
     // Never 1: Linux tossers keep 1.msg as their high-water mark and skip it when exporting, so a
     // message stored there would be overwritten or never sent.
-    const int64_t number =
-        std::max<int64_t>(FirstNewNumber, entries_.empty() ? 0 : entries_.back().Number + 1);
+    const int64_t number = std::max<int64_t>(FirstNewNumber, Entries.empty() ? 0 : Entries.back().Number + 1);
     const std::string name = NewFileName(number);
-    entries_.push_back({number, name, true});
+    Entries.push_back({number, name, true});
     MsgFiles.push_back(std::to_string(number));
     Current = Count() - 1;
 }
@@ -540,7 +539,7 @@ bool TFidoBase::WriteMessage() {
 // next free one above everything on disk: an existing message is never overwritten.
 bool TFidoBase::StoreCurrent(const std::string& bytes) {
     const std::string dir = DirWithSlash(Path);
-    TEntry& entry = entries_[static_cast<size_t>(Current)];
+    TEntry& entry = Entries[static_cast<size_t>(Current)];
 
     if (!entry.Pending) {
         bool moved = false;
@@ -607,7 +606,7 @@ bool TFidoBase::StoreCurrent(const std::string& bytes) {
 bool TFidoBase::RewriteCurrent(const std::string& bytes, bool& moved) {
     moved = false;
     const std::string dir = DirWithSlash(Path);
-    TEntry& entry = entries_[static_cast<size_t>(Current)];
+    TEntry& entry = Entries[static_cast<size_t>(Current)];
     const std::string target = dir + entry.FileName;
     const bool known = entry.Seen.State != TMsgFileIdentity::TState::Unknown;
     const auto stillOurs = [&](int fd) {
@@ -654,7 +653,7 @@ void TFidoBase::DeleteAllMessages() {
         DeleteFiles(dir, names);
     }
     MsgFiles.clear();
-    entries_.clear();
+    Entries.clear();
 }
 
 }  // namespace pelmar

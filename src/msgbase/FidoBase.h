@@ -81,8 +81,8 @@ private:
         bool Pending = false;  // added by NewMessage, no file written yet
         TMsgFileIdentity Seen{};
     };
-    std::vector<TEntry> entries_;  // parallel to MsgFiles
-    int dirFd_ = -1;               // the directory listed by Open, held until Close
+    std::vector<TEntry> Entries;  // parallel to MsgFiles
+    int DirFd = -1;               // the directory listed by Open, held until Close
 
     void CloseDir();
 

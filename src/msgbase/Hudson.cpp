@@ -59,11 +59,11 @@ THudson::~THudson() {
 
 bool THudson::OpenFiles() {
     const std::pair<TBaseFile*, const char*> files[] = {
-        {&idxFile_, IdxName}, {&toIdxFile_, ToIdxName}, {&txtFile_, TxtName},
-        {&hdrFile_, HdrName}, {&infoFile_, InfoName},
+        {&IdxFile, IdxName}, {&ToIdxFile, ToIdxName}, {&TxtFile, TxtName},
+        {&HdrFile, HdrName}, {&InfoFile, InfoName},
     };
     for (const auto& [file, name] : files) {
-        const std::string path = FindFileNoCase(dir_, name);
+        const std::string path = FindFileNoCase(Dir, name);
         if (path.empty() || !file->Open(path)) return false;
     }
     return true;
@@ -72,23 +72,23 @@ bool THudson::OpenFiles() {
 bool THudson::TakePath() {
     if (Path.empty()) return false;
     const int board = static_cast<unsigned char>(Path[0]);
-    if (board < 1 || board > HudsonBoardCount) return false;
-    board_ = board;
-    dir_ = Path.substr(1);
-    if (dir_.empty()) dir_ = "./";
-    if (dir_.back() != '/') dir_ += '/';
+    if (board < HudsonFirstBoard || board > HudsonLastBoard) return false;
+    Board = board;
+    Dir = Path.substr(1);
+    if (Dir.empty()) Dir = "./";
+    if (Dir.back() != '/') Dir += '/';
     return true;
 }
 
 std::string THudson::FileName(const char* name) const {
-    return BaseFilePath(dir_, "", name, {IdxName, ToIdxName, TxtName, HdrName, InfoName});
+    return BaseFilePath(Dir, "", name, {IdxName, ToIdxName, TxtName, HdrName, InfoName});
 }
 
 void THudson::CreateBase() {
     if (Active) return;  // an open base exists
     if (!TakePath()) throw EWriteError("Hudson: the board number must be 1..200");
-    if (::mkdir(dir_.c_str(), 0777) != 0 && errno != EEXIST)
-        throw EWriteError(ErrnoText("Hudson: cannot create " + dir_));
+    if (::mkdir(Dir.c_str(), 0777) != 0 && errno != EEXIST)
+        throw EWriteError(ErrnoText("Hudson: cannot create " + Dir));
     // Never over an existing base: only absent files are made. Headers and index left without the
     // counters file would be counted from zero, so such remains are left for the user to look at.
     const std::string info = FileName(InfoName);
@@ -111,50 +111,50 @@ void THudson::Open() {
     try {
         if (!OpenFiles()) return Close();
         uint8_t infoBytes[HudsonInfoSize];
-        if (infoFile_.ReadAt(0, infoBytes, sizeof infoBytes) != sizeof infoBytes) return Close();
-        info_ = THudsonInfo::Parse(infoBytes);
+        if (InfoFile.ReadAt(0, infoBytes, sizeof infoBytes) != sizeof infoBytes) return Close();
+        Info = THudsonInfo::Parse(infoBytes);
 
-        const int64_t entries = static_cast<int64_t>(idxFile_.Size() / HudsonIdxSize);
+        const int64_t entries = static_cast<int64_t>(IdxFile.Size() / HudsonIdxSize);
         if (entries > MaxIndexEntries) return Close();
-        index_.clear();
-        index_.reserve(static_cast<size_t>(entries) + 16);
+        Index.clear();
+        Index.reserve(static_cast<size_t>(entries) + 16);
         // In slices, so opening a base (the scan does it for every board) allocates only the index.
         uint8_t slice[HudsonIdxSize * 4096];
         for (int64_t offset = 0; offset < entries * static_cast<int64_t>(HudsonIdxSize);) {
-            const size_t got = idxFile_.ReadAt(offset, slice, sizeof slice);
+            const size_t got = IdxFile.ReadAt(offset, slice, sizeof slice);
             for (size_t off = 0; off + HudsonIdxSize <= got; off += HudsonIdxSize)
-                index_.push_back(THudsonIdx::Parse(slice + off));
+                Index.push_back(THudsonIdx::Parse(slice + off));
             if (got < sizeof slice) break;
             offset += static_cast<int64_t>(got);
         }
-        index_.resize(std::min(index_.size(), static_cast<size_t>(entries)));
-        indexOnDisk_ = index_.size();
+        Index.resize(std::min(Index.size(), static_cast<size_t>(entries)));
+        IndexOnDisk = Index.size();
     } catch (const std::exception&) {
         return Close();
     }
     Current = 0;
-    record_ = -1;  // nothing is positioned before a walk
-    curMsgNum_ = 0;
-    writeIsNew_ = false;
+    Record = -1;  // nothing is positioned before a walk
+    CurMsgNum = 0;
+    WriteIsNew = false;
     Active = true;
 }
 
 void THudson::Close() {
-    for (TBaseFile* file : {&idxFile_, &toIdxFile_, &txtFile_, &hdrFile_, &infoFile_}) file->Close();
-    index_.clear();
-    index_.shrink_to_fit();
-    indexOnDisk_ = 0;
-    boardMap_.clear();
-    sorted_.clear();
-    sortedValid_ = false;
-    writeIsNew_ = false;
+    for (TBaseFile* file : {&IdxFile, &ToIdxFile, &TxtFile, &HdrFile, &InfoFile}) file->Close();
+    Index.clear();
+    Index.shrink_to_fit();
+    IndexOnDisk = 0;
+    BoardMap.clear();
+    Sorted.clear();
+    SortedValid = false;
+    WriteIsNew = false;
     Active = false;
 }
 
 // ---- Counters ---------------------------------------------------------------------------------------
 
 int32_t THudson::Count() {
-    return Active ? info_.Active(board_) : 0;
+    return Active ? Info.Active(Board) : 0;
 }
 
 double THudson::ChangeStamp() {
@@ -162,70 +162,69 @@ double THudson::ChangeStamp() {
 }
 
 int32_t THudson::ChangeCounter() {
-    return Active ? info_.HighMsg + info_.TotalActive : 0;
+    return Active ? Info.HighMsg + Info.TotalActive : 0;
 }
 
 void THudson::GetAttrText(std::string& text) {
-    text = HudsonAttrText(msgHeader_.MsgAttr, msgHeader_.NetAttr);
+    text = HudsonAttrText(MsgHeader.MsgAttr, MsgHeader.NetAttr);
 }
 
 // ---- Walking ----------------------------------------------------------------------------------------
 
 const std::vector<THudson::TPosition>& THudson::SortedBoard() {
-    if (sortedValid_) return sorted_;
-    sorted_.clear();
-    for (size_t i = 0; i < index_.size(); ++i) {
-        const THudsonIdx& entry = index_[i];
-        if (entry.Board == board_ && entry.MsgNum != HudsonDeletedNum)
-            sorted_.push_back({static_cast<int32_t>(i), entry.MsgNum});
+    if (SortedValid) return Sorted;
+    Sorted.clear();
+    for (size_t i = 0; i < Index.size(); ++i) {
+        const THudsonIdx& entry = Index[i];
+        if (entry.Board == Board && entry.MsgNum != HudsonDeletedNum)
+            Sorted.push_back({static_cast<int32_t>(i), entry.MsgNum});
     }
     // Equal numbers: a step always goes to the next greater number, so only the lowest record of
     // each number is ever reached.
-    std::stable_sort(sorted_.begin(), sorted_.end(),
+    std::stable_sort(Sorted.begin(), Sorted.end(),
                      [](const TPosition& a, const TPosition& b) { return a.MsgNum < b.MsgNum; });
-    sorted_.erase(std::unique(sorted_.begin(), sorted_.end(),
-                              [](const TPosition& a, const TPosition& b) { return a.MsgNum == b.MsgNum; }),
-                  sorted_.end());
-    sortedValid_ = true;
-    cursor_ = 0;
-    return sorted_;
+    Sorted.erase(std::unique(Sorted.begin(), Sorted.end(),
+                             [](const TPosition& a, const TPosition& b) { return a.MsgNum == b.MsgNum; }),
+                 Sorted.end());
+    SortedValid = true;
+    Cursor = 0;
+    return Sorted;
 }
 
 void THudson::NoteIndexChange(int32_t record, const THudsonIdx& before) {
-    if (!sortedValid_) return;
-    const THudsonIdx& after = index_[static_cast<size_t>(record)];
+    if (!SortedValid) return;
+    const THudsonIdx& after = Index[static_cast<size_t>(record)];
     if (before.MsgNum == after.MsgNum && before.Board == after.Board) return;
     const auto inBoard = [this](const THudsonIdx& e) {
-        return e.Board == board_ && e.MsgNum != HudsonDeletedNum;
+        return e.Board == Board && e.MsgNum != HudsonDeletedNum;
     };
     // Leaving the board may uncover another entry with the same number: sort again on the next walk.
     if (inBoard(before)) {
-        sortedValid_ = false;
+        SortedValid = false;
         return;
     }
     if (!inBoard(after)) return;
     // A new message usually has the highest number, so this is an append.
-    const auto it = std::lower_bound(sorted_.begin(), sorted_.end(), after.MsgNum,
+    const auto it = std::lower_bound(Sorted.begin(), Sorted.end(), after.MsgNum,
                                      [](const TPosition& p, uint16_t num) { return p.MsgNum < num; });
-    if (it != sorted_.end() && it->MsgNum == after.MsgNum) {
+    if (it != Sorted.end() && it->MsgNum == after.MsgNum) {
         it->Record = std::min(it->Record, record);
         return;
     }
-    sorted_.insert(it, {record, after.MsgNum});
+    Sorted.insert(it, {record, after.MsgNum});
 }
 
 void THudson::TakePosition(int32_t position, const TPosition& entry) {
-    if (boardMap_.size() <= static_cast<size_t>(position))
-        boardMap_.resize(static_cast<size_t>(position) + 1);
-    boardMap_[static_cast<size_t>(position)] = entry;
+    if (BoardMap.size() <= static_cast<size_t>(position)) BoardMap.resize(static_cast<size_t>(position) + 1);
+    BoardMap[static_cast<size_t>(position)] = entry;
     Current = position;
-    record_ = entry.Record;
-    curMsgNum_ = entry.MsgNum;
+    Record = entry.Record;
+    CurMsgNum = entry.MsgNum;
 }
 
 void THudson::DropReadAhead() {
-    hdrFile_.DropCache();
-    txtFile_.DropCache();
+    HdrFile.DropCache();
+    TxtFile.DropCache();
 }
 
 bool THudson::First() {
@@ -235,25 +234,25 @@ bool THudson::First() {
     DropReadAhead();
     const auto& board = SortedBoard();
     if (board.empty()) return false;
-    cursor_ = 0;
+    Cursor = 0;
     TakePosition(0, board[0]);
     return true;
 }
 
 bool THudson::Next() {
     // Only a position a walk has handed out has a successor.
-    if (!Active || Current < 0 || static_cast<size_t>(Current) >= boardMap_.size()) return false;
+    if (!Active || Current < 0 || static_cast<size_t>(Current) >= BoardMap.size()) return false;
     const auto& board = SortedBoard();
     size_t next = 0;
-    if (cursor_ < board.size() && board[cursor_].MsgNum == curMsgNum_) {
-        next = cursor_ + 1;
+    if (Cursor < board.size() && board[Cursor].MsgNum == CurMsgNum) {
+        next = Cursor + 1;
     } else {
-        const auto it = std::upper_bound(board.begin(), board.end(), curMsgNum_,
+        const auto it = std::upper_bound(board.begin(), board.end(), CurMsgNum,
                                          [](uint16_t num, const TPosition& p) { return num < p.MsgNum; });
         next = static_cast<size_t>(it - board.begin());
     }
     if (next >= board.size()) return false;
-    cursor_ = next;
+    Cursor = next;
     TakePosition(Current + 1, board[next]);
     return true;
 }
@@ -261,45 +260,45 @@ bool THudson::Next() {
 void THudson::Seek(int32_t position) {
     DropReadAhead();
     Current = position;
-    if (position < 0 || static_cast<size_t>(position) >= boardMap_.size()) {
-        record_ = -1;
+    if (position < 0 || static_cast<size_t>(position) >= BoardMap.size()) {
+        Record = -1;
         return;
     }
     // The number the message had when the walk reached it, so that Next goes on from here even when
     // the message has been deleted since.
-    record_ = boardMap_[static_cast<size_t>(position)].Record;
-    curMsgNum_ = boardMap_[static_cast<size_t>(position)].MsgNum;
+    Record = BoardMap[static_cast<size_t>(position)].Record;
+    CurMsgNum = BoardMap[static_cast<size_t>(position)].MsgNum;
 }
 
 bool THudson::IsValid() {
-    return Active && record_ >= 0 && static_cast<size_t>(record_) < index_.size();
+    return Active && Record >= 0 && static_cast<size_t>(Record) < Index.size();
 }
 
 // ---- Reading ----------------------------------------------------------------------------------------
 
 void THudson::CheckRecord() const {
     if (!Active) throw EReadError("the Hudson base is not open");
-    if (record_ < 0 || static_cast<size_t>(record_) >= index_.size())
+    if (Record < 0 || static_cast<size_t>(Record) >= Index.size())
         throw EReadError("no message at this position of the Hudson board");
 }
 
 std::string THudson::ReadRawHeader(bool cached) {
     CheckRecord();
     std::string raw(HudsonHeaderSize, '\0');
-    const int64_t offset = int64_t{record_} * static_cast<int64_t>(HudsonHeaderSize);
-    const size_t got = cached ? hdrFile_.ReadCached(offset, raw.data(), raw.size())
-                              : hdrFile_.ReadAt(offset, raw.data(), raw.size());
+    const int64_t offset = int64_t{Record} * static_cast<int64_t>(HudsonHeaderSize);
+    const size_t got = cached ? HdrFile.ReadCached(offset, raw.data(), raw.size())
+                              : HdrFile.ReadAt(offset, raw.data(), raw.size());
     if (got != raw.size())
-        throw EReadError("MSGHDR.BBS: header record " + std::to_string(record_) +
+        throw EReadError("MSGHDR.BBS: header record " + std::to_string(Record) +
                          " is past the end of the file");
     return raw;
 }
 
 void THudson::CheckListedRecord(const std::string& raw, uint16_t msgNum) const {
     const auto* bytes = reinterpret_cast<const uint8_t*>(raw.data());
-    if (GetLe16(bytes) != msgNum || bytes[HudsonBoardOffset] != board_)
-        throw EReadError("MSGHDR.BBS: header record " + std::to_string(record_) +
-                         " no longer holds message " + std::to_string(msgNum) +
+    if (GetLe16(bytes) != msgNum || bytes[HudsonBoardOffset] != Board)
+        throw EReadError("MSGHDR.BBS: header record " + std::to_string(Record) + " no longer holds message " +
+                         std::to_string(msgNum) +
                          "; another program has packed the base, open the area again");
 }
 
@@ -313,7 +312,7 @@ std::string THudson::ReadFirstBlock(const THudsonHeader& header) {
     if (header.NumBlocks == 0) return {};
     uint8_t block[HudsonBlockSize];
     const int64_t offset = int64_t{header.StartBlock} * static_cast<int64_t>(HudsonBlockSize);
-    const size_t got = txtFile_.ReadCached(offset, block, sizeof block);
+    const size_t got = TxtFile.ReadCached(offset, block, sizeof block);
     if (got == 0 || got < 1u + block[0])
         throw EReadError("MSGTXT.BBS: the text of message " + std::to_string(header.MsgNum) +
                          " is past the end of the file");
@@ -323,13 +322,13 @@ std::string THudson::ReadFirstBlock(const THudsonHeader& header) {
 std::string THudson::ReadStoredText(const THudsonHeader& header) const {
     if (header.NumBlocks == 0) return {};
     const int64_t offset = int64_t{header.StartBlock} * static_cast<int64_t>(HudsonBlockSize);
-    const int64_t available = static_cast<int64_t>(txtFile_.Size()) - offset;
+    const int64_t available = static_cast<int64_t>(TxtFile.Size()) - offset;
     const int64_t wanted = int64_t{header.NumBlocks} * static_cast<int64_t>(HudsonBlockSize);
     const std::string pastEnd =
         "MSGTXT.BBS: the text of message " + std::to_string(header.MsgNum) + " is past the end of the file";
     if (available <= 0) throw EReadError(pastEnd);
     std::vector<uint8_t> blocks(static_cast<size_t>(std::min(available, wanted)));
-    const size_t got = txtFile_.ReadAt(offset, blocks.data(), blocks.size());
+    const size_t got = TxtFile.ReadAt(offset, blocks.data(), blocks.size());
     std::string stored;
     stored.reserve(got);
     for (size_t k = 0; k < header.NumBlocks; ++k) {
@@ -359,8 +358,8 @@ void THudson::ReadHeader() {
     DestAddr.clear();
     MsgId.clear();
     Kludges.clear();
-    msgHeader_ = ReadCurrentHeader(true);
-    const THudsonHeader& h = msgHeader_;
+    MsgHeader = ReadCurrentHeader(true);
+    const THudsonHeader& h = MsgHeader;
     Read = (h.TimesRead & 1) != 0;
     FillNamesAndDate(h);
 
@@ -368,15 +367,15 @@ void THudson::ReadHeader() {
     TNetAddress orig{h.OrigZone, h.OrigNet, h.OrigNode, 0};
     TNetAddress dest{h.DestZone, h.DestNet, h.DestNode, 0};
     ApplyKludgePass(orig, dest);
-    origPoint_ = orig.Point;
-    destPoint_ = dest.Point;
+    OrigPoint = orig.Point;
+    DestPoint = dest.Point;
 }
 
 void THudson::ReadMsgId() {
     // A message without MSGID must not keep the previous message's value.
     MsgId.clear();
-    msgHeader_ = ReadCurrentHeader(true);
-    const std::string block = ToAnsi(ReadFirstBlock(msgHeader_));
+    MsgHeader = ReadCurrentHeader(true);
+    const std::string block = ToAnsi(ReadFirstBlock(MsgHeader));
     static constexpr std::string_view tag = "\x01MSGID: ";
     const size_t start = block.find(tag);
     if (start == std::string::npos) return;
@@ -384,14 +383,14 @@ void THudson::ReadMsgId() {
     const size_t end = block.find('\r', valueAt);
     if (end == std::string::npos) return;
     MsgId = block.substr(valueAt, end - valueAt);
-    Read = (msgHeader_.TimesRead & 1) != 0;
+    Read = (MsgHeader.TimesRead & 1) != 0;
 }
 
 void THudson::ReadMessage(int32_t position) {
     Seek(position);
     ClearMessageFields();
-    msgHeader_ = ReadCurrentHeader(false);
-    const THudsonHeader& h = msgHeader_;
+    MsgHeader = ReadCurrentHeader(false);
+    const THudsonHeader& h = MsgHeader;
     FillNamesAndDate(h);
     SplitStoredText(BodyToAnsi(ReadStoredText(h)), Text, Kludges);
     RtfText = RtfEscape(Text);
@@ -399,8 +398,8 @@ void THudson::ReadMessage(int32_t position) {
     TNetAddress orig{h.OrigZone, h.OrigNet, h.OrigNode, 0};
     TNetAddress dest{h.DestZone, h.DestNet, h.DestNode, 0};
     ApplyKludgePass(orig, dest);
-    origPoint_ = orig.Point;
-    destPoint_ = dest.Point;
+    OrigPoint = orig.Point;
+    DestPoint = dest.Point;
     SetReadAddresses(orig, dest);
     Read = (h.TimesRead & 1) != 0;
 }
@@ -416,72 +415,72 @@ void THudson::ReadToAndRead() {
 void THudson::ReloadInfo() {
     // Another program may have changed the counters since Open; start from what the file holds.
     uint8_t bytes[HudsonInfoSize];
-    if (infoFile_.ReadAt(0, bytes, sizeof bytes) == sizeof bytes) info_ = THudsonInfo::Parse(bytes);
+    if (InfoFile.ReadAt(0, bytes, sizeof bytes) == sizeof bytes) Info = THudsonInfo::Parse(bytes);
 }
 
 void THudson::ReloadInfoForNewMessage() {
     ReloadInfo();
     // 0xFFFF marks deleted index entries; a base that got this far must be renumbered first.
-    if (info_.HighMsg >= HudsonDeletedNum - 1)
+    if (Info.HighMsg >= HudsonDeletedNum - 1)
         throw EWriteError("the Hudson base has no message numbers left");
 }
 
 void THudson::StoreInfo() {
     uint8_t bytes[HudsonInfoSize];
-    info_.Store(bytes);
-    infoFile_.WriteAt(0, bytes, sizeof bytes);
+    Info.Store(bytes);
+    InfoFile.WriteAt(0, bytes, sizeof bytes);
 }
 
 void THudson::StoreIdx(int32_t record) {
     uint8_t bytes[HudsonIdxSize];
-    index_[static_cast<size_t>(record)].Store(bytes);
-    idxFile_.WriteAt(int64_t{record} * static_cast<int64_t>(HudsonIdxSize), bytes, sizeof bytes);
+    Index[static_cast<size_t>(record)].Store(bytes);
+    IdxFile.WriteAt(int64_t{record} * static_cast<int64_t>(HudsonIdxSize), bytes, sizeof bytes);
 }
 
 void THudson::MarkRead() {
     CheckRecord();
     // TimesRead is read and written under the writers' lock. A lock held elsewhere leaves the
     // message unread until it is shown again.
-    const TRangeLock lock(infoFile_.Fd(), 0, HudsonInfoSize, MarkReadLockWait());
+    const TRangeLock lock(InfoFile.Fd(), 0, HudsonInfoSize, MarkReadLockWait());
     if (!lock) return;
     const std::string raw = ReadRawHeader(false);
     // A pack by the tosser may have put another message into this record.
-    if (GetLe16(reinterpret_cast<const uint8_t*>(raw.data())) != curMsgNum_) return;
+    if (GetLe16(reinterpret_cast<const uint8_t*>(raw.data())) != CurMsgNum) return;
     uint8_t timesRead[2];
     PutLe16(timesRead, GetLe16(reinterpret_cast<const uint8_t*>(raw.data()) + HudsonTimesReadOffset) | 1);
-    hdrFile_.WriteAt(int64_t{record_} * static_cast<int64_t>(HudsonHeaderSize) + HudsonTimesReadOffset,
-                     timesRead, sizeof timesRead);
+    HdrFile.WriteAt(int64_t{Record} * static_cast<int64_t>(HudsonHeaderSize) + HudsonTimesReadOffset,
+                    timesRead, sizeof timesRead);
     Read = true;
 }
 
 bool THudson::DeleteCurrent(int32_t*, uint32_t*) {
     CheckRecord();
-    const TRangeLock lock(infoFile_.Fd(), 0, HudsonInfoSize, WriterLockWait());
+    const TRangeLock lock(InfoFile.Fd(), 0, HudsonInfoSize, WriterLockWait());
     if (!lock) {
         ShowBaseErrorBox(HudsonDeleteLockText());
         return false;
     }
     const std::string raw = ReadRawHeader(false);
-    CheckListedRecord(raw, curMsgNum_);
+    CheckListedRecord(raw, CurMsgNum);
     uint8_t msgAttr = static_cast<uint8_t>(raw[HudsonMsgAttrOffset]);
     if (msgAttr & HudsonMsgDeleted) return true;
     msgAttr |= HudsonMsgDeleted;
-    hdrFile_.WriteAt(int64_t{record_} * static_cast<int64_t>(HudsonHeaderSize) + HudsonMsgAttrOffset,
-                     &msgAttr, 1);
-    const THudsonIdx before = index_[static_cast<size_t>(record_)];
-    index_[static_cast<size_t>(record_)].MsgNum = HudsonDeletedNum;
-    NoteIndexChange(record_, before);
-    StoreIdx(record_);
+    HdrFile.WriteAt(int64_t{Record} * static_cast<int64_t>(HudsonHeaderSize) + HudsonMsgAttrOffset, &msgAttr,
+                    1);
+    const THudsonIdx before = Index[static_cast<size_t>(Record)];
+    Index[static_cast<size_t>(Record)].MsgNum = HudsonDeletedNum;
+    NoteIndexChange(Record, before);
+    StoreIdx(Record);
     ReloadInfo();
-    Decrement(info_.TotalActive);
-    Decrement(info_.Active(board_));
+    Decrement(Info.TotalActive);
+    Decrement(Info.Active(Board));
     StoreInfo();
     return true;
 }
 
 void THudson::NewMessage() {
     ClearMessageFields();
-    msgHeader_ = {};
+    MsgHeader = {};
     if (!Active) throw EWriteError("the Hudson base is not open");
     ReloadInfoForNewMessage();
 
@@ -493,38 +492,38 @@ void THudson::NewMessage() {
     // WriteMessage takes the number and raises the counters under the lock, so a message that is
     // never written (or whose write fails) leaves no trace, and nothing is written under another
     // program's lock. The number below is provisional until then.
-    index_.push_back({});
-    writeMsgNum_ = static_cast<uint16_t>(info_.HighMsg + 1);
-    writeIsNew_ = true;
-    TakePosition(position, {static_cast<int32_t>(index_.size() - 1), writeMsgNum_});
+    Index.push_back({});
+    WriteMsgNum = static_cast<uint16_t>(Info.HighMsg + 1);
+    WriteIsNew = true;
+    TakePosition(position, {static_cast<int32_t>(Index.size() - 1), WriteMsgNum});
 }
 
 void THudson::PrepareRewrite() {
     ClearMessageFields();
-    msgHeader_ = {};
-    writeMsgNum_ = curMsgNum_;
-    writeIsNew_ = false;
+    MsgHeader = {};
+    WriteMsgNum = CurMsgNum;
+    WriteIsNew = false;
 }
 
 void THudson::PlaceNewRecord() {
     // A new message always takes the record after the last one in the file, also when another
     // program appended records since Open; their index entries are taken over so the in-memory index
     // keeps matching the file.
-    const auto onDisk = static_cast<size_t>(static_cast<int64_t>(idxFile_.Size() / HudsonIdxSize));
-    if (onDisk > indexOnDisk_) {
-        std::vector<uint8_t> bytes((onDisk - indexOnDisk_) * HudsonIdxSize);
-        const size_t got = idxFile_.ReadAt(int64_t(indexOnDisk_ * HudsonIdxSize), bytes.data(), bytes.size());
-        index_.resize(std::max(index_.size(), onDisk));
+    const auto onDisk = static_cast<size_t>(static_cast<int64_t>(IdxFile.Size() / HudsonIdxSize));
+    if (onDisk > IndexOnDisk) {
+        std::vector<uint8_t> bytes((onDisk - IndexOnDisk) * HudsonIdxSize);
+        const size_t got = IdxFile.ReadAt(int64_t(IndexOnDisk * HudsonIdxSize), bytes.data(), bytes.size());
+        Index.resize(std::max(Index.size(), onDisk));
         for (size_t off = 0; off + HudsonIdxSize <= got; off += HudsonIdxSize)
-            index_[indexOnDisk_ + off / HudsonIdxSize] = THudsonIdx::Parse(bytes.data() + off);
+            Index[IndexOnDisk + off / HudsonIdxSize] = THudsonIdx::Parse(bytes.data() + off);
     }
-    // Entries below indexOnDisk_ are unchanged unless the file grew or shrank; above it there are
+    // Entries below IndexOnDisk are unchanged unless the file grew or shrank; above it there are
     // only placeholders of unwritten messages, which belong to no board.
-    if (onDisk != indexOnDisk_) sortedValid_ = false;
-    index_.resize(onDisk);
-    index_.push_back({});
-    indexOnDisk_ = onDisk;
-    record_ = static_cast<int32_t>(onDisk);
+    if (onDisk != IndexOnDisk) SortedValid = false;
+    Index.resize(onDisk);
+    Index.push_back({});
+    IndexOnDisk = onDisk;
+    Record = static_cast<int32_t>(onDisk);
 }
 
 std::string THudson::BuildStoredText() {
@@ -541,8 +540,8 @@ std::string THudson::BuildStoredText() {
 
 void THudson::AppendExportList(const std::string& name) {
     // The lists keep their lower-case names whatever the case of the base files.
-    std::string path = FindFileNoCase(dir_, name);
-    if (path.empty()) path = dir_ + name;
+    std::string path = FindFileNoCase(Dir, name);
+    if (path.empty()) path = Dir + name;
     TBaseFile list;
     if (!list.OpenOrCreate(path)) throw EWriteError(ErrnoText("cannot open " + path));
     auto size = static_cast<int64_t>(list.Size());
@@ -554,37 +553,37 @@ void THudson::AppendExportList(const std::string& name) {
             list.ReadAt(at, chunk.data(), static_cast<size_t>(std::min<int64_t>(size - at, chunk.size())));
         if (got < 2) break;
         for (size_t k = 0; k + 1 < got; k += 2)
-            if (GetLe16(chunk.data() + k) == static_cast<uint16_t>(record_)) return;
+            if (GetLe16(chunk.data() + k) == static_cast<uint16_t>(Record)) return;
         at += static_cast<int64_t>(got - got % 2);
     }
     uint8_t bytes[2];
-    PutLe16(bytes, static_cast<uint16_t>(record_));
+    PutLe16(bytes, static_cast<uint16_t>(Record));
     list.WriteAt(size, bytes, sizeof bytes);
 }
 
 bool THudson::WriteMessage() {
     Warnings.clear();
     CheckRecord();
-    const TRangeLock lock(infoFile_.Fd(), 0, HudsonInfoSize, WriterLockWait());
+    const TRangeLock lock(InfoFile.Fd(), 0, HudsonInfoSize, WriterLockWait());
     if (!lock) {
         ShowBaseErrorBox(HudsonWriteLockText());
         return false;
     }
-    const bool isNew = writeIsNew_;
+    const bool isNew = WriteIsNew;
     if (isNew) {
         ReloadInfoForNewMessage();
         PlaceNewRecord();
     } else {
         const std::string raw = ReadRawHeader(false);
-        CheckListedRecord(raw, writeMsgNum_);
+        CheckListedRecord(raw, WriteMsgNum);
         // Storing it again would bring back a message another program deleted, uncounted.
         if (static_cast<uint8_t>(raw[HudsonMsgAttrOffset]) & HudsonMsgDeleted)
-            throw EReadError("MSGHDR.BBS: message " + std::to_string(writeMsgNum_) +
+            throw EReadError("MSGHDR.BBS: message " + std::to_string(WriteMsgNum) +
                              " was deleted by another program");
     }
 
     THudsonHeader h;
-    h.Board = static_cast<uint8_t>(board_);
+    h.Board = static_cast<uint8_t>(Board);
     h.WhoFrom = ToOem(FromName);
     h.WhoTo = ToOem(ToName);
     h.Subject = ToOem(Subject);
@@ -596,11 +595,11 @@ bool THudson::WriteMessage() {
     h.OrigNet = orig.Net;
     h.OrigNode = orig.Node;
     if (Netmail) {
-        origPoint_ = orig.Point;
+        OrigPoint = orig.Point;
         h.DestZone = static_cast<uint8_t>(dest.Zone & 0xFF);
         h.DestNet = dest.Net;
         h.DestNode = dest.Node;
-        destPoint_ = dest.Point;
+        DestPoint = dest.Point;
     }
     AttrToHudson(Attr, Netmail, h.MsgAttr, h.NetAttr);
     if (Read) h.TimesRead = 1;
@@ -608,8 +607,8 @@ bool THudson::WriteMessage() {
     const std::string stored = BuildStoredText();
     const size_t numBlocks = (stored.size() + HudsonBlockText - 1) / HudsonBlockText;
     // A partial block at the end of the file is overwritten, so StartBlock points at the text.
-    const auto startBlock = static_cast<int64_t>(txtFile_.Size() / HudsonBlockSize);
-    if (startBlock > 0xFFFF || numBlocks > 0xFFFF || record_ > 0xFFFF)
+    const auto startBlock = static_cast<int64_t>(TxtFile.Size() / HudsonBlockSize);
+    if (startBlock > 0xFFFF || numBlocks > 0xFFFF || Record > 0xFFFF)
         throw EWriteError("the Hudson base is full");
     h.StartBlock = static_cast<uint16_t>(startBlock);
     h.NumBlocks = static_cast<uint16_t>(numBlocks);
@@ -617,10 +616,10 @@ bool THudson::WriteMessage() {
     // The number is taken before anything carries it, so a write cut short can leave a gap in the
     // numbers but never hand the same number out twice.
     if (isNew) {
-        writeMsgNum_ = ++info_.HighMsg;
+        WriteMsgNum = ++Info.HighMsg;
         StoreInfo();
     }
-    h.MsgNum = writeMsgNum_;
+    h.MsgNum = WriteMsgNum;
 
     // Text first and the index entry last: until the entry is written, nothing refers to the new data.
     std::vector<uint8_t> blocks(numBlocks * HudsonBlockSize, 0);
@@ -632,26 +631,26 @@ bool THudson::WriteMessage() {
                     blocks.begin() + static_cast<std::ptrdiff_t>(k * HudsonBlockSize + 1));
     }
     if (!blocks.empty())
-        txtFile_.WriteAt(startBlock * static_cast<int64_t>(HudsonBlockSize), blocks.data(), blocks.size());
+        TxtFile.WriteAt(startBlock * static_cast<int64_t>(HudsonBlockSize), blocks.data(), blocks.size());
 
     uint8_t header[HudsonHeaderSize];
     h.Store(header);
-    hdrFile_.WriteAt(int64_t{record_} * static_cast<int64_t>(HudsonHeaderSize), header, sizeof header);
+    HdrFile.WriteAt(int64_t{Record} * static_cast<int64_t>(HudsonHeaderSize), header, sizeof header);
     uint8_t toIdx[HudsonToIdxSize];
     WritePascalString(toIdx, HudsonToIdxSize - 1, h.WhoTo);
-    toIdxFile_.WriteAt(int64_t{record_} * static_cast<int64_t>(HudsonToIdxSize), toIdx, sizeof toIdx);
+    ToIdxFile.WriteAt(int64_t{Record} * static_cast<int64_t>(HudsonToIdxSize), toIdx, sizeof toIdx);
 
-    const THudsonIdx before = index_[static_cast<size_t>(record_)];
-    index_[static_cast<size_t>(record_)] = {h.MsgNum, h.Board};
-    NoteIndexChange(record_, before);
-    StoreIdx(record_);
-    indexOnDisk_ = std::max(indexOnDisk_, static_cast<size_t>(record_) + 1);
-    writeIsNew_ = false;
+    const THudsonIdx before = Index[static_cast<size_t>(Record)];
+    Index[static_cast<size_t>(Record)] = {h.MsgNum, h.Board};
+    NoteIndexChange(Record, before);
+    StoreIdx(Record);
+    IndexOnDisk = std::max(IndexOnDisk, static_cast<size_t>(Record) + 1);
+    WriteIsNew = false;
     // The message is stored: a failure from here on must not make the caller write it again.
     // Counters last: until here nothing in the index counts the new message.
     if (isNew) {
-        Increment(info_.TotalActive);
-        Increment(info_.Active(board_));
+        Increment(Info.TotalActive);
+        Increment(Info.Active(Board));
         try {
             StoreInfo();
         } catch (const std::exception& e) {
@@ -659,7 +658,7 @@ bool THudson::WriteMessage() {
                                std::string(e.what()) + ")");
         }
     }
-    if (Current >= 0) TakePosition(Current, {record_, h.MsgNum});
+    if (Current >= 0) TakePosition(Current, {Record, h.MsgNum});
 
     if (!(Attr & AttrSent)) {
         const char* list = Netmail ? NetListName : EchoListName;

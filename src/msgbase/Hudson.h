@@ -53,9 +53,9 @@ public:
     bool FileStampIs(int32_t) override { return false; }
 
     // The board of the open base (from the first character of Path).
-    int Board() const { return board_; }
+    int Board = 0;
     // Header record of the current position; -1 when the position was never reached by a walk.
-    int32_t Record() const { return record_; }
+    int32_t Record = 0;
 
 private:
     // A position handed out by a walk: its header record and the message number it had then.
@@ -92,26 +92,24 @@ private:
     void AppendExportList(const std::string& name);
     std::string BuildStoredText();
 
-    std::string dir_;
-    int board_ = 0;
-    TBaseFile idxFile_, toIdxFile_, txtFile_, hdrFile_, infoFile_;
-    THudsonInfo info_;
-    THudsonHeader msgHeader_;  // the last header read; GetAttrText names its bits
-    std::vector<THudsonIdx> index_;
-    size_t indexOnDisk_ = 0;           // entries of index_ known to exist in MSGIDX.BBS
-    std::vector<TPosition> boardMap_;  // list position -> header record
-    int32_t record_ = 0;
-    uint16_t curMsgNum_ = 0;
-    uint16_t origPoint_ = 0;
-    uint16_t destPoint_ = 0;
+    std::string Dir;
+    TBaseFile IdxFile, ToIdxFile, TxtFile, HdrFile, InfoFile;
+    THudsonInfo Info;
+    THudsonHeader MsgHeader;  // the last header read; GetAttrText names its bits
+    std::vector<THudsonIdx> Index;
+    size_t IndexOnDisk = 0;           // entries of Index known to exist in MSGIDX.BBS
+    std::vector<TPosition> BoardMap;  // list position -> header record
+    uint16_t CurMsgNum = 0;
+    uint16_t OrigPoint = 0;
+    uint16_t DestPoint = 0;
     // What the next WriteMessage stores: the message number and whether it is a new record.
-    uint16_t writeMsgNum_ = 0;
-    bool writeIsNew_ = false;
+    uint16_t WriteMsgNum = 0;
+    bool WriteIsNew = false;
     // The board's live entries sorted by message number (one per number); rebuilt after any change
     // of the in-memory index, so a walk costs one sort instead of a scan per step.
-    std::vector<TPosition> sorted_;
-    bool sortedValid_ = false;
-    size_t cursor_ = 0;
+    std::vector<TPosition> Sorted;
+    bool SortedValid = false;
+    size_t Cursor = 0;
 };
 
 }  // namespace pelmar

@@ -11,7 +11,10 @@
 
 namespace pelmar {
 
-inline constexpr int HudsonBoardCount = 200;
+// The boards one Hudson base holds, numbered 1..200; the one definition every part of the program uses.
+inline constexpr int HudsonFirstBoard = 1;
+inline constexpr int HudsonLastBoard = 200;
+inline constexpr int HudsonBoardCount = HudsonLastBoard;
 inline constexpr size_t HudsonInfoSize = 406;
 inline constexpr size_t HudsonIdxSize = 3;
 inline constexpr size_t HudsonToIdxSize = 36;

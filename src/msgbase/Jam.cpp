@@ -76,30 +76,30 @@ bool TJAM::OpenFiles() {
         // A read-only base still opens for reading; its writes then fail to lock.
         return !name.empty() && file.Open(name);
     };
-    if (!openExisting(jhr_, ".jhr") || !openExisting(jdt_, ".jdt") || !openExisting(jdx_, ".jdx"))
-        return false;
+    if (!openExisting(Jhr, ".jhr") || !openExisting(Jdt, ".jdt") || !openExisting(Jdx, ".jdx")) return false;
+    Jhr.SetReadAhead(WindowSize, WindowSize);
     // Tossers on this platform often leave the .jlr out; nothing here reads or writes it.
-    openExisting(jlr_, ".jlr");
+    openExisting(Jlr, ".jlr");
     return true;
 }
 
 void TJAM::CloseFiles() {
-    jhr_.Close();
-    jdt_.Close();
-    jdx_.Close();
-    jlr_.Close();
+    Jhr.Close();
+    Jdt.Close();
+    Jdx.Close();
+    Jlr.Close();
 }
 
 TJamBaseHeader TJAM::ReadBaseHeaderFromDisk() const {
     TJamBaseHeader header;
-    if (!TJamBaseHeader::Parse(jhr_.ReadAt(0, JamBaseHeaderSize), header))
+    if (!TJamBaseHeader::Parse(Jhr.ReadAt(0, JamBaseHeaderSize), header))
         throw EReadError("JAM: the base header is damaged");
     return header;
 }
 
 std::vector<TJamIndexEntry> TJAM::ReadIndexFromDisk() const {
     std::vector<TJamIndexEntry> entries;
-    TJamIndexEntry::ParseAll(jdx_.ReadAt(0, jdx_.Size()), entries);
+    TJamIndexEntry::ParseAll(Jdx.ReadAt(0, Jdx.Size()), entries);
     return entries;
 }
 
@@ -112,16 +112,16 @@ void TJAM::Open() {
             CloseFiles();
             return;
         }
-        baseHeader_ = ReadBaseHeaderFromDisk();
-        index_ = ReadIndexFromDisk();
-        knownOnDisk_ = index_.size();
+        BaseHeader = ReadBaseHeaderFromDisk();
+        Index = ReadIndexFromDisk();
+        KnownOnDisk = Index.size();
     } catch (const std::exception&) {
         CloseFiles();
-        index_.clear();
+        Index.clear();
         return;
     }
-    msgHeader_ = {};
-    pendingPosition_ = -1;
+    MsgHeader = {};
+    PendingPosition = -1;
     Current = 0;
     Active = true;
 }
@@ -129,10 +129,10 @@ void TJAM::Open() {
 void TJAM::Close() {
     DropWindow();
     CloseFiles();
-    index_.clear();
-    index_.shrink_to_fit();
-    knownOnDisk_ = 0;
-    pendingPosition_ = -1;
+    Index.clear();
+    Index.shrink_to_fit();
+    KnownOnDisk = 0;
+    PendingPosition = -1;
     Active = false;
 }
 
@@ -159,20 +159,20 @@ void TJAM::CreateBase() {
 // ---- Counters and stamps -------------------------------------------------------------------------
 
 int32_t TJAM::Count() {
-    return Active ? static_cast<int32_t>(baseHeader_.ActiveMsgs) : 0;
+    return Active ? static_cast<int32_t>(BaseHeader.ActiveMsgs) : 0;
 }
 
 double TJAM::ChangeStamp() {
     if (!Active) return 0;
     try {
-        return static_cast<double>(jhr_.Size()) + baseHeader_.ActiveMsgs;
+        return static_cast<double>(Jhr.Size()) + BaseHeader.ActiveMsgs;
     } catch (const std::exception&) {
-        return baseHeader_.ActiveMsgs;
+        return BaseHeader.ActiveMsgs;
     }
 }
 
 int32_t TJAM::ChangeCounter() {
-    return static_cast<int32_t>(baseHeader_.ModCounter);
+    return static_cast<int32_t>(BaseHeader.ModCounter);
 }
 
 int32_t TJAM::FileStamp() {
@@ -189,29 +189,29 @@ bool TJAM::FileStampIs(int32_t stamp) {
 }
 
 void TJAM::GetAttrText(std::string& text) {
-    text = JamAttributeText(msgHeader_.Attribute);
+    text = JamAttributeText(MsgHeader.Attribute);
 }
 
 bool TJAM::CheckCurrent() {
-    return (msgHeader_.Attribute & JamMsgDeleted) != 0;
+    return (MsgHeader.Attribute & JamMsgDeleted) != 0;
 }
 
 // ---- Navigation ----------------------------------------------------------------------------------
 
 bool TJAM::First() {
     DropWindow();
-    walking_ = true;
+    Walking = true;
     Current = 0;
     if (Count() == 0) return false;
-    const auto size = static_cast<int32_t>(index_.size());
-    while (Current < size && index_[Current].Deleted()) ++Current;
+    const auto size = static_cast<int32_t>(Index.size());
+    while (Current < size && Index[Current].Deleted()) ++Current;
     return Current < size;
 }
 
 bool TJAM::Next() {
-    const auto size = static_cast<int32_t>(index_.size());
+    const auto size = static_cast<int32_t>(Index.size());
     int32_t next = Current < 0 ? 0 : Current + 1;
-    while (next < size && index_[next].Deleted()) ++next;
+    while (next < size && Index[next].Deleted()) ++next;
     if (next >= size) {
         Current = size;
         return false;
@@ -226,43 +226,33 @@ void TJAM::Seek(int32_t position) {
 }
 
 bool TJAM::IsValid() {
-    if (Current < 0 || Current >= static_cast<int32_t>(index_.size())) return false;
-    const TJamIndexEntry& entry = index_[Current];
+    if (Current < 0 || Current >= static_cast<int32_t>(Index.size())) return false;
+    const TJamIndexEntry& entry = Index[Current];
     return entry.ToCRC != 0xFFFFFFFF && static_cast<int32_t>(entry.HdrOffset) >= 1;
 }
 
 // ---- Reading -------------------------------------------------------------------------------------
 
 std::string_view TJAM::ReadJhr(uint64_t offset, uint64_t length) {
-    if (walking_) {
-        if (offset >= windowStart_ && offset + length <= windowStart_ + window_.size())
-            return std::string_view(window_).substr(offset - windowStart_, length);
-        if (length <= WindowSize) {
-            window_.resize(WindowSize);
-            window_.resize(jhr_.ReadAt(offset, window_.data(), WindowSize));
-            windowStart_ = offset;
-            return std::string_view(window_).substr(0, length);
-        }
-    }
+    if (Walking && length <= WindowSize) return Jhr.ReadCached(offset, length);
     // The length comes from the file: it is checked against the file before anything is allocated.
-    if (length > HeaderReadAhead && offset + length > jhr_.Size()) return {};
-    headerBuf_.resize(length);
-    headerBuf_.resize(jhr_.ReadAt(offset, headerBuf_.data(), length));
-    return headerBuf_;
+    if (length > HeaderReadAhead && offset + length > Jhr.Size()) return {};
+    HeaderBuffer.resize(length);
+    HeaderBuffer.resize(Jhr.ReadAt(offset, HeaderBuffer.data(), length));
+    return HeaderBuffer;
 }
 
 void TJAM::DropWindow() {
-    walking_ = false;
-    window_.clear();
-    windowStart_ = 0;
+    Walking = false;
+    Jhr.DropCache();
 }
 
 std::string_view TJAM::LoadHeader(int32_t position) {
-    if (!Active || position < 0 || position >= static_cast<int32_t>(index_.size()))
+    if (!Active || position < 0 || position >= static_cast<int32_t>(Index.size()))
         throw EReadError("JAM: no message at position " + std::to_string(position));
-    const TJamIndexEntry& entry = index_[position];
+    const TJamIndexEntry& entry = Index[position];
     if (entry.Deleted()) throw EReadError("JAM: message " + std::to_string(position) + " is deleted");
-    if (position == pendingPosition_)
+    if (position == PendingPosition)
         throw EReadError("JAM: message " + std::to_string(position) + " has not been written yet");
     const uint64_t offset = entry.HdrOffset;
     TJamMsgHeader header;
@@ -277,7 +267,7 @@ std::string_view TJAM::LoadHeader(int32_t position) {
     if (whole.size() < needed)
         throw EReadError("JAM: the subfields of message " + std::to_string(position) +
                          " run past the end of the file");
-    msgHeader_ = header;
+    MsgHeader = header;
     return whole.substr(JamMsgHeaderSize, header.SubfieldLen);
 }
 
@@ -294,20 +284,20 @@ void TJAM::ReadHeader() {
     MsgId.clear();
     Kludges.clear();
     const std::string_view block = LoadHeader(Current);
-    Date = UnixToDateTime(msgHeader_.DateWritten);
-    Read = (msgHeader_.Attribute2 & JamAttr2Read) != 0;
-    Attr = AttrFromJamAttribute(msgHeader_.Attribute);
+    Date = UnixToDateTime(MsgHeader.DateWritten);
+    Read = (MsgHeader.Attribute2 & JamAttr2Read) != 0;
+    Attr = AttrFromJamAttribute(MsgHeader.Attribute);
 
     // The conversion is byte for byte, so the whole block is converted once and every subfield's
     // data is taken from the same place in the converted copy. The list fill reads every header.
-    converted_ = ToAnsi(block);
+    Converted = ToAnsi(block);
     const bool keepFreeForm = Settings.TextInWindowsCodePage;
     TJamSubfieldReader reader(block);
     TJamSubfield field;
     while (reader.Next(field)) {
         if (field.Data.empty()) continue;
         const std::string_view ansi =
-            std::string_view(converted_).substr(field.Data.data() - block.data(), field.Data.size());
+            std::string_view(Converted).substr(field.Data.data() - block.data(), field.Data.size());
         // FTSKLUDGE and TRACE lines are free-form text: converted only under the DOS view.
         const std::string_view freeForm = keepFreeForm ? field.Data : ansi;
         const auto addLine = [this](std::string_view prefix, std::string_view data) {
@@ -384,7 +374,7 @@ void TJAM::ReadToAndRead() {
     ToName.clear();
     Read = false;
     const std::string_view block = LoadHeader(Current);
-    Read = (msgHeader_.Attribute2 & JamAttr2Read) != 0;
+    Read = (MsgHeader.Attribute2 & JamAttr2Read) != 0;
     TJamSubfieldReader reader(block);
     TJamSubfield field;
     while (reader.Next(field)) {
@@ -399,13 +389,13 @@ void TJAM::ReadMessage(int32_t position) {
     Text.clear();
     RtfText.clear();
     ReadHeader();
-    if (msgHeader_.TxtLen == 0) return;
-    const uint64_t end = uint64_t{msgHeader_.TxtOffset} + msgHeader_.TxtLen;
-    if (end > jdt_.Size())
+    if (MsgHeader.TxtLen == 0) return;
+    const uint64_t end = uint64_t{MsgHeader.TxtOffset} + MsgHeader.TxtLen;
+    if (end > Jdt.Size())
         throw EReadError("JAM: the text of message " + std::to_string(position) +
                          " runs past the end of the file");
-    const std::string stored = jdt_.ReadAt(msgHeader_.TxtOffset, msgHeader_.TxtLen);
-    if (stored.size() < msgHeader_.TxtLen)
+    const std::string stored = Jdt.ReadAt(MsgHeader.TxtOffset, MsgHeader.TxtLen);
+    if (stored.size() < MsgHeader.TxtLen)
         throw EReadError("JAM: the text of message " + std::to_string(position) +
                          " runs past the end of the file");
     // Control lines some writers leave in the text go to Kludges, as in every other format.
@@ -416,75 +406,75 @@ void TJAM::ReadMessage(int32_t position) {
 void TJAM::MarkRead() {
     DropWindow();
     TJamMsgHeader header;
-    if (!Active || Current < 0 || Current >= static_cast<int32_t>(index_.size()) ||
-        index_[Current].Deleted() || Current == pendingPosition_)
+    if (!Active || Current < 0 || Current >= static_cast<int32_t>(Index.size()) || Index[Current].Deleted() ||
+        Current == PendingPosition)
         throw EReadError("JAM: no message at position " + std::to_string(Current));
-    const uint64_t offset = index_[Current].HdrOffset;
+    const uint64_t offset = Index[Current].HdrOffset;
     // Attribute2 is read and written under the writers' lock, so a bit another program sets
     // meanwhile is kept. A lock held elsewhere leaves the message unread until it is shown again.
-    const TRangeLock lock(jhr_.Fd(), 0, 1, MarkReadLockWait());
+    const TRangeLock lock(Jhr.Fd(), 0, 1, MarkReadLockWait());
     if (!lock) return;
     // The entry on disk must still lead to the header read: otherwise the message was deleted or
     // rewritten meanwhile and this header is no longer the message shown.
     std::vector<TJamIndexEntry> onDisk;
     TJamIndexEntry::ParseAll(
-        jdx_.ReadAt(uint64_t{static_cast<uint32_t>(Current)} * JamIndexEntrySize, JamIndexEntrySize), onDisk);
+        Jdx.ReadAt(uint64_t{static_cast<uint32_t>(Current)} * JamIndexEntrySize, JamIndexEntrySize), onDisk);
     if (onDisk.empty() || onDisk.front().Deleted() || onDisk.front().HdrOffset != offset) return;
-    if (!TJamMsgHeader::Parse(jhr_.ReadAt(offset, JamMsgHeaderSize), header))
+    if (!TJamMsgHeader::Parse(Jhr.ReadAt(offset, JamMsgHeaderSize), header))
         throw EReadError("JAM: the header of message " + std::to_string(Current) + " is damaged");
     if (header.Attribute2 & JamAttr2Read) return;
     header.Attribute2 |= JamAttr2Read;
     // Only the field changes, so a header another program rewrites meanwhile keeps its other fields.
     const std::string record = header.Serialize();
-    jhr_.WriteAt(offset + TJamMsgHeader::Attribute2Offset,
-                 std::string_view(record).substr(TJamMsgHeader::Attribute2Offset, 4));
+    Jhr.WriteAt(offset + TJamMsgHeader::Attribute2Offset,
+                std::string_view(record).substr(TJamMsgHeader::Attribute2Offset, 4));
 }
 
 // ---- Writing -------------------------------------------------------------------------------------
 
 void TJAM::NewMessage() {
     DropWindow();
-    msgHeader_ = {};
+    MsgHeader = {};
     ClearMessageFields();
     // A message begun but never written is replaced rather than left as a hole in the list.
     const bool replacesPending =
-        pendingPosition_ >= 0 && pendingPosition_ == static_cast<int32_t>(index_.size()) - 1;
-    if (replacesPending) index_.pop_back();
+        PendingPosition >= 0 && PendingPosition == static_cast<int32_t>(Index.size()) - 1;
+    if (replacesPending) Index.pop_back();
     TJamIndexEntry entry;
-    entry.HdrOffset = Active ? static_cast<uint32_t>(jhr_.Size()) : 0;
-    index_.push_back(entry);
-    Current = static_cast<int32_t>(index_.size()) - 1;
-    pendingPosition_ = Current;
+    entry.HdrOffset = Active ? static_cast<uint32_t>(Jhr.Size()) : 0;
+    Index.push_back(entry);
+    Current = static_cast<int32_t>(Index.size()) - 1;
+    PendingPosition = Current;
     if (!Active) return;
     try {
-        baseHeader_ = ReadBaseHeaderFromDisk();
+        BaseHeader = ReadBaseHeaderFromDisk();
     } catch (const EReadError&) {
         // Keep the header in memory (it already counts a replaced pending message); WriteMessage
         // checks the disk again under the lock.
         if (replacesPending) return;
     }
-    ++baseHeader_.ActiveMsgs;
+    ++BaseHeader.ActiveMsgs;
 }
 
 void TJAM::PrepareRewrite() {
     DropWindow();
-    msgHeader_ = {};
+    MsgHeader = {};
     ClearMessageFields();
     // The new header offset is taken under the lock by WriteMessage; until then the entry keeps
     // pointing at the stored message, which stays readable if the edit is abandoned.
     if (!Active) return;
     try {
-        baseHeader_ = ReadBaseHeaderFromDisk();
+        BaseHeader = ReadBaseHeaderFromDisk();
     } catch (const EReadError&) {
     }
 }
 
 void TJAM::BuildSubfields() {
-    subfields_.clear();
-    msgIdCrc_ = replyCrc_ = JamTextCrc({});
+    Subfields.clear();
+    MsgIdCrc = ReplyCrc = JamTextCrc({});
     bool msgIdSeen = false, replySeen = false;
     const auto add = [this](uint16_t id, std::string_view cp1251) {
-        AppendJamSubfield(subfields_, id, ToOem(cp1251));
+        AppendJamSubfield(Subfields, id, ToOem(cp1251));
     };
     if (!FromName.empty()) add(JamSfSenderName, FromName);
     if (!ToName.empty()) add(JamSfReceiverName, ToName);
@@ -512,10 +502,10 @@ void TJAM::BuildSubfields() {
         add(id, data);
         // The first MSGID and REPLY count, as readers that thread by these CRCs take them.
         if (id == JamSfMsgId && !msgIdSeen) {
-            msgIdCrc_ = JamTextCrc(ToOem(data));
+            MsgIdCrc = JamTextCrc(ToOem(data));
             msgIdSeen = true;
         } else if (id == JamSfReplyId && !replySeen) {
-            replyCrc_ = JamTextCrc(ToOem(data));
+            ReplyCrc = JamTextCrc(ToOem(data));
             replySeen = true;
         }
     }
@@ -524,7 +514,7 @@ void TJAM::BuildSubfields() {
 bool TJAM::WriteMessage() {
     DropWindow();
     if (!Active) return false;
-    const TRangeLock lock(jhr_.Fd(), 0, 1, WriterLockWait());
+    const TRangeLock lock(Jhr.Fd(), 0, 1, WriterLockWait());
     if (!lock) {
         ShowBaseErrorBox(JamWriteLockText());
         return false;
@@ -532,20 +522,20 @@ bool TJAM::WriteMessage() {
     // Other programs may have added messages since Open. The index only grows at its end, so read
     // what was appended after the entries this object knows, and put the message after all of it.
     TJamBaseHeader base = ReadBaseHeaderFromDisk();
-    const uint64_t diskCount = jdx_.Size() / JamIndexEntrySize;
+    const uint64_t diskCount = Jdx.Size() / JamIndexEntrySize;
     // A shorter index means another program rebuilt the base: take it whole.
-    const uint64_t keep = diskCount < knownOnDisk_ ? 0 : knownOnDisk_;
+    const uint64_t keep = diskCount < KnownOnDisk ? 0 : KnownOnDisk;
     std::vector<TJamIndexEntry> tail;
-    TJamIndexEntry::ParseAll(jdx_.ReadAt(keep * JamIndexEntrySize, (diskCount - keep) * JamIndexEntrySize),
+    TJamIndexEntry::ParseAll(Jdx.ReadAt(keep * JamIndexEntrySize, (diskCount - keep) * JamIndexEntrySize),
                              tail);
     if (Current < 0) throw EReadError("JAM: no message at position " + std::to_string(Current));
-    const bool isNew = Current == pendingPosition_ || static_cast<uint64_t>(Current) >= diskCount;
+    const bool isNew = Current == PendingPosition || static_cast<uint64_t>(Current) >= diskCount;
     const auto position = isNew ? static_cast<uint32_t>(diskCount) : static_cast<uint32_t>(Current);
     // An edit of a message another program deleted meanwhile brings it back as a live message.
     bool replacesLive = false;
     if (!isNew) {
         std::vector<TJamIndexEntry> stored;
-        TJamIndexEntry::ParseAll(jdx_.ReadAt(uint64_t{position} * JamIndexEntrySize, JamIndexEntrySize),
+        TJamIndexEntry::ParseAll(Jdx.ReadAt(uint64_t{position} * JamIndexEntrySize, JamIndexEntrySize),
                                  stored);
         replacesLive = !stored.empty() && !stored.front().Deleted();
     }
@@ -553,18 +543,18 @@ bool TJAM::WriteMessage() {
     AddOriginAndTearline();
     const std::string body = ToOem(Text);
     BuildSubfields();
-    const uint64_t textOffset = jdt_.Size();
-    const uint64_t headerOffset = jhr_.Size();
+    const uint64_t textOffset = Jdt.Size();
+    const uint64_t headerOffset = Jhr.Size();
     // Header offsets must stay below 2 GB: a negative offset in the index means "deleted".
     if (textOffset + body.size() > MaxFileOffset ||
-        headerOffset + JamMsgHeaderSize + subfields_.size() > MaxFileOffset / 2)
+        headerOffset + JamMsgHeaderSize + Subfields.size() > MaxFileOffset / 2)
         throw EWriteError("JAM: the base has reached the size limit of its format");
 
     TJamMsgHeader header;
     header.Revision = 1;
-    header.SubfieldLen = static_cast<uint32_t>(subfields_.size());
-    header.MSGIDcrc = msgIdCrc_;
-    header.REPLYcrc = replyCrc_;
+    header.SubfieldLen = static_cast<uint32_t>(Subfields.size());
+    header.MSGIDcrc = MsgIdCrc;
+    header.REPLYcrc = ReplyCrc;
     header.DateWritten = static_cast<uint32_t>(DateTimeToUnix(Date));
     header.DateReceived = header.DateWritten;
     header.DateProcessed = header.DateWritten;
@@ -576,24 +566,24 @@ bool TJAM::WriteMessage() {
     const TJamIndexEntry entry{JamTextCrc(ToOem(ToName)), static_cast<uint32_t>(headerOffset)};
 
     // Text and header first, the index entry that makes them reachable after, counters last.
-    if (!body.empty()) jdt_.WriteAt(textOffset, body);
-    jhr_.WriteAt(headerOffset, header.Serialize() + subfields_);
-    jdx_.WriteAt(uint64_t{position} * JamIndexEntrySize, entry.Serialize());
+    if (!body.empty()) Jdt.WriteAt(textOffset, body);
+    Jhr.WriteAt(headerOffset, header.Serialize() + Subfields);
+    Jdx.WriteAt(uint64_t{position} * JamIndexEntrySize, entry.Serialize());
     ++base.ModCounter;
     if (!replacesLive) ++base.ActiveMsgs;
-    jhr_.WriteAt(0, base.Serialize());
+    Jhr.WriteAt(0, base.Serialize());
 
-    index_.resize(keep);
-    index_.insert(index_.end(), tail.begin(), tail.end());
-    if (position < index_.size())
-        index_[position] = entry;
+    Index.resize(keep);
+    Index.insert(Index.end(), tail.begin(), tail.end());
+    if (position < Index.size())
+        Index[position] = entry;
     else
-        index_.push_back(entry);
-    knownOnDisk_ = index_.size();
-    baseHeader_ = base;
-    msgHeader_ = header;
+        Index.push_back(entry);
+    KnownOnDisk = Index.size();
+    BaseHeader = base;
+    MsgHeader = header;
     Current = static_cast<int32_t>(position);
-    pendingPosition_ = -1;
+    PendingPosition = -1;
     TouchFlagFile();
     return true;
 }
@@ -601,32 +591,32 @@ bool TJAM::WriteMessage() {
 bool TJAM::DeleteCurrent(int32_t* headerOffset, uint32_t* recipientCrc) {
     DropWindow();
     if (!Active) return false;
-    const TRangeLock lock(jhr_.Fd(), 0, 1, WriterLockWait());
+    const TRangeLock lock(Jhr.Fd(), 0, 1, WriterLockWait());
     if (!lock) {
         ShowBaseErrorBox(JamDeleteLockText());
         return false;
     }
-    if (Current < 0 || Current >= static_cast<int32_t>(index_.size()))
+    if (Current < 0 || Current >= static_cast<int32_t>(Index.size()))
         throw EReadError("JAM: no message at position " + std::to_string(Current));
-    TJamIndexEntry& entry = index_[Current];
-    if (Current == pendingPosition_) {
+    TJamIndexEntry& entry = Index[Current];
+    if (Current == PendingPosition) {
         // Begun with NewMessage and never written: nothing on disk is this message, and its
         // position and header offset may by now hold another program's message.
         entry = {JamDeletedEntry, JamDeletedEntry};
-        pendingPosition_ = -1;
-        if (baseHeader_.ActiveMsgs > 0) --baseHeader_.ActiveMsgs;
+        PendingPosition = -1;
+        if (BaseHeader.ActiveMsgs > 0) --BaseHeader.ActiveMsgs;
         return true;
     }
     // The entry as it is on disk now: another program may have deleted or rewritten the message.
     const uint64_t entryOffset = uint64_t{static_cast<uint32_t>(Current)} * JamIndexEntrySize;
     std::vector<TJamIndexEntry> onDisk;
-    TJamIndexEntry::ParseAll(jdx_.ReadAt(entryOffset, JamIndexEntrySize), onDisk);
+    TJamIndexEntry::ParseAll(Jdx.ReadAt(entryOffset, JamIndexEntrySize), onDisk);
     if (onDisk.empty()) throw EReadError("JAM: no message at position " + std::to_string(Current));
     entry = onDisk.front();
     if (entry.Deleted()) return true;
 
     TJamMsgHeader header;
-    if (!TJamMsgHeader::Parse(jhr_.ReadAt(entry.HdrOffset, JamMsgHeaderSize), header))
+    if (!TJamMsgHeader::Parse(Jhr.ReadAt(entry.HdrOffset, JamMsgHeaderSize), header))
         throw EReadError("JAM: the header of message " + std::to_string(Current) + " is damaged");
     TJamBaseHeader base = ReadBaseHeaderFromDisk();
     if (headerOffset) *headerOffset = static_cast<int32_t>(entry.HdrOffset);
@@ -635,14 +625,14 @@ bool TJAM::DeleteCurrent(int32_t* headerOffset, uint32_t* recipientCrc) {
     // The index entry goes first, so no live entry ever leads to a deleted header; the counters last.
     const uint64_t hdrOffset = entry.HdrOffset;
     entry = {JamDeletedEntry, JamDeletedEntry};
-    jdx_.WriteAt(entryOffset, entry.Serialize());
+    Jdx.WriteAt(entryOffset, entry.Serialize());
     header.Attribute |= JamMsgDeleted;
-    jhr_.WriteAt(hdrOffset, header.Serialize());
+    Jhr.WriteAt(hdrOffset, header.Serialize());
     if (base.ActiveMsgs > 0) --base.ActiveMsgs;
     ++base.ModCounter;
-    jhr_.WriteAt(0, base.Serialize());
-    baseHeader_ = base;
-    msgHeader_ = header;
+    Jhr.WriteAt(0, base.Serialize());
+    BaseHeader = base;
+    MsgHeader = header;
     return true;
 }
 

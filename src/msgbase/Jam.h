@@ -56,12 +56,12 @@ public:
     int32_t FileStamp() override;
     bool FileStampIs(int32_t stamp) override;
 
-    // The header of the last message read or written.
-    const TJamMsgHeader& MsgHeader() const { return msgHeader_; }
     // The base header as last read or written.
-    const TJamBaseHeader& BaseHeader() const { return baseHeader_; }
+    TJamBaseHeader BaseHeader;
+    // The header of the last message read or written.
+    TJamMsgHeader MsgHeader;
     // Index entries held in memory (the .jdx as loaded, plus what this object appended).
-    const std::vector<TJamIndexEntry>& Index() const { return index_; }
+    std::vector<TJamIndexEntry> Index;
 
 private:
     // Where the file with this extension is: the existing name matched case-insensitively, else the
@@ -69,7 +69,7 @@ private:
     std::string FileName(const char* extension) const;
     bool OpenFiles();
     void CloseFiles();
-    // Reads the header of the entry at `position` into msgHeader_ and returns its subfield block.
+    // Reads the header of the entry at `position` into MsgHeader and returns its subfield block.
     // Raises EReadError when the position holds no message or the record is damaged.
     std::string_view LoadHeader(int32_t position);
     // `length` bytes of the .jhr at `offset`, fewer at the end of the file (none when a length
@@ -83,25 +83,20 @@ private:
     std::vector<TJamIndexEntry> ReadIndexFromDisk() const;
     void BuildSubfields();
 
-    TBaseFile jhr_;
-    TBaseFile jdt_;
-    TBaseFile jdx_;
-    TBaseFile jlr_;
-    TJamBaseHeader baseHeader_;
-    TJamMsgHeader msgHeader_;
-    std::vector<TJamIndexEntry> index_;
+    TBaseFile Jhr;
+    TBaseFile Jdt;
+    TBaseFile Jdx;
+    TBaseFile Jlr;
     // Position appended by NewMessage and not yet written; -1 when none.
-    int32_t pendingPosition_ = -1;
-    // Leading entries of index_ that mirror the .jdx on disk.
-    uint64_t knownOnDisk_ = 0;
-    std::string subfields_;  // subfields of the message being written
-    uint32_t msgIdCrc_ = 0;  // MSGIDcrc and REPLYcrc of the message being written
-    uint32_t replyCrc_ = 0;
-    std::string headerBuf_;  // header and subfields of the message being read
-    std::string converted_;  // the subfield block in CP1251
-    bool walking_ = false;
-    std::string window_;
-    uint64_t windowStart_ = 0;
+    int32_t PendingPosition = -1;
+    // Leading entries of Index that mirror the .jdx on disk.
+    uint64_t KnownOnDisk = 0;
+    std::string Subfields;  // subfields of the message being written
+    uint32_t MsgIdCrc = 0;  // MSGIDcrc and REPLYcrc of the message being written
+    uint32_t ReplyCrc = 0;
+    std::string HeaderBuffer;  // header and subfields of the message being read
+    std::string Converted;     // the subfield block in CP1251
+    bool Walking = false;
 };
 
 }  // namespace pelmar

@@ -104,17 +104,17 @@ std::string TJamIndexEntry::Serialize() const {
 }
 
 bool TJamSubfieldReader::Next(TJamSubfield& out) {
-    if (pos_ >= block_.size()) return false;
-    if (block_.size() - pos_ < JamSubfieldHeaderSize)
+    if (Pos >= Block.size()) return false;
+    if (Block.size() - Pos < JamSubfieldHeaderSize)
         throw EReadError("JAM: subfield header runs past the end of the header");
-    const uint32_t datLen = GetLe32(block_, pos_ + 4);
-    const size_t dataAt = pos_ + JamSubfieldHeaderSize;
-    if (datLen > block_.size() - dataAt)
+    const uint32_t datLen = GetLe32(Block, Pos + 4);
+    const size_t dataAt = Pos + JamSubfieldHeaderSize;
+    if (datLen > Block.size() - dataAt)
         throw EReadError("JAM: subfield data runs past the end of the header");
-    out.LoID = GetLe16(block_, pos_);
-    out.HiID = GetLe16(block_, pos_ + 2);
-    out.Data = block_.substr(dataAt, datLen);
-    pos_ = dataAt + datLen;
+    out.LoID = GetLe16(Block, Pos);
+    out.HiID = GetLe16(Block, Pos + 2);
+    out.Data = Block.substr(dataAt, datLen);
+    Pos = dataAt + datLen;
     return true;
 }
 

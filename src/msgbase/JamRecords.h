@@ -116,14 +116,14 @@ struct TJamSubfield {
 // Walks the subfield block of one message header.
 class TJamSubfieldReader {
 public:
-    explicit TJamSubfieldReader(std::string_view block) : block_(block) {}
+    explicit TJamSubfieldReader(std::string_view block) : Block(block) {}
     // The next subfield; false at the end of the block. Raises EReadError when a subfield header or
     // its data runs past the end of the block.
     bool Next(TJamSubfield& out);
 
 private:
-    std::string_view block_;
-    size_t pos_ = 0;
+    std::string_view Block;
+    size_t Pos = 0;
 };
 
 // Appends one subfield (HiID 0) to a block being built.

@@ -22,7 +22,6 @@ inline void PutLe32(uint8_t* p, uint32_t value) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-
 // The same over the bytes of a record held as text (`at` must leave room for the field).
 inline uint16_t GetLe16(std::string_view bytes, size_t at) {
     return GetLe16(reinterpret_cast<const uint8_t*>(bytes.data()) + at);

@@ -375,6 +375,14 @@ void TSquish::MarkRead() {
     const TRangeLock lock(DataFile.Fd(), 0, 1, MarkReadLockWait());
     if (!lock) return;
     try {
+        // The index must still lead to this frame under this message's identifier: otherwise the
+        // message was deleted or rewritten meanwhile, and another program may reuse its frame.
+        const TSquishIndexEntry& shown = Positions[static_cast<size_t>(Current)];
+        const std::string index = IndexFile.ReadAt(0, IndexFile.Size());
+        bool listed = false;
+        for (size_t at = 0; at + SquishIndexEntrySize <= index.size() && !listed; at += SquishIndexEntrySize)
+            listed = GetLe32(index, at) == FrameOfs && GetLe32(index, at + 4) == shown.UMsgId;
+        if (!listed) return;
         DataFile.DropCache();
         ReadFrameAndXmsg();
     } catch (const EReadError&) {

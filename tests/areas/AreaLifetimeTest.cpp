@@ -90,5 +90,26 @@ TEST(AreaLifetime, RepairsOfTheLoadAreToldOnce) {
     Settings = saved;
 }
 
+// The display connection may end the process with exit() while the areas and the scan are alive.
+TEST(AreaLifetimeDeathTest, ExitWithTheTreeAndTheScanAliveEndsCleanly) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    test::ScopedHome home;
+    {
+        TRegistry reg;
+        for (const char* name : {"A", "B", "C"}) {
+            reg.OpenKey("\\" + RootKey + "\\Areas\\Fido\\" + name, true);
+            reg.WriteInteger("Kind", BaseKindJam);
+            reg.WriteString("Path", (home.Path() / name).string());
+        }
+    }
+    EXPECT_EXIT(
+        {
+            CreateAreaManager();
+            StartScanThread([] {});
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 }  // namespace
 }  // namespace pelmar

@@ -127,6 +127,13 @@ TEST_F(LetterVerbsTest, ErrorsAndExitCodes) {
     EXPECT_TRUE(dump.Out.empty()) << "a refused send wrote something";
 }
 
+TEST_F(LetterVerbsTest, AreasAddStoresARelativeBasePathAbsolute) {
+    ASSERT_EQ(Tool("areas add --name Rel --kind jam ../rel/./base --tag REL").Status, 0);
+    const std::string expected = (fs::current_path().parent_path() / "rel" / "base").string();
+    const TRun list = Tool("areas list");
+    EXPECT_NE(list.Out.find("\"path\": \"" + expected + "\""), std::string::npos) << list.Out;
+}
+
 TEST_F(LetterVerbsTest, SendReportsABaseThatDoesNotOpen) {
     ASSERT_EQ(Tool("areas add --name Gone --kind jam " + Q(tmp_.Path() / "gone") + " --tag GONE").Status, 0);
     const TRun run = Tool("send --area GONE --area LOCAL.TEST --to a --subject b --orig 2:5020/1", "x\n");

@@ -86,6 +86,8 @@ TEST_F(CreateBaseTest, ExistingFixtureBasesAreOpenedNotTouched) {
         {BaseKindJam, "crashmail/bases/rutest", {".jhr", ".jdt", ".jdx", ".jlr"}},
         {BaseKindMsg, "smapi/bases/msg/ru.test", {""}},
         {BaseKindMsg, "smapi/bases/msg/netmail", {""}},
+        {BaseKindMsg, "smapi/bases/msg/su.general", {""}},
+        {BaseKindMsg, "smapi/bases/msg/r50.local", {""}},
         {BaseKindMsg, "crashmail/bases/sugeneral", {""}},
         {BaseKindMsg, "crashmail/bases/netmail", {""}},
     };

@@ -56,7 +56,7 @@ TEST_F(HudsonExportList, AMessageSavedAgainIsListedOnce) {
 
         base->NewMessage();
         ASSERT_TRUE(Save(*base, "new"));
-        const int32_t record = base->Record();
+        const int32_t record = base->Record;
         for (const char* again : {"again", "and again"}) {
             base->PrepareRewrite();
             ASSERT_TRUE(Save(*base, again));
@@ -82,7 +82,7 @@ TEST_F(HudsonExportList, AListThatCannotBeWrittenIsAWarningOfAStoredMessage) {
     base->PrepareRewrite();
     ASSERT_TRUE(Save(*base, "stored again"));
     EXPECT_TRUE(base->Warnings.empty());
-    EXPECT_EQ(ReadFile(dir.Path() / "echomail.bbs"), Entries({static_cast<uint16_t>(base->Record())}));
+    EXPECT_EQ(ReadFile(dir.Path() / "echomail.bbs"), Entries({static_cast<uint16_t>(base->Record)}));
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ protected:
     // Record numbers of a First/Next walk.
     static std::vector<int32_t> Walk(THudson& base) {
         std::vector<int32_t> records;
-        for (bool ok = base.First(); ok; ok = base.Next()) records.push_back(base.Record());
+        for (bool ok = base.First(); ok; ok = base.Next()) records.push_back(base.Record);
         return records;
     }
     TempDir dir;
@@ -88,7 +88,7 @@ TEST_F(HudsonRead, SortedWalkVisitsWhatTheFullScanVisits) {
         hudson->Seek(5);
         ASSERT_TRUE(hudson->Next());
         EXPECT_EQ(hudson->Current, 6);
-        EXPECT_EQ(hudson->Record(), expected[6]);
+        EXPECT_EQ(hudson->Record, expected[6]);
     }
     // After writes and a delete, the same object walks as a freshly opened one.
     auto hudson = OpenBoard(2);

@@ -228,7 +228,7 @@ TEST_F(HudsonWrite, SecondObjectWithAStaleIndexAppendsAfterTheFirst) {
     auto first = OpenBoard(7), second = OpenBoard(7);
     ASSERT_TRUE(Post(*first, "one"));
     ASSERT_TRUE(Post(*second, "two"));
-    EXPECT_EQ(second->Record(), 2);
+    EXPECT_EQ(second->Record, 2);
     EXPECT_EQ(File("msgidx.bbs"), std::string("\x01\x00\x07\x02\x00\x07\x03\x00\x07", 9));
     EXPECT_EQ(HudLe16(File("msginfo.bbs"), 4), 3);
     EXPECT_EQ(File("echomail.bbs"), std::string("\x01\x00\x02\x00", 4));

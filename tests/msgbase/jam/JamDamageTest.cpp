@@ -162,7 +162,7 @@ TEST_F(JamDamageTest, IndexOfAnOddSizeIsReadToItsLastWholeEntryAndRepairedByAWri
     TJAM jam;
     jam.SetPath(BasePath());
     jam.Open();
-    ASSERT_EQ(jam.Index().size(), 3u);
+    ASSERT_EQ(jam.Index.size(), 3u);
     Post(jam, "A", "All", "fourth");
     EXPECT_EQ(jam.Current, 3);
     EXPECT_EQ(fs::file_size(BasePath() + ".jdx"), 32u);

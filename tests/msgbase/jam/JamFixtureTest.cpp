@@ -59,7 +59,7 @@ TEST_F(JamFixtureTest, CrashmailAreaMatchesItsDump) {
     ASSERT_TRUE(jam.Active);
     EXPECT_EQ(jam.Count(), dump[0]["base"]["active"].Int());
     EXPECT_EQ(jam.ChangeCounter(), dump[0]["base"]["modcounter"].Int());
-    ASSERT_EQ(static_cast<int64_t>(jam.Index().size()), dump[0]["base"]["index_entries"].Int());
+    ASSERT_EQ(static_cast<int64_t>(jam.Index.size()), dump[0]["base"]["index_entries"].Int());
 
     size_t walked = 0;
     for (bool more = jam.First(); more; more = jam.Next()) ++walked;
@@ -96,7 +96,7 @@ TEST_F(JamFixtureTest, CrashmailAreaMatchesItsDump) {
         EXPECT_EQ(IsoDate(jam.Date, 'T'), m["datewritten"].String);
         EXPECT_EQ(jam.Read, (m["attr2"].Int() & 0x800) != 0);
         EXPECT_EQ(jam.Attr, AttrSent);  // crashmail marks tossed echomail Sent (0x10)
-        EXPECT_EQ(jam.MsgHeader().MessageNumber, m["number"].Int());
+        EXPECT_EQ(jam.MsgHeader.MessageNumber, m["number"].Int());
         EXPECT_EQ(DumpStyle(jam.Text), AsShown(m["text"].String));
         EXPECT_TRUE(m["text_kludges"].Array.empty());
         std::string attrText;
@@ -155,7 +155,7 @@ TEST_P(JamSmapiTest, BaseMatchesItsDump) {
         const TJson& m = dump[line];
         SCOPED_TRACE(m["subject"].String);
         jam.ReadMessage(jam.Current);
-        EXPECT_EQ(jam.MsgHeader().MessageNumber, m["uid"].Int());
+        EXPECT_EQ(jam.MsgHeader.MessageNumber, m["uid"].Int());
         EXPECT_EQ(U(jam.FromName), m["from"].String);
         EXPECT_EQ(U(jam.ToName), m["to"].String);
         EXPECT_EQ(U(jam.Subject), m["subject"].String);
@@ -229,8 +229,8 @@ TEST_F(JamFixtureTest, DeletedMessageIsSkippedAndUnreadable) {
     jam.SetPath(base);
     jam.Open();
     ASSERT_TRUE(jam.Active);
-    ASSERT_EQ(jam.Index().size(), 16u);
-    ASSERT_TRUE(jam.Index()[10].Deleted());
+    ASSERT_EQ(jam.Index.size(), 16u);
+    ASSERT_TRUE(jam.Index[10].Deleted());
     for (bool more = jam.First(); more; more = jam.Next()) EXPECT_NE(jam.Current, 10);
     jam.Seek(10);
     EXPECT_FALSE(jam.IsValid());

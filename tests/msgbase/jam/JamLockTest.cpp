@@ -166,7 +166,7 @@ TEST_F(JamLockTest, WritersInSeveralProcessesLoseNothing) {
             if (i % 5 != 4) expected.insert("w" + std::to_string(w) + "-" + std::to_string(i));
     EXPECT_EQ(subjects, expected);
     EXPECT_EQ(reader.Count(), static_cast<int32_t>(expected.size()));
-    EXPECT_EQ(reader.Index().size(), size_t{Processes * PerProcess});
+    EXPECT_EQ(reader.Index.size(), size_t{Processes * PerProcess});
 }
 
 }  // namespace

@@ -174,7 +174,7 @@ TEST_F(JamWriteTest, AbandonedEditsLeaveTheListIntact) {
     // A second NewMessage replaces a first one never written instead of leaving a hole.
     jam.NewMessage();
     jam.NewMessage();
-    EXPECT_EQ(jam.Index().size(), 2u);
+    EXPECT_EQ(jam.Index.size(), 2u);
     EXPECT_EQ(jam.Count(), 2);
     jam.FromName = "B";
     jam.ToName = "All";

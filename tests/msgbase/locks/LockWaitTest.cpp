@@ -174,6 +174,51 @@ TEST_P(LockWaitTest, MarkReadUnderAHeldLockLeavesTheMessageUnreadWithoutWaiting)
     EXPECT_TRUE(Boxes.empty());
 }
 
+TEST_P(LockWaitTest, MarkReadLeavesAMessageAnotherWriterReplacedAlone) {
+    // Hudson rewrites in place under the same number: the mark then still belongs to that message.
+    if (GetParam().Kind == BaseKindHudson) GTEST_SKIP() << "rewritten in place";
+    ASSERT_TRUE(Base->First());
+    auto other = Make();
+    other->Open();
+    ASSERT_TRUE(other->First());
+    other->Seek(other->Current);
+    other->PrepareRewrite();
+    other->FromName = "Editor";
+    other->ToName = "All";
+    other->Subject = "edited";
+    other->OrigAddr = "2:5020/1";
+    other->Text = "edited\r";
+    ASSERT_TRUE(other->WriteMessage());
+    Base->MarkRead();  // still positioned on the message as it was before the edit
+    EXPECT_EQ(ReadMarks(), std::vector<bool>{false});
+}
+
+// A pack by the tosser moves another message into the record the list points at.
+TEST(HudsonMarkRead, LeavesAnotherMessageInTheRecordAlone) {
+    Settings = TSettings{};
+    Settings.bNetFlag = Settings.bEchoFlag = false;
+    TempDir dir;
+    const std::string path = std::string(1, '\x01') + (dir.Path() / "hudson").string();
+    THudson hudson;
+    hudson.SetPath(path);
+    hudson.CreateBase();
+    hudson.Open();
+    hudson.NewMessage();
+    hudson.OrigAddr = "2:5020/1";
+    hudson.Text = "x\r";
+    ASSERT_TRUE(hudson.WriteMessage());
+    ASSERT_TRUE(hudson.First());
+    // MsgNum of header record 0 becomes another number, as after a pack.
+    const fs::path header = dir.Path() / "hudson" / "msghdr.bbs";
+    std::string bytes = ReadFile(header);
+    bytes[0] = '\x07';
+    WriteFile(header, bytes);
+    hudson.MarkRead();
+    EXPECT_EQ(ReadFile(header), bytes);
+    EXPECT_FALSE(hudson.Read);
+    Settings = TSettings{};
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, LockWaitTest, ::testing::ValuesIn(Formats),
                          [](const auto& info) { return std::string(info.param.Name); });
 

@@ -221,7 +221,7 @@ TEST_F(MainFrameTest, MessagePostedByAnotherProgramAppearsAndTheCountersFollow) 
 
     test::WriteFile(home_.Path() / "body.txt", "Hello from outside\n");
     const std::string command = "'" + test::ToolPath() + "' post --kind jam '" + jamPath_ +
-                                "' --from Tester --to All --subject Fresh <'" +
+                                "' --orig 2:5020/1 --from Tester --to All --subject Fresh <'" +
                                 (home_.Path() / "body.txt").string() + "' >/dev/null 2>&1";
     ASSERT_EQ(test::RunCommand(command), 0);
 
