@@ -205,7 +205,8 @@ std::vector<TDraft> TDraftStore::Load() const {
         TDraft d;
         d.FromName = base.FromName;
         d.OrigAddr = base.OrigAddr;
-        d.DestAddr = base.DestAddr;
+        // A draft without a destination address reads back as the null address.
+        d.DestAddr = base.DestAddr == "0/0" ? std::string() : base.DestAddr;
         d.ToName = base.ToName;
         d.Subject = base.Subject;
         d.Attributes = base.Attr;

@@ -36,6 +36,7 @@ TEST(DraftStore, SavesNumbersAndRestoresEveryField) {
     TDraftStore store(home.Path().string(), {});
     TDraft a = MakeDraft("All", {"11", "22"});
     TDraft b = MakeDraft("Sysop", {}, "");
+    b.DestAddr.clear();
     ASSERT_TRUE(store.Save({&a, &b}, false));
     EXPECT_GT(a.Number, 0);
     EXPECT_GT(b.Number, a.Number);
@@ -56,6 +57,7 @@ TEST(DraftStore, SavesNumbersAndRestoresEveryField) {
     EXPECT_EQ(loaded[1].Number, b.Number);
     EXPECT_EQ(loaded[1].Body, " ");  // an empty body comes back as one blank
     EXPECT_TRUE(loaded[1].AreaIds.empty());
+    EXPECT_EQ(loaded[1].DestAddr, "");
 }
 
 // Closing A and then B must delete their own drafts, not whatever moved into their list place.
