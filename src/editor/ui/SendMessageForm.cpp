@@ -7,8 +7,11 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,6 +19,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTimer>
@@ -28,6 +32,7 @@
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
+#include "editor/UUCode.h"
 #include "editor/ui/DestinationChooser.h"
 #include "editor/ui/DraftKeeper.h"
 #include "editor/ui/FlagsForm.h"
@@ -202,6 +207,9 @@ void TSendMessageForm::BuildWidgets() {
         add("Вставить файл", "Вставить текстовый файл", "document-open", [this] { InsertTextFile(); });
     cutMarker_ = add("Покусать", "\"Покусать\"", "edit-cut", [this] { CutMarker(); });
     toolbar_->addSeparator();
+    uuToggle_ = add("UUEncode", "Вставить файл как uuencode", "mail-attachment",
+                    [this] { UUPanel->setVisible(!UUPanel->isVisible()); });
+    toolbar_->addSeparator();
     spell_ = add("Орфография", "Проверить орфографию", "tools-check-spelling",
                  [this] { CheckBodySpelling(this, RichEdit1, true); });
     toolbar_->addSeparator();
@@ -265,6 +273,7 @@ void TSendMessageForm::BuildWidgets() {
     buttons->addStretch();
     form->addRow(buttons);
     top->addWidget(header);
+    BuildUUPanel(top);
 
     RichEdit1 = new QPlainTextEdit(this);
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -335,6 +344,84 @@ void TSendMessageForm::SelectAka(const std::string& aka) {
     }
     ComboBox1->setCurrentIndex(i);
 }
+void TSendMessageForm::BuildUUPanel(QLayout* into) {
+    auto* box = new QGroupBox(QStringLiteral("UUEncode"), this);
+    auto* grid = new QGridLayout(box);
+    UUFileLabel = new QLabel(U("(Нет)"), box);
+    UUSizeLabel = new QLabel(box);
+    UUCountLabel = new QLabel(box);
+    SpinEdit1 = new QSpinBox(box);
+    SpinEdit1->setRange(10, 10000);
+    SpinEdit1->setSingleStep(20);
+    SpinEdit1->setValue(300);
+    BrowseBtn = new QPushButton(U("Выбрать файл..."), box);
+    InsertBtn = new QPushButton(U("Вставить"), box);
+    ClearBtn = new QPushButton(U("Очистить"), box);
+    grid->addWidget(new QLabel(U("Файл:"), box), 0, 0);
+    grid->addWidget(UUFileLabel, 0, 1, 1, 3);
+    grid->addWidget(new QLabel(U("Размер файла:"), box), 1, 0);
+    grid->addWidget(UUSizeLabel, 1, 1);
+    grid->addWidget(new QLabel(U("Число секций:"), box), 1, 2);
+    grid->addWidget(UUCountLabel, 1, 3);
+    grid->addWidget(new QLabel(U("Число строк в секции:"), box), 2, 0);
+    grid->addWidget(SpinEdit1, 2, 1);
+    grid->addWidget(BrowseBtn, 3, 1);
+    grid->addWidget(InsertBtn, 3, 2);
+    grid->addWidget(ClearBtn, 3, 3);
+    UUPanel = box;
+    box->hide();
+    into->addWidget(box);
+    connect(BrowseBtn, &QPushButton::clicked, this, [this] {
+        const QString path =
+            QFileDialog::getOpenFileName(this, U("Вставить UUEncode"), QString(), U("Все файлы (*)"));
+        if (!path.isEmpty()) ChooseUUFile(path);
+    });
+    connect(InsertBtn, &QPushButton::clicked, this, [this] { InsertUU(); });
+    connect(ClearBtn, &QPushButton::clicked, this, [this] { ClearUU(); });
+}
+
+bool TSendMessageForm::ChooseUUFile(const QString& path) {
+    std::vector<std::string> sections;
+    try {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        EncodeFileToSections(path.toStdString(), SpinEdit1->value(), sections);
+        QApplication::restoreOverrideCursor();
+    } catch (const std::exception& e) {
+        QApplication::restoreOverrideCursor();
+        ShowError(e.what(), this);
+        return false;
+    }
+    UUSections = std::move(sections);
+    UUPending = true;
+    UUFileLabel->setText(path);
+    UUSizeLabel->setText(QString::number(QFileInfo(path).size()) + U(" байт"));
+    UUCountLabel->setText(QString::number(UUSections.size()));
+    UpdateCommandStates();
+    return true;
+}
+
+void TSendMessageForm::InsertUU() {
+    if (!Commands().UUInsert || UUSections.empty()) return;
+    UUPending = false;
+    UUSplit = UUSections.size() > 1;
+    RichEdit1->insertPlainText(BodyToQt(UUSections.front()));
+    if (!UUSplit) {
+        UUFileLabel->setText(U("(Нет)"));
+        UUSizeLabel->clear();
+        UUCountLabel->clear();
+    }
+    UpdateCommandStates();
+}
+
+void TSendMessageForm::ClearUU() {
+    UUPending = false;
+    UUSections.clear();
+    UUFileLabel->setText(U("(Нет)"));
+    UUSizeLabel->clear();
+    UUCountLabel->clear();
+    UpdateCommandStates();
+}
+
 std::string TSendMessageForm::FromName() const {
     return FromQt(Edit1->text());
 }
@@ -486,6 +573,9 @@ TEditorCommands TSendMessageForm::Commands() const {
     s.DestAddress = DestAddress();
     s.Attributes = Attributes;
     s.Subject = Subject();
+    s.UUPending = UUPending;
+    s.UUSplit = UUSplit;
+    s.UUSectionCount = UUSections.size();
     return EvaluateCommands(s);
 }
 
@@ -499,6 +589,11 @@ void TSendMessageForm::UpdateCommandStates() {
     paste_->setEnabled(c.Paste);
     insertFile_->setEnabled(c.InsertFile);
     spell_->setEnabled(c.Spell);
+    uuToggle_->setEnabled(c.UUToggle);
+    BrowseBtn->setEnabled(c.UUBrowse);
+    SpinEdit1->setEnabled(c.UUBrowse);
+    InsertBtn->setEnabled(c.UUInsert);
+    ClearBtn->setEnabled(c.UUClear);
     SendAction->setEnabled(c.Send);
     ComboBox2->setVisible(c.DestAddressVisible);
     setWindowTitle(ToQt(c.Caption));
@@ -708,6 +803,8 @@ TSendState TSendMessageForm::BuildSendState() const {
     s.Body = BodyText();
     s.Template = BuildTemplateInput();
     s.OnlyParts = onlyParts_;
+    s.UUSplit = UUSplit;
+    s.UUSections = UUSections;
     return s;
 }
 

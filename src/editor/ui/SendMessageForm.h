@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QSpinBox;
 class QToolBar;
 class QToolButton;
 
@@ -104,6 +105,21 @@ public:
     QPushButton* Button3 = nullptr;   // origin
     QPlainTextEdit* RichEdit1 = nullptr;
     QLabel* StatusPanel0 = nullptr;
+    // The "UUEncode" panel.
+    QWidget* UUPanel = nullptr;
+    QLabel* UUFileLabel = nullptr;
+    QLabel* UUSizeLabel = nullptr;
+    QLabel* UUCountLabel = nullptr;
+    QSpinBox* SpinEdit1 = nullptr;
+    QPushButton* BrowseBtn = nullptr;
+    QPushButton* InsertBtn = nullptr;
+    QPushButton* ClearBtn = nullptr;
+    std::vector<std::string> UUSections;
+    bool UUPending = false, UUSplit = false;
+    // Encodes the file for insertion (the "Выбрать файл..." choice); false with the error shown.
+    bool ChooseUUFile(const QString& path);
+    void InsertUU();
+    void ClearUU();
     QAction* SendAction = nullptr;
 
 protected:
@@ -148,6 +164,8 @@ private:
     QAction* insertFile_ = nullptr;
     QAction* cutMarker_ = nullptr;
     QAction* spell_ = nullptr;
+    QAction* uuToggle_ = nullptr;
+    void BuildUUPanel(QLayout* into);
 };
 
 // Every open editor, oldest first; the main window, the area manager and the draft store walk it.

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QTimer>
 
 #include <filesystem>
@@ -284,6 +285,37 @@ TEST_F(EditorWindowTest, DeletedSubtreeLeavesNoDanglingDestination) {
     e->SetToName("x");
     e->FlushPreview();                // expands with what is left
     EXPECT_EQ(Editors().size(), 1u);  // the edit-mode editor closed
+}
+
+TEST_F(EditorWindowTest, UUFileInPartsGoesOutAsSeveralMessages) {
+    TAreaInfo& area = Area(BaseKindMsg, "FILES");
+    std::string bytes;
+    for (int i = 0; i < 20000; ++i) bytes += static_cast<char>(i * 7);
+    test::WriteFile(home.Path() / "data.bin", bytes);
+    TSendMessageForm* e = OpenNewLetter(nullptr, &area);
+    e->StartEditing();
+    e->SpinEdit1->setValue(100);
+    ASSERT_TRUE(e->ChooseUUFile(QString::fromStdString((home.Path() / "data.bin").string())));
+    ASSERT_GT(e->UUSections.size(), 1u);
+    EXPECT_FALSE(e->Commands().UUBrowse);
+    e->IsEditMessage = true;
+    EXPECT_FALSE(e->Commands().UUInsert);  // no file in parts when editing a stored message
+    e->IsEditMessage = false;
+    ASSERT_TRUE(e->Commands().UUInsert);
+    e->InsertUU();
+    EXPECT_TRUE(e->UUSplit);
+    EXPECT_NE(e->BodyText().find("begin "), std::string::npos);
+    const size_t parts = e->UUSections.size();
+    ASSERT_TRUE(e->Send(true));
+    auto base = CreateMessageBase(area.Kind);
+    base->SetPath(area.Path);
+    base->Open();
+    EXPECT_EQ(static_cast<size_t>(base->Count()), parts);
+    // A missing file leaves the panel as it was.
+    TSendMessageForm* other = OpenNewLetter(nullptr, &area);
+    TBoxAnswerer ok(QMessageBox::Ok);
+    EXPECT_FALSE(other->ChooseUUFile(QStringLiteral("/nonexistent/file")));
+    EXPECT_FALSE(other->UUPending);
 }
 
 TEST(SpellChecker, RussianOrEnglishDictionaryAccepts) {
