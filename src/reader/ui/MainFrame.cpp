@@ -30,6 +30,7 @@
 #include "core/ui/Splash.h"
 #include "editor/ui/DraftKeeper.h"
 #include "editor/ui/EditorOpeners.h"
+#include "editor/ui/UUDecodeForm.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Registry.h"
 #include "reader/ui/AreaTreeDelegate.h"
@@ -91,7 +92,7 @@ constexpr TCommand kAvailable[] = {TCommand::BuildThreads,   TCommand::FontPropo
                                    TCommand::ShowMenu,       TCommand::ShowToolbars,
                                    TCommand::WindowListMenu, TCommand::NewLetter,
                                    TCommand::Reply,          TCommand::ReplyNetmail,
-                                   TCommand::Forward};
+                                   TCommand::Forward,        TCommand::UUDecode};
 
 QString IdleText() {
     return QStringLiteral("Пелмар ") + QStringLiteral(PELMAR_VERSION_TEXT);
@@ -765,6 +766,9 @@ void TMainFrame::Execute(TCommand command) {
         case TCommand::Exit:
             close();
             break;
+        case TCommand::UUDecode:
+            Guarded([this] { DecodeSelected(); });
+            break;
         case TCommand::NewLetter:
             Guarded([this] { OpenNewLetter(this, list_.CurrentArea); });
             break;
@@ -805,6 +809,20 @@ void TMainFrame::OpenEditorOnCurrent(TCommand command) {
     } else {
         OpenReply(this, *base, shown, shown, withKludges);
     }
+}
+
+// Hands the selected messages to the decoder window; a message changed under us is skipped.
+void TMainFrame::DecodeSelected() {
+    TMessageBase* base = list_.Base;
+    if (base == nullptr) return;
+    TUUDecodeForm* window = UUDecodeWindow(this);
+    for (TMessageClass* entry : Selection()) {
+        base->ReadMessage(entry->Position);
+        if (base->MsgId != entry->MsgId || base->Subject != entry->Subject) continue;
+        window->AddText(base->Text);
+    }
+    window->show();
+    window->raise();
 }
 
 void TMainFrame::BuildThreadsClick(bool checked) {

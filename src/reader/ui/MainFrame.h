@@ -135,6 +135,7 @@ private:
 
     void Execute(TCommand command);
     void OpenEditorOnCurrent(TCommand command);
+    void DecodeSelected();
     void CreateStatusBar();
     void CreatePanes();
     void CreateAnimation();

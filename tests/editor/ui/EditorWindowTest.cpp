@@ -15,14 +15,17 @@
 
 #include <filesystem>
 
+#include <QTreeWidget>
 #include "areas/gizmo.h"
 #include "core/Settings.h"
 #include "core/ui/QtText.h"
 #include "editor/Templates.h"
+#include "editor/UUCode.h"
 #include "editor/ui/DraftKeeper.h"
 #include "editor/ui/EditorOpeners.h"
 #include "editor/ui/SendMessageForm.h"
 #include "editor/ui/SpellChecker.h"
+#include "editor/ui/UUDecodeForm.h"
 #include "msgbase/BaseFactory.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Codepage.h"
@@ -316,6 +319,26 @@ TEST_F(EditorWindowTest, UUFileInPartsGoesOutAsSeveralMessages) {
     TBoxAnswerer ok(QMessageBox::Ok);
     EXPECT_FALSE(other->ChooseUUFile(QStringLiteral("/nonexistent/file")));
     EXPECT_FALSE(other->UUPending);
+}
+
+TEST_F(EditorWindowTest, DecodeWindowCollectsPartsAndSavesCompleteFiles) {
+    std::string bytes(5000, 'x');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 13);
+    std::vector<std::string> sections;
+    EncodeBytesToSections(bytes, "pic.bin", 0, 40, sections);
+    ASSERT_EQ(sections.size(), 3u);
+    TUUDecodeForm form;
+    form.AddText(sections[2]);
+    form.AddText(sections[0]);
+    ASSERT_EQ(form.FileList->topLevelItemCount(), 1);
+    EXPECT_EQ(form.FileList->topLevelItem(0)->text(1), QString::fromUtf8("2 из 3"));
+    EXPECT_FALSE(form.SaveAction->isEnabled());
+    form.AddText(sections[1]);
+    EXPECT_TRUE(form.SaveAction->isEnabled());
+    const QString out = QString::fromStdString((home.Path() / "out.bin").string());
+    ASSERT_TRUE(form.SaveSelected(out));
+    EXPECT_EQ(test::ReadFile(out.toStdString()), bytes);
+    EXPECT_EQ(form.FileList->topLevelItemCount(), 0);
 }
 
 TEST(SpellChecker, RussianOrEnglishDictionaryAccepts) {
