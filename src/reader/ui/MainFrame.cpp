@@ -30,6 +30,7 @@
 #include "core/ui/Splash.h"
 #include "editor/ui/DraftKeeper.h"
 #include "editor/ui/EditorOpeners.h"
+#include "editor/ui/TemplEditForm.h"
 #include "editor/ui/UUDecodeForm.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Registry.h"
@@ -765,6 +766,13 @@ void TMainFrame::Execute(TCommand command) {
             break;
         case TCommand::Exit:
             close();
+            break;
+        case TCommand::TemplateEditor:
+            Guarded([this] {
+                auto* form = new TTemplEditForm(this);
+                form->setAttribute(Qt::WA_DeleteOnClose);
+                form->show();
+            });
             break;
         case TCommand::UUDecode:
             Guarded([this] { DecodeSelected(); });

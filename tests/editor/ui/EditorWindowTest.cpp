@@ -15,6 +15,7 @@
 
 #include <filesystem>
 
+#include <QListWidget>
 #include <QTreeWidget>
 #include "areas/gizmo.h"
 #include "core/Settings.h"
@@ -25,6 +26,7 @@
 #include "editor/ui/EditorOpeners.h"
 #include "editor/ui/SendMessageForm.h"
 #include "editor/ui/SpellChecker.h"
+#include "editor/ui/TemplEditForm.h"
 #include "editor/ui/UUDecodeForm.h"
 #include "msgbase/BaseFactory.h"
 #include "msgbase/MessageBase.h"
@@ -339,6 +341,25 @@ TEST_F(EditorWindowTest, DecodeWindowCollectsPartsAndSavesCompleteFiles) {
     ASSERT_TRUE(form.SaveSelected(out));
     EXPECT_EQ(test::ReadFile(out.toStdString()), bytes);
     EXPECT_EQ(form.FileList->topLevelItemCount(), 0);
+}
+
+TEST_F(EditorWindowTest, TemplateEditorWritesItsCopiesOnSave) {
+    TTemplEditForm form;
+    form.SelectSection(tpl::LetterBegin);
+    EXPECT_GT(form.MacroList->topLevelItemCount(), 0);
+    form.TextPage->setPlainText(QStringLiteral("Hi @Имя!\n@Курсор"));
+    form.SelectSection(tpl::OriginList);  // stores the text page
+    EXPECT_EQ(form.Section(tpl::LetterBegin), A("Hi @Имя!\r\n@Курсор"));
+    ASSERT_GT(form.ListPage->count(), 0);
+    form.ListPage->addItem(QStringLiteral("Second origin"));
+    form.SelectSection(tpl::Cut);
+    form.TextPage->clear();
+    EXPECT_EQ(ReadTemplate(tpl::LetterBegin), DefaultTemplate(tpl::LetterBegin));  // nothing written yet
+    ASSERT_TRUE(form.Save());
+    EXPECT_EQ(ReadTemplate(tpl::LetterBegin), A("Hi @Имя!\r\n@Курсор"));
+    EXPECT_EQ(TemplateLines(ReadTemplate(tpl::OriginList)).back(), "Second origin");
+    EXPECT_EQ(ReadTemplate(tpl::Cut), "");
+    EXPECT_FALSE(TemplateExists(tpl::Cut));
 }
 
 TEST(SpellChecker, RussianOrEnglishDictionaryAccepts) {
