@@ -109,6 +109,26 @@ TSendMessageForm* OpenForward(QWidget* owner, const TMessageBase& m, TAreaInfo* 
     return e;
 }
 
+TSendMessageForm* OpenEdit(QWidget* owner, const TMessageBase& m, TAreaInfo* shown, int position,
+                           const std::string& listMsgId) {
+    TSendMessageForm* e = Create(owner);
+    e->IsEditMessage = true;
+    e->EditContext.Body = m.Text;
+    e->EditContext.MessagePosition = position;
+    e->EditContext.ListMsgId = listMsgId;
+    e->EditContext.ListFrom = m.FromName;
+    e->EditContext.ListSubject = m.Subject;
+    e->SetFromName(m.FromName);
+    e->SelectAka(m.OrigAddr);
+    e->SetDestAddress(m.DestAddr);
+    e->SetToName(m.ToName);
+    e->SetSubject(m.Subject);
+    e->Attributes = m.Attr;
+    if (shown != nullptr) e->Destinations = {shown};
+    e->ShowEditor();
+    return e;
+}
+
 TSendMessageForm* OpenReceipt(QWidget* owner, const TMessageBase& m, TAreaInfo* shown) {
     TSendMessageForm* e = Create(owner);
     e->IsReceipt = true;

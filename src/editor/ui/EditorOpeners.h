@@ -22,6 +22,10 @@ TSendMessageForm* OpenReply(QWidget* owner, const TMessageBase& message, TAreaIn
                             bool withKludges);
 TSendMessageForm* OpenForward(QWidget* owner, const TMessageBase& message, TAreaInfo* shown,
                               bool withKludges);
+// Edits the stored message in place; `position` is its list position, `listMsgId` the list entry's
+// MSGID (checked again before the rewrite).
+TSendMessageForm* OpenEdit(QWidget* owner, const TMessageBase& message, TAreaInfo* shown, int position,
+                           const std::string& listMsgId);
 TSendMessageForm* OpenReceipt(QWidget* owner, const TMessageBase& message, TAreaInfo* shown);
 TSendMessageForm* OpenNetmailTo(QWidget* owner, const std::string& address, const std::string& toName);
 

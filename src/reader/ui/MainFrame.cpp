@@ -783,6 +783,7 @@ void TMainFrame::Execute(TCommand command) {
         case TCommand::Reply:
         case TCommand::ReplyNetmail:
         case TCommand::Forward:
+        case TCommand::Edit:
             Guarded([this, command] { OpenEditorOnCurrent(command); });
             break;
         case TCommand::ShowMenu:
@@ -808,7 +809,9 @@ void TMainFrame::OpenEditorOnCurrent(TCommand command) {
     }
     const bool withKludges = (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
     TAreaInfo* shown = list_.CurrentArea;
-    if (command == TCommand::Forward) {
+    if (command == TCommand::Edit) {
+        OpenEdit(this, *base, shown, entry->Position, entry->MsgId);
+    } else if (command == TCommand::Forward) {
         OpenForward(this, *base, shown, withKludges);
     } else if (command == TCommand::ReplyNetmail) {
         TAreaManager* manager = AreaManager();

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
 
@@ -360,6 +361,47 @@ TEST_F(EditorWindowTest, TemplateEditorWritesItsCopiesOnSave) {
     EXPECT_EQ(TemplateLines(ReadTemplate(tpl::OriginList)).back(), "Second origin");
     EXPECT_EQ(ReadTemplate(tpl::Cut), "");
     EXPECT_FALSE(TemplateExists(tpl::Cut));
+}
+
+TEST_F(EditorWindowTest, EditInPlaceAndTheAutoSaveInterval) {
+    TAreaInfo& area = Area(BaseKindMsg, "EDIT");
+    auto base = CreateMessageBase(area.Kind);
+    base->SetPath(area.Path);
+    base->Open();
+    base->NewMessage();
+    base->FromName = "Ivan Petrov";
+    base->ToName = "All";
+    base->Subject = "Typo";
+    base->OrigAddr = "2:5020/120.5";
+    base->Kludges = {"MSGID: 2:5020/120.5 00000001"};
+    base->Text = "Helo\r";
+    ASSERT_TRUE(base->WriteMessage());
+    base->ReadMessage(0);
+    TSendMessageForm* e = OpenEdit(nullptr, *base, &area, 0, "2:5020/120.5 00000001");
+    base->Close();
+    EXPECT_TRUE(e->Editing());
+    EXPECT_FALSE(e->Button1->isVisible());
+    e->RichEdit1->setPlainText(QStringLiteral("Hello\n"));
+    ASSERT_TRUE(e->Send(true));
+    base->Open();
+    ASSERT_EQ(base->Count(), 1);  // rewritten, not added
+    base->ReadMessage(0);
+    EXPECT_NE(base->Text.find("Hello"), std::string::npos);
+    base->Close();
+
+    struct Row {
+        bool on;
+        int32_t minutes;
+        int ms;
+    };
+    for (const Row r : {Row{true, 5, 300000}, Row{true, 0, 60000}, Row{true, -3, 60000},
+                        Row{true, 100000, 1440 * 60000}, Row{false, 5, 300000}}) {
+        Settings.AutoSave = r.on;
+        Settings.SaveTime = r.minutes;
+        TDraftKeeper keeper;
+        EXPECT_EQ(keeper.IntervalMs(), r.ms) << r.minutes;
+        EXPECT_EQ(keeper.TimerActive(), r.on);
+    }
 }
 
 TEST(SpellChecker, RussianOrEnglishDictionaryAccepts) {
