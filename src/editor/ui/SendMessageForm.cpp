@@ -246,7 +246,12 @@ void TSendMessageForm::BuildWidgets() {
     toRow->addWidget(ComboBox2);
     form->addRow(U("Кому:"), toRow);
     Edit3 = new QLineEdit(header);
-    form->addRow(U("Тема:"), Edit3);
+    SubjectFileButton = new QToolButton(header);
+    SubjectFileButton->setText(QStringLiteral("..."));
+    auto* subjectRow = new QHBoxLayout;
+    subjectRow->addWidget(Edit3, 1);
+    subjectRow->addWidget(SubjectFileButton);
+    form->addRow(U("Тема:"), subjectRow);
     ComboEdit1 = new QLineEdit(header);
     ComboEdit1->setReadOnly(true);
     auto* destButton = new QToolButton(header);
@@ -271,8 +276,34 @@ void TSendMessageForm::BuildWidgets() {
     buttons->addWidget(Button2);
     buttons->addWidget(Button3);
     buttons->addStretch();
+    SpeedButton1 = new QToolButton(header);
+    SpeedButton1->setArrowType(Qt::UpArrow);
+    SpeedButton1->setToolTip(U("Свернуть заголовок письма"));
+    SpeedButton1->hide();
+    buttons->addWidget(SpeedButton1);
     form->addRow(buttons);
     top->addWidget(header);
+    HeaderGroup = header;
+    CollapsedGroup = new QWidget(this);
+    auto* collapsedRow = new QHBoxLayout(CollapsedGroup);
+    CollapsedLabel = new QLabel(CollapsedGroup);
+    SpeedButton2 = new QToolButton(CollapsedGroup);
+    SpeedButton2->setArrowType(Qt::DownArrow);
+    SpeedButton2->setToolTip(U("Развернуть заголовок письма"));
+    collapsedRow->addWidget(CollapsedLabel, 1);
+    collapsedRow->addWidget(SpeedButton2);
+    CollapsedGroup->hide();
+    top->addWidget(CollapsedGroup);
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { SetHeaderCollapsed(true); });
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] { SetHeaderCollapsed(false); });
+    connect(SubjectFileButton, &QToolButton::clicked, this, [this] {
+        const QStringList files =
+            QFileDialog::getOpenFileNames(this, U("Выберите файл(ы)"), QString(), U("Все файлы (*)"));
+        if (files.isEmpty()) return;
+        QString subject;
+        for (const QString& f : files) subject += f + QChar(' ');
+        Edit3->setText(subject);
+    });
     BuildUUPanel(top);
 
     RichEdit1 = new QPlainTextEdit(this);
@@ -551,6 +582,7 @@ void TSendMessageForm::StartEditing() {
     Button2->hide();
     Button3->hide();
     OpenBody();
+    SpeedButton1->show();
     UpdateCommandStates();
     RichEdit1->setFocus();
     QTextCursor c = RichEdit1->textCursor();
@@ -595,6 +627,7 @@ void TSendMessageForm::UpdateCommandStates() {
     InsertBtn->setEnabled(c.UUInsert);
     ClearBtn->setEnabled(c.UUClear);
     SendAction->setEnabled(c.Send);
+    SubjectFileButton->setVisible(c.SubjectFileButton);
     ComboBox2->setVisible(c.DestAddressVisible);
     setWindowTitle(ToQt(c.Caption));
 }
@@ -603,6 +636,12 @@ std::string TSendMessageForm::CaretPanelText() const {
     const QTextCursor c = RichEdit1->textCursor();
     if (c.hasSelection()) return {};
     return CaretText(c.blockNumber(), c.positionInBlock());
+}
+
+void TSendMessageForm::SetHeaderCollapsed(bool collapsed) {
+    CollapsedLabel->setText(ToQt(CollapsedHeader(FromName(), ToName(), Subject())));
+    HeaderGroup->setVisible(!collapsed);
+    CollapsedGroup->setVisible(collapsed);
 }
 
 void TSendMessageForm::RefreshDestinations() {

@@ -95,14 +95,21 @@ public:
     QLineEdit* Edit1 = nullptr;      // From
     QComboBox* ComboBox1 = nullptr;  // own address
     QToolButton* SpeedButton3 = nullptr;
-    QLineEdit* Edit2 = nullptr;       // To
-    QComboBox* ComboBox2 = nullptr;   // destination address
-    QLineEdit* Edit3 = nullptr;       // Subject
-    QLineEdit* ComboEdit1 = nullptr;  // destinations
-    QLineEdit* ComboEdit2 = nullptr;  // flags
-    QPushButton* Button1 = nullptr;   // start editing
-    QPushButton* Button2 = nullptr;   // tearline
-    QPushButton* Button3 = nullptr;   // origin
+    QLineEdit* Edit2 = nullptr;           // To
+    QComboBox* ComboBox2 = nullptr;       // destination address
+    QLineEdit* Edit3 = nullptr;           // Subject
+    QLineEdit* ComboEdit1 = nullptr;      // destinations
+    QLineEdit* ComboEdit2 = nullptr;      // flags
+    QPushButton* Button1 = nullptr;       // start editing
+    QPushButton* Button2 = nullptr;       // tearline
+    QPushButton* Button3 = nullptr;       // origin
+    QToolButton* SpeedButton1 = nullptr;  // collapse the header
+    QToolButton* SpeedButton2 = nullptr;  // expand it again
+    QToolButton* SubjectFileButton = nullptr;
+    QWidget* HeaderGroup = nullptr;
+    QWidget* CollapsedGroup = nullptr;
+    QLabel* CollapsedLabel = nullptr;
+    void SetHeaderCollapsed(bool collapsed);
     QPlainTextEdit* RichEdit1 = nullptr;
     QLabel* StatusPanel0 = nullptr;
     // The "UUEncode" panel.

@@ -7,12 +7,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
+#include <QToolButton>
 
 #include <filesystem>
 
@@ -127,6 +129,10 @@ TEST_F(EditorWindowTest, PreviewFollowsTheHeaderUntilEditingStarts) {
     e->SetToName("Somebody Else");
     e->FlushPreview();
     EXPECT_EQ(Body(*e), edited);
+    EXPECT_TRUE(e->SpeedButton1->isVisible());
+    e->SetHeaderCollapsed(true);
+    EXPECT_FALSE(e->HeaderGroup->isVisible());
+    EXPECT_EQ(e->CollapsedLabel->text(), QStringLiteral("Ivan Petrov -> Somebody Else : "));
 }
 
 TEST_F(EditorWindowTest, SendNeedsOwnAddressAndAValidNetmailAddress) {
