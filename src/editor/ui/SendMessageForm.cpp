@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -79,6 +80,18 @@ QString BodyToQt(const std::string& cp1251) {
 std::string Template(const std::string& name) {
     return TemplateNames().empty() ? DefaultTemplate(name) : ReadTemplate(name);
 }
+
+// The body: whatever is pasted or dropped in is cleaned like an inserted file.
+class TBodyEdit : public QPlainTextEdit {
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+protected:
+    void insertFromMimeData(const QMimeData* source) override {
+        if (source == nullptr || !source->hasText()) return;
+        insertPlainText(BodyToQt(CleanInsertedText(FromQt(source->text()))));
+    }
+};
 
 }  // namespace
 
@@ -306,7 +319,7 @@ void TSendMessageForm::BuildWidgets() {
     });
     BuildUUPanel(top);
 
-    RichEdit1 = new QPlainTextEdit(this);
+    RichEdit1 = new TBodyEdit(this);
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     if (!Settings.FixFont.empty()) fixed.setFamilies({ToQt(Settings.FixFont), fixed.family()});
     fixed.setStyleHint(QFont::Monospace);
@@ -750,10 +763,6 @@ bool TSendMessageForm::BodyKey(QKeyEvent* key) {
             AutoTypeTexts(Settings.AutoTypeTable, VirtualKeyOf(key->key()), ShiftStateOf(key->modifiers()));
         for (const auto& t : texts) RichEdit1->insertPlainText(BodyToQt(CleanInsertedText(t)));
         if (!texts.empty()) return true;
-    }
-    if (key->matches(QKeySequence::Paste)) {
-        RichEdit1->insertPlainText(BodyToQt(CleanInsertedText(FromQt(QGuiApplication::clipboard()->text()))));
-        return true;
     }
     return false;
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -172,6 +173,11 @@ TEST_F(EditorWindowTest, QuoteContinuationAndAutoType) {
     QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::ControlModifier);
     QApplication::sendEvent(e->RichEdit1, &f1);
     EXPECT_EQ(Body(*e), "AB> quoted text\rAB> Hello" + A(" мир"));
+    // Pasted text cannot forge control lines either.
+    QGuiApplication::clipboard()->setText(QStringLiteral("\nx\x01MSGID: 1:2/3 4"));
+    e->RichEdit1->moveCursor(QTextCursor::End);
+    e->RichEdit1->paste();
+    EXPECT_EQ(Body(*e), "AB> quoted text\rAB> Hello" + A(" мир") + "\rxMSGID: 1:2/3 4");
     EXPECT_EQ(VirtualKeyOf(Qt::Key_A), 0x41);
     EXPECT_EQ(VirtualKeyOf(Qt::Key_F12), 0x7B);
     EXPECT_EQ(ShiftStateOf(Qt::ShiftModifier | Qt::AltModifier), ssShift | ssAlt);
