@@ -30,6 +30,10 @@
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
 #include "core/ui/Splash.h"
+#include "editor/ui/DraftKeeper.h"
+#include "editor/ui/EditorOpeners.h"
+#include "editor/ui/TemplEditForm.h"
+#include "editor/ui/UUDecodeForm.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Registry.h"
 #include "plugins/PluginManager.h"
@@ -100,7 +104,9 @@ constexpr TCommand kAvailable[] = {
     TCommand::InvertSelection, TCommand::SelectRead, TCommand::SelectPersonal, TCommand::CodingDos,
     TCommand::CodingWindows,
     // Setting the program up.
-    TCommand::AreasDialog, TCommand::Settings};
+    TCommand::AreasDialog, TCommand::Settings,
+    // The editor.
+    TCommand::NewLetter, TCommand::Reply, TCommand::ReplyNetmail, TCommand::Forward, TCommand::UUDecode};
 
 QString IdleText() {
     return QStringLiteral("Пелмар ") + QStringLiteral(PELMAR_VERSION_TEXT);
@@ -151,6 +157,7 @@ TMainFrame::TMainFrame(QWidget* parent) : QMainWindow(parent) {
     commands_->Action(TCommand::BuildThreads)->setChecked(Settings.BuildThreads);
     RestoreLayout();
     UpdateCommandStates();
+    new TDraftKeeper(this);
 
     MainFrame = this;
     SetAreaTreeView(this);
@@ -423,7 +430,8 @@ void TMainFrame::FormShow() {
     UpdateCommandStates();
     RefreshAreaCounters();
     DestroySplash();
-    // The areas dialog for an empty tree, the drafts and the bookmarks window come with their windows.
+    // The areas dialog for an empty tree comes with its window.
+    Guarded([this] { RestoreDrafts(this); });
     activateWindow();
     AreaTree->setFocus();
     // Asked once the window is on screen, so the question is not hidden behind it.
@@ -450,6 +458,8 @@ void TMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // The editors are still open here; an empty list is never written on this path.
+    Guarded([] { SaveDrafts(false); });
     Guarded([this] { ClearSelection(); });
     event->accept();
     // The program runs until this window closes, whatever other windows are open.
@@ -854,6 +864,25 @@ void TMainFrame::Execute(TCommand command) {
         case TCommand::Exit:
             close();
             break;
+        case TCommand::TemplateEditor:
+            Guarded([this] {
+                auto* form = new TTemplEditForm(this);
+                form->setAttribute(Qt::WA_DeleteOnClose);
+                form->show();
+            });
+            break;
+        case TCommand::UUDecode:
+            Guarded([this] { DecodeSelected(); });
+            break;
+        case TCommand::NewLetter:
+            Guarded([this] { OpenNewLetter(this, list_.CurrentArea); });
+            break;
+        case TCommand::Reply:
+        case TCommand::ReplyNetmail:
+        case TCommand::Forward:
+        case TCommand::Edit:
+            Guarded([this, command] { OpenEditorOnCurrent(command); });
+            break;
         case TCommand::ShowMenu:
             SetMenuVisible(commands_->Action(TCommand::ShowMenu)->isChecked());
             break;
@@ -872,6 +901,45 @@ void TMainFrame::Execute(TCommand command) {
         default:
             break;
     }
+}
+
+// Reads the shown message whole and opens the editor on it; refused when the tosser changed it.
+void TMainFrame::OpenEditorOnCurrent(TCommand command) {
+    TMessageClass* entry = list_.CurrentEntry;
+    TMessageBase* base = list_.Base;
+    if (entry == nullptr || base == nullptr) return;
+    base->ReadMessage(entry->Position);
+    if (base->MsgId != entry->MsgId || base->FromName != entry->FromName || base->Subject != entry->Subject) {
+        ShowError(FromQt(QStringLiteral("Письмо изменено другой программой; обновите список.")), this);
+        return;
+    }
+    const bool withKludges = (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
+    TAreaInfo* shown = list_.CurrentArea;
+    if (command == TCommand::Edit) {
+        OpenEdit(this, *base, shown, entry->Position, entry->MsgId);
+    } else if (command == TCommand::Forward) {
+        OpenForward(this, *base, shown, withKludges);
+    } else if (command == TCommand::ReplyNetmail) {
+        TAreaManager* manager = AreaManager();
+        OpenReply(this, *base, shown, manager != nullptr ? manager->NetmailAreaObject() : nullptr,
+                  withKludges);
+    } else {
+        OpenReply(this, *base, shown, shown, withKludges);
+    }
+}
+
+// Hands the selected messages to the decoder window; a message changed under us is skipped.
+void TMainFrame::DecodeSelected() {
+    TMessageBase* base = list_.Base;
+    if (base == nullptr) return;
+    TUUDecodeForm* window = UUDecodeWindow(this);
+    for (TMessageClass* entry : Selection()) {
+        base->ReadMessage(entry->Position);
+        if (base->MsgId != entry->MsgId || base->Subject != entry->Subject) continue;
+        window->AddText(base->Text);
+    }
+    window->show();
+    window->raise();
 }
 
 void TMainFrame::BuildThreadsClick(bool checked) {

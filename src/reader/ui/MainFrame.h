@@ -147,6 +147,8 @@ private:
     void ReadError(const std::string& text, int count) override;
 
     void Execute(TCommand command);
+    void OpenEditorOnCurrent(TCommand command);
+    void DecodeSelected();
     void CreateStatusBar();
     void CreatePanes();
     void CreateAnimation();

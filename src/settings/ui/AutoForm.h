@@ -8,14 +8,12 @@
 #include <vector>
 
 #include "core/AutoType.h"
+#include "core/ui/VirtualKeys.h"
 
 class QPlainTextEdit;
 class QPushButton;
 
 namespace pelmar::ui {
-
-// The Windows virtual-key code of a Qt key; 0 for keys the table cannot hold.
-uint16_t VirtualKeyOf(int qtKey);
 
 // A shortcut input: takes a key pressed with Ctrl or Alt; a key alone or with Shift only is ignored.
 class TShortCutEdit : public QLineEdit {

@@ -332,9 +332,10 @@ TEST_F(MainFrameTest, CommandsWithoutTheirWindowsStayVisibleAndDisabled) {
     frame.show();
     Select(frame, Area("JAM"));
     frame.MessageView->setCurrentIndex(frame.ListModel().index(0));
-    // The rule allows a reply to the shown message; the editor does not exist yet.
+    // The rule allows a reply to the shown message, and the editor exists.
     EXPECT_TRUE(frame.CommandState().Allowed(TCommand::Reply));
-    for (const TCommand command : {TCommand::Reply}) {
+    EXPECT_TRUE(frame.Commands().Action(TCommand::Reply)->isEnabled());
+    for (const TCommand command : {TCommand::ErrorReport}) {
         QAction* action = frame.Commands().Action(command);
         ASSERT_NE(action, nullptr);
         EXPECT_TRUE(action->isVisible());

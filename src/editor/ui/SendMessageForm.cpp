@@ -1,0 +1,835 @@
+#include "editor/ui/SendMessageForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "areas/gizmo.h"
+#include "core/Settings.h"
+#include "core/ui/MessageBox.h"
+#include "core/ui/QtText.h"
+#include "core/ui/VirtualKeys.h"
+#include "editor/UUCode.h"
+#include "editor/ui/DestinationChooser.h"
+#include "editor/ui/DraftKeeper.h"
+#include "editor/ui/FlagsForm.h"
+#include "editor/ui/SpellChecker.h"
+#include "msgbase/MessageBase.h"
+#include "platform/Codepage.h"
+
+namespace pelmar::ui {
+
+namespace {
+
+std::vector<TSendMessageForm*>& EditorList() {
+    static std::vector<TSendMessageForm*> list;
+    return list;
+}
+
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+std::string A(const char* utf8) {
+    return Utf8ToAnsi(utf8);
+}
+
+std::string ToCr(std::string text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i] == '\n' ? '\r' : text[i];
+    }
+    return out;
+}
+
+// The body control shows line ends as '\n'.
+QString BodyToQt(const std::string& cp1251) {
+    QString s = ToQt(cp1251);
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.replace(QChar('\r'), QChar('\n'));
+    return s;
+}
+
+// A home that was never set up has no templates at all: letters take the defaults then.
+std::string Template(const std::string& name) {
+    return TemplateNames().empty() ? DefaultTemplate(name) : ReadTemplate(name);
+}
+
+// The body: whatever is pasted or dropped in is cleaned like an inserted file.
+class TBodyEdit : public QPlainTextEdit {
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+protected:
+    void insertFromMimeData(const QMimeData* source) override {
+        if (source == nullptr || !source->hasText()) return;
+        insertPlainText(BodyToQt(CleanInsertedText(FromQt(source->text()))));
+    }
+};
+
+}  // namespace
+
+std::function<bool(QWidget*, std::vector<TAreaInfo*>&)> TSendMessageForm::ChooseAreas;
+std::function<std::vector<std::string>(const std::string&)> TSendMessageForm::FindAddressesByName;
+
+const std::vector<TSendMessageForm*>& Editors() {
+    return EditorList();
+}
+
+void DropAreaFromEditors(TAreaInfo& entry) {
+    // A copy: an editor in edit mode closes itself and leaves the list.
+    const auto editors = EditorList();
+    for (TSendMessageForm* e : editors) e->DropDestination(entry);
+}
+
+TSendMessageForm::TSendMessageForm(QWidget* owner) : QWidget(owner, Qt::Window) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    EditorList().push_back(this);
+    robotNames_ = TemplateLines(Template(tpl::RobotNames));
+    BuildWidgets();
+}
+
+TSendMessageForm::~TSendMessageForm() {
+    auto& list = EditorList();
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+}
+
+void TSendMessageForm::BuildWidgets() {
+    auto* top = new QVBoxLayout(this);
+    top->setContentsMargins(0, 0, 0, 0);
+    toolbar_ = new QToolBar(this);
+    top->addWidget(toolbar_);
+    auto add = [this](const char* text, const char* hint, const char* icon, auto slot) {
+        QAction* a = toolbar_->addAction(QIcon::fromTheme(QString::fromLatin1(icon)), U(text));
+        a->setToolTip(U(hint));
+        connect(a, &QAction::triggered, this, [this, slot] { Guarded([&] { slot(); }); });
+        return a;
+    };
+    SendAction = add("Послать", "Отправить письмо (F2)", "mail-send",
+                     [this] { Send((QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier) != 0); });
+    QFont bold = SendAction->font();
+    bold.setBold(true);
+    SendAction->setFont(bold);
+    toolbar_->addSeparator();
+    undo_ = add("Отменить", "Отменяет последнее изменение в редакторе", "edit-undo",
+                [this] { RichEdit1->undo(); });
+    redo_ = add("Повторить", "Повторить", "edit-redo", [this] { RichEdit1->redo(); });
+    toolbar_->addSeparator();
+    cut_ = add("Вырезать", "Вырезать текст", "edit-cut", [this] { RichEdit1->cut(); });
+    copy_ = add("Копировать", "Копировать текст в буфер обмена", "edit-copy", [this] { RichEdit1->copy(); });
+    paste_ = add("Вставить", "Вставить текст из буфера обмена", "edit-paste", [this] { RichEdit1->paste(); });
+    toolbar_->addSeparator();
+    insertFile_ =
+        add("Вставить файл", "Вставить текстовый файл", "document-open", [this] { InsertTextFile(); });
+    cutMarker_ = add("Покусать", "\"Покусать\"", "edit-cut", [this] { CutMarker(); });
+    toolbar_->addSeparator();
+    uuToggle_ = add("UUEncode", "Вставить файл как uuencode", "mail-attachment",
+                    [this] { UUPanel->setVisible(!UUPanel->isVisible()); });
+    toolbar_->addSeparator();
+    spell_ = add("Орфография", "Проверить орфографию", "tools-check-spelling",
+                 [this] { CheckBodySpelling(this, RichEdit1, true); });
+    toolbar_->addSeparator();
+    add("Главное окно", "Переключиться в главное окно", "go-home", [this] {
+        if (QWidget* w = parentWidget()) {
+            w->show();
+            w->raise();
+            w->activateWindow();
+        }
+    });
+    add("Сохранить", "Сохранить непосланные письма", "document-save", [] { SaveDrafts(true); });
+    toolbar_->addSeparator();
+    add("Сброс", "Сбросить письмо (Esc)", "edit-delete", [this] { close(); });
+
+    auto* header = new QWidget(this);
+    auto* form = new QFormLayout(header);
+    Edit1 = new QLineEdit(header);
+    ComboBox1 = new QComboBox(header);
+    SpeedButton3 = new QToolButton(header);
+    SpeedButton3->setCheckable(true);
+    SpeedButton3->setText(QStringLiteral("A"));
+    SpeedButton3->setToolTip(U("Автовыбор AKA"));
+    auto* fromRow = new QHBoxLayout;
+    fromRow->addWidget(Edit1, 1);
+    fromRow->addWidget(ComboBox1);
+    fromRow->addWidget(SpeedButton3);
+    form->addRow(U("От:"), fromRow);
+    Edit2 = new QLineEdit(header);
+    ComboBox2 = new QComboBox(header);
+    ComboBox2->setEditable(true);
+    ComboBox2->setInsertPolicy(QComboBox::InsertAlphabetically);
+    auto* toRow = new QHBoxLayout;
+    toRow->addWidget(Edit2, 1);
+    toRow->addWidget(ComboBox2);
+    form->addRow(U("Кому:"), toRow);
+    Edit3 = new QLineEdit(header);
+    SubjectFileButton = new QToolButton(header);
+    SubjectFileButton->setText(QStringLiteral("..."));
+    auto* subjectRow = new QHBoxLayout;
+    subjectRow->addWidget(Edit3, 1);
+    subjectRow->addWidget(SubjectFileButton);
+    form->addRow(U("Тема:"), subjectRow);
+    ComboEdit1 = new QLineEdit(header);
+    ComboEdit1->setReadOnly(true);
+    auto* destButton = new QToolButton(header);
+    destButton->setText(QStringLiteral("..."));
+    auto* destRow = new QHBoxLayout;
+    destRow->addWidget(ComboEdit1, 1);
+    destRow->addWidget(destButton);
+    form->addRow(U("Послать в:"), destRow);
+    ComboEdit2 = new QLineEdit(header);
+    ComboEdit2->setReadOnly(true);
+    auto* flagsButton = new QToolButton(header);
+    flagsButton->setText(QStringLiteral("..."));
+    auto* flagsRow = new QHBoxLayout;
+    flagsRow->addWidget(ComboEdit2, 1);
+    flagsRow->addWidget(flagsButton);
+    form->addRow(U("Флаги:"), flagsRow);
+    Button1 = new QPushButton(U("Начать редактирование"), header);
+    Button2 = new QPushButton(U("--- Тирлайн"), header);
+    Button3 = new QPushButton(U("* Ориджин"), header);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    buttons->addWidget(Button3);
+    buttons->addStretch();
+    SpeedButton1 = new QToolButton(header);
+    SpeedButton1->setArrowType(Qt::UpArrow);
+    SpeedButton1->setToolTip(U("Свернуть заголовок письма"));
+    SpeedButton1->hide();
+    buttons->addWidget(SpeedButton1);
+    form->addRow(buttons);
+    top->addWidget(header);
+    HeaderGroup = header;
+    CollapsedGroup = new QWidget(this);
+    auto* collapsedRow = new QHBoxLayout(CollapsedGroup);
+    CollapsedLabel = new QLabel(CollapsedGroup);
+    SpeedButton2 = new QToolButton(CollapsedGroup);
+    SpeedButton2->setArrowType(Qt::DownArrow);
+    SpeedButton2->setToolTip(U("Развернуть заголовок письма"));
+    collapsedRow->addWidget(CollapsedLabel, 1);
+    collapsedRow->addWidget(SpeedButton2);
+    CollapsedGroup->hide();
+    top->addWidget(CollapsedGroup);
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { SetHeaderCollapsed(true); });
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] { SetHeaderCollapsed(false); });
+    connect(SubjectFileButton, &QToolButton::clicked, this, [this] {
+        const QStringList files =
+            QFileDialog::getOpenFileNames(this, U("Выберите файл(ы)"), QString(), U("Все файлы (*)"));
+        if (files.isEmpty()) return;
+        QString subject;
+        for (const QString& f : files) subject += f + QChar(' ');
+        Edit3->setText(subject);
+    });
+    BuildUUPanel(top);
+
+    RichEdit1 = new TBodyEdit(this);
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (!Settings.FixFont.empty()) fixed.setFamilies({ToQt(Settings.FixFont), fixed.family()});
+    fixed.setStyleHint(QFont::Monospace);
+    fixed.setPointSize(std::clamp(Settings.FixSize, 6, 48));
+    RichEdit1->setFont(fixed);
+    RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    RichEdit1->setReadOnly(true);
+    RichEdit1->installEventFilter(this);
+    top->addWidget(RichEdit1, 1);
+    auto* status = new QStatusBar(this);
+    StatusPanel0 = new QLabel(status);
+    status->addWidget(StatusPanel0);
+    top->addWidget(status);
+
+    const int columns = QFontMetrics(fixed).horizontalAdvance(QChar('X')) * 84;
+    resize(columns + 40, 600);
+
+    for (QLineEdit* e : {Edit1, Edit2, Edit3}) {
+        connect(e, &QLineEdit::textChanged, this, [this] { HeaderChanged(); });
+        e->installEventFilter(this);
+    }
+    ComboBox2->installEventFilter(this);
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { HeaderChanged(); });
+    connect(ComboBox2, &QComboBox::currentTextChanged, this, [this] { HeaderChanged(); });
+    connect(SpeedButton3, &QToolButton::toggled, this, [this](bool down) { AutoAkaToggled(down); });
+    connect(destButton, &QToolButton::clicked, this, [this] { Guarded([this] { ChooseDestinations(); }); });
+    connect(flagsButton, &QToolButton::clicked, this, [this] { Guarded([this] { EditFlags(); }); });
+    connect(Button1, &QPushButton::clicked, this, [this] { StartEditing(); });
+    connect(Button2, &QPushButton::clicked, this,
+            [this] { ShowListMenu(Button2, tpl::TearlineList, TearlineIndex); });
+    connect(Button3, &QPushButton::clicked, this,
+            [this] { ShowListMenu(Button3, tpl::OriginList, OriginIndex); });
+    connect(RichEdit1, &QPlainTextEdit::textChanged, this, [this] { UpdateCommandStates(); });
+    connect(RichEdit1, &QPlainTextEdit::undoAvailable, this, [this] { UpdateCommandStates(); });
+    connect(RichEdit1, &QPlainTextEdit::redoAvailable, this, [this] { UpdateCommandStates(); });
+    connect(RichEdit1, &QPlainTextEdit::cursorPositionChanged, this,
+            [this] { StatusPanel0->setText(QString::fromLatin1(CaretPanelText().c_str())); });
+    connect(RichEdit1, &QPlainTextEdit::selectionChanged, this, [this] {
+        StatusPanel0->setText(QString::fromLatin1(CaretPanelText().c_str()));
+        UpdateCommandStates();
+    });
+    // The clipboard's own notice keeps "paste" current.
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { UpdateCommandStates(); });
+}
+
+void TSendMessageForm::SetFromName(const std::string& v) {
+    Edit1->setText(ToQt(v));
+}
+void TSendMessageForm::SetToName(const std::string& v) {
+    Edit2->setText(ToQt(v));
+}
+void TSendMessageForm::SetSubject(const std::string& v) {
+    Edit3->setText(ToQt(v));
+}
+void TSendMessageForm::SetDestAddress(const std::string& v) {
+    const QString text = ToQt(v);
+    if (!text.isEmpty() && ComboBox2->findText(text) < 0) ComboBox2->addItem(text);
+    ComboBox2->setEditText(text);
+}
+void TSendMessageForm::SelectAka(const std::string& aka) {
+    if (aka.empty()) return;
+    int i = ComboBox1->findText(ToQt(aka));
+    if (i < 0) {
+        ComboBox1->addItem(ToQt(aka));
+        i = ComboBox1->count() - 1;
+    }
+    ComboBox1->setCurrentIndex(i);
+}
+void TSendMessageForm::BuildUUPanel(QLayout* into) {
+    auto* box = new QGroupBox(QStringLiteral("UUEncode"), this);
+    auto* grid = new QGridLayout(box);
+    UUFileLabel = new QLabel(U("(Нет)"), box);
+    UUSizeLabel = new QLabel(box);
+    UUCountLabel = new QLabel(box);
+    SpinEdit1 = new QSpinBox(box);
+    SpinEdit1->setRange(10, 10000);
+    SpinEdit1->setSingleStep(20);
+    SpinEdit1->setValue(300);
+    BrowseBtn = new QPushButton(U("Выбрать файл..."), box);
+    InsertBtn = new QPushButton(U("Вставить"), box);
+    ClearBtn = new QPushButton(U("Очистить"), box);
+    grid->addWidget(new QLabel(U("Файл:"), box), 0, 0);
+    grid->addWidget(UUFileLabel, 0, 1, 1, 3);
+    grid->addWidget(new QLabel(U("Размер файла:"), box), 1, 0);
+    grid->addWidget(UUSizeLabel, 1, 1);
+    grid->addWidget(new QLabel(U("Число секций:"), box), 1, 2);
+    grid->addWidget(UUCountLabel, 1, 3);
+    grid->addWidget(new QLabel(U("Число строк в секции:"), box), 2, 0);
+    grid->addWidget(SpinEdit1, 2, 1);
+    grid->addWidget(BrowseBtn, 3, 1);
+    grid->addWidget(InsertBtn, 3, 2);
+    grid->addWidget(ClearBtn, 3, 3);
+    UUPanel = box;
+    box->hide();
+    into->addWidget(box);
+    connect(BrowseBtn, &QPushButton::clicked, this, [this] {
+        const QString path =
+            QFileDialog::getOpenFileName(this, U("Вставить UUEncode"), QString(), U("Все файлы (*)"));
+        if (!path.isEmpty()) ChooseUUFile(path);
+    });
+    connect(InsertBtn, &QPushButton::clicked, this, [this] { InsertUU(); });
+    connect(ClearBtn, &QPushButton::clicked, this, [this] { ClearUU(); });
+}
+
+bool TSendMessageForm::ChooseUUFile(const QString& path) {
+    std::vector<std::string> sections;
+    try {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        EncodeFileToSections(path.toStdString(), SpinEdit1->value(), sections);
+        QApplication::restoreOverrideCursor();
+    } catch (const std::exception& e) {
+        QApplication::restoreOverrideCursor();
+        ShowError(e.what(), this);
+        return false;
+    }
+    UUSections = std::move(sections);
+    UUPending = true;
+    UUFileLabel->setText(path);
+    UUSizeLabel->setText(QString::number(QFileInfo(path).size()) + U(" байт"));
+    UUCountLabel->setText(QString::number(UUSections.size()));
+    UpdateCommandStates();
+    return true;
+}
+
+void TSendMessageForm::InsertUU() {
+    if (!Commands().UUInsert || UUSections.empty()) return;
+    UUPending = false;
+    UUSplit = UUSections.size() > 1;
+    RichEdit1->insertPlainText(BodyToQt(UUSections.front()));
+    if (!UUSplit) {
+        UUFileLabel->setText(U("(Нет)"));
+        UUSizeLabel->clear();
+        UUCountLabel->clear();
+    }
+    UpdateCommandStates();
+}
+
+void TSendMessageForm::ClearUU() {
+    UUPending = false;
+    UUSections.clear();
+    UUFileLabel->setText(U("(Нет)"));
+    UUSizeLabel->clear();
+    UUCountLabel->clear();
+    UpdateCommandStates();
+}
+
+std::string TSendMessageForm::FromName() const {
+    return FromQt(Edit1->text());
+}
+std::string TSendMessageForm::ToName() const {
+    return FromQt(Edit2->text());
+}
+std::string TSendMessageForm::Subject() const {
+    return FromQt(Edit3->text());
+}
+std::string TSendMessageForm::DestAddress() const {
+    return FromQt(ComboBox2->currentText());
+}
+std::string TSendMessageForm::SelectedAka() const {
+    return ComboBox1->currentIndex() < 0 ? std::string() : FromQt(ComboBox1->currentText());
+}
+std::string TSendMessageForm::BodyText() const {
+    return ToCr(FromQt(RichEdit1->toPlainText()));
+}
+bool TSendMessageForm::DestAddressShown() const {
+    return std::any_of(Destinations.begin(), Destinations.end(), [](TAreaInfo* a) { return a->IsNetmail; });
+}
+
+void TSendMessageForm::ShowEditor() {
+    if (IsEditMessage || IsDraft) {
+        if (IsEditMessage)
+            for (const auto& aka : Settings.SelfAKA)
+                if (ComboBox1->findText(ToQt(aka)) < 0) ComboBox1->addItem(ToQt(aka));
+        editing_ = true;
+        Button1->hide();
+        Button2->hide();
+        Button3->hide();
+        RichEdit1->setPlainText(BodyToQt(EditContext.Body));
+        OpenBody();
+    } else {
+        ComboBox1->clear();
+        for (const auto& aka : Settings.SelfAKA) ComboBox1->addItem(ToQt(aka));
+        if (ComboBox1->count() > 0) ComboBox1->setCurrentIndex(0);
+        Edit1->setText(ToQt(Settings.FullName));
+        Edit2->setFocus();
+    }
+    RefreshDestinations();
+    ComboEdit2->setText(ToQt(AttrText(Attributes)));
+    if (!editing_) ShowPreview();
+    SpeedButton3->setChecked(Settings.AutoAKA);
+    AutoAkaToggled(Settings.AutoAKA);
+    UpdateCommandStates();
+    show();
+    if (IsReceipt) activateWindow();
+}
+
+void TSendMessageForm::Guarded(const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const std::exception& e) {
+        ShowError(e.what(), this);
+    }
+}
+
+void TSendMessageForm::HeaderChanged() {
+    UpdateCommandStates();
+    if (!editing_) SchedulePreview();
+}
+
+// Typing in the header re-expands at most once per event-loop turn, however large the quote.
+void TSendMessageForm::SchedulePreview() {
+    if (previewPending_) return;
+    previewPending_ = true;
+    QTimer::singleShot(0, this, [this] { FlushPreview(); });
+}
+
+void TSendMessageForm::FlushPreview() {
+    if (!previewPending_) return;
+    previewPending_ = false;
+    if (!editing_) Guarded([this] { ShowPreview(); });
+}
+
+TTemplateInput TSendMessageForm::BuildTemplateInput() const {
+    TTemplateInput in;
+    in.IsReply = IsReply;
+    in.IsForward = IsForward;
+    in.IsReceipt = IsReceipt;
+    for (TAreaInfo* a : Destinations) in.Destinations.push_back({a->ID, a->AreaName});
+    if (ReplyContext.OrigArea != nullptr)
+        in.OrigArea = TTemplateArea{ReplyContext.OrigArea->ID, ReplyContext.OrigArea->AreaName};
+    in.TearlineIndex = TearlineIndex;
+    in.OriginIndex = OriginIndex;
+    in.QuotedText = ReplyContext.QuotedText;
+    in.OrigDate = ReplyContext.OrigDate;
+    in.OrigTime = ReplyContext.OrigTime;
+    in.OrigFrom = ReplyContext.OrigFrom;
+    in.OrigTo = ReplyContext.OrigTo;
+    in.ForwardFrom = ForwardContext.From;
+    in.ForwardTo = ForwardContext.To;
+    in.ForwardSubject = ForwardContext.Subject;
+    in.ForwardTime = ForwardContext.Time;
+    in.ForwardDate = ForwardContext.Date;
+    in.ForwardText = ForwardContext.Text;
+    in.LetterDateTime = LetterDateTime;
+    TSendState s;
+    s.FromName = FromName();
+    s.SelectedAKA = SelectedAka();
+    s.DestAddress = DestAddress();
+    s.DestAddressVisible = DestAddressShown();
+    s.ToName = ToName();
+    CollectHeaderValues(s, robotNames_, in);
+    return in;
+}
+
+void TSendMessageForm::ShowPreview() {
+    ++expansions_;
+    const std::string expanded = ExpandTemplate(BuildTemplateInput(), Template);
+    RichEdit1->setPlainText(BodyToQt(PreviewText(expanded, cursorOffset_)));
+}
+
+void TSendMessageForm::OpenBody() {
+    RichEdit1->setReadOnly(false);
+    if (Settings.AutoSpell && TSpellChecker::Instance().Available())
+        new TSpellHighlighter(RichEdit1->document());
+    RichEdit1->setBackgroundRole(QPalette::Base);
+}
+
+void TSendMessageForm::StartEditing() {
+    if (editing_) return;
+    FlushPreview();
+    editing_ = true;
+    Button1->hide();
+    Button2->hide();
+    Button3->hide();
+    OpenBody();
+    SpeedButton1->show();
+    UpdateCommandStates();
+    RichEdit1->setFocus();
+    QTextCursor c = RichEdit1->textCursor();
+    c.setPosition(std::min(cursorOffset_, RichEdit1->document()->characterCount() - 1));
+    RichEdit1->setTextCursor(c);
+}
+
+TEditorCommands TSendMessageForm::Commands() const {
+    TEditorState s;
+    s.Editing = editing_;
+    s.IsEditMessage = IsEditMessage;
+    s.CanUndo = RichEdit1->document()->isUndoAvailable();
+    s.CanRedo = RichEdit1->document()->isRedoAvailable();
+    s.HasSelection = RichEdit1->textCursor().hasSelection();
+    const QClipboard* clip = QGuiApplication::clipboard();
+    s.CanPaste = clip != nullptr && !clip->text().isEmpty();
+    s.DestinationCount = Destinations.size();
+    s.AnyNetmail = DestAddressShown();
+    s.SelectedAka = SelectedAka();
+    s.DestAddress = DestAddress();
+    s.Attributes = Attributes;
+    s.Subject = Subject();
+    s.UUPending = UUPending;
+    s.UUSplit = UUSplit;
+    s.UUSectionCount = UUSections.size();
+    return EvaluateCommands(s);
+}
+
+void TSendMessageForm::UpdateCommandStates() {
+    const TEditorCommands c = Commands();
+    undo_->setEnabled(c.Undo);
+    redo_->setEnabled(c.Redo);
+    cut_->setEnabled(c.Cut);
+    copy_->setEnabled(c.Copy);
+    cutMarker_->setEnabled(c.CutMarker);
+    paste_->setEnabled(c.Paste);
+    insertFile_->setEnabled(c.InsertFile);
+    spell_->setEnabled(c.Spell);
+    uuToggle_->setEnabled(c.UUToggle);
+    BrowseBtn->setEnabled(c.UUBrowse);
+    SpinEdit1->setEnabled(c.UUBrowse);
+    InsertBtn->setEnabled(c.UUInsert);
+    ClearBtn->setEnabled(c.UUClear);
+    SendAction->setEnabled(c.Send);
+    SubjectFileButton->setVisible(c.SubjectFileButton);
+    ComboBox2->setVisible(c.DestAddressVisible);
+    setWindowTitle(ToQt(c.Caption));
+}
+
+std::string TSendMessageForm::CaretPanelText() const {
+    const QTextCursor c = RichEdit1->textCursor();
+    if (c.hasSelection()) return {};
+    return CaretText(c.blockNumber(), c.positionInBlock());
+}
+
+void TSendMessageForm::SetHeaderCollapsed(bool collapsed) {
+    CollapsedLabel->setText(ToQt(CollapsedHeader(FromName(), ToName(), Subject())));
+    HeaderGroup->setVisible(!collapsed);
+    CollapsedGroup->setVisible(collapsed);
+}
+
+void TSendMessageForm::RefreshDestinations() {
+    std::string text;
+    for (TAreaInfo* a : Destinations) text += a->Name + " ";
+    ComboEdit1->setText(ToQt(text));
+    if (!Destinations.empty() && !Destinations.front()->UseAKA.empty()) {
+        const int i = ComboBox1->findText(ToQt(Destinations.front()->UseAKA));
+        if (i >= 0) ComboBox1->setCurrentIndex(i);
+    }
+}
+
+void TSendMessageForm::DropDestination(TAreaInfo& area) {
+    auto gone = [&area](const TAreaInfo* a) { return a == &area || a->IsDescendantOf(&area); };
+    const bool hit = std::any_of(Destinations.begin(), Destinations.end(), gone);
+    if (ReplyContext.OrigArea != nullptr && gone(ReplyContext.OrigArea)) ReplyContext.OrigArea = nullptr;
+    if (!hit) return;
+    if (IsEditMessage) {
+        Discard();
+        return;
+    }
+    std::erase_if(Destinations, gone);
+    std::erase_if(onlyParts_, [&](const auto& p) { return gone(p.first); });
+    RefreshDestinations();
+    HeaderChanged();
+}
+
+void TSendMessageForm::AutoAkaToggled(bool down) {
+    Settings.AutoAKA = down;
+    ComboBox1->setEnabled(!down);
+    if (down) {
+        const int i = ChooseAkaFor(DestAddress(), [this] {
+            std::vector<std::string> list;
+            for (int k = 0; k < ComboBox1->count(); ++k) list.push_back(FromQt(ComboBox1->itemText(k)));
+            return list;
+        }());
+        if (i >= 0) ComboBox1->setCurrentIndex(i);
+    }
+}
+
+void TSendMessageForm::ToEnter() {
+    if (!DestAddressShown()) {
+        Edit3->setFocus();
+        return;
+    }
+    if (IsRobotName(ToName(), robotNames_) && !SelectedAka().empty()) {
+        SetDestAddress(BossAddress(SelectedAka()));
+        Edit3->setFocus();
+        return;
+    }
+    std::vector<std::string> found;
+    if (FindAddressesByName) found = FindAddressesByName(ToName());
+    ComboBox2->clear();
+    for (const auto& a : found) ComboBox2->addItem(ToQt(a));
+    if (found.empty()) {
+        ComboBox2->setFocus();
+    } else {
+        ComboBox2->setCurrentIndex(0);
+        Edit3->setFocus();
+    }
+}
+
+void TSendMessageForm::LeaveDestAddress() {
+    if (!SelectedAka().empty()) {
+        const std::string completed = CompleteAddress(DestAddress(), SelectedAka());
+        if (completed != DestAddress()) SetDestAddress(completed);
+        HeaderChanged();
+    }
+    if (SpeedButton3->isChecked()) AutoAkaToggled(true);
+}
+
+bool TSendMessageForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut && watched == ComboBox2) {
+        Guarded([this] { LeaveDestAddress(); });
+        return false;
+    }
+    if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (watched == RichEdit1) return BodyKey(key);
+    const bool enter =
+        (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier;
+    if (!enter) return false;
+    if (watched == Edit1)
+        Edit2->setFocus();
+    else if (watched == Edit2)
+        Guarded([this] { ToEnter(); });
+    else if (watched == ComboBox2) {
+        LeaveDestAddress();
+        Edit3->setFocus();
+    } else if (watched == Edit3 && Button1->isVisible())
+        Button1->setFocus();
+    return true;
+}
+
+bool TSendMessageForm::BodyKey(QKeyEvent* key) {
+    if (RichEdit1->isReadOnly()) return false;
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
+        const std::string line = FromQt(RichEdit1->textCursor().block().text());
+        RichEdit1->textCursor().insertBlock();
+        const std::string next = QuoteContinuation(line);
+        if (!next.empty()) RichEdit1->insertPlainText(ToQt(next));
+        return true;
+    }
+    if (isActiveWindow() || QApplication::activeWindow() == nullptr) {
+        const auto texts =
+            AutoTypeTexts(Settings.AutoTypeTable, VirtualKeyOf(key->key()), ShiftStateOf(key->modifiers()));
+        for (const auto& t : texts) RichEdit1->insertPlainText(BodyToQt(CleanInsertedText(t)));
+        if (!texts.empty()) return true;
+    }
+    return false;
+}
+
+void TSendMessageForm::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_F2) {
+        if (Commands().Send) Guarded([this] { Send(); });
+        return;
+    }
+    if (event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TSendMessageForm::ShowListMenu(QPushButton* button, const std::string& section, int& index) {
+    QMenu menu(this);
+    const auto lines = TemplateLines(Template(section));
+    for (size_t k = 0; k < lines.size(); ++k) {
+        QAction* a = menu.addAction(ToQt(lines[k]));
+        connect(a, &QAction::triggered, this, [this, &index, k] {
+            index = static_cast<int>(k);
+            SchedulePreview();
+        });
+    }
+    menu.exec(button->mapToGlobal(QPoint(0, button->height())));
+}
+
+void TSendMessageForm::InsertTextFile() {
+    const QString path = QFileDialog::getOpenFileName(this, U("Вставить файл"), QString(),
+                                                      U("Текстовые файлы (*.txt);;Все файлы (*)"));
+    if (path.isEmpty()) return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ShowError(FromQt(file.errorString()), this);
+        return;
+    }
+    if (file.size() > static_cast<qint64>(MaxInsertFileSize)) {
+        ShowError(A("Файл слишком велик для вставки в письмо (больше 1 Мб)"), this);
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    const std::string text = Template(tpl::FileInsertBegin) +
+                             CleanInsertedText(std::string_view(bytes.constData(), bytes.size())) +
+                             Template(tpl::FileInsertEnd);
+    QTextCursor c = RichEdit1->textCursor();
+    c.setPosition(c.selectionStart());
+    RichEdit1->setTextCursor(c);
+    RichEdit1->insertPlainText(BodyToQt(text));
+}
+
+void TSendMessageForm::CutMarker() {
+    RichEdit1->textCursor().insertText(BodyToQt(Template(tpl::Cut)));
+}
+
+void TSendMessageForm::EditFlags() {
+    EditAttributes(Attributes, this);
+    ComboEdit2->setText(ToQt(AttrText(Attributes)));
+    HeaderChanged();
+}
+
+void TSendMessageForm::ChooseDestinations() {
+    std::vector<TAreaInfo*> chosen = Destinations;
+    if (!(ChooseAreas ? ChooseAreas(this, chosen) : ChooseDestinationList(this, chosen))) return;
+    Destinations = std::move(chosen);
+    onlyParts_.clear();
+    RefreshDestinations();
+    HeaderChanged();
+}
+
+TSendState TSendMessageForm::BuildSendState() const {
+    TSendState s;
+    s.Destinations = Destinations;
+    s.Attributes = Attributes;
+    s.ReplyMsgId = ReplyMsgId;
+    s.EditContext = EditContext;
+    s.IsEditMessage = IsEditMessage;
+    s.AutoAKA = SpeedButton3->isChecked();
+    s.FromName = FromName();
+    s.SelectedAKA = SelectedAka();
+    s.DestAddress = DestAddress();
+    s.DestAddressVisible = DestAddressShown();
+    s.ToName = ToName();
+    s.Subject = Subject();
+    s.Body = BodyText();
+    s.Template = BuildTemplateInput();
+    s.OnlyParts = onlyParts_;
+    s.UUSplit = UUSplit;
+    s.UUSections = UUSections;
+    return s;
+}
+
+bool TSendMessageForm::Send(bool skipSpelling) {
+    if (!Commands().Send) return false;
+    if (Settings.AutoSpell && !skipSpelling && !CheckBodySpelling(this, RichEdit1, false)) return false;
+    TSendState state = BuildSendState();
+    TSendResult result;
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        struct Restore {
+            ~Restore() { QApplication::restoreOverrideCursor(); }
+        } restore;
+        result = SendMessages(state, Template);
+    }
+    if (!KeepFailedDestinations(state, result)) {
+        // Only what was not written stays; the draft stays too, so a crash does not lose it.
+        Destinations = state.Destinations;
+        onlyParts_ = state.OnlyParts;
+        RefreshDestinations();
+        UpdateCommandStates();
+        std::string text = A("Письмо не записано в области:");
+        for (const auto& f : result.Failed)
+            text += "\r\n" + (f.Area ? f.Area->Name : std::string()) + ": " + f.Reason;
+        ShowError(text, this);
+        return false;
+    }
+    Discard();
+    return true;
+}
+
+void TSendMessageForm::Discard() {
+    discarding_ = true;
+    close();
+}
+
+void TSendMessageForm::closeEvent(QCloseEvent* event) {
+    if (!discarding_ && !AskYesNo(A("Сбросить письмо?"), this)) {
+        event->ignore();
+        return;
+    }
+    DeleteDraft(DraftNumber);
+    DraftNumber = -1;
+    // Gone from the list at once: a save before the deferred delete must not store it again.
+    auto& list = EditorList();
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    event->accept();
+}
+
+}  // namespace pelmar::ui

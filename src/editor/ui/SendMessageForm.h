@@ -1,0 +1,183 @@
+#pragma once
+// The message editor: a top-level window per letter. Preview phase (the template follows the
+// header) and editing phase; sending hands its state to SendMessages. The rules live in
+// EditorRules; this window wires them to controls.
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "editor/EditorRules.h"
+#include "editor/SendMessages.h"
+#include "editor/Templates.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QToolBar;
+class QToolButton;
+
+namespace pelmar::ui {
+
+struct TReplyContext {
+    std::string QuotedText, OrigDate, OrigTime, OrigFrom, OrigTo;
+    TAreaInfo* OrigArea = nullptr;
+};
+
+struct TForwardContext {
+    std::string Text, Date, Time, From, To, Subject;
+};
+
+class TSendMessageForm : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TSendMessageForm(QWidget* owner = nullptr);
+    ~TSendMessageForm() override;
+
+    // ---- Inputs the opener sets before Show ----
+    std::vector<TAreaInfo*> Destinations;
+    uint16_t Attributes = 0;
+    bool IsReply = false, IsForward = false, IsReceipt = false, IsEditMessage = false, IsDraft = false;
+    TReplyContext ReplyContext;
+    std::string ReplyMsgId;
+    TForwardContext ForwardContext;
+    std::string LetterDateTime;
+    TEditContext EditContext;
+    int TearlineIndex = 0, OriginIndex = 0;
+    // Number of this editor's draft in the store; -1 none.
+    int32_t DraftNumber = -1;
+
+    void SetFromName(const std::string& v);
+    void SetToName(const std::string& v);
+    void SetSubject(const std::string& v);
+    void SetDestAddress(const std::string& v);
+    // Appends the address when absent and selects it.
+    void SelectAka(const std::string& aka);
+    std::string FromName() const;
+    std::string ToName() const;
+    std::string Subject() const;
+    std::string DestAddress() const;
+    std::string SelectedAka() const;
+    std::string BodyText() const;  // CR line ends, CP1251
+    bool DestAddressShown() const;
+
+    // Fills the controls for the mode and shows the window.
+    void ShowEditor();
+
+    bool Editing() const { return editing_; }
+    int CursorOffset() const { return cursorOffset_; }
+    // Leaves the preview phase ("Начать редактирование").
+    void StartEditing();
+    // Sends; true when every destination was written and the window is going.
+    bool Send(bool skipSpelling = false);
+    // Closes without asking (after sending, or when a destination area went away in edit mode).
+    void Discard();
+    // The area is going away (with its subtree): drop it from destinations and the reply context.
+    void DropDestination(TAreaInfo& area);
+    // Runs the pending preview now (tests; the event loop does it otherwise).
+    void FlushPreview();
+    // Number of template expansions so far (the benchmark counts them).
+    int ExpansionCount() const { return expansions_; }
+    TEditorCommands Commands() const;
+    std::string CaretPanelText() const;
+
+    // The area chooser; the area manager's dialog installs it. Returns false when cancelled.
+    static std::function<bool(QWidget*, std::vector<TAreaInfo*>&)> ChooseAreas;
+    // Address lookups until the nodelist and the address book are in: name -> addresses.
+    static std::function<std::vector<std::string>(const std::string&)> FindAddressesByName;
+
+    QLineEdit* Edit1 = nullptr;      // From
+    QComboBox* ComboBox1 = nullptr;  // own address
+    QToolButton* SpeedButton3 = nullptr;
+    QLineEdit* Edit2 = nullptr;           // To
+    QComboBox* ComboBox2 = nullptr;       // destination address
+    QLineEdit* Edit3 = nullptr;           // Subject
+    QLineEdit* ComboEdit1 = nullptr;      // destinations
+    QLineEdit* ComboEdit2 = nullptr;      // flags
+    QPushButton* Button1 = nullptr;       // start editing
+    QPushButton* Button2 = nullptr;       // tearline
+    QPushButton* Button3 = nullptr;       // origin
+    QToolButton* SpeedButton1 = nullptr;  // collapse the header
+    QToolButton* SpeedButton2 = nullptr;  // expand it again
+    QToolButton* SubjectFileButton = nullptr;
+    QWidget* HeaderGroup = nullptr;
+    QWidget* CollapsedGroup = nullptr;
+    QLabel* CollapsedLabel = nullptr;
+    void SetHeaderCollapsed(bool collapsed);
+    QPlainTextEdit* RichEdit1 = nullptr;
+    QLabel* StatusPanel0 = nullptr;
+    // The "UUEncode" panel.
+    QWidget* UUPanel = nullptr;
+    QLabel* UUFileLabel = nullptr;
+    QLabel* UUSizeLabel = nullptr;
+    QLabel* UUCountLabel = nullptr;
+    QSpinBox* SpinEdit1 = nullptr;
+    QPushButton* BrowseBtn = nullptr;
+    QPushButton* InsertBtn = nullptr;
+    QPushButton* ClearBtn = nullptr;
+    std::vector<std::string> UUSections;
+    bool UUPending = false, UUSplit = false;
+    // Encodes the file for insertion (the "Выбрать файл..." choice); false with the error shown.
+    bool ChooseUUFile(const QString& path);
+    void InsertUU();
+    void ClearUU();
+    QAction* SendAction = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildWidgets();
+    void HeaderChanged();
+    void SchedulePreview();
+    void ShowPreview();
+    void UpdateCommandStates();
+    void RefreshDestinations();
+    void AutoAkaToggled(bool down);
+    void ToEnter();
+    void LeaveDestAddress();
+    void InsertTextFile();
+    void CutMarker();
+    void EditFlags();
+    void ChooseDestinations();
+    void ShowListMenu(QPushButton* button, const std::string& section, int& index);
+    TSendState BuildSendState() const;
+    TTemplateInput BuildTemplateInput() const;
+    void OpenBody();
+    bool BodyKey(QKeyEvent* event);
+    void Guarded(const std::function<void()>& work);
+
+    bool editing_ = false;
+    bool discarding_ = false;
+    bool previewPending_ = false;
+    int cursorOffset_ = 0;
+    int expansions_ = 0;
+    std::vector<std::string> robotNames_;
+    std::map<const TAreaInfo*, std::vector<int>> onlyParts_;
+    QToolBar* toolbar_ = nullptr;
+    QAction* undo_ = nullptr;
+    QAction* redo_ = nullptr;
+    QAction* cut_ = nullptr;
+    QAction* copy_ = nullptr;
+    QAction* paste_ = nullptr;
+    QAction* insertFile_ = nullptr;
+    QAction* cutMarker_ = nullptr;
+    QAction* spell_ = nullptr;
+    QAction* uuToggle_ = nullptr;
+    void BuildUUPanel(QLayout* into);
+};
+
+// Every open editor, oldest first; the main window, the area manager and the draft store walk it.
+const std::vector<TSendMessageForm*>& Editors();
+// Drops the entry and its subtree from every editor (the area manager's hook before it frees them).
+void DropAreaFromEditors(TAreaInfo& entry);
+
+}  // namespace pelmar::ui

@@ -1,0 +1,439 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QToolButton>
+
+#include <filesystem>
+
+#include <QListWidget>
+#include <QTreeWidget>
+#include "areas/gizmo.h"
+#include "core/Settings.h"
+#include "core/ui/QtText.h"
+#include "core/ui/VirtualKeys.h"
+#include "editor/Templates.h"
+#include "editor/UUCode.h"
+#include "editor/ui/DraftKeeper.h"
+#include "editor/ui/EditorOpeners.h"
+#include "editor/ui/SendMessageForm.h"
+#include "editor/ui/SpellChecker.h"
+#include "editor/ui/TemplEditForm.h"
+#include "editor/ui/UUDecodeForm.h"
+#include "msgbase/BaseFactory.h"
+#include "msgbase/MessageBase.h"
+#include "platform/Codepage.h"
+#include "support/TestSupport.h"
+
+namespace pelmar::ui {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string A(const char* utf8) {
+    return Utf8ToAnsi(utf8);
+}
+
+// Answers the next message boxes with `button`, keeping their texts.
+struct TBoxAnswerer {
+    explicit TBoxAnswerer(QMessageBox::StandardButton button) {
+        timer.setInterval(10);
+        QObject::connect(&timer, &QTimer::timeout, [this, button] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                Texts.push_back(box->text().toStdString());
+                if (QAbstractButton* b = box->button(button))
+                    b->click();
+                else
+                    box->close();
+            }
+        });
+        timer.start();
+    }
+    QTimer timer;
+    std::vector<std::string> Texts;
+};
+
+class EditorWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Settings.ProgramFolder = home.Path().string() + "/";
+        Settings.DataFolder = Settings.ProgramFolder;
+        Settings.SelfAKA = {"2:5020/120.5"};
+        Settings.FullName = "Ivan Petrov";
+        Settings.AutoSpell = false;
+        Settings.AutoAKA = false;
+        OpenTemplateStore();
+        WriteMissingDefaultTemplates();
+    }
+    void TearDown() override {
+        for (TSendMessageForm* e : std::vector<TSendMessageForm*>(Editors())) delete e;
+        CloseTemplateStore();
+    }
+
+    TAreaInfo& Area(int kind, const std::string& name, TAreaInfo* parent = nullptr) {
+        auto area = std::make_unique<TAreaInfo>();
+        area->Kind = kind;
+        area->Name = area->AreaName = name;
+        area->Path = (home.Path() / name).string();
+        if (kind == BaseKindMsg) {
+            fs::create_directories(area->Path);
+        } else if (kind != AreaKindFolder) {
+            auto base = CreateMessageBase(kind);
+            base->SetPath(area->Path);
+            base->CreateBase();
+        }
+        if (parent != nullptr) return *parent->AddChild(std::move(area));
+        areas.push_back(std::move(area));
+        return *areas.back();
+    }
+
+    std::string Body(TSendMessageForm& e) { return e.BodyText(); }
+
+    test::ScopedHome home;
+    std::vector<std::unique_ptr<TAreaInfo>> areas;
+};
+
+TEST_F(EditorWindowTest, PreviewFollowsTheHeaderUntilEditingStarts) {
+    TAreaInfo& area = Area(BaseKindMsg, "ECHO");
+    TSendMessageForm* e = OpenNewLetter(nullptr, &area);
+    EXPECT_FALSE(e->Editing());
+    EXPECT_TRUE(e->RichEdit1->isReadOnly());
+    EXPECT_NE(Body(*e).find(A("Привет All!")), std::string::npos) << Body(*e);
+    const int before = e->ExpansionCount();
+    for (const char* name : {"S", "Se", "Sergey", "Sergey Ivanov"}) e->SetToName(name);
+    e->FlushPreview();
+    EXPECT_EQ(e->ExpansionCount(), before + 1);  // one expansion for the burst of keystrokes
+    EXPECT_NE(Body(*e).find(A("Привет Sergey!")), std::string::npos);
+    const std::string marker = CursorMacro();
+    EXPECT_EQ(Body(*e).find(marker), std::string::npos);
+    const int offset = e->CursorOffset();
+    EXPECT_EQ(offset, static_cast<int>(A("Привет Sergey!\r\r").size()));
+
+    e->StartEditing();
+    EXPECT_TRUE(e->Editing());
+    EXPECT_FALSE(e->RichEdit1->isReadOnly());
+    EXPECT_EQ(e->RichEdit1->textCursor().position(), offset);
+    EXPECT_EQ(e->CaretPanelText(), "  1:  3");
+    const std::string edited = Body(*e);
+    e->SetToName("Somebody Else");
+    e->FlushPreview();
+    EXPECT_EQ(Body(*e), edited);
+    EXPECT_TRUE(e->SpeedButton1->isVisible());
+    e->SetHeaderCollapsed(true);
+    EXPECT_FALSE(e->HeaderGroup->isVisible());
+    EXPECT_EQ(e->CollapsedLabel->text(), QStringLiteral("Ivan Petrov -> Somebody Else : "));
+}
+
+TEST_F(EditorWindowTest, SendNeedsOwnAddressAndAValidNetmailAddress) {
+    TAreaInfo& net = Area(BaseKindMsg, "NETMAIL");
+    net.IsNetmail = true;
+    TSendMessageForm* e = OpenNetmailTo(nullptr, "5020/1", "Sysop");
+    e->Destinations = {&net};
+    e->SetDestAddress("5020/1");
+    EXPECT_FALSE(e->Commands().Send);
+    e->ComboBox2->setFocus();
+    QFocusEvent out(QEvent::FocusOut);
+    QApplication::sendEvent(e->ComboBox2, &out);
+    EXPECT_EQ(e->DestAddress(), "2:5020/1");
+    EXPECT_TRUE(e->Commands().Send);
+    // A robot is written to the boss node of the own address.
+    e->SetToName("aReAfIx");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(e->Edit2, &enter);
+    EXPECT_EQ(e->DestAddress(), "2:5020/120");
+
+    Settings.SelfAKA.clear();
+    TSendMessageForm* none = OpenNewLetter(nullptr, &net);
+    EXPECT_TRUE(none->SelectedAka().empty());
+    EXPECT_FALSE(none->Commands().Send);
+}
+
+TEST_F(EditorWindowTest, QuoteContinuationAndAutoType) {
+    TAreaInfo& area = Area(BaseKindMsg, "ECHO");
+    Settings.AutoTypeTable = {{{0x70, ssCtrl}, "Hello"}, {{0x70, ssCtrl}, A(" мир")}};
+    TSendMessageForm* e = OpenNewLetter(nullptr, &area);
+    e->StartEditing();
+    e->RichEdit1->setPlainText(QStringLiteral("AB> quoted text"));
+    e->RichEdit1->moveCursor(QTextCursor::End);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(e->RichEdit1, &enter);
+    EXPECT_EQ(Body(*e), "AB> quoted text\rAB> ");
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::ControlModifier);
+    QApplication::sendEvent(e->RichEdit1, &f1);
+    EXPECT_EQ(Body(*e), "AB> quoted text\rAB> Hello" + A(" мир"));
+    // Pasted text cannot forge control lines either.
+    QGuiApplication::clipboard()->setText(QStringLiteral("\nx\x01MSGID: 1:2/3 4"));
+    e->RichEdit1->moveCursor(QTextCursor::End);
+    e->RichEdit1->paste();
+    EXPECT_EQ(Body(*e), "AB> quoted text\rAB> Hello" + A(" мир") + "\rxMSGID: 1:2/3 4");
+    EXPECT_EQ(VirtualKeyOf(Qt::Key_A), 0x41);
+    EXPECT_EQ(VirtualKeyOf(Qt::Key_F12), 0x7B);
+    EXPECT_EQ(ShiftStateOf(Qt::ShiftModifier | Qt::AltModifier), ssShift | ssAlt);
+}
+
+TEST_F(EditorWindowTest, FailedDestinationKeepsTheWindowAndTheDraft) {
+    TAreaInfo& good = Area(BaseKindMsg, "GOOD");
+    TAreaInfo& locked = Area(BaseKindJam, "LOCKED");
+    TSendMessageForm* e = OpenNewLetter(nullptr, &good);
+    e->Destinations = {&good, &locked};
+    e->StartEditing();
+    ASSERT_TRUE(SaveDrafts(true));
+    const int32_t draft = e->DraftNumber;
+    ASSERT_NE(draft, -1);
+
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(ready[0]);
+        const int fd = ::open((locked.Path + ".jhr").c_str(), O_RDWR);
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        lock.l_len = 1;
+        const bool ok = fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0;
+        (void)!write(ready[1], ok ? "1" : "0", 1);
+        sleep(30);
+        _exit(0);
+    }
+    close(ready[1]);
+    char flag = 0;
+    ASSERT_EQ(read(ready[0], &flag, 1), 1);
+    close(ready[0]);
+    bool sent = true;
+    std::vector<std::string> boxes;
+    {
+        TBoxAnswerer answer(QMessageBox::Ok);
+        if (flag == '1') sent = e->Send(true);
+        boxes = answer.Texts;
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    ASSERT_EQ(flag, '1');
+    EXPECT_FALSE(sent);
+    ASSERT_EQ(Editors().size(), 1u);
+    EXPECT_EQ(e->Destinations, std::vector<TAreaInfo*>{&locked});
+    EXPECT_EQ(e->DraftNumber, draft);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("LOCKED"), std::string::npos);
+    EXPECT_EQ(CurrentDraftStore().Load().size(), 1u);
+
+    // Once the lock is gone the rest goes out, only into the area that failed, and the draft goes.
+    EXPECT_TRUE(e->Send(true));
+    QApplication::processEvents();
+    EXPECT_TRUE(CurrentDraftStore().Load().empty());
+    auto count = [](TAreaInfo& a) {
+        auto base = CreateMessageBase(a.Kind);
+        base->SetPath(a.Path);
+        base->Open();
+        return base->Count();
+    };
+    EXPECT_EQ(count(good), 1);
+    EXPECT_EQ(count(locked), 1);
+}
+
+TEST_F(EditorWindowTest, ClosedEditorsDeleteTheirOwnDraftsAndTheRestComeBack) {
+    TAreaInfo& one = Area(BaseKindMsg, "ONE");
+    TAreaInfo& two = Area(BaseKindJam, "TWO");
+    TSendMessageForm* a = OpenNewLetter(nullptr, &one);
+    TSendMessageForm* b = OpenNewLetter(nullptr, &one);
+    TSendMessageForm* c = OpenNewLetter(nullptr, &one);
+    c->Destinations = {&one, &two};
+    c->SetToName("Carl");
+    c->StartEditing();
+    c->RichEdit1->setPlainText(QStringLiteral("unsent text"));
+    ASSERT_TRUE(SaveDrafts(true));
+    {
+        TBoxAnswerer yes(QMessageBox::Yes);
+        EXPECT_TRUE(a->close());
+        EXPECT_TRUE(b->close());
+        EXPECT_EQ(yes.Texts.size(), 2u);
+    }
+    QApplication::processEvents();
+    ASSERT_EQ(Editors().size(), 1u);
+    const auto left = CurrentDraftStore().Load();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].ToName, "Carl");
+
+    // A restart: the editor comes back with both destinations and its draft's number.
+    delete c;
+    RestoreDrafts(nullptr);
+    ASSERT_EQ(Editors().size(), 1u);
+    TSendMessageForm* back = Editors().front();
+    EXPECT_TRUE(back->Editing());
+    EXPECT_EQ(back->Destinations, (std::vector<TAreaInfo*>{&one, &two}));
+    EXPECT_EQ(back->BodyText(), "unsent text\r");  // the store ends the last line
+    EXPECT_EQ(back->DraftNumber, left[0].Number);
+    // The exit path after every editor went never empties the store.
+    delete back;
+    EXPECT_TRUE(SaveDrafts(false));
+    EXPECT_EQ(CurrentDraftStore().Load().size(), 1u);
+}
+
+TEST_F(EditorWindowTest, DeletedSubtreeLeavesNoDanglingDestination) {
+    TAreaInfo& folder = Area(AreaKindFolder, "GROUP");
+    TAreaInfo& inner = Area(BaseKindMsg, "INNER", &folder);
+    TAreaInfo& deeper = Area(AreaKindFolder, "SUB", &folder);
+    TAreaInfo& deepest = Area(BaseKindMsg, "DEEPEST", &deeper);
+    TAreaInfo& other = Area(BaseKindMsg, "OTHER");
+    TSendMessageForm* e = OpenNewLetter(nullptr, &other);
+    e->Destinations = {&inner, &other, &deepest};
+    e->ReplyContext.OrigArea = &deepest;
+    TSendMessageForm* edit = OpenNewLetter(nullptr, &inner);
+    edit->IsEditMessage = true;
+    DropAreaFromEditors(folder);
+    areas.front().reset();  // frees the whole subtree
+    QApplication::processEvents();
+    EXPECT_EQ(e->Destinations, std::vector<TAreaInfo*>{&other});
+    EXPECT_EQ(e->ReplyContext.OrigArea, nullptr);
+    EXPECT_EQ(e->ComboEdit1->text(), QStringLiteral("OTHER "));
+    e->SetToName("x");
+    e->FlushPreview();                // expands with what is left
+    EXPECT_EQ(Editors().size(), 1u);  // the edit-mode editor closed
+}
+
+TEST_F(EditorWindowTest, UUFileInPartsGoesOutAsSeveralMessages) {
+    TAreaInfo& area = Area(BaseKindMsg, "FILES");
+    std::string bytes;
+    for (int i = 0; i < 20000; ++i) bytes += static_cast<char>(i * 7);
+    test::WriteFile(home.Path() / "data.bin", bytes);
+    TSendMessageForm* e = OpenNewLetter(nullptr, &area);
+    e->StartEditing();
+    e->SpinEdit1->setValue(100);
+    ASSERT_TRUE(e->ChooseUUFile(QString::fromStdString((home.Path() / "data.bin").string())));
+    ASSERT_GT(e->UUSections.size(), 1u);
+    EXPECT_FALSE(e->Commands().UUBrowse);
+    e->IsEditMessage = true;
+    EXPECT_FALSE(e->Commands().UUInsert);  // no file in parts when editing a stored message
+    e->IsEditMessage = false;
+    ASSERT_TRUE(e->Commands().UUInsert);
+    e->InsertUU();
+    EXPECT_TRUE(e->UUSplit);
+    EXPECT_NE(e->BodyText().find("begin "), std::string::npos);
+    const size_t parts = e->UUSections.size();
+    ASSERT_TRUE(e->Send(true));
+    auto base = CreateMessageBase(area.Kind);
+    base->SetPath(area.Path);
+    base->Open();
+    EXPECT_EQ(static_cast<size_t>(base->Count()), parts);
+    // A missing file leaves the panel as it was.
+    TSendMessageForm* other = OpenNewLetter(nullptr, &area);
+    TBoxAnswerer ok(QMessageBox::Ok);
+    EXPECT_FALSE(other->ChooseUUFile(QStringLiteral("/nonexistent/file")));
+    EXPECT_FALSE(other->UUPending);
+}
+
+TEST_F(EditorWindowTest, DecodeWindowCollectsPartsAndSavesCompleteFiles) {
+    std::string bytes(5000, 'x');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 13);
+    std::vector<std::string> sections;
+    EncodeBytesToSections(bytes, "pic.bin", 0, 40, sections);
+    ASSERT_EQ(sections.size(), 3u);
+    TUUDecodeForm form;
+    form.AddText(sections[2]);
+    form.AddText(sections[0]);
+    ASSERT_EQ(form.FileList->topLevelItemCount(), 1);
+    EXPECT_EQ(form.FileList->topLevelItem(0)->text(1), QString::fromUtf8("2 из 3"));
+    EXPECT_FALSE(form.SaveAction->isEnabled());
+    form.AddText(sections[1]);
+    EXPECT_TRUE(form.SaveAction->isEnabled());
+    const QString out = QString::fromStdString((home.Path() / "out.bin").string());
+    ASSERT_TRUE(form.SaveSelected(out));
+    EXPECT_EQ(test::ReadFile(out.toStdString()), bytes);
+    EXPECT_EQ(form.FileList->topLevelItemCount(), 0);
+}
+
+TEST_F(EditorWindowTest, TemplateEditorWritesItsCopiesOnSave) {
+    TTemplEditForm form;
+    form.SelectSection(tpl::LetterBegin);
+    EXPECT_GT(form.MacroList->topLevelItemCount(), 0);
+    form.TextPage->setPlainText(QStringLiteral("Hi @Имя!\n@Курсор"));
+    form.SelectSection(tpl::OriginList);  // stores the text page
+    EXPECT_EQ(form.Section(tpl::LetterBegin), A("Hi @Имя!\r\n@Курсор"));
+    ASSERT_GT(form.ListPage->count(), 0);
+    form.ListPage->addItem(QStringLiteral("Second origin"));
+    form.SelectSection(tpl::Cut);
+    form.TextPage->clear();
+    EXPECT_EQ(ReadTemplate(tpl::LetterBegin), DefaultTemplate(tpl::LetterBegin));  // nothing written yet
+    ASSERT_TRUE(form.Save());
+    EXPECT_EQ(ReadTemplate(tpl::LetterBegin), A("Hi @Имя!\r\n@Курсор"));
+    EXPECT_EQ(TemplateLines(ReadTemplate(tpl::OriginList)).back(), "Second origin");
+    EXPECT_EQ(ReadTemplate(tpl::Cut), "");
+    EXPECT_FALSE(TemplateExists(tpl::Cut));
+}
+
+TEST_F(EditorWindowTest, EditInPlaceAndTheAutoSaveInterval) {
+    TAreaInfo& area = Area(BaseKindMsg, "EDIT");
+    auto base = CreateMessageBase(area.Kind);
+    base->SetPath(area.Path);
+    base->Open();
+    base->NewMessage();
+    base->FromName = "Ivan Petrov";
+    base->ToName = "All";
+    base->Subject = "Typo";
+    base->OrigAddr = "2:5020/120.5";
+    base->Kludges = {"MSGID: 2:5020/120.5 00000001"};
+    base->Text = "Helo\r";
+    ASSERT_TRUE(base->WriteMessage());
+    base->ReadMessage(0);
+    TSendMessageForm* e = OpenEdit(nullptr, *base, &area, 0, "2:5020/120.5 00000001");
+    base->Close();
+    EXPECT_TRUE(e->Editing());
+    EXPECT_FALSE(e->Button1->isVisible());
+    e->RichEdit1->setPlainText(QStringLiteral("Hello\n"));
+    ASSERT_TRUE(e->Send(true));
+    base->Open();
+    ASSERT_EQ(base->Count(), 1);  // rewritten, not added
+    base->ReadMessage(0);
+    EXPECT_NE(base->Text.find("Hello"), std::string::npos);
+    base->Close();
+
+    struct Row {
+        bool on;
+        int32_t minutes;
+        int ms;
+    };
+    for (const Row r : {Row{true, 5, 300000}, Row{true, 0, 60000}, Row{true, -3, 60000},
+                        Row{true, 100000, 1440 * 60000}, Row{false, 5, 300000}}) {
+        Settings.AutoSave = r.on;
+        Settings.SaveTime = r.minutes;
+        TDraftKeeper keeper;
+        EXPECT_EQ(keeper.IntervalMs(), r.ms) << r.minutes;
+        EXPECT_EQ(keeper.TimerActive(), r.on);
+    }
+}
+
+TEST(SpellChecker, RussianOrEnglishDictionaryAccepts) {
+    TSpellChecker& checker = TSpellChecker::Instance();
+    ASSERT_TRUE(checker.Available()) << "hunspell-ru and hunspell-en-us are installed by scripts/setup.sh";
+    EXPECT_TRUE(checker.Correct(A("привет")));
+    EXPECT_TRUE(checker.Correct("hello"));
+    EXPECT_FALSE(checker.Correct(A("превед")));
+    const std::string text = A("Привет, hello превед-медвед wurld");
+    const auto spans = checker.Misspelt(text);
+    ASSERT_EQ(spans.size(), 2u);
+    EXPECT_EQ(text.substr(spans[0].Offset, spans[0].Length), A("превед-медвед"));
+    EXPECT_EQ(text.substr(spans[1].Offset, spans[1].Length), "wurld");
+    EXPECT_FALSE(checker.Suggest("wurld").empty());
+    // Without dictionaries everything passes, so sending is never blocked.
+    TSpellChecker none({"/nonexistent/"});
+    EXPECT_FALSE(none.Available());
+    EXPECT_TRUE(none.Correct("wurld"));
+}
+
+}  // namespace
+}  // namespace pelmar::ui
