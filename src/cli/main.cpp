@@ -14,7 +14,9 @@
 // Text on the command line, in the body file and in the output is UTF-8; it travels to and from the
 // bases through the lossless CP866 mapping, so every CP866 character (box drawing included) survives
 // both ways and characters CP866 lacks become '?'. A message whose CHRS line declares another set is
-// dumped as read by that declaration (characters CP1251 lacks are '?' there). Exit codes: 0 success,
+// dumped decoded from its stored bytes by that declaration straight to UTF-8, so nothing is lost
+// (the body, and the names and subject where the format reads them with the control lines). Exit
+// codes: 0 success,
 // 1 bad usage, missing base or failed write (or mark), 2 when no message carries the MSGID, 3 when
 // some messages of a dump could not be read (they
 // are reported on stderr and the dump goes on).
@@ -38,6 +40,7 @@
 #include "core/Codepage.h"
 #include "core/Settings.h"
 #include "msgbase/BaseFactory.h"
+#include "msgbase/BodyText.h"
 #include "msgbase/Charset.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Paths.h"
@@ -162,9 +165,12 @@ std::string IsoDate(TDateTime date) {
     return text;
 }
 
-// Body lines joined by "\n", without the final line end.
-std::string BodyText(const std::string& text, bool declared) {
-    std::string body = declared ? AnsiToUtf8(text) : ToUtf8(text);
+// Body lines joined by "\n", without the final line end: a declared set other than the DOS code
+// page is decoded from the stored bytes, the rest goes through the lossless mapping as always.
+std::string BodyText(const TMessageBase& base) {
+    const TCharset charset = base.Stored.BodyCharset;
+    std::string body =
+        IsDosCharset(charset) ? ToUtf8(base.Text) : Utf8BodyText(CharsetToUtf8(charset, base.Stored.Body));
     if (!body.empty() && body.back() == '\r') body.pop_back();
     for (auto& c : body) {
         if (c == '\r') c = '\n';
@@ -192,15 +198,16 @@ bool HeaderReadsAddresses(int kind) {
     return kind != BaseKindSquish;
 }
 
-// A message that declares another character set (CHRS) was read into CP1251 by that declaration;
-// its fields go to UTF-8 from there, not through the DOS code page.
-std::string DeclaredToUtf8(const std::string& field, bool declared) {
-    return declared ? AnsiToUtf8(field) : ToUtf8(field);
+// A name or the subject: from its stored bytes where the format decoded it by a declaration.
+std::string NameToUtf8(const TMessageBase& base, const std::string& field, const std::string& stored) {
+    const TCharset charset = base.Stored.NamesCharset;
+    return IsDosCharset(charset) ? ToUtf8(field) : CharsetToUtf8(charset, stored);
 }
 
 std::string DumpLine(TMessageBase& base, bool headersOnly, int kind) {
     const int32_t position = base.Current;
     TJsonLine json;
+    base.Stored = {};  // nothing of the previous message may be taken for this one
     if (headersOnly) {
         base.ReadHeader();
     } else {
@@ -208,12 +215,11 @@ std::string DumpLine(TMessageBase& base, bool headersOnly, int kind) {
         base.ReadToAndRead();
         base.ReadMessage(position);
     }
-    const TCharset charset = DeclaredCharset(base.Kludges);
-    const bool declared = charset != TCharset::Unknown && charset != TCharset::Cp866;
+    const TMessageBase::TStored& stored = base.Stored;
     json.Add("position", static_cast<long long>(position));
-    json.Add("from", DeclaredToUtf8(base.FromName, declared));
-    json.Add("to", DeclaredToUtf8(base.ToName, declared));
-    json.Add("subject", DeclaredToUtf8(base.Subject, declared));
+    json.Add("from", NameToUtf8(base, base.FromName, stored.FromName));
+    json.Add("to", NameToUtf8(base, base.ToName, stored.ToName));
+    json.Add("subject", NameToUtf8(base, base.Subject, stored.Subject));
     json.Add("date", IsoDate(base.Date));
     if (!headersOnly || HeaderReadsAddresses(kind)) {
         json.Add("orig", ToUtf8(base.OrigAddr));
@@ -224,12 +230,13 @@ std::string DumpLine(TMessageBase& base, bool headersOnly, int kind) {
     json.Add("msgid", ToUtf8(base.MsgId));
     json.Add("reply", ToUtf8(base.ReplyId));
     json.Add("kludges", Utf8Lines(base.Kludges));
-    if (!headersOnly) json.Add("text", BodyText(base.Text, declared));
+    if (!headersOnly) json.Add("text", BodyText(base));
     return json.Text();
 }
 
 int Dump(const TOptions& options) {
     auto base = OpenBase(options);
+    base->KeepStored = true;
     int failures = 0;
     for (bool more = base->First(); more; more = base->Next()) {
         try {

@@ -40,6 +40,29 @@ void SplitStoredText(std::string_view stored, std::string& text, std::vector<std
     if (!text.empty() && text.back() != '\r') text.push_back('\r');
 }
 
+std::string Utf8BodyText(std::string_view utf8) {
+    utf8 = utf8.substr(0, utf8.find('\0'));
+    std::vector<std::string> dropped;
+    std::string text;
+    text.reserve(utf8.size());
+    size_t pos = 0;
+    while (pos < utf8.size()) {
+        if (utf8[pos] == '\x01') {
+            dropped.clear();
+            pos = TakeControlLine(utf8, pos, dropped);
+        } else if (utf8[pos] == '\n') {
+            ++pos;
+        } else if (utf8.compare(pos, 2, "\xC2\x8D") == 0) {
+            text += ' ';
+            pos += 2;
+        } else {
+            text += utf8[pos++];
+        }
+    }
+    if (!text.empty() && text.back() != '\r') text.push_back('\r');
+    return text;
+}
+
 std::vector<std::string> LeadingControlLines(std::string_view stored) {
     stored = stored.substr(0, stored.find('\0'));
     std::vector<std::string> kludges;

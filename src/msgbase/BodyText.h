@@ -11,6 +11,10 @@ namespace pelmar {
 // ^A and is appended to `kludges` without the ^A (empty ones are dropped); everything else is the
 // body, cleaned (CleanText: no LF, soft CR as space) and ending with one CR unless it is empty.
 void SplitStoredText(std::string_view stored, std::string& text, std::vector<std::string>& kludges);
+// The body of text already decoded to UTF-8, split the same way; the control lines are dropped, LF
+// removed and U+008D (the soft CR of 8-bit sets) becomes a space. Bytes of other characters are
+// never touched, so multi-byte sequences stay whole.
+std::string Utf8BodyText(std::string_view utf8);
 // Only the control lines at the start of the text, the way a header read finds them; stops at the
 // first byte that does not begin a control line.
 std::vector<std::string> LeadingControlLines(std::string_view stored);

@@ -254,11 +254,14 @@ TCharset DeclaredCharsetInStored(std::string_view stored) {
     return TCharset::Unknown;
 }
 
+TCharset DeclaredBodyCharset(std::string_view stored, const std::vector<std::string>& headerKludges) {
+    const TCharset charset = DeclaredCharset(headerKludges);
+    return charset == TCharset::Unknown ? DeclaredCharsetInStored(stored) : charset;
+}
+
 std::string DeclaredBodyToAnsi(std::string_view stored, const std::vector<std::string>& headerKludges) {
     if (Settings.TextInWindowsCodePage) return std::string(stored);
-    TCharset charset = DeclaredCharset(headerKludges);
-    if (charset == TCharset::Unknown) charset = DeclaredCharsetInStored(stored);
-    return CharsetToAnsi(charset, stored);
+    return CharsetToAnsi(DeclaredBodyCharset(stored, headerKludges), stored);
 }
 
 std::string CharsetToUtf8(TCharset charset, std::string_view bytes) {

@@ -18,6 +18,15 @@ TCharset DeclaredCharset(const std::vector<std::string>& kludges);
 // ^A; Unknown when there is none.
 TCharset DeclaredCharsetInStored(std::string_view stored);
 
+// The DOS code page, or no declaration at all (read as the DOS code page).
+inline bool IsDosCharset(TCharset charset) {
+    return charset == TCharset::Unknown || charset == TCharset::Cp866;
+}
+
+// The set a stored body is read by: the declaration in `headerKludges` (control lines the format
+// keeps apart from the text), else the one in the text itself.
+TCharset DeclaredBodyCharset(std::string_view stored, const std::vector<std::string>& headerKludges);
+
 // The body conversion of ReadMessage: while the view's code-page switch is at DOS, the stored text
 // is converted by the declaration in `headerKludges` (control lines the format keeps apart from the
 // text) or else in the text itself; under the Windows switch it is copied as stored.

@@ -400,7 +400,12 @@ void TFidoBase::ReadMessage(int32_t position) {
     std::copy_n(file.begin(), HeaderSize, Header.begin());
     ParseHeaderFields();
 
-    SplitStoredText(DeclaredBodyToAnsi(MessageBytes(file), {}), Text, Kludges);
+    const std::string_view stored = MessageBytes(file);
+    if (KeepStored) {
+        Stored.Body = stored;
+        Stored.BodyCharset = DeclaredBodyCharset(stored, {});
+    }
+    SplitStoredText(DeclaredBodyToAnsi(stored, {}), Text, Kludges);
     RtfText = RtfEscape(Text);
 
     const uint16_t attribute = GetLe16(Header.data() + OfsAttribute);

@@ -393,7 +393,12 @@ void THudson::ReadMessage(int32_t position) {
     MsgHeader = ReadCurrentHeader(false);
     const THudsonHeader& h = MsgHeader;
     FillNamesAndDate(h);
-    SplitStoredText(DeclaredBodyToAnsi(ReadStoredText(h), {}), Text, Kludges);
+    const std::string stored = ReadStoredText(h);
+    if (KeepStored) {
+        Stored.Body = stored;
+        Stored.BodyCharset = DeclaredBodyCharset(stored, {});
+    }
+    SplitStoredText(DeclaredBodyToAnsi(stored, {}), Text, Kludges);
     RtfText = RtfEscape(Text);
     Attr = HudsonToAttr(h.MsgAttr, h.NetAttr);
     TNetAddress orig{h.OrigZone, h.OrigNet, h.OrigNode, 0};

@@ -363,7 +363,13 @@ void TJAM::ReadHeader() {
     }
     // Names and subject sit among the control lines, so they follow a CHRS line there too.
     const TCharset charset = DeclaredCharset(Kludges);
-    if (charset != TCharset::Unknown && charset != TCharset::Cp866) {
+    if (KeepStored) {
+        Stored.NamesCharset = charset;
+        Stored.FromName = storedFrom;
+        Stored.ToName = storedTo;
+        Stored.Subject = storedSubject;
+    }
+    if (!IsDosCharset(charset)) {
         FromName = CharsetToAnsi(charset, storedFrom);
         ToName = CharsetToAnsi(charset, storedTo);
         Subject = CharsetToAnsi(charset, storedSubject);
@@ -411,6 +417,10 @@ void TJAM::ReadMessage(int32_t position) {
         throw EReadError("JAM: the text of message " + std::to_string(position) +
                          " runs past the end of the file");
     // Control lines some writers leave in the text go to Kludges, as in every other format.
+    if (KeepStored) {
+        Stored.Body = stored;
+        Stored.BodyCharset = DeclaredBodyCharset(stored, Kludges);
+    }
     SplitStoredText(DeclaredBodyToAnsi(stored, Kludges), Text, Kludges);
     RtfText = RtfEscape(Text);
 }

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "msgbase/Charset.h"
+
 namespace pelmar {
 
 // Days since 1899-12-30, the time of day as the fraction. Local time, no zone kept.
@@ -143,6 +145,18 @@ public:
     bool Netmail = false;
     bool UseFlagFiles = true;
     bool OemView = false;
+    // The stored bytes of what a read decodes by the message's declared set, for a caller that
+    // wants them in Unicode rather than in CP1251 (pelmar-tool). Kept only while KeepStored is on:
+    // ReadMessage fills the body, ReadHeader the names and subject where the format reads them
+    // together with the control lines (JAM); NamesCharset stays Unknown where it does not.
+    struct TStored {
+        TCharset BodyCharset = TCharset::Unknown;
+        std::string Body;
+        TCharset NamesCharset = TCharset::Unknown;
+        std::string FromName, ToName, Subject;
+    };
+    bool KeepStored = false;
+    TStored Stored;
     // What went wrong after the last WriteMessage had stored the message (the tosser's export list
     // could not be updated, say): the write succeeded and must not be repeated, but the user should
     // hear of it. WriteMessage clears the list first; callers show its lines after a true result.

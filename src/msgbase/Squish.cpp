@@ -353,6 +353,10 @@ void TSquish::ReadMessage(int32_t position) {
     body = body.substr(0, body.find('\0'));
 
     // Control lines stored in the body (PATH and the like, at its end) belong to Kludges.
+    if (KeepStored) {
+        Stored.Body = body;
+        Stored.BodyCharset = DeclaredBodyCharset(body, Kludges);
+    }
     SplitStoredText(DeclaredBodyToAnsi(body, Kludges), Text, Kludges);
     RtfText = RtfEscape(Text);
 

@@ -1,0 +1,2 @@
+// The JAM builder of the JAM tests, compiled into this program as it is.
+#include "msgbase/jam/JamBuilder.cpp"
