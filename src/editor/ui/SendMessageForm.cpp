@@ -98,6 +98,7 @@ protected:
 
 std::function<bool(QWidget*, std::vector<TAreaInfo*>&)> TSendMessageForm::ChooseAreas;
 std::function<std::vector<std::string>(const std::string&)> TSendMessageForm::FindAddressesByName;
+std::function<bool(QWidget*, std::string&, std::vector<std::string>&)> TSendMessageForm::PickAddressee;
 
 const std::vector<TSendMessageForm*>& Editors() {
     return EditorList();
@@ -184,8 +185,12 @@ void TSendMessageForm::BuildWidgets() {
     ComboBox2 = new QComboBox(header);
     ComboBox2->setEditable(true);
     ComboBox2->setInsertPolicy(QComboBox::InsertAlphabetically);
+    ToButton = new QToolButton(header);
+    ToButton->setText(QStringLiteral("..."));
+    ToButton->setToolTip(U("Адресная книга"));
     auto* toRow = new QHBoxLayout;
     toRow->addWidget(Edit2, 1);
+    toRow->addWidget(ToButton);
     toRow->addWidget(ComboBox2);
     form->addRow(U("Кому:"), toRow);
     Edit3 = new QLineEdit(header);
@@ -237,6 +242,7 @@ void TSendMessageForm::BuildWidgets() {
     collapsedRow->addWidget(SpeedButton2);
     CollapsedGroup->hide();
     top->addWidget(CollapsedGroup);
+    connect(ToButton, &QToolButton::clicked, this, [this] { Guarded([this] { PickFromAddressBook(); }); });
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { SetHeaderCollapsed(true); });
     connect(SpeedButton2, &QToolButton::clicked, this, [this] { SetHeaderCollapsed(false); });
     connect(SubjectFileButton, &QToolButton::clicked, this, [this] {
@@ -643,6 +649,24 @@ void TSendMessageForm::ToEnter() {
         ComboBox2->setFocus();
     } else {
         ComboBox2->setCurrentIndex(0);
+        Edit3->setFocus();
+    }
+}
+
+void TSendMessageForm::PickFromAddressBook() {
+    std::string name;
+    std::vector<std::string> addresses;
+    if (!PickAddressee || !PickAddressee(this, name, addresses)) return;
+    SetToName(name);
+    ComboBox2->clear();
+    for (const auto& a : addresses) ComboBox2->addItem(ToQt(a));
+    if (!DestAddressShown()) {
+        Edit3->setFocus();
+    } else if (addresses.empty()) {
+        ComboBox2->setFocus();
+    } else {
+        ComboBox2->setCurrentIndex(0);
+        HeaderChanged();
         Edit3->setFocus();
     }
 }

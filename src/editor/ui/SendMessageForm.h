@@ -89,11 +89,15 @@ public:
 
     // The area chooser; the area manager's dialog installs it. Returns false when cancelled.
     static std::function<bool(QWidget*, std::vector<TAreaInfo*>&)> ChooseAreas;
-    // Address lookups until the nodelist and the address book are in: name -> addresses.
+    // The nodelist's addresses of a person (Enter in the To field): name -> addresses.
     static std::function<std::vector<std::string>(const std::string&)> FindAddressesByName;
+    // The To button's address book: fills the chosen person's name and addresses; false without a choice.
+    static std::function<bool(QWidget*, std::string& name, std::vector<std::string>& addresses)>
+        PickAddressee;
 
-    QLineEdit* Edit1 = nullptr;      // From
-    QComboBox* ComboBox1 = nullptr;  // own address
+    QToolButton* ToButton = nullptr;  // the address book
+    QLineEdit* Edit1 = nullptr;       // From
+    QComboBox* ComboBox1 = nullptr;   // own address
     QToolButton* SpeedButton3 = nullptr;
     QLineEdit* Edit2 = nullptr;           // To
     QComboBox* ComboBox2 = nullptr;       // destination address
@@ -143,6 +147,7 @@ private:
     void RefreshDestinations();
     void AutoAkaToggled(bool down);
     void ToEnter();
+    void PickFromAddressBook();
     void LeaveDestAddress();
     void InsertTextFile();
     void CutMarker();

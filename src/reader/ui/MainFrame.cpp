@@ -32,6 +32,7 @@
 #include "core/ui/Splash.h"
 #include "editor/ui/DraftKeeper.h"
 #include "editor/ui/EditorOpeners.h"
+#include "editor/ui/EditorWiring.h"
 #include "editor/ui/TemplEditForm.h"
 #include "editor/ui/UUDecodeForm.h"
 #include "msgbase/MessageBase.h"
@@ -106,7 +107,8 @@ constexpr TCommand kAvailable[] = {
     // Setting the program up.
     TCommand::AreasDialog, TCommand::Settings,
     // The editor.
-    TCommand::NewLetter, TCommand::Reply, TCommand::ReplyNetmail, TCommand::Forward, TCommand::UUDecode};
+    TCommand::NewLetter, TCommand::Reply, TCommand::ReplyNetmail, TCommand::Forward, TCommand::Edit,
+    TCommand::UUDecode};
 
 QString IdleText() {
     return QStringLiteral("Пелмар ") + QStringLiteral(PELMAR_VERSION_TEXT);
@@ -136,6 +138,10 @@ TMainFrame::TMainFrame(QWidget* parent) : QMainWindow(parent) {
     list_.SetObserver(this);
     list_.IdleText = FromQt(IdleText());
     inputGuard_ = new TReadInputGuard(this);
+    InstallEditorHooks();
+    nodelistWindows_.SendLetter = [this](const std::string& toName, const std::string& address) {
+        Guarded([&] { OpenNetmailTo(this, address, toName); });
+    };
 
     commands_ = new TMainCommands(*this);
     for (std::size_t i = 0; i < CommandCount; ++i)
@@ -673,6 +679,7 @@ void TMainFrame::CreateReading() {
     services.MessageShown = [] { NotifyPluginsMessageRead(); };
     services.BeginWait = [this] { BeginWait(); };
     services.EndWait = [this] { EndWait(); };
+    services.OpenEditor = [this](const TEditorRequest& request) { OpenRequestedEditor(this, request); };
     readingController_ = new TReadingController(list_, *messagePane_, std::move(services), this);
 }
 

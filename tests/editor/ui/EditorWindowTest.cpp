@@ -21,7 +21,9 @@
 
 #include <QListWidget>
 #include <QTreeWidget>
+#include "areas/AreaEdits.h"
 #include "areas/gizmo.h"
+#include "areas/ui/AreaMngr.h"
 #include "core/Settings.h"
 #include "core/ui/QtText.h"
 #include "core/ui/VirtualKeys.h"
@@ -29,6 +31,7 @@
 #include "editor/UUCode.h"
 #include "editor/ui/DraftKeeper.h"
 #include "editor/ui/EditorOpeners.h"
+#include "editor/ui/EditorWiring.h"
 #include "editor/ui/SendMessageForm.h"
 #include "editor/ui/SpellChecker.h"
 #include "editor/ui/TemplEditForm.h"
@@ -36,6 +39,7 @@
 #include "msgbase/BaseFactory.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Codepage.h"
+#include "reader/ReadingCommands.h"
 #include "support/TestSupport.h"
 
 namespace pelmar::ui {
@@ -415,6 +419,89 @@ TEST_F(EditorWindowTest, EditInPlaceAndTheAutoSaveInterval) {
         EXPECT_EQ(keeper.IntervalMs(), r.ms) << r.minutes;
         EXPECT_EQ(keeper.TimerActive(), r.on);
     }
+}
+
+TEST_F(EditorWindowTest, AreaManagerDeleteDropsTheSubtreeFromOpenEditors) {
+    InstallEditorHooks();
+    TAreaInfo root;
+    auto add = [](TAreaInfo& parent, const std::string& name, int kind) {
+        TAreaFields fields;
+        fields.Name = name;
+        fields.Kind = kind;
+        return parent.AddChild(fields);
+    };
+    TAreaInfo* folder = add(root, "GROUP", AreaKindFolder);
+    TAreaInfo* inner = add(*folder, "INNER", BaseKindMsg);
+    TAreaInfo* keep = add(root, "KEEP", BaseKindMsg);
+    auto* e = new TSendMessageForm(nullptr);
+    e->Destinations = {inner, keep};
+    e->ReplyContext.OrigArea = inner;
+    e->ShowEditor();
+    TAreaMngr window(root);
+    window.SelectFolder(&root);
+    window.List->clearSelection();
+    for (int i = 0; i < window.List->count(); ++i)
+        window.List->item(i)->setSelected(window.List->item(i)->text() == QStringLiteral("GROUP"));
+    window.DeleteSelected();
+    SetAreaGoneHook({});
+    TSendMessageForm::ChooseAreas = {};
+    TSendMessageForm::FindAddressesByName = {};
+    TSendMessageForm::PickAddressee = {};
+    ASSERT_EQ(root.ChildCount(), 1);
+    EXPECT_EQ(e->Destinations, std::vector<TAreaInfo*>{keep});
+    EXPECT_EQ(e->ReplyContext.OrigArea, nullptr);
+}
+
+TEST_F(EditorWindowTest, ToButtonTakesTheChosenPersonAndTheViewOpensReceiptsAndLetters) {
+    TAreaInfo& net = Area(BaseKindMsg, "NETMAIL");
+    net.IsNetmail = true;
+    TSendMessageForm* e = OpenNewLetter(nullptr, &net);
+    struct TRow {
+        bool chosen;
+        std::vector<std::string> addresses;
+        std::string toName, address;
+    };
+    const TRow rows[] = {
+        {true, {"2:5020/1", "2:5020/2"}, "Petr Ivanov", "2:5020/1"},
+        {true, {}, "Nobody", ""},
+        {false, {"2:5020/3"}, "Nobody", ""},  // cancelled: nothing changes
+    };
+    for (const TRow& row : rows) {
+        TSendMessageForm::PickAddressee = [&row](QWidget*, std::string& name,
+                                                 std::vector<std::string>& found) {
+            name = row.toName;
+            found = row.addresses;
+            return row.chosen;
+        };
+        e->ToButton->click();
+        EXPECT_EQ(e->ToName(), row.toName);
+        EXPECT_EQ(e->DestAddress(), row.address);
+        EXPECT_EQ(e->ComboBox2->count(), static_cast<int>(row.chosen ? row.addresses.size() : 0));
+    }
+    TSendMessageForm::PickAddressee = {};
+
+    TEditorRequest receipt;
+    receipt.Mode = TEditorMode::ReadReceipt;
+    receipt.Attributes = AttrLocal | AttrRetRcpt;
+    receipt.ToName = "Petr Ivanov";
+    receipt.ToAddress = "2:5020/7";
+    receipt.Subject = "hello";
+    receipt.Destinations = {&net};
+    receipt.Reply.emplace();
+    receipt.Reply->MsgId = "2:5020/7 12345678";
+    receipt.Reply->DateTime = "10.12.2026 11:00:00";
+    TSendMessageForm* r = OpenRequestedEditor(nullptr, receipt);
+    EXPECT_TRUE(r->IsReceipt);
+    EXPECT_EQ(r->ReplyMsgId, "2:5020/7 12345678");
+    EXPECT_EQ(r->LetterDateTime, "10.12.2026 11:00:00");
+    EXPECT_EQ(r->ToName(), "Petr Ivanov");
+    EXPECT_EQ(r->DestAddress(), "2:5020/7");
+    EXPECT_EQ(r->Attributes, AttrLocal | AttrRetRcpt);
+
+    TEditorRequest letter = NetmailToRequest("2:5020/9", &net, &net);
+    TSendMessageForm* l = OpenRequestedEditor(nullptr, letter);
+    EXPECT_FALSE(l->IsReceipt);
+    EXPECT_EQ(l->DestAddress(), "2:5020/9");
 }
 
 TEST(SpellChecker, RussianOrEnglishDictionaryAccepts) {

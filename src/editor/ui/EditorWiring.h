@@ -1,0 +1,24 @@
+#pragma once
+// Connects the editor to the windows it needs but does not own: the area manager, its destination
+// dialog, the nodelist look-ups and the view's editor requests.
+#include <vector>
+
+class QWidget;
+
+namespace pelmar {
+class TAreaInfo;
+struct TEditorRequest;
+}  // namespace pelmar
+
+namespace pelmar::ui {
+
+class TSendMessageForm;
+
+// Installed once at start-up (the main window does it); calling it again is harmless.
+void InstallEditorHooks();
+// The destination dialog of the area manager; false on cancel or without areas.
+bool ChooseAreasWithPostForm(QWidget* parent, std::vector<TAreaInfo*>& destinations);
+// Opens the editor the view asked for (a read receipt, a letter to a clicked address).
+TSendMessageForm* OpenRequestedEditor(QWidget* owner, const TEditorRequest& request);
+
+}  // namespace pelmar::ui
