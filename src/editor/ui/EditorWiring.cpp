@@ -30,8 +30,11 @@ void InstallEditorHooks() {
 
 bool ChooseAreasWithPostForm(QWidget* parent, std::vector<TAreaInfo*>& destinations) {
     TAreaManager* manager = AreaManager();
-    if (manager == nullptr) return false;
-    TAreaPostForm form(manager->Root(), parent);
+    return manager != nullptr && ChooseAreasIn(manager->Root(), parent, destinations);
+}
+
+bool ChooseAreasIn(TAreaInfo& root, QWidget* parent, std::vector<TAreaInfo*>& destinations) {
+    TAreaPostForm form(root, parent);
     form.SetTargets(destinations);
     if (form.exec() != QDialog::Accepted) return false;
     destinations = form.Targets();

@@ -18,6 +18,8 @@ class TSendMessageForm;
 void InstallEditorHooks();
 // The destination dialog of the area manager; false on cancel or without areas.
 bool ChooseAreasWithPostForm(QWidget* parent, std::vector<TAreaInfo*>& destinations);
+// The same over the areas below `root`.
+bool ChooseAreasIn(TAreaInfo& root, QWidget* parent, std::vector<TAreaInfo*>& destinations);
 // Opens the editor the view asked for (a read receipt, a letter to a clicked address).
 TSendMessageForm* OpenRequestedEditor(QWidget* owner, const TEditorRequest& request);
 

@@ -452,6 +452,34 @@ TEST_F(EditorWindowTest, AreaManagerDeleteDropsTheSubtreeFromOpenEditors) {
     EXPECT_EQ(e->ReplyContext.OrigArea, nullptr);
 }
 
+TEST_F(EditorWindowTest, DestinationDialogKeepsTheListedAreasAndAddsTheChosenOnes) {
+    TAreaInfo root;
+    auto add = [](TAreaInfo& parent, const std::string& name) {
+        TAreaFields fields;
+        fields.Name = name;
+        fields.Kind = BaseKindMsg;
+        return parent.AddChild(fields);
+    };
+    TAreaInfo* first = add(root, "FIRST");
+    TAreaInfo* second = add(root, "SECOND");
+    root.SortShown();
+    for (const bool ok : {true, false}) {
+        std::vector<TAreaInfo*> chosen = {first};
+        QTimer::singleShot(0, [ok, second] {
+            auto* form = qobject_cast<TAreaPostForm*>(QApplication::activeModalWidget());
+            ASSERT_NE(form, nullptr);
+            form->AreaTree->setCurrentItem(static_cast<QTreeWidgetItem*>(second->PostNode));
+            form->AddSelected();
+            if (ok)
+                form->OKButton->click();
+            else
+                form->reject();
+        });
+        EXPECT_EQ(ChooseAreasIn(root, nullptr, chosen), ok);
+        EXPECT_EQ(chosen, ok ? (std::vector<TAreaInfo*>{first, second}) : std::vector<TAreaInfo*>{first});
+    }
+}
+
 TEST_F(EditorWindowTest, ToButtonTakesTheChosenPersonAndTheViewOpensReceiptsAndLetters) {
     TAreaInfo& net = Area(BaseKindMsg, "NETMAIL");
     net.IsNetmail = true;
