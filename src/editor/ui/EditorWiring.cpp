@@ -43,6 +43,7 @@ bool ChooseAreasIn(TAreaInfo& root, QWidget* parent, std::vector<TAreaInfo*>& de
 
 TSendMessageForm* OpenRequestedEditor(QWidget* owner, const TEditorRequest& request) {
     // Replies, forwards and edits open from the stored message itself (OpenReply and the others).
+    if (request.Mode != TEditorMode::ReadReceipt && request.Mode != TEditorMode::New) return nullptr;
     auto* e = new TSendMessageForm(owner);
     e->IsReceipt = request.Mode == TEditorMode::ReadReceipt;
     e->Attributes = request.Attributes;

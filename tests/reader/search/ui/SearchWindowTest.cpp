@@ -20,6 +20,7 @@
 #include "core/Codepage.h"
 #include "core/Settings.h"
 #include "core/ui/QtText.h"
+#include "editor/ui/SendMessageForm.h"
 #include "msgbase/BaseFactory.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Registry.h"
@@ -153,10 +154,14 @@ TEST_F(SearchWindowTest, F3WalksTheMatchesOfTheMarkedAreasThenFallsBackToEdit) {
     EXPECT_EQ(Status(frame), QStringLiteral("Не найдено"));
     EXPECT_FALSE(frame.Commands().Action(C::FindNext)->isEnabled());
     EXPECT_EQ(ran, (std::vector<C>{C::FindNext, C::FindNext, C::FindNext}));
-    // Now F3 belongs to "edit" again (the editor is not there: the item is disabled, nothing runs).
+    // Now F3 belongs to "edit" again: the shown message opens in an editor.
     ran.clear();
     QTest::keyClick(frame.windowHandle(), Qt::Key_F3);
-    EXPECT_TRUE(ran.empty());
+    EXPECT_EQ(ran, std::vector<C>{C::Edit});
+    ASSERT_EQ(Editors().size(), 1u);
+    EXPECT_TRUE(Editors().front()->IsEditMessage);
+    EXPECT_EQ(Editors().front()->Subject(), A("и тут привет"));
+    delete Editors().front();
     EXPECT_EQ(Status(frame), QStringLiteral("Не найдено"));
 }
 
