@@ -2,6 +2,8 @@
 // for it, refusals say why, and MarkRead sets the read mark only under that lock.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,6 +34,11 @@ struct TFormat {
     const std::string& (*WriteRefusal)();
     const std::string& (*DeleteRefusal)();
 };
+
+// Test names and listings show the format's name, not the record's bytes.
+void PrintTo(const TFormat& format, std::ostream* out) {
+    *out << format.Name;
+}
 
 const TFormat Formats[] = {
     {BaseKindSquish, "Squish", "area.sqd", 1, SquishWriteLockText, SquishDeleteLockText},
