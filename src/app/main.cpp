@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QIcon>
 #include <QMetaObject>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
@@ -15,6 +16,7 @@
 
 #include "areas/AreaLifetime.h"
 #include "areas/gizmo.h"
+#include "areas/ui/AreaMngr.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
 #include "core/Startup.h"
@@ -28,10 +30,14 @@
 #include "core/ui/Splash.h"
 #include "core/ui/TerminationSignals.h"
 #include "core/ui/Translations.h"
+#include "editor/ui/DraftKeeper.h"
+#include "editor/ui/TemplEditForm.h"
 #include "import/AreaImport.h"
+#include "import/GoldEdImport.h"
 #include "import/ui/WelcomeForm.h"
 #include "msgbase/Jam.h"
 #include "nodelist/NodelistLifetime.h"
+#include "nodelist/ui/NodelistWindows.h"
 #include "platform/Registry.h"
 #include "plugins/PluginLifetime.h"
 #include "plugins/ui/PluginActions.h"
@@ -119,6 +125,23 @@ QIcon BundledIcon() {
     return icon;
 }
 
+// The import replaces the settings, the template lists and the whole area tree: the windows that
+// hold pointers into them go first, and the open letters are saved while the settings still fit.
+void PrepareGoldEdImport() {
+    SaveDrafts(false);
+    std::vector<QPointer<QWidget>> windows;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (qobject_cast<TAreaMngr*>(window) != nullptr || qobject_cast<TTemplEditForm*>(window) != nullptr)
+            windows.emplace_back(window);
+    }
+    for (const QPointer<QWidget>& window : windows) {
+        if (window.isNull()) continue;
+        window->close();
+        delete window.data();
+    }
+    if (MainFrame) MainFrame->NodelistWindows().FreeNodeBrowser();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -194,6 +217,7 @@ int main(int argc, char** argv) {
 
     // Linked groups are filled from other programs' area lists while the tree loads.
     RegisterAreaImporters();
+    SetGoldEdImportPrepare(PrepareGoldEdImport);
     // A JAM base that another program holds locked says so every time a write is refused.
     SetJamErrorBox([](const std::string& text) { ShowError(text, MessageParent()); });
     BindPluginSteps(startup.Managers);

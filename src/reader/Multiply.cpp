@@ -5,8 +5,19 @@
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
 #include "msgbase/MessageBase.h"
+#include "nodelist/AddressBook.h"
 
 namespace pelmar {
+
+std::vector<TContact> TAddressBookContacts::Contacts() const {
+    std::vector<TContact> contacts;
+    const TAddressBook* book = book_;
+    if (book == nullptr) return contacts;
+    contacts.reserve(static_cast<size_t>(book->Count()));
+    for (int i = 0; i < book->Count(); ++i)
+        contacts.push_back({book->Name(i), book->Addresses(i), book->Notes(i)});
+    return contacts;
+}
 
 TMultiplyOutcome MultiplyMessage(TAreaInfo& area, TMessageBase& base, const TMultiplyOriginal& original,
                                  const std::vector<TContact>& contacts,

@@ -7,6 +7,7 @@
 
 namespace pelmar {
 
+class TAddressBook;
 class TAreaInfo;
 class TMessageBase;
 
@@ -22,6 +23,17 @@ class TContactSource {
 public:
     virtual ~TContactSource() = default;
     virtual std::vector<TContact> Contacts() const = 0;
+};
+
+// The contacts of the program's address book as it is when the dialog opens; none while there is
+// no book. The book is looked up on every call, it is made and freed with the profile.
+class TAddressBookContacts : public TContactSource {
+public:
+    explicit TAddressBookContacts(TAddressBook* const& book) : book_(book) {}
+    std::vector<TContact> Contacts() const override;
+
+private:
+    TAddressBook* const& book_;
 };
 
 // What is kept of the shown message.

@@ -41,6 +41,7 @@
 #include "editor/ui/SpellChecker.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Codepage.h"
+#include "reader/ui/HelpWindow.h"
 
 namespace pelmar::ui {
 
@@ -728,6 +729,10 @@ void TSendMessageForm::keyPressEvent(QKeyEvent* event) {
     }
     if (event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_Escape) {
         close();
+        return;
+    }
+    if (event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_F1) {
+        OpenHelpTopic(HelpEditor, this);
         return;
     }
     QWidget::keyPressEvent(event);

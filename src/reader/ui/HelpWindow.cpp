@@ -27,6 +27,8 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 QString THelpWindow::TopicPage(int topic) {
+    // The settings dialog opens one number per page; they share one help page.
+    if (topic >= HelpSettings && topic < 400) return QStringLiteral("settings.html");
     switch (topic) {
         case HelpNovice:
             return QStringLiteral("novice.html");
@@ -34,8 +36,6 @@ QString THelpWindow::TopicPage(int topic) {
             return QStringLiteral("manual.html");
         case HelpEditor:
             return QStringLiteral("editor.html");
-        case HelpSettings:
-            return QStringLiteral("settings.html");
         default:
             return QStringLiteral("index.html");
     }

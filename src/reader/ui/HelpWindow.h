@@ -11,8 +11,8 @@ class THelpWindow : public QWidget {
 
 public:
     explicit THelpWindow(QWidget* parent = nullptr);
-    // The page of a topic number (10 contents, 40 for beginners, 160 the manual; the editor and the
-    // settings have pages of their own); unknown numbers open the contents.
+    // The page of a topic number (10 contents, 40 for beginners, 160 the manual, 200..399 the settings
+    // dialog and its pages, 500 the editor); unknown numbers open the contents.
     static QString TopicPage(int topic);
     void ShowTopic(int topic);
     void ShowPage(const QString& page);
@@ -27,7 +27,7 @@ void OpenHelpTopic(int topic, QWidget* owner);
 inline constexpr int HelpContents = 10;
 inline constexpr int HelpNovice = 40;
 inline constexpr int HelpManual = 160;
-inline constexpr int HelpEditor = 200;
-inline constexpr int HelpSettings = 300;
+inline constexpr int HelpSettings = 200;
+inline constexpr int HelpEditor = 500;
 
 }  // namespace pelmar::ui

@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "nodelist/AddressBook.h"
 #include "reader/CommandState.h"
+#include "reader/Multiply.h"
 #include "reader/Search.h"
 
 namespace pelmar {
-class TContactSource;
 class TAreaInfo;
 }  // namespace pelmar
 
@@ -31,8 +32,8 @@ public:
     static const std::vector<TCommand>& Commands();
 
     TSearch Search;
-    // Where the multiply dialog's contacts come from; none until the address book is there.
-    TContactSource* Contacts = nullptr;
+    // Where the multiply dialog's contacts come from: the program's address book.
+    TContactSource* Contacts = &addressBookContacts_;
 
     void RunSearchDialog();
     void SearchNext();
@@ -52,6 +53,7 @@ public:
     bool SelectMessage(const std::string& msgId);
 
 private:
+    TAddressBookContacts addressBookContacts_{AddressBook};
     TMainFrame& frame_;
     QPointer<TBookMarkForm> bookMarks_;
 };

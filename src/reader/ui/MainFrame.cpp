@@ -35,6 +35,7 @@
 #include "editor/ui/EditorWiring.h"
 #include "editor/ui/TemplEditForm.h"
 #include "editor/ui/UUDecodeForm.h"
+#include "import/ui/WizardForm.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Registry.h"
 #include "plugins/PluginManager.h"
@@ -105,7 +106,7 @@ constexpr TCommand kAvailable[] = {
     TCommand::InvertSelection, TCommand::SelectRead, TCommand::SelectPersonal, TCommand::CodingDos,
     TCommand::CodingWindows,
     // Setting the program up.
-    TCommand::AreasDialog, TCommand::Settings,
+    TCommand::AreasDialog, TCommand::Settings, TCommand::GoldedImport,
     // The editor.
     TCommand::NewLetter, TCommand::Reply, TCommand::ReplyNetmail, TCommand::Forward, TCommand::Edit,
     TCommand::UUDecode};
@@ -899,6 +900,9 @@ void TMainFrame::Execute(TCommand command) {
         case TCommand::AreasDialog:
             if (TAreaMngr* window = ShowAreaManager(this)) window->TreeChanged = [this] { BuildAreaTree(); };
             break;
+        case TCommand::GoldedImport:
+            RunGoldedImport();
+            break;
         case TCommand::Settings:
             if (RunSettingsDialog(this)) {
                 AreaTree->viewport()->update();
@@ -908,6 +912,19 @@ void TMainFrame::Execute(TCommand command) {
         default:
             break;
     }
+}
+
+// A finished import replaced the settings and the whole tree; the program ends so that the next
+// start reads them afresh (the wizard's last page says so).
+void TMainFrame::RunGoldedImport() {
+    TAreaManager* manager = AreaManager();
+    if (manager == nullptr) return;
+    TWizardForm wizard(manager->Root(), this);
+    const int result = wizard.ShowModal();
+    AreaTree->clearSelection();
+    if (result != TWizardForm::ModalOK) return;
+    BuildAreaTree();
+    close();
 }
 
 // Reads the shown message whole and opens the editor on it; refused when the tosser changed it.

@@ -148,6 +148,7 @@ private:
 
     void Execute(TCommand command);
     void OpenEditorOnCurrent(TCommand command);
+    void RunGoldedImport();
     void DecodeSelected();
     void CreateStatusBar();
     void CreatePanes();

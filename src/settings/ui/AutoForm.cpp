@@ -142,20 +142,4 @@ void TChangeForm::UpdateButtons() {
     OKButton->setEnabled(!WhatEdit->text().isEmpty());
 }
 
-void ShowHelpTopic(int topic, QWidget* parent) {
-    const QString resource = QStringLiteral(":/pelmar/help/%1.html").arg(topic);
-    QFile page(resource);
-    if (!page.open(QIODevice::ReadOnly)) {
-        ShowInfo(Utf8ToAnsi("Страница справки ") + std::to_string(topic) + Utf8ToAnsi(" не найдена."),
-                 parent);
-        return;
-    }
-    auto* browser = new QTextBrowser;
-    browser->setAttribute(Qt::WA_DeleteOnClose);
-    browser->setWindowTitle(QStringLiteral("Справка"));
-    browser->setSource(QUrl(QStringLiteral("qrc") + resource));
-    browser->resize(640, 480);
-    browser->show();
-}
-
 }  // namespace pelmar::ui

@@ -72,7 +72,4 @@ public:
     void UpdateButtons();
 };
 
-// Opens the help page of a topic; a missing page says so.
-void ShowHelpTopic(int topic, QWidget* parent);
-
 }  // namespace pelmar::ui

@@ -37,6 +37,7 @@
 #include "msgbase/MessageBase.h"
 #include "msgbase/RtfRender.h"
 #include "platform/Registry.h"
+#include "reader/ui/HelpWindow.h"
 #include "reader/ui/MainFrame.h"
 #include "reader/ui/RtfReader.h"
 #include "settings/ui/AutoForm.h"
@@ -192,7 +193,7 @@ TSetupForm::TSetupForm(QWidget* parent) : QDialog(parent) {
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(help, &QPushButton::clicked, this, [this] { ShowHelpTopic(200, this); });
+    connect(help, &QPushButton::clicked, this, [this] { OpenHelpTopic(HelpSettings, this); });
 
     ChooseNodelistFiles = [this] {
         std::vector<std::string> files;
@@ -252,7 +253,7 @@ void TSetupForm::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1) {
         static const int topics[] = {210, 250, 260, 270, 310, 280, 300, 200, 200};
         const int page = PageControl->currentIndex();
-        ShowHelpTopic(page >= 0 && page < 9 ? topics[page] : 200, this);
+        OpenHelpTopic(page >= 0 && page < 9 ? topics[page] : HelpSettings, this);
         return;
     }
     QDialog::keyPressEvent(event);

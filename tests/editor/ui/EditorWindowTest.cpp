@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 
@@ -40,6 +41,7 @@
 #include "msgbase/MessageBase.h"
 #include "platform/Codepage.h"
 #include "reader/ReadingCommands.h"
+#include "reader/ui/HelpWindow.h"
 #include "support/TestSupport.h"
 
 namespace pelmar::ui {
@@ -178,6 +180,16 @@ TEST_F(EditorWindowTest, QuoteContinuationAndAutoType) {
     QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::ControlModifier);
     QApplication::sendEvent(e->RichEdit1, &f1);
     EXPECT_EQ(Body(*e), "AB> quoted text\rAB> Hello" + A(" мир"));
+    // F1 alone is help, never text.
+    QKeyEvent help(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QApplication::sendEvent(e->RichEdit1, &help);
+    EXPECT_EQ(Body(*e), "AB> quoted text\rAB> Hello" + A(" мир"));
+    bool helpShown = false;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* page = qobject_cast<THelpWindow*>(window); page != nullptr && page->isVisible())
+            helpShown = page->Browser->source().fileName() == QStringLiteral("editor.html");
+    }
+    EXPECT_TRUE(helpShown);
     // Pasted text cannot forge control lines either.
     QGuiApplication::clipboard()->setText(QStringLiteral("\nx\x01MSGID: 1:2/3 4"));
     e->RichEdit1->moveCursor(QTextCursor::End);

@@ -15,6 +15,7 @@
 #include "msgbase/BaseFactory.h"
 #include "msgbase/MessageBase.h"
 #include "msgbase/ShortLockWaits.h"
+#include "nodelist/AddressBook.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
 #include "reader/Bookmarks.h"
@@ -328,6 +329,32 @@ TEST_F(SearchTest, MultiplyWritesLocalUnsentCopiesAndStopsAtALockedBase) {
     EXPECT_EQ(base->ToName, "First");
     EXPECT_EQ(base->DestAddr, "2:5020/2");
     EXPECT_NE(ids[0], ids[1]);
+}
+
+// The dialog sees the book that exists when it opens, in the book's order, and nothing without one.
+TEST(MultiplyContacts, FollowTheProgramsAddressBook) {
+    TAddressBook* book = nullptr;
+    const TAddressBookContacts source(book);
+    EXPECT_TRUE(source.Contacts().empty());
+
+    TAddressBook first("/nonexistent/");
+    const int a = first.Add();
+    first.SetName(a, "Ivan");
+    first.Addresses(a) = {"2:5020/2", "2:5020/3.1"};
+    first.SetNotes(a, "note");
+    first.SetName(first.Add(), "Empty");
+    book = &first;
+    const std::vector<TContact> contacts = source.Contacts();
+    ASSERT_EQ(contacts.size(), 2u);
+    EXPECT_EQ(contacts[0].Name, "Ivan");
+    EXPECT_EQ(contacts[0].Addresses, (std::vector<std::string>{"2:5020/2", "2:5020/3.1"}));
+    EXPECT_EQ(contacts[0].Notes, "note");
+    EXPECT_EQ(contacts[1].Name, "Empty");
+    EXPECT_TRUE(contacts[1].Addresses.empty());
+
+    TAddressBook second("/nonexistent/");
+    book = &second;
+    EXPECT_TRUE(source.Contacts().empty());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QSplitter>
 #include <QStatusTipEvent>
 #include <QTimer>
@@ -25,6 +26,7 @@
 #include "areas/gizmo.h"
 #include "core/Settings.h"
 #include "core/ui/QtText.h"
+#include "import/ui/WizardForm.h"
 #include "msgbase/BaseFactory.h"
 #include "platform/Registry.h"
 #include "reader/AreaMarks.h"
@@ -341,9 +343,9 @@ TEST_F(MainFrameTest, CommandsWithoutTheirWindowsStayVisibleAndDisabled) {
         EXPECT_TRUE(action->isVisible());
         EXPECT_FALSE(action->isEnabled());
     }
-    for (const TCommand command : {TCommand::BuildThreads, TCommand::Exit, TCommand::FontMonospace,
-                                   TCommand::Copy, TCommand::Find, TCommand::Bookmarks, TCommand::AreasDialog,
-                                   TCommand::Settings}) {
+    for (const TCommand command :
+         {TCommand::BuildThreads, TCommand::Exit, TCommand::FontMonospace, TCommand::Copy, TCommand::Find,
+          TCommand::Bookmarks, TCommand::AreasDialog, TCommand::Settings, TCommand::GoldedImport}) {
         EXPECT_TRUE(frame.Commands().Action(command)->isEnabled());
     }
     // Hiding the toolbars hides the animation too.
@@ -451,6 +453,24 @@ TEST_F(MainFrameTest, LayoutAndDisplayModeSurviveTheNextStart) {
 }
 
 // Counts left presses that reach the window after the read handed them back.
+// A cancelled import changes nothing and leaves the program running.
+TEST_F(MainFrameTest, GoldedImportOpensTheWizardAndCancelKeepsTheWindow) {
+    TMainFrame frame;
+    frame.show();
+    const int areas = AreaManager()->Root().ChildCount();
+    QString seen;
+    QTimer::singleShot(0, [&seen] {
+        if (auto* wizard = qobject_cast<TWizardForm*>(QApplication::activeModalWidget())) {
+            seen = wizard->CaptionLabel->text();
+            wizard->CancelButton->click();
+        }
+    });
+    frame.Commands().Action(TCommand::GoldedImport)->trigger();
+    EXPECT_FALSE(seen.isNull());
+    EXPECT_TRUE(frame.isVisible());
+    EXPECT_EQ(AreaManager()->Root().ChildCount(), areas);
+}
+
 class TPressCounter : public QObject {
 public:
     int Presses = 0;
