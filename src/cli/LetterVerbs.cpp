@@ -20,6 +20,7 @@
 
 #include "areas/gizmo.h"
 #include "cli/Json.h"
+#include "cli/ToolText.h"
 #include "core/Address.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
@@ -58,15 +59,6 @@ struct TLetterUsageError : std::runtime_error {
 struct TToolFailure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-
-// Text on the command line and in files is UTF-8; in memory CP1251 (through the stored CP866 bytes,
-// so that every character a base can hold survives).
-std::string In(const std::string& utf8) {
-    return OemToAnsi(Utf8ToOem(utf8));
-}
-std::string Out(const std::string& ansi) {
-    return OemToUtf8(AnsiToOem(ansi));
-}
 
 struct TArgs {
     std::string Verb;
@@ -136,7 +128,7 @@ const char* KindName(int kind) {
 
 // The area Path of a base named on the command line: Hudson puts the board in front.
 std::string BasePath(const TArgs& args, int kind, const std::string& path) {
-    if (kind != BaseKindHudson) return In(path);
+    if (kind != BaseKindHudson) return ToolIn(path);
     int board = 0;
     try {
         board = std::stoi(args.Get("--board"));
@@ -144,7 +136,7 @@ std::string BasePath(const TArgs& args, int kind, const std::string& path) {
         throw TLetterUsageError("hudson bases need --board N (1..200)");
     }
     if (board < 1 || board > 200) throw TLetterUsageError("--board must be 1..200");
-    return std::string(1, static_cast<char>(board)) + In(path);
+    return std::string(1, static_cast<char>(board)) + ToolIn(path);
 }
 
 // ---- The profile ---------------------------------------------------------------------------------
@@ -160,7 +152,7 @@ void LoadProfile(const TArgs& args, bool required) {
             throw TToolFailure("no settings at " + RegistryFilePath() + " (start Pelmar once first)");
         return;
     }
-    const std::string profile = In(args.Get("--profile"));
+    const std::string profile = ToolIn(args.Get("--profile"));
     if (!profile.empty() && !AnsiSameText(profile, DefaultUserName)) {
         LoadLoginSettings();
         bool known = false;
@@ -187,7 +179,7 @@ TAreaInfo* FindByTag(TAreaManager& manager, const std::string& tag) {
         if (e->Kind == AreaKindFolder || e->Zilo != ZiloOrdinary) continue;
         if (!AnsiSameText(e->AreaName, tag)) continue;
         if (found != nullptr && found->Path != e->Path) {
-            throw TLetterUsageError("the tag " + Out(tag) + " names more than one area");
+            throw TLetterUsageError("the tag " + ToolOut(tag) + " names more than one area");
         }
         if (found == nullptr) found = e;
     }
@@ -279,22 +271,8 @@ bool PelmarRunsWithThisHome() {
 
 std::string ReadBody(const TArgs& args) {
     std::string bytes;
-    if (args.Has("--file")) {
-        std::ifstream in(args.Get("--file"), std::ios::binary);
-        if (!in) throw TToolFailure("cannot read " + args.Get("--file"));
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    } else {
-        bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    }
-    const std::string text = In(bytes);
-    std::string body;
-    body.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        body += text[i] == '\n' ? '\r' : text[i];
-    }
-    if (!body.empty() && body.back() != '\r') body += '\r';
-    return body;
+    if (!ReadAllText(args.Get("--file"), bytes)) throw TToolFailure("cannot read " + args.Get("--file"));
+    return StoredBody(bytes);
 }
 
 std::string Address(const TArgs& args, const std::string& name) {
@@ -337,7 +315,7 @@ int Send(int argc, char** argv) {
     if (byTag) {
         manager.LoadAreas();
         for (const std::string& tag : args.Values.at("--area")) {
-            TAreaInfo* area = FindByTag(manager, In(tag));
+            TAreaInfo* area = FindByTag(manager, ToolIn(tag));
             if (area == nullptr) throw TLetterUsageError("no area with the tag " + tag + " in the area tree");
             s.Destinations.push_back(area);
         }
@@ -346,14 +324,14 @@ int Send(int argc, char** argv) {
         named->Kind = KindNumber(args.Get("--kind"));
         named->Path = BasePath(args, named->Kind, args.Positional[0]);
         named->IsNetmail = args.Flag("--netmail");
-        named->AreaName = In(args.Get("--tag"));
+        named->AreaName = ToolIn(args.Get("--tag"));
         named->Name = named->AreaName.empty() ? named->Path : named->AreaName;
         s.Destinations.push_back(named.get());
     }
     bool anyNetmail = false;
     for (const TAreaInfo* area : s.Destinations) anyNetmail |= area->IsNetmail;
 
-    s.FromName = args.Has("--from") ? In(args.Get("--from")) : Settings.FullName;
+    s.FromName = args.Has("--from") ? ToolIn(args.Get("--from")) : Settings.FullName;
     s.SelectedAKA = Address(args, "--orig");
     if (s.SelectedAKA.empty()) {
         for (const std::string& aka : Settings.SelfAKA) {
@@ -366,11 +344,11 @@ int Send(int argc, char** argv) {
     if (s.SelectedAKA.empty())
         throw TLetterUsageError("--orig is required: the settings hold no own address");
     s.AutoAKA = Settings.AutoAKA && !args.Has("--orig");
-    s.ToName = In(args.Get("--to"));
-    s.Subject = In(args.Get("--subject"));
+    s.ToName = ToolIn(args.Get("--to"));
+    s.Subject = ToolIn(args.Get("--subject"));
     s.DestAddress = Address(args, "--dest");
     s.DestAddressVisible = anyNetmail;
-    s.ReplyMsgId = In(args.Get("--reply"));
+    s.ReplyMsgId = ToolIn(args.Get("--reply"));
     s.Attributes = anyNetmail ? Settings.NetmailDef : Settings.EchomailDef;
     if (args.Has("--attr") && !ParseAttrText(args.Get("--attr"), s.Attributes)) {
         throw TLetterUsageError("unknown attribute in '" + args.Get("--attr") + "'");
@@ -403,7 +381,7 @@ int Send(int argc, char** argv) {
 
     const TSendResult result = SendMessages(s, read);
     for (const TSendFailure& failure : result.Failed) {
-        std::cerr << "pelmar-tool: not written: " << Out(failure.Reason) << '\n';
+        std::cerr << "pelmar-tool: not written: " << ToolOut(failure.Reason) << '\n';
     }
     std::cout << result.Written << '\n';
     return result.Ok() ? 0 : 1;
@@ -441,7 +419,7 @@ int UuDecode(int argc, char** argv) {
             base->ReadMessage(position);
         } catch (const std::exception& e) {
             ++unreadable;
-            std::cerr << "pelmar-tool: message at position " << position << ": " << Out(e.what()) << '\n';
+            std::cerr << "pelmar-tool: message at position " << position << ": " << ToolOut(e.what()) << '\n';
             continue;
         }
         if (!decoder.AddText(base->Text)) {
@@ -456,12 +434,12 @@ int UuDecode(int argc, char** argv) {
     for (size_t i = 0; i < decoder.Files().size();) {
         const TFileInfo& file = decoder.Files()[i];
         if (!file.Complete()) {
-            std::cerr << "pelmar-tool: incomplete: " << Out(file.Name) << " (" << file.SectionsDone << " of "
-                      << file.SectionCount << " sections)\n";
+            std::cerr << "pelmar-tool: incomplete: " << ToolOut(file.Name) << " (" << file.SectionsDone
+                      << " of " << file.SectionCount << " sections)\n";
             ++i;
             continue;
         }
-        const std::string target = FreeName(folder, Out(SafeFileName(file.Name)));
+        const std::string target = FreeName(folder, ToolOut(SafeFileName(file.Name)));
         std::string error;
         if (decoder.Save(i, target, error)) {
             std::cout << target << '\n';
@@ -486,14 +464,15 @@ int AreasList(int argc, char** argv) {
     manager.LoadAreas();
     for (TAreaInfo* e : TreeEntries(manager)) {
         TJsonLine json;
-        json.Add("entry", Out(e->PathName()));
+        json.Add("entry", ToolOut(e->PathName()));
         json.Add("kind", std::string(e->Zilo == ZiloLinkedGroup ? "linked" : KindName(e->Kind)));
-        json.Add("path", Out(e->Kind == BaseKindHudson && !e->Path.empty() ? e->Path.substr(1) : e->Path));
+        json.Add("path",
+                 ToolOut(e->Kind == BaseKindHudson && !e->Path.empty() ? e->Path.substr(1) : e->Path));
         if (e->Kind == BaseKindHudson && !e->Path.empty()) {
             json.Add("board", static_cast<long long>(static_cast<unsigned char>(e->Path[0])));
         }
-        json.Add("tag", Out(e->AreaName));
-        json.Add("aka", Out(e->UseAKA));
+        json.Add("tag", ToolOut(e->AreaName));
+        json.Add("aka", ToolOut(e->UseAKA));
         json.Add("netmail", e->IsNetmail);
         if (e->Kind != AreaKindFolder && e->Zilo == ZiloOrdinary) {
             TOpenedBase base(*e, TBaseMode::Private);
@@ -505,7 +484,7 @@ int AreasList(int argc, char** argv) {
                     json.Add("unread", static_cast<long long>(unread));
                     json.Add("personal", static_cast<long long>(base->PersonalUnread));
                 } catch (const std::exception& ex) {
-                    json.Add("error", Out(ex.what()));
+                    json.Add("error", ToolOut(ex.what()));
                 }
             } else {
                 json.Add("error", "the base does not open");
@@ -527,7 +506,7 @@ TAreaInfo* FindFolder(TAreaManager& manager, const std::string& path) {
         if (name.empty()) continue;
         TAreaInfo* child = folder->FindChild(name);
         if (child == nullptr || child->Kind != AreaKindFolder || child->Zilo != ZiloOrdinary) {
-            throw TLetterUsageError("no folder " + Out(path) + " in the area tree");
+            throw TLetterUsageError("no folder " + ToolOut(path) + " in the area tree");
         }
         folder = child;
     }
@@ -557,27 +536,27 @@ int AreasAdd(int argc, char** argv) {
     RegisterAreaImporters();
     TAreaManager manager;
     manager.LoadAreas();
-    TAreaInfo* parent = FindFolder(manager, In(args.Get("--parent")));
-    const std::string name = In(args.Get("--name"));
+    TAreaInfo* parent = FindFolder(manager, ToolIn(args.Get("--parent")));
+    const std::string name = ToolIn(args.Get("--name"));
     if (parent->FindChild(name) != nullptr)
         throw TToolFailure("the folder already holds an entry " + args.Get("--name"));
 
     auto entry = std::make_unique<TAreaInfo>();
     entry->Name = name;
-    entry->Description = In(args.Get("--description"));
+    entry->Description = ToolIn(args.Get("--description"));
     if (args.Has("--kind")) {
         entry->Kind = KindNumber(args.Get("--kind"));
         // Pelmar opens the base from wherever it was started: store the path absolute.
         const std::string path = std::filesystem::absolute(args.Positional[0]).lexically_normal().string();
         entry->Path = BasePath(args, entry->Kind, path);
-        entry->AreaName = In(args.Get("--tag"));
+        entry->AreaName = ToolIn(args.Get("--tag"));
         entry->UseAKA = aka;
         entry->IsNetmail = args.Flag("--netmail");
     }
     parent->AddChild(std::move(entry));
     if (!manager.SaveAreas())
         throw TToolFailure("the area tree could not be saved: " +
-                           Out(TRegistryStore::Instance().LastError()));
+                           ToolOut(TRegistryStore::Instance().LastError()));
     return 0;
 }
 
@@ -605,7 +584,7 @@ int RunLetterVerb(int argc, char** argv) {
         std::cerr << "pelmar-tool: " << e.what() << '\n';
         return 1;
     } catch (const std::exception& e) {
-        std::cerr << "pelmar-tool: " << Out(e.what()) << '\n';
+        std::cerr << "pelmar-tool: " << ToolOut(e.what()) << '\n';
         return 1;
     }
 }

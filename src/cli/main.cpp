@@ -36,6 +36,7 @@
 #include "cli/Json.h"
 #include "cli/LetterVerbs.h"
 #include "cli/NodelistCommand.h"
+#include "cli/ToolText.h"
 #include "core/Address.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
@@ -149,14 +150,6 @@ std::unique_ptr<TMessageBase> OpenBase(const TOptions& options) {
     return base;
 }
 
-// Message fields hold CP1251 under the lossless mapping; UTF-8 goes through the stored CP866 bytes.
-std::string ToUtf8(const std::string& field) {
-    return OemToUtf8(AnsiToOem(field));
-}
-std::string FromUtf8(const std::string& utf8) {
-    return OemToAnsi(Utf8ToOem(utf8));
-}
-
 std::string IsoDate(TDateTime date) {
     int year, month, day, hour, minute, second;
     DecodeDateTime(date, year, month, day, hour, minute, second);
@@ -170,7 +163,7 @@ std::string IsoDate(TDateTime date) {
 std::string BodyText(const TMessageBase& base) {
     const TCharset charset = base.Stored.BodyCharset;
     std::string body =
-        IsDosCharset(charset) ? ToUtf8(base.Text) : Utf8BodyText(CharsetToUtf8(charset, base.Stored.Body));
+        IsDosCharset(charset) ? ToolOut(base.Text) : Utf8BodyText(CharsetToUtf8(charset, base.Stored.Body));
     if (!body.empty() && body.back() == '\r') body.pop_back();
     for (auto& c : body) {
         if (c == '\r') c = '\n';
@@ -181,7 +174,7 @@ std::string BodyText(const TMessageBase& base) {
 std::vector<std::string> Utf8Lines(const std::vector<std::string>& lines) {
     std::vector<std::string> result;
     result.reserve(lines.size());
-    for (const auto& line : lines) result.push_back(ToUtf8(line));
+    for (const auto& line : lines) result.push_back(ToolOut(line));
     return result;
 }
 
@@ -201,7 +194,7 @@ bool HeaderReadsAddresses(int kind) {
 // A name or the subject: from its stored bytes where the format decoded it by a declaration.
 std::string NameToUtf8(const TMessageBase& base, const std::string& field, const std::string& stored) {
     const TCharset charset = base.Stored.NamesCharset;
-    return IsDosCharset(charset) ? ToUtf8(field) : CharsetToUtf8(charset, stored);
+    return IsDosCharset(charset) ? ToolOut(field) : CharsetToUtf8(charset, stored);
 }
 
 std::string DumpLine(TMessageBase& base, bool headersOnly, int kind) {
@@ -222,13 +215,13 @@ std::string DumpLine(TMessageBase& base, bool headersOnly, int kind) {
     json.Add("subject", NameToUtf8(base, base.Subject, stored.Subject));
     json.Add("date", IsoDate(base.Date));
     if (!headersOnly || HeaderReadsAddresses(kind)) {
-        json.Add("orig", ToUtf8(base.OrigAddr));
-        json.Add("dest", ToUtf8(base.DestAddr));
+        json.Add("orig", ToolOut(base.OrigAddr));
+        json.Add("dest", ToolOut(base.DestAddr));
     }
     if (!headersOnly) json.Add("attr", AttrNameList(base.Attr));
     json.Add("read", base.Read);
-    json.Add("msgid", ToUtf8(base.MsgId));
-    json.Add("reply", ToUtf8(base.ReplyId));
+    json.Add("msgid", ToolOut(base.MsgId));
+    json.Add("reply", ToolOut(base.ReplyId));
     json.Add("kludges", Utf8Lines(base.Kludges));
     if (!headersOnly) json.Add("text", BodyText(base));
     return json.Text();
@@ -253,23 +246,8 @@ int Dump(const TOptions& options) {
 
 std::string ReadBody(const TOptions& options) {
     std::string bytes;
-    if (options.Has("--file")) {
-        std::ifstream in(options.Get("--file"), std::ios::binary);
-        if (!in) throw TToolError("cannot read " + options.Get("--file"));
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    } else {
-        bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    }
-    // Stored lines end with CR alone.
-    std::string text = FromUtf8(bytes);
-    std::string body;
-    body.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        body += text[i] == '\n' ? '\r' : text[i];
-    }
-    if (!body.empty() && body.back() != '\r') body += '\r';
-    return body;
+    if (!ReadAllText(options.Get("--file"), bytes)) throw TToolError("cannot read " + options.Get("--file"));
+    return StoredBody(bytes);
 }
 
 std::string CheckedAddress(const TOptions& options, const std::string& name) {
@@ -311,16 +289,16 @@ int Post(const TOptions& options) {
 
     auto base = OpenBase(options);
     base->NewMessage();
-    base->FromName = FromUtf8(options.Get("--from"));
-    base->ToName = FromUtf8(options.Get("--to"));
-    base->Subject = FromUtf8(options.Get("--subject"));
+    base->FromName = ToolIn(options.Get("--from"));
+    base->ToName = ToolIn(options.Get("--to"));
+    base->Subject = ToolIn(options.Get("--subject"));
     base->OrigAddr = orig;
     base->DestAddr = dest;
     base->Date = NowLocal();
     base->Attr = attr;
     base->Read = false;
     base->Kludges.push_back(msgidLine);
-    if (options.Has("--reply")) base->Kludges.push_back("REPLY: " + FromUtf8(options.Get("--reply")));
+    if (options.Has("--reply")) base->Kludges.push_back("REPLY: " + ToolIn(options.Get("--reply")));
     base->Kludges.emplace_back("PID: Plm 1.0");
     base->Text = body;
     if (!base->WriteMessage()) throw TToolError("the message could not be written");
@@ -350,7 +328,7 @@ int32_t FindMsgId(TMessageBase& base, const std::string& msgid) {
 // carry the MSGID; the base itself refuses when the file behind it changed since that read.
 int ActOnMsgId(const TOptions& options, bool remove) {
     if (!options.Has("--msgid")) throw TUsageError("--msgid is required");
-    const std::string msgid = FromUtf8(options.Get("--msgid"));
+    const std::string msgid = ToolIn(options.Get("--msgid"));
     auto base = OpenBase(options);
     const int32_t position = FindMsgId(*base, msgid);
     if (position < 0) throw TNotFound("no message with MSGID " + options.Get("--msgid"));
