@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 #include <cmath>
+#include <utility>
 
 #include "areas/AreaLifetime.h"
 #include "areas/ui/AreaMngr.h"
@@ -804,6 +805,7 @@ void TMainFrame::ResetSearch() {
 }
 
 void TMainFrame::Execute(TCommand command) {
+    const bool byShortcut = std::exchange(shortcutTriggered_, false);
     if (!commandState_.Enabled(command)) return;
     if (dialogs_->Run(command)) return;
     switch (command) {
@@ -889,7 +891,7 @@ void TMainFrame::Execute(TCommand command) {
         case TCommand::ReplyNetmail:
         case TCommand::Forward:
         case TCommand::Edit:
-            Guarded([this, command] { OpenEditorOnCurrent(command); });
+            Guarded([this, command, byShortcut] { OpenEditorOnCurrent(command, byShortcut); });
             break;
         case TCommand::ShowMenu:
             SetMenuVisible(commands_->Action(TCommand::ShowMenu)->isChecked());
@@ -928,7 +930,7 @@ void TMainFrame::RunGoldedImport() {
 }
 
 // Reads the shown message whole and opens the editor on it; refused when the tosser changed it.
-void TMainFrame::OpenEditorOnCurrent(TCommand command) {
+void TMainFrame::OpenEditorOnCurrent(TCommand command, bool byShortcut) {
     TMessageClass* entry = list_.CurrentEntry;
     TMessageBase* base = list_.Base;
     if (entry == nullptr || base == nullptr) return;
@@ -937,7 +939,8 @@ void TMainFrame::OpenEditorOnCurrent(TCommand command) {
         ShowError(FromQt(QStringLiteral("Письмо изменено другой программой; обновите список.")), this);
         return;
     }
-    const bool withKludges = (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
+    const bool withKludges =
+        !byShortcut && (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
     TAreaInfo* shown = list_.CurrentArea;
     if (command == TCommand::Edit) {
         OpenEdit(this, *base, shown, entry->Position, entry->MsgId);
@@ -1061,6 +1064,12 @@ bool TMainFrame::event(QEvent* event) {
 }
 
 bool TMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    // Ctrl with a reply or forward click quotes the control lines; Ctrl in a key such as Ctrl+R does
+    // not, so remember that the action is being run by its key.
+    if (event->type() == QEvent::Shortcut && commands_ != nullptr) {
+        for (const TCommand c : {TCommand::Reply, TCommand::ReplyNetmail, TCommand::Forward})
+            if (watched == commands_->Action(c)) shortcutTriggered_ = true;
+    }
     if (watched == MessageView->viewport() && event->type() == QEvent::MouseButtonPress) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton && !reading_) {

@@ -147,7 +147,8 @@ private:
     void ReadError(const std::string& text, int count) override;
 
     void Execute(TCommand command);
-    void OpenEditorOnCurrent(TCommand command);
+    // byShortcut: run by a key, whose Ctrl does not ask for the control lines to be quoted.
+    void OpenEditorOnCurrent(TCommand command, bool byShortcut);
     void RunGoldedImport();
     void DecodeSelected();
     void CreateStatusBar();
@@ -195,6 +196,7 @@ private:
     bool pseudoGraphics_ = true;
     bool treeChangeSuppressed_ = true;
     bool shown_ = false;
+    bool shortcutTriggered_ = false;  // the next command comes from a key, not a click
     bool reading_ = false;
     int waitDepth_ = 0;
     int updateDepth_ = 0;

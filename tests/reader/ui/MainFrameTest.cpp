@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusTipEvent>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
@@ -26,6 +27,7 @@
 #include "areas/gizmo.h"
 #include "core/Settings.h"
 #include "core/ui/QtText.h"
+#include "editor/ui/SendMessageForm.h"
 #include "import/ui/WizardForm.h"
 #include "msgbase/BaseFactory.h"
 #include "platform/Registry.h"
@@ -264,6 +266,21 @@ TEST_F(MainFrameTest, DamagedHeaderIsReportedOnceAndTheRestIsListed) {
         << boxes.Texts[0].toStdString();
     ASSERT_NE(frame.List().ThreadRoot, nullptr);
     EXPECT_EQ(CountEntries(*frame.List().ThreadRoot), static_cast<size_t>(frame.List().Base->Count() - 1));
+}
+
+// Ctrl with a click on "reply" quotes the control lines; the Ctrl of the Ctrl+R key does not.
+TEST_F(MainFrameTest, CtrlRRepliesWithoutQuotingTheControlLines) {
+    TMainFrame frame;
+    frame.show();
+    Select(frame, Area("JAM"));
+    frame.MessageView->setCurrentIndex(frame.ListModel().index(0));
+    ASSERT_FALSE(frame.List().CurrentEntry->MsgId.empty());
+    QTest::keyClick(frame.windowHandle(), Qt::Key_R, Qt::ControlModifier);
+    ASSERT_EQ(Editors().size(), 1u);
+    const std::string body = Editors().front()->BodyText();
+    for (TSendMessageForm* e : std::vector<TSendMessageForm*>(Editors())) delete e;
+    EXPECT_NE(body.find("> "), std::string::npos) << body;
+    EXPECT_EQ(body.find("@MSGID"), std::string::npos) << body;
 }
 
 TEST_F(MainFrameTest, ThreadingToggleAndSortingKeepTheSelectedMessage) {
