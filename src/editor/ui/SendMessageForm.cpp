@@ -12,6 +12,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,6 +21,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTextBlock>
@@ -41,6 +43,7 @@
 #include "editor/ui/SpellChecker.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Codepage.h"
+#include "platform/Registry.h"
 #include "reader/ui/HelpWindow.h"
 
 namespace pelmar::ui {
@@ -116,11 +119,44 @@ TSendMessageForm::TSendMessageForm(QWidget* owner) : QWidget(owner, Qt::Window) 
     EditorList().push_back(this);
     robotNames_ = TemplateLines(Template(tpl::RobotNames));
     BuildWidgets();
+    if (Settings.EditPlacement) RestorePosition();
 }
 
 TSendMessageForm::~TSendMessageForm() {
+    if (Settings.EditPlacement) StorePosition();
     auto& list = EditorList();
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
+}
+
+namespace {
+std::string PositionKey() {
+    return "\\" + Settings.BaseKey + "\\SendMessageForm";
+}
+}  // namespace
+
+// Position only: every editor opens where the last one was closed.
+void TSendMessageForm::RestorePosition() {
+    try {
+        TRegistry reg;
+        if (!reg.OpenKey(PositionKey(), false) || !reg.ValueExists("Left") || !reg.ValueExists("Top")) return;
+        const QPoint place(reg.ReadInteger("Left"), reg.ReadInteger("Top"));
+        // A place from another screen layout would leave the window out of reach.
+        if (QGuiApplication::screenAt(place) == nullptr) return;
+        move(place);
+    } catch (const std::exception&) {
+        // A damaged value keeps the default place.
+    }
+}
+
+void TSendMessageForm::StorePosition() const {
+    try {
+        TRegistry reg;
+        if (!reg.OpenKey(PositionKey(), true)) return;
+        reg.WriteInteger("Left", x());
+        reg.WriteInteger("Top", y());
+    } catch (const std::exception&) {
+        // Nothing to tell the user while the window goes away; the next editor opens at the default.
+    }
 }
 
 void TSendMessageForm::BuildWidgets() {

@@ -140,6 +140,9 @@ protected:
 
 private:
     void BuildWidgets();
+    // "EditPlacement": the window opens where the last editor was closed.
+    void RestorePosition();
+    void StorePosition() const;
     void HeaderChanged();
     void SchedulePreview();
     void ShowPreview();

@@ -112,6 +112,24 @@ protected:
     std::vector<std::unique_ptr<TAreaInfo>> areas;
 };
 
+TEST_F(EditorWindowTest, WithEditPlacementTheNextEditorOpensWhereTheLastOneClosed) {
+    TAreaInfo& area = Area(BaseKindMsg, "ECHO");
+    const bool saved = Settings.EditPlacement;
+    Settings.EditPlacement = true;
+    TSendMessageForm* first = OpenNewLetter(nullptr, &area);
+    first->move(123, 77);
+    const QPoint closedAt = first->pos();
+    delete first;
+    TSendMessageForm* second = OpenNewLetter(nullptr, &area);
+    EXPECT_EQ(second->pos(), closedAt);
+    second->move(5, 6);
+    delete second;
+    Settings.EditPlacement = false;  // off: the stored place is not used
+    TSendMessageForm* third = OpenNewLetter(nullptr, &area);
+    EXPECT_NE(third->pos(), QPoint(5, 6));
+    Settings.EditPlacement = saved;
+}
+
 TEST_F(EditorWindowTest, PreviewFollowsTheHeaderUntilEditingStarts) {
     TAreaInfo& area = Area(BaseKindMsg, "ECHO");
     TSendMessageForm* e = OpenNewLetter(nullptr, &area);
