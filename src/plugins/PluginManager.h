@@ -36,7 +36,7 @@ private:
     std::vector<std::unique_ptr<TPlugin>> plugins_;
 };
 
-// The manager of the running program, or null outside start-up step 9 .. shutdown.
+// The manager of the running program; null before its creation at start-up and after shutdown.
 TPluginManager* PluginManager();
 void SetPluginManager(TPluginManager* manager);
 
