@@ -1,7 +1,9 @@
 #pragma once
 // What the exported plug-in functions need from the window layer. The window layer installs its
 // implementation while the main window exists; without one the functions answer "none".
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace pelmar {
@@ -33,23 +35,25 @@ TPluginHost& PluginHost();
 // when cap > 0) and returns the full length.
 int32_t CopyOut(const std::string& text, char* buf, int32_t cap);
 
-// Reads an output text from a plug-in function, growing the buffer while the text was cut.
+// Names and descriptions are short; a plug-in text longer than this is read cut to it.
+inline constexpr int32_t MaxPluginText = 1 << 20;
+
+// Reads an output text from a plug-in function, asking again with a buffer of the length it reported
+// while the text was cut. Only what the plug-in wrote before its NUL is kept.
 template <typename Fn>
 std::string CallOut(Fn fn) {
     std::string buffer(256, '\0');
     for (int attempt = 0; attempt < 8; ++attempt) {
         const int32_t length = fn(buffer.data(), static_cast<int32_t>(buffer.size()));
         if (length < 0) return {};
-        if (length < static_cast<int32_t>(buffer.size())) {
-            buffer.resize(static_cast<size_t>(length));
+        const bool whole = length < static_cast<int32_t>(buffer.size());
+        if (whole || buffer.size() > static_cast<size_t>(MaxPluginText)) {
+            // The string's own terminator bounds the scan even if the plug-in wrote none.
+            const size_t written = std::strlen(buffer.c_str());
+            buffer.resize(whole ? std::min(written, static_cast<size_t>(length)) : written);
             return buffer;
         }
-        // Names and descriptions are short; a plug-in claiming more than 1 MB is cut there.
-        if (length >= (1 << 20)) {
-            buffer.resize((1 << 20) - 1);
-            return buffer;
-        }
-        buffer.assign(static_cast<size_t>(length) + 1, '\0');
+        buffer.assign(static_cast<size_t>(std::min(length, MaxPluginText)) + 1, '\0');
     }
     return {};
 }

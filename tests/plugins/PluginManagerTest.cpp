@@ -275,6 +275,32 @@ TEST(PluginTextTest, OutputTextCopiesWhatFitsAndReturnsTheFullLength) {
     EXPECT_EQ(CopyOut("Ivan", &untouched, -5), 4);
 }
 
+TEST(PluginTextTest, OutputTextIsReadWholeOrCutAtTheCapNeverPadded) {
+    struct Row {
+        std::string name;
+        std::string text;  // what the plug-in holds
+        int32_t claimed;   // the length it reports; -1: the text's own
+        std::string expected;
+    };
+    const std::string big(MaxPluginText, 'd');
+    const std::vector<Row> rows = {
+        {"short", "Sender status", -1, "Sender status"},
+        {"grown once", std::string(300, 'n'), -1, std::string(300, 'n')},
+        {"at the cap", big, -1, big},
+        {"above the cap", big + "tail", -1, big},
+        {"claims more than it writes", "abc", 5000, "abc"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string read = CallOut([&](char* buf, int32_t cap) {
+            const int32_t length = CopyOut(row.text, buf, cap);
+            return row.claimed < 0 ? length : row.claimed;
+        });
+        EXPECT_EQ(read.size(), row.expected.size());
+        EXPECT_TRUE(read == row.expected);  // no gtest dump of a megabyte
+    }
+}
+
 class TShownMessage : public TMainWindowServices {
 public:
     TMessageBase* CurrentBase() override { return &Base; }
