@@ -659,9 +659,12 @@ bool TThreadList::MessageChanged(TAreaInfo& area, int position, const std::strin
     // A tosser may have renumbered the base since: never overwrite the entry with another message.
     if (!Base->MsgId.empty() && !AnsiSameText(Base->MsgId, msgId)) return false;
     FillEntry(*entry, *Base);
+    // The MSGID was taken out: its key must no longer lead here (a new message may bring it back).
+    if (Base->MsgId.empty()) MsgIdIndex.Forget(entry);
     const int row = RowOf(entry);
     if (row >= 0) observer_->RowsChanged(row, row);
-    return CurrentEntry != nullptr && Base->MsgId == CurrentEntry->MsgId;
+    return CurrentEntry != nullptr &&
+           (CurrentEntry == entry || (!Base->MsgId.empty() && Base->MsgId == CurrentEntry->MsgId));
 }
 
 // ---- Drawing -------------------------------------------------------------------------------------

@@ -153,6 +153,13 @@ TEST_F(ListBehaviourTest, ChangedMessageIsRereadOnlyWhenItIsStillThere) {
     EXPECT_FALSE(list.MessageChanged(area, 5, "b"));
     EXPECT_EQ(Entry("b").Subject, "x");
     EXPECT_FALSE(list.MessageChanged(area, 0, "unknown"));
+
+    // The MSGID was removed from the stored message: its key no longer leads to the entry.
+    TMessageClass& f = Entry("f");
+    base.Messages[5].MsgId.clear();
+    EXPECT_FALSE(list.MessageChanged(area, 5, "f"));
+    EXPECT_TRUE(f.MsgId.empty());
+    EXPECT_EQ(list.MsgIdIndex.Find("f"), nullptr);
 }
 
 TEST(SortDateTest, KeyOrdersLikeTheDateText) {
