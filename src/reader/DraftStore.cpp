@@ -1,5 +1,6 @@
 #include "reader/DraftStore.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <system_error>
 
 #include "msgbase/FidoBase.h"
+#include "platform/Codepage.h"
 
 namespace pelmar {
 
@@ -20,6 +22,17 @@ const std::string SavedPrefix = "SAVED:";
 const char* const StoreName = "drafts";
 const char* const NewName = "drafts.new";
 const char* const OldName = "drafts.old";
+// Written last into drafts.new, after every message there is on disk: a set without it is unfinished.
+const char* const CompleteName = "complete";
+
+// Reasons go to the user in CP1251, like every text of the program.
+std::string Text(const char* utf8) {
+    return Utf8ToAnsi(utf8);
+}
+
+std::string PathText(const std::string& path) {
+    return Utf8ToAnsi(path);
+}
 
 std::string WithSlash(std::string path) {
     if (path.empty() || path.back() != '/') path += '/';
@@ -34,10 +47,6 @@ fs::path Canonical(const std::string& path) {
     std::string s = p.string();
     while (s.size() > 1 && s.back() == '/') s.pop_back();
     return fs::path(s);
-}
-
-bool SamePath(const fs::path& a, const fs::path& b) {
-    return a == b;
 }
 
 bool Inside(const fs::path& inner, const fs::path& outer) {
@@ -60,6 +69,47 @@ void SyncDir(const std::string& path) {
     if (fd < 0) return;
     ::fsync(fd);
     ::close(fd);
+}
+
+bool SyncFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Every file of the folder on disk, then the marker that says so.
+bool SyncAndMarkComplete(const std::string& folder) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec))
+        if (!SyncFile(entry.path().string())) return false;
+    if (ec) return false;
+    const std::string marker = WithSlash(folder) + CompleteName;
+    const int fd = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    SyncDir(folder);
+    return ok;
+}
+
+// A crash between moving the store aside and putting the new set in place leaves no store folder:
+// the finished new set, or else the previous one, becomes the store again before anything else runs.
+void RecoverInterruptedSwap(const std::string& dataFolder) {
+    std::error_code ec;
+    const std::string store = dataFolder + StoreName;
+    if (fs::exists(store, ec) || ec) return;
+    const std::string fresh = dataFolder + NewName;
+    const std::string old = dataFolder + OldName;
+    if (fs::exists(WithSlash(fresh) + CompleteName, ec)) {
+        if (::rename(fresh.c_str(), store.c_str()) != 0) return;
+    } else if (fs::is_directory(old, ec)) {
+        if (::rename(old.c_str(), store.c_str()) != 0) return;
+    } else {
+        return;
+    }
+    SyncDir(dataFolder);
 }
 
 }  // namespace
@@ -92,8 +142,11 @@ int32_t ClampSaveMinutes(int64_t minutes) {
     return static_cast<int32_t>(std::clamp<int64_t>(minutes, 1, 1440));
 }
 
-TDraftStore::TDraftStore(std::string dataFolder, std::vector<std::string> areaFolders)
-    : dataFolder_(WithSlash(std::move(dataFolder))), areaFolders_(std::move(areaFolders)) {}
+TDraftStore::TDraftStore(std::string dataFolder, std::vector<std::string> areaFolders,
+                         std::vector<std::string> baseFolders)
+    : dataFolder_(WithSlash(std::move(dataFolder))),
+      areaFolders_(std::move(areaFolders)),
+      baseFolders_(std::move(baseFolders)) {}
 
 std::string TDraftStore::Folder() const {
     return dataFolder_ + StoreName + "/";
@@ -101,7 +154,7 @@ std::string TDraftStore::Folder() const {
 
 bool TDraftStore::Usable(std::string* reason) const {
     if (dataFolder_ == "/") {
-        if (reason) *reason = "no data folder";
+        if (reason) *reason = Text("не задана папка данных");
         return false;
     }
     const fs::path store = Canonical(Folder());
@@ -110,9 +163,19 @@ bool TDraftStore::Usable(std::string* reason) const {
         const fs::path a = Canonical(area);
         // The swap replaces the store folder and its neighbours drafts.new/drafts.old: none of them
         // may hold an area's messages.
-        if (SamePath(a, store) || Inside(a, store) || Inside(store, a) ||
-            SamePath(a, Canonical(dataFolder_ + NewName)) || SamePath(a, Canonical(dataFolder_ + OldName))) {
-            if (reason) *reason = "the draft folder " + store.string() + " is the folder of an area";
+        if (Inside(a, store) || Inside(store, a) || Inside(a, Canonical(dataFolder_ + NewName)) ||
+            Inside(a, Canonical(dataFolder_ + OldName))) {
+            if (reason) *reason = Text("папка ") + PathText(store.string()) + Text(" - папка области");
+            return false;
+        }
+    }
+    // Other bases only keep files in their folder: one inside the draft folders would still go.
+    for (const auto& folder : baseFolders_) {
+        if (folder.empty()) continue;
+        const fs::path b = Canonical(folder);
+        if (Inside(b, store) || Inside(b, Canonical(dataFolder_ + NewName)) ||
+            Inside(b, Canonical(dataFolder_ + OldName))) {
+            if (reason) *reason = Text("в папке ") + PathText(store.string()) + Text(" лежат файлы области");
             return false;
         }
     }
@@ -128,12 +191,15 @@ bool TDraftStore::Save(std::vector<TDraft*> drafts, bool allowEmpty, std::string
     if (!Usable(&reason)) return fail(reason);
     if (drafts.empty() && !allowEmpty) return true;
     std::error_code ec;
-    if (!fs::is_directory(dataFolder_, ec)) return fail("the data folder does not exist");
+    if (!fs::is_directory(dataFolder_, ec))
+        return fail(Text("папка данных ") + PathText(dataFolder_) + Text(" не существует"));
+    // An interrupted earlier swap is finished first: the cleanup below would delete its drafts.
+    RecoverInterruptedSwap(dataFolder_);
 
     const std::string fresh = dataFolder_ + NewName;
     const std::string old = dataFolder_ + OldName;
     fs::remove_all(fresh, ec);
-    if (!fs::create_directory(fresh, ec)) return fail("cannot create " + fresh);
+    if (!fs::create_directory(fresh, ec)) return fail(Text("не удалось создать папку ") + PathText(fresh));
 
     std::vector<int32_t> numbers;
     {
@@ -142,7 +208,7 @@ bool TDraftStore::Save(std::vector<TDraft*> drafts, bool allowEmpty, std::string
         base.SetPath(fresh);
         base.Open();
         base.UseFlagFiles = false;
-        if (!base.Active) return fail("cannot open " + fresh);
+        if (!base.Active) return fail(Text("не удалось открыть папку ") + PathText(fresh));
         for (TDraft* d : drafts) {
             base.NewMessage();
             base.FromName = d->FromName;
@@ -158,31 +224,47 @@ bool TDraftStore::Save(std::vector<TDraft*> drafts, bool allowEmpty, std::string
             if (!base.WriteMessage()) {
                 base.Close();
                 fs::remove_all(fresh, ec);
-                return fail("cannot write a draft into " + fresh);
+                return fail(Text("не удалось записать письмо в папку ") + PathText(fresh));
             }
             numbers.push_back(
                 static_cast<int32_t>(StemNumber(base.MsgFiles[static_cast<size_t>(base.Current)])));
         }
         base.Close();
     }
-    SyncDir(fresh);
+    if (!SyncAndMarkComplete(fresh)) {
+        fs::remove_all(fresh, ec);
+        return fail(Text("не удалось сбросить на диск папку ") + PathText(fresh));
+    }
 
-    // Swap the new set in: the old one stays whole until the new one is in place.
+    // Swap the new set in: the old one stays whole until the new one is in place. Exchanging the two
+    // folders leaves no moment without a store; where the file system cannot, the old set is moved
+    // aside first and RecoverInterruptedSwap covers a crash in between.
     const std::string store = dataFolder_ + StoreName;
     fs::remove_all(old, ec);
+    bool swapped = false;
     if (fs::exists(store, ec)) {
-        if (::rename(store.c_str(), old.c_str()) != 0) {
+        if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, store.c_str(), RENAME_EXCHANGE) == 0) {
+            swapped = true;
+            SyncDir(dataFolder_);
+            fs::remove_all(fresh, ec);  // the previous set now
+        } else if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP && errno != EXDEV) {
             fs::remove_all(fresh, ec);
-            return fail("cannot move the previous drafts aside");
+            return fail(Text("не удалось переименовать ") + PathText(fresh) + Text(" в ") + PathText(store));
+        } else if (::rename(store.c_str(), old.c_str()) != 0) {
+            fs::remove_all(fresh, ec);
+            return fail(Text("не удалось переименовать ") + PathText(store) + Text(" в ") + PathText(old));
         }
     }
-    if (::rename(fresh.c_str(), store.c_str()) != 0) {
-        ::rename(old.c_str(), store.c_str());
-        fs::remove_all(fresh, ec);
-        return fail("cannot put the new drafts in place");
+    if (!swapped) {
+        if (::rename(fresh.c_str(), store.c_str()) != 0) {
+            ::rename(old.c_str(), store.c_str());
+            fs::remove_all(fresh, ec);
+            return fail(Text("не удалось переименовать ") + PathText(fresh) + Text(" в ") + PathText(store));
+        }
+        SyncDir(dataFolder_);
+        fs::remove_all(old, ec);
     }
-    SyncDir(dataFolder_);
-    fs::remove_all(old, ec);
+    fs::remove(WithSlash(store) + CompleteName, ec);
     for (size_t i = 0; i < drafts.size(); ++i) drafts[i]->Number = numbers[i];
     return true;
 }
@@ -190,6 +272,7 @@ bool TDraftStore::Save(std::vector<TDraft*> drafts, bool allowEmpty, std::string
 std::vector<TDraft> TDraftStore::Load() const {
     std::vector<TDraft> out;
     if (!Usable()) return out;
+    RecoverInterruptedSwap(dataFolder_);
     TFidoBase base;
     base.Netmail = true;
     base.SetPath(Folder());

@@ -33,18 +33,21 @@ int32_t ClampSaveMinutes(int64_t minutes);
 class TDraftStore {
 public:
     // `dataFolder`: the "DataFolder" setting. `areaFolders`: the folders of the *.MSG areas; a store
-    // that would sit in one of them is refused.
-    TDraftStore(std::string dataFolder, std::vector<std::string> areaFolders);
+    // that would sit in one of them is refused. `baseFolders`: the folders holding the files of the
+    // other bases; one at or under the draft folders is refused.
+    TDraftStore(std::string dataFolder, std::vector<std::string> areaFolders,
+                std::vector<std::string> baseFolders = {});
 
     // The store's folder (with a trailing '/').
     std::string Folder() const;
-    // False with the reason when the store must not be used (its folder is an area's folder).
+    // False with the reason when the store must not be used (its folders hold an area's files).
     bool Usable(std::string* reason = nullptr) const;
 
     // Replaces the store with `drafts`, setting each Number to its message number. An empty set is written
     // only when `allowEmpty`: shutdown paths that may run after the editors closed pass false.
     bool Save(std::vector<TDraft*> drafts, bool allowEmpty, std::string* error = nullptr);
-    // The stored drafts in number order; damaged messages are skipped.
+    // The stored drafts in number order; damaged messages are skipped. A store left missing by a crash
+    // during a save is put back first.
     std::vector<TDraft> Load() const;
     // Deletes the draft with that number; nothing for -1 or a number not stored.
     bool Delete(int32_t number);
@@ -52,6 +55,7 @@ public:
 private:
     std::string dataFolder_;
     std::vector<std::string> areaFolders_;
+    std::vector<std::string> baseFolders_;
 };
 
 }  // namespace pelmar

@@ -89,11 +89,33 @@ TEST(DraftStore, EmptySetOnlyWhenAllowed) {
     EXPECT_FALSE(fs::exists(home.Path() / "drafts.old"));
 }
 
+// A crash after the store was moved aside and before the new set took its place.
+TEST(DraftStore, CrashBetweenTheRenamesLosesNoDraft) {
+    for (const bool unfinishedNewSet : {false, true}) {
+        SCOPED_TRACE(unfinishedNewSet);
+        test::TempDir home;
+        TDraftStore store(home.Path().string(), {});
+        TDraft a = MakeDraft("A", {"11"});
+        ASSERT_TRUE(store.Save({&a}, false));
+        fs::rename(home.Path() / "drafts", home.Path() / "drafts.old");
+        if (unfinishedNewSet) {
+            fs::create_directory(home.Path() / "drafts.new");
+            test::WriteFile(home.Path() / "drafts.new" / "1.msg", "half a");
+        }
+        const auto back = store.Load();
+        ASSERT_EQ(back.size(), 1u);
+        EXPECT_EQ(back[0].ToName, "A");
+        EXPECT_EQ(back[0].AreaIds, std::vector<std::string>{"11"});
+        EXPECT_TRUE(fs::is_directory(home.Path() / "drafts"));
+    }
+}
+
 TEST(DraftStore, RefusesAnAreaFolder) {
     struct Row {
         const char* area;  // relative to the data folder; "" is the data folder itself
     };
-    for (const Row row : {Row{""}, Row{"drafts"}, Row{"drafts/sub"}, Row{"drafts.new"}}) {
+    for (const Row row :
+         {Row{""}, Row{"drafts"}, Row{"drafts/sub"}, Row{"drafts.new"}, Row{"drafts.old/sub"}}) {
         SCOPED_TRACE(row.area);
         test::TempDir home;
         const fs::path area = home.Path() / row.area;
