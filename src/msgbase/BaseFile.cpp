@@ -141,6 +141,13 @@ bool CreateNewFile(const std::string& path, std::string_view bytes) {
     return true;
 }
 
+int64_t ExistingFileSize(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) return static_cast<int64_t>(st.st_size);
+    if (errno == ENOENT) return -1;
+    throw EWriteError(ErrnoText("cannot look at " + path));
+}
+
 ssize_t ReadFileAt(int fd, void* buffer, size_t length, uint64_t offset) {
     auto* out = static_cast<char*>(buffer);
     size_t done = 0;

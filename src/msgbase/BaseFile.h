@@ -33,6 +33,9 @@ std::string BaseFilePath(const std::string& dir, const std::string& stem, std::s
 // truncating); false when it exists already. Other failures raise EWriteError and remove the
 // file this call created, so a later attempt starts clean.
 bool CreateNewFile(const std::string& path, std::string_view bytes = {});
+// The size of the file at `path`, or -1 when there is none. Any other failure to look raises
+// EWriteError: a file that may exist must not be taken for an absent one.
+int64_t ExistingFileSize(const std::string& path);
 
 // ---- Files -----------------------------------------------------------------------------------------
 // Positioned reads and writes on a descriptor that retry after signals. ReadFileAt returns the bytes

@@ -20,7 +20,8 @@ size_t TakeControlLine(std::string_view stored, size_t pos, std::vector<std::str
 
 }  // namespace
 
-void SplitStoredText(std::string_view stored, std::string& text, std::vector<std::string>& kludges) {
+void SplitStoredText(std::string_view stored, std::string& text, std::vector<std::string>& kludges,
+                     TSoftCr softCr) {
     stored = stored.substr(0, stored.find('\0'));
     std::string body;
     body.reserve(stored.size());
@@ -36,7 +37,7 @@ void SplitStoredText(std::string_view stored, std::string& text, std::vector<std
         pos = end;
     }
     // Cleaned before the final CR is added, so a CR LF at the end stays one line end.
-    text = CleanText(body);
+    text = softCr == TSoftCr::AsSpace ? CleanText(body) : WithoutLineFeeds(body);
     if (!text.empty() && text.back() != '\r') text.push_back('\r');
 }
 

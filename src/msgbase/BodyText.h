@@ -7,10 +7,15 @@
 
 namespace pelmar {
 
+// What a byte 0x8D of the body becomes: a space (the soft CR, in text already converted to CP1251),
+// or itself (text kept in its stored set, where it may be a letter or part of a UTF-8 sequence).
+enum class TSoftCr { AsSpace, Keep };
+
 // The text up to its first NUL: every ^A starts a control line that runs to the next line end or
 // ^A and is appended to `kludges` without the ^A (empty ones are dropped); everything else is the
-// body, cleaned (CleanText: no LF, soft CR as space) and ending with one CR unless it is empty.
-void SplitStoredText(std::string_view stored, std::string& text, std::vector<std::string>& kludges);
+// body, cleaned (no LF; a soft CR as `softCr` says) and ending with one CR unless it is empty.
+void SplitStoredText(std::string_view stored, std::string& text, std::vector<std::string>& kludges,
+                     TSoftCr softCr = TSoftCr::AsSpace);
 // The body of text already decoded to UTF-8, split the same way; the control lines are dropped, LF
 // removed and U+008D (the soft CR of 8-bit sets) becomes a space. Bytes of other characters are
 // never touched, so multi-byte sequences stay whole.

@@ -330,9 +330,9 @@ bool TFidoBase::ReadCurrentFile(std::string& bytes, size_t limit) {
 
 // Names, subject and date from Header. The date text of a damaged header leaves Date at 0.
 void TFidoBase::ParseHeaderFields() {
-    FromName = ToAnsi(FieldString(Header, OfsFrom, 36));
-    ToName = ToAnsi(FieldString(Header, OfsTo, 36));
-    Subject = ToAnsi(FieldString(Header, OfsSubject, 72));
+    FromName = FieldFromStored(FieldString(Header, OfsFrom, 36));
+    ToName = FieldFromStored(FieldString(Header, OfsTo, 36));
+    Subject = FieldFromStored(FieldString(Header, OfsSubject, 72));
     try {
         Date = ParseFtsDate(ToAnsi(FieldString(Header, OfsDate, 20)));
     } catch (const EConvertError&) {
@@ -359,7 +359,7 @@ void TFidoBase::ReadHeader() {
     std::copy_n(file.begin(), HeaderSize, Header.begin());
     ParseHeaderFields();
     Read = (GetLe16(Header.data() + OfsNextReply) & ReadMarkBit) != 0;
-    Kludges = LeadingControlLines(ToAnsi(MessageBytes(file)));
+    Kludges = LeadingControlLines(FieldFromStored(MessageBytes(file)));
 
     // Points come only from FMPT/TOPT: other writers keep dates in the header's point words.
     TNetAddress orig{GetLe16(&Header[OfsOrigZone]), GetLe16(&Header[OfsOrigNet]),
@@ -379,7 +379,7 @@ void TFidoBase::ReadMsgId() {
     MsgId.clear();
     std::string file;
     if (!ReadCurrentFile(file, MaxMessageFile) || file.size() < HeaderSize) return;
-    for (const auto& line : LeadingControlLines(ToAnsi(MessageBytes(file)))) {
+    for (const auto& line : LeadingControlLines(FieldFromStored(MessageBytes(file)))) {
         if (line.compare(0, 7, "MSGID: ") == 0) {
             MsgId = line.substr(7);
             return;
@@ -405,7 +405,7 @@ void TFidoBase::ReadMessage(int32_t position) {
         Stored.Body = stored;
         Stored.BodyCharset = DeclaredBodyCharset(stored, {});
     }
-    SplitStoredText(DeclaredBodyToAnsi(stored, {}), Text, Kludges);
+    SplitStoredBody(stored);
     RtfText = RtfEscape(Text);
 
     const uint16_t attribute = GetLe16(Header.data() + OfsAttribute);
@@ -436,7 +436,7 @@ void TFidoBase::ReadToAndRead() {
     if (!fd.Valid()) return;
     std::array<uint8_t, HeaderSize> header{};
     if (ReadFileAt(fd.Get(), header.data(), header.size(), 0) != static_cast<ssize_t>(HeaderSize)) return;
-    ToName = ToAnsi(FieldString(header, OfsTo, 36));
+    ToName = FieldFromStored(FieldString(header, OfsTo, 36));
     Read = (GetLe16(header.data() + OfsNextReply) & ReadMarkBit) != 0;
 }
 
@@ -504,9 +504,9 @@ void TFidoBase::PrepareRewrite() {
 bool TFidoBase::WriteMessage() {
     if (!IsValid()) return false;
     Header.fill(0);
-    PutField(Header, OfsFrom, ToOem(FromName), 35);
-    PutField(Header, OfsTo, ToOem(ToName), 35);
-    PutField(Header, OfsSubject, ToOem(Subject), 71);
+    PutField(Header, OfsFrom, FieldToStored(FromName), 35);
+    PutField(Header, OfsTo, FieldToStored(ToName), 35);
+    PutField(Header, OfsSubject, FieldToStored(Subject), 71);
     PutField(Header, OfsDate, FormatFtsDate(Date), 19);
 
     TNetAddress orig, dest;
@@ -529,11 +529,11 @@ bool TFidoBase::WriteMessage() {
     std::string bytes(reinterpret_cast<const char*>(Header.data()), Header.size());
     for (const auto& line : Kludges) {
         bytes += '\x01';
-        bytes += ToOem(line);
+        bytes += FieldToStored(line);
         bytes += '\r';
     }
     AddOriginAndTearline();
-    bytes += ToOem(Text);
+    bytes += FieldToStored(Text);
 
     if (!StoreCurrent(bytes)) return false;
     TouchFlagFile();

@@ -38,6 +38,15 @@ void Decrement(uint16_t& counter) {
     if (counter > 0) --counter;
 }
 
+// The counters file of a base that never held a message is all zeros.
+bool HoldsNonZeroByte(const std::string& path) {
+    TBaseFile file;
+    if (!file.Open(path)) throw EWriteError(ErrnoText("cannot open " + path));
+    uint8_t bytes[HudsonInfoSize];
+    const size_t got = file.ReadAt(0, bytes, sizeof bytes);
+    return std::any_of(bytes, bytes + got, [](uint8_t b) { return b != 0; });
+}
+
 }  // namespace
 
 const std::string& HudsonWriteLockText() {
@@ -90,17 +99,24 @@ void THudson::CreateBase() {
     if (!TakePath()) throw EWriteError("Hudson: the board number must be 1..200");
     if (::mkdir(Dir.c_str(), 0777) != 0 && errno != EEXIST)
         throw EWriteError(ErrnoText("Hudson: cannot create " + Dir));
-    // Never over an existing base: only absent files are made. Headers and index left without the
-    // counters file would be counted from zero, so such remains are left for the user to look at.
+    // Never over an existing base: only absent files are made. The five files are one base: when
+    // any of them holds messages or counters, a missing one is damage (headers without their text,
+    // an index or counters started again from zero over the messages there), and it is left for
+    // the user to look at.
     const std::string info = FileName(InfoName);
-    struct stat st {};
-    if (::stat(info.c_str(), &st) != 0) {
-        for (const char* name : {IdxName, HdrName}) {
-            const std::string path = FileName(name);
-            if (::stat(path.c_str(), &st) == 0 && st.st_size > 0)
-                throw EWriteError("Hudson: " + path + " exists without " + info + "; nothing was created");
+    std::string held, missing;
+    for (const char* name : {InfoName, IdxName, ToIdxName, TxtName, HdrName}) {
+        const std::string path = FileName(name);
+        const int64_t size = ExistingFileSize(path);
+        if (size < 0) {
+            if (missing.empty()) missing = path;
+        } else if (held.empty() && (path == info ? HoldsNonZeroByte(path) : size > 0)) {
+            held = path;
         }
     }
+    if (!held.empty() && !missing.empty())
+        throw EWriteError("Hudson: " + held + " holds data but " + missing +
+                          " is missing; nothing was created");
     for (const char* name : {IdxName, ToIdxName, TxtName, HdrName}) CreateNewFile(FileName(name));
     // The counters file last: until it exists, the files are not a base anyone opens.
     CreateNewFile(info, std::string(HudsonInfoSize, '\0'));
@@ -341,9 +357,9 @@ std::string THudson::ReadStoredText(const THudsonHeader& header) const {
 }
 
 void THudson::FillNamesAndDate(const THudsonHeader& header) {
-    Subject = ToAnsi(header.Subject);
-    FromName = ToAnsi(header.WhoFrom);
-    ToName = ToAnsi(header.WhoTo);
+    Subject = FieldFromStored(header.Subject);
+    FromName = FieldFromStored(header.WhoFrom);
+    ToName = FieldFromStored(header.WhoTo);
     Date = ParseHudsonDate(header.PostDate, header.PostTime);
 }
 
@@ -364,7 +380,7 @@ void THudson::ReadHeader() {
     Read = (h.TimesRead & 1) != 0;
     FillNamesAndDate(h);
 
-    Kludges = LeadingControlLines(ToAnsi(ReadFirstBlock(h)));
+    Kludges = LeadingControlLines(FieldFromStored(ReadFirstBlock(h)));
     TNetAddress orig{h.OrigZone, h.OrigNet, h.OrigNode, 0};
     TNetAddress dest{h.DestZone, h.DestNet, h.DestNode, 0};
     ApplyKludgePass(orig, dest);
@@ -376,7 +392,7 @@ void THudson::ReadMsgId() {
     // A message without MSGID must not keep the previous message's value.
     MsgId.clear();
     MsgHeader = ReadCurrentHeader(true);
-    const std::string block = ToAnsi(ReadFirstBlock(MsgHeader));
+    const std::string block = FieldFromStored(ReadFirstBlock(MsgHeader));
     static constexpr std::string_view tag = "\x01MSGID: ";
     const size_t start = block.find(tag);
     if (start == std::string::npos) return;
@@ -398,7 +414,7 @@ void THudson::ReadMessage(int32_t position) {
         Stored.Body = stored;
         Stored.BodyCharset = DeclaredBodyCharset(stored, {});
     }
-    SplitStoredText(DeclaredBodyToAnsi(stored, {}), Text, Kludges);
+    SplitStoredBody(stored);
     RtfText = RtfEscape(Text);
     Attr = HudsonToAttr(h.MsgAttr, h.NetAttr);
     TNetAddress orig{h.OrigZone, h.OrigNet, h.OrigNode, 0};
@@ -413,7 +429,7 @@ void THudson::ReadMessage(int32_t position) {
 void THudson::ReadToAndRead() {
     const THudsonHeader h = ReadCurrentHeader(true);
     Read = (h.TimesRead & 1) != 0;
-    ToName = ToAnsi(h.WhoTo);
+    ToName = FieldFromStored(h.WhoTo);
 }
 
 // ---- Writing ----------------------------------------------------------------------------------------
@@ -536,11 +552,11 @@ std::string THudson::BuildStoredText() {
     std::string stored;
     for (const std::string& line : Kludges) {
         stored.push_back('\x01');
-        stored += ToOem(line);
+        stored += FieldToStored(line);
         stored.push_back('\r');
     }
     AddOriginAndTearline();
-    stored += ToOem(Text);
+    stored += FieldToStored(Text);
     return stored;
 }
 
@@ -590,9 +606,9 @@ bool THudson::WriteMessage() {
 
     THudsonHeader h;
     h.Board = static_cast<uint8_t>(Board);
-    h.WhoFrom = ToOem(FromName);
-    h.WhoTo = ToOem(ToName);
-    h.Subject = ToOem(Subject);
+    h.WhoFrom = FieldToStored(FromName);
+    h.WhoTo = FieldToStored(ToName);
+    h.Subject = FieldToStored(Subject);
     FormatHudsonDate(Date, h.PostDate, h.PostTime);
 
     TNetAddress orig, dest;

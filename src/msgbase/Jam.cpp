@@ -142,12 +142,22 @@ void TJAM::CreateBase() {
     std::string names[std::size(Extensions)];
     for (size_t i = 0; i < std::size(Extensions); ++i) names[i] = FileName(Extensions[i]);
     const std::string& jhr = names[0];
+    const std::string& jdt = names[1];
     const std::string& jdx = names[2];
     // Never over an existing base: only absent files are made. An index left without its header
     // file would point into a fresh header file, so such remains are left for the user to look at.
-    struct stat st {};
-    if (::stat(jhr.c_str(), &st) != 0 && ::stat(jdx.c_str(), &st) == 0 && st.st_size > 0)
+    const int64_t jhrSize = ExistingFileSize(jhr);
+    if (jhrSize < 0 && ExistingFileSize(jdx) > 0)
         throw EWriteError("JAM: " + jdx + " exists without its header file; nothing was created");
+    // Headers of messages without their text or index: a fresh index would hand out the numbers of
+    // the messages already there, so the damage is left for the user to look at, too.
+    if (jhrSize > static_cast<int64_t>(JamBaseHeaderSize)) {
+        for (const std::string* companion : {&jdt, &jdx}) {
+            if (ExistingFileSize(*companion) < 0)
+                throw EWriteError("JAM: " + jhr + " holds messages but " + *companion +
+                                  " is missing; nothing was created");
+        }
+    }
     for (size_t i = 1; i < std::size(Extensions); ++i) CreateNewFile(names[i]);
     // The header file last: until it exists, the files are not a base anyone opens.
     TJamBaseHeader header;
@@ -291,7 +301,7 @@ void TJAM::ReadHeader() {
 
     // The conversion is byte for byte, so the whole block is converted once and every subfield's
     // data is taken from the same place in the converted copy. The list fill reads every header.
-    Converted = ToAnsi(block);
+    Converted = FieldFromStored(block);
     const bool keepFreeForm = Settings.TextInWindowsCodePage;
     std::string_view storedFrom, storedTo, storedSubject;
     TJamSubfieldReader reader(block);
@@ -369,7 +379,7 @@ void TJAM::ReadHeader() {
         Stored.ToName = storedTo;
         Stored.Subject = storedSubject;
     }
-    if (!IsDosCharset(charset)) {
+    if (!IsDosCharset(charset) && !RawText) {
         FromName = CharsetToAnsi(charset, storedFrom);
         ToName = CharsetToAnsi(charset, storedTo);
         Subject = CharsetToAnsi(charset, storedSubject);
@@ -385,7 +395,7 @@ void TJAM::ReadMsgId() {
     TJamSubfieldReader reader(LoadHeader(Current));
     TJamSubfield field;
     while (reader.Next(field))
-        if (field.LoID == JamSfMsgId && !field.Data.empty()) MsgId = ToAnsi(field.Data);
+        if (field.LoID == JamSfMsgId && !field.Data.empty()) MsgId = FieldFromStored(field.Data);
 }
 
 void TJAM::ReadToAndRead() {
@@ -397,7 +407,7 @@ void TJAM::ReadToAndRead() {
     TJamSubfield field;
     while (reader.Next(field)) {
         if (field.LoID != JamSfReceiverName || field.Data.empty()) continue;
-        ToName = ToAnsi(field.Data);
+        ToName = FieldFromStored(field.Data);
         return;
     }
 }
@@ -421,7 +431,7 @@ void TJAM::ReadMessage(int32_t position) {
         Stored.Body = stored;
         Stored.BodyCharset = DeclaredBodyCharset(stored, Kludges);
     }
-    SplitStoredText(DeclaredBodyToAnsi(stored, Kludges), Text, Kludges);
+    SplitStoredBody(stored);
     RtfText = RtfEscape(Text);
 }
 
@@ -496,7 +506,7 @@ void TJAM::BuildSubfields() {
     MsgIdCrc = ReplyCrc = JamTextCrc({});
     bool msgIdSeen = false, replySeen = false;
     const auto add = [this](uint16_t id, std::string_view cp1251) {
-        AppendJamSubfield(Subfields, id, ToOem(cp1251));
+        AppendJamSubfield(Subfields, id, FieldToStored(cp1251));
     };
     if (!FromName.empty()) add(JamSfSenderName, FromName);
     if (!ToName.empty()) add(JamSfReceiverName, ToName);
@@ -524,10 +534,10 @@ void TJAM::BuildSubfields() {
         add(id, data);
         // The first MSGID and REPLY count, as readers that thread by these CRCs take them.
         if (id == JamSfMsgId && !msgIdSeen) {
-            MsgIdCrc = JamTextCrc(ToOem(data));
+            MsgIdCrc = JamTextCrc(FieldToStored(data));
             msgIdSeen = true;
         } else if (id == JamSfReplyId && !replySeen) {
-            ReplyCrc = JamTextCrc(ToOem(data));
+            ReplyCrc = JamTextCrc(FieldToStored(data));
             replySeen = true;
         }
     }
@@ -563,7 +573,7 @@ bool TJAM::WriteMessage() {
     }
 
     AddOriginAndTearline();
-    const std::string body = ToOem(Text);
+    const std::string body = FieldToStored(Text);
     BuildSubfields();
     const uint64_t textOffset = Jdt.Size();
     const uint64_t headerOffset = Jhr.Size();
@@ -585,7 +595,7 @@ bool TJAM::WriteMessage() {
     header.Attribute2 = Read ? JamAttr2Read : 0;
     header.TxtOffset = static_cast<uint32_t>(textOffset);
     header.TxtLen = static_cast<uint32_t>(body.size());
-    const TJamIndexEntry entry{JamTextCrc(ToOem(ToName)), static_cast<uint32_t>(headerOffset)};
+    const TJamIndexEntry entry{JamTextCrc(FieldToStored(ToName)), static_cast<uint32_t>(headerOffset)};
 
     // Text and header first, the index entry that makes them reachable after, counters last.
     if (!body.empty()) Jdt.WriteAt(textOffset, body);

@@ -11,6 +11,7 @@
 #include "core/Errors.h"
 #include "core/Settings.h"
 #include "core/TextUtils.h"
+#include "msgbase/BodyText.h"
 #include "platform/SerialCounter.h"
 
 namespace pelmar {
@@ -38,6 +39,24 @@ void ShowBaseErrorBox(const std::string& cp1251Text) {
         return;
     }
     std::fprintf(stderr, "%s\n", AnsiToUtf8(cp1251Text).c_str());
+}
+
+void AddBaseWarnings(std::vector<std::string>& collected, const std::vector<std::string>& warnings) {
+    for (const std::string& line : warnings) {
+        if (std::find(collected.begin(), collected.end(), line) == collected.end()) collected.push_back(line);
+    }
+}
+
+void ShowBaseWarnings(const std::vector<std::string>& warnings) {
+    std::vector<std::string> lines;
+    AddBaseWarnings(lines, warnings);
+    if (lines.empty()) return;
+    std::string text;
+    for (const std::string& line : lines) {
+        if (!text.empty()) text += '\n';
+        text += line;
+    }
+    ShowBaseErrorBox(text);
 }
 
 const char* const AttrNames[AttrCount] = {"Local",  "KillSent", "Sent",    "Crash",     "Direct",
@@ -181,6 +200,15 @@ std::string CleanText(std::string_view text) {
     for (const char c : text) {
         if (c == '\n') continue;
         result += static_cast<unsigned char>(c) == 0x8D ? ' ' : c;
+    }
+    return result;
+}
+
+std::string WithoutLineFeeds(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    for (const char c : text) {
+        if (c != '\n') result += c;
     }
     return result;
 }
@@ -433,7 +461,7 @@ void TMessageBase::TouchFlagFile() {
 }
 
 void TMessageBase::AddOriginAndTearline() {
-    Text = CleanText(Text);
+    Text = RawText ? WithoutLineFeeds(Text) : CleanText(Text);
     if (Netmail) return;
 
     std::vector<std::string> lines;
@@ -539,6 +567,22 @@ void TMessageBase::PrepareKludgesForWrite(TNetAddress& orig, TNetAddress& dest, 
         });
         if (!present) Kludges.emplace_back("FLAGS DIR");
     }
+}
+
+std::string TMessageBase::FieldFromStored(std::string_view stored) const {
+    return RawText ? std::string(stored) : ToAnsi(stored);
+}
+
+std::string TMessageBase::FieldToStored(std::string_view text) const {
+    return RawText ? std::string(text) : ToOem(text);
+}
+
+void TMessageBase::SplitStoredBody(std::string_view stored) {
+    if (RawText) {
+        SplitStoredText(stored, Text, Kludges, TSoftCr::Keep);
+        return;
+    }
+    SplitStoredText(DeclaredBodyToAnsi(stored, Kludges), Text, Kludges);
 }
 
 }  // namespace pelmar

@@ -2,7 +2,8 @@
 // The message model: one current message in memory plus the state of an open base, and the
 // operations every storage format (*.MSG, Squish, JAM, Hudson) implements.
 //
-// Text in every field is CP1251 (the stored bytes are CP866; see ToAnsi/BodyToAnsi/ToOem below).
+// Text in every field is CP1251 (the stored bytes are CP866; see ToAnsi/BodyToAnsi/ToOem below),
+// except while RawText is on.
 // Messages of an open base are addressed by their 0-based list position `Current`, never by the
 // format's own message number.
 #include <cstdint>
@@ -42,6 +43,8 @@ bool ParseAttrText(const std::string& text, uint16_t& attr);
 // ---- Text helpers --------------------------------------------------------------------------------
 // Removes every LF and turns every soft CR (0x8D) into a space.
 std::string CleanText(std::string_view text);
+// Removes every LF and leaves every other byte alone (text kept in its stored character set).
+std::string WithoutLineFeeds(std::string_view text);
 // CR -> "\par ", and "\", "{", "}" get a backslash in front. Other bytes are copied.
 std::string RtfEscape(std::string_view text);
 // " * Origin:" / "---" at the start, case-sensitive.
@@ -68,6 +71,10 @@ std::string FormatMsgId(const std::string& origAddr, uint32_t serial);
 using TBaseErrorBox = std::function<void(const std::string& cp1251Text)>;
 void SetBaseErrorBox(TBaseErrorBox box);
 void ShowBaseErrorBox(const std::string& cp1251Text);
+// The Warnings of writes that succeeded, in one box, each line once; nothing when there are none.
+// Collect them over a run of writes (AddBaseWarnings) and show them when the run is over.
+void AddBaseWarnings(std::vector<std::string>& collected, const std::vector<std::string>& warnings);
+void ShowBaseWarnings(const std::vector<std::string>& warnings);
 
 // ---- Dates ---------------------------------------------------------------------------------------
 // Builds a date-time; raises EConvertError when a field is out of range (month 1..12, day valid for
@@ -161,6 +168,11 @@ public:
     // could not be updated, say): the write succeeded and must not be repeated, but the user should
     // hear of it. WriteMessage clears the list first; callers show its lines after a true result.
     std::vector<std::string> Warnings;
+    // While on, reads and writes leave text as the base stores it: names, subject, control lines and
+    // body keep their bytes, whatever character set the message declares and whatever the view's
+    // code-page switch says (and a byte 0x8D is not taken for a soft CR). Copy and move read and
+    // write with it, so a message arrives byte for byte with the CHRS line that describes it.
+    bool RawText = false;
 
     // ---- Virtual operations (this order is the class's operation table) ----
     // Number of messages (Hudson: in the board).
@@ -255,6 +267,14 @@ protected:
     // top of Kludges (points never in INTL; TOPT/FMPT only when not 0), replacing such lines the list
     // already held. With AttrDirect appends "FLAGS DIR" unless it is there.
     void PrepareKludgesForWrite(TNetAddress& orig, TNetAddress& dest, bool destInEchomail);
+    // Stored bytes of a name, subject or header-type control value to the field (ToAnsi), and a field
+    // to the bytes to store (ToOem); both copy the bytes while RawText is on.
+    std::string FieldFromStored(std::string_view stored) const;
+    std::string FieldToStored(std::string_view text) const;
+    // The body of ReadMessage: `stored` is converted by the set declared in Kludges (the control lines
+    // the format keeps apart from the text, if any) or in the text itself, unless RawText is on, then
+    // split into Text and further Kludges.
+    void SplitStoredBody(std::string_view stored);
 };
 
 }  // namespace pelmar

@@ -115,9 +115,14 @@ void TSquish::CreateBase() {
     const std::string sqi = FileName(".sqi");
     // Never over an existing base: only absent files are made. An index left without its data file
     // would lead into a fresh data file, so such remains are left for the user to look at.
-    struct stat st {};
-    if (::stat(sqd.c_str(), &st) != 0 && ::stat(sqi.c_str(), &st) == 0 && st.st_size > 0)
+    const int64_t sqdSize = ExistingFileSize(sqd);
+    if (sqdSize < 0 && ExistingFileSize(sqi) > 0)
         throw EWriteError("Squish: " + sqi + " exists without its data file; nothing was created");
+    // Frames without their index: a fresh index would hide every message, and the next write would
+    // count from zero over them.
+    if (sqdSize > static_cast<int64_t>(SquishBaseHeaderSize) && ExistingFileSize(sqi) < 0)
+        throw EWriteError("Squish: " + sqd + " holds messages but " + sqi +
+                          " is missing; nothing was created");
     CreateNewFile(sqi);
     // The base header of an empty base as Squish programs expect it: its own length and the frame
     // header size recorded, no frames, the data ending right after the header, identifiers from 1.
@@ -271,9 +276,9 @@ std::string_view TSquish::ReadAfterXmsg(size_t length) {
 }
 
 void TSquish::ReadNames() {
-    Subject = ToAnsi(MsgHeader.Subj());
-    FromName = ToAnsi(MsgHeader.From());
-    ToName = ToAnsi(MsgHeader.To());
+    Subject = FieldFromStored(MsgHeader.Subj());
+    FromName = FieldFromStored(MsgHeader.From());
+    ToName = FieldFromStored(MsgHeader.To());
     Date = ParseFtsDate(MsgHeader.FtscDate());
 }
 
@@ -309,7 +314,7 @@ void TSquish::ReadHeader() {
     // that NUL, the body need not be read at all.
     std::string_view bytes = ReadAfterXmsg(FrameHeader.CLen);
     if (bytes.empty() || bytes.back() != '\0') bytes = ReadAfterXmsg(FrameHeader.MsgLength - SquishXmsgSize);
-    ParseControlLines(bytes, ToAnsi);
+    ParseControlLines(bytes, [this](std::string_view line) { return FieldFromStored(line); });
     Read = (MsgHeader.Attr() & SquishReadMark) != 0;
     // The list needs MSGID/REPLY only; the attribute set is filled by ReadMessage.
     const uint16_t keptAttr = Attr;
@@ -334,7 +339,7 @@ void TSquish::ReadMsgId() {
     const size_t start = at + key.size();
     size_t end = start;
     while (end < control.size() && control[end] != '\x01' && control[end] != '\0') ++end;
-    MsgId = ToAnsi(control.substr(start, end - start));
+    MsgId = FieldFromStored(control.substr(start, end - start));
     Read = (MsgHeader.Attr() & SquishReadMark) != 0;
 }
 
@@ -346,7 +351,8 @@ void TSquish::ReadMessage(int32_t position) {
     ReadNames();
 
     const std::string_view bytes = ReadAfterXmsg(FrameHeader.MsgLength - SquishXmsgSize);
-    size_t bodyStart = ParseControlLines(bytes, BodyToAnsi);
+    size_t bodyStart = ParseControlLines(
+        bytes, [this](std::string_view line) { return RawText ? std::string(line) : BodyToAnsi(line); });
     // The NUL closing the control information; a writer that stored none starts the body right here.
     if (bodyStart < bytes.size() && bytes[bodyStart] == '\0') ++bodyStart;
     std::string_view body = bytes.substr(std::min(bodyStart, bytes.size()));
@@ -357,7 +363,7 @@ void TSquish::ReadMessage(int32_t position) {
         Stored.Body = body;
         Stored.BodyCharset = DeclaredBodyCharset(body, Kludges);
     }
-    SplitStoredText(DeclaredBodyToAnsi(body, Kludges), Text, Kludges);
+    SplitStoredBody(body);
     RtfText = RtfEscape(Text);
 
     Attr = CommonAttrFromSquish(MsgHeader.Attr());
@@ -370,7 +376,7 @@ void TSquish::ReadMessage(int32_t position) {
 void TSquish::ReadToAndRead() {
     ReadFrameAndXmsg();
     Read = (MsgHeader.Attr() & SquishReadMark) != 0;
-    ToName = ToAnsi(MsgHeader.To());
+    ToName = FieldFromStored(MsgHeader.To());
 }
 
 void TSquish::MarkRead() {
@@ -629,11 +635,11 @@ std::string TSquish::BuildMessageBytes(TSquishFrameHeader& frame) {
     std::string control;
     for (const auto& line : Kludges) {
         control += '\x01';
-        control += ToOem(line);
+        control += FieldToStored(line);
     }
     if (!control.empty() && control.back() == '\r') control.pop_back();
     AddOriginAndTearline();
-    const std::string body = ToOem(Text);
+    const std::string body = FieldToStored(Text);
 
     const uint64_t msgLength = uint64_t{SquishXmsgSize} + control.size() + body.size() + 2;
     if (msgLength > std::numeric_limits<uint32_t>::max() / 2)
@@ -641,9 +647,9 @@ std::string TSquish::BuildMessageBytes(TSquishFrameHeader& frame) {
 
     MsgHeader = TSquishXmsg{};
     MsgHeader.SetAttr(SquishAttrFromCommon(Attr) | (Read ? SquishReadMark : 0));
-    MsgHeader.SetFrom(ToOem(FromName));
-    MsgHeader.SetTo(ToOem(ToName));
-    MsgHeader.SetSubj(ToOem(Subject));
+    MsgHeader.SetFrom(FieldToStored(FromName));
+    MsgHeader.SetTo(FieldToStored(ToName));
+    MsgHeader.SetSubj(FieldToStored(Subject));
     // The hash covers the name as stored (cut to its field).
     const uint32_t hash = SquishHash(MsgHeader.To());
     MsgHeader.SetOrig(orig);

@@ -22,6 +22,29 @@ private:
     TAreaInfo& area_;
 };
 
+// Reads and writes of a base without any code-page conversion for a scope (see RawText).
+class TRawTextScope {
+public:
+    explicit TRawTextScope(TMessageBase& base) : base_(base), saved_(base.RawText) { base_.RawText = true; }
+    ~TRawTextScope() { base_.RawText = saved_; }
+    TRawTextScope(const TRawTextScope&) = delete;
+    TRawTextScope& operator=(const TRawTextScope&) = delete;
+
+private:
+    TMessageBase& base_;
+    bool saved_;
+};
+
+// Reads the listed message at its position as stored, for a copy that must carry its bytes
+// unchanged. The identity is checked on the usual read (names compare in CP1251); the stored read
+// that follows must still show the same MSGID and date, or the message changed in between.
+bool ReadListedAsStored(TMessageBase& base, const TListedMessage& item) {
+    if (!RereadMessage(base, item.Position, item.Identity)) return false;
+    const TRawTextScope raw(base);
+    base.ReadMessage(item.Position);
+    return base.MsgId == item.Identity.MsgId && base.Date == item.Identity.Date;
+}
+
 // The header at the position is still the listed message's.
 bool StillListed(TMessageBase& base, const TListedMessage& item) {
     // Count() may shrink with deletions while positions stay (JAM keeps deleted entries listed).
@@ -72,28 +95,37 @@ TCopyOutcome CopyListed(TMessageBase& source, const std::vector<TListedMessage>&
                         TMessageBase& target) {
     TCopyOutcome outcome;
     outcome.Results.reserve(items.size());
-    for (const TListedMessage& item : items) {
-        if (outcome.Refused) break;
-        if (!RereadMessage(source, item.Position, item.Identity)) {
-            outcome.Results.push_back(TItemResult::Changed);
-            continue;
+    try {
+        for (const TListedMessage& item : items) {
+            if (outcome.Refused) break;
+            if (!ReadListedAsStored(source, item)) {
+                outcome.Results.push_back(TItemResult::Changed);
+                continue;
+            }
+            bool written = false;
+            {
+                TAreaLockGuard lock(targetArea);
+                const TRawTextScope raw(target);
+                target.NewMessage();
+                target.CopyFrom(source);
+                written = target.WriteMessage();
+            }
+            if (!written) {
+                outcome.Refused = true;
+                outcome.Results.push_back(TItemResult::Refused);
+                continue;
+            }
+            AddBaseWarnings(outcome.Warnings, target.Warnings);
+            ++targetArea.MsgCount;
+            ++outcome.Copied;
+            outcome.Results.push_back(TItemResult::Done);
         }
-        bool written = false;
-        {
-            TAreaLockGuard lock(targetArea);
-            target.NewMessage();
-            target.CopyFrom(source);
-            written = target.WriteMessage();
-        }
-        if (!written) {
-            outcome.Refused = true;
-            outcome.Results.push_back(TItemResult::Refused);
-            continue;
-        }
-        ++targetArea.MsgCount;
-        ++outcome.Copied;
-        outcome.Results.push_back(TItemResult::Done);
+    } catch (...) {
+        // The messages stored before the failure keep their warnings.
+        ShowBaseWarnings(outcome.Warnings);
+        throw;
     }
+    ShowBaseWarnings(outcome.Warnings);
     return outcome;
 }
 

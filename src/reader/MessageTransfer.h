@@ -45,11 +45,15 @@ struct TCopyOutcome {
     std::vector<TItemResult> Results;  // per item; items after a refusal are not tried
     int Copied = 0;
     bool Refused = false;
+    // What the target reported after storing messages (Warnings), each line once; CopyListed has
+    // already shown them to the user.
+    std::vector<std::string> Warnings;
 };
 
 // Copies each message from `source` into `target` (the shared base of `targetArea`), each write
 // under the target area's lock. The target's MsgCount rises only for a message really written.
-// Copying stops at the first refused write.
+// Copying stops at the first refused write. Each message is read and written as stored (RawText),
+// so its bytes and its CHRS line arrive unchanged whatever set it declares.
 TCopyOutcome CopyListed(TMessageBase& source, const std::vector<TListedMessage>& items, TAreaInfo& targetArea,
                         TMessageBase& target);
 

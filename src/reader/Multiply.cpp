@@ -24,6 +24,7 @@ TMultiplyOutcome MultiplyMessage(TAreaInfo& area, TMessageBase& base, const TMul
                                  const std::vector<std::string>& templateKludges,
                                  const std::function<void(int position)>& added) {
     TMultiplyOutcome outcome;
+    std::vector<std::string> warnings;
     for (const TContact& contact : contacts) {
         base.NewMessage();
         base.FromName = original.FromName;
@@ -52,11 +53,13 @@ TMultiplyOutcome MultiplyMessage(TAreaInfo& area, TMessageBase& base, const TMul
         area.Unlock();
         if (!written) break;
 
+        AddBaseWarnings(warnings, base.Warnings);
         ++outcome.Written;
         area.MsgCount.fetch_add(1);
         area.Read.fetch_add(1);
         if (added) added(base.Current);
     }
+    ShowBaseWarnings(warnings);
     return outcome;
 }
 

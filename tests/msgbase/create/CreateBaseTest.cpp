@@ -6,6 +6,7 @@
 #include <map>
 
 #include "core/Codepage.h"
+#include "core/Errors.h"
 #include "core/Settings.h"
 #include "msgbase/BaseFactory.h"
 #include "msgbase/MessageBase.h"
@@ -218,6 +219,35 @@ TEST_F(CreateBaseTest, RemainsOfABaseWithoutItsMainFileAreLeftAlone) {
     EXPECT_ANY_THROW(Base(BaseKindJam, dir.File("jam"))->CreateBase());
     EXPECT_ANY_THROW(Base(BaseKindHudson, HudsonPath(dir.Path() / "hud"))->CreateBase());
     EXPECT_TRUE(Snapshot(dir.Path()) == files);
+}
+
+TEST_F(CreateBaseTest, ABaseWithMessagesButAMissingCompanionIsNotCompleted) {
+    struct TRow {
+        int Kind;
+        std::string Path;
+        fs::path Removed;
+    };
+    const fs::path hudson = dir.Path() / "hud";
+    const TRow rows[] = {
+        {BaseKindJam, dir.File("jam"), dir.File("jam.jdx")},
+        {BaseKindJam, dir.File("jam2"), dir.File("jam2.jdt")},
+        {BaseKindSquish, dir.File("sq"), dir.File("sq.sqi")},
+        {BaseKindHudson, HudsonPath(hudson), hudson / "msghdr.bbs"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Removed.string());
+        {
+            auto base = Base(row.Kind, row.Path);
+            base->CreateBase();
+            base->Open();
+            ASSERT_TRUE(base->Active);
+            ASSERT_TRUE(Post(*base, "Kept"));
+        }
+        fs::remove(row.Removed);
+        const auto files = Snapshot(dir.Path());
+        EXPECT_THROW(Base(row.Kind, row.Path)->CreateBase(), EWriteError);
+        EXPECT_TRUE(Snapshot(dir.Path()) == files);
+    }
 }
 
 TEST_F(CreateBaseTest, NewFilesTakeTheCaseOfTheirSiblings) {
