@@ -106,7 +106,11 @@ int main(int argc, char** argv) {
         list.FindNext("", node.Address, 0);
         times.push_back(Ms(Clock::now() - start));
     }
-    Report("lookup by address, a scan (median)", Spread(times).Median, 1, "ms");
+    // The first look-up of a whole address also sorts the addresses once.
+    std::printf("%-44s %10.3f ms\n", "lookup by address (the first)", times.front());
+    spread = Spread(times);
+    Report("lookup by address (median)", spread.Median, 1, "ms");
+    std::printf("%-44s %10.3f ms\n", "lookup by address (99th percentile)", spread.P99);
 
     times.clear();
     for (int i = 0; i < 20; ++i) {

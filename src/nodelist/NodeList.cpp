@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <limits>
 
 #include "core/Address.h"
@@ -286,6 +287,10 @@ void ReadSourceFile(const std::string& path, int32_t fileIndex, TSourceFile& sou
     }
 }
 
+uint64_t PackAddress(uint16_t zone, uint16_t net, uint16_t node, uint16_t point) {
+    return (uint64_t{zone} << 48) | (uint64_t{net} << 32) | (uint64_t{node} << 16) | point;
+}
+
 }  // namespace
 
 int CompareNodeNames(std::string_view a, std::string_view b) {
@@ -313,6 +318,8 @@ void TNodeList::Close() {
     position_ = 0;
     blockCount_ = 0;
     std::fill(nameIndex_.begin(), nameIndex_.end(), -1);
+    addressOrder_ = {};
+    addressOrderTried_ = false;
 }
 
 bool TNodeList::Open() {
@@ -595,6 +602,12 @@ int TNodeList::FindNext(const std::string& namePart, const std::string& addressM
     if (fd_ < 0) return -1;
     int16_t mask[4] = {-1, -1, -1, -1};
     if (!addressMask.empty()) ParseAddressMask(addressMask, mask[0], mask[1], mask[2], mask[3]);
+    const bool whole = std::none_of(std::begin(mask), std::end(mask), [](int16_t m) { return m == -1; });
+    if (whole && BuildAddressOrder())
+        return FindAtAddress(namePart,
+                             PackAddress(static_cast<uint16_t>(mask[0]), static_cast<uint16_t>(mask[1]),
+                                         static_cast<uint16_t>(mask[2]), static_cast<uint16_t>(mask[3])),
+                             start);
     auto matches = [](int16_t m, uint16_t v) { return m == -1 || static_cast<uint16_t>(m) == v; };
     // Straight over the read blocks: a scan of the whole list must not build a string per record.
     for (int i = std::max(0, start); i < recordCount_; ++i) {
@@ -605,6 +618,34 @@ int TNodeList::FindNext(const std::string& namePart, const std::string& addressM
         if (matches(mask[0], GetLe16(p + 36)) && matches(mask[1], GetLe16(p + 38)) &&
             matches(mask[2], GetLe16(p + 40)) && matches(mask[3], GetLe16(p + 42)))
             return i;
+    }
+    return -1;
+}
+
+bool TNodeList::BuildAddressOrder() {
+    if (addressOrderTried_) return !addressOrder_.empty() || recordCount_ == 0;
+    addressOrderTried_ = true;
+    std::vector<TAddressRecord> order;
+    order.reserve(static_cast<size_t>(recordCount_));
+    for (int i = 0; i < recordCount_; ++i) {
+        if ((i < blockStart_ || i >= blockStart_ + blockCount_) && !ReadBlock(i, kBlockRecords)) return false;
+        const unsigned char* p = block_.data() + static_cast<size_t>(i - blockStart_) * kRecordSize;
+        order.push_back({PackAddress(GetLe16(p + 36), GetLe16(p + 38), GetLe16(p + 40), GetLe16(p + 42)), i});
+    }
+    // Equal addresses keep the name order, so the first one at or after `start` is the one a scan finds.
+    std::sort(order.begin(), order.end());
+    addressOrder_ = std::move(order);
+    return true;
+}
+
+int TNodeList::FindAtAddress(const std::string& namePart, uint64_t address, int start) {
+    const TAddressRecord from{address, std::max(0, start)};
+    auto it = std::lower_bound(addressOrder_.begin(), addressOrder_.end(), from);
+    std::string name;
+    for (; it != addressOrder_.end() && it->Address == address; ++it) {
+        if (namePart.empty()) return it->Index;
+        if (!NameAt(it->Index, name)) return -1;
+        if (name.find(namePart) != std::string::npos) return it->Index;
     }
     return -1;
 }

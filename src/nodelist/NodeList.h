@@ -101,6 +101,8 @@ private:
     bool NameAt(int index, std::string& name);
     int LowerBound(int from, std::string_view query);
     int Slot(char a, char b) const;
+    int FindAtAddress(const std::string& namePart, uint64_t address, int start);
+    bool BuildAddressOrder();
 
     std::string dataFolder_;
     int fd_ = -1;
@@ -115,6 +117,17 @@ private:
     std::vector<unsigned char> block_;
     int blockStart_ = 0;
     int blockCount_ = 0;
+    // Every record's address (zone, net, node, point packed high to low) with its index, sorted; made
+    // on the first look-up of a whole address so that it needs no scan. Empty until then.
+    struct TAddressRecord {
+        uint64_t Address;
+        int32_t Index;
+        bool operator<(const TAddressRecord& other) const {
+            return Address != other.Address ? Address < other.Address : Index < other.Index;
+        }
+    };
+    std::vector<TAddressRecord> addressOrder_;
+    bool addressOrderTried_ = false;
 };
 
 // The program's nodelist while it runs (made at start-up), else null.

@@ -159,6 +159,34 @@ TEST(NodeListLookup, PrefixAndNextFollowTheNameOrder) {
         EXPECT_EQ(f.list.FindNext(row.part, row.mask, row.start), row.found) << row.part << " " << row.mask;
 }
 
+TEST(NodeListLookup, WholeAddressFindsWhatTheScanFinds) {
+    Fixture f;
+    const std::string net =
+        f.Put("net", Lines({"Zone,2", "Host,5020", ",1,S,L,Ivan_Petrov,-,300", ",2,S,L,Anna_Orlova,-,300",
+                            "Boss,2:5020/1", ",1,S,L,Ivan_Petrov,-,300"},
+                           "\n"));
+    const std::string segment =
+        f.Put("seg", Lines({"Zone,2", "Host,5020", ",2,S,L,Boris_Orlov,-,300"}, "\n"));
+    f.list.Compile({net, segment});
+    // Order: Anna Orlova 2/2, Boris Orlov 2/2, Ivan Petrov 1.1 and 1 (read last first).
+    const struct {
+        const char* part;
+        const char* mask;
+        int start;
+        int found;
+    } searches[] = {
+        {"", "2:5020/2", 0, 0},      {"", "2:5020/2", 1, 1},  {"", "2:5020/2", 2, -1},
+        {"Boris", "2:5020/2", 0, 1}, {"", "2:5020/1", 0, 3},  {"", "2:5020/1.1", 0, 2},
+        {"", "2:5020/1.0", 4, -1},   {"", "2:5020/3", 0, -1}, {"", "2:5020/1.*", 0, 2},
+    };
+    for (const auto& row : searches)
+        EXPECT_EQ(f.list.FindNext(row.part, row.mask, row.start), row.found) << row.part << " " << row.mask;
+    // A new compile drops what the previous index knew.
+    f.list.Compile({f.Put("net", Lines({"Zone,2", "Host,5020", ",3,S,L,Ivan_Petrov,-,300"}, "\n"))});
+    EXPECT_EQ(f.list.FindNext("", "2:5020/3", 0), 0);
+    EXPECT_EQ(f.list.FindNext("", "2:5020/2", 0), -1);
+}
+
 TEST(NodeListLookup, EveryGeneratedNameIsFoundByBothLookups) {
     Fixture f;
     const auto lists = test::GenerateLists(15000, 5000, "\n", 7);
