@@ -21,7 +21,10 @@ pelmar_export_plugin_api(pelmar)
 
 pelmar_add_plugin(sender-status "${CMAKE_SOURCE_DIR}/examples/sender-status/sender_status.c")
 set_target_properties(sender-status PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/Plugins")
+# Its button picture is looked up by name beside the library.
+set(PELMAR_SAMPLE_ICON "${CMAKE_SOURCE_DIR}/examples/sender-status/sender-status.png")
+configure_file("${PELMAR_SAMPLE_ICON}" "${CMAKE_BINARY_DIR}/Plugins/sender-status.png" COPYONLY)
 
 install(FILES "${CMAKE_SOURCE_DIR}/include/pelmar/plugin.h" DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/pelmar")
-install(FILES "${CMAKE_SOURCE_DIR}/examples/sender-status/sender_status.c"
+install(FILES "${CMAKE_SOURCE_DIR}/examples/sender-status/sender_status.c" "${PELMAR_SAMPLE_ICON}"
         DESTINATION "${CMAKE_INSTALL_DOCDIR}/examples")

@@ -39,6 +39,8 @@ check_plugin_header() {
     out=$(cc -std=c99 -Wall -Wextra -Wpedantic -Werror -shared -fPIC -I"$prefix/include" \
         "$prefix/share/doc/pelmar/examples/sender_status.c" -o "$work/sample.so" 2>&1) ||
         fail "the sample plug-in does not build against the installed header: $out"
+    [[ -f $prefix/share/doc/pelmar/examples/sender-status.png ]] ||
+        fail "the sample plug-in's button picture is not installed beside it"
 }
 
 check_programs() {

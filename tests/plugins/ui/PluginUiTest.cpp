@@ -51,6 +51,9 @@ protected:
         const fs::path folder = home_.Path() / "Plugins";
         fs::create_directories(folder);
         fs::copy_file(PELMAR_SAMPLE_PLUGIN, folder / "b-sender.so");
+        // With the picture the build puts beside it, as a user copies the two.
+        const fs::path icon = fs::path(PELMAR_SAMPLE_PLUGIN).parent_path() / "sender-status.png";
+        if (fs::exists(icon)) fs::copy_file(icon, folder / "sender-status.png");
         fs::copy_file(std::string(PELMAR_TEST_PLUGINS) + "test-plugin-recording.so", folder / "a-rec.so");
         log_ = home_.Path() / "calls.log";
         setenv("PLM_RECORD_LOG", log_.c_str(), 1);
@@ -89,6 +92,7 @@ TEST_F(PluginUiTest, SampleButtonPutsTheSenderIntoTheStatusBarAndGoesWithItsPlug
     EXPECT_EQ(Toolbar()->actions().first(), buttons[0]);
     QAction* sender = buttons[0]->toolTip() == QStringLiteral("Sender") ? buttons[0] : buttons[1];
     EXPECT_EQ(sender->toolTip(), QStringLiteral("Sender"));
+    EXPECT_FALSE(sender->icon().isNull());
 
     TShownMessage shown(frame_);
     shown.Base.FromName =
