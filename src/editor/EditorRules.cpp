@@ -1,6 +1,8 @@
 #include "editor/EditorRules.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "areas/gizmo.h"
 #include "core/Address.h"
@@ -39,6 +41,52 @@ bool ValidUtf8WithNonAscii(std::string_view s) {
         i += len;
     }
     return nonAscii;
+}
+
+// A written address part: 0..65535 in digits; none when empty or not a number.
+std::optional<uint16_t> AddressNumber(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    if (text.empty() || text.size() > 5) return std::nullopt;
+    uint32_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<uint32_t>(c - '0');
+    }
+    if (value > 0xFFFF) return std::nullopt;
+    return static_cast<uint16_t>(value);
+}
+
+// An address with its leading parts left out ("/1", "1", "5020/1", ".1"): every part written is a
+// number, and a point alone names a point (".0" would be the own node itself).
+bool IsPartialAddress(std::string_view text) {
+    if (const size_t at = text.find('@'); at != std::string_view::npos) text = text.substr(0, at);
+    std::optional<std::string_view> zone, net, point;
+    if (const size_t colon = text.find(':'); colon != std::string_view::npos) {
+        zone = text.substr(0, colon);
+        text.remove_prefix(colon + 1);
+    }
+    if (const size_t slash = text.find('/'); slash != std::string_view::npos) {
+        net = text.substr(0, slash);
+        text.remove_prefix(slash + 1);
+    }
+    if (const size_t dot = text.find('.'); dot != std::string_view::npos) {
+        point = text.substr(dot + 1);
+        text = text.substr(0, dot);
+    }
+    const std::string_view node = text;
+    for (const auto& part : {zone, net, std::optional<std::string_view>(node), point}) {
+        if (part && part->find_first_not_of(' ') != std::string_view::npos && !AddressNumber(*part))
+            return false;
+    }
+    auto given = [](std::optional<std::string_view> part) { return part && AddressNumber(*part); };
+    const bool zoneGiven = given(zone);
+    const bool netGiven = given(net);
+    const bool nodeGiven = given(node);
+    if (zoneGiven && !netGiven) return false;
+    if (netGiven && !nodeGiven) return false;
+    if (!nodeGiven) return point && AddressNumber(*point).value_or(0) != 0;
+    return true;
 }
 
 }  // namespace
@@ -87,6 +135,9 @@ std::string CompleteAddress(const std::string& typed, const std::string& selecte
     uint16_t z, n, f, p, az, an, af, ap;
     ParseAddress(typed, true, z, n, f, p);
     ParseAddress(selectedAka, false, az, an, af, ap);
+    // Only the leading parts may be left out, the rest must be numbers: a garbled field completed
+    // from the own address would quietly become one's own node.
+    if (!IsValidAddress(typed) && !IsPartialAddress(typed)) return typed;
     if (z == Missing) z = az;
     if (n == Missing) n = an;
     if (f == Missing) f = af;
@@ -154,15 +205,22 @@ bool KeepFailedDestinations(TSendState& state, const TSendResult& result) {
     return false;
 }
 
-std::string PreviewText(const std::string& expanded, int& cursorOffset) {
-    const std::string& marker = CursorMacro();
-    const size_t at = expanded.find(marker);
-    if (at == std::string::npos) {
+std::string PreviewText(const TExpandedTemplate& expanded, int& cursorOffset) {
+    const std::optional<size_t> at = expanded.Cursor();
+    const std::string& text = expanded.Text;
+    if (!at || *at > text.size()) {
         cursorOffset = 0;
-        return expanded;
+        return text;
     }
-    cursorOffset = static_cast<int>(at);
-    return expanded.substr(0, at) + expanded.substr(at + marker.size());
+    cursorOffset = static_cast<int>(*at);
+    return text.substr(0, *at) + text.substr(std::min(text.size(), *at + CursorMacro().size()));
+}
+
+std::string PreviewText(const std::string& expanded, int& cursorOffset) {
+    const size_t at = expanded.find(CursorMacro());
+    TExpandedTemplate first{expanded, {}};
+    if (at != std::string::npos) first.Cursors.push_back(at);
+    return PreviewText(first, cursorOffset);
 }
 
 }  // namespace pelmar

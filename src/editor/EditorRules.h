@@ -47,8 +47,9 @@ TEditorCommands EvaluateCommands(const TEditorState& s);
 // Index of the own address that best matches the destination (zone 1, +net 2, +node 3 points), the
 // first of the best; -1 when none shares the zone.
 int ChooseAkaFor(const std::string& destAddress, const std::vector<std::string>& akas);
-// A destination typed partly ("5020/1", "/1") completed from the selected own address; the text
-// unchanged when no address is selected.
+// A destination typed partly ("5020/1", "/1", "1", ".1") completed from the selected own address;
+// the text unchanged when no address is selected, when it is empty or when it is not an address
+// with only its leading parts left out ("2:5020/abc", "2:5020/").
 std::string CompleteAddress(const std::string& typed, const std::string& selectedAka);
 // The boss node of an own address (the point dropped), where robots are written to.
 std::string BossAddress(const std::string& aka);
@@ -71,8 +72,10 @@ std::string CleanInsertedText(std::string_view bytes);
 // parts of each; true when everything was written.
 bool KeepFailedDestinations(TSendState& state, const TSendResult& result);
 
-// Text of the template preview: `expanded` without its first "@Курсор"; `cursorOffset` gets where it
-// stood (0 without one).
+// Text of the template preview: `expanded` without its caret marker; `cursorOffset` gets where it
+// stood (0 without one). A "@Курсор" of a quoted or forwarded text is left as it is.
+std::string PreviewText(const TExpandedTemplate& expanded, int& cursorOffset);
+// The same for a text in which every "@Курсор" is a marker (one that holds no message text).
 std::string PreviewText(const std::string& expanded, int& cursorOffset);
 
 }  // namespace pelmar

@@ -47,7 +47,8 @@ void FillHeader(TMessageBase& base, const TLetter& letter, const std::string& or
     base.Date = NowLocal();
     base.Attr = s.Attributes;
     base.Kludges.clear();
-    base.Kludges.push_back("MSGID: " + FormatMsgId(origAddr, NewMsgIdSerial()));
+    // A MSGID names its origin; without one there is nothing to name.
+    if (!origAddr.empty()) base.Kludges.push_back("MSGID: " + FormatMsgId(origAddr, NewMsgIdSerial()));
     if (!s.ReplyMsgId.empty()) base.Kludges.push_back("REPLY: " + s.ReplyMsgId);
     base.Kludges.push_back(PidLine);
     bool hasTz = false;
@@ -59,11 +60,21 @@ void FillHeader(TMessageBase& base, const TLetter& letter, const std::string& or
     if (!hasTz) base.Kludges.push_back("TZUTC: " + TzutcValueAt(base.Date));
 }
 
+// The warnings of the message just written, passed to the result and the status line.
+void TakeWarnings(const TAreaInfo& area, TMessageBase& base, TSendResult& result) {
+    for (const std::string& warning : base.Warnings) {
+        result.Warnings.push_back(AreaLabel(area) + ": " + warning);
+        MainWindowServices().SetStatusText(result.Warnings.back());
+    }
+    base.Warnings.clear();
+}
+
 // Lock, write, unlock. Empty result on success, else the reason.
 std::string Write(TAreaInfo& area, TMessageBase& base) {
     std::string reason;
     area.Lock();
     try {
+        base.Warnings.clear();
         if (!base.WriteMessage()) reason = A("база занята другой программой");
     } catch (const std::exception& e) {
         reason = e.what();
@@ -87,21 +98,28 @@ std::string PartSubject(const std::string& subject, int k, int n) {
     return subject + suffix;
 }
 
-// The text of part k >= 2: the template with the section where the first caret marker stood (at
-// the start when there is none). Replacements run before the encoded text goes in.
-std::string PartText(const TLetter& letter, const std::string& section) {
-    const std::string& marker = CursorMacro();
-    std::string expanded = ExpandTemplate(letter.State.Template, letter.Read);
-    size_t at = expanded.find(marker);
-    std::string before, after;
-    if (at == std::string::npos) {
-        after = std::move(expanded);
-    } else {
-        before = expanded.substr(0, at);
-        after = expanded.substr(at + marker.size());
+// The expanded template cut at its caret marker (all of it after when there is none), without its
+// further markers.
+void SplitAtCursor(const TExpandedTemplate& expanded, std::string& before, std::string& after) {
+    const std::string& text = expanded.Text;
+    const size_t length = CursorMacro().size();
+    before.clear();
+    after.clear();
+    size_t start = 0;
+    for (size_t i = 0; i < expanded.Cursors.size(); ++i) {
+        const size_t at = expanded.Cursors[i];
+        if (at < start || at > text.size()) continue;
+        (i == 0 ? before : after).append(text, start, at - start);
+        start = std::min(text.size(), at + length);
     }
-    for (size_t m = after.find(marker); m != std::string::npos; m = after.find(marker, m))
-        after.erase(m, marker.size());
+    after.append(text, start, std::string::npos);
+}
+
+// The text of part k >= 2: the template with the section where its caret marker stood (at the start
+// when there is none). Replacements run before the encoded text goes in.
+std::string PartText(const TLetter& letter, const std::string& section) {
+    std::string before, after;
+    SplitAtCursor(ExpandTemplateWithCursor(letter.State.Template, letter.Read), before, after);
     before = ApplyReplacements(before, letter.Read);
     after = ApplyReplacements(after, letter.Read);
     NeutraliseControl(before);
@@ -152,9 +170,16 @@ TSendResult EditInPlace(TSendState& s, const TLetter& letter) {
             if (!same) reason = A("на месте письма теперь другое: база изменилась");
         }
         if (reason.empty()) {
+            // Without an own address chosen the message keeps the one it has.
+            std::string origAddr = s.SelectedAKA;
+            if (origAddr.empty()) {
+                base->ReadMessage(s.EditContext.MessagePosition);
+                origAddr = base->OrigAddr;
+            }
             base->PrepareRewrite();
-            FillHeader(*base, letter, s.SelectedAKA, s.Subject);
+            FillHeader(*base, letter, origAddr, s.Subject);
             base->Text = s.Body;
+            base->Warnings.clear();
             if (!base->WriteMessage()) reason = A("база занята другой программой");
         }
     } catch (const std::exception& e) {
@@ -164,6 +189,7 @@ TSendResult EditInPlace(TSendState& s, const TLetter& letter) {
     if (reason.empty()) {
         ++result.Written;
         MainWindowServices().MessageChanged(*area, base->Current, s.EditContext.ListMsgId);
+        TakeWarnings(*area, *base, result);
     }
     area->CloseBase(base, TBaseMode::Shared);
     if (!reason.empty()) return fail(reason);
@@ -255,14 +281,19 @@ void CollectHeaderValues(const TSendState& s, const std::vector<std::string>& ro
     for (const std::string& robot : robotNames) in.IsRobot |= AnsiSameText(robot, s.ToName);
 }
 
+std::string InsertAtCursor(const TExpandedTemplate& expanded, const std::string& text) {
+    std::string before, after;
+    SplitAtCursor(expanded, before, after);
+    return before + text + after;
+}
+
 std::string InsertAtCursor(const std::string& expanded, const std::string& text) {
     const std::string& marker = CursorMacro();
-    const size_t at = expanded.find(marker);
-    std::string before = at == std::string::npos ? std::string() : expanded.substr(0, at);
-    std::string after = at == std::string::npos ? expanded : expanded.substr(at + marker.size());
-    for (size_t m = after.find(marker); m != std::string::npos; m = after.find(marker, m))
-        after.erase(m, marker.size());
-    return before + text + after;
+    TExpandedTemplate all{expanded, {}};
+    for (size_t at = expanded.find(marker); at != std::string::npos;
+         at = expanded.find(marker, at + marker.size()))
+        all.Cursors.push_back(at);
+    return InsertAtCursor(all, text);
 }
 
 TSendResult SendMessages(TSendState& s, const TTemplateReader& read) {
@@ -317,6 +348,7 @@ TSendResult SendMessages(TSendState& s, const TTemplateReader& read) {
             ++result.Written;
             wrote = true;
             MainWindowServices().MessageAdded(*area, base->Current);
+            TakeWarnings(*area, *base, result);
         }
         if (wrote) MainWindowServices().UpdateAreaNode(*area);
         area->CloseBase(base, TBaseMode::Shared);

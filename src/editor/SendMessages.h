@@ -59,6 +59,9 @@ struct TSendFailure {
 struct TSendResult {
     int Written = 0;
     std::vector<TSendFailure> Failed;
+    // Messages written, but with a problem the user must hear of (a Hudson base whose export list
+    // could not be updated: the tosser will not send the message). "AREA: text", CP1251.
+    std::vector<std::string> Warnings;
     bool Ok() const { return Failed.empty(); }
 };
 
@@ -79,12 +82,15 @@ std::string TzutcValueAt(TDateTime local);
 // destination address when shown) and whether the To name is a robot's.
 void CollectHeaderValues(const TSendState& state, const std::vector<std::string>& robotNames,
                          TTemplateInput& input);
-// The expanded template with `text` where the first "@Курсор" stood (at the start without one);
-// further markers are removed.
+// The expanded template with `text` where its caret marker stood (at the start without one); its
+// further markers are removed. A "@Курсор" of a quoted or forwarded text stays as it is.
+std::string InsertAtCursor(const TExpandedTemplate& expanded, const std::string& text);
+// The same for a text in which every "@Курсор" is a marker (one that holds no message text).
 std::string InsertAtCursor(const std::string& expanded, const std::string& text);
 
 // Writes the letter. Destinations not written are returned with the reason; their counters are
-// not raised and the window is not told of them.
+// not raised and the window is not told of them. Warnings of messages written also go to the
+// window's status line.
 TSendResult SendMessages(TSendState& state, const TTemplateReader& read);
 TSendResult SendMessages(TSendState& state);
 

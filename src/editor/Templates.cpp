@@ -230,7 +230,7 @@ std::vector<std::string> TemplateLines(std::string_view text) {
     return lines;
 }
 
-std::string ExpandTemplate(const TTemplateInput& in, const TTemplateReader& read) {
+TExpandedTemplate ExpandTemplateWithCursor(const TTemplateInput& in, const TTemplateReader& read) {
     const TMacroNames& n = Names();
     TSegments segments;
     if (in.Destinations.size() > 1) {
@@ -294,13 +294,14 @@ std::string ExpandTemplate(const TTemplateInput& in, const TTemplateReader& read
     };
     for (const auto& [macro, value] : forward) Replace(segments, *macro, *value, false);
 
-    // Joined and cleaned in one pass: no LF, soft CR (0x8D) as a blank.
+    // Joined and cleaned in one pass: no LF, soft CR (0x8D) as a blank. The caret markers are looked
+    // for in the template pieces only, so a quoted "@Курсор" stays text.
+    TExpandedTemplate out;
+    std::string& text = out.Text;
     size_t total = 0;
     for (const TSegment& seg : segments) total += seg.Bytes().size();
-    std::string text;
     text.reserve(total);
-    for (const TSegment& seg : segments) {
-        const std::string_view bytes = seg.Bytes();
+    auto appendClean = [&text](std::string_view bytes) {
         size_t start = 0;
         for (size_t i = 0; i < bytes.size(); ++i) {
             const char c = bytes[i];
@@ -310,8 +311,28 @@ std::string ExpandTemplate(const TTemplateInput& in, const TTemplateReader& read
             start = i + 1;
         }
         text.append(bytes, start, std::string_view::npos);
+    };
+    const std::string& marker = n.Cursor;
+    for (const TSegment& seg : segments) {
+        const std::string_view bytes = seg.Bytes();
+        if (!seg.Expand) {
+            appendClean(bytes);
+            continue;
+        }
+        size_t start = 0;
+        for (size_t at = bytes.find(marker); at != std::string_view::npos; at = bytes.find(marker, start)) {
+            appendClean(bytes.substr(start, at - start));
+            out.Cursors.push_back(text.size());
+            text += marker;
+            start = at + marker.size();
+        }
+        appendClean(bytes.substr(start));
     }
-    return text;
+    return out;
+}
+
+std::string ExpandTemplate(const TTemplateInput& input, const TTemplateReader& read) {
+    return ExpandTemplateWithCursor(input, read).Text;
 }
 
 std::string ExpandTemplate(const TTemplateInput& input) {

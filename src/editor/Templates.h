@@ -101,6 +101,18 @@ TTemplateReader StoreTemplateReader();
 std::string ExpandTemplate(const TTemplateInput& input, const TTemplateReader& read);
 std::string ExpandTemplate(const TTemplateInput& input);
 
+// The same text with where the sections' own "@Курсор" markers ended up. A marker that came in
+// with a value (a quoted or forwarded text, a name) is text of the letter and is not listed.
+struct TExpandedTemplate {
+    std::string Text;             // markers still in place
+    std::vector<size_t> Cursors;  // offsets of the sections' markers in Text, ascending
+    // Where the caret (or the text put in its place) goes: the first of them; none without one.
+    std::optional<size_t> Cursor() const {
+        return Cursors.empty() ? std::nullopt : std::optional<size_t>(Cursors.front());
+    }
+};
+TExpandedTemplate ExpandTemplateWithCursor(const TTemplateInput& input, const TTemplateReader& read);
+
 // Lines of a list section (CR, LF or CR LF; no empty line for a final line end).
 std::vector<std::string> TemplateLines(std::string_view text);
 

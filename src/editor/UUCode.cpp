@@ -180,6 +180,37 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Length of the UTF-8 sequence at `at`; 0 when it is malformed.
+size_t Utf8SequenceLength(std::string_view text, size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const size_t length = lead < 0x80                   ? 1
+                          : lead >= 0xC2 && lead < 0xE0 ? 2
+                          : lead >= 0xE0 && lead < 0xF0 ? 3
+                          : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                        : 0;
+    if (length == 0 || at + length > text.size()) return 0;
+    for (size_t k = 1; k < length; ++k) {
+        if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 0;
+    }
+    return length;
+}
+
+// A file name of this system (UTF-8) as the CP1251 letter carries it, so the receiver decodes it
+// to the same name. Characters CP1251 lacks become '_' rather than the converter's '?', which
+// would be a wildcard in the saved name; a name that is not UTF-8 is an old 8-bit one, kept as is.
+std::string LetterFileName(const std::string& name) {
+    std::string out;
+    for (size_t at = 0; at < name.size();) {
+        const size_t length = Utf8SequenceLength(name, at);
+        if (length == 0) return name;
+        const std::string_view character(name.data() + at, length);
+        const std::string converted = Utf8ToAnsi(character);
+        out += converted == "?" && character != "?" ? std::string("_") : converted;
+        at += length;
+    }
+    return out;
+}
+
 // Number at the start of `text` up to the next blank (or the end); 0 when it is not a number.
 int64_t LeadingNumber(std::string_view& text) {
     const size_t blank = text.find(' ');
@@ -237,7 +268,8 @@ void EncodeFileToSections(const std::string& path, int linesPerSection, std::vec
         throw EUUError(path + ": read error");
     }
     // The file may have grown since the stat; what was read is what gets sent.
-    EncodeBytesToSections(data, BaseName(path), DosStamp(st.st_mtime), linesPerSection, sections);
+    EncodeBytesToSections(data, LetterFileName(BaseName(path)), DosStamp(st.st_mtime), linesPerSection,
+                          sections);
 }
 
 TFileInfo* TUUDecoder::Find(const std::string& name) {

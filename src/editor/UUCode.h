@@ -27,7 +27,7 @@ uint16_t UUCrc(std::string_view bytes, uint16_t crc = 0);
 
 // Fills `sections` (cleared first) with the section texts of the file, `linesPerSection` encoded
 // lines per section (0 or less: one section). Raises EUUError when the file cannot be read or is
-// larger than UUMaxEncodeSize.
+// larger than UUMaxEncodeSize. The file's name goes into the text in CP1251.
 void EncodeFileToSections(const std::string& path, int linesPerSection, std::vector<std::string>& sections);
 // The same over bytes in memory, with the name and the packed DOS date-time given.
 void EncodeBytesToSections(std::string_view data, const std::string& name, int32_t dosDateTime,

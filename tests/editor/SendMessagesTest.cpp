@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
+#include "editor/EditorRules.h"
 #include "editor/SendMessages.h"
 #include "editor/UUCode.h"
 #include "msgbase/BaseFactory.h"
@@ -47,6 +49,7 @@ struct TRecorder : TMainWindowServices {
         Calls.push_back("changed " + area.AreaName + " " + std::to_string(position));
     }
     void UpdateAreaNode(TAreaInfo& area) override { Calls.push_back("update " + area.AreaName); }
+    void SetStatusText(const std::string& text) override { Calls.push_back("status " + text); }
 };
 
 class SendMessagesTest : public ::testing::Test {
@@ -236,6 +239,33 @@ TEST_F(SendMessagesTest, PartsWithoutOrWithTwoCaretMarkers) {
     }
 }
 
+TEST_F(SendMessagesTest, CaretMarkerInAQuoteStaysText) {
+    const std::string quote = A(" IP> press @Курсор here");
+    TAreaInfo& area = Area(BaseKindMsg, "QUOTE");
+    TSendState s = Letter({&area});
+    s.Template.IsReply = true;
+    s.Template.QuotedText = quote + "\r";
+    const auto read =
+        Reader({{tpl::ReplyBegin, A("@ТекстПисьмаОтвет\r\n@Курсор\r\n")}, {tpl::ReplyEnd, "end\r\n"}});
+    const TExpandedTemplate expanded = ExpandTemplateWithCursor(s.Template, read);
+    EXPECT_EQ(expanded.Cursor(), quote.size() + 2);
+    EXPECT_EQ(InsertAtCursor(expanded, "BODY"), quote + "\r\rBODY\rend\r");
+    int offset = -1;
+    EXPECT_EQ(PreviewText(expanded, offset), quote + "\r\r\rend\r");
+    EXPECT_EQ(offset, static_cast<int>(quote.size() + 2));
+
+    // The second part of a split file goes where the template's marker stood too.
+    EncodeBytesToSections(std::string(500, 'x'), "q.bin", 0, 8, s.UUSections);
+    ASSERT_EQ(s.UUSections.size(), 2u);
+    s.UUSplit = true;
+    s.Body = InsertAtCursor(expanded, CleanText(s.UUSections[0]));
+    ASSERT_TRUE(SendMessages(s, read).Ok());
+    const auto stored = Stored(area);
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[1].Text.rfind(quote + "\r\r" + CleanText(s.UUSections[1]) + "\rend\r", 0), 0u)
+        << stored[1].Text;
+}
+
 TEST_F(SendMessagesTest, BaseThatWillNotOpenIsReported) {
     TAreaInfo& good = Area(BaseKindJam, "GOOD");
     TAreaInfo& bad = Area(BaseKindJam, "BAD");
@@ -334,6 +364,49 @@ TEST_F(SendMessagesTest, EditInPlaceRewritesOnlyTheListedMessage) {
     after = Stored(area);
     EXPECT_EQ(after[0].Subject, "first");
     EXPECT_EQ(after[1].Subject, "second, edited");
+}
+
+TEST_F(SendMessagesTest, EditInPlaceWithoutAnOwnAddressKeepsTheStoredOne) {
+    for (const int kind : {BaseKindMsg, BaseKindSquish}) {
+        TAreaInfo& area = Area(kind, "KEEP" + std::to_string(kind));
+        TSendState s = Letter({&area});
+        s.SelectedAKA = "2:5020/2";
+        ASSERT_TRUE(SendMessages(s, Reader()).Ok());
+        TSendState edit = Letter({&area});
+        edit.IsEditMessage = true;
+        edit.SelectedAKA.clear();
+        edit.EditContext.MessagePosition = 0;
+        edit.EditContext.ListMsgId = Stored(area)[0].Kludges[0].substr(7);
+        edit.Body = "edited\r";
+        ASSERT_TRUE(SendMessages(edit, Reader()).Ok());
+        const auto after = Stored(area);
+        ASSERT_EQ(after.size(), 1u);
+        EXPECT_EQ(after[0].Orig, "2:5020/2") << kind;
+        ASSERT_FALSE(after[0].Kludges.empty());
+        EXPECT_EQ(after[0].Kludges[0].rfind("MSGID: 2:5020/2 ", 0), 0u) << after[0].Kludges[0];
+    }
+}
+
+TEST_F(SendMessagesTest, HudsonExportListWarningIsPassedOn) {
+    fs::create_directories(dir.Path() / "hud" / "echomail.bbs");  // cannot be written as a file
+    auto owned = std::make_unique<TAreaInfo>();
+    TAreaInfo& area = *owned;
+    areas.push_back(std::move(owned));
+    area.Kind = BaseKindHudson;
+    area.AreaName = area.Name = "HUD";
+    area.Path = std::string(1, '\x03') + (dir.Path() / "hud").string();
+    auto base = CreateMessageBase(BaseKindHudson);
+    base->SetPath(area.Path);
+    base->CreateBase();
+    TSendState s = Letter({&area});
+    const TSendResult result = SendMessages(s, Reader());
+    ASSERT_TRUE(result.Ok());
+    EXPECT_EQ(result.Written, 1);
+    ASSERT_EQ(result.Warnings.size(), 1u);
+    EXPECT_EQ(result.Warnings[0].rfind("HUD: ", 0), 0u) << result.Warnings[0];
+    EXPECT_NE(result.Warnings[0].find("echomail.bbs"), std::string::npos);
+    EXPECT_NE(std::find(recorder.Calls.begin(), recorder.Calls.end(), "status " + result.Warnings[0]),
+              recorder.Calls.end());
 }
 
 TEST(ApplyReplacements, TableRows) {

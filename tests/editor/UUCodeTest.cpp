@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "core/Codepage.h"
 #include "editor/Quote.h"
 #include "editor/UUCode.h"
 #include "support/TestSupport.h"
@@ -252,6 +253,18 @@ TEST(UUEncode, FileInputIsCheckedAndCapped) {
     EncodeFileToSections(dir.File("small.txt"), 10, sections);
     ASSERT_EQ(sections.size(), 1u);
     EXPECT_NE(sections[0].find("begin 644 small.txt\r\n"), std::string::npos);
+}
+
+TEST(UUEncode, CyrillicFileNameDecodesBack) {
+    test::TempDir dir;
+    test::WriteFile(dir.File("отчёт №1 ✓.zip"), "data");
+    std::vector<std::string> sections;
+    EncodeFileToSections(dir.File("отчёт №1 ✓.zip"), 10, sections);
+    TUUDecoder decoder;
+    for (const std::string& section : sections) decoder.AddText(section);
+    ASSERT_EQ(decoder.Files().size(), 1u);
+    // The check mark has no CP1251 counterpart.
+    EXPECT_EQ(AnsiToUtf8(SafeFileName(decoder.Files()[0].Name)), "отчёт №1 _.zip");
 }
 
 }  // namespace
