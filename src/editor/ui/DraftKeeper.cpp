@@ -3,26 +3,56 @@
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QTimer>
+#include <filesystem>
 
 #include "areas/AreaLifetime.h"
 #include "areas/gizmo.h"
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
 #include "editor/ui/SendMessageForm.h"
+#include "msgbase/BaseFactory.h"
+#include "platform/Codepage.h"
+#include "reader/MainWindowServices.h"
 
 namespace pelmar::ui {
 
-TDraftStore CurrentDraftStore() {
-    std::vector<std::string> folders;
-    if (TAreaManager* manager = AreaManager()) {
-        for (const TAreaInfo* e = &manager->Root(); e != nullptr; e = e->NextInTree())
-            if (e->Kind == 1 && !e->Path.empty()) folders.push_back(e->Path);
-    }
-    return TDraftStore(Settings.DataFolder.empty() ? Settings.ProgramFolder : Settings.DataFolder,
-                       std::move(folders));
+namespace {
+
+std::string DataFolder() {
+    return Settings.DataFolder.empty() ? Settings.ProgramFolder : Settings.DataFolder;
 }
 
-bool SaveDrafts(bool allowEmpty) {
+// The folder that holds a JAM, Squish or Hudson base's files.
+std::string BaseFilesFolder(const TAreaInfo& area) {
+    if (area.Kind == BaseKindHudson) return area.Path.size() > 1 ? area.Path.substr(1) : ".";
+    const std::string folder = std::filesystem::path(area.Path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
+std::string SaveFailedText(const std::string& reason) {
+    return Utf8ToAnsi("Не удалось сохранить непосланные письма: ") + reason;
+}
+
+}  // namespace
+
+TDraftStore DraftStoreFor(const TAreaInfo& root, const std::string& dataFolder) {
+    std::vector<std::string> msgFolders, baseFolders;
+    for (const TAreaInfo* e = &root; e != nullptr; e = e->NextInTree()) {
+        if (e->Zilo != ZiloOrdinary || e->Kind == AreaKindFolder || e->Path.empty()) continue;
+        if (e->Kind == BaseKindMsg)
+            msgFolders.push_back(e->Path);
+        else
+            baseFolders.push_back(BaseFilesFolder(*e));
+    }
+    return TDraftStore(dataFolder, std::move(msgFolders), std::move(baseFolders));
+}
+
+TDraftStore CurrentDraftStore() {
+    if (TAreaManager* manager = AreaManager()) return DraftStoreFor(manager->Root(), DataFolder());
+    return TDraftStore(DataFolder(), {});
+}
+
+bool SaveDrafts(bool allowEmpty, std::string* error) {
     std::vector<TDraft> drafts;
     const auto& editors = Editors();
     drafts.reserve(editors.size());
@@ -41,9 +71,12 @@ bool SaveDrafts(bool allowEmpty) {
     std::vector<TDraft*> pointers;
     for (auto& d : drafts) pointers.push_back(&d);
     TDraftStore store = CurrentDraftStore();
-    std::string error;
-    if (!store.Save(pointers, allowEmpty, &error)) {
-        if (!error.empty()) ShowError(error);
+    std::string reason;
+    if (!store.Save(pointers, allowEmpty, &reason)) {
+        if (error != nullptr)
+            *error = SaveFailedText(reason);
+        else
+            ShowError(SaveFailedText(reason));
         return false;
     }
     if (drafts.empty() && !allowEmpty) return true;
@@ -81,13 +114,7 @@ void DeleteDraft(int32_t number) {
 }
 
 TDraftKeeper::TDraftKeeper(QObject* parent) : QObject(parent), timer_(new QTimer(this)) {
-    connect(timer_, &QTimer::timeout, this, [] {
-        try {
-            SaveDrafts(true);
-        } catch (const std::exception& e) {
-            ShowError(e.what());
-        }
-    });
+    connect(timer_, &QTimer::timeout, this, &TDraftKeeper::AutoSave);
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         connect(app, &QGuiApplication::commitDataRequest, this, &TDraftKeeper::CommitData,
                 Qt::DirectConnection);
@@ -108,6 +135,25 @@ int TDraftKeeper::IntervalMs() const {
 
 bool TDraftKeeper::TimerActive() const {
     return timer_->isActive();
+}
+
+void TDraftKeeper::AutoSave() {
+    std::string error;
+    try {
+        if (SaveDrafts(true, &error)) {
+            lastError_.clear();
+            return;
+        }
+    } catch (const std::exception& e) {
+        error = SaveFailedText(e.what());
+    }
+    if (error == lastError_) {
+        MainWindowServices().SetStatusText(error);
+        return;
+    }
+    // Noted before the box: the timer keeps running while it is open.
+    lastError_ = error;
+    ShowError(error);
 }
 
 // The session is ending: the editors are still open here, before anything closes them.

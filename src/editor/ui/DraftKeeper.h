@@ -3,6 +3,7 @@
 // save button, at exit and at desktop session end; reopened at the next start.
 #include <QObject>
 #include <cstdint>
+#include <string>
 
 #include "reader/DraftStore.h"
 
@@ -10,15 +11,22 @@ class QSessionManager;
 class QTimer;
 class QWidget;
 
+namespace pelmar {
+class TAreaInfo;
+}
+
 namespace pelmar::ui {
 
 class TSendMessageForm;
 
-// The store of the data folder, refusing the folders of the *.MSG areas.
+// The store of the data folder, refusing the folders of the areas under `root`.
+TDraftStore DraftStoreFor(const TAreaInfo& root, const std::string& dataFolder);
+// The same for the running program's tree and "DataFolder".
 TDraftStore CurrentDraftStore();
 // Saves the open editors. `allowEmpty` only where the editor list is known to be complete (the
-// user's save button, the timer): paths that may run after the editors closed pass false.
-bool SaveDrafts(bool allowEmpty);
+// user's save button, the timer): paths that may run after the editors closed pass false. A failure
+// is shown in a message box, or only handed back through `error` (CP1251) when that is given.
+bool SaveDrafts(bool allowEmpty, std::string* error = nullptr);
 // Opens one editor per stored draft, owned by `owner`; each keeps its draft's number.
 void RestoreDrafts(QWidget* owner);
 void DeleteDraft(int32_t number);
@@ -34,10 +42,14 @@ public:
     void ApplyAutoSaveSettings();
     int IntervalMs() const;
     bool TimerActive() const;
+    // One timer round: saves the editors. A failure is shown once in a box; while the same failure
+    // repeats, the following rounds only note it in the main window's status bar.
+    void AutoSave();
 
 private:
     void CommitData(QSessionManager& manager);
     QTimer* timer_ = nullptr;
+    std::string lastError_;
 };
 
 }  // namespace pelmar::ui

@@ -129,20 +129,6 @@ TSendMessageForm* OpenEdit(QWidget* owner, const TMessageBase& m, TAreaInfo* sho
     return e;
 }
 
-TSendMessageForm* OpenReceipt(QWidget* owner, const TMessageBase& m, TAreaInfo* shown) {
-    TSendMessageForm* e = Create(owner);
-    e->IsReceipt = true;
-    e->Attributes = AttrLocal | 0x80;
-    e->LetterDateTime = ShortDate(m.Date) + " " + TimeText(m.Date);
-    e->ReplyMsgId = m.MsgId;
-    e->SetToName(m.FromName);
-    e->SetDestAddress(m.OrigAddr);
-    e->SetSubject(m.Subject);
-    if (shown != nullptr) e->Destinations = {shown};
-    e->ShowEditor();
-    return e;
-}
-
 TSendMessageForm* OpenNetmailTo(QWidget* owner, const std::string& address, const std::string& toName) {
     TSendMessageForm* e = Create(owner);
     e->SetDestAddress(address);

@@ -26,7 +26,6 @@ TSendMessageForm* OpenForward(QWidget* owner, const TMessageBase& message, TArea
 // MSGID (checked again before the rewrite).
 TSendMessageForm* OpenEdit(QWidget* owner, const TMessageBase& message, TAreaInfo* shown, int position,
                            const std::string& listMsgId);
-TSendMessageForm* OpenReceipt(QWidget* owner, const TMessageBase& message, TAreaInfo* shown);
 TSendMessageForm* OpenNetmailTo(QWidget* owner, const std::string& address, const std::string& toName);
 
 }  // namespace pelmar::ui

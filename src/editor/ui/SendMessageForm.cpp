@@ -30,6 +30,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "areas/gizmo.h"
 #include "core/Settings.h"
@@ -239,11 +245,11 @@ void TSendMessageForm::BuildWidgets() {
     form->addRow(U("Тема:"), subjectRow);
     ComboEdit1 = new QLineEdit(header);
     ComboEdit1->setReadOnly(true);
-    auto* destButton = new QToolButton(header);
-    destButton->setText(QStringLiteral("..."));
+    DestButton = new QToolButton(header);
+    DestButton->setText(QStringLiteral("..."));
     auto* destRow = new QHBoxLayout;
     destRow->addWidget(ComboEdit1, 1);
-    destRow->addWidget(destButton);
+    destRow->addWidget(DestButton);
     form->addRow(U("Послать в:"), destRow);
     ComboEdit2 = new QLineEdit(header);
     ComboEdit2->setReadOnly(true);
@@ -318,7 +324,7 @@ void TSendMessageForm::BuildWidgets() {
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { HeaderChanged(); });
     connect(ComboBox2, &QComboBox::currentTextChanged, this, [this] { HeaderChanged(); });
     connect(SpeedButton3, &QToolButton::toggled, this, [this](bool down) { AutoAkaToggled(down); });
-    connect(destButton, &QToolButton::clicked, this, [this] { Guarded([this] { ChooseDestinations(); }); });
+    connect(DestButton, &QToolButton::clicked, this, [this] { Guarded([this] { ChooseDestinations(); }); });
     connect(flagsButton, &QToolButton::clicked, this, [this] { Guarded([this] { EditFlags(); }); });
     connect(Button1, &QPushButton::clicked, this, [this] { StartEditing(); });
     connect(Button2, &QPushButton::clicked, this,
@@ -463,9 +469,13 @@ bool TSendMessageForm::DestAddressShown() const {
 
 void TSendMessageForm::ShowEditor() {
     if (IsEditMessage || IsDraft) {
-        if (IsEditMessage)
+        if (IsEditMessage) {
             for (const auto& aka : Settings.SelfAKA)
                 if (ComboBox1->findText(ToQt(aka)) < 0) ComboBox1->addItem(ToQt(aka));
+            // The message stays in its area and keeps its addressee.
+            DestButton->hide();
+            ToButton->hide();
+        }
         editing_ = true;
         Button1->hide();
         Button2->hide();
@@ -549,7 +559,7 @@ TTemplateInput TSendMessageForm::BuildTemplateInput() const {
 
 void TSendMessageForm::ShowPreview() {
     ++expansions_;
-    const std::string expanded = ExpandTemplate(BuildTemplateInput(), Template);
+    const TExpandedTemplate expanded = ExpandTemplateWithCursor(BuildTemplateInput(), Template);
     RichEdit1->setPlainText(BodyToQt(PreviewText(expanded, cursorOffset_)));
 }
 
@@ -790,24 +800,61 @@ void TSendMessageForm::ShowListMenu(QPushButton* button, const std::string& sect
 void TSendMessageForm::InsertTextFile() {
     const QString path = QFileDialog::getOpenFileName(this, U("Вставить файл"), QString(),
                                                       U("Текстовые файлы (*.txt);;Все файлы (*)"));
-    if (path.isEmpty()) return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        ShowError(FromQt(file.errorString()), this);
-        return;
+    if (!path.isEmpty()) InsertTextFileFrom(path);
+}
+
+namespace {
+
+// At most `limit` + 1 bytes of a regular file: a device or a pipe has no size to trust and may never
+// end (or, opened without O_NONBLOCK, never start). False with the reason for the user.
+bool ReadRegularFile(const QString& path, size_t limit, std::string& bytes, std::string& error) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = A("Не удалось открыть файл ") + FromQt(path) + ": " + std::strerror(errno);
+        return false;
     }
-    if (file.size() > static_cast<qint64>(MaxInsertFileSize)) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        error = A("Вставить можно только обычный файл: ") + FromQt(path);
+        return false;
+    }
+    bytes.clear();
+    char buffer[65536];
+    while (bytes.size() <= limit) {
+        const ssize_t got = ::read(fd, buffer, std::min(sizeof buffer, limit + 1 - bytes.size()));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            error = A("Не удалось прочитать файл ") + FromQt(path) + ": " + std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        if (got == 0) break;
+        bytes.append(buffer, static_cast<size_t>(got));
+    }
+    ::close(fd);
+    return true;
+}
+
+}  // namespace
+
+bool TSendMessageForm::InsertTextFileFrom(const QString& path) {
+    std::string bytes, error;
+    if (!ReadRegularFile(path, MaxInsertFileSize, bytes, error)) {
+        ShowError(error, this);
+        return false;
+    }
+    if (bytes.size() > MaxInsertFileSize) {
         ShowError(A("Файл слишком велик для вставки в письмо (больше 1 Мб)"), this);
-        return;
+        return false;
     }
-    const QByteArray bytes = file.readAll();
-    const std::string text = Template(tpl::FileInsertBegin) +
-                             CleanInsertedText(std::string_view(bytes.constData(), bytes.size())) +
-                             Template(tpl::FileInsertEnd);
+    const std::string text =
+        Template(tpl::FileInsertBegin) + CleanInsertedText(bytes) + Template(tpl::FileInsertEnd);
     QTextCursor c = RichEdit1->textCursor();
     c.setPosition(c.selectionStart());
     RichEdit1->setTextCursor(c);
     RichEdit1->insertPlainText(BodyToQt(text));
+    return true;
 }
 
 void TSendMessageForm::CutMarker() {
@@ -869,6 +916,9 @@ bool TSendMessageForm::Send(bool skipSpelling) {
         onlyParts_ = state.OnlyParts;
         RefreshDestinations();
         UpdateCommandStates();
+        // The stored draft still lists the areas just written: a crash before the next save would
+        // post there twice.
+        SaveDrafts(true);
         std::string text = A("Письмо не записано в области:");
         for (const auto& f : result.Failed)
             text += "\r\n" + (f.Area ? f.Area->Name : std::string()) + ": " + f.Reason;

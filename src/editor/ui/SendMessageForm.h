@@ -95,9 +95,10 @@ public:
     static std::function<bool(QWidget*, std::string& name, std::vector<std::string>& addresses)>
         PickAddressee;
 
-    QToolButton* ToButton = nullptr;  // the address book
-    QLineEdit* Edit1 = nullptr;       // From
-    QComboBox* ComboBox1 = nullptr;   // own address
+    QToolButton* ToButton = nullptr;    // the address book
+    QToolButton* DestButton = nullptr;  // the destination chooser
+    QLineEdit* Edit1 = nullptr;         // From
+    QComboBox* ComboBox1 = nullptr;     // own address
     QToolButton* SpeedButton3 = nullptr;
     QLineEdit* Edit2 = nullptr;           // To
     QComboBox* ComboBox2 = nullptr;       // destination address
@@ -131,6 +132,8 @@ public:
     bool ChooseUUFile(const QString& path);
     void InsertUU();
     void ClearUU();
+    // Inserts a text file (up to 1 MB) at the caret; false with the error shown.
+    bool InsertTextFileFrom(const QString& path);
     QAction* SendAction = nullptr;
 
 protected:

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QAbstractButton>
@@ -40,6 +41,7 @@
 #include "msgbase/BaseFactory.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Codepage.h"
+#include "reader/MainWindowServices.h"
 #include "reader/ReadingCommands.h"
 #include "reader/ui/HelpWindow.h"
 #include "support/TestSupport.h"
@@ -264,7 +266,10 @@ TEST_F(EditorWindowTest, FailedDestinationKeepsTheWindowAndTheDraft) {
     EXPECT_EQ(e->DraftNumber, draft);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_NE(boxes[0].find("LOCKED"), std::string::npos);
-    EXPECT_EQ(CurrentDraftStore().Load().size(), 1u);
+    // Stored again at once with only the area still to write: a crash now must not post twice.
+    const auto stored = CurrentDraftStore().Load();
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].AreaIds, std::vector<std::string>{locked.ID});
 
     // Once the lock is gone the rest goes out, only into the area that failed, and the draft goes.
     EXPECT_TRUE(e->Send(true));
@@ -278,6 +283,107 @@ TEST_F(EditorWindowTest, FailedDestinationKeepsTheWindowAndTheDraft) {
     };
     EXPECT_EQ(count(good), 1);
     EXPECT_EQ(count(locked), 1);
+}
+
+// Only regular files go in, and no more than the cap: a device or a pipe reports no size.
+TEST_F(EditorWindowTest, InsertTextFileTakesRegularFilesUpToTheCap) {
+    TAreaInfo& area = Area(BaseKindMsg, "ECHO");
+    const std::string line(79, 'x');
+    std::string full;
+    while (full.size() + line.size() + 1 <= MaxInsertFileSize) full += line + "\n";
+    full.append(MaxInsertFileSize - full.size(), 'y');
+    test::WriteFile(home.Path() / "full.txt", full);
+    test::WriteFile(home.Path() / "over.txt", full + "z");
+    const fs::path fifo = home.Path() / "pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    struct Row {
+        std::string path;
+        bool inserted;
+    };
+    for (const Row& row :
+         {Row{(home.Path() / "full.txt").string(), true}, Row{(home.Path() / "over.txt").string(), false},
+          Row{"/dev/zero", false}, Row{fifo.string(), false}}) {
+        SCOPED_TRACE(row.path);
+        TSendMessageForm* e = OpenNewLetter(nullptr, &area);
+        e->StartEditing();
+        e->RichEdit1->clear();
+        TBoxAnswerer ok(QMessageBox::Ok);
+        EXPECT_EQ(e->InsertTextFileFrom(QString::fromStdString(row.path)), row.inserted);
+        EXPECT_EQ(ok.Texts.size(), row.inserted ? 0u : 1u);
+        EXPECT_EQ(e->BodyText().find(line) != std::string::npos, row.inserted);
+        delete e;
+    }
+}
+
+// The timer's failure is told once in a box, in Russian; the same failure again only in the status bar.
+TEST_F(EditorWindowTest, AutoSaveFailureIsShownOnce) {
+    struct TStatus : TMainWindowServices {
+        void SetStatusText(const std::string& text) override { Texts.push_back(text); }
+        std::vector<std::string> Texts;
+    } status;
+    InstallMainWindowServices(&status);
+    Settings.AutoSave = false;
+    Settings.DataFolder = (home.Path() / "missing").string() + "/";
+    TDraftKeeper keeper;
+    std::vector<std::string> boxes;
+    {
+        TBoxAnswerer ok(QMessageBox::Ok);
+        for (int round = 0; round < 3; ++round) keeper.AutoSave();
+        boxes = ok.Texts;
+    }
+    InstallMainWindowServices(nullptr);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind("Не удалось сохранить непосланные письма", 0), 0u) << boxes[0];
+    ASSERT_EQ(status.Texts.size(), 2u);
+    EXPECT_EQ(ToQt(status.Texts[0]).toStdString(), boxes[0]);
+}
+
+// Any base whose files lie in the draft folders keeps the store from being used, not only *.MSG.
+TEST_F(EditorWindowTest, DraftStoreRefusesFoldersHoldingAnyBase) {
+    struct Row {
+        int kind;
+        std::string path;  // relative to the data folder
+        bool usable;
+    };
+    const std::string hudsonBoard(1, '\x05');
+    for (const Row& row :
+         {Row{BaseKindJam, "drafts/net", false}, Row{BaseKindSquish, "drafts.old/net", false},
+          Row{BaseKindHudson, "drafts", false}, Row{BaseKindJam, "net", true}}) {
+        SCOPED_TRACE(row.path);
+        TAreaInfo root;
+        TAreaFields fields;
+        fields.Name = "NET";
+        fields.Kind = row.kind;
+        const std::string path = (home.Path() / row.path).string();
+        fields.Path = row.kind == BaseKindHudson ? hudsonBoard + path : path;
+        root.AddChild(fields);
+        EXPECT_EQ(DraftStoreFor(root, home.Path().string()).Usable(), row.usable);
+    }
+}
+
+// Enter in the To field looks the name up in the nodelist and takes its first address.
+TEST_F(EditorWindowTest, EnterInToFieldTakesTheNodelistAddress) {
+    TAreaInfo& net = Area(BaseKindMsg, "NETMAIL");
+    net.IsNetmail = true;
+    struct Row {
+        std::vector<std::string> found;
+        std::string address;
+    };
+    for (const Row& row : {Row{{"2:5020/77", "2:5020/78"}, "2:5020/77"}, Row{{}, ""}}) {
+        std::string asked;
+        TSendMessageForm::FindAddressesByName = [&](const std::string& name) {
+            asked = name;
+            return row.found;
+        };
+        TSendMessageForm* e = OpenNewLetter(nullptr, &net);
+        e->SetToName("Petr Ivanov");
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(e->Edit2, &enter);
+        EXPECT_EQ(asked, "Petr Ivanov");
+        EXPECT_EQ(e->DestAddress(), row.address);
+        EXPECT_EQ(e->ComboBox2->count(), static_cast<int>(row.found.size()));
+    }
+    TSendMessageForm::FindAddressesByName = {};
 }
 
 TEST_F(EditorWindowTest, ClosedEditorsDeleteTheirOwnDraftsAndTheRestComeBack) {
@@ -428,6 +534,8 @@ TEST_F(EditorWindowTest, EditInPlaceAndTheAutoSaveInterval) {
     base->Close();
     EXPECT_TRUE(e->Editing());
     EXPECT_FALSE(e->Button1->isVisible());
+    EXPECT_TRUE(e->DestButton->isHidden());  // the message stays in its area
+    EXPECT_TRUE(e->ToButton->isHidden());
     e->RichEdit1->setPlainText(QStringLiteral("Hello\n"));
     ASSERT_TRUE(e->Send(true));
     base->Open();
