@@ -19,8 +19,9 @@
 
 #include "core/AutoType.h"
 
+// The version comes from the build (project VERSION, passed on by pelmar_core) and nowhere else.
 #ifndef PELMAR_VERSION_TEXT
-#define PELMAR_VERSION_TEXT "1.0.4.0"
+#error "PELMAR_VERSION_TEXT is not defined: link the target with pelmar_core"
 #endif
 
 namespace pelmar {
