@@ -39,9 +39,10 @@ const char* const LetterVerbsUsage =
     "  pelmar-tool send [--profile NAME] (--area TAG ... | --kind KIND PATH [--board N] [--netmail])\n"
     "                   --to NAME --subject TEXT [--from NAME] [--orig ADDR] [--dest ADDR]\n"
     "                   [--reply MSGID] [--attr NAMES] [--attach FILE [--lines N]] [--file BODY.txt]\n"
-    "                   (the letter is the profile's template with the body where the caret mark\n"
-    "                   stands; --area repeated crossposts; --attach sends the file uuencoded, in\n"
-    "                   parts of N lines, default 500; exit 1 names every area not written)\n"
+    "                   (the body is read from stdin without --file; the letter is the profile's\n"
+    "                   template with the body where the caret mark stands; --area repeated\n"
+    "                   crossposts; --attach sends the file uuencoded, in parts of N lines,\n"
+    "                   default 500; exit 1 names every area not written)\n"
     "  pelmar-tool uu decode --kind KIND PATH [--board N] [--netmail] --out FOLDER\n"
     "                   (saves every complete uuencoded file of the base's messages under a safe name)\n"
     "  pelmar-tool areas list [--profile NAME]\n"
@@ -377,9 +378,11 @@ int Send(int argc, char** argv) {
     for (const TAreaInfo* area : s.Destinations)
         s.Template.Destinations.push_back({area->ID, area->AreaName});
     CollectHeaderValues(s, TemplateLines(read(tpl::RobotNames)), s.Template);
-    s.Body = InsertAtCursor(ExpandTemplate(s.Template, read), body);
+    s.Body = InsertAtCursor(ExpandTemplateWithCursor(s.Template, read), body);
 
     const TSendResult result = SendMessages(s, read);
+    for (const std::string& warning : result.Warnings)
+        std::cerr << "pelmar-tool: warning: " << ToolOut(warning) << '\n';
     for (const TSendFailure& failure : result.Failed) {
         std::cerr << "pelmar-tool: not written: " << ToolOut(failure.Reason) << '\n';
     }

@@ -8,6 +8,7 @@
 //   pelmar-tool delete    --kind KIND PATH --msgid MSGID [--netmail] [--board N]
 //   pelmar-tool send, uu decode, areas list, areas add: see LetterVerbs.cpp
 //   pelmar-tool nodelist compile|find ...   (cli/NodelistCommand.h)
+//   pelmar-tool --version                   (the program's version, as pelmar --version prints it)
 //
 // A post needs an origin address: --orig, else the first own address of the profile's settings.
 //
@@ -302,6 +303,9 @@ int Post(const TOptions& options) {
     base->Kludges.emplace_back("PID: Plm 1.0");
     base->Text = body;
     if (!base->WriteMessage()) throw TToolError("the message could not be written");
+    // Stored all the same, so the exit code stays 0; but the user must hear that it will not travel.
+    for (const std::string& warning : base->Warnings)
+        std::cerr << "pelmar-tool: warning: " << AnsiToUtf8(warning) << '\n';
     std::cout << base->Current << '\n';
     return 0;
 }
@@ -353,7 +357,12 @@ int ActOnMsgId(const TOptions& options, bool remove) {
 
 int main(int argc, char** argv) {
     if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
-        std::cout << Usage << pelmar::cli::LetterVerbsUsage << cli::NodelistUsage;
+        std::cout << Usage << pelmar::cli::LetterVerbsUsage << cli::NodelistUsage
+                  << "  pelmar-tool --version\n";
+        return 0;
+    }
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::cout << PELMAR_VERSION_TEXT << '\n';
         return 0;
     }
     if (argc >= 2 && std::string_view(argv[1]) == "nodelist")

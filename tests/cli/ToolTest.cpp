@@ -352,5 +352,26 @@ TEST_F(ToolTest, ErrorsGoToStderrWithAFailingStatus) {
     EXPECT_TRUE(fs::is_empty(tmp_.Path() / "net"));  // nothing was written by a refused post
 }
 
+TEST_F(ToolTest, HudsonExportListWarningGoesToStderr) {
+    const std::string hudson = tmp_.File("hudson");
+    fs::create_directories(fs::path(hudson) / "echomail.bbs");  // the list cannot be written
+    for (const std::string verb : {"post --create --from a", "send"}) {
+        const TRun run = Tool(
+            verb + " --kind hudson '" + hudson + "' --board 7 --to b --subject c --orig 2:5020/1", "body\n");
+        EXPECT_EQ(run.Status, 0) << verb << "\n" << run.Err;  // the message is stored
+        EXPECT_NE(run.Err.find("warning"), std::string::npos) << verb;
+        EXPECT_NE(run.Err.find("echomail.bbs"), std::string::npos) << verb << "\n" << run.Err;
+    }
+}
+
+TEST_F(ToolTest, VersionAndHelp) {
+    EXPECT_EQ(Tool("--version").Out, std::string(PELMAR_VERSION_TEXT) + "\n");
+    const std::string help = Tool("--help").Out;
+    EXPECT_NE(help.find("pelmar-tool --version"), std::string::npos);
+    const size_t send = help.find("pelmar-tool send");
+    ASSERT_NE(send, std::string::npos);
+    EXPECT_NE(help.find("read from stdin without --file", send), std::string::npos);
+}
+
 }  // namespace
 }  // namespace pelmar
