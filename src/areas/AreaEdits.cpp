@@ -93,7 +93,23 @@ void TellGone(TAreaInfo& entry) {
     for (int i = entry.ChildCount() - 1; i >= 0; --i) TellGone(*entry.Child(i));
     if (GoneHook()) GoneHook()(entry);
 }
+
+// A linked group has no node of its own: its areas hang under the group's parent, so deleting the
+// nodes of the subtree's top alone would leave theirs pointing at freed entries. Every entry is
+// visited; those below a deleted node have lost theirs with it.
+void DropTreeNodes(TAreaInfo& entry, TAreaTreeView& view) {
+    if (entry.TreeNode != nullptr) view.DeleteNode(entry);
+    for (int i = 0; i < entry.ChildCount(); ++i) DropTreeNodes(*entry.Child(i), view);
+}
 }  // namespace
+
+TTreeUpdateScope::TTreeUpdateScope() : view_(AreaTreeView()) {
+    if (view_ != nullptr) view_->BeginUpdate();
+}
+
+TTreeUpdateScope::~TTreeUpdateScope() {
+    if (view_ != nullptr) view_->EndUpdate();
+}
 
 void SetAreaGoneHook(TAreaGoneHook hook) {
     GoneHook() = std::move(hook);
@@ -102,6 +118,7 @@ void SetAreaGoneHook(TAreaGoneHook hook) {
 bool DeleteEntry(TAreaInfo& entry) {
     if (entry.Parent() == nullptr) return false;
     entry.Lock();
+    if (TAreaTreeView* view = AreaTreeView()) DropTreeNodes(entry, *view);
     TellGone(entry);
     std::unique_ptr<TAreaInfo> owned = entry.Detach();
     entry.Unlock();

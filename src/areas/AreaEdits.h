@@ -9,6 +9,7 @@
 namespace pelmar {
 
 class TAreaInfo;
+class TAreaTreeView;
 
 // The base name a JAM or Squish file stands for: the file name without its final extension only, so
 // "su.general.jhr" keeps "su.general" (tossers name bases after their dotted tags).
@@ -49,8 +50,23 @@ std::vector<TAreaInfo*> MoveEntries(const std::vector<TAreaInfo*>& entries, TAre
 // drop it from their destinations (or close) before the pointer dangles. The editor list installs it.
 using TAreaGoneHook = std::function<void(TAreaInfo& entry)>;
 void SetAreaGoneHook(TAreaGoneHook hook);
-// Detaches the entry from its parent and frees it with its subtree after telling the hook about each
-// entry of it. The root cannot be deleted (false).
+// Detaches the entry from its parent and frees it with its subtree after deleting the main window's
+// node of every entry of it that has one (AreaTreeView) and telling the hook about each entry of it.
+// The root cannot be deleted (false).
 bool DeleteEntry(TAreaInfo& entry);
+
+// Holds back the main window's redrawing and counting for a scope (BeginUpdate..EndUpdate of
+// AreaTreeView, nothing without one). Deleting many entries inside one scope computes the counters
+// once, after the last entry is freed, instead of once per deleted node.
+class TTreeUpdateScope {
+public:
+    TTreeUpdateScope();
+    ~TTreeUpdateScope();
+    TTreeUpdateScope(const TTreeUpdateScope&) = delete;
+    TTreeUpdateScope& operator=(const TTreeUpdateScope&) = delete;
+
+private:
+    TAreaTreeView* view_;
+};
 
 }  // namespace pelmar

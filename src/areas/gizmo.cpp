@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "areas/AreaEdits.h"
 #include "core/Codepage.h"
 #include "msgbase/BaseFactory.h"
 #include "msgbase/MessageBase.h"
@@ -338,8 +339,9 @@ void MergeLevel(TAreaInfo& target, TAreaInfo& imported, TAreaTreeView* view) {
     for (int i = target.ChildCount() - 1; i >= 0; --i) {
         TAreaInfo* child = target.Child(i);
         if (importedNames.count(child->Name) != 0) continue;
-        if (view != nullptr && child->TreeNode != nullptr) view->DeleteNode(*child);
-        target.RemoveChild(child);  // freed here, with its subtree
+        // Open editors may have it among their destinations: they are told before it is freed, as
+        // when the user deletes it, and the main window drops its nodes.
+        DeleteEntry(*child);
     }
 
     std::unordered_map<std::string, TAreaInfo*> existing;

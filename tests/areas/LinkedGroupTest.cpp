@@ -1,6 +1,7 @@
 // Linked groups: name patterns, filters, and the merge that keeps what the user attached to an area.
 #include <gtest/gtest.h>
 
+#include "areas/AreaEdits.h"
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
 #include "support/TestSupport.h"
@@ -196,6 +197,25 @@ TEST_F(LinkedGroupTest, ImportedFoldersAreMergedLevelByLevel) {
     EXPECT_EQ(su->FindChild("OLD"), nullptr);
     ASSERT_NE(su->FindChild("NEW"), nullptr);
     EXPECT_EQ(su->FindChild("GENERAL")->ID, generalId);
+}
+
+// Editors hold areas as destinations: each area a refresh frees is told about while still whole.
+TEST_F(LinkedGroupTest, AreasDroppedByARefreshAreToldAboutBeforeTheyAreFreed) {
+    areas_ = {{"KEEP"}, {"GONE"}, {"ALSO.GONE"}};
+    ASSERT_TRUE(group_->RefreshLinkedGroup());
+    const std::string goneId = group_->FindChild("GONE")->ID;
+    std::vector<std::string> told;
+    SetAreaGoneHook([&](TAreaInfo& entry) {
+        EXPECT_NE(AreaRegistry().FindAreaById(entry.ID), nullptr);
+        told.push_back(entry.Name);
+    });
+    areas_ = {{"KEEP"}};
+    EXPECT_TRUE(group_->RefreshLinkedGroup());
+    SetAreaGoneHook({});
+    std::sort(told.begin(), told.end());
+    EXPECT_EQ(told, (std::vector<std::string>{"ALSO.GONE", "GONE"}));
+    EXPECT_EQ(AreaRegistry().FindAreaById(goneId), nullptr);
+    EXPECT_EQ(GroupNames(), std::vector<std::string>{"KEEP"});
 }
 
 // Records what a refresh does to the main window's tree.

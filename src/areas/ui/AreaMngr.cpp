@@ -364,13 +364,16 @@ void TAreaMngr::DeleteSelected() {
     const std::vector<TAreaInfo*> entries = SelectedEntries();
     // The main window lets go of the area it lists before anything below it is freed.
     if (TAreaTreeView* view = AreaTreeView()) view->ClearSelection();
-    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-        TAreaInfo* entry = *it;
-        if (entry->ManagerNode != nullptr) delete static_cast<QTreeWidgetItem*>(entry->ManagerNode);
-        ForgetNodes(*entry);
-        if (TAreaTreeView* view = AreaTreeView(); view != nullptr && entry->TreeNode != nullptr)
-            view->DeleteNode(*entry);
-        DeleteEntry(*entry);
+    {
+        const TTreeUpdateScope update;
+        for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+            TAreaInfo* entry = *it;
+            if (entry->ManagerNode != nullptr) delete static_cast<QTreeWidgetItem*>(entry->ManagerNode);
+            ForgetNodes(*entry);
+            // Also takes the main window's nodes of the subtree (a linked group's areas have theirs
+            // under the group's parent).
+            DeleteEntry(*entry);
+        }
     }
     // A find-next position may point into what was freed.
     MainWindowServices().ResetSearch();

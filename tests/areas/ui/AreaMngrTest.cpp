@@ -11,12 +11,15 @@
 #include <QTreeWidget>
 
 #include "areas/AreaEdits.h"
+#include "areas/AreaLifetime.h"
 #include "areas/gizmo.h"
 #include "areas/ui/AreaMngr.h"
 #include "areas/ui/EchoPropsForm.h"
 #include "core/Settings.h"
 #include "import/ui/FileChooser.h"
 #include "reader/MainWindowServices.h"
+#include "reader/ui/AreaTreeModel.h"
+#include "reader/ui/MainFrame.h"
 #include "support/TestSupport.h"
 
 namespace pelmar::ui {
@@ -138,6 +141,42 @@ TEST_F(AreaMngrTest, DeletingTellsOpenEditorsAboutEveryAreaOfTheSubtree) {
     ASSERT_EQ(root_.ChildCount(), 1);
     EXPECT_EQ(window.List->count(), 1);
     EXPECT_EQ(window.Tree->topLevelItem(0)->childCount(), 1);
+}
+
+// The main window shows a linked group's areas beside it, without a node for the group itself.
+TEST_F(AreaMngrTest, DeletingALinkedGroupTakesItsAreasOutOfTheMainWindow) {
+    CreateAreaManager();
+    struct TRelease {
+        ~TRelease() {
+            SetAreaGoneHook({});  // the main window installed the editors' hook
+            StoreAreasAndRelease();
+        }
+    } release;
+    TAreaInfo& root = AreaManager()->Root();
+    TAreaInfo* fido = Add(root, "Fido");
+    Add(*fido, "LOCAL", 2);
+    TAreaFields fields;
+    fields.Name = "Link";
+    fields.Zilo = ZiloLinkedGroup;
+    fields.Kind = LinkKindSquish;
+    TAreaInfo* group = root.AddChild(fields);
+    Add(*Add(*group, "SU"), "SU.GENERAL", 4);
+    Add(*group, "NETMAIL", 4);
+    {
+        TMainFrame frame;
+        frame.BuildAreaTree();
+        ASSERT_EQ(frame.AreaModel().rowCount(), 3);  // Fido, SU and NETMAIL
+        TAreaMngr window(root);
+        window.SelectFolder(&root);
+        SelectInList(window, {"Link"});
+        window.DeleteSelected();
+        ASSERT_EQ(frame.AreaModel().rowCount(), 1);
+        const QModelIndex top = frame.AreaModel().index(0, 0);
+        EXPECT_EQ(TAreaTreeModel::AreaAt(top), fido);
+        EXPECT_EQ(frame.AreaModel().rowCount(top), 1);
+        frame.BuildAreaTree();  // what TreeChanged runs in the program
+        EXPECT_EQ(frame.AreaModel().rowCount(), 1);
+    }
 }
 
 TEST_F(AreaMngrTest, PropertiesStoreBaseNamesWithTheirDotsAndRefuseBadBoards) {
