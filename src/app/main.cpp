@@ -31,6 +31,7 @@
 #include "core/ui/TerminationSignals.h"
 #include "core/ui/Translations.h"
 #include "editor/ui/DraftKeeper.h"
+#include "editor/ui/SendMessageForm.h"
 #include "editor/ui/TemplEditForm.h"
 #include "import/AreaImport.h"
 #include "import/GoldEdImport.h"
@@ -125,10 +126,22 @@ QIcon BundledIcon() {
     return icon;
 }
 
+// Editors the GoldEd import closed; their letters wait in the draft store.
+bool editorsClosedForImport = false;
+
 // The import replaces the settings, the template lists and the whole area tree: the windows that
 // hold pointers into them go first, and the open letters are saved while the settings still fit.
 void PrepareGoldEdImport() {
-    SaveDrafts(false);
+    // An editor is closed only once its letter is in the draft store; when saving fails they stay
+    // open (they drop the areas the import removes) rather than lose what is written in them.
+    editorsClosedForImport = false;
+    if (!Editors().empty() && SaveDrafts(false)) {
+        std::vector<QPointer<QWidget>> editors;
+        for (TSendMessageForm* editor : Editors()) editors.emplace_back(editor);
+        // Deleted, not closed: closing a letter throws its draft away.
+        for (const QPointer<QWidget>& editor : editors) delete editor.data();
+        editorsClosedForImport = true;
+    }
     std::vector<QPointer<QWidget>> windows;
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (qobject_cast<TAreaMngr*>(window) != nullptr || qobject_cast<TTemplEditForm*>(window) != nullptr)
@@ -140,6 +153,20 @@ void PrepareGoldEdImport() {
         delete window.data();
     }
     if (MainFrame) MainFrame->NodelistWindows().FreeNodeBrowser();
+}
+
+// The letters come back in editors at once: an empty editor list would let the next automatic save
+// empty the draft store while the program goes on.
+void FinishGoldEdImport() {
+    if (!editorsClosedForImport) return;
+    editorsClosedForImport = false;
+    if (MainFrame == nullptr) return;
+    try {
+        RestoreDrafts(MainFrame);
+    } catch (const std::exception& error) {
+        // The letters stay in the draft store and open at the next start.
+        ShowError(error.what(), MessageParent());
+    }
 }
 
 }  // namespace
@@ -218,6 +245,7 @@ int main(int argc, char** argv) {
     // Linked groups are filled from other programs' area lists while the tree loads.
     RegisterAreaImporters();
     SetGoldEdImportPrepare(PrepareGoldEdImport);
+    SetGoldEdImportFinish(FinishGoldEdImport);
     // A JAM base that another program holds locked says so every time a write is refused.
     SetJamErrorBox([](const std::string& text) { ShowError(text, MessageParent()); });
     BindPluginSteps(startup.Managers);

@@ -8,11 +8,13 @@
 #include <set>
 #include <utility>
 
+#include "areas/AreaEdits.h"
 #include "core/Codepage.h"
 #include "core/Errors.h"
 #include "core/Settings.h"
 #include "import/ConfigLines.h"
 #include "import/DosPath.h"
+#include "settings/SetupRules.h"
 
 namespace pelmar {
 namespace {
@@ -22,6 +24,11 @@ namespace fs = std::filesystem;
 std::function<void()>& Prepare() {
     static std::function<void()> prepare;
     return prepare;
+}
+
+std::function<void()>& Finish() {
+    static std::function<void()> finish;
+    return finish;
 }
 
 bool IsBlank(char c) {
@@ -129,6 +136,16 @@ void AddAreaFile(TGoldEdPlan& plan, const std::string& value) {
     }
 }
 
+// A nodelist named in a DOS configuration ("C:\NODES\NODELIST.123") as the file on this machine; a
+// name that matches no file (a mask, or a list not there yet) still gets the folder found for it.
+std::string NodeListPath(const std::string& written) {
+    const std::string resolved = ResolveDosPath(written);
+    if (resolved != written) return resolved;
+    const size_t slash = written.find_last_of("/\\");
+    if (slash == std::string::npos) return written;
+    return ResolveDosPath(written.substr(0, slash + 1)) + written.substr(slash + 1);
+}
+
 }  // namespace
 
 std::optional<std::string> FindGoldEdConfig(const std::string& directory) {
@@ -164,7 +181,7 @@ TGoldEdPlan ReadGoldEdConfig(const std::string& file) {
         } else if (keyword == "NODEPATH") {
             nodePath = WithSlash(value);
         } else if (keyword == "NODELIST") {
-            plan.NodeListFiles.push_back(nodePath + value);
+            plan.NodeListFiles.push_back(NodeListPath(nodePath + value));
         } else if (keyword == "ROBOTNAME") {
             plan.RobotNames.push_back(value);
         } else if (keyword == "TEARLINE") {
@@ -184,18 +201,35 @@ void SetGoldEdImportPrepare(std::function<void()> prepare) {
     Prepare() = std::move(prepare);
 }
 
+void SetGoldEdImportFinish(std::function<void()> finish) {
+    Finish() = std::move(finish);
+}
+
 bool ApplyGoldEdPlan(const TGoldEdPlan& plan, TAreaInfo& root) {
     if (Prepare()) Prepare()();
-    if (plan.FullName) Settings.FullName = *plan.FullName;
-    Settings.SelfAKA = plan.SelfAKA;
-    Settings.NodeListFiles = plan.NodeListFiles;
+    // Whatever happens below, what the preparation closed comes back.
+    struct TFinish {
+        ~TFinish() {
+            if (!Finish()) return;
+            try {
+                Finish()();
+            } catch (...) {
+                // Reported by the finisher; an exception must not leave a destructor.
+            }
+        }
+    } finish;
+    // The scan compares recipients with the user's name while it counts an area.
+    ChangeWhileScanWaits(&root, [&] {
+        if (plan.FullName) Settings.FullName = *plan.FullName;
+        Settings.SelfAKA = plan.SelfAKA;
+        Settings.NodeListFiles = plan.NodeListFiles;
+    });
 
     if (TAreaTreeView* view = AreaTreeView()) view->ClearSelection();
-    for (int i = root.ChildCount() - 1; i >= 0; --i) {
-        TAreaInfo* child = root.Child(i);
-        if (TAreaTreeView* view = AreaTreeView(); view != nullptr && child->TreeNode != nullptr)
-            view->DeleteNode(*child);
-        root.RemoveChild(child);
+    {
+        // As the area manager deletes: open editors and the main window let go of every entry.
+        const TTreeUpdateScope update;
+        for (int i = root.ChildCount() - 1; i >= 0; --i) DeleteEntry(*root.Child(i));
     }
     for (const TPlannedGroup& planned : plan.Groups) {
         auto group = std::make_unique<TAreaInfo>();

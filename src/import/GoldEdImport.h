@@ -37,9 +37,13 @@ TGoldEdPlan ReadGoldEdConfig(const std::string& file);
 // What the import must close before the settings and the tree change (the windows that depend on
 // them); installed by the user interface, nothing without it.
 void SetGoldEdImportPrepare(std::function<void()> prepare);
+// What brings back what the preparation closed once the import is over, whether or not it could
+// save everything (the letters of open editors); installed by the user interface.
+void SetGoldEdImportFinish(std::function<void()> finish);
 
 // Replaces the settings, the three template lists and every top-level entry of `root` by the plan,
-// refreshes the new linked groups and saves the settings. False when the settings could not be saved.
+// refreshes the new linked groups and saves the settings. Entries go the way the area manager deletes
+// them (DeleteEntry). False when the settings or a template list could not be saved.
 bool ApplyGoldEdPlan(const TGoldEdPlan& plan, TAreaInfo& root);
 
 // False with nothing changed when `directory` holds no GOLDED.CFG; EReadError with nothing changed

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "areas/AreaEdits.h"
 #include "areas/gizmo.h"
 #include "core/Errors.h"
 #include "core/Settings.h"
@@ -152,6 +153,74 @@ TEST_F(GoldEdImportTest, ImportFillsSettingsTemplatesAndASquishGroup) {
     EXPECT_EQ(fido->Kind, 4);
     EXPECT_EQ(fido->Path, (squish / "msg" / "rufido").string());
     EXPECT_TRUE(group->FindChild("NETMAIL")->IsNetmail);
+}
+
+TEST_F(GoldEdImportTest, DosNodelistPathsAreFoundOnThisMachine) {
+    const fs::path nodes = home_.Path() / "Nodes";
+    fs::create_directories(nodes);
+    test::WriteFile(nodes / "nodelist.123", "");
+    const std::string dos = home_.Path().string() + "\\NODES";
+    const TGoldEdPlan plan = Read("NODEPATH " + dos + "\nNODELIST NODELIST.123\nNODELIST NODELIST.*\n");
+    EXPECT_EQ(plan.NodeListFiles,
+              (std::vector<std::string>{(nodes / "nodelist.123").string(), (nodes / "NODELIST.*").string()}));
+}
+
+// Open editors and the main window hold entries of the old tree: each is let go before it is freed,
+// a linked group's areas too (the main window shows them beside the group, which has no node).
+TEST_F(GoldEdImportTest, TheOldTreeGoesTheWayTheAreaManagerDeletesIt) {
+    TAreaInfo root;
+    TAreaFields fields;
+    fields.Name = "Old";
+    TAreaInfo* old = root.AddChild(fields);
+    fields.Name = "OLD.AREA";
+    fields.Kind = 2;
+    old->AddChild(fields);
+    fields = {};
+    fields.Name = "Link";
+    fields.Zilo = ZiloLinkedGroup;
+    fields.Kind = LinkKindSquish;
+    TAreaInfo* group = root.AddChild(fields);
+    fields = {};
+    fields.Name = "LINKED";
+    fields.Kind = 2;
+    TAreaInfo* linked = group->AddChild(fields);
+    old->TreeNode = old;  // the nodes at the top of the main window's tree
+    linked->TreeNode = linked;
+
+    struct TView : TAreaTreeView {
+        std::string Deleted;
+        bool TreeVisible() const override { return true; }
+        void ClearSelection() override {}
+        void BeginUpdate() override {}
+        void EndUpdate() override {}
+        void DeleteNode(TAreaInfo& entry) override {
+            Deleted += entry.Name + ";";
+            entry.TreeNode = nullptr;
+        }
+        void AddNode(TAreaInfo&) override {}
+    } view;
+    std::vector<std::string> steps;
+    SetAreaTreeView(&view);
+    SetGoldEdImportPrepare([&] { steps.push_back("prepare"); });
+    SetGoldEdImportFinish([&] { steps.push_back("finish " + Settings.FullName); });
+    SetAreaGoneHook([&](TAreaInfo& entry) {
+        EXPECT_NE(AreaRegistry().FindAreaById(entry.ID), nullptr);
+        steps.push_back("gone " + entry.Name);
+    });
+    TGoldEdPlan plan;
+    plan.FullName = "Vasya";
+    const bool saved = ApplyGoldEdPlan(plan, root);
+    SetAreaGoneHook({});
+    SetGoldEdImportFinish({});
+    SetGoldEdImportPrepare({});
+    SetAreaTreeView(nullptr);
+
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(view.Deleted, "LINKED;Old;");
+    EXPECT_EQ(steps, (std::vector<std::string>{"prepare", "gone LINKED", "gone Link", "gone OLD.AREA",
+                                               "gone Old", "finish Vasya"}));
+    EXPECT_EQ(root.ChildCount(), 0);
+    EXPECT_EQ(root.ShownCount(), 0);
 }
 
 // Whatever stops the reading, the settings and the tree stay as they were.

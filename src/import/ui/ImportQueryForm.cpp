@@ -3,11 +3,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "areas/gizmo.h"
+#include "import/ui/WizardForm.h"
 
 namespace pelmar::ui {
 namespace {
@@ -45,13 +45,7 @@ TImportQueryForm::TImportQueryForm(QWidget* parent) : QDialog(parent) {
     HelpButton = new QPushButton(QStringLiteral("&Справка"), this);
     connect(OKButton, &QPushButton::clicked, this, [this] { done(ModalOK); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { done(ModalCancel); });
-    connect(HelpButton, &QPushButton::clicked, this, [this] {
-        QMessageBox::information(
-            this, QStringLiteral("Пелмар"),
-            QStringLiteral("Для каждой отмеченной программы будет предложено указать её файл "
-                           "конфигурации.\nОбласти из него появятся в связанной группе и будут "
-                           "обновляться при каждом запуске."));
-    });
+    connect(HelpButton, &QPushButton::clicked, this, [this] { OpenImportHelp(this); });
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

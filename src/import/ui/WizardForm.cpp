@@ -10,11 +10,13 @@
 #include <QVBoxLayout>
 #include <exception>
 #include <filesystem>
+#include <optional>
 
 #include "core/Codepage.h"
 #include "core/ui/MessageBox.h"
 #include "import/GoldEdImport.h"
 #include "import/ui/FileChooser.h"
+#include "reader/ui/HelpWindow.h"
 
 namespace pelmar::ui {
 namespace {
@@ -95,10 +97,13 @@ TWizardForm::TWizardForm(TAreaInfo& root, QWidget* parent) : QDialog(parent), ro
     BackButton = new QPushButton(QStringLiteral("< Назад"), this);
     NextButton = new QPushButton(QStringLiteral("Дальше >"), this);
     CancelButton = new QPushButton(QStringLiteral("Отмена"), this);
+    HelpButton = new QPushButton(QStringLiteral("&Справка"), this);
     NextButton->setDefault(true);
     // While "Дальше >" is disabled, Enter must not fall through to "Отмена".
     BackButton->setAutoDefault(false);
     CancelButton->setAutoDefault(false);
+    HelpButton->setAutoDefault(false);
+    connect(HelpButton, &QPushButton::clicked, this, [this] { OpenImportHelp(this); });
     connect(BackButton, &QPushButton::clicked, this, [this] { BackClick(); });
     connect(NextButton, &QPushButton::clicked, this, [this] { NextClick(); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { done(ModalCancel); });
@@ -112,10 +117,24 @@ TWizardForm::TWizardForm(TAreaInfo& root, QWidget* parent) : QDialog(parent), ro
     buttons->addWidget(BackButton);
     buttons->addWidget(NextButton);
     buttons->addWidget(CancelButton);
+    buttons->addWidget(HelpButton);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
     layout->addLayout(buttons);
     SetPage(PageDefault);
+}
+
+void OpenImportHelp(QWidget* owner) {
+    auto* help =
+        owner != nullptr ? owner->findChild<THelpWindow*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    if (help == nullptr) {
+        help = new THelpWindow(owner);
+        help->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    help->ShowPage(QStringLiteral("import.html"));
+    help->show();
+    help->raise();
+    help->activateWindow();
 }
 
 int TWizardForm::ShowModal() {
@@ -141,18 +160,9 @@ void TWizardForm::BackClick() {
 
 void TWizardForm::NextClick() {
     switch (Page()) {
-        case PageDirectory: {
-            bool imported = false;
-            try {
-                imported = ImportGoldEdConfig(DirectoryChooser->Path(), root_);
-            } catch (const std::exception& error) {
-                // Nothing was changed; the user may choose another folder.
-                ShowError(Utf8ToAnsi("Ошибка при чтении GOLDED.CFG:\r\n") + error.what(), this);
-                return;
-            }
-            SetPage(imported ? PageSuccess : PageError);
+        case PageDirectory:
+            Import();
             return;
-        }
         case PageSuccess:
             done(ModalOK);
             return;
@@ -161,6 +171,41 @@ void TWizardForm::NextClick() {
         default:
             SetPage(Page() + 1);
     }
+}
+
+void TWizardForm::Import() {
+    std::optional<TGoldEdPlan> plan;
+    try {
+        const std::optional<std::string> file = FindGoldEdConfig(DirectoryChooser->Path());
+        if (!file) {
+            SetPage(PageError);
+            return;
+        }
+        plan = ReadGoldEdConfig(*file);
+    } catch (const std::exception& error) {
+        // The file is read whole before anything changes; the user may choose another folder.
+        ShowError(Utf8ToAnsi("Ошибка при чтении GOLDED.CFG:\r\n") + error.what() +
+                      Utf8ToAnsi("\r\nНастройки и области не изменены."),
+                  this);
+        return;
+    }
+    // From here on the settings and the tree are being replaced: a failure leaves part of them done.
+    bool saved = false;
+    try {
+        saved = ApplyGoldEdPlan(*plan, root_);
+    } catch (const std::exception& error) {
+        ShowError(Utf8ToAnsi("Импорт GOLDED.CFG прерван:\r\n") + error.what() +
+                      Utf8ToAnsi("\r\nЧасть настроек и областей уже заменена импортом."),
+                  this);
+        return;
+    }
+    if (!saved) {
+        ShowError(Utf8ToAnsi("Настройки и области заменены импортом GOLDED.CFG, но записать настройки или "
+                             "списки шаблонов не удалось."),
+                  this);
+        return;
+    }
+    SetPage(PageSuccess);
 }
 
 void TWizardForm::UpdateButtons() {

@@ -44,11 +44,18 @@ public:
     QPushButton* BackButton;
     QPushButton* NextButton;
     QPushButton* CancelButton;
+    QPushButton* HelpButton;
 
 private:
     void UpdateButtons();
+    // Reads GOLDED.CFG and applies it; the success page only when everything was saved.
+    void Import();
 
     TAreaInfo& root_;
 };
+
+// The help page of the imports (GoldEd and the tossers) in a help window of `owner`'s own: the
+// program's help window belongs to the main window and does not take input while a dialog is modal.
+void OpenImportHelp(QWidget* owner);
 
 }  // namespace pelmar::ui

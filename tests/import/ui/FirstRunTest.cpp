@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextBrowser>
 #include <QTimer>
 #include <filesystem>
 
@@ -16,10 +17,12 @@
 #include "import/FirstRun.h"
 #include "import/ui/FileChooser.h"
 #include "import/ui/ImportDialog.h"
+#include "import/ui/ImportQueryForm.h"
 #include "import/ui/LinkedGroupDialog.h"
 #include "import/ui/SquishImportForm.h"
 #include "import/ui/WelcomeForm.h"
 #include "import/ui/WizardForm.h"
+#include "reader/ui/HelpWindow.h"
 #include "support/TestSupport.h"
 
 namespace pelmar::ui {
@@ -182,6 +185,21 @@ TEST_F(FirstRunTest, OnlyALinkedGroupOfTheSameKindIsReused) {
     importSquish();
     EXPECT_EQ(root_.ChildCount(), 2);
     EXPECT_EQ(&LinkedGroupFor(root_, "Squish", LinkKindSquish), link);
+}
+
+TEST_F(FirstRunTest, HelpButtonsOfTheImportsOpenTheirPage) {
+    TWizardForm wizard(root_);
+    TImportQueryForm query;
+    const std::pair<QDialog*, QPushButton*> rows[] = {{&wizard, wizard.HelpButton},
+                                                      {&query, query.HelpButton}};
+    for (const auto& [dialog, button] : rows) {
+        button->click();
+        auto* help = dialog->findChild<THelpWindow*>();
+        ASSERT_NE(help, nullptr);
+        EXPECT_TRUE(help->isVisible());
+        EXPECT_EQ(help->Browser->source().fileName(), QStringLiteral("import.html"));
+        EXPECT_TRUE(help->Browser->toPlainText().contains(QStringLiteral("INCLUDE")));
+    }
 }
 
 TEST_F(FirstRunTest, TosserLinksHaveTheirDialog) {
