@@ -2,7 +2,10 @@
 
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
+#include "core/Settings.h"
 #include "core/ui/MessageBox.h"
+#include "import/FirstRun.h"
+#include "import/TosserImport.h"
 #include "import/ui/AreasImportForm.h"
 #include "import/ui/ImportForm.h"
 #include "import/ui/ImportTmailForm.h"
@@ -29,6 +32,22 @@ std::unique_ptr<TImportDialog> CreateImportDialog(int linkKind, QWidget* parent)
     }
 }
 
+namespace {
+
+// The tossers' dialogs promise the own addresses too: those the profile lacks are added, as the
+// first-run wizard does.
+void AdoptTosserAddresses(const TAreaInfo& group) {
+    if (group.Kind != LinkKindFidoConfig && group.Kind != LinkKindCrashMail) return;
+    const TTosserConfig config =
+        group.Kind == LinkKindFidoConfig ? ReadFidoConfig(group.Path) : ReadCrashMailPrefs(group.Path);
+    const size_t known = Settings.SelfAKA.size();
+    AdoptAddresses(config.Addresses);
+    // A failed save is reported by the settings store; the addresses are saved again at exit.
+    if (Settings.SelfAKA.size() != known) SaveSettings();
+}
+
+}  // namespace
+
 int EditLinkedGroup(TAreaInfo& group, QWidget* parent) {
     if (group.Zilo != ZiloLinkedGroup) return TImportDialog::ModalCancel;
     const auto dialog = CreateImportDialog(group.Kind, parent);
@@ -49,7 +68,10 @@ int EditLinkedGroup(TAreaInfo& group, QWidget* parent) {
         TGroupLock lock(group);
         dialog->ApplyToGroup(group);
     }
-    if (group.RefreshLinkedGroup()) return TImportDialog::ModalOK;
+    if (group.RefreshLinkedGroup()) {
+        AdoptTosserAddresses(group);
+        return TImportDialog::ModalOK;
+    }
     const std::string failedPath = group.Path;
     {
         TGroupLock lock(group);

@@ -239,6 +239,22 @@ TEST_F(ImportDialogsTest, EditLinkedGroupRefreshesItOnOK) {
         SetAreaImporter(kind, nullptr);
 }
 
+// The tossers' dialog says the own addresses are imported; linking from the area manager does it.
+TEST_F(ImportDialogsTest, LinkingATosserConfigAdoptsTheMissingOwnAddresses) {
+    RegisterAreaImporters();
+    const std::string config = (home_.Path() / "config").string();
+    test::WriteFile(config, "Address 2:5020/1\nAddress 2:5020/1.5\n");
+    Settings.SelfAKA = {"2:5020/1", "2:5030/7"};
+    TAreaInfo root;
+    TAreaInfo& group = *root.AddChild(LinkedGroup(LinkKindFidoConfig, config, 7, ""));
+    ClickWhenShown(true);
+    EXPECT_EQ(EditLinkedGroup(group), TImportDialog::ModalOK);
+    EXPECT_EQ(Settings.SelfAKA, (std::vector<std::string>{"2:5020/1", "2:5030/7", "2:5020/1.5"}));
+    for (int kind : {LinkKindFastEcho, LinkKindSquish, LinkKindTMail, LinkKindAreasBbs, LinkKindFidoConfig,
+                     LinkKindCrashMail})
+        SetAreaImporter(kind, nullptr);
+}
+
 TEST_F(ImportDialogsTest, EditLinkedGroupKeepsTheGroupWhenTheRefreshFails) {
     const std::string config = (home_.Path() / "T-MAIL.CTL").string();
     test::WriteFile(config, "Mail_In /fido/netmail\n");
