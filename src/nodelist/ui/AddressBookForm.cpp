@@ -125,8 +125,16 @@ void TAddressBookForm::DeleteButtonClick() {
 void TAddressBookForm::NodesButtonClick() {
     if (list_ == nullptr) return;
     TNodeBrowser browser(*list_, book_, this);
+    if (SendLetter) {
+        browser.SendLetter = [this, &browser](const std::string& toName, const std::string& address) {
+            letter_.emplace(toName, address);
+            browser.accept();
+        };
+        browser.UpdateButtons();
+    }
     browser.exec();
     FillRows();  // the browser may have added people
+    if (letter_) reject();
 }
 
 void TAddressBookForm::OKButtonClick() {

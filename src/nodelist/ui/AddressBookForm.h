@@ -2,6 +2,10 @@
 // "Адресная книга": lists and edits the address book; from the editor it is also the picker of the
 // To name and its addresses.
 #include <QDialog>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
 
 class QPushButton;
 class QTreeWidget;
@@ -24,6 +28,12 @@ public:
 
     // The entry chosen with OK, or -1.
     int SelectedEntry() const { return result_; }
+
+    // Starts a netmail to a node; when set, the node browser of "Список узлов" offers "Послать письмо".
+    std::function<void(const std::string& toName, const std::string& address)> SendLetter;
+    // The letter asked for in the node browser (name, address). Asking closes the browser and this
+    // dialog: the editor cannot be used while they hold the input, so the caller opens it afterwards.
+    const std::optional<std::pair<std::string, std::string>>& RequestedLetter() const { return letter_; }
     int SelectedRow() const;
 
     QTreeWidget* ListView1 = nullptr;
@@ -48,6 +58,7 @@ private:
     TNodeList* list_;
     TMode mode_;
     int result_ = -1;
+    std::optional<std::pair<std::string, std::string>> letter_;
 };
 
 }  // namespace pelmar::ui

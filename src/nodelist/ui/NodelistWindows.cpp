@@ -48,7 +48,10 @@ void TNodelistWindows::FreeNodeBrowser() {
 void TNodelistWindows::ShowAddressBook(QWidget* parent) {
     if (AddressBook == nullptr) return;
     TAddressBookForm form(*AddressBook, NodeList, TAddressBookForm::TMode::Manager, parent);
+    form.SendLetter = SendLetter;
     form.exec();
+    if (const auto& letter = form.RequestedLetter(); letter && SendLetter)
+        SendLetter(letter->first, letter->second);
 }
 
 std::optional<TContactDraft> TNodelistWindows::PickContact(QWidget* parent) {

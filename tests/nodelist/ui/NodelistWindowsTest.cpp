@@ -186,6 +186,37 @@ TEST(AddressBookForm, ManagerAndPicker) {
     }
 }
 
+// The address book's own node browser sends letters too; the letter starts once both dialogs closed,
+// since a window opened under them could not be typed into.
+TEST(NodelistWindows, AddressBookNodeBrowserSendsALetter) {
+    Lists l;
+    NodeList = &l.list;
+    AddressBook = &l.book;
+    TNodelistWindows windows;
+    std::vector<std::string> sent;
+    windows.SendLetter = [&sent](const std::string& name, const std::string& address) {
+        sent = {name, address, QApplication::activeModalWidget() == nullptr ? "free" : "blocked"};
+    };
+    bool enabled = false;
+    OnNextDialog([&enabled](QWidget* dialog) {
+        auto* form = qobject_cast<TAddressBookForm*>(dialog);
+        ASSERT_NE(form, nullptr);
+        OnNextDialog([&enabled](QWidget* inner) {
+            auto* browser = qobject_cast<TNodeBrowser*>(inner);
+            ASSERT_NE(browser, nullptr);
+            browser->SelectRow(1);
+            enabled = browser->SendButton->isEnabled();
+            browser->SendButton->click();
+        });
+        form->NodesButton->click();
+    });
+    windows.ShowAddressBook(nullptr);
+    NodeList = nullptr;
+    AddressBook = nullptr;
+    EXPECT_TRUE(enabled);
+    EXPECT_EQ(sent, (std::vector<std::string>{"Petr Ivanov", "2:5030/4", "free"}));
+}
+
 void Answer(QMessageBox::StandardButton button, QString* text = nullptr) {
     OnNextDialog([button, text](QWidget* dialog) {
         auto* box = qobject_cast<QMessageBox*>(dialog);
