@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "areas/gizmo.h"
+#include "core/Settings.h"
+#include "platform/Registry.h"
 
 namespace pelmar {
 
@@ -48,6 +50,17 @@ void TBookmarks::Repair() {
     const size_t size = std::min(names_.size(), data_.size());
     names_.resize(size);
     data_.resize(size);
+}
+
+bool TBookmarks::Store() const {
+    TRegistryBatch batch;
+    {
+        TRegistry reg;
+        if (!reg.OpenKey(Settings.BaseKey + SettingsSubKey, true)) return false;
+        reg.WriteString("BookMarkNames", StringListToText(names_));
+        reg.WriteString("BookMarkData", StringListToText(data_));
+    }
+    return batch.Commit();
 }
 
 TBookmarkTarget TBookmarks::Parse(const std::string& data) {

@@ -16,6 +16,10 @@ struct TBookmarkTarget {
     std::string MsgId;
 };
 
+// Where going to a bookmark ended. Only a bookmark whose target is really gone is dropped: an area
+// whose base is locked or missing for the moment keeps its bookmarks.
+enum class TBookmarkGoto { Found, Gone, Unavailable };
+
 class TBookmarks {
 public:
     // Works on the given lists (the settings' by default at the window).
@@ -31,6 +35,9 @@ public:
     void Clear();
     // Cuts a list that came from damaged settings to the length of the other.
     void Repair();
+    // Writes both lists to the profile's settings now, so a bookmark outlives a crash; false when the
+    // store could not be saved (reported by the store).
+    bool Store() const;
 
     static std::string Caption(const TAreaInfo& area, const std::string& subject);
     static TBookmarkTarget Parse(const std::string& data);

@@ -19,7 +19,7 @@
 
 namespace pelmar::ui {
 
-TBookMarkForm::TBookMarkForm(QWidget* owner, std::function<bool(const std::string&)> gotoBookmark,
+TBookMarkForm::TBookMarkForm(QWidget* owner, std::function<TBookmarkGoto(const std::string&)> gotoBookmark,
                              std::function<void()> addDropped)
     : QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint),
       goto_(std::move(gotoBookmark)),
@@ -102,12 +102,13 @@ void TBookMarkForm::ClickRow(int row) {
     TBookmarks marks(Settings.BookMarkNames, Settings.BookMarkData);
     if (row < 0 || row >= marks.Count()) return;
     const std::string data = marks.Data(row);
-    const bool found = goto_ ? goto_(data) : false;
+    const TBookmarkGoto outcome = goto_ ? goto_(data) : TBookmarkGoto::Unavailable;
     // The list may have changed while going there; the bookmark is looked up again by its data.
-    if (!found) {
+    if (outcome == TBookmarkGoto::Gone) {
         TBookmarks now(Settings.BookMarkNames, Settings.BookMarkData);
         if (row < now.Count() && now.Data(row) == data) {
             now.Remove(row);
+            now.Store();
             delete ListView1->takeItem(row);
         }
     }
@@ -118,12 +119,16 @@ void TBookMarkForm::ClickRow(int row) {
 void TBookMarkForm::RemoveSelected() {
     const int row = ListView1->currentRow();
     if (row < 0) return;
-    TBookmarks(Settings.BookMarkNames, Settings.BookMarkData).Remove(row);
+    TBookmarks marks(Settings.BookMarkNames, Settings.BookMarkData);
+    marks.Remove(row);
+    marks.Store();
     delete ListView1->takeItem(row);
 }
 
 void TBookMarkForm::ClearAll() {
-    TBookmarks(Settings.BookMarkNames, Settings.BookMarkData).Clear();
+    TBookmarks marks(Settings.BookMarkNames, Settings.BookMarkData);
+    marks.Clear();
+    marks.Store();
     ListView1->clear();
 }
 

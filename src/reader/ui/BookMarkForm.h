@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "reader/Bookmarks.h"
+
 class QListWidget;
 class QMenu;
 
@@ -14,9 +16,9 @@ class TBookMarkForm : public QWidget {
     Q_OBJECT
 
 public:
-    // `gotoBookmark` goes to the data's message and says whether it found it; `addDropped` adds the
-    // rows of the message list that were dropped.
-    TBookMarkForm(QWidget* owner, std::function<bool(const std::string& data)> gotoBookmark,
+    // `gotoBookmark` goes to the data's message and says how that ended; `addDropped` adds the rows
+    // of the message list that were dropped.
+    TBookMarkForm(QWidget* owner, std::function<TBookmarkGoto(const std::string& data)> gotoBookmark,
                   std::function<void()> addDropped);
 
     // Fills the list anew from the settings' bookmarks.
@@ -43,7 +45,7 @@ private:
     void RestorePlace();
     void StorePlace() const;
 
-    std::function<bool(const std::string&)> goto_;
+    std::function<TBookmarkGoto(const std::string&)> goto_;
     std::function<void()> addDropped_;
 };
 

@@ -242,26 +242,37 @@ void TMainDialogs::AddBookmarks() {
     if (area == nullptr) return;
     TBookmarks marks(Settings.BookMarkNames, Settings.BookMarkData);
     int refused = 0;
-    for (const TMessageClass* entry : frame_.Selection())
-        if (!marks.Add(*area, entry->Subject, entry->MsgId)) ++refused;
+    int added = 0;
+    for (const TMessageClass* entry : frame_.Selection()) {
+        if (marks.Add(*area, entry->Subject, entry->MsgId))
+            ++added;
+        else
+            ++refused;
+    }
+    if (added > 0) marks.Store();
     BookMarks().Reload();
     if (refused > 0)
         frame_.SetStatusText(FromQt(QStringLiteral("Письмо без MSGID нельзя добавить в закладки")));
 }
 
-bool TMainDialogs::GotoBookmark(const std::string& data) {
+TBookmarkGoto TMainDialogs::GotoBookmark(const std::string& data) {
     const TBookmarkTarget target = TBookmarks::Parse(data);
     TAreaInfo* area = TBookmarks::FindArea(target);
-    if (area == nullptr || area->TreeNode == nullptr) return false;
+    if (area == nullptr || area->TreeNode == nullptr || !frame_.AreaModel().IndexOf(area).isValid())
+        return TBookmarkGoto::Gone;
     if (frame_.List().CurrentArea != area) {
         // Reading the area selects no message by itself: the bookmark's message is selected next.
         const std::string kept = area->LastMSGID;
         area->LastMSGID = "a";
-        const bool opened = OpenArea(*area);
+        OpenArea(*area);
         area->LastMSGID = kept;
-        if (!opened) return false;
     }
-    return SelectMessage(target.MsgId);
+    // A base that did not open (locked, missing) or a read that was stopped says nothing about the
+    // message: only a listed area without it means it is gone.
+    const TThreadList& list = frame_.List();
+    if (list.CurrentArea != area || list.Base == nullptr || !list.ThreadRoot)
+        return TBookmarkGoto::Unavailable;
+    return SelectMessage(target.MsgId) ? TBookmarkGoto::Found : TBookmarkGoto::Gone;
 }
 
 // ---- Window list, copy, multiply ----------------------------------------------------------------

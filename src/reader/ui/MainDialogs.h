@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "nodelist/AddressBook.h"
+#include "reader/Bookmarks.h"
 #include "reader/CommandState.h"
 #include "reader/Multiply.h"
 #include "reader/Search.h"
@@ -40,7 +41,7 @@ public:
     void ResetSearch() { Search.Reset(); }
     // The list's selected entries become bookmarks (those without MSGID are refused, with a note).
     void AddBookmarks();
-    bool GotoBookmark(const std::string& data);
+    TBookmarkGoto GotoBookmark(const std::string& data);
     TBookMarkForm& BookMarks();
     void ShowBookMarks();
     void RunWindowListDialog();

@@ -237,6 +237,22 @@ TEST_F(SearchWindowTest, BookmarksLeadBackAcrossAreasAndRefuseMessagesWithoutMsg
     EXPECT_EQ(dialogs.BookMarks().ListView1->count(), 1);
     EXPECT_EQ(Settings.BookMarkNames.size(), 1u);
     EXPECT_EQ(Settings.BookMarkData.size(), 1u);
+
+    // The store holds the bookmarks at once, not only at the end of the run.
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(Settings.BaseKey + SettingsSubKey, false));
+        EXPECT_EQ(reg.ReadString("BookMarkData"), StringListToText(Settings.BookMarkData));
+    }
+    // An area whose base cannot be opened right now keeps its bookmark.
+    frame.AreaTree->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A3")));
+    const std::string path = Area("A1").Path;
+    Area("A1").Path = (home_.Path() / "elsewhere").string();
+    dialogs.BookMarks().ClickRow(0);
+    Area("A1").Path = path;
+    EXPECT_EQ(frame.List().Base, nullptr);
+    EXPECT_EQ(dialogs.BookMarks().ListView1->count(), 1);
+    EXPECT_EQ(Settings.BookMarkData.size(), 1u);
 }
 
 }  // namespace
