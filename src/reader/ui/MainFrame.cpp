@@ -10,6 +10,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
@@ -34,14 +36,17 @@
 #include "editor/ui/DraftKeeper.h"
 #include "editor/ui/EditorOpeners.h"
 #include "editor/ui/EditorWiring.h"
+#include "editor/ui/SendMessageForm.h"
 #include "editor/ui/TemplEditForm.h"
 #include "editor/ui/UUDecodeForm.h"
 #include "import/ui/WizardForm.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Registry.h"
 #include "plugins/PluginManager.h"
+#include "reader/ui/AboutBox.h"
 #include "reader/ui/AreaTreeDelegate.h"
 #include "reader/ui/AreaTreeModel.h"
+#include "reader/ui/ErrorReportForm.h"
 #include "reader/ui/HeaderControl.h"
 #include "reader/ui/Icons.h"
 #include "reader/ui/MainCommands.h"
@@ -107,7 +112,9 @@ constexpr TCommand kAvailable[] = {
     TCommand::InvertSelection, TCommand::SelectRead, TCommand::SelectPersonal, TCommand::CodingDos,
     TCommand::CodingWindows,
     // Setting the program up.
-    TCommand::AreasDialog, TCommand::Settings, TCommand::GoldedImport,
+    TCommand::AreasDialog, TCommand::Settings, TCommand::TemplateEditor, TCommand::GoldedImport,
+    // Windows and help.
+    TCommand::About, TCommand::ErrorReport,
     // The editor.
     TCommand::NewLetter, TCommand::Reply, TCommand::ReplyNetmail, TCommand::Forward, TCommand::Edit,
     TCommand::UUDecode};
@@ -165,7 +172,7 @@ TMainFrame::TMainFrame(QWidget* parent) : QMainWindow(parent) {
     commands_->Action(TCommand::BuildThreads)->setChecked(Settings.BuildThreads);
     RestoreLayout();
     UpdateCommandStates();
-    new TDraftKeeper(this);
+    draftKeeper_ = new TDraftKeeper(this);
 
     MainFrame = this;
     SetAreaTreeView(this);
@@ -438,12 +445,18 @@ void TMainFrame::FormShow() {
     UpdateCommandStates();
     RefreshAreaCounters();
     DestroySplash();
-    // The areas dialog for an empty tree comes with its window.
     Guarded([this] { RestoreDrafts(this); });
     activateWindow();
     AreaTree->setFocus();
     // Asked once the window is on screen, so the question is not hidden behind it.
     if (Settings.AutoCompile) QTimer::singleShot(0, this, [this] { Guarded([this] { CheckNodelist(); }); });
+    // Without a single area there is nothing to read: the area manager comes up in front.
+    if (const TAreaManager* manager = AreaManager(); manager != nullptr && manager->Root().ChildCount() == 0)
+        QTimer::singleShot(0, this, [this] { Guarded([this] { ShowAreas(); }); });
+}
+
+void TMainFrame::ShowAreas() {
+    if (TAreaMngr* window = ShowAreaManager(this)) window->TreeChanged = [this] { BuildAreaTree(); };
 }
 
 void TMainFrame::CheckNodelist() {
@@ -875,11 +888,13 @@ void TMainFrame::Execute(TCommand command) {
             close();
             break;
         case TCommand::TemplateEditor:
-            Guarded([this] {
-                auto* form = new TTemplEditForm(this);
-                form->setAttribute(Qt::WA_DeleteOnClose);
-                form->show();
-            });
+            ShowTemplateEditor();
+            break;
+        case TCommand::About:
+            ShowAboutBox(this);
+            break;
+        case TCommand::ErrorReport:
+            ShowErrorReport();
             break;
         case TCommand::UUDecode:
             Guarded([this] { DecodeSelected(); });
@@ -900,20 +915,74 @@ void TMainFrame::Execute(TCommand command) {
             SetToolbarsVisible(commands_->Action(TCommand::ShowToolbars)->isChecked());
             break;
         case TCommand::AreasDialog:
-            if (TAreaMngr* window = ShowAreaManager(this)) window->TreeChanged = [this] { BuildAreaTree(); };
+            ShowAreas();
             break;
         case TCommand::GoldedImport:
             RunGoldedImport();
             break;
         case TCommand::Settings:
-            if (RunSettingsDialog(this)) {
-                AreaTree->viewport()->update();
-                UpdateCommandStates();
-            }
+            RunSettings();
             break;
         default:
             break;
     }
+}
+
+// The settings take effect at once: wrapping, colours and fonts of the shown message, the auto-save
+// timer; confirmed ones may name other nodelist files.
+void TMainFrame::RunSettings() {
+    TSetupForm form(this);
+    if (const QScreen* screen = form.screen())
+        form.move(screen->availableGeometry().center() - form.rect().center());
+    const bool confirmed = form.exec() == QDialog::Accepted;
+    if (confirmed && !form.WriteBack()) {
+        const std::string reason = TRegistryStore::Instance().LastError();
+        ShowError(
+            FromQt(QStringLiteral("Настройки не сохранены: они действуют только до выхода из программы.")) +
+                (reason.empty() ? std::string() : "\r\n" + reason),
+            this);
+    }
+    if (confirmed) CheckNodelist();
+    RichEdit1->setLineWrapMode(Settings.LineWrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    ShowCurrentMessage();
+    draftKeeper_->ApplyAutoSaveSettings();
+    AreaTree->viewport()->update();
+    UpdateCommandStates();
+}
+
+// Made on first use and kept, so the sections being edited survive closing the window.
+void TMainFrame::ShowTemplateEditor() {
+    if (templateEditor_.isNull()) templateEditor_ = new TTemplEditForm(this);
+    if (templateEditor_->isMinimized()) templateEditor_->showNormal();
+    templateEditor_->show();
+    templateEditor_->raise();
+    templateEditor_->activateWindow();
+}
+
+TTemplEditForm* TMainFrame::TemplateEditor() const {
+    return templateEditor_.data();
+}
+
+// The report's letter is a netmail like any other: the user types the address and the description.
+void TMainFrame::ShowErrorReport() {
+    if (errorReport_.isNull()) {
+        errorReport_ = new TErrorReportForm(this);
+        errorReport_->SetStartLetter([this](const QString& body) {
+            Guarded([this, &body] {
+                TSendMessageForm* editor = OpenNetmailTo(this, std::string(), std::string());
+                editor->SetSubject(FromQt(QStringLiteral("Сообщение об ошибке")));
+                editor->StartEditing();
+                editor->RichEdit1->insertPlainText(body);
+            });
+        });
+    }
+    errorReport_->show();
+    errorReport_->raise();
+    errorReport_->activateWindow();
+}
+
+TErrorReportForm* TMainFrame::ErrorReport() const {
+    return errorReport_.data();
 }
 
 // A finished import replaced the settings and the whole tree; the program ends so that the next

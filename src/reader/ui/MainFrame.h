@@ -31,6 +31,8 @@ namespace pelmar::ui {
 
 class TAnimation;
 class TAreaTreeModel;
+class TDraftKeeper;
+class TErrorReportForm;
 class THeaderControl;
 class TMainCommands;
 class TMainDialogs;
@@ -39,6 +41,7 @@ class TMessageText;
 class TMessageViewPane;
 class TReadInputGuard;
 class TReadingController;
+class TTemplEditForm;
 
 class TMainFrame : public QMainWindow,
                    public TAreaTreeView,
@@ -92,7 +95,7 @@ public:
     void DeleteNode(TAreaInfo& entry) override;
     void AddNode(TAreaInfo& entry) override;
 
-    // ---- Parts, for the commands of later parts and for tests ----
+    // ---- The window's pieces, for the dialogs and commands built on them and for tests ----
     TThreadList& List() { return list_; }
     const TCommandState& CommandState() const { return commandState_; }
     TMainCommands& Commands() { return *commands_; }
@@ -101,6 +104,10 @@ public:
     TReadingController& Reading() { return *readingController_; }
     TMessageListModel& ListModel() { return *listModel_; }
     TMainDialogs& Dialogs() { return *dialogs_; }
+    TDraftKeeper& DraftKeeper() { return *draftKeeper_; }
+    // The template editor and the error-report form once they were opened, else null.
+    TTemplEditForm* TemplateEditor() const;
+    TErrorReportForm* ErrorReport() const;
     // The row becomes the only selected one, scrolled into view.
     void SelectListRow(int row) { SelectRow(row); }
     // The selected entries in row order.
@@ -150,6 +157,10 @@ private:
     // byShortcut: run by a key, whose Ctrl does not ask for the control lines to be quoted.
     void OpenEditorOnCurrent(TCommand command, bool byShortcut);
     void RunGoldedImport();
+    void RunSettings();
+    void ShowAreas();
+    void ShowTemplateEditor();
+    void ShowErrorReport();
     void DecodeSelected();
     void CreateStatusBar();
     void CreatePanes();
@@ -190,6 +201,9 @@ private:
     TAnimation* animation_ = nullptr;
     TMessageViewPane* messagePane_ = nullptr;
     TReadingController* readingController_ = nullptr;
+    TDraftKeeper* draftKeeper_ = nullptr;
+    QPointer<TTemplEditForm> templateEditor_;
+    QPointer<TErrorReportForm> errorReport_;
     TMessageText* RichEdit1 = nullptr;
     std::array<QLabel*, kStatusPanels> panels_{};
     int fontMode_ = 2;

@@ -10,9 +10,11 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusTipEvent>
+#include <QSysInfo>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -25,19 +27,27 @@
 #include "areas/AreaLifetime.h"
 #include "areas/ScanThread.h"
 #include "areas/gizmo.h"
+#include "areas/ui/AreaMngr.h"
 #include "core/Settings.h"
 #include "core/ui/QtText.h"
+#include "editor/ui/DraftKeeper.h"
 #include "editor/ui/SendMessageForm.h"
+#include "editor/ui/TemplEditForm.h"
 #include "import/ui/WizardForm.h"
 #include "msgbase/BaseFactory.h"
+#include "nodelist/NodeList.h"
 #include "platform/Registry.h"
 #include "reader/AreaMarks.h"
+#include "reader/ui/AboutBox.h"
 #include "reader/ui/AreaTreeModel.h"
+#include "reader/ui/ErrorReportForm.h"
 #include "reader/ui/HeaderControl.h"
 #include "reader/ui/MainCommands.h"
 #include "reader/ui/MainFrame.h"
 #include "reader/ui/MessageListModel.h"
+#include "reader/ui/MessageViewPane.h"
 #include "reader/ui/StatusPanel.h"
+#include "settings/ui/SetupForm.h"
 #include "support/TestSupport.h"
 
 namespace pelmar::ui {
@@ -354,16 +364,19 @@ TEST_F(MainFrameTest, CommandsWithoutTheirWindowsStayVisibleAndDisabled) {
     // The rule allows a reply to the shown message, and the editor exists.
     EXPECT_TRUE(frame.CommandState().Allowed(TCommand::Reply));
     EXPECT_TRUE(frame.Commands().Action(TCommand::Reply)->isEnabled());
-    for (const TCommand command : {TCommand::ErrorReport}) {
+    for (std::size_t i = 0; i < CommandCount; ++i) {
+        const auto command = static_cast<TCommand>(i);
+        if (frame.CommandState().Available(command)) continue;
         QAction* action = frame.Commands().Action(command);
-        ASSERT_NE(action, nullptr);
-        EXPECT_TRUE(action->isVisible());
-        EXPECT_FALSE(action->isEnabled());
+        ASSERT_NE(action, nullptr) << i;
+        EXPECT_TRUE(action->isVisible()) << i;
+        EXPECT_FALSE(action->isEnabled()) << i;
     }
     for (const TCommand command :
          {TCommand::BuildThreads, TCommand::Exit, TCommand::FontMonospace, TCommand::Copy, TCommand::Find,
-          TCommand::Bookmarks, TCommand::AreasDialog, TCommand::Settings, TCommand::GoldedImport}) {
-        EXPECT_TRUE(frame.Commands().Action(command)->isEnabled());
+          TCommand::Bookmarks, TCommand::AreasDialog, TCommand::Settings, TCommand::GoldedImport,
+          TCommand::TemplateEditor, TCommand::About, TCommand::ErrorReport}) {
+        EXPECT_TRUE(frame.Commands().Action(command)->isEnabled()) << static_cast<int>(command);
     }
     // Hiding the toolbars hides the animation too.
     QAction* bars = frame.Commands().Action(TCommand::ShowToolbars);
@@ -373,6 +386,99 @@ TEST_F(MainFrameTest, CommandsWithoutTheirWindowsStayVisibleAndDisabled) {
     bars->trigger();
     EXPECT_TRUE(frame.Commands().Toolbar971->isVisible());
     EXPECT_TRUE(frame.ToolWindow971->isVisible());
+}
+
+// The template editor is kept between uses, the about box is modal and gone afterwards, the error
+// report is not modal and starts a netmail with the system's versions in it.
+TEST_F(MainFrameTest, TemplateEditorAboutBoxAndErrorReportOpen) {
+    Settings.SelfAKA = {"2:5020/1"};
+    TMainFrame frame;
+    frame.show();
+    frame.RunCommand(TCommand::TemplateEditor);
+    TTemplEditForm* templates = frame.TemplateEditor();
+    ASSERT_NE(templates, nullptr);
+    EXPECT_TRUE(templates->isVisible());
+    templates->close();
+    frame.RunCommand(TCommand::TemplateEditor);
+    EXPECT_EQ(frame.TemplateEditor(), templates);
+    EXPECT_TRUE(templates->isVisible());
+
+    QString name, qt;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<TAboutBox*>(QApplication::activeModalWidget())) {
+            name = box->NameLabel->text();
+            qt = box->QtLabel->text();
+            box->OkButton->click();
+        }
+    });
+    frame.RunCommand(TCommand::About);
+    EXPECT_EQ(name, QStringLiteral("Пелмар " PELMAR_VERSION_TEXT));
+    EXPECT_TRUE(qt.contains(QString::fromLatin1(qVersion()))) << qt.toStdString();
+    EXPECT_EQ(frame.findChild<TAboutBox*>(), nullptr);
+
+    frame.RunCommand(TCommand::ErrorReport);
+    TErrorReportForm* report = frame.ErrorReport();
+    ASSERT_NE(report, nullptr);
+    EXPECT_TRUE(report->isVisible());
+    EXPECT_FALSE(report->isModal());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    const QString text = report->ReportText->toPlainText();
+    for (const QString& part : {QStringLiteral(PELMAR_VERSION_TEXT), QString::fromLatin1(qVersion()),
+                                QSysInfo::kernelVersion(), QStringLiteral("2:5020/1")})
+        EXPECT_TRUE(text.contains(part)) << part.toStdString();
+    report->LetterButton->click();
+    ASSERT_EQ(Editors().size(), 1u);
+    TSendMessageForm* letter = Editors().front();
+    const std::string body = letter->BodyText();
+    const std::string address = letter->DestAddress();
+    delete letter;
+    EXPECT_NE(body.find(std::string("Qt ") + qVersion()), std::string::npos) << body;
+    EXPECT_TRUE(address.empty()) << address;
+}
+
+// After the settings dialog, cancelled or not, wrapping, the shown message and the auto-save timer
+// follow the settings; a confirmed one also checks the nodelist, and a failed save is reported.
+TEST_F(MainFrameTest, SettingsTakeEffectAtOnceAndAFailedSaveIsReported) {
+    test::WriteFile(home_.Path() / "net", "Zone,2\r\nHost,5020\r\n,1,S,L,Sysop_One,-,300\r\n");
+    TNodeList nodes{home_.Path().string() + "/"};
+    NodeList = &nodes;
+    struct TReset {
+        ~TReset() { NodeList = nullptr; }
+    } reset;
+    Settings.AutoCompile = false;
+    Settings.NodeListFiles = {(home_.Path() / "net").string()};  // never compiled: outdated
+    TMainFrame frame;
+    frame.show();
+    Select(frame, Area("JAM"));
+    frame.MessageView->setCurrentIndex(frame.ListModel().index(0));
+    QPlainTextEdit* view = frame.MessagePane().TextView();
+    ASSERT_TRUE(view->toPlainText().contains(QStringLiteral("MSGID:")));
+
+    Settings.ShowKludges = false;
+    Settings.LineWrap = false;
+    Settings.SaveTime = 7;
+    const auto runSettings = [&frame](bool confirm) {
+        QTimer::singleShot(0, [confirm] {
+            if (auto* form = qobject_cast<TSetupForm*>(QApplication::activeModalWidget()))
+                confirm ? form->accept() : form->reject();
+        });
+        frame.RunCommand(TCommand::Settings);
+    };
+    TBoxCatcher boxes;
+    runSettings(false);
+    EXPECT_TRUE(boxes.Texts.empty());  // no nodelist question after a cancel
+    EXPECT_EQ(view->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_FALSE(view->toPlainText().contains(QStringLiteral("MSGID:")));
+    EXPECT_TRUE(frame.DraftKeeper().TimerActive());
+    EXPECT_EQ(frame.DraftKeeper().IntervalMs(), 7 * 60000);
+
+    TRegistryStore::Instance().SetSaveFaultForTesting(TRegistryStore::TSaveFault::Write);
+    runSettings(true);
+    TRegistryStore::Instance().SetSaveFaultForTesting(TRegistryStore::TSaveFault::None);
+    ASSERT_EQ(boxes.Texts.size(), 2u);
+    EXPECT_TRUE(boxes.Texts[0].startsWith(QStringLiteral("Настройки не сохранены")))
+        << boxes.Texts[0].toStdString();
+    EXPECT_TRUE(boxes.Texts[1].contains(QStringLiteral("Откомпилировать список?")));
 }
 
 TEST_F(MainFrameTest, RemovedNodeLeavesItsListedAreaAndNodesComeBack) {
@@ -486,6 +592,22 @@ TEST_F(MainFrameTest, GoldedImportOpensTheWizardAndCancelKeepsTheWindow) {
     EXPECT_FALSE(seen.isNull());
     EXPECT_TRUE(frame.isVisible());
     EXPECT_EQ(AreaManager()->Root().ChildCount(), areas);
+}
+
+TEST(MainFrameFirstShow, WithoutAreasTheAreaManagerComesUp) {
+    test::ScopedHome home;
+    const TSettings saved = Settings;
+    Settings = TSettings{};
+    CreateAreaManager();
+    ASSERT_EQ(AreaManager()->Root().ChildCount(), 0);
+    {
+        TMainFrame frame;
+        frame.show();
+        ASSERT_TRUE(WaitFor([&] { return frame.findChild<TAreaMngr*>() != nullptr; }, 2000));
+        EXPECT_TRUE(frame.findChild<TAreaMngr*>()->isVisible());
+    }
+    StoreAreasAndRelease();
+    Settings = saved;
 }
 
 class TPressCounter : public QObject {
