@@ -245,7 +245,8 @@ std::string DefuseOriginAndTearline(std::string text) {
 TEditorRequest NewLetterRequest(TAreaInfo* currentArea) {
     TEditorRequest request;
     request.Mode = TEditorMode::New;
-    if (currentArea != nullptr && currentArea->Base() != nullptr) {
+    // The kind, not an open base, decides: the shown area's base may not be open at this moment.
+    if (currentArea != nullptr && currentArea->Zilo == ZiloOrdinary && currentArea->Kind > AreaKindFolder) {
         request.Attributes = DefaultAttributes(currentArea);
         request.Destinations = {currentArea};
         request.ToName = "All";
@@ -263,6 +264,8 @@ TEditorRequest ReplyRequest(const TShownMessage& message, TAreaInfo* currentArea
     TReplyContext context;
     if (quote) context.QuotedText = quote(message.Text, message.Kludges, message.FromName, withKludges);
     context.QuotedText = DefuseOriginAndTearline(std::move(context.QuotedText));
+    context.Date = dates.ShortDate;
+    context.Time = dates.LongTime;
     context.DateTime = dates.ShortDate + " " + dates.LongTime;
     context.FromName = message.FromName;
     context.ToName = message.ToName;
@@ -276,9 +279,11 @@ TEditorRequest ReplyRequest(const TShownMessage& message, TAreaInfo* currentArea
     return request;
 }
 
-TEditorRequest ForwardRequest(const TShownMessage& message, bool withKludges, const TDateTexts& dates) {
+TEditorRequest ForwardRequest(const TShownMessage& message, TAreaInfo* currentArea, bool withKludges,
+                              const TDateTexts& dates) {
     TEditorRequest request;
     request.Mode = TEditorMode::Forward;
+    request.Attributes = DefaultAttributes(currentArea);
     std::string text;
     for (const std::string_view line : CrLines(message.Text)) {
         text += line;
@@ -340,6 +345,8 @@ TEditorRequest ReadReceiptRequest(const TShownMessage& message, TAreaInfo* curre
     request.Mode = TEditorMode::ReadReceipt;
     request.Attributes = AttrLocal | AttrRetRcpt;
     TReplyContext context;
+    context.Date = dates.ShortDate;
+    context.Time = dates.LongTime;
     context.DateTime = dates.ShortDate + " " + dates.LongTime;
     context.FromName = message.FromName;
     context.ToName = message.ToName;

@@ -121,7 +121,9 @@ enum class TEditorMode { New, Reply, Forward, Edit, ReadReceipt };
 
 struct TReplyContext {
     std::string QuotedText;
-    std::string DateTime;  // locale short date + " " + long time
+    std::string Date;  // the source message's date and time, each in the user's format
+    std::string Time;
+    std::string DateTime;  // Date + " " + Time
     std::string FromName;
     std::string ToName;
     TAreaInfo* SourceArea = nullptr;
@@ -170,10 +172,12 @@ uint16_t DefaultAttributes(const TAreaInfo* area);
 // " * Origin: " -> " + Origin: " and "---" -> "-+-", so that neither is taken for the real thing.
 std::string DefuseOriginAndTearline(std::string text);
 
+// Into the current area when it is an area with a base kind (its base need not be open yet).
 TEditorRequest NewLetterRequest(TAreaInfo* currentArea);
 TEditorRequest ReplyRequest(const TShownMessage& message, TAreaInfo* currentArea, TAreaInfo* target,
                             bool withKludges, const TDateTexts& dates, const TQuoteBuilder& quote);
-TEditorRequest ForwardRequest(const TShownMessage& message, bool withKludges, const TDateTexts& dates);
+TEditorRequest ForwardRequest(const TShownMessage& message, TAreaInfo* currentArea, bool withKludges,
+                              const TDateTexts& dates);
 TEditorRequest EditRequest(const TShownMessage& message, TAreaInfo* currentArea, const std::string& listKey);
 TEditorRequest ReadReceiptRequest(const TShownMessage& message, TAreaInfo* currentArea,
                                   const TDateTexts& dates);

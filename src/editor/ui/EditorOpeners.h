@@ -1,5 +1,6 @@
 #pragma once
-// The ways the main window opens an editor: each fills the inputs of its mode and shows it.
+// The ways the main window opens an editor: each builds the request of its mode from the message
+// and opens it through OpenRequestedEditor.
 #include <string>
 
 class QWidget;
@@ -12,9 +13,6 @@ class TMessageBase;
 namespace pelmar::ui {
 
 class TSendMessageForm;
-
-// Default attributes of an area: "NetmailDef" for netmail, else "EchomailDef".
-uint16_t DefaultAttributes(const TAreaInfo& area);
 
 TSendMessageForm* OpenNewLetter(QWidget* owner, TAreaInfo* current);
 // `message`: a base whose current message has been read whole.

@@ -1,6 +1,7 @@
 #include "editor/ui/EditorWiring.h"
 
 #include <QDialog>
+#include <QPushButton>
 #include <optional>
 
 #include "areas/AreaEdits.h"
@@ -41,21 +42,67 @@ bool ChooseAreasIn(TAreaInfo& root, QWidget* parent, std::vector<TAreaInfo*>& de
     return true;
 }
 
-TSendMessageForm* OpenRequestedEditor(QWidget* owner, const TEditorRequest& request) {
-    // Replies, forwards and edits open from the stored message itself (OpenReply and the others).
-    if (request.Mode != TEditorMode::ReadReceipt && request.Mode != TEditorMode::New) return nullptr;
-    auto* e = new TSendMessageForm(owner);
-    e->IsReceipt = request.Mode == TEditorMode::ReadReceipt;
-    e->Attributes = request.Attributes;
-    if (e->IsReceipt && request.Reply) {
-        e->LetterDateTime = request.Reply->DateTime;
-        e->ReplyMsgId = request.Reply->MsgId;
+namespace {
+
+// The inputs of the mode: what the templates fill in and what sending checks.
+void ApplyModeContext(TSendMessageForm& e, const TEditorRequest& request) {
+    switch (request.Mode) {
+        case TEditorMode::New:
+            break;
+        case TEditorMode::Reply:
+            e.IsReply = true;
+            if (request.Reply) {
+                const pelmar::TReplyContext& source = *request.Reply;
+                e.ReplyContext.QuotedText = source.QuotedText;
+                e.ReplyContext.OrigDate = source.Date;
+                e.ReplyContext.OrigTime = source.Time;
+                e.ReplyContext.OrigFrom = source.FromName;
+                e.ReplyContext.OrigTo = source.ToName;
+                e.ReplyContext.OrigArea = source.SourceArea;
+                e.ReplyMsgId = source.MsgId;
+            }
+            break;
+        case TEditorMode::Forward:
+            e.IsForward = true;
+            if (request.Forward) {
+                const pelmar::TForwardContext& source = *request.Forward;
+                e.ForwardContext = {source.Text, source.Date, source.Time,
+                                    source.From, source.To,   source.Subject};
+            }
+            break;
+        case TEditorMode::Edit:
+            e.IsEditMessage = true;
+            if (request.Edit) e.EditContext = *request.Edit;
+            break;
+        case TEditorMode::ReadReceipt:
+            e.IsReceipt = true;
+            if (request.Reply) {
+                e.LetterDateTime = request.Reply->DateTime;
+                e.ReplyMsgId = request.Reply->MsgId;
+            }
+            break;
     }
+}
+
+}  // namespace
+
+TSendMessageForm* OpenRequestedEditor(QWidget* owner, const TEditorRequest& request) {
+    auto* e = new TSendMessageForm(owner);
+    ApplyModeContext(*e, request);
+    e->Attributes = request.Attributes;
+    if (!request.FromName.empty()) e->SetFromName(request.FromName);
+    for (const std::string& aka : request.FromAddresses) e->SelectAka(aka);
+    e->SelectAka(request.SelectedFromAddress);
     if (!request.ToName.empty()) e->SetToName(request.ToName);
-    e->SetDestAddress(request.ToAddress);
+    for (const std::string& address : request.ToAddresses) e->SetDestAddress(address);
+    if (!request.ToAddress.empty()) e->SetDestAddress(request.ToAddress);
     if (!request.Subject.empty()) e->SetSubject(request.Subject);
     e->Destinations = request.Destinations;
     e->ShowEditor();
+    if (request.HideTearlineAndOrigin) {
+        e->Button2->hide();
+        e->Button3->hide();
+    }
     return e;
 }
 

@@ -20,8 +20,8 @@ void InstallEditorHooks();
 bool ChooseAreasWithPostForm(QWidget* parent, std::vector<TAreaInfo*>& destinations);
 // The same over the areas below `root`.
 bool ChooseAreasIn(TAreaInfo& root, QWidget* parent, std::vector<TAreaInfo*>& destinations);
-// Opens the editor the view asked for (a read receipt, a letter to a clicked address); null for the
-// modes that need the stored message.
+// Opens an editor in the request's mode (new letter, reply, forward, edit in place, read receipt)
+// with everything the request carries; every way of opening an editor ends here.
 TSendMessageForm* OpenRequestedEditor(QWidget* owner, const TEditorRequest& request);
 
 }  // namespace pelmar::ui

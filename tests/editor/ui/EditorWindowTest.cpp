@@ -559,6 +559,46 @@ TEST_F(EditorWindowTest, EditInPlaceAndTheAutoSaveInterval) {
     }
 }
 
+TEST_F(EditorWindowTest, ReplyAndForwardOpenFromTheStoredMessage) {
+    TAreaInfo& area = Area(BaseKindMsg, "SOURCE");
+    const uint16_t savedDefaults = Settings.EchomailDef;
+    Settings.EchomailDef = AttrLocal | AttrKillSent;
+    auto base = CreateMessageBase(area.Kind);
+    base->SetPath(area.Path);
+    base->Open();
+    base->NewMessage();
+    base->FromName = "Petr Ivanov";
+    base->ToName = "All";
+    base->Subject = "News";
+    base->OrigAddr = "2:5020/7";
+    base->Kludges = {"MSGID: 2:5020/7 00000001"};
+    base->Text = "Hello\r * Origin: Home (2:5020/7)";  // no line end after the last line
+    ASSERT_TRUE(base->WriteMessage());
+    base->ReadMessage(0);
+
+    TSendMessageForm* reply = OpenReply(nullptr, *base, &area, &area, false);
+    ASSERT_NE(reply, nullptr);
+    EXPECT_TRUE(reply->IsReply);
+    EXPECT_EQ(reply->ReplyMsgId, "2:5020/7 00000001");
+    EXPECT_FALSE(reply->ReplyContext.OrigDate.empty());
+    EXPECT_FALSE(reply->ReplyContext.OrigTime.empty());
+    EXPECT_EQ(reply->ReplyContext.OrigArea, &area);
+    EXPECT_NE(Body(*reply).find("PI> Hello"), std::string::npos) << Body(*reply);
+    EXPECT_EQ(reply->Subject(), "Re: News");
+    EXPECT_EQ(reply->Attributes, AttrLocal | AttrKillSent);
+
+    // The kludges go on lines of their own, also after a last line without its line end.
+    TSendMessageForm* forward = OpenForward(nullptr, *base, &area, true);
+    base->Close();
+    ASSERT_NE(forward, nullptr);
+    EXPECT_TRUE(forward->IsForward);
+    EXPECT_NE(Body(*forward).find(" + Origin: Home (2:5020/7)\r@MSGID: 2:5020/7 00000001\r"),
+              std::string::npos)
+        << Body(*forward);
+    EXPECT_EQ(forward->Attributes, AttrLocal | AttrKillSent);
+    Settings.EchomailDef = savedDefaults;
+}
+
 TEST_F(EditorWindowTest, AreaManagerDeleteDropsTheSubtreeFromOpenEditors) {
     InstallEditorHooks();
     TAreaInfo root;

@@ -112,6 +112,8 @@ TEST_F(EditorRequests, ReplyQuotesAndDefusesOriginAndTearline) {
         r.Reply->QuotedText,
         "Ivan Petrov|\xCF\xF0\xE8\xE2\xE5\xF2\r-+-\r-+- Plm 1.0\r + Origin: My BBS (2:5000/1.5)\r|MSGID: "
         "2:5020/1.5 12345678");
+    EXPECT_EQ(r.Reply->Date, "01.02.26");
+    EXPECT_EQ(r.Reply->Time, "10:11:12");
     EXPECT_EQ(r.Reply->DateTime, "01.02.26 10:11:12");
     EXPECT_EQ(r.Reply->SourceArea, &echo_);
     EXPECT_EQ(r.Reply->MsgId, "2:5020/1.5 12345678");
@@ -134,8 +136,9 @@ TEST_F(EditorRequests, ForwardKeepsTheTextAndNamesTheAddresses) {
     TShownMessage m = Message();
     m.Subject = "Fwd: news";
     m.Text = "a\r--- b";
-    const TEditorRequest r = ForwardRequest(m, true, dates_);
+    const TEditorRequest r = ForwardRequest(m, &netmail_, true, dates_);
     EXPECT_EQ(r.Subject, "Fwd^2: news");
+    EXPECT_EQ(r.Attributes, AttrLocal | AttrCrash);  // the shown area's defaults
     EXPECT_EQ(r.ToName, "All");
     EXPECT_TRUE(r.Destinations.empty());
     ASSERT_TRUE(r.Forward);
@@ -190,6 +193,10 @@ TEST_F(EditorRequests, NewLetterIntoAnOpenBase) {
     EXPECT_EQ(r.ToName, "All");
     EXPECT_EQ(r.Destinations, std::vector<TAreaInfo*>{&area});
     area.CloseBase(base, TBaseMode::Shared);
+    // A closed base still is an area to write into; a linked group is not.
+    EXPECT_EQ(NewLetterRequest(&area).Destinations, std::vector<TAreaInfo*>{&area});
+    area.Zilo = ZiloLinkedGroup;
+    EXPECT_TRUE(NewLetterRequest(&area).Destinations.empty());
 }
 
 TEST(ReadReceipts, OfferedOncePerMessageAndNeverForOwnOrRead) {
