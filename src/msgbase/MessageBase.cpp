@@ -578,11 +578,14 @@ std::string TMessageBase::FieldToStored(std::string_view text) const {
 }
 
 void TMessageBase::SplitStoredBody(std::string_view stored) {
+    // Text kept in the DOS code page (raw copies, the pseudographics view) keeps byte 0x8D: there it is
+    // the letter "Н", not a soft line end.
+    const TSoftCr softCr = RawText || OemView ? TSoftCr::Keep : TSoftCr::AsSpace;
     if (RawText) {
-        SplitStoredText(stored, Text, Kludges, TSoftCr::Keep);
+        SplitStoredText(stored, Text, Kludges, softCr);
         return;
     }
-    SplitStoredText(DeclaredBodyToAnsi(stored, Kludges), Text, Kludges);
+    SplitStoredText(DeclaredBodyToAnsi(stored, Kludges), Text, Kludges, softCr);
 }
 
 }  // namespace pelmar

@@ -183,6 +183,24 @@ TEST_F(MessageViewPaneTest, DeclaredCharsetsReadByTheirDeclarationInEveryMode) {
     }
 }
 
+// Byte 0x8D is the letter "Н" in the DOS code page; only converted text treats it as a soft line end.
+TEST_F(MessageViewPaneTest, CapitalEnOfTheDosCodePageStaysInEveryMode) {
+    const std::filesystem::path area = dir.Path() / "msg";
+    std::filesystem::create_directories(area);
+    std::string header(TFidoBase::HeaderSize, '\0');
+    header.replace(144, 19, "01 Jan 26  10:20:30");
+    test::WriteFile(area / "2.msg", header + "\x8D\xA0\xA7\xA2\xA0\xAD\xA8\xA5 \x8D\xAE\xAC\xA5\xE0\r" + '\0');
+    TFidoBase fido;
+    fido.SetPath(area.string());
+    fido.Open();
+    ASSERT_TRUE(fido.First());
+    Settings.ShowKludges = false;
+    for (const TViewMode mode : {TViewMode{2, false}, TViewMode{2, true}}) {
+        pane.ShowMessage(fido, fido.Current, mode);
+        EXPECT_EQ(Text(), QString::fromUtf8("Название Номер\n")) << mode.PseudoGraphics;
+    }
+}
+
 TEST_F(MessageViewPaneTest, PrintsTheTextAsOneDocumentWithItsTitle) {
     pane.ShowMessage(jam, kFirst, {});
     QPrinter printer(QPrinter::HighResolution);
