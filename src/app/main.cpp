@@ -42,6 +42,7 @@
 #include "platform/Registry.h"
 #include "plugins/PluginLifetime.h"
 #include "plugins/ui/PluginActions.h"
+#include "reader/ui/AboutBox.h"
 #include "reader/ui/MainFrame.h"
 
 namespace {
@@ -241,6 +242,7 @@ int main(int argc, char** argv) {
         QApplication::exec();
     };
     startup.Ui.ReportError = ShowFailure;
+    startup.Ui.ShowAbout = [] { ShowAboutBox(MessageParent()); };
 
     // Linked groups are filled from other programs' area lists while the tree loads.
     RegisterAreaImporters();
