@@ -483,8 +483,10 @@ void TMainFrame::closeEvent(QCloseEvent* event) {
     Guarded([] { SaveDrafts(false); });
     Guarded([this] { ClearSelection(); });
     event->accept();
-    // The program runs until this window closes, whatever other windows are open.
-    QCoreApplication::quit();
+    // The program runs until this window closes, whatever other windows are open. exit, not quit:
+    // quit would first close every other window, and each open editor would ask whether to drop its
+    // letter (a "yes" deleting the draft just saved, a "no" keeping the program running).
+    QCoreApplication::exit(0);
 }
 
 // ---- Area tree --------------------------------------------------------------------------------
