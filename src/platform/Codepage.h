@@ -39,4 +39,7 @@ std::string AnsiToUtf8(std::string_view cp1251);
 // Characters without a CP1251 counterpart become '?'; malformed UTF-8 bytes become '?' too.
 std::string Utf8ToAnsi(std::string_view utf8);
 
+// Appends one code point (at most U+10FFFF) in UTF-8.
+void AppendUtf8(std::string& out, char32_t ch);
+
 }  // namespace pelmar
