@@ -198,42 +198,6 @@ TSaveOutcome SaveListed(TMessageBase& base, const std::vector<TListedMessage>& i
     return outcome;
 }
 
-std::optional<std::string> OriginToTake(std::string_view text) {
-    while (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-    const size_t cr = text.rfind('\r');
-    if (cr == std::string_view::npos) return std::nullopt;
-    std::string line(text.substr(cr + 1));
-    if (line.compare(0, 10, " * Origin:") != 0) return std::nullopt;
-    line.erase(0, std::min<size_t>(11, line.size()));
-    if (!line.empty() && line.back() == ')') {
-        const size_t open = line.rfind('(');
-        if (open != std::string::npos) line.erase(open);
-    }
-    return line;
-}
-
-std::vector<std::string> TearlinesToTake(std::string_view text) {
-    while (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-    std::vector<std::string_view> lines = CrLines(text);
-    std::vector<std::string> found;
-    if (lines.size() < 2) return found;
-    for (size_t i = lines.size() - 1; i-- > 0;) {
-        const std::string_view line = lines[i];
-        if (line.compare(0, 3, "---") != 0) continue;
-        found.emplace_back(line.substr(std::min<size_t>(4, line.size())));
-    }
-    return found;
-}
-
-bool AddListLine(std::string& section, const std::string& line) {
-    for (const std::string& existing : TextToStringList(section)) {
-        if (AnsiSameText(existing, line)) return false;
-    }
-    if (!section.empty() && section.back() != '\n') section += "\r\n";
-    section += line + "\r\n";
-    return true;
-}
-
 uint16_t DefaultAttributes(const TAreaInfo* area) {
     return area != nullptr && area->IsNetmail ? Settings.NetmailDef : Settings.EchomailDef;
 }

@@ -107,15 +107,6 @@ TSaveOutcome SaveListed(TMessageBase& base, const std::vector<TListedMessage>& i
                         const std::string& chosen, const std::string& areaDescription, int fontIndex,
                         const std::function<std::string(TDateTime)>& dateText);
 
-// ---- Template lists ------------------------------------------------------------------------------
-// The origin text of the message's last line (" * Origin: " and a trailing "(address)" removed).
-std::optional<std::string> OriginToTake(std::string_view text);
-// The texts of the "---" lines above the last line, bottom up, "--- " removed.
-std::vector<std::string> TearlinesToTake(std::string_view text);
-// Appends `line` to a list section (CR LF after each line) unless an equal line, ignoring case,
-// is there. False when it was there.
-bool AddListLine(std::string& section, const std::string& line);
-
 // ---- Editor requests -----------------------------------------------------------------------------
 enum class TEditorMode { New, Reply, Forward, Edit, ReadReceipt };
 

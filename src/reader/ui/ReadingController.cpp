@@ -13,6 +13,7 @@
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
+#include "editor/Templates.h"
 #include "reader/MessageClass.h"
 #include "reader/ThreadList.h"
 #include "reader/ui/LinkOpener.h"
@@ -280,21 +281,24 @@ void TReadingController::PrintShown() {
 void TReadingController::TakeOrigin() {
     Guarded([&] {
         if (shownEntry_ == nullptr) return;
-        const std::optional<std::string> origin = OriginToTake(shown_.Text);
+        const std::optional<std::string> origin = TakeOriginLine(shown_.Text);
         if (!origin || !IsTemplateStoreOpen()) return;
-        std::string section = ReadTemplate("origin.list");
-        if (AddListLine(section, *origin)) WriteTemplate("origin.list", section);
+        bool saveFailed = false;
+        AddListLine(tpl::OriginList, *origin, &saveFailed);
+        if (saveFailed) ShowError(A("Список шаблонов не удалось сохранить."), window_);
     });
 }
 
 void TReadingController::TakeTearline() {
     Guarded([&] {
         if (shownEntry_ == nullptr || !IsTemplateStoreOpen()) return;
-        std::string section = ReadTemplate("tearline.list");
-        bool changed = false;
-        for (const std::string& line : TearlinesToTake(shown_.Text))
-            changed = AddListLine(section, line) || changed;
-        if (changed) WriteTemplate("tearline.list", section);
+        bool saveFailed = false;
+        for (const std::string& line : TakeTearlineLines(shown_.Text)) {
+            bool failed = false;
+            AddListLine(tpl::TearlineList, line, &failed);
+            saveFailed = saveFailed || failed;
+        }
+        if (saveFailed) ShowError(A("Список шаблонов не удалось сохранить."), window_);
     });
 }
 

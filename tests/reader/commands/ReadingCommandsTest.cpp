@@ -7,6 +7,7 @@
 #include "areas/gizmo.h"
 #include "core/Settings.h"
 #include "editor/Quote.h"
+#include "editor/Templates.h"
 #include "reader/ReadingCommands.h"
 #include "support/TestSupport.h"
 
@@ -56,23 +57,27 @@ TEST(SavedFiles, NumberedNames) {
     for (const auto& [chosen, expected] : rows) EXPECT_EQ(NumberedFileName(chosen, 2), expected);
 }
 
+// What the view's pop-up takes from a shown message into the template lists.
 TEST(TemplateLists, OriginAndTearlines) {
-    EXPECT_EQ(OriginToTake(Message().Text), "My BBS ");
-    EXPECT_EQ(OriginToTake("only one line * Origin: x"), std::nullopt);
-    EXPECT_EQ(OriginToTake("a\r * Origin: no address\r\r"), "no address");
-    EXPECT_EQ(OriginToTake("a\rnot an origin"), std::nullopt);
-    EXPECT_EQ(TearlinesToTake(Message().Text), (std::vector<std::string>{"Plm 1.0", ""}));
-    EXPECT_EQ(TearlinesToTake("--- only line"), std::vector<std::string>{});
+    EXPECT_EQ(TakeOriginLine(Message().Text), "My BBS ");
+    EXPECT_EQ(TakeOriginLine("only one line * Origin: x"), std::nullopt);
+    EXPECT_EQ(TakeOriginLine("a\r * Origin: no address\r\r"), "no address");
+    EXPECT_EQ(TakeOriginLine("a\rnot an origin"), std::nullopt);
+    EXPECT_EQ(TakeTearlineLines(Message().Text), (std::vector<std::string>{"Plm 1.0", ""}));
+    EXPECT_EQ(TakeTearlineLines("--- only line"), std::vector<std::string>{});
 }
 
 TEST(TemplateLists, AddsALineOnce) {
-    std::string section = "first\r\nMy BBS \r\n";
-    EXPECT_FALSE(AddListLine(section, "my bbs "));
-    EXPECT_TRUE(AddListLine(section, "Other"));
-    EXPECT_EQ(section, "first\r\nMy BBS \r\nOther\r\n");
-    std::string empty;
-    EXPECT_TRUE(AddListLine(empty, "x"));
-    EXPECT_EQ(empty, "x\r\n");
+    test::ScopedHome home;
+    Settings.ProgramFolder = home.Path().string() + "/";
+    OpenTemplateStore();
+    ASSERT_TRUE(WriteTemplate(tpl::OriginList, "first\r\nMy BBS \r\n"));
+    EXPECT_FALSE(AddListLine(tpl::OriginList, "my bbs "));
+    EXPECT_TRUE(AddListLine(tpl::OriginList, "Other"));
+    EXPECT_EQ(TemplateLines(ReadTemplate(tpl::OriginList)), (std::vector<std::string>{"first", "My BBS ", "Other"}));
+    EXPECT_TRUE(AddListLine(tpl::TearlineList, "x"));
+    EXPECT_EQ(TemplateLines(ReadTemplate(tpl::TearlineList)), std::vector<std::string>{"x"});
+    CloseTemplateStore();
 }
 
 class EditorRequests : public ::testing::Test {
