@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 
 #include "cli/Json.h"
@@ -67,7 +68,13 @@ std::string DataFolder(const TNodelistOptions& options) {
 
 int Compile(const TNodelistOptions& options) {
     if (options.Words.empty() || options.Data.empty()) LoadProfile(options);
-    const std::vector<std::string> files = options.Words.empty() ? Settings.NodeListFiles : options.Words;
+    std::vector<std::string> files = Settings.NodeListFiles;
+    if (!options.Words.empty()) {
+        // The index names its sources for the program, which runs from another folder: absolute paths.
+        files.clear();
+        for (const std::string& word : options.Words)
+            files.push_back(Utf8ToAnsi(std::filesystem::absolute(AnsiToUtf8(word)).lexically_normal().string()));
+    }
     if (files.empty()) throw TNodelistUsageError("no nodelist files given and the profile lists none");
     TNodeList list(DataFolder(options));
     list.Compile(files);

@@ -66,6 +66,13 @@ TEST_F(NodelistToolTest, CompileAndFindByNameAndAddress) {
     }
     run = Tool("find " + Data() + " '2:5020/*'");
     EXPECT_EQ(std::count(run.Out.begin(), run.Out.end(), '\n'), 2);  // the point is not a node
+
+    // A list named relative to the tool's folder is recorded by its absolute path.
+    run.Status = test::RunCommand("cd '" + lists_.Path().string() + "' && '" + test::ToolPath() +
+                                      "' nodelist compile " + Data() + " net.123",
+                                  &run.Out);
+    ASSERT_EQ(run.Status, 0);
+    EXPECT_NE(run.Out.find("\"files\": [\"" + net + "\"]"), std::string::npos) << run.Out;
 }
 
 TEST_F(NodelistToolTest, TheProfileGivesListsAndFolder) {
