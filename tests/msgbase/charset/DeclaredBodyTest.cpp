@@ -129,6 +129,29 @@ TEST(DeclaredHeader, JamNamesAndSubjectFollowTheDeclaration) {
     EXPECT_EQ(jam.FromName, "\xC8\xE2\xE0\xED");
 }
 
+TEST(DeclaredHeader, SquishNamesAndSubjectFollowTheDeclaration) {
+    Settings = TSettings{};
+    TempDir dir;
+    TSquishBuilder files;
+    TRawMessage raw;
+    raw.From = "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD";  // "Иван" in UTF-8
+    raw.Subject = "\xD1\x8D\xD1\x85\xD0\xBE";         // "эхо"
+    raw.Kludges = {"CHRS: UTF-8 4"};
+    files.Add(raw);
+    files.Save(dir.File("sq"));
+    TSquish squish;
+    squish.SetPath(dir.File("sq"));
+    squish.Open();
+    ASSERT_TRUE(squish.First());
+    squish.ReadHeader();
+    EXPECT_EQ(squish.FromName, "\xC8\xE2\xE0\xED");
+    EXPECT_EQ(squish.Subject, "\xFD\xF5\xEE");
+    EXPECT_EQ(squish.ToName, "All");
+    squish.ReadMessage(0);
+    EXPECT_EQ(squish.FromName, "\xC8\xE2\xE0\xED");
+    EXPECT_EQ(squish.Subject, "\xFD\xF5\xEE");
+}
+
 INSTANTIATE_TEST_SUITE_P(Sets, DeclaredBodyTest, ::testing::ValuesIn(Rows),
                          [](const auto& info) { return std::string(info.param.Name); });
 
