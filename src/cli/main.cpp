@@ -340,7 +340,8 @@ int ActOnMsgId(const TOptions& options, bool remove) {
     base->ReadHeader();
     if (base->MsgId != msgid) throw TToolError("the message moved while it was looked up; nothing was done");
     if (remove) {
-        if (!base->DeleteCurrent()) throw TToolError("the message could not be deleted (the base is locked)");
+        if (!base->DeleteCurrent()) throw TToolError(
+                "the message could not be deleted (the base is locked, or its file changed or went away)");
         return 0;
     }
     if (base->Read) return 0;
