@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTextBlock>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -139,8 +140,10 @@ bool CheckBodySpelling(QWidget* parent, QPlainTextEdit* body, bool notifyWhenDon
     for (;;) {
         const std::string text = FromQt(body->toPlainText());
         TWordSpan next{-1, 0};
-        for (const auto& span : checker.Misspelt(text)) {
-            if (span.Offset < from || skipped.count(text.substr(span.Offset, span.Length))) continue;
+        // Only the text after the last answer is checked again: `from` always ends a word.
+        for (TWordSpan span : checker.Misspelt(text.substr(std::min<size_t>(from, text.size())))) {
+            span.Offset += from;
+            if (skipped.count(text.substr(span.Offset, span.Length))) continue;
             next = span;
             break;
         }

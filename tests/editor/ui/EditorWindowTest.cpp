@@ -728,5 +728,35 @@ TEST(SpellChecker, RussianOrEnglishDictionaryAccepts) {
     EXPECT_TRUE(none.Correct("wurld"));
 }
 
+// The pass over the body: each answer goes on after the word it was about, a replacement included.
+TEST(SpellChecker, EachAnswerGoesOnAfterItsWord) {
+    ASSERT_TRUE(TSpellChecker::Instance().Available());
+    QPlainTextEdit body;
+    body.setPlainText(QString::fromUtf8("wurld превед wurld, привет wurld"));
+    // Skip the first "wurld", replace "превед", skip the rest of the "wurld"s.
+    const std::vector<std::pair<QString, QString>> answers = {
+        {QString::fromUtf8("Пропустить"), {}},
+        {QString::fromUtf8("Заменить"), QString::fromUtf8("привет")},
+        {QString::fromUtf8("Пропустить все"), {}}};
+    std::vector<QString> asked;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (dialog == nullptr || asked.size() >= answers.size()) return;
+        for (QLabel* label : dialog->findChildren<QLabel*>()) asked.push_back(label->text());
+        const auto& [button, replacement] = answers[asked.size() - 1];
+        if (!replacement.isEmpty()) dialog->findChild<QLineEdit*>()->setText(replacement);
+        for (QPushButton* b : dialog->findChildren<QPushButton*>())
+            if (b->text() == button) b->click();
+    });
+    timer.start();
+    EXPECT_TRUE(CheckBodySpelling(nullptr, &body, false));
+    EXPECT_EQ(asked, (std::vector<QString>{QString::fromUtf8("Нет в словаре: wurld"),
+                                          QString::fromUtf8("Нет в словаре: превед"),
+                                          QString::fromUtf8("Нет в словаре: wurld")}));
+    EXPECT_EQ(body.toPlainText(), QString::fromUtf8("wurld привет wurld, привет wurld"));
+}
+
 }  // namespace
 }  // namespace pelmar::ui
