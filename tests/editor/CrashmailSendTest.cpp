@@ -93,6 +93,35 @@ TEST(CrashmailSend, SplitFileCrosspostIsExportedWhole) {
     std::string joined;
     for (const auto& [k, sec] : decoder.Files()[0].Sections) joined += sec.Data;
     EXPECT_EQ(joined, data);
+
+    // A netmail letter into crashmail's netmail area goes out by its SCAN too, routed to the uplink.
+    for (const auto& entry : fs::directory_iterator(root.Path() / "outb")) fs::remove_all(entry.path());
+    TAreaInfo net;
+    net.Kind = BaseKindMsg;
+    net.IsNetmail = true;
+    net.AreaName = "NETMAIL";
+    net.Path = r + "/netmail";
+    TSendState n;
+    n.Destinations = {&net};
+    n.FromName = "Petya";
+    n.SelectedAKA = "2:5020/1";
+    n.ToName = "Vasya";
+    n.DestAddress = "2:5020/9";
+    n.DestAddressVisible = true;
+    n.Subject = "Private word";
+    n.Attributes = AttrLocal;
+    n.Body = "Hello, Vasya\r";
+    n.Template.Destinations = {{net.ID, net.AreaName}};
+    n.Template.FromAddress = "2:5020/1";
+    const TSendResult sent = SendMessages(n, [](const std::string& name) { return DefaultTemplate(name); });
+    ASSERT_TRUE(sent.Ok()) << sent.Failed[0].Reason;
+    test::RunCommand("cd '" + r + "' && crashmail SETTINGS '" + r + "/crashmail.prefs' SCAN >/dev/null 2>&1");
+    out.clear();
+    for (const auto& entry : fs::recursive_directory_iterator(root.Path() / "outb")) {
+        if (entry.is_regular_file()) out += test::ReadFile(entry.path());
+    }
+    EXPECT_NE(out.find("Private word"), std::string::npos) << "crashmail exported no netmail";
+    EXPECT_NE(out.find("Hello, Vasya"), std::string::npos);
     Settings = saved;
 }
 
