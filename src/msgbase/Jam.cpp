@@ -372,18 +372,7 @@ void TJAM::ReadHeader() {
         }
     }
     // Names and subject sit among the control lines, so they follow a CHRS line there too.
-    const TCharset charset = DeclaredCharset(Kludges);
-    if (KeepStored) {
-        Stored.NamesCharset = charset;
-        Stored.FromName = storedFrom;
-        Stored.ToName = storedTo;
-        Stored.Subject = storedSubject;
-    }
-    if (!IsDosCharset(charset) && !RawText) {
-        FromName = CharsetToAnsi(charset, storedFrom);
-        ToName = CharsetToAnsi(charset, storedTo);
-        Subject = CharsetToAnsi(charset, storedSubject);
-    }
+    ReadNamesByDeclaration(storedFrom, storedTo, storedSubject);
     if (!Netmail) {
         OrigAddr = EchoAddress(MsgId);
         DestAddr = EchoAddress(ReplyId);

@@ -588,4 +588,19 @@ void TMessageBase::SplitStoredBody(std::string_view stored) {
     SplitStoredText(DeclaredBodyToAnsi(stored, Kludges), Text, Kludges, softCr);
 }
 
+void TMessageBase::ReadNamesByDeclaration(std::string_view storedFrom, std::string_view storedTo,
+                                          std::string_view storedSubject) {
+    const TCharset charset = DeclaredCharset(Kludges);
+    if (KeepStored) {
+        Stored.NamesCharset = charset;
+        Stored.FromName = storedFrom;
+        Stored.ToName = storedTo;
+        Stored.Subject = storedSubject;
+    }
+    if (IsDosCharset(charset) || RawText) return;
+    FromName = CharsetToAnsi(charset, storedFrom);
+    ToName = CharsetToAnsi(charset, storedTo);
+    Subject = CharsetToAnsi(charset, storedSubject);
+}
+
 }  // namespace pelmar

@@ -275,6 +275,11 @@ protected:
     // the format keeps apart from the text, if any) or in the text itself, unless RawText is on, then
     // split into Text and further Kludges.
     void SplitStoredBody(std::string_view stored);
+    // For formats that keep names and subject with the control lines: once Kludges are read, the
+    // stored names and subject are decoded by the character set a CHRS line there declares (and kept
+    // in Stored when KeepStored is on).
+    void ReadNamesByDeclaration(std::string_view storedFrom, std::string_view storedTo,
+                                std::string_view storedSubject);
 };
 
 }  // namespace pelmar

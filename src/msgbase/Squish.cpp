@@ -282,21 +282,6 @@ void TSquish::ReadNames() {
     Date = ParseFtsDate(MsgHeader.FtscDate());
 }
 
-// Names and subject are stored in the frame with the control lines, so they follow a CHRS line there.
-void TSquish::ReadNamesByDeclaration() {
-    const TCharset charset = DeclaredCharset(Kludges);
-    if (KeepStored) {
-        Stored.NamesCharset = charset;
-        Stored.FromName = MsgHeader.From();
-        Stored.ToName = MsgHeader.To();
-        Stored.Subject = MsgHeader.Subj();
-    }
-    if (IsDosCharset(charset) || RawText) return;
-    FromName = CharsetToAnsi(charset, MsgHeader.From());
-    ToName = CharsetToAnsi(charset, MsgHeader.To());
-    Subject = CharsetToAnsi(charset, MsgHeader.Subj());
-}
-
 template <typename Convert>
 size_t TSquish::ParseControlLines(std::string_view bytes, Convert convert) {
     const size_t n = bytes.size();
@@ -330,7 +315,8 @@ void TSquish::ReadHeader() {
     std::string_view bytes = ReadAfterXmsg(FrameHeader.CLen);
     if (bytes.empty() || bytes.back() != '\0') bytes = ReadAfterXmsg(FrameHeader.MsgLength - SquishXmsgSize);
     ParseControlLines(bytes, [this](std::string_view line) { return FieldFromStored(line); });
-    ReadNamesByDeclaration();
+    // Names and subject are stored in the frame with the control lines: they follow a CHRS line there.
+    ReadNamesByDeclaration(MsgHeader.From(), MsgHeader.To(), MsgHeader.Subj());
     Read = (MsgHeader.Attr() & SquishReadMark) != 0;
     // The list needs MSGID/REPLY only; the attribute set is filled by ReadMessage.
     const uint16_t keptAttr = Attr;
@@ -370,7 +356,7 @@ void TSquish::ReadMessage(int32_t position) {
     size_t bodyStart = ParseControlLines(
         bytes, [this](std::string_view line) { return RawText ? std::string(line) : BodyToAnsi(line); });
     // The NUL closing the control information; a writer that stored none starts the body right here.
-    ReadNamesByDeclaration();
+    ReadNamesByDeclaration(MsgHeader.From(), MsgHeader.To(), MsgHeader.Subj());
     if (bodyStart < bytes.size() && bytes[bodyStart] == '\0') ++bodyStart;
     std::string_view body = bytes.substr(std::min(bodyStart, bytes.size()));
     body = body.substr(0, body.find('\0'));

@@ -102,7 +102,6 @@ private:
     // The `length` bytes that follow the XMSG of the current frame (already checked to fit the frame).
     std::string_view ReadAfterXmsg(size_t length);
     void ReadNames();
-    void ReadNamesByDeclaration();
     // Leading control lines of `bytes` into Kludges (converted with `convert`); returns where they end.
     template <typename Convert>
     size_t ParseControlLines(std::string_view bytes, Convert convert);
