@@ -41,6 +41,18 @@ protected:
 
     QString Text() const { return pane.TextView()->toPlainText(); }
 
+    // Opens `fido` on a *.MSG area holding one message with these stored text bytes.
+    void OpenOneMessage(TFidoBase& fido, const std::string& storedText) {
+        const std::filesystem::path area = dir.Path() / "msg";
+        std::filesystem::create_directories(area);
+        std::string header(TFidoBase::HeaderSize, '\0');
+        header.replace(144, 19, "01 Jan 26  10:20:30");
+        test::WriteFile(area / "2.msg", header + storedText + '\0');
+        fido.SetPath(area.string());
+        fido.Open();
+        ASSERT_TRUE(fido.First());
+    }
+
     QTextCharFormat FormatAt(const QString& needle) const {
         const int index = Text().indexOf(needle);
         EXPECT_GE(index, 0) << needle.toStdString();
@@ -162,19 +174,11 @@ TEST_F(MessageViewPaneTest, ButtonsCarryTheirHints) {
 }
 
 TEST_F(MessageViewPaneTest, DeclaredCharsetsReadByTheirDeclarationInEveryMode) {
-    const std::filesystem::path area = dir.Path() / "msg";
-    std::filesystem::create_directories(area);
-    std::string header(TFidoBase::HeaderSize, '\0');
-    header.replace(144, 19, "01 Jan 26  10:20:30");
-    test::WriteFile(area / "2.msg", header +
-                                        "\x01"
-                                        "CHRS: UTF-8 4\r\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, "
-                                        "\xD1\x8D\xD1\x85\xD0\xBE\r" +
-                                        '\0');
     TFidoBase fido;
-    fido.SetPath(area.string());
-    fido.Open();
-    ASSERT_TRUE(fido.First());
+    ASSERT_NO_FATAL_FAILURE(OpenOneMessage(fido,
+                                           "\x01"
+                                           "CHRS: UTF-8 4\r\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, "
+                                           "\xD1\x8D\xD1\x85\xD0\xBE\r"));
     Settings.ShowKludges = false;
     for (const TViewMode mode : {TViewMode{2, false}, TViewMode{0, false}, TViewMode{2, true}}) {
         const TShownMessage shown = pane.ShowMessage(fido, fido.Current, mode);
@@ -185,15 +189,8 @@ TEST_F(MessageViewPaneTest, DeclaredCharsetsReadByTheirDeclarationInEveryMode) {
 
 // Byte 0x8D is the letter "Н" in the DOS code page; only converted text treats it as a soft line end.
 TEST_F(MessageViewPaneTest, CapitalEnOfTheDosCodePageStaysInEveryMode) {
-    const std::filesystem::path area = dir.Path() / "msg";
-    std::filesystem::create_directories(area);
-    std::string header(TFidoBase::HeaderSize, '\0');
-    header.replace(144, 19, "01 Jan 26  10:20:30");
-    test::WriteFile(area / "2.msg", header + "\x8D\xA0\xA7\xA2\xA0\xAD\xA8\xA5 \x8D\xAE\xAC\xA5\xE0\r" + '\0');
     TFidoBase fido;
-    fido.SetPath(area.string());
-    fido.Open();
-    ASSERT_TRUE(fido.First());
+    ASSERT_NO_FATAL_FAILURE(OpenOneMessage(fido, "\x8D\xA0\xA7\xA2\xA0\xAD\xA8\xA5 \x8D\xAE\xAC\xA5\xE0\r"));
     Settings.ShowKludges = false;
     for (const TViewMode mode : {TViewMode{2, false}, TViewMode{2, true}}) {
         pane.ShowMessage(fido, fido.Current, mode);
