@@ -102,7 +102,7 @@ void TScanThread::CountArea(TAreaInfo& area) {
     area.CloseBase(base, TBaseMode::Private);
 }
 
-bool TScanThread::Pass(const std::stop_token& stop) {
+bool TScanThread::Pass(const std::stop_token& stop, const TBetweenAreas& betweenAreas) {
     for (int i = 0;; ++i) {
         TAreaInfo* entry = AreaRegistry().HoldItem(i);
         if (entry == nullptr) return true;
@@ -131,6 +131,7 @@ bool TScanThread::Pass(const std::stop_token& stop) {
             }
         }
         entry->Unlock();
+        if (betweenAreas) betweenAreas(*entry);
     }
 }
 
@@ -145,7 +146,7 @@ void TScanThread::Rest(const std::stop_token& stop) {
 void TScanThread::Run(std::stop_token stop) {
     LowestPriority();
     while (!stop.stop_requested()) {
-        Pass(stop);
+        Pass(stop, betweenAreas_);
         ++passes_;
         if (notify_) {
             try {

@@ -19,6 +19,9 @@ class TAreaInfo;
 class TScanThread {
 public:
     using TNotify = std::function<void()>;
+    // Called on the scan thread after each entry of a pass, once the entry is released. Tests use it
+    // to act at a known point of a pass instead of guessing by the clock.
+    using TBetweenAreas = std::function<void(const TAreaInfo& entry)>;
 
     static constexpr int RestSteps = 300;
     static constexpr std::chrono::milliseconds RestStep{100};
@@ -39,9 +42,11 @@ public:
     bool Running() const { return thread_.joinable(); }
     // Passes finished (including one cut short by termination).
     int Passes() const { return passes_.load(); }
+    // Before Start only.
+    void SetBetweenAreas(TBetweenAreas betweenAreas) { betweenAreas_ = std::move(betweenAreas); }
 
     // One pass over the areas; false when it was cut short because `stop` asked for it.
-    static bool Pass(const std::stop_token& stop);
+    static bool Pass(const std::stop_token& stop, const TBetweenAreas& betweenAreas = {});
     // Counts one area whose lock the caller holds: all three counters 0 when it has no usable base.
     static void CountArea(TAreaInfo& area);
 
@@ -50,6 +55,7 @@ private:
     void Rest(const std::stop_token& stop);
 
     TNotify notify_;
+    TBetweenAreas betweenAreas_;
     std::jthread thread_;
     std::atomic<int> passes_{0};
 };

@@ -42,7 +42,7 @@ TEST(AreaLifetime, StartupLoadsScansAndStoresTheTree) {
         ASSERT_NE(AreaManager(), nullptr);
         ASSERT_NE(ScanThread(), nullptr);
         const auto start = std::chrono::steady_clock::now();
-        while (notified.load() == 0 && std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
+        while (notified.load() == 0 && std::chrono::steady_clock::now() - start < std::chrono::seconds(60))
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         seen.push_back("notified " + std::to_string(notified.load()));
         TAreaInfo* missing = AreaManager()->Root().FindChild("Fido")->FindChild("Missing");

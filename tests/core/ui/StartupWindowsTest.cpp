@@ -25,7 +25,7 @@ namespace {
 
 // Processes events until `done` or the time is up.
 template <typename F>
-bool WaitFor(F done, int timeoutMs = 3000) {
+bool WaitFor(F done, int timeoutMs = 30000) {
     QElapsedTimer timer;
     timer.start();
     while (!done() && timer.elapsed() < timeoutMs) QApplication::processEvents(QEventLoop::AllEvents, 20);

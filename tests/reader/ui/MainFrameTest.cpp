@@ -56,7 +56,7 @@ namespace {
 namespace fs = std::filesystem;
 
 template <typename F>
-bool WaitFor(F done, int timeoutMs = 5000) {
+bool WaitFor(F done, int timeoutMs = 30000) {
     QElapsedTimer timer;
     timer.start();
     while (!done() && timer.elapsed() < timeoutMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -269,7 +269,7 @@ TEST_F(MainFrameTest, DamagedHeaderIsReportedOnceAndTheRestIsListed) {
     TMainFrame frame;
     frame.show();
     Select(frame, Area("JAM"));
-    ASSERT_TRUE(WaitFor([&] { return !boxes.Texts.empty(); }, 2000));
+    ASSERT_TRUE(WaitFor([&] { return !boxes.Texts.empty(); }));
     QApplication::processEvents();
     ASSERT_EQ(boxes.Texts.size(), 1u);
     EXPECT_TRUE(boxes.Texts[0].startsWith(QStringLiteral("Ошибка при чтении базы:\r\n")))
@@ -603,7 +603,7 @@ TEST(MainFrameFirstShow, WithoutAreasTheAreaManagerComesUp) {
     {
         TMainFrame frame;
         frame.show();
-        ASSERT_TRUE(WaitFor([&] { return frame.findChild<TAreaMngr*>() != nullptr; }, 2000));
+        ASSERT_TRUE(WaitFor([&] { return frame.findChild<TAreaMngr*>() != nullptr; }));
         EXPECT_TRUE(frame.findChild<TAreaMngr*>()->isVisible());
     }
     StoreAreasAndRelease();

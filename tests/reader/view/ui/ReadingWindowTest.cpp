@@ -36,7 +36,7 @@ namespace {
 namespace fs = std::filesystem;
 
 template <typename F>
-bool WaitFor(F done, int timeoutMs = 5000) {
+bool WaitFor(F done, int timeoutMs = 30000) {
     QElapsedTimer timer;
     timer.start();
     while (!done() && timer.elapsed() < timeoutMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -154,7 +154,7 @@ TEST_F(ReadingWindowTest, ShownMessageBecomesReadAfterHalfASecondWithItsCounters
     char from[64];
     plmMBGetFrom(from, sizeof from);
     EXPECT_EQ(std::string(from), entry->FromName);
-    EXPECT_TRUE(WaitFor([&] { return entry->Read; }, 3000));
+    EXPECT_TRUE(WaitFor([&] { return entry->Read; }));
     EXPECT_EQ(Area("RUTEST").Read, 6);
     EXPECT_EQ(Area("RUTEST").PersonalUnread, 1);
     // Stored in the base, not only in the list.
@@ -181,7 +181,7 @@ TEST_F(ReadingWindowTest, CountersNeverGoBelowZero) {
     const int personal = RowWhere("Personal one", "Иван Петров");
     Select(personal);
     TMessageClass* entry = List().Rows[static_cast<size_t>(personal)];
-    ASSERT_TRUE(WaitFor([&] { return entry->Read; }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return entry->Read; }));
     EXPECT_EQ(Area("RUTEST").Read, 0);
     EXPECT_EQ(Area("RUTEST").PersonalUnread, 0);
 }
@@ -247,7 +247,7 @@ TEST_F(ReadingWindowTest, AReadErrorBecomesTheErrorBoxAndNeverEscapes) {
     // Another program cuts the text file short while the area is listed.
     fs::resize_file(home_.Path() / "bases" / "rutest.jdt", 0);
     Select(1);
-    ASSERT_TRUE(WaitFor([&] { return !boxes.Texts.isEmpty(); }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return !boxes.Texts.isEmpty(); }));
     EXPECT_TRUE(boxes.Texts[0].startsWith(QStringLiteral("Ошибка при чтении базы:")))
         << boxes.Texts[0].toStdString();
     EXPECT_TRUE(Text().isEmpty());
