@@ -46,6 +46,7 @@
 #include "msgbase/Charset.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Paths.h"
+#include "reader/Writes.h"
 
 namespace {
 
@@ -286,23 +287,25 @@ int Post(const TOptions& options) {
     }
     const std::string body = ReadBody(options);
     // Taken before the base is touched: without a home no serial can be kept unique.
-    const std::string msgidLine = "MSGID: " + FormatMsgId(orig, NewMsgIdSerial());
+    TNewHeader header;
+    header.MsgIdSerial = NewMsgIdSerial();
+    header.FromName = ToolIn(options.Get("--from"));
+    header.ToName = ToolIn(options.Get("--to"));
+    header.Subject = ToolIn(options.Get("--subject"));
+    header.OrigAddr = orig;
+    header.DestAddr = dest;
+    header.Attr = attr;
+    header.Read = false;
+    if (options.Has("--reply")) header.ReplyMsgId = ToolIn(options.Get("--reply"));
 
     auto base = OpenBase(options);
     base->NewMessage();
-    base->FromName = ToolIn(options.Get("--from"));
-    base->ToName = ToolIn(options.Get("--to"));
-    base->Subject = ToolIn(options.Get("--subject"));
-    base->OrigAddr = orig;
-    base->DestAddr = dest;
-    base->Date = NowLocal();
-    base->Attr = attr;
-    base->Read = false;
-    base->Kludges.push_back(msgidLine);
-    if (options.Has("--reply")) base->Kludges.push_back("REPLY: " + ToolIn(options.Get("--reply")));
-    base->Kludges.emplace_back("PID: Plm 1.0");
+    // The header every new message gets, the one the editor and the copies to contacts write.
+    FillNewHeader(*base, header);
     base->Text = body;
-    if (!base->WriteMessage()) throw TToolError("the message could not be written");
+    if (!base->WriteMessage())
+        throw TToolError("the message could not be written: " +
+                         AnsiToUtf8(base->LastError.empty() ? BusyReason() : base->LastError));
     // Stored all the same, so the exit code stays 0; but the user must hear that it will not travel.
     for (const std::string& warning : base->Warnings)
         std::cerr << "pelmar-tool: warning: " << AnsiToUtf8(warning) << '\n';
@@ -340,8 +343,12 @@ int ActOnMsgId(const TOptions& options, bool remove) {
     base->ReadHeader();
     if (base->MsgId != msgid) throw TToolError("the message moved while it was looked up; nothing was done");
     if (remove) {
-        if (!base->DeleteCurrent()) throw TToolError(
+        if (!base->DeleteCurrent()) {
+            if (!base->LastError.empty())
+                throw TToolError("the message could not be deleted: " + AnsiToUtf8(base->LastError));
+            throw TToolError(
                 "the message could not be deleted (the base is locked, or its file changed or went away)");
+        }
         return 0;
     }
     if (base->Read) return 0;
