@@ -114,11 +114,12 @@ bool TScanThread::Pass(const std::stop_token& stop) {
                 break;
             }
         }
-        if (stop.stop_requested()) {
-            if (locked) entry->Unlock();
-            return false;
+        if (!locked) {
+            if (stop.stop_requested()) return false;
+            continue;  // the entry is being destroyed; the index now names the next one
         }
-        if (!locked) continue;  // the entry is being destroyed; the index now names the next one
+        const TAreaLock lock(*entry, TAreaLock::AdoptTag{});
+        if (stop.stop_requested()) return false;
         // An entry without a parent is being built (or is a root or an import container): its fields
         // are not ready to be read from this thread.
         const bool countable = !TAreaContainer::Abandoned(*entry) && entry->Parent() != nullptr &&
@@ -130,7 +131,6 @@ bool TScanThread::Pass(const std::stop_token& stop) {
                 // Nothing an area holds may end the scan; its counters stay as they were.
             }
         }
-        entry->Unlock();
     }
 }
 

@@ -34,6 +34,7 @@
 #include <string_view>
 #include <vector>
 
+#include "areas/gizmo.h"
 #include "cli/Json.h"
 #include "cli/LetterVerbs.h"
 #include "cli/NodelistCommand.h"
@@ -46,6 +47,7 @@
 #include "msgbase/Charset.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Paths.h"
+#include "reader/MessageTransfer.h"
 #include "reader/Writes.h"
 
 namespace {
@@ -342,22 +344,20 @@ int ActOnMsgId(const TOptions& options, bool remove) {
     base->Seek(position);
     base->ReadHeader();
     if (base->MsgId != msgid) throw TToolError("the message moved while it was looked up; nothing was done");
+    // Acted on as the windows act on a listed message: recognised again under the lock, then
+    // written, with the outcome read back.
+    const TListedMessage item{position, {base->MsgId, base->FromName, base->ToName, base->Subject, base->Date}};
+    TAreaInfo area;  // the tool's base belongs to no area tree; its counters are not kept
     if (remove) {
-        if (!base->DeleteCurrent()) {
-            if (!base->LastError.empty())
-                throw TToolError("the message could not be deleted: " + AnsiToUtf8(base->LastError));
-            throw TToolError(
-                "the message could not be deleted (the base is locked, or its file changed or went away)");
-        }
+        const TItemOutcome deleted = DeleteListed(area, *base, {item}).front();
+        if (deleted.Result != TItemResult::Done && deleted.Result != TItemResult::Skipped)
+            throw TToolError("the message could not be deleted: " + AnsiToUtf8(deleted.Reason));
         return 0;
     }
     if (base->Read) return 0;
-    base->MarkRead();
-    base->Seek(position);
-    base->ReadHeader();
-    // A base that a tosser holds locked leaves the mark for the next time.
-    if (base->MsgId != msgid || !base->Read)
-        throw TToolError("the message could not be marked read (the base is busy)");
+    const TItemOutcome marked = MarkListedRead(area, *base, item, std::string());
+    if (marked.Result != TItemResult::Done)
+        throw TToolError("the message could not be marked read: " + AnsiToUtf8(marked.Reason));
     return 0;
 }
 
