@@ -29,7 +29,6 @@ namespace {
     throw EAssertionFailed(text);
 }
 
-
 std::mutex importersMutex;
 std::map<int, TAreaImporter>& Importers() {
     static std::map<int, TAreaImporter> importers;

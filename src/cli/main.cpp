@@ -346,7 +346,8 @@ int ActOnMsgId(const TOptions& options, bool remove) {
     if (base->MsgId != msgid) throw TToolError("the message moved while it was looked up; nothing was done");
     // Acted on as the windows act on a listed message: recognised again under the lock, then
     // written, with the outcome read back.
-    const TListedMessage item{position, {base->MsgId, base->FromName, base->ToName, base->Subject, base->Date}};
+    const TListedMessage item{position,
+                              {base->MsgId, base->FromName, base->ToName, base->Subject, base->Date}};
     TAreaInfo area;  // the tool's base belongs to no area tree; its counters are not kept
     if (remove) {
         const TItemOutcome deleted = DeleteListed(area, *base, {item}).front();

@@ -146,7 +146,8 @@ void TReadingController::MarkReadDue() {
     // A mark the base refuses leaves the entry unread; showing the message again tries once more.
     const TItemOutcome marked = MarkListedRead(*area, *base, Listed(*entry), entry->ToName);
     if (marked.Result != TItemResult::Done) {
-        if (marked.Result != TItemResult::Changed && services_.StatusText) services_.StatusText(marked.Reason);
+        if (marked.Result != TItemResult::Changed && services_.StatusText)
+            services_.StatusText(marked.Reason);
         return;
     }
     entry->Read = true;
@@ -214,7 +215,8 @@ void TReadingController::CopySelected(TAreaInfo& target, bool move) {
         }
         if (services_.UpdateAreaNode) services_.UpdateAreaNode(target);
         // Messages the source no longer holds as listed are named after the source area.
-        const std::string source = list_.CurrentArea != nullptr ? AreaLabel(*list_.CurrentArea) : std::string();
+        const std::string source =
+            list_.CurrentArea != nullptr ? AreaLabel(*list_.CurrentArea) : std::string();
         for (TItemOutcome& result : outcome.Results)
             if (result.Area.empty()) result.Area = source;
         std::vector<TItemOutcome> deleted;
@@ -233,11 +235,12 @@ void TReadingController::CopySelected(TAreaInfo& target, bool move) {
         }
         // One box when every lock is released: what was not copied, what stayed behind, and what
         // the target said of the messages it stored.
-        std::string text = OutcomeSummary(
-            move ? A("Не все письма удалось перенести; их оригиналы остались на месте:")
-                 : A("Не все письма удалось скопировать:"),
-            outcome.Results);
-        const std::string left = OutcomeSummary(A("Скопированные письма не удалены из исходной области:"), deleted);
+        std::string text =
+            OutcomeSummary(move ? A("Не все письма удалось перенести; их оригиналы остались на месте:")
+                                : A("Не все письма удалось скопировать:"),
+                           outcome.Results);
+        const std::string left =
+            OutcomeSummary(A("Скопированные письма не удалены из исходной области:"), deleted);
         if (!left.empty()) text += (text.empty() ? "" : "\r\n") + left;
         for (const std::string& line : outcome.Warnings) text += (text.empty() ? "" : "\r\n") + line;
         if (!text.empty()) ShowError(text, window_);

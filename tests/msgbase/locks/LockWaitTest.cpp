@@ -17,8 +17,8 @@
 #include "msgbase/Hudson.h"
 #include "msgbase/Jam.h"
 #include "msgbase/ShortLockWaits.h"
-#include "msgbase/TosserLock.h"
 #include "msgbase/Squish.h"
+#include "msgbase/TosserLock.h"
 #include "support/TestSupport.h"
 
 namespace pelmar::test {
@@ -58,9 +58,7 @@ protected:
         ASSERT_TRUE(Base->Active);
         ASSERT_TRUE(Post("existing"));
     }
-    void TearDown() override {
-        Settings = TSettings{};
-    }
+    void TearDown() override { Settings = TSettings{}; }
 
     std::unique_ptr<TMessageBase> Make() const {
         auto base = CreateMessageBase(GetParam().Kind);
