@@ -136,7 +136,6 @@ int main(int argc, char** argv) {
         waitpid(child, &status, 0);
     }
     Settings.FullName = "Ivan Petrov";
-    SetJamErrorBox([](const std::string&) {});
     constexpr int Runs = 7;
 
     const long before = RssKb("VmRSS:");

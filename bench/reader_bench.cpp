@@ -404,7 +404,6 @@ int main(int argc, char** argv) {
     }
     Settings.FullName = "Ivan Petrov";
     Settings.BuildThreads = true;
-    SetJamErrorBox([](const std::string&) {});
     BenchArea("JAM", BaseKindJam, jam);
     BenchArea("Squish", BaseKindSquish, squish);
     BenchExpand();

@@ -97,7 +97,6 @@ int main(int argc, char** argv) {
     const fs::path dir = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "pelmar-search-bench";
     fs::remove_all(dir);
     fs::create_directories(dir);
-    SetJamErrorBox([](const std::string&) {});
     Settings.FullName = "Ivan Petrov";
     const std::string big = (dir / "big").string();
     const std::string threads = (dir / "threads").string();

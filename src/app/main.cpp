@@ -248,8 +248,6 @@ int main(int argc, char** argv) {
     RegisterAreaImporters();
     SetGoldEdImportPrepare(PrepareGoldEdImport);
     SetGoldEdImportFinish(FinishGoldEdImport);
-    // A JAM base that another program holds locked says so every time a write is refused.
-    SetJamErrorBox([](const std::string& text) { ShowError(text, MessageParent()); });
     BindPluginSteps(startup.Managers);
     BindAreaSteps(startup.Managers, [] {
         // The scan thread finished a pass; the main window redraws its counters on its own thread.

@@ -70,7 +70,7 @@ std::vector<TAreaInfo*> MoveEntries(const std::vector<TAreaInfo*>& entries, TAre
     std::vector<TAreaInfo*> moved;
     for (TAreaInfo* entry : entries) {
         if (entry == nullptr || !CanMoveInto(*entry, target)) continue;
-        entry->Lock();
+        const TAreaLock lock(*entry);
         if (beforeMove) beforeMove(*entry);
         std::unique_ptr<TAreaInfo> owned = entry->Detach();
         if (owned) {
@@ -78,7 +78,6 @@ std::vector<TAreaInfo*> MoveEntries(const std::vector<TAreaInfo*>& entries, TAre
             target.AddChild(std::move(owned));
             moved.push_back(entry);
         }
-        entry->Unlock();
     }
     return moved;
 }
@@ -117,11 +116,13 @@ void SetAreaGoneHook(TAreaGoneHook hook) {
 
 bool DeleteEntry(TAreaInfo& entry) {
     if (entry.Parent() == nullptr) return false;
-    entry.Lock();
-    if (TAreaTreeView* view = AreaTreeView()) DropTreeNodes(entry, *view);
-    TellGone(entry);
-    std::unique_ptr<TAreaInfo> owned = entry.Detach();
-    entry.Unlock();
+    std::unique_ptr<TAreaInfo> owned;
+    {
+        const TAreaLock lock(entry);
+        if (TAreaTreeView* view = AreaTreeView()) DropTreeNodes(entry, *view);
+        TellGone(entry);
+        owned = entry.Detach();
+    }
     owned.reset();
     return true;
 }

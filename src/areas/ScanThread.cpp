@@ -114,23 +114,25 @@ bool TScanThread::Pass(const std::stop_token& stop, const TBetweenAreas& between
                 break;
             }
         }
-        if (stop.stop_requested()) {
-            if (locked) entry->Unlock();
-            return false;
+        if (!locked) {
+            if (stop.stop_requested()) return false;
+            continue;  // the entry is being destroyed; the index now names the next one
         }
-        if (!locked) continue;  // the entry is being destroyed; the index now names the next one
-        // An entry without a parent is being built (or is a root or an import container): its fields
-        // are not ready to be read from this thread.
-        const bool countable = !TAreaContainer::Abandoned(*entry) && entry->Parent() != nullptr &&
-                               entry->Zilo == ZiloOrdinary && entry->Kind > 0;
-        if (countable) {
-            try {
-                CountArea(*entry);
-            } catch (const std::exception&) {
-                // Nothing an area holds may end the scan; its counters stay as they were.
+        {
+            const TAreaLock lock(*entry, TAreaLock::AdoptTag{});
+            if (stop.stop_requested()) return false;
+            // An entry without a parent is being built (or is a root or an import container): its
+            // fields are not ready to be read from this thread.
+            const bool countable = !TAreaContainer::Abandoned(*entry) && entry->Parent() != nullptr &&
+                                   entry->Zilo == ZiloOrdinary && entry->Kind > 0;
+            if (countable) {
+                try {
+                    CountArea(*entry);
+                } catch (const std::exception&) {
+                    // Nothing an area holds may end the scan; its counters stay as they were.
+                }
             }
         }
-        entry->Unlock();
         if (betweenAreas) betweenAreas(*entry);
     }
 }

@@ -29,18 +29,6 @@ namespace {
     throw EAssertionFailed(text);
 }
 
-// Releases an entry's lock on every way out of a scope.
-class TLockScope {
-public:
-    explicit TLockScope(TAreaInfo& area) : area_(area) { area_.Lock(); }
-    ~TLockScope() { area_.Unlock(); }
-    TLockScope(const TLockScope&) = delete;
-    TLockScope& operator=(const TLockScope&) = delete;
-
-private:
-    TAreaInfo& area_;
-};
-
 std::mutex importersMutex;
 std::map<int, TAreaImporter>& Importers() {
     static std::map<int, TAreaImporter> importers;
@@ -115,7 +103,7 @@ TAreaInfo::~TAreaInfo() {
 }
 
 TMessageBase* TAreaInfo::OpenBase(TBaseMode mode) {
-    TLockScope scope(*this);
+    const TAreaLock scope(*this);
     if (mode == TBaseMode::Shared && base_ != nullptr) {
         ++openCount_;
         return base_.get();
@@ -140,7 +128,7 @@ TMessageBase* TAreaInfo::OpenBase(TBaseMode mode) {
 
 void TAreaInfo::CloseBase(TMessageBase* base, TBaseMode mode) {
     if (base == nullptr) return;
-    TLockScope scope(*this);
+    const TAreaLock scope(*this);
     std::unique_ptr<TMessageBase> gone;
     if (mode == TBaseMode::Shared) {
         if (base != base_.get()) return;  // not ours: never free what someone else owns
@@ -163,20 +151,20 @@ TAreaInfo* TAreaInfo::ShownHolder() {
 
 TAreaInfo* TAreaInfo::AddChild(std::unique_ptr<TAreaInfo> child) {
     if (child == nullptr) return nullptr;
-    TLockScope scope(*this);
+    const TAreaLock scope(*this);
     TAreaInfo* raw = child.get();
     TAreaInfo* holder = ShownHolder();
-    TLockScope holderScope(*holder);
+    const TAreaLock holderScope(*holder);
     // Taking the child's lock publishes what was filled in before it joined the tree to the scan,
     // which counts only entries that have a parent.
-    TLockScope childScope(*raw);
+    const TAreaLock childScope(*raw);
     raw->parent_ = this;
     raw->shownParent_ = holder;
     holder->shownChildren_.push_back(raw);
     children_.push_back(std::move(child));
     // A linked group's own entries are shown beside it, under the entry it now belongs to.
     if (raw->Zilo == ZiloLinkedGroup) {
-        TLockScope groupScope(*raw);
+        const TAreaLock groupScope(*raw);
         for (TAreaInfo* shown : raw->shownChildren_) {
             shown->shownParent_ = this;
             shownChildren_.push_back(shown);
@@ -200,20 +188,20 @@ TAreaInfo* TAreaInfo::AddChild(const TAreaFields& fields) {
 }
 
 void TAreaInfo::Change(const std::function<void(TAreaInfo&)>& change) {
-    TLockScope scope(*this);
+    const TAreaLock scope(*this);
     change(*this);
 }
 
 std::unique_ptr<TAreaInfo> TAreaInfo::RemoveChild(TAreaInfo* child) {
-    TLockScope scope(*this);
+    const TAreaLock scope(*this);
     const auto it = std::find_if(children_.begin(), children_.end(),
                                  [child](const std::unique_ptr<TAreaInfo>& c) { return c.get() == child; });
     if (it == children_.end()) return nullptr;
     std::unique_ptr<TAreaInfo> removed = std::move(*it);
     children_.erase(it);
-    TLockScope childScope(*child);
+    const TAreaLock childScope(*child);
     if (TAreaInfo* holder = child->shownParent_) {
-        TLockScope holderScope(*holder);
+        const TAreaLock holderScope(*holder);
         std::erase(holder->shownChildren_, child);
     }
     child->parent_ = nullptr;
@@ -221,7 +209,7 @@ std::unique_ptr<TAreaInfo> TAreaInfo::RemoveChild(TAreaInfo* child) {
     // The entries of a removed linked group were shown here; they go back under the group, so that
     // nothing here points at them once the group is freed.
     if (child->Zilo == ZiloLinkedGroup) {
-        TLockScope groupScope(*child);
+        const TAreaLock groupScope(*child);
         for (const auto& own : child->children_) {
             if (own->shownParent_ != this) continue;
             std::erase(shownChildren_, own.get());
@@ -237,7 +225,7 @@ std::unique_ptr<TAreaInfo> TAreaInfo::Detach() {
 }
 
 TAreaInfo* TAreaInfo::FindChild(const std::string& name) const {
-    TLockScope scope(const_cast<TAreaInfo&>(*this));
+    const TAreaLock scope(const_cast<TAreaInfo&>(*this));
     for (const auto& child : children_) {
         if (child->Name == name) return child.get();
     }
@@ -255,7 +243,7 @@ TAreaInfo* TAreaInfo::Shown(int index) const {
 }
 
 int TAreaInfo::ChildIndex(const TAreaInfo* child) const {
-    TLockScope scope(const_cast<TAreaInfo&>(*this));
+    const TAreaLock scope(const_cast<TAreaInfo&>(*this));
     for (size_t i = 0; i < children_.size(); ++i) {
         if (children_[i].get() == child) return static_cast<int>(i);
     }
@@ -267,7 +255,7 @@ void TAreaInfo::SortShownLevel() {
 }
 
 void TAreaInfo::SortShown() {
-    TLockScope scope(*this);
+    const TAreaLock scope(*this);
     SortShownLevel();
     for (TAreaInfo* shown : shownChildren_) {
         if (!shown->shownChildren_.empty()) shown->SortShown();
@@ -275,7 +263,7 @@ void TAreaInfo::SortShown() {
 }
 
 bool TAreaInfo::HasUnreadLocked() {
-    TLockScope scope(*this);
+    const TAreaLock scope(*this);
     if (Read.load() >= 1 && MsgCount.load() >= 1) return true;
     return std::any_of(children_.begin(), children_.end(),
                        [](const std::unique_ptr<TAreaInfo>& c) { return c->HasUnreadLocked(); });
@@ -286,7 +274,7 @@ bool TAreaInfo::HasUnread() const {
 }
 
 bool TAreaInfo::HasPersonalLocked() {
-    TLockScope scope(*this);
+    const TAreaLock scope(*this);
     if (PersonalUnread.load() > 0) return true;
     return std::any_of(children_.begin(), children_.end(),
                        [](const std::unique_ptr<TAreaInfo>& c) { return c->HasPersonalLocked(); });
@@ -352,7 +340,7 @@ void MergeLevel(TAreaInfo& target, TAreaInfo& imported, TAreaTreeView* view) {
         const auto it = existing.find(source->Name);
         if (it == existing.end()) continue;
         TAreaInfo* child = it->second;
-        TLockScope childScope(*child);  // the scan may be about to open this area's base
+        const TAreaLock childScope(*child);  // the scan may be about to open this area's base
         child->Path = source->Path;
         child->Description = source->Description;
         child->AreaName = source->AreaName;
@@ -398,7 +386,7 @@ bool TAreaInfo::RefreshLinkedGroup() {
 
     TAreaTreeView* view = AreaTreeView();
     if (view != nullptr) view->ClearSelection();
-    TLockScope scope(*this);
+    const TAreaLock scope(*this);
     if (view != nullptr) view->BeginUpdate();
     struct TResume {
         TAreaTreeView* View;
@@ -484,26 +472,18 @@ TAreaInfo* TAreaContainer::Item(int index) const {
 }
 
 TAreaInfo* TAreaContainer::FindAreaById(const std::string& id) {
-    Lock();
-    TAreaInfo* found = nullptr;
+    const TContainerLock lock(*this);
     for (TAreaInfo* entry : items_) {
-        if (entry->ID == id) {
-            found = entry;
-            break;
-        }
+        if (entry->ID == id) return entry;
     }
-    Unlock();
-    return found;
+    return nullptr;
 }
 
 TAreaInfo* TAreaContainer::HoldItem(int index) {
-    Lock();
-    TAreaInfo* entry = nullptr;
-    if (index >= 0 && index < Count()) {
-        entry = items_[static_cast<size_t>(index)];
-        entry->holds_.fetch_add(1);
-    }
-    Unlock();
+    const TContainerLock lock(*this);
+    if (index < 0 || index >= Count()) return nullptr;
+    TAreaInfo* entry = items_[static_cast<size_t>(index)];
+    entry->holds_.fetch_add(1);
     return entry;
 }
 
@@ -512,16 +492,14 @@ void TAreaContainer::ReleaseHold(TAreaInfo* entry) {
 }
 
 void TAreaContainer::Add(TAreaInfo* entry) {
-    Lock();
+    const TContainerLock lock(*this);
     items_.push_back(entry);
-    Unlock();
 }
 
 void TAreaContainer::Remove(TAreaInfo* entry) {
-    Lock();
+    const TContainerLock lock(*this);
     const auto it = std::find(items_.begin(), items_.end(), entry);
     if (it != items_.end()) items_.erase(it);
-    Unlock();
 }
 
 }  // namespace pelmar

@@ -286,6 +286,36 @@ private:
 };
 
 // ---- Area model helpers ---------------------------------------------------------------------------
+// Holds the lock of an area (or of the area container) for a scope and releases it however the scope
+// ends: the scan thread waits on these locks, so one left behind by an exception stops it for good.
+// TryTag takes the lock only when it is free (test with operator bool); AdoptTag takes over a lock
+// the caller already holds. Unlock() releases it before the scope ends.
+template <class TLockable>
+class TScopedLock {
+public:
+    struct TryTag {};
+    struct AdoptTag {};
+    explicit TScopedLock(TLockable& owner) : owner_(&owner) { owner.Lock(); }
+    TScopedLock(TLockable& owner, TryTag) : owner_(owner.TryLock() ? &owner : nullptr) {}
+    TScopedLock(TLockable& owner, AdoptTag) : owner_(&owner) {}
+    ~TScopedLock() { Unlock(); }
+    TScopedLock(const TScopedLock&) = delete;
+    TScopedLock& operator=(const TScopedLock&) = delete;
+
+    explicit operator bool() const { return owner_ != nullptr; }
+    void Unlock() {
+        if (owner_ == nullptr) return;
+        TLockable* owner = owner_;
+        owner_ = nullptr;
+        owner->Unlock();
+    }
+
+private:
+    TLockable* owner_;
+};
+using TAreaLock = TScopedLock<TAreaInfo>;
+using TContainerLock = TScopedLock<TAreaContainer>;
+
 // Keeps a base from OpenBase open for a scope.
 class TOpenedBase {
 public:

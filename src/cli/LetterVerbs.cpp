@@ -384,7 +384,8 @@ int Send(int argc, char** argv) {
     for (const std::string& warning : result.Warnings)
         std::cerr << "pelmar-tool: warning: " << ToolOut(warning) << '\n';
     for (const TSendFailure& failure : result.Failed) {
-        std::cerr << "pelmar-tool: not written: " << ToolOut(failure.Reason) << '\n';
+        const std::string area = failure.Area != nullptr ? AreaLabel(*failure.Area) + ": " : std::string();
+        std::cerr << "pelmar-tool: not written: " << ToolOut(area + failure.Reason) << '\n';
     }
     std::cout << result.Written << '\n';
     return result.Ok() ? 0 : 1;

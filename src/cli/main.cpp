@@ -34,6 +34,7 @@
 #include <string_view>
 #include <vector>
 
+#include "areas/gizmo.h"
 #include "cli/Json.h"
 #include "cli/LetterVerbs.h"
 #include "cli/NodelistCommand.h"
@@ -46,6 +47,8 @@
 #include "msgbase/Charset.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Paths.h"
+#include "reader/MessageTransfer.h"
+#include "reader/Writes.h"
 
 namespace {
 
@@ -286,23 +289,25 @@ int Post(const TOptions& options) {
     }
     const std::string body = ReadBody(options);
     // Taken before the base is touched: without a home no serial can be kept unique.
-    const std::string msgidLine = "MSGID: " + FormatMsgId(orig, NewMsgIdSerial());
+    TNewHeader header;
+    header.MsgIdSerial = NewMsgIdSerial();
+    header.FromName = ToolIn(options.Get("--from"));
+    header.ToName = ToolIn(options.Get("--to"));
+    header.Subject = ToolIn(options.Get("--subject"));
+    header.OrigAddr = orig;
+    header.DestAddr = dest;
+    header.Attr = attr;
+    header.Read = false;
+    if (options.Has("--reply")) header.ReplyMsgId = ToolIn(options.Get("--reply"));
 
     auto base = OpenBase(options);
     base->NewMessage();
-    base->FromName = ToolIn(options.Get("--from"));
-    base->ToName = ToolIn(options.Get("--to"));
-    base->Subject = ToolIn(options.Get("--subject"));
-    base->OrigAddr = orig;
-    base->DestAddr = dest;
-    base->Date = NowLocal();
-    base->Attr = attr;
-    base->Read = false;
-    base->Kludges.push_back(msgidLine);
-    if (options.Has("--reply")) base->Kludges.push_back("REPLY: " + ToolIn(options.Get("--reply")));
-    base->Kludges.emplace_back("PID: Plm 1.0");
+    // The header every new message gets, the one the editor and the copies to contacts write.
+    FillNewHeader(*base, header);
     base->Text = body;
-    if (!base->WriteMessage()) throw TToolError("the message could not be written");
+    if (!base->WriteMessage())
+        throw TToolError("the message could not be written: " +
+                         AnsiToUtf8(base->LastError.empty() ? BusyReason() : base->LastError));
     // Stored all the same, so the exit code stays 0; but the user must hear that it will not travel.
     for (const std::string& warning : base->Warnings)
         std::cerr << "pelmar-tool: warning: " << AnsiToUtf8(warning) << '\n';
@@ -339,18 +344,21 @@ int ActOnMsgId(const TOptions& options, bool remove) {
     base->Seek(position);
     base->ReadHeader();
     if (base->MsgId != msgid) throw TToolError("the message moved while it was looked up; nothing was done");
+    // Acted on as the windows act on a listed message: recognised again under the lock, then
+    // written, with the outcome read back.
+    const TListedMessage item{position,
+                              {base->MsgId, base->FromName, base->ToName, base->Subject, base->Date}};
+    TAreaInfo area;  // the tool's base belongs to no area tree; its counters are not kept
     if (remove) {
-        if (!base->DeleteCurrent()) throw TToolError(
-                "the message could not be deleted (the base is locked, or its file changed or went away)");
+        const TItemOutcome deleted = DeleteListed(area, *base, {item}).front();
+        if (deleted.Result != TItemResult::Done && deleted.Result != TItemResult::Skipped)
+            throw TToolError("the message could not be deleted: " + AnsiToUtf8(deleted.Reason));
         return 0;
     }
     if (base->Read) return 0;
-    base->MarkRead();
-    base->Seek(position);
-    base->ReadHeader();
-    // A base that a tosser holds locked leaves the mark for the next time.
-    if (base->MsgId != msgid || !base->Read)
-        throw TToolError("the message could not be marked read (the base is busy)");
+    const TItemOutcome marked = MarkListedRead(area, *base, item, std::string());
+    if (marked.Result != TItemResult::Done)
+        throw TToolError("the message could not be marked read: " + AnsiToUtf8(marked.Reason));
     return 0;
 }
 

@@ -14,8 +14,6 @@ namespace pelmar {
 
 namespace {
 
-const char* const PidLine = "PID: Plm 1.0";
-
 std::string A(std::string_view utf8) {
     return Utf8ToAnsi(utf8);
 }
@@ -23,10 +21,6 @@ std::string A(std::string_view utf8) {
 // A 0x01 typed by the user would start a forged control line.
 void NeutraliseControl(std::string& text) {
     std::replace(text.begin(), text.end(), '\x01', '@');
-}
-
-std::string AreaLabel(const TAreaInfo& area) {
-    return area.AreaName.empty() ? area.Name : area.AreaName;
 }
 
 struct TLetter {
@@ -38,26 +32,17 @@ struct TLetter {
 void FillHeader(TMessageBase& base, const TLetter& letter, const std::string& origAddr,
                 const std::string& subject) {
     const TSendState& s = letter.State;
-    base.Read = true;
-    base.FromName = s.FromName;
-    base.OrigAddr = origAddr;
-    if (s.DestAddressVisible) base.DestAddr = s.DestAddress;
-    base.ToName = s.ToName;
-    base.Subject = subject;
-    base.Date = NowLocal();
-    base.Attr = s.Attributes;
-    base.Kludges.clear();
-    // A MSGID names its origin; without one there is nothing to name.
-    if (!origAddr.empty()) base.Kludges.push_back("MSGID: " + FormatMsgId(origAddr, NewMsgIdSerial()));
-    if (!s.ReplyMsgId.empty()) base.Kludges.push_back("REPLY: " + s.ReplyMsgId);
-    base.Kludges.push_back(PidLine);
-    bool hasTz = false;
-    for (const std::string& line : letter.TemplateKludges) {
-        if (line.empty()) continue;  // an empty control line says nothing
-        base.Kludges.push_back(line);
-        hasTz |= line.rfind("TZUTC:", 0) == 0;
-    }
-    if (!hasTz) base.Kludges.push_back("TZUTC: " + TzutcValueAt(base.Date));
+    TNewHeader header;
+    header.FromName = s.FromName;
+    header.ToName = s.ToName;
+    header.Subject = subject;
+    header.OrigAddr = origAddr;
+    if (s.DestAddressVisible) header.DestAddr = s.DestAddress;
+    header.Attr = s.Attributes;
+    header.Read = true;
+    header.ReplyMsgId = s.ReplyMsgId;
+    header.ExtraKludges = letter.TemplateKludges;
+    FillNewHeader(base, header);
 }
 
 // The warnings of the message just written, passed to the result and the status line.
@@ -69,18 +54,16 @@ void TakeWarnings(const TAreaInfo& area, TMessageBase& base, TSendResult& result
     base.Warnings.clear();
 }
 
-// Lock, write, unlock. Empty result on success, else the reason.
-std::string Write(TAreaInfo& area, TMessageBase& base) {
-    std::string reason;
-    area.Lock();
+// Writes under the area's lock: Done, or Refused / Failed with the reason.
+TItemOutcome Write(TAreaInfo& area, TMessageBase& base) {
     try {
+        const TAreaLock lock(area);
         base.Warnings.clear();
-        if (!base.WriteMessage()) reason = A("база занята другой программой");
+        if (!base.WriteMessage()) return RefusedBy(area, base);
     } catch (const std::exception& e) {
-        reason = e.what();
+        return FailedIn(area, e.what());
     }
-    area.Unlock();
-    return reason;
+    return {};
 }
 
 std::string OriginFor(const TAreaInfo& area, const TSendState& s) {
@@ -144,55 +127,46 @@ TSendResult EditInPlace(TSendState& s, const TLetter& letter) {
     TSendResult result;
     TAreaInfo* area = s.Destinations.empty() ? nullptr : s.Destinations.front();
     if (area == nullptr) return result;
-    auto fail = [&](std::string reason) {
-        result.Failed.push_back({area, {1}, std::move(reason)});
+    const TOpenedBase opened(*area, TBaseMode::Shared);
+    if (!opened) {
+        result.Failed.push_back({area, {1}, NotOpenReason(*area), TItemResult::Refused});
         return result;
-    };
-    TMessageBase* base = area->OpenBase(TBaseMode::Shared);
-    if (base == nullptr) return fail(A("база не открывается"));
-    std::string reason;
-    area->Lock();
+    }
+    TMessageBase& base = *opened.get();
+    TSendFailure failure{area, {1}, {}, TItemResult::Refused};
     try {
+        const TAreaLock lock(*area);
         // Another program may have added or removed messages: the position must still hold the
         // message the list showed.
-        base->Seek(s.EditContext.MessagePosition);
-        if (!base->IsValid()) {
-            reason = A("письмо не найдено: база изменилась");
+        const TItemOutcome listed =
+            RecogniseListed(*area, base, {s.EditContext.MessagePosition, s.EditContext.Listed, false});
+        if (listed.Result != TItemResult::Done) {
+            failure.Result = listed.Result;
+            failure.Reason = listed.Reason;
         } else {
-            const TEditContext& listed = s.EditContext;
-            base->ReadMsgId();
-            bool same = base->MsgId == listed.ListMsgId;
-            if (same && (!listed.ListFrom.empty() || !listed.ListSubject.empty())) {
-                base->ReadHeader();
-                same = (listed.ListFrom.empty() || base->FromName == listed.ListFrom) &&
-                       (listed.ListSubject.empty() || base->Subject == listed.ListSubject);
-            }
-            if (!same) reason = A("на месте письма теперь другое: база изменилась");
-        }
-        if (reason.empty()) {
             // Without an own address chosen the message keeps the one it has.
             std::string origAddr = s.SelectedAKA;
             if (origAddr.empty()) {
-                base->ReadMessage(s.EditContext.MessagePosition);
-                origAddr = base->OrigAddr;
+                base.ReadMessage(s.EditContext.MessagePosition);
+                origAddr = base.OrigAddr;
             }
-            base->PrepareRewrite();
-            FillHeader(*base, letter, origAddr, s.Subject);
-            base->Text = s.Body;
-            base->Warnings.clear();
-            if (!base->WriteMessage()) reason = A("база занята другой программой");
+            base.PrepareRewrite();
+            FillHeader(base, letter, origAddr, s.Subject);
+            base.Text = s.Body;
+            base.Warnings.clear();
+            if (!base.WriteMessage()) failure.Reason = RefusedBy(*area, base).Reason;
         }
     } catch (const std::exception& e) {
-        reason = e.what();
+        failure.Result = TItemResult::Failed;
+        failure.Reason = e.what();
     }
-    area->Unlock();
-    if (reason.empty()) {
-        ++result.Written;
-        MainWindowServices().MessageChanged(*area, base->Current, s.EditContext.ListMsgId);
-        TakeWarnings(*area, *base, result);
+    if (!failure.Reason.empty()) {
+        result.Failed.push_back(std::move(failure));
+        return result;
     }
-    area->CloseBase(base, TBaseMode::Shared);
-    if (!reason.empty()) return fail(reason);
+    ++result.Written;
+    MainWindowServices().MessageChanged(*area, base.Current, s.EditContext.ListMsgId);
+    TakeWarnings(*area, base, result);
     return result;
 }
 
@@ -225,32 +199,6 @@ std::string ApplyReplacements(const std::string& text, const TTemplateReader& re
 
 std::string ApplyReplacements(const std::string& text) {
     return ApplyReplacements(text, StoreTemplateReader());
-}
-
-std::string TzutcValue(time_t when) {
-    struct tm local {};
-    if (localtime_r(&when, &local) == nullptr) return "0000";
-    const long minutes = local.tm_gmtoff / 60;
-    const long magnitude = std::labs(minutes);
-    char text[16];
-    std::snprintf(text, sizeof text, "%s%02ld%02ld", minutes < 0 ? "-" : "", magnitude / 60 % 100,
-                  magnitude % 60);
-    return text;
-}
-
-std::string TzutcValueAt(TDateTime localValue) {
-    int year, month, day, hour, minute, second;
-    DecodeDateTime(localValue, year, month, day, hour, minute, second);
-    struct tm fields {};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = hour;
-    fields.tm_min = minute;
-    fields.tm_sec = second;
-    fields.tm_isdst = -1;
-    const time_t when = mktime(&fields);
-    return TzutcValue(when == static_cast<time_t>(-1) ? time(nullptr) : when);
 }
 
 void CollectHeaderValues(const TSendState& s, const std::vector<std::string>& robotNames,
@@ -318,30 +266,31 @@ TSendResult SendMessages(TSendState& s, const TTemplateReader& read) {
             for (int k = 1; k <= parts; ++k) todo.push_back(k);
         }
         if (todo.empty()) continue;
-        TMessageBase* base = area->OpenBase(TBaseMode::Shared);
-        if (base == nullptr) {
-            result.Failed.push_back({area, todo, A("база не открывается: ") + area->Path});
+        const TOpenedBase opened(*area, TBaseMode::Shared);
+        if (!opened) {
+            result.Failed.push_back({area, todo, NotOpenReason(*area), TItemResult::Refused});
             continue;
         }
+        TMessageBase* base = opened.get();
         const std::string origAddr = OriginFor(*area, s);
         bool wrote = false;
         for (size_t i = 0; i < todo.size(); ++i) {
             const int k = todo[i];
             if (k < 1 || k > parts) continue;
-            std::string reason;
+            TItemOutcome written;
             try {
                 base->NewMessage();
                 FillHeader(*base, letter, origAddr, s.UUSplit ? PartSubject(s.Subject, k, parts) : s.Subject);
                 base->Text = k == 1 ? s.Body : PartText(letter, s.UUSections[static_cast<size_t>(k - 1)]);
-                reason = Write(*area, *base);
+                written = Write(*area, *base);
             } catch (const std::exception& e) {
-                reason = e.what();
+                written = FailedIn(*area, e.what());
             }
-            if (!reason.empty()) {
+            if (written.Result != TItemResult::Done) {
                 // The later parts would only fail the same way; all of them stay for a retry.
                 result.Failed.push_back(
                     {area, std::vector<int>(todo.begin() + static_cast<std::ptrdiff_t>(i), todo.end()),
-                     AreaLabel(*area) + ": " + reason});
+                     written.Reason, written.Result});
                 break;
             }
             ++area->MsgCount;
@@ -351,9 +300,17 @@ TSendResult SendMessages(TSendState& s, const TTemplateReader& read) {
             TakeWarnings(*area, *base, result);
         }
         if (wrote) MainWindowServices().UpdateAreaNode(*area);
-        area->CloseBase(base, TBaseMode::Shared);
     }
     return result;
+}
+
+std::string TSendResult::Summary() const {
+    std::vector<TItemOutcome> outcomes;
+    for (const TSendFailure& failure : Failed)
+        outcomes.push_back({failure.Result,
+                            failure.Area != nullptr ? AreaLabel(*failure.Area) : std::string(),
+                            failure.Reason});
+    return OutcomeSummary(A("Письмо не записано в области:"), outcomes);
 }
 
 TSendResult SendMessages(TSendState& state) {

@@ -10,6 +10,7 @@
 
 #include "editor/Templates.h"
 #include "msgbase/MessageBase.h"
+#include "reader/Writes.h"
 
 namespace pelmar {
 
@@ -18,11 +19,9 @@ class TAreaInfo;
 struct TEditContext {
     std::string Body;
     int32_t MessagePosition = -1;  // list position of the message in its area
-    std::string ListMsgId;         // MSGID of the list entry: the message that must still be there
-    // Header of the list entry, when the opener has it: checked as well, so that a message without
-    // MSGID is not taken for another one without MSGID.
-    std::string ListFrom;
-    std::string ListSubject;
+    std::string ListMsgId;         // the list entry's key, for the window told of the change
+    // The message that must still be at the position (StillListed).
+    TMessageIdentity Listed;
 };
 
 // What SendMessages reads of an editor.
@@ -52,8 +51,9 @@ struct TSendState {
 
 struct TSendFailure {
     TAreaInfo* Area = nullptr;
-    std::vector<int> Parts;  // 1-based parts not written (1 for an unsplit letter)
-    std::string Reason;      // CP1251, for the user
+    std::vector<int> Parts;                     // 1-based parts not written (1 for an unsplit letter)
+    std::string Reason;                         // CP1251, for the user; the area is not part of it
+    TItemResult Result = TItemResult::Refused;  // Refused, Changed (edit in place) or Failed
 };
 
 struct TSendResult {
@@ -63,6 +63,9 @@ struct TSendResult {
     // could not be updated: the tosser will not send the message). "AREA: text", CP1251.
     std::vector<std::string> Warnings;
     bool Ok() const { return Failed.empty(); }
+    // The one text for the user about the destinations not written (each area once); empty when
+    // every destination was written.
+    std::string Summary() const;
 };
 
 // Every occurrence of from[i] replaced by to[i], i in order; empty patterns are skipped and a
@@ -72,11 +75,6 @@ std::string ApplyReplacements(const std::string& text, const std::vector<std::st
 // The same with the lists of the templates "change1" and "change2".
 std::string ApplyReplacements(const std::string& text, const TTemplateReader& read);
 std::string ApplyReplacements(const std::string& text);
-
-// "hhmm" with a leading "-" west of UTC: the local zone's offset at `when`.
-std::string TzutcValue(time_t when);
-// The same for a local date-time.
-std::string TzutcValueAt(TDateTime local);
 
 // The macro values of the header fields (first and second word of each name, the selected AKA, the
 // destination address when shown) and whether the To name is a robot's.

@@ -472,6 +472,7 @@ void TFidoBase::MarkRead() {
 }
 
 bool TFidoBase::DeleteCurrent(int32_t*, uint32_t*) {
+    LastError.clear();
     if (!IsValid()) return false;
     TEntry& entry = Entries[static_cast<size_t>(Current)];
     const std::string path = FilePath(Current);
@@ -502,6 +503,7 @@ void TFidoBase::PrepareRewrite() {
 }
 
 bool TFidoBase::WriteMessage() {
+    LastError.clear();
     if (!IsValid()) return false;
     Header.fill(0);
     PutField(Header, OfsFrom, FieldToStored(FromName), 35);

@@ -476,10 +476,11 @@ void THudson::MarkRead() {
 }
 
 bool THudson::DeleteCurrent(int32_t*, uint32_t*) {
+    LastError.clear();
     CheckRecord();
     const TRangeLock lock(InfoFile.Fd(), 0, HudsonInfoSize, WriterLockWait());
     if (!lock) {
-        ShowBaseErrorBox(HudsonDeleteLockText());
+        LastError = HudsonDeleteLockText();
         return false;
     }
     const std::string raw = ReadRawHeader(false);
@@ -584,11 +585,12 @@ void THudson::AppendExportList(const std::string& name) {
 }
 
 bool THudson::WriteMessage() {
+    LastError.clear();
     Warnings.clear();
     CheckRecord();
     const TRangeLock lock(InfoFile.Fd(), 0, HudsonInfoSize, WriterLockWait());
     if (!lock) {
-        ShowBaseErrorBox(HudsonWriteLockText());
+        LastError = HudsonWriteLockText();
         return false;
     }
     const bool isNew = WriteIsNew;

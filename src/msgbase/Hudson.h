@@ -18,7 +18,7 @@
 
 namespace pelmar {
 
-// The texts shown (SetBaseErrorBox) when a write or delete finds the base locked by another program.
+// The reasons (LastError) of a write or delete that finds the base locked by another program.
 const std::string& HudsonWriteLockText();
 const std::string& HudsonDeleteLockText();
 

@@ -533,11 +533,12 @@ void TJAM::BuildSubfields() {
 }
 
 bool TJAM::WriteMessage() {
+    LastError.clear();
     DropWindow();
     if (!Active) return false;
     const TRangeLock lock(Jhr.Fd(), 0, 1, WriterLockWait());
     if (!lock) {
-        ShowBaseErrorBox(JamWriteLockText());
+        LastError = JamWriteLockText();
         return false;
     }
     // Other programs may have added messages since Open. The index only grows at its end, so read
@@ -610,11 +611,12 @@ bool TJAM::WriteMessage() {
 }
 
 bool TJAM::DeleteCurrent(int32_t* headerOffset, uint32_t* recipientCrc) {
+    LastError.clear();
     DropWindow();
     if (!Active) return false;
     const TRangeLock lock(Jhr.Fd(), 0, 1, WriterLockWait());
     if (!lock) {
-        ShowBaseErrorBox(JamDeleteLockText());
+        LastError = JamDeleteLockText();
         return false;
     }
     if (Current < 0 || Current >= static_cast<int32_t>(Index.size()))

@@ -18,12 +18,7 @@
 
 namespace pelmar {
 
-// The error box of every base format (see SetBaseErrorBox); the user interface installs it here.
-using TJamErrorBox = TBaseErrorBox;
-inline void SetJamErrorBox(TJamErrorBox box) {
-    SetBaseErrorBox(std::move(box));
-}
-// The texts shown when the lock cannot be taken.
+// The reasons (LastError) of a write or delete that finds the base locked by another program.
 const std::string& JamWriteLockText();
 const std::string& JamDeleteLockText();
 

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
-#include <mutex>
 
 #include "core/Address.h"
 #include "core/Codepage.h"
@@ -16,47 +15,10 @@
 
 namespace pelmar {
 
-namespace {
-
-std::mutex errorBoxMutex;
-TBaseErrorBox errorBox;
-
-}  // namespace
-
-void SetBaseErrorBox(TBaseErrorBox box) {
-    std::lock_guard lock(errorBoxMutex);
-    errorBox = std::move(box);
-}
-
-void ShowBaseErrorBox(const std::string& cp1251Text) {
-    TBaseErrorBox box;
-    {
-        std::lock_guard lock(errorBoxMutex);
-        box = errorBox;
-    }
-    if (box) {
-        box(cp1251Text);
-        return;
-    }
-    std::fprintf(stderr, "%s\n", AnsiToUtf8(cp1251Text).c_str());
-}
-
 void AddBaseWarnings(std::vector<std::string>& collected, const std::vector<std::string>& warnings) {
     for (const std::string& line : warnings) {
         if (std::find(collected.begin(), collected.end(), line) == collected.end()) collected.push_back(line);
     }
-}
-
-void ShowBaseWarnings(const std::vector<std::string>& warnings) {
-    std::vector<std::string> lines;
-    AddBaseWarnings(lines, warnings);
-    if (lines.empty()) return;
-    std::string text;
-    for (const std::string& line : lines) {
-        if (!text.empty()) text += '\n';
-        text += line;
-    }
-    ShowBaseErrorBox(text);
 }
 
 const char* const AttrNames[AttrCount] = {"Local",  "KillSent", "Sent",    "Crash",     "Direct",

@@ -64,17 +64,9 @@ uint32_t NewMsgIdSerial();
 // "MSGID: " value: address + " " + the serial as 8 lower-case hex digits.
 std::string FormatMsgId(const std::string& origAddr, uint32_t serial);
 
-// ---- Error boxes ---------------------------------------------------------------------------------
-// A refusal the user must see at once (a base another program keeps locked). The core has no
-// windows: the user interface installs the real box at start-up; until then (and in pelmar-tool)
-// the text goes to stderr in UTF-8. Any thread may show it.
-using TBaseErrorBox = std::function<void(const std::string& cp1251Text)>;
-void SetBaseErrorBox(TBaseErrorBox box);
-void ShowBaseErrorBox(const std::string& cp1251Text);
-// The Warnings of writes that succeeded, in one box, each line once; nothing when there are none.
-// Collect them over a run of writes (AddBaseWarnings) and show them when the run is over.
+// ---- Warnings ------------------------------------------------------------------------------------
+// Adds the Warnings of a write that succeeded to those collected over a run of writes, each line once.
 void AddBaseWarnings(std::vector<std::string>& collected, const std::vector<std::string>& warnings);
-void ShowBaseWarnings(const std::vector<std::string>& warnings);
 
 // ---- Dates ---------------------------------------------------------------------------------------
 // Builds a date-time; raises EConvertError when a field is out of range (month 1..12, day valid for
@@ -168,6 +160,10 @@ public:
     // could not be updated, say): the write succeeded and must not be repeated, but the user should
     // hear of it. WriteMessage clears the list first; callers show its lines after a true result.
     std::vector<std::string> Warnings;
+    // Why the last WriteMessage or DeleteCurrent that returned false refused (CP1251, for the user:
+    // the base was locked by another program). Empty when the format gives no reason. A base never
+    // shows it: the caller turns it into its outcome.
+    std::string LastError;
     // While on, reads and writes leave text as the base stores it: names, subject, control lines and
     // body keep their bytes, whatever character set the message declares and whatever the view's
     // code-page switch says (and a byte 0x8D is not taken for a soft CR). Copy and move read and

@@ -453,6 +453,7 @@ void TSquish::PrepareRewrite() {
 }
 
 bool TSquish::WriteMessage() {
+    LastError.clear();
     if (!Active) return false;
     TPending kind = TPending::None;
     if (Pending != TPending::None && PendingPosition == Current)
@@ -465,7 +466,7 @@ bool TSquish::WriteMessage() {
 
     const TRangeLock lock(DataFile.Fd(), 0, 1, WriterLockWait());
     if (!lock) {
-        ShowBaseErrorBox(SquishWriteLockText());
+        LastError = SquishWriteLockText();
         return false;
     }
     ReloadDiskState();
@@ -482,10 +483,11 @@ bool TSquish::WriteMessage() {
 }
 
 bool TSquish::DeleteCurrent(int32_t* /*headerOffset*/, uint32_t* /*recipientCrc*/) {
+    LastError.clear();
     if (!Active || !LivePosition(Current)) return false;
     const TRangeLock lock(DataFile.Fd(), 0, 1, WriterLockWait());
     if (!lock) {
-        ShowBaseErrorBox(SquishDeleteLockText());
+        LastError = SquishDeleteLockText();
         return false;
     }
     ReloadDiskState();

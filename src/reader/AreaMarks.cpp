@@ -22,11 +22,10 @@ struct TCounters {
 TCounters ReadCounters(TAreaInfo& area, bool wait) {
     TCounters counters;
     if (area.Zilo == ZiloLinkedGroup) return counters;
-    const bool locked = wait ? (area.Lock(), true) : area.TryLock();
+    const TAreaLock lock = wait ? TAreaLock(area) : TAreaLock(area, TAreaLock::TryTag{});
     counters.MsgCount = area.MsgCount.load();
     counters.Unread = area.Read.load();
     counters.Personal = area.PersonalUnread.load();
-    if (locked) area.Unlock();
     return counters;
 }
 

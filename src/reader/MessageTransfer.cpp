@@ -1,26 +1,13 @@
 #include "reader/MessageTransfer.h"
 
-#include <mutex>
+#include <exception>
 
 #include "areas/gizmo.h"
-#include "core/Settings.h"
 #include "msgbase/MessageBase.h"
 
 namespace pelmar {
 
 namespace {
-
-// The area lock for a scope; the base's own file lock is taken inside the write or delete.
-class TAreaLockGuard {
-public:
-    explicit TAreaLockGuard(TAreaInfo& area) : area_(area) { area_.Lock(); }
-    ~TAreaLockGuard() { area_.Unlock(); }
-    TAreaLockGuard(const TAreaLockGuard&) = delete;
-    TAreaLockGuard& operator=(const TAreaLockGuard&) = delete;
-
-private:
-    TAreaInfo& area_;
-};
 
 // Reads and writes of a base without any code-page conversion for a scope (see RawText).
 class TRawTextScope {
@@ -40,18 +27,10 @@ private:
 // that follows must still show the same MSGID and date, or the message changed in between.
 bool ReadListedAsStored(TMessageBase& base, const TListedMessage& item) {
     if (!RereadMessage(base, item.Position, item.Identity)) return false;
+    // (a read error propagates: the caller reports the item as changed, with the error)
     const TRawTextScope raw(base);
     base.ReadMessage(item.Position);
     return base.MsgId == item.Identity.MsgId && base.Date == item.Identity.Date;
-}
-
-// The header at the position is still the listed message's.
-bool StillListed(TMessageBase& base, const TListedMessage& item) {
-    // Count() may shrink with deletions while positions stay (JAM keeps deleted entries listed).
-    base.Seek(item.Position);
-    if (!base.IsValid()) return false;
-    base.ReadHeader();
-    return IsSameMessage(item.Identity, base);
 }
 
 }  // namespace
@@ -62,70 +41,89 @@ void DecrementToZero(std::atomic<int32_t>& counter) {
     }
 }
 
-void CountMarkedRead(TAreaInfo& area, const std::string& entryToName) {
-    if (entryToName == Settings.FullName) DecrementToZero(area.PersonalUnread);
-    DecrementToZero(area.Read);
-}
-
-std::vector<TItemResult> DeleteListed(TAreaInfo& area, TMessageBase& base,
-                                      const std::vector<TListedMessage>& items) {
-    std::vector<TItemResult> results;
+std::vector<TItemOutcome> DeleteListed(TAreaInfo& area, TMessageBase& base,
+                                       const std::vector<TListedMessage>& items) {
+    std::vector<TItemOutcome> results;
     results.reserve(items.size());
     for (const TListedMessage& item : items) {
         if (item.Deleted) {
-            results.push_back(TItemResult::Skipped);
+            results.push_back({TItemResult::Skipped, {}, {}});
             continue;
         }
-        TAreaLockGuard lock(area);
-        if (!StillListed(base, item)) {
-            results.push_back(TItemResult::Changed);
-            continue;
-        }
-        if (!base.DeleteCurrent()) {
-            results.push_back(TItemResult::Refused);
+        try {
+            const TAreaLock lock(area);
+            if (TItemOutcome listed = RecogniseListed(area, base, item); listed.Result != TItemResult::Done) {
+                results.push_back(std::move(listed));
+                continue;
+            }
+            if (!base.DeleteCurrent()) {
+                results.push_back(RefusedBy(area, base));
+                continue;
+            }
+        } catch (const std::exception& e) {
+            results.push_back(FailedIn(area, e.what()));
             continue;
         }
         DecrementToZero(area.MsgCount);
-        results.push_back(TItemResult::Done);
+        results.push_back({});
     }
     return results;
+}
+
+TCopyOutcome CopyListed(TMessageBase& source, const std::vector<TListedMessage>& items,
+                        TAreaInfo& targetArea) {
+    const TOpenedBase target(targetArea, TBaseMode::Shared);
+    if (!target) {
+        TCopyOutcome outcome;
+        outcome.Refused = true;
+        outcome.Results.assign(items.size(),
+                               {TItemResult::Refused, AreaLabel(targetArea), NotOpenReason(targetArea)});
+        return outcome;
+    }
+    return CopyListed(source, items, targetArea, *target.get());
 }
 
 TCopyOutcome CopyListed(TMessageBase& source, const std::vector<TListedMessage>& items, TAreaInfo& targetArea,
                         TMessageBase& target) {
     TCopyOutcome outcome;
     outcome.Results.reserve(items.size());
-    try {
-        for (const TListedMessage& item : items) {
-            if (outcome.Refused) break;
-            if (!ReadListedAsStored(source, item)) {
-                outcome.Results.push_back(TItemResult::Changed);
-                continue;
-            }
-            bool written = false;
-            {
-                TAreaLockGuard lock(targetArea);
-                const TRawTextScope raw(target);
-                target.NewMessage();
-                target.CopyFrom(source);
-                written = target.WriteMessage();
-            }
-            if (!written) {
-                outcome.Refused = true;
-                outcome.Results.push_back(TItemResult::Refused);
-                continue;
-            }
-            AddBaseWarnings(outcome.Warnings, target.Warnings);
-            ++targetArea.MsgCount;
-            ++outcome.Copied;
-            outcome.Results.push_back(TItemResult::Done);
+    for (const TListedMessage& item : items) {
+        if (outcome.Refused) {
+            // The later messages would only be refused the same way; they stay where they are.
+            outcome.Results.push_back(outcome.Results.back());
+            continue;
         }
-    } catch (...) {
-        // The messages stored before the failure keep their warnings.
-        ShowBaseWarnings(outcome.Warnings);
-        throw;
+        try {
+            if (!ReadListedAsStored(source, item)) {
+                outcome.Results.push_back({TItemResult::Changed, {}, ChangedReason()});
+                continue;
+            }
+        } catch (const std::exception& e) {
+            // Not readable where it was listed: a tosser packed or rewrote the source meanwhile.
+            outcome.Results.push_back({TItemResult::Changed, {}, ChangedReason() + " (" + e.what() + ")"});
+            continue;
+        }
+        bool written = false;
+        try {
+            const TAreaLock lock(targetArea);
+            const TRawTextScope raw(target);
+            target.NewMessage();
+            target.CopyFrom(source);
+            written = target.WriteMessage();
+        } catch (const std::exception& e) {
+            outcome.Results.push_back(FailedIn(targetArea, e.what()));
+            continue;
+        }
+        if (!written) {
+            outcome.Refused = true;
+            outcome.Results.push_back(RefusedBy(targetArea, target));
+            continue;
+        }
+        AddBaseWarnings(outcome.Warnings, target.Warnings);
+        ++targetArea.MsgCount;
+        ++outcome.Copied;
+        outcome.Results.push_back({});
     }
-    ShowBaseWarnings(outcome.Warnings);
     return outcome;
 }
 

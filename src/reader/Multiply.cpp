@@ -3,7 +3,6 @@
 #include <exception>
 
 #include "areas/gizmo.h"
-#include "core/Codepage.h"
 #include "msgbase/MessageBase.h"
 #include "nodelist/AddressBook.h"
 
@@ -24,42 +23,37 @@ TMultiplyOutcome MultiplyMessage(TAreaInfo& area, TMessageBase& base, const TMul
                                  const std::vector<std::string>& templateKludges,
                                  const std::function<void(int position)>& added) {
     TMultiplyOutcome outcome;
-    std::vector<std::string> warnings;
     for (const TContact& contact : contacts) {
-        base.NewMessage();
-        base.FromName = original.FromName;
-        base.OrigAddr = original.OrigAddr;
-        if (!contact.Addresses.empty()) base.DestAddr = contact.Addresses.front();
-        base.ToName = contact.Name;
-        base.Subject = original.Subject;
-        base.Date = NowLocal();
-        // A copy of a sent message would keep "Sent" and never leave: each copy waits for the tosser.
-        base.Attr = static_cast<uint16_t>((original.Attr & ~AttrSent) | AttrLocal);
-        base.Kludges.clear();
-        base.Kludges.push_back("MSGID: " + FormatMsgId(original.OrigAddr, NewMsgIdSerial()));
-        base.Kludges.push_back("PID: Plm 1.0");
-        for (const std::string& line : templateKludges)
-            if (!line.empty()) base.Kludges.push_back(line);
-        base.Text = original.Text;
-
-        bool written = false;
-        area.Lock();
+        TItemOutcome result;
         try {
-            written = base.WriteMessage();
-            if (!written) outcome.Error = Utf8ToAnsi("база занята другой программой");
+            base.NewMessage();
+            TNewHeader header;
+            header.FromName = original.FromName;
+            header.OrigAddr = original.OrigAddr;
+            if (!contact.Addresses.empty()) header.DestAddr = contact.Addresses.front();
+            header.ToName = contact.Name;
+            header.Subject = original.Subject;
+            // A copy of a sent message would keep "Sent" and never leave: each copy waits for the tosser.
+            header.Attr = static_cast<uint16_t>((original.Attr & ~AttrSent) | AttrLocal);
+            header.ExtraKludges = templateKludges;
+            FillNewHeader(base, header);
+            base.Text = original.Text;
+            const TAreaLock lock(area);
+            if (!base.WriteMessage()) result = RefusedBy(area, base);
         } catch (const std::exception& e) {
-            outcome.Error = e.what();
+            result = FailedIn(area, e.what());
         }
-        area.Unlock();
-        if (!written) break;
-
-        AddBaseWarnings(warnings, base.Warnings);
+        outcome.Results.push_back(result);
+        if (result.Result != TItemResult::Done) {
+            outcome.Error = result.Reason;
+            break;
+        }
+        AddBaseWarnings(outcome.Warnings, base.Warnings);
         ++outcome.Written;
         area.MsgCount.fetch_add(1);
         area.Read.fetch_add(1);
         if (added) added(base.Current);
     }
-    ShowBaseWarnings(warnings);
     return outcome;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "reader/Writes.h"
+
 namespace pelmar {
 
 class TAddressBook;
@@ -47,12 +49,17 @@ struct TMultiplyOriginal {
 
 struct TMultiplyOutcome {
     int Written = 0;
+    // One per contact tried; the contacts after a refusal are not tried.
+    std::vector<TItemOutcome> Results;
     std::string Error;  // why the copy after the last written one failed; empty when all went
+    // What the base reported after storing copies (Warnings), each line once, for the caller to show.
+    std::vector<std::string> Warnings;
 };
 
 // Writes one copy per contact into `base` (the area's open base) under the area's lock. Each copy
-// is a fresh local, unsent message with its own MSGID; the counters rise and `added` hears of the
-// new position only after its write succeeded. The first failed write stops the run.
+// is a fresh local, unsent message with the header every new message gets (its own MSGID, TZUTC);
+// the counters rise and `added` hears of the new position only after its write succeeded. The
+// first failed write stops the run.
 TMultiplyOutcome MultiplyMessage(TAreaInfo& area, TMessageBase& base, const TMultiplyOriginal& original,
                                  const std::vector<TContact>& contacts,
                                  const std::vector<std::string>& templateKludges,

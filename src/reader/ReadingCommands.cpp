@@ -30,19 +30,6 @@ TShownMessage TakeShownMessage(const TMessageBase& base) {
     return message;
 }
 
-bool IsSameMessage(const TMessageIdentity& identity, const TMessageBase& base) {
-    return identity.MsgId == base.MsgId && identity.FromName == base.FromName &&
-           identity.ToName == base.ToName && identity.Subject == base.Subject && identity.Date == base.Date;
-}
-
-bool RereadMessage(TMessageBase& base, int32_t position, const TMessageIdentity& identity) {
-    // Positions, not Count(), bound the list: JAM keeps deleted entries at their positions.
-    base.Seek(position);
-    if (!base.IsValid()) return false;
-    base.ReadMessage(position);
-    return IsSameMessage(identity, base);
-}
-
 TCodePageSwitchScope::TCodePageSwitchScope(bool windowsCodePage) : saved_(Settings.TextInWindowsCodePage) {
     Settings.TextInWindowsCodePage = windowsCodePage;
 }
@@ -286,8 +273,7 @@ TEditorRequest EditRequest(const TShownMessage& message, TAreaInfo* currentArea,
     }
     context.MessagePosition = message.Position;
     context.ListMsgId = listKey;
-    context.ListFrom = message.FromName;
-    context.ListSubject = message.Subject;
+    context.Listed = {message.MsgId, message.FromName, message.ToName, message.Subject, message.Date};
     request.Edit = std::move(context);
     request.HideTearlineAndOrigin = true;
     request.FromName = message.FromName;

@@ -16,6 +16,7 @@
 
 #include "editor/SendMessages.h"
 #include "msgbase/MessageBase.h"
+#include "reader/Writes.h"
 
 namespace pelmar {
 
@@ -39,21 +40,6 @@ struct TShownMessage {
 
 // The base's current message fields, Position = Current.
 TShownMessage TakeShownMessage(const TMessageBase& base);
-
-// What the message list knows of a message, to recognise it again after another program changed
-// the base.
-struct TMessageIdentity {
-    std::string MsgId;
-    std::string FromName;
-    std::string ToName;
-    std::string Subject;
-    TDateTime Date = 0;
-};
-bool IsSameMessage(const TMessageIdentity& identity, const TMessageBase& base);
-
-// ReadMessage(position) and the identity check. False (base fields unspecified) when the message at
-// the position is another one or there is none; read errors propagate.
-bool RereadMessage(TMessageBase& base, int32_t position, const TMessageIdentity& identity);
 
 // Sets the process-wide code-page switch for a scope and restores it however the scope ends (a read
 // that throws must not leave every later read unconverted).
@@ -91,8 +77,6 @@ std::string SavedRtfFile(const std::string& document);
 std::string NumberedFileName(const std::string& chosen, int counter);
 
 enum class TSaveFormat { TextWithHeader = 1, Text = 2, Rtf = 3 };  // the dialog's filters in order
-
-struct TListedMessage;
 
 struct TSaveOutcome {
     int Written = 0;

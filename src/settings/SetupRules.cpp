@@ -1,5 +1,8 @@
 #include "settings/SetupRules.h"
 
+#include <memory>
+#include <vector>
+
 #include "areas/gizmo.h"
 #include "core/Address.h"
 #include "core/Settings.h"
@@ -91,7 +94,7 @@ std::string PreviewRtf(const std::string& rendered, const std::array<uint8_t, 12
 std::vector<TAreaInfo*> NetmailAreas() {
     std::vector<TAreaInfo*> areas;
     TAreaContainer& registry = AreaRegistry();
-    registry.Lock();
+    const TContainerLock lock(registry);
     for (int i = 0; i < registry.Count(); ++i) {
         TAreaInfo* area = registry.Item(i);
         // Import containers are listed too; only entries in a tree are real areas.
@@ -99,28 +102,35 @@ std::vector<TAreaInfo*> NetmailAreas() {
             area->Zilo == ZiloOrdinary)
             areas.push_back(area);
     }
-    registry.Unlock();
     return areas;
 }
 
 namespace {
-void LockTree(TAreaInfo& entry, std::vector<TAreaInfo*>& locked) {
-    entry.Lock();
-    locked.push_back(&entry);
-    for (int i = 0; i < entry.ChildCount(); ++i) LockTree(*entry.Child(i), locked);
-}
+// The lock of every entry of a tree, taken from the top down and released in reverse order however
+// the scope ends.
+class TTreeLocks {
+public:
+    explicit TTreeLocks(TAreaInfo* root) {
+        if (root != nullptr) Take(*root);
+    }
+    ~TTreeLocks() {
+        while (!locks_.empty()) locks_.pop_back();
+    }
+    TTreeLocks(const TTreeLocks&) = delete;
+    TTreeLocks& operator=(const TTreeLocks&) = delete;
+
+private:
+    void Take(TAreaInfo& entry) {
+        locks_.push_back(std::make_unique<TAreaLock>(entry));
+        for (int i = 0; i < entry.ChildCount(); ++i) Take(*entry.Child(i));
+    }
+    std::vector<std::unique_ptr<TAreaLock>> locks_;
+};
 }  // namespace
 
 void ChangeWhileScanWaits(TAreaInfo* root, const std::function<void()>& change) {
-    std::vector<TAreaInfo*> locked;
-    if (root != nullptr) LockTree(*root, locked);
-    try {
-        change();
-    } catch (...) {
-        for (auto it = locked.rbegin(); it != locked.rend(); ++it) (*it)->Unlock();
-        throw;
-    }
-    for (auto it = locked.rbegin(); it != locked.rend(); ++it) (*it)->Unlock();
+    const TTreeLocks locks(root);
+    change();
 }
 
 }  // namespace pelmar

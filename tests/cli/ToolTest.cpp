@@ -134,7 +134,7 @@ TEST_F(ToolTest, PostedNetmailDumpsBack) {
          {"\"from\": \"Иван Петров\"", "\"to\": \"Sysop\"", "\"subject\": \"Тема письма\"",
           "\"orig\": \"2:5020/1.5\"", "\"dest\": \"2:5020/2.7\"", "\"attr\": [\"Local\", \"Crash\"]",
           "\"kludges\": [\"INTL 2:5020/2 2:5020/1\", \"TOPT 7\", \"FMPT 5\", \"MSGID: 2:5020/1.5 ",
-          "\"PID: Plm 1.0\"]", "\"text\": \"Привет!\\nВторая строка\"}"}) {
+          "\"PID: Plm 1.0\", \"TZUTC: ", "\"text\": \"Привет!\\nВторая строка\"}"}) {
         EXPECT_NE(run.Out.find(part), std::string::npos) << part << "\nin " << run.Out;
     }
     const size_t msgid = run.Out.find("MSGID: 2:5020/1.5 ");

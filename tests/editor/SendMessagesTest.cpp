@@ -20,6 +20,7 @@
 #include "editor/SendMessages.h"
 #include "editor/UUCode.h"
 #include "msgbase/BaseFactory.h"
+#include "msgbase/Jam.h"
 #include "msgbase/MessageBase.h"
 #include "reader/MainWindowServices.h"
 #include "support/TestSupport.h"
@@ -107,6 +108,15 @@ protected:
                 {base->Subject, base->FromName, base->ToName, base->OrigAddr, base->Text, base->Kludges});
         }
         return out;
+    }
+    // The list's view of the message at a position, as read now.
+    TMessageIdentity ListedAt(TAreaInfo& area, int32_t position) {
+        auto base = CreateMessageBase(area.Kind);
+        base->SetPath(area.Path);
+        base->Open();
+        base->Seek(position);
+        base->ReadHeader();
+        return {base->MsgId, base->FromName, base->ToName, base->Subject, base->Date};
     }
 
     test::ScopedHome home;  // the MSGID serial file
@@ -275,6 +285,8 @@ TEST_F(SendMessagesTest, BaseThatWillNotOpenIsReported) {
     ASSERT_EQ(result.Failed.size(), 1u);
     EXPECT_EQ(result.Failed[0].Area, &bad);
     EXPECT_EQ(result.Failed[0].Parts, std::vector<int>{1});
+    EXPECT_EQ(result.Failed[0].Result, TItemResult::Refused);
+    EXPECT_EQ(result.Summary(), A("Письмо не записано в области:\r\nBAD: база не открывается: ") + bad.Path);
     EXPECT_EQ(result.Written, 1);
     EXPECT_EQ(bad.MsgCount.load(), 0);
     EXPECT_EQ(good.MsgCount.load(), 1);
@@ -311,7 +323,9 @@ TEST_F(SendMessagesTest, WriteRefusedWhileAnotherProcessHoldsTheLock) {
     waitpid(child, nullptr, 0);
     ASSERT_EQ(flag, '1');
     ASSERT_EQ(result.Failed.size(), 1u);
-    EXPECT_FALSE(result.Failed[0].Reason.empty());
+    // One text, the area named once, with the reason the base gave.
+    EXPECT_EQ(result.Failed[0].Result, TItemResult::Refused);
+    EXPECT_EQ(result.Summary(), A("Письмо не записано в области:\r\nLOCKED: ") + JamWriteLockText());
     EXPECT_EQ(result.Written, 0);
     EXPECT_EQ(area.MsgCount.load(), 0);
     EXPECT_TRUE(recorder.Calls.empty());
@@ -337,6 +351,7 @@ TEST_F(SendMessagesTest, EditInPlaceRewritesOnlyTheListedMessage) {
     edit.IsEditMessage = true;
     edit.EditContext.MessagePosition = 1;
     edit.EditContext.ListMsgId = listed;
+    edit.EditContext.Listed = ListedAt(area, 1);
     edit.Subject = "second, edited";
     edit.Body = "new text\r";
     ASSERT_TRUE(SendMessages(edit, Reader()).Ok());
@@ -350,11 +365,14 @@ TEST_F(SendMessagesTest, EditInPlaceRewritesOnlyTheListedMessage) {
 
     // The same MSGID under another header: refused.
     edit.EditContext.ListMsgId = after[1].Kludges[0].substr(7);
-    edit.EditContext.ListFrom = "Somebody else";
+    edit.EditContext.Listed = ListedAt(area, 1);
+    edit.EditContext.Listed.FromName = "Somebody else";
     edit.Subject = "must not land";
-    EXPECT_EQ(SendMessages(edit, Reader()).Failed.size(), 1u);
+    const TSendResult other = SendMessages(edit, Reader());
+    ASSERT_EQ(other.Failed.size(), 1u);
+    EXPECT_EQ(other.Failed[0].Result, TItemResult::Changed);
     EXPECT_EQ(Stored(area)[1].Subject, "second, edited");
-    edit.EditContext.ListFrom.clear();
+    edit.EditContext.Listed = ListedAt(area, 1);
 
     // The message at that position is another one now: refused, nothing overwritten.
     edit.EditContext.MessagePosition = 0;
@@ -377,6 +395,7 @@ TEST_F(SendMessagesTest, EditInPlaceWithoutAnOwnAddressKeepsTheStoredOne) {
         edit.SelectedAKA.clear();
         edit.EditContext.MessagePosition = 0;
         edit.EditContext.ListMsgId = Stored(area)[0].Kludges[0].substr(7);
+        edit.EditContext.Listed = ListedAt(area, 0);
         edit.Body = "edited\r";
         ASSERT_TRUE(SendMessages(edit, Reader()).Ok());
         const auto after = Stored(area);

@@ -3,9 +3,12 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "areas/gizmo.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
 #include "platform/Registry.h"
@@ -162,6 +165,39 @@ TEST_F(ProfileDeleteTest, LeavesCraftedNamesAndSymlinksAlone) {
     EXPECT_TRUE(linked.FolderRefused);
     EXPECT_TRUE(fs::is_symlink(program_ / "Linked"));
     EXPECT_EQ(test::ReadFile(outside_ / "precious.txt"), "keep");
+}
+
+}  // namespace
+}  // namespace pelmar
+
+namespace pelmar {
+namespace {
+
+// Whether another thread (as the scan does) can take the area's lock now.
+bool FreeForTheScan(TAreaInfo& area) {
+    bool taken = false;
+    std::thread scan([&] {
+        const TAreaLock lock(area, TAreaLock::TryTag{});
+        taken = static_cast<bool>(lock);
+    });
+    scan.join();
+    return taken;
+}
+
+TEST(ScanWaits, AChangeThatThrowsReleasesEveryLockOfTheTree) {
+    TAreaInfo root;
+    TAreaFields fields;
+    fields.Name = "child";
+    TAreaInfo* child = root.AddChild(fields);
+    ASSERT_NE(child, nullptr);
+    EXPECT_THROW(ChangeWhileScanWaits(&root,
+                                      [&] {
+                                          EXPECT_FALSE(FreeForTheScan(*child));
+                                          throw std::runtime_error("the change failed");
+                                      }),
+                 std::runtime_error);
+    EXPECT_TRUE(FreeForTheScan(root));
+    EXPECT_TRUE(FreeForTheScan(*child));
 }
 
 }  // namespace

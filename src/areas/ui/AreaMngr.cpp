@@ -402,13 +402,15 @@ TAreaInfo* TAreaMngr::AddLinkedGroup(int linkKind) {
     static const char* const baseNames[] = {"FastEcho",  "Squish",     "TMail",
                                             "Areas.BBS", "Fidoconfig", "CrashMail"};
     if (linkKind < LinkKindFastEcho || linkKind > LinkKindCrashMail) return nullptr;
-    CurrentFolder->Lock();
-    TAreaFields fields;
-    fields.Name = UniqueChildName(*CurrentFolder, baseNames[linkKind]);
-    fields.Zilo = ZiloLinkedGroup;
-    fields.Kind = linkKind;
-    TAreaInfo* group = CurrentFolder->AddChild(fields);
-    CurrentFolder->Unlock();
+    TAreaInfo* group = nullptr;
+    {
+        const TAreaLock lock(*CurrentFolder);
+        TAreaFields fields;
+        fields.Name = UniqueChildName(*CurrentFolder, baseNames[linkKind]);
+        fields.Zilo = ZiloLinkedGroup;
+        fields.Kind = linkKind;
+        group = CurrentFolder->AddChild(fields);
+    }
     filling_ = true;
     QListWidgetItem* item = AddListItem(*group);
     filling_ = false;

@@ -919,10 +919,7 @@ bool TSendMessageForm::Send(bool skipSpelling) {
         // The stored draft still lists the areas just written: a crash before the next save would
         // post there twice.
         SaveDrafts(true);
-        std::string text = A("Письмо не записано в области:");
-        for (const auto& f : result.Failed)
-            text += "\r\n" + (f.Area ? f.Area->Name : std::string()) + ": " + f.Reason;
-        ShowError(text, this);
+        ShowError(result.Summary(), this);
         return false;
     }
     Discard();

@@ -54,18 +54,13 @@ int EditLinkedGroup(TAreaInfo& group, QWidget* parent) {
     if (!dialog) return TImportDialog::ModalCancel;
     dialog->PresetFromGroup(group);
     if (dialog->ShowModal() != TImportDialog::ModalOK) return TImportDialog::ModalCancel;
-    struct TGroupLock {
-        TAreaInfo& Entry;
-        explicit TGroupLock(TAreaInfo& entry) : Entry(entry) { Entry.Lock(); }
-        ~TGroupLock() { Entry.Unlock(); }
-    };
     // What the dialogs change, so that a file that cannot be read leaves the group as it was:
     // the old areas under the new file's name would be wrong on the next refresh.
     const std::string oldPath = group.Path;
     const int oldRead = group.Read.load();
     const std::string oldDescription = group.Description;
     {
-        TGroupLock lock(group);
+        const TAreaLock lock(group);
         dialog->ApplyToGroup(group);
     }
     if (group.RefreshLinkedGroup()) {
@@ -74,7 +69,7 @@ int EditLinkedGroup(TAreaInfo& group, QWidget* parent) {
     }
     const std::string failedPath = group.Path;
     {
-        TGroupLock lock(group);
+        const TAreaLock lock(group);
         group.Path = oldPath;
         group.Read = oldRead;
         group.Description = oldDescription;

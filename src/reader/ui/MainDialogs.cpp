@@ -15,6 +15,7 @@
 
 #include "areas/AreaLifetime.h"
 #include "areas/gizmo.h"
+#include "core/Codepage.h"
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
@@ -313,7 +314,10 @@ void TMainDialogs::RunMultiplyDialog() {
                             [this, area](int position) { frame_.MessageAdded(*area, position); });
     }
     frame_.UpdateAreaNode(*area);
-    if (!outcome.Error.empty()) ShowError(outcome.Error, &frame_);
+    // One box when the run is over: the copies not written, then what the base said of those written.
+    std::string text = OutcomeSummary(Utf8ToAnsi("Не все копии письма записаны:"), outcome.Results);
+    for (const std::string& line : outcome.Warnings) text += (text.empty() ? "" : "\r\n") + line;
+    if (!text.empty()) ShowError(text, &frame_);
 }
 
 }  // namespace pelmar::ui

@@ -90,7 +90,7 @@ std::vector<TListedMessage> TReadingController::ListedOf(const std::vector<TMess
 }
 
 void TReadingController::MarkDeleted(const std::vector<TMessageClass*>& entries,
-                                     const std::vector<TItemResult>& results) {
+                                     const std::vector<TItemOutcome>& results) {
     for (size_t i = 0; i < results.size() && i < entries.size(); ++i) {
         if (results[i] != TItemResult::Done) continue;
         entries[i]->Deleted = true;
@@ -143,15 +143,14 @@ void TReadingController::MarkReadDue() {
     TMessageBase* base = list_.Base;
     TAreaInfo* area = list_.CurrentArea;
     if (entry == nullptr || base == nullptr || area == nullptr || entry != shownEntry_ || entry->Read) return;
-    const TListedMessage item = Listed(*entry);
-    base->Seek(item.Position);
-    if (!base->IsValid()) return;
-    base->ReadHeader();
-    if (!IsSameMessage(item.Identity, *base)) return;
-    base->Seek(item.Position);
-    base->MarkRead();
+    // A mark the base refuses leaves the entry unread; showing the message again tries once more.
+    const TItemOutcome marked = MarkListedRead(*area, *base, Listed(*entry), entry->ToName);
+    if (marked.Result != TItemResult::Done) {
+        if (marked.Result != TItemResult::Changed && services_.StatusText)
+            services_.StatusText(marked.Reason);
+        return;
+    }
     entry->Read = true;
-    CountMarkedRead(*area, entry->ToName);
     if (services_.UpdateAreaNode) services_.UpdateAreaNode(*area);
     if (services_.RepaintRow) services_.RepaintRow(list_.RowOf(entry));
 }
@@ -191,7 +190,7 @@ void TReadingController::DeleteSelected() {
             if (!AskYesNo(question, window_)) return;
         }
         skipDeleteConfirm_ = false;
-        std::vector<TItemResult> results;
+        std::vector<TItemOutcome> results;
         {
             TWait wait(services_);
             results = DeleteListed(*list_.CurrentArea, *list_.Base, ListedOf(entries));
@@ -199,38 +198,52 @@ void TReadingController::DeleteSelected() {
         MarkDeleted(entries, results);
         if (services_.UpdateAreaNode) services_.UpdateAreaNode(*list_.CurrentArea);
         ShowIt();
+        const std::string summary = OutcomeSummary(A("Не все письма удалены:"), results);
+        if (!summary.empty()) ShowError(summary, window_);
     });
 }
 
 void TReadingController::CopySelected(TAreaInfo& target, bool move) {
     Guarded([&] {
         if (list_.Base == nullptr || list_.CurrentEntry == nullptr) return;
-        TMessageBase* targetBase = target.OpenBase(TBaseMode::Shared);
-        if (targetBase == nullptr) return;
         const std::vector<TMessageClass*> entries = SelectedEntries();
         const std::vector<TListedMessage> items = ListedOf(entries);
         TCopyOutcome outcome;
-        try {
+        {
             TWait wait(services_);
-            outcome = CopyListed(*list_.Base, items, target, *targetBase);
-        } catch (...) {
-            target.CloseBase(targetBase, TBaseMode::Shared);
-            throw;
+            outcome = CopyListed(*list_.Base, items, target);
         }
-        target.CloseBase(targetBase, TBaseMode::Shared);
         if (services_.UpdateAreaNode) services_.UpdateAreaNode(target);
-        if (!move || list_.CurrentArea == nullptr) return;
-        if (outcome.Refused)
-            ShowInfo(A("Не все письма удалось скопировать; их оригиналы остались на месте."), window_);
-        // Only what really went is removed; a move never asks.
-        std::vector<TMessageClass*> copied;
-        for (size_t i = 0; i < outcome.Results.size() && i < entries.size(); ++i) {
-            if (outcome.Results[i] == TItemResult::Done) copied.push_back(entries[i]);
+        // Messages the source no longer holds as listed are named after the source area.
+        const std::string source =
+            list_.CurrentArea != nullptr ? AreaLabel(*list_.CurrentArea) : std::string();
+        for (TItemOutcome& result : outcome.Results)
+            if (result.Area.empty()) result.Area = source;
+        std::vector<TItemOutcome> deleted;
+        if (move && list_.CurrentArea != nullptr) {
+            // Only what really went is removed; a move never asks.
+            std::vector<TMessageClass*> copied;
+            for (size_t i = 0; i < outcome.Results.size() && i < entries.size(); ++i) {
+                if (outcome.Results[i] == TItemResult::Done) copied.push_back(entries[i]);
+            }
+            if (!copied.empty()) {
+                deleted = DeleteListed(*list_.CurrentArea, *list_.Base, ListedOf(copied));
+                MarkDeleted(copied, deleted);
+                if (services_.UpdateAreaNode) services_.UpdateAreaNode(*list_.CurrentArea);
+                ShowIt();
+            }
         }
-        if (copied.empty()) return;
-        MarkDeleted(copied, DeleteListed(*list_.CurrentArea, *list_.Base, ListedOf(copied)));
-        if (services_.UpdateAreaNode) services_.UpdateAreaNode(*list_.CurrentArea);
-        ShowIt();
+        // One box when every lock is released: what was not copied, what stayed behind, and what
+        // the target said of the messages it stored.
+        std::string text =
+            OutcomeSummary(move ? A("Не все письма удалось перенести; их оригиналы остались на месте:")
+                                : A("Не все письма удалось скопировать:"),
+                           outcome.Results);
+        const std::string left =
+            OutcomeSummary(A("Скопированные письма не удалены из исходной области:"), deleted);
+        if (!left.empty()) text += (text.empty() ? "" : "\r\n") + left;
+        for (const std::string& line : outcome.Warnings) text += (text.empty() ? "" : "\r\n") + line;
+        if (!text.empty()) ShowError(text, window_);
     });
 }
 
@@ -263,7 +276,13 @@ void TReadingController::SaveSelectedTo(const std::string& path, TSaveFormat for
             outcome = SaveListed(*list_.Base, ListedOf(SelectedEntries()), format, path, area, Mode.FontMode,
                                  [](TDateTime date) { return DateTimeText(date); });
         }
-        if (!outcome.Error.empty()) ShowError(outcome.Error, window_);
+        std::string text = outcome.Error;
+        if (outcome.Changed > 0) {
+            if (!text.empty()) text += "\r\n";
+            text += A("Не сохранено писем, изменённых или удалённых другой программой: ") +
+                    std::to_string(outcome.Changed);
+        }
+        if (!text.empty()) ShowError(text, window_);
         // The shared base now holds the last saved message: the pane's copy stays what is shown.
     });
 }

@@ -82,7 +82,7 @@ private:
     std::vector<TMessageClass*> SelectedEntries() const;
     static std::vector<TListedMessage> ListedOf(const std::vector<TMessageClass*>& entries);
     static TListedMessage Listed(const TMessageClass& entry);
-    void MarkDeleted(const std::vector<TMessageClass*>& entries, const std::vector<TItemResult>& results);
+    void MarkDeleted(const std::vector<TMessageClass*>& entries, const std::vector<TItemOutcome>& results);
     void ShowIt();
 
     TThreadList& list_;

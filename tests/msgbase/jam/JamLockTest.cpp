@@ -31,7 +31,7 @@ protected:
     }
 };
 
-TEST_F(JamLockTest, RefusedWriteAndDeleteShowTheirTextAndWriteNothing) {
+TEST_F(JamLockTest, RefusedWriteAndDeleteGiveTheirReasonAndWriteNothing) {
     TJAM jam;
     CreateAndOpen(jam);
     Post(jam, "A", "All", "existing");
@@ -43,9 +43,10 @@ TEST_F(JamLockTest, RefusedWriteAndDeleteShowTheirTextAndWriteNothing) {
 
     FillNew(jam, "refused");
     EXPECT_FALSE(jam.WriteMessage());
+    EXPECT_EQ(jam.LastError, JamWriteLockText());
     jam.Seek(0);
     EXPECT_FALSE(jam.DeleteCurrent());
-    EXPECT_EQ(boxes, (std::vector<std::string>{JamWriteLockText(), JamDeleteLockText()}));
+    EXPECT_EQ(jam.LastError, JamDeleteLockText());
     EXPECT_EQ(Snapshot(), before);
     EXPECT_EQ(U(JamWriteLockText()), "Не могу записать письмо т.к. не удалось получить доступ к JAM-базе!");
     EXPECT_EQ(U(JamDeleteLockText()), "Не могу удалить письмо т.к. не удалось получить доступ к JAM-базе!");
@@ -66,7 +67,7 @@ TEST_F(JamLockTest, OnlyByteZeroIsLocked) {
     ASSERT_TRUE(holder.TryLock(1, 1000));
     FillNew(jam, "beside a lock on other bytes");
     EXPECT_TRUE(jam.WriteMessage());
-    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(jam.LastError, "");
     // While this base writes, byte 0 is taken and nothing else.
     EXPECT_TRUE(holder.TryLock(0, 1));
 }
@@ -99,7 +100,7 @@ TEST_F(JamLockTest, TosserRecordLockInAnotherProcessRefusesTheWrite) {
     const std::string before = Snapshot();
     FillNew(jam, "while the tosser works");
     EXPECT_FALSE(jam.WriteMessage());
-    EXPECT_EQ(boxes, (std::vector<std::string>{JamWriteLockText()}));
+    EXPECT_EQ(jam.LastError, JamWriteLockText());
     EXPECT_EQ(Snapshot(), before);
 
     (void)!write(release[1], "x", 1);
@@ -136,7 +137,6 @@ TEST_F(JamLockTest, WritersInSeveralProcessesLoseNothing) {
         }
         return true;
     };
-    SetJamErrorBox([](const std::string&) {});
     std::vector<pid_t> children;
     for (int w = 1; w < Processes; ++w) {
         const pid_t pid = fork();

@@ -41,10 +41,8 @@ class JamTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Settings = TSettings{};
-        SetJamErrorBox([this](const std::string& text) { boxes.push_back(text); });
     }
     void TearDown() override {
-        SetJamErrorBox(nullptr);
         Settings = TSettings{};
     }
 
@@ -73,7 +71,6 @@ protected:
 
     ScopedHome home;
     TempDir dir;
-    std::vector<std::string> boxes;
 };
 
 }  // namespace pelmar::test

@@ -44,7 +44,8 @@ TEST_F(JamTest, ToolPostCreatesAndAppends) {
     EXPECT_EQ(U(jam.FromName), "Иван");
     EXPECT_EQ(U(jam.ToName), "Всем");
     EXPECT_EQ(jam.OrigAddr, "2:5020/1");
-    EXPECT_EQ(jam.Kludges.size(), 2u);  // MSGID, PID
+    ASSERT_EQ(jam.Kludges.size(), 3u);  // MSGID, PID, TZUTC: the header every new message gets
+    EXPECT_EQ(jam.Kludges[2].rfind("TZUTC: ", 0), 0u) << jam.Kludges[2];
     EXPECT_EQ(jam.Text.rfind(A("Первая строка\rвторая\r--- "), 0), 0u) << U(jam.Text);
 }
 

@@ -21,6 +21,8 @@
 #include "core/Settings.h"
 #include "core/ui/QtText.h"
 #include "msgbase/BaseFactory.h"
+#include "msgbase/ShortLockWaits.h"
+#include "msgbase/TosserLock.h"
 #include "platform/Registry.h"
 #include "reader/ui/AreaTreeModel.h"
 #include "reader/ui/MainCommands.h"
@@ -158,6 +160,31 @@ TEST_F(ReadingWindowTest, ShownMessageBecomesReadAfterHalfASecondWithItsCounters
     EXPECT_EQ(Area("RUTEST").Read, 6);
     EXPECT_EQ(Area("RUTEST").PersonalUnread, 1);
     // Stored in the base, not only in the list.
+    List().Base->Seek(entry->Position);
+    List().Base->ReadHeader();
+    EXPECT_TRUE(List().Base->Read);
+}
+
+TEST_F(ReadingWindowTest, AMarkTheBaseRefusesLeavesTheMessageUnreadAndIsTriedOnTheNextShow) {
+    const test::TShortLockWaits waits(std::chrono::milliseconds(100), std::chrono::milliseconds(20));
+    const int personal = RowWhere("Personal one", "Иван Петров");
+    ASSERT_GE(personal, 0);
+    TMessageClass* entry = List().Rows[static_cast<size_t>(personal)];
+    const int other = personal == 0 ? 1 : 0;
+    {
+        // A tosser holds the base while the message is shown and the read mark falls due.
+        const test::TTosserLock tosser((home_.Path() / "bases" / "rutest.jhr").string(), 1, 60000);
+        ASSERT_TRUE(tosser.Locked);
+        Select(personal);
+        WaitFor([] { return false; }, 1200);
+        EXPECT_FALSE(entry->Read);
+        EXPECT_EQ(Area("RUTEST").Read, 7);
+        EXPECT_EQ(Area("RUTEST").PersonalUnread, 2);
+        Select(other);
+    }
+    Select(personal);
+    ASSERT_TRUE(WaitFor([&] { return entry->Read; }, 3000));
+    EXPECT_EQ(Area("RUTEST").PersonalUnread, 1);
     List().Base->Seek(entry->Position);
     List().Base->ReadHeader();
     EXPECT_TRUE(List().Base->Read);
