@@ -158,6 +158,19 @@ protected:
 
     TAreaInfo& Area(const char* name) { return *AreaManager()->Root().FindChild("Fido")->FindChild(name); }
 
+    // The JAM area's second message header claims a subfield block far beyond the file.
+    void DamageSecondHeader() {
+        std::string jdx = test::ReadFile(jamPath_ + ".jdx");
+        ASSERT_GE(jdx.size(), 16u);
+        const uint32_t offset = static_cast<uint8_t>(jdx[12]) | static_cast<uint8_t>(jdx[13]) << 8 |
+                                static_cast<uint8_t>(jdx[14]) << 16 |
+                                static_cast<uint32_t>(static_cast<uint8_t>(jdx[15])) << 24;
+        std::string jhr = test::ReadFile(jamPath_ + ".jhr");
+        ASSERT_LT(offset + 12u, jhr.size());
+        for (int i = 0; i < 4; ++i) jhr[offset + 8 + i] = '\xF0';
+        test::WriteFile(jamPath_ + ".jhr", jhr);
+    }
+
     // One pass of the scan on its own thread, then its notification as the program queues it.
     void ScanPass(TMainFrame& frame) {
         std::jthread scan([&frame](std::stop_token stop) {
@@ -258,16 +271,7 @@ TEST_F(MainFrameTest, MessagePostedByAnotherProgramAppearsAndTheCountersFollow) 
 }
 
 TEST_F(MainFrameTest, DamagedHeaderIsReportedOnceAndTheRestIsListed) {
-    // The second message's header claims a subfield block far beyond the file.
-    std::string jdx = test::ReadFile(jamPath_ + ".jdx");
-    ASSERT_GE(jdx.size(), 16u);
-    const uint32_t offset = static_cast<uint8_t>(jdx[12]) | static_cast<uint8_t>(jdx[13]) << 8 |
-                            static_cast<uint8_t>(jdx[14]) << 16 |
-                            static_cast<uint32_t>(static_cast<uint8_t>(jdx[15])) << 24;
-    std::string jhr = test::ReadFile(jamPath_ + ".jhr");
-    ASSERT_LT(offset + 12u, jhr.size());
-    for (int i = 0; i < 4; ++i) jhr[offset + 8 + i] = '\xF0';
-    test::WriteFile(jamPath_ + ".jhr", jhr);
+    DamageSecondHeader();
 
     TBoxCatcher boxes;
     TMainFrame frame;
@@ -291,16 +295,7 @@ TEST_F(MainFrameTest, ReadErrorOfAnAddedMessageIsShownWithoutWaitingForTheNextAr
     Select(frame, Area("JAM"));
     QApplication::processEvents();
     ASSERT_TRUE(boxes.Texts.empty());
-    // The second message's header now claims a subfield block far beyond the file.
-    std::string jdx = test::ReadFile(jamPath_ + ".jdx");
-    ASSERT_GE(jdx.size(), 16u);
-    const uint32_t offset = static_cast<uint8_t>(jdx[12]) | static_cast<uint8_t>(jdx[13]) << 8 |
-                            static_cast<uint8_t>(jdx[14]) << 16 |
-                            static_cast<uint32_t>(static_cast<uint8_t>(jdx[15])) << 24;
-    std::string jhr = test::ReadFile(jamPath_ + ".jhr");
-    ASSERT_LT(offset + 12u, jhr.size());
-    for (int i = 0; i < 4; ++i) jhr[offset + 8 + i] = '\xF0';
-    test::WriteFile(jamPath_ + ".jhr", jhr);
+    DamageSecondHeader();
     MainWindowServices().MessageAdded(Area("JAM"), 1);
     EXPECT_TRUE(WaitFor([&] { return !boxes.Texts.empty(); }, 2000));
     ASSERT_EQ(boxes.Texts.size(), 1u);
