@@ -27,6 +27,7 @@
 #include "core/ui/PasswordForm.h"
 #include "core/ui/QtText.h"
 #include "core/ui/SingleInstance.h"
+#include "core/ui/SlotGuard.h"
 #include "core/ui/Splash.h"
 #include "core/ui/TerminationSignals.h"
 #include "core/ui/Translations.h"
@@ -107,16 +108,27 @@ QWidget* MessageParent() {
     return Splash();
 }
 
-// A store that cannot be saved fails on every later save with the same text; it is shown once.
-void ShowFailure(const std::string& text) {
+// A problem told from any thread, shown on the program's thread. `once`: a text already shown is
+// not shown again (a store that fails on every use says the same each time).
+void ShowProblem(const std::string& text, bool once) {
     if (QThread::currentThread() != qApp->thread()) {
         QMetaObject::invokeMethod(
-            qApp, [text] { ShowFailure(text); }, Qt::QueuedConnection);
+            qApp, [text, once] { ShowProblem(text, once); }, Qt::QueuedConnection);
         return;
     }
     static std::set<std::string> shown;
-    if (!shown.insert(text).second) return;
+    if (!shown.insert(text).second && once) return;
     ShowError(text, MessageParent());
+}
+
+void ShowFailure(const std::string& text) {
+    ShowProblem(text, true);
+}
+
+// The settings store tells each new failure episode once itself: a save that fails again after one
+// that succeeded is shown again, whatever its text.
+void ShowSettingsFailure(const std::string& text) {
+    ShowProblem(text, false);
 }
 
 // The application icon compiled into the program, in every size it was rendered at.
@@ -175,7 +187,8 @@ void FinishGoldEdImport() {
 int main(int argc, char** argv) {
     if (const std::optional<int> code = AnswerInfoOption(argc, argv)) return *code;
 
-    QApplication app(argc, argv);
+    // Nothing thrown in an event handler ends the program.
+    TGuardedApplication app(argc, argv);
     Q_INIT_RESOURCE(pelmar);
     QApplication::setApplicationName(QStringLiteral("pelmar"));
     QApplication::setApplicationVersion(QStringLiteral(PELMAR_VERSION_TEXT));
@@ -201,7 +214,7 @@ int main(int argc, char** argv) {
     TTerminationSignals termination;
     QObject::connect(&termination, &TTerminationSignals::TerminationRequested, [] {
         if (MainFrame && MainFrame->isVisible()) {
-            MainFrame->close();
+            MainFrame->CloseUnattended();
         } else if (QWidget* modal = QApplication::activeModalWidget()) {
             modal->close();
         }
@@ -213,7 +226,7 @@ int main(int argc, char** argv) {
         // Another copy may have taken the name between the two calls.
         if (!instance.Listen() && instance.ActivateRunning()) return true;
         // Only the running copy touches the settings store; from now on its complaints are shown.
-        TRegistryStore::Instance().SetErrorReporter(ShowFailure);
+        TRegistryStore::Instance().SetErrorReporter(ShowSettingsFailure);
         return false;
     };
     startup.Ui.ShowSplash = [] { CreateSplash()->ShowNow(); };

@@ -105,6 +105,8 @@ struct TRegistryStore::TImpl {
     TReporter Reporter;
     std::vector<std::string> Pending;
     TSaveFault Fault = TSaveFault::None;
+    bool SaveFailing = false;  // the last save failed and was reported
+    uint64_t Reports = 0;
 
     reg::TKey& Hive() { return Root.SubKey(kCurrentUser); }
 
@@ -119,6 +121,7 @@ struct TRegistryStore::TImpl {
 
     void Report(const std::string& text) {
         LastError = text;
+        ++Reports;
         if (Reporter) {
             Reporter(text);
             return;
@@ -132,15 +135,24 @@ struct TRegistryStore::TImpl {
         return false;
     }
 
+    // Saves that keep failing after the first are one trouble: it is told once, and again only
+    // after a save succeeded in between.
+    bool FailSave(const std::string& text) {
+        LastError = text;
+        if (!SaveFailing) Report(text);
+        SaveFailing = true;
+        return false;
+    }
+
     bool Save();
     bool LoadFile(const std::string& path);
 };
 
 bool TRegistryStore::TImpl::Save() {
-    if (Path.empty()) return Fail(Cp("Не задан файл настроек."));
+    if (Path.empty()) return FailSave(Cp("Не задан файл настроек."));
     const std::string saveFailed = Cp("Не удалось сохранить настройки в файл ") + PathText(Path) + ": ";
     if (SaveBlocked)
-        return Fail(saveFailed + Cp("прежний файл не удалось прочитать, и он не будет перезаписан."));
+        return FailSave(saveFailed + Cp("прежний файл не удалось прочитать, и он не будет перезаписан."));
 
     // A file kept as a symbolic link is replaced at the link's target, so the link stays.
     std::error_code ec;
@@ -155,7 +167,7 @@ bool TRegistryStore::TImpl::Save() {
 
     std::string temp = finalPath + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());  // mode 0600: the file holds log-in passwords
-    if (fd < 0) return Fail(saveFailed + ErrnoText(errno));
+    if (fd < 0) return FailSave(saveFailed + ErrnoText(errno));
 
     const std::string text = reg::Serialise(Root);
     int error = 0;
@@ -167,10 +179,11 @@ bool TRegistryStore::TImpl::Save() {
         error = Fault == TSaveFault::Rename ? EIO : errno;
     if (error != 0) {
         ::unlink(temp.c_str());
-        return Fail(saveFailed + ErrnoText(error));
+        return FailSave(saveFailed + ErrnoText(error));
     }
     SyncFolder(folder);
     Dirty = false;
+    SaveFailing = false;
     LastError.clear();
     return true;
 }
@@ -184,6 +197,7 @@ bool TRegistryStore::TImpl::LoadFile(const std::string& path) {
     Loaded = true;
     Dirty = false;
     SaveBlocked = false;
+    SaveFailing = false;
     LastError.clear();
 
     std::error_code ec;
@@ -311,6 +325,11 @@ std::string TRegistryStore::FilePath() const {
 std::string TRegistryStore::LastError() const {
     std::lock_guard lock(impl_->Mutex);
     return impl_->LastError;
+}
+
+uint64_t TRegistryStore::ReportCount() const {
+    std::lock_guard lock(impl_->Mutex);
+    return impl_->Reports;
 }
 
 void TRegistryStore::SetErrorReporter(TReporter reporter) {

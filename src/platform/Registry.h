@@ -91,9 +91,12 @@ public:
 
     // Where load and save problems are reported (the user interface shows a message box). Reports
     // made before a reporter is installed are kept and delivered when one is set; without a
-    // reporter they also go to stderr.
+    // reporter they also go to stderr. Saves that keep failing are reported once, and again after
+    // a save succeeded in between.
     void SetErrorReporter(TReporter reporter);
     void SetSaveFaultForTesting(TSaveFault fault);
+    // How many problems were reported so far: a caller can tell whether its failed save was told.
+    uint64_t ReportCount() const;
 
     // The store serialised in the on-disk syntax (UTF-8).
     std::string ToText() const;

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "core/Settings.h"
-#include "msgbase/MessageBase.h"
 #include "plugins/PluginHost.h"
 #include "reader/MainWindowServices.h"
+#include "reader/ReadingCommands.h"
 
 namespace pelmar {
 
@@ -31,14 +31,15 @@ auto Guard(Fn fn, decltype(fn()) fallback) -> decltype(fn()) {
     }
 }
 
-// A field of the shown message, through the output-text rule.
+// A field of the shown message, through the output-text rule. The message as it was shown, not the
+// shared base's fields: a timer or another command may have read another message into those since.
 template <typename Field>
 int32_t MessageText(char* buf, int32_t cap, Field field) {
     return Guard(
         [&]() -> int32_t {
-            TMessageBase* base = MainWindowServices().CurrentBase();
-            if (base == nullptr) return CopyOut({}, buf, cap);
-            return CopyOut(field(*base), buf, cap);
+            const TShownMessage* shown = MainWindowServices().ShownMessage();
+            if (shown == nullptr) return CopyOut({}, buf, cap);
+            return CopyOut(field(*shown), buf, cap);
         },
         CopyOut({}, buf, cap));
 }
@@ -83,26 +84,26 @@ PLM_EXPORT void plmShowStatusbarMessage(const char* text) {
 }
 
 PLM_EXPORT int32_t plmMBGetFrom(char* buf, int32_t cap) {
-    return MessageText(buf, cap, [](TMessageBase& b) { return b.FromName; });
+    return MessageText(buf, cap, [](const TShownMessage& b) { return b.FromName; });
 }
 PLM_EXPORT int32_t plmMBGetTo(char* buf, int32_t cap) {
-    return MessageText(buf, cap, [](TMessageBase& b) { return b.ToName; });
+    return MessageText(buf, cap, [](const TShownMessage& b) { return b.ToName; });
 }
 PLM_EXPORT int32_t plmMBGetFidoOrig(char* buf, int32_t cap) {
-    return MessageText(buf, cap, [](TMessageBase& b) { return b.OrigAddr; });
+    return MessageText(buf, cap, [](const TShownMessage& b) { return b.OrigAddr; });
 }
 PLM_EXPORT int32_t plmMBGetFidoDest(char* buf, int32_t cap) {
-    return MessageText(buf, cap, [](TMessageBase& b) { return b.DestAddr; });
+    return MessageText(buf, cap, [](const TShownMessage& b) { return b.DestAddr; });
 }
 PLM_EXPORT int32_t plmMBGetKludges(char* buf, int32_t cap) {
-    return MessageText(buf, cap, [](TMessageBase& b) {
+    return MessageText(buf, cap, [](const TShownMessage& b) {
         std::string lines;
         for (const std::string& line : b.Kludges) lines += line + "\r\n";
         return lines;
     });
 }
 PLM_EXPORT int32_t plmMBGetPureText(char* buf, int32_t cap) {
-    return MessageText(buf, cap, [](TMessageBase& b) { return b.Text; });
+    return MessageText(buf, cap, [](const TShownMessage& b) { return b.Text; });
 }
 
 PLM_EXPORT void* plmGetMainForm(void) {

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 
@@ -22,6 +24,9 @@ const std::string SavedPrefix = "SAVED:";
 const char* const StoreName = "drafts";
 const char* const NewName = "drafts.new";
 const char* const OldName = "drafts.old";
+// Set by tests: the reason every save fails with.
+std::string saveFault;
+
 // Written last into drafts.new, after every message there is on disk: a set without it is unfinished.
 const char* const CompleteName = "complete";
 
@@ -190,6 +195,7 @@ bool TDraftStore::Save(std::vector<TDraft*> drafts, bool allowEmpty, std::string
     std::string reason;
     if (!Usable(&reason)) return fail(reason);
     if (drafts.empty() && !allowEmpty) return true;
+    if (!saveFault.empty()) return fail(saveFault);
     std::error_code ec;
     if (!fs::is_directory(dataFolder_, ec))
         return fail(Text("папка данных ") + PathText(dataFolder_) + Text(" не существует"));
@@ -327,6 +333,77 @@ bool TDraftStore::Delete(int32_t number) {
     }
     base.Close();
     return done;
+}
+
+void TDraftStore::SetSaveFaultForTesting(std::string reason) {
+    saveFault = std::move(reason);
+}
+
+std::string RescueFileText(const std::vector<TDraft>& drafts) {
+    auto line = [](const char* label, const std::string& value) {
+        return std::string(label) + AnsiToUtf8(value) + "\n";
+    };
+    std::string out;
+    int n = 0;
+    for (const TDraft& d : drafts) {
+        out += "===== " + std::to_string(++n) + " =====\n";
+        out += line("From: ", d.FromName + (d.OrigAddr.empty() ? std::string() : ", " + d.OrigAddr));
+        out += line("To: ", d.ToName + (d.DestAddr.empty() ? std::string() : ", " + d.DestAddr));
+        out += line("Subject: ", d.Subject);
+        std::string areas;
+        for (const auto& id : d.AreaIds) areas += (areas.empty() ? "" : " ") + id;
+        out += line("Areas: ", areas);
+        out += "\n";
+        std::string body = AnsiToUtf8(d.Body);
+        std::replace(body.begin(), body.end(), '\r', '\n');
+        out += body;
+        if (!body.empty() && body.back() != '\n') out += '\n';
+        out += "\n";
+    }
+    return out;
+}
+
+std::string WriteRescueFile(const std::string& folder, const std::vector<TDraft>& drafts,
+                            std::string* error) {
+    auto fail = [&](const std::string& why) {
+        if (error) *error = why;
+        return std::string();
+    };
+    const std::string text = RescueFileText(drafts);
+    char stamp[32] = "0";
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (localtime_r(&now, &local) != nullptr) std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string stem = WithSlash(folder) + "rescued-letters-" + stamp;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string path =
+            stem + (attempt == 0 ? std::string() : "-" + std::to_string(attempt)) + ".txt";
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return fail(Text("не удалось создать файл ") + PathText(path) + ": " +
+                        Utf8ToAnsi(std::strerror(errno)));
+        }
+        size_t done = 0;
+        errno = 0;
+        while (done < text.size()) {
+            const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+        const int writeErrno = errno;
+        const bool synced = done == text.size() && ::fsync(fd) == 0;
+        ::close(fd);
+        if (!synced) {
+            ::unlink(path.c_str());
+            return fail(Text("не удалось записать файл ") + PathText(path) + ": " +
+                        Utf8ToAnsi(std::strerror(writeErrno != 0 ? writeErrno : EIO)));
+        }
+        SyncDir(folder);
+        return path;
+    }
+    return fail(Text("не удалось подобрать имя файла в папке ") + PathText(folder));
 }
 
 }  // namespace pelmar

@@ -52,10 +52,21 @@ public:
     // Deletes the draft with that number; nothing for -1 or a number not stored.
     bool Delete(int32_t number);
 
+    // Tests: while `reason` is not empty, every Save fails with it and leaves the store as it was.
+    static void SetSaveFaultForTesting(std::string reason);
+
 private:
     std::string dataFolder_;
     std::vector<std::string> areaFolders_;
     std::vector<std::string> baseFolders_;
 };
+
+// The letters as a text file a person can read (UTF-8, LF line ends), for the moment the store cannot
+// take them and the program ends anyway. A new file "rescued-letters-<date>-<time>[-n].txt" in
+// `folder`, never one that exists; its path, or "" with the reason in `error` (CP1251).
+std::string WriteRescueFile(const std::string& folder, const std::vector<TDraft>& drafts,
+                            std::string* error = nullptr);
+// The file's text.
+std::string RescueFileText(const std::vector<TDraft>& drafts);
 
 }  // namespace pelmar

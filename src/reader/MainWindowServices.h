@@ -8,6 +8,7 @@ namespace pelmar {
 class TAreaInfo;
 class TMessageBase;
 class TMessageClass;
+struct TShownMessage;
 
 class TMainWindowServices {
 public:
@@ -29,6 +30,9 @@ public:
     virtual TMessageBase* CurrentBase() { return nullptr; }
     // Entry of the shown message, or null.
     virtual const TMessageClass* CurrentEntry() { return nullptr; }
+    // The shown message as it was read for the pane, or null when none is shown. Unlike the base's
+    // fields, which the read-mark timer, Save and Decode move, it stays until another message is shown.
+    virtual const TShownMessage* ShownMessage() { return nullptr; }
 };
 
 // The window's implementation, or null to go back to the do-nothing one. The window uninstalls

@@ -240,27 +240,32 @@ TEST_F(RegistryStoreTest, FailedSaveKeepsTheOldFileAndIsReported) {
         reg.OpenKey("Software", true);
         reg.WriteString("Old", "1");
     }
-    const std::string before = ReadFile(path_);
+    // Each step failing, twice in a row each time, with a good save between the rows: every row is a
+    // new trouble, told once, and its repeat is not told again.
     for (const auto fault : {TRegistryStore::TSaveFault::Write, TRegistryStore::TSaveFault::Sync,
                              TRegistryStore::TSaveFault::Rename}) {
         reports_.clear();
+        const std::string before = ReadFile(path_);
         store_.SetSaveFaultForTesting(fault);
         TRegistry reg(store_);
         reg.OpenKey("Software", true);
-        reg.WriteString("New", "2");
-        EXPECT_FALSE(reg.Flush());
-        EXPECT_EQ(ReadFile(path_), before);
-        EXPECT_TRUE(store_.IsDirty());
+        for (const char* value : {"2", "3"}) {
+            reg.WriteString("New", value);
+            EXPECT_FALSE(reg.Flush());
+            EXPECT_EQ(ReadFile(path_), before);
+            EXPECT_TRUE(store_.IsDirty());
+            EXPECT_NE(store_.LastError().find("registry.reg"), std::string::npos);
+        }
         ASSERT_EQ(reports_.size(), 1u);
-        EXPECT_FALSE(store_.LastError().empty());
-        EXPECT_NE(store_.LastError().find("registry.reg"), std::string::npos);
+        // No temp files are left behind, and the next save catches up.
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 1);
+        store_.SetSaveFaultForTesting(TRegistryStore::TSaveFault::None);
+        EXPECT_TRUE(store_.Flush());
+        EXPECT_NE(ReadFile(path_).find("\"New\"=\"3\""), std::string::npos);
+        EXPECT_TRUE(store_.LastError().empty());
+        reg.WriteString("New", "1");
+        ASSERT_TRUE(reg.Flush());
     }
-    // No temp files are left behind, and the next save catches up.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 1);
-    store_.SetSaveFaultForTesting(TRegistryStore::TSaveFault::None);
-    EXPECT_TRUE(store_.Flush());
-    EXPECT_NE(ReadFile(path_).find("\"New\"=\"2\""), std::string::npos);
-    EXPECT_TRUE(store_.LastError().empty());
 }
 
 TEST_F(RegistryStoreTest, KeysNestedTooDeepAreDamage) {

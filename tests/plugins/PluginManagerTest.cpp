@@ -15,6 +15,7 @@
 #include "plugins/PluginLifetime.h"
 #include "plugins/PluginManager.h"
 #include "reader/MainWindowServices.h"
+#include "reader/ReadingCommands.h"
 #include "support/TestSupport.h"
 
 namespace pelmar {
@@ -301,10 +302,10 @@ TEST(PluginTextTest, OutputTextIsReadWholeOrCutAtTheCapNeverPadded) {
     }
 }
 
-class TShownMessage : public TMainWindowServices {
+class TShownServices : public TMainWindowServices {
 public:
-    TMessageBase* CurrentBase() override { return &Base; }
-    TFidoBase Base;
+    const TShownMessage* ShownMessage() override { return &Message; }
+    TShownMessage Message;
 };
 
 TEST(PluginExportsTest, MessageFunctionsReadTheShownMessageOfAnySize) {
@@ -313,15 +314,15 @@ TEST(PluginExportsTest, MessageFunctionsReadTheShownMessageOfAnySize) {
     EXPECT_EQ(plmMBGetFrom(buffer, sizeof buffer), 0);
     EXPECT_STREQ(buffer, "");
 
-    TShownMessage shown;
-    shown.Base.FromName = "\xC8\xE2\xE0\xED \xCF\xE5\xF2\xF0\xEE\xE2";  // CP1251
-    shown.Base.OrigAddr = "2:5020/1.5";
-    shown.Base.Kludges = {"MSGID: 2:5020/1 1234abcd", "PID: x"};
-    shown.Base.Text = std::string(1 << 20, 'a') + "z";
+    TShownServices shown;
+    shown.Message.FromName = "\xC8\xE2\xE0\xED \xCF\xE5\xF2\xF0\xEE\xE2";  // CP1251
+    shown.Message.OrigAddr = "2:5020/1.5";
+    shown.Message.Kludges = {"MSGID: 2:5020/1 1234abcd", "PID: x"};
+    shown.Message.Text = std::string(1 << 20, 'a') + "z";
     InstallMainWindowServices(&shown);
 
     EXPECT_EQ(plmMBGetFrom(buffer, sizeof buffer), 11);
-    EXPECT_STREQ(buffer, shown.Base.FromName.c_str());
+    EXPECT_STREQ(buffer, shown.Message.FromName.c_str());
     EXPECT_EQ(plmMBGetFidoOrig(buffer, 4), 10);
     EXPECT_STREQ(buffer, "2:5");
     std::string kludges(64, '\0');
@@ -333,7 +334,7 @@ TEST(PluginExportsTest, MessageFunctionsReadTheShownMessageOfAnySize) {
     std::string body(static_cast<size_t>(length) + 1, '\0');
     EXPECT_EQ(plmMBGetPureText(body.data(), length + 1), length);
     body.resize(static_cast<size_t>(length));
-    EXPECT_EQ(body, shown.Base.Text);
+    EXPECT_EQ(body, shown.Message.Text);
     InstallMainWindowServices(nullptr);
 
     // Without a window the button functions answer none and refuse what they did not make.

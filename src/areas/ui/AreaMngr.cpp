@@ -23,7 +23,9 @@
 #include "areas/ui/EchoPropsForm.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
+#include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
+#include "core/ui/SlotGuard.h"
 #include "import/ui/LinkedGroupDialog.h"
 #include "platform/Registry.h"
 #include "reader/MainWindowServices.h"
@@ -210,10 +212,19 @@ void TAreaMngr::showEvent(QShowEvent* event) {
 }
 
 void TAreaMngr::hideEvent(QHideEvent* event) {
-    SaveLayout();
-    // Keep what was built here even if the program does not end normally.
-    if (TAreaManager* manager = AreaManager(); manager != nullptr && &manager->Root() == &root_)
-        manager->SaveAreas();
+    // Keep what was built here even if the program does not end normally. A failed save is told,
+    // unless the settings store told it just now.
+    Guarded(
+        [this] {
+            TRegistryStore& store = TRegistryStore::Instance();
+            const uint64_t reported = store.ReportCount();
+            SaveLayout();
+            TAreaManager* manager = AreaManager();
+            if (manager == nullptr || &manager->Root() != &root_) return;
+            if (manager->SaveAreas() || store.ReportCount() != reported) return;
+            ShowError(FromQt(QStringLiteral("Список областей не сохранён: ")) + store.LastError(), this);
+        },
+        this);
     QWidget::hideEvent(event);
 }
 

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QTimer>
+#include <cstdio>
 #include <filesystem>
 
 #include "areas/AreaLifetime.h"
@@ -33,6 +34,48 @@ std::string SaveFailedText(const std::string& reason) {
     return Utf8ToAnsi("Не удалось сохранить непосланные письма: ") + reason;
 }
 
+std::vector<TDraft> OpenLetters() {
+    std::vector<TDraft> drafts;
+    const auto& editors = Editors();
+    drafts.reserve(editors.size());
+    for (TSendMessageForm* e : editors) {
+        TDraft d;
+        d.FromName = e->FromName();
+        d.OrigAddr = e->SelectedAka();
+        d.DestAddr = e->DestAddressShown() ? e->DestAddress() : std::string();
+        d.ToName = e->ToName();
+        d.Subject = e->Subject();
+        d.Attributes = e->Attributes;
+        for (TAreaInfo* a : e->Destinations) d.AreaIds.push_back(a->ID);
+        d.Body = e->BodyText();
+        drafts.push_back(std::move(d));
+    }
+    return drafts;
+}
+
+// The letters of the last rescue file: the session's end and the signal that follows it write one.
+std::string lastRescuedText;
+std::string lastRescuedPath;
+
+// The open letters in a rescue file; its path, or "" with the reason (CP1251).
+std::string RescueOpenLetters(std::string* error) {
+    const std::vector<TDraft> drafts = OpenLetters();
+    const std::string text = RescueFileText(drafts);
+    std::error_code ec;
+    if (!lastRescuedPath.empty() && text == lastRescuedText && std::filesystem::exists(lastRescuedPath, ec))
+        return lastRescuedPath;
+    std::string path = WriteRescueFile(DataFolder(), drafts, error);
+    if (path.empty()) {
+        const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
+        if (!ec) path = WriteRescueFile(temp.string(), drafts);
+    }
+    if (path.empty()) return path;
+    lastRescuedText = text;
+    lastRescuedPath = path;
+    std::fprintf(stderr, "pelmar: открытые письма записаны в файл %s\n", path.c_str());
+    return path;
+}
+
 }  // namespace
 
 TDraftStore DraftStoreFor(const TAreaInfo& root, const std::string& dataFolder) {
@@ -53,21 +96,8 @@ TDraftStore CurrentDraftStore() {
 }
 
 bool SaveDrafts(bool allowEmpty, std::string* error) {
-    std::vector<TDraft> drafts;
+    std::vector<TDraft> drafts = OpenLetters();
     const auto& editors = Editors();
-    drafts.reserve(editors.size());
-    for (TSendMessageForm* e : editors) {
-        TDraft d;
-        d.FromName = e->FromName();
-        d.OrigAddr = e->SelectedAka();
-        d.DestAddr = e->DestAddressShown() ? e->DestAddress() : std::string();
-        d.ToName = e->ToName();
-        d.Subject = e->Subject();
-        d.Attributes = e->Attributes;
-        for (TAreaInfo* a : e->Destinations) d.AreaIds.push_back(a->ID);
-        d.Body = e->BodyText();
-        drafts.push_back(std::move(d));
-    }
     std::vector<TDraft*> pointers;
     for (auto& d : drafts) pointers.push_back(&d);
     TDraftStore store = CurrentDraftStore();
@@ -81,6 +111,41 @@ bool SaveDrafts(bool allowEmpty, std::string* error) {
     }
     if (drafts.empty() && !allowEmpty) return true;
     for (size_t i = 0; i < editors.size(); ++i) editors[i]->DraftNumber = drafts[i].Number;
+    return true;
+}
+
+bool KeepLettersForExit(TExitKind kind, QWidget* parent) {
+    std::string error;
+    try {
+        if (SaveDrafts(false, &error)) return true;
+    } catch (const std::exception& e) {
+        error = SaveFailedText(e.what());
+    } catch (...) {
+        error = SaveFailedText(std::string());
+    }
+    std::fprintf(stderr, "pelmar: %s\n", AnsiToUtf8(error).c_str());
+    if (kind == TExitKind::Asked &&
+        AskYesNo(
+            error + Utf8ToAnsi("\r\n\r\nОстаться в программе, чтобы письма не пропали?\r\n"
+                               "«Нет» - выйти, записав открытые письма в текстовый файл в папке данных."),
+            parent))
+        return false;
+    std::string why;
+    const std::string path = RescueOpenLetters(&why);
+    if (kind == TExitKind::Unattended) {
+        // Nobody to ask and nowhere to write: the letters go where the session's log keeps them.
+        if (path.empty())
+            std::fprintf(stderr, "pelmar: открытые письма не удалось записать ни в один файл:\n%s",
+                         RescueFileText(OpenLetters()).c_str());
+        return true;
+    }
+    if (path.empty()) {
+        ShowError(Utf8ToAnsi("Письма не удалось записать и в файл: ") + why +
+                      Utf8ToAnsi("\r\nПрограмма не закрыта."),
+                  parent);
+        return false;
+    }
+    ShowInfo(Utf8ToAnsi("Открытые письма записаны в файл ") + Utf8ToAnsi(path), parent);
     return true;
 }
 
@@ -157,9 +222,10 @@ void TDraftKeeper::AutoSave() {
 }
 
 // The session is ending: the editors are still open here, before anything closes them.
+// Nobody is asked here: a letter the store cannot take goes to the rescue file.
 void TDraftKeeper::CommitData(QSessionManager&) {
     try {
-        SaveDrafts(false);
+        KeepLettersForExit(TExitKind::Unattended);
     } catch (...) {
     }
 }

@@ -27,6 +27,14 @@ TDraftStore CurrentDraftStore();
 // user's save button, the timer): paths that may run after the editors closed pass false. A failure
 // is shown in a message box, or only handed back through `error` (CP1251) when that is given.
 bool SaveDrafts(bool allowEmpty, std::string* error = nullptr);
+// How the program is being ended: by the user (window, menu, Ctrl+Q), who can be asked, or by a
+// signal or the desktop session's end, with nobody to ask.
+enum class TExitKind { Asked, Unattended };
+// Stores the open letters before the program ends; true when it may end. When the draft store
+// cannot take them, an asked exit lets the user stay (false); an unattended one, or a user who leaves,
+// puts them into a rescue file in the data folder (the temporary folder when that fails too) and
+// prints its path on stderr.
+bool KeepLettersForExit(TExitKind kind, QWidget* parent = nullptr);
 // Opens one editor per stored draft, owned by `owner`; each keeps its draft's number.
 void RestoreDrafts(QWidget* owner);
 void DeleteDraft(int32_t number);

@@ -41,6 +41,7 @@
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
+#include "core/ui/SlotGuard.h"
 #include "core/ui/VirtualKeys.h"
 #include "editor/UUCode.h"
 #include "editor/ui/DestinationChooser.h"
@@ -173,7 +174,7 @@ void TSendMessageForm::BuildWidgets() {
     auto add = [this](const char* text, const char* hint, const char* icon, auto slot) {
         QAction* a = toolbar_->addAction(QIcon::fromTheme(QString::fromLatin1(icon)), U(text));
         a->setToolTip(U(hint));
-        connect(a, &QAction::triggered, this, [this, slot] { Guarded([&] { slot(); }); });
+        GuardedConnect(a, &QAction::triggered, this, [this, slot] { slot(); });
         return a;
     };
     SendAction = add("Послать", "Отправить письмо (F2)", "mail-send",
@@ -285,10 +286,10 @@ void TSendMessageForm::BuildWidgets() {
     collapsedRow->addWidget(SpeedButton2);
     CollapsedGroup->hide();
     top->addWidget(CollapsedGroup);
-    connect(ToButton, &QToolButton::clicked, this, [this] { Guarded([this] { PickFromAddressBook(); }); });
-    connect(SpeedButton1, &QToolButton::clicked, this, [this] { SetHeaderCollapsed(true); });
-    connect(SpeedButton2, &QToolButton::clicked, this, [this] { SetHeaderCollapsed(false); });
-    connect(SubjectFileButton, &QToolButton::clicked, this, [this] {
+    GuardedConnect(ToButton, &QToolButton::clicked, this, [this] { PickFromAddressBook(); });
+    GuardedConnect(SpeedButton1, &QToolButton::clicked, this, [this] { SetHeaderCollapsed(true); });
+    GuardedConnect(SpeedButton2, &QToolButton::clicked, this, [this] { SetHeaderCollapsed(false); });
+    GuardedConnect(SubjectFileButton, &QToolButton::clicked, this, [this] {
         const QStringList files =
             QFileDialog::getOpenFileNames(this, U("Выберите файл(ы)"), QString(), U("Все файлы (*)"));
         if (files.isEmpty()) return;
@@ -307,6 +308,7 @@ void TSendMessageForm::BuildWidgets() {
     RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
     RichEdit1->setReadOnly(true);
     RichEdit1->installEventFilter(this);
+    Button1->installEventFilter(this);
     top->addWidget(RichEdit1, 1);
     auto* status = new QStatusBar(this);
     StatusPanel0 = new QLabel(status);
@@ -317,31 +319,32 @@ void TSendMessageForm::BuildWidgets() {
     resize(columns + 40, 600);
 
     for (QLineEdit* e : {Edit1, Edit2, Edit3}) {
-        connect(e, &QLineEdit::textChanged, this, [this] { HeaderChanged(); });
+        GuardedConnect(e, &QLineEdit::textChanged, this, [this] { HeaderChanged(); });
         e->installEventFilter(this);
     }
     ComboBox2->installEventFilter(this);
-    connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { HeaderChanged(); });
-    connect(ComboBox2, &QComboBox::currentTextChanged, this, [this] { HeaderChanged(); });
-    connect(SpeedButton3, &QToolButton::toggled, this, [this](bool down) { AutoAkaToggled(down); });
-    connect(DestButton, &QToolButton::clicked, this, [this] { Guarded([this] { ChooseDestinations(); }); });
-    connect(flagsButton, &QToolButton::clicked, this, [this] { Guarded([this] { EditFlags(); }); });
-    connect(Button1, &QPushButton::clicked, this, [this] { StartEditing(); });
-    connect(Button2, &QPushButton::clicked, this,
-            [this] { ShowListMenu(Button2, tpl::TearlineList, TearlineIndex); });
-    connect(Button3, &QPushButton::clicked, this,
-            [this] { ShowListMenu(Button3, tpl::OriginList, OriginIndex); });
-    connect(RichEdit1, &QPlainTextEdit::textChanged, this, [this] { UpdateCommandStates(); });
-    connect(RichEdit1, &QPlainTextEdit::undoAvailable, this, [this] { UpdateCommandStates(); });
-    connect(RichEdit1, &QPlainTextEdit::redoAvailable, this, [this] { UpdateCommandStates(); });
-    connect(RichEdit1, &QPlainTextEdit::cursorPositionChanged, this,
-            [this] { StatusPanel0->setText(QString::fromLatin1(CaretPanelText().c_str())); });
-    connect(RichEdit1, &QPlainTextEdit::selectionChanged, this, [this] {
+    GuardedConnect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { HeaderChanged(); });
+    GuardedConnect(ComboBox2, &QComboBox::currentTextChanged, this, [this] { HeaderChanged(); });
+    GuardedConnect(SpeedButton3, &QToolButton::toggled, this, [this](bool down) { AutoAkaToggled(down); });
+    GuardedConnect(DestButton, &QToolButton::clicked, this, [this] { ChooseDestinations(); });
+    GuardedConnect(flagsButton, &QToolButton::clicked, this, [this] { EditFlags(); });
+    GuardedConnect(Button1, &QPushButton::clicked, this, [this] { StartEditing(); });
+    GuardedConnect(Button2, &QPushButton::clicked, this,
+                   [this] { ShowListMenu(Button2, tpl::TearlineList, TearlineIndex); });
+    GuardedConnect(Button3, &QPushButton::clicked, this,
+                   [this] { ShowListMenu(Button3, tpl::OriginList, OriginIndex); });
+    GuardedConnect(RichEdit1, &QPlainTextEdit::textChanged, this, [this] { UpdateCommandStates(); });
+    GuardedConnect(RichEdit1, &QPlainTextEdit::undoAvailable, this, [this] { UpdateCommandStates(); });
+    GuardedConnect(RichEdit1, &QPlainTextEdit::redoAvailable, this, [this] { UpdateCommandStates(); });
+    GuardedConnect(RichEdit1, &QPlainTextEdit::cursorPositionChanged, this,
+                   [this] { StatusPanel0->setText(QString::fromLatin1(CaretPanelText().c_str())); });
+    GuardedConnect(RichEdit1, &QPlainTextEdit::selectionChanged, this, [this] {
         StatusPanel0->setText(QString::fromLatin1(CaretPanelText().c_str()));
         UpdateCommandStates();
     });
     // The clipboard's own notice keeps "paste" current.
-    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { UpdateCommandStates(); });
+    GuardedConnect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+                   [this] { UpdateCommandStates(); });
 }
 
 void TSendMessageForm::SetFromName(const std::string& v) {
@@ -394,13 +397,13 @@ void TSendMessageForm::BuildUUPanel(QLayout* into) {
     UUPanel = box;
     box->hide();
     into->addWidget(box);
-    connect(BrowseBtn, &QPushButton::clicked, this, [this] {
+    GuardedConnect(BrowseBtn, &QPushButton::clicked, this, [this] {
         const QString path =
             QFileDialog::getOpenFileName(this, U("Вставить UUEncode"), QString(), U("Все файлы (*)"));
         if (!path.isEmpty()) ChooseUUFile(path);
     });
-    connect(InsertBtn, &QPushButton::clicked, this, [this] { InsertUU(); });
-    connect(ClearBtn, &QPushButton::clicked, this, [this] { ClearUU(); });
+    GuardedConnect(InsertBtn, &QPushButton::clicked, this, [this] { InsertUU(); });
+    GuardedConnect(ClearBtn, &QPushButton::clicked, this, [this] { ClearUU(); });
 }
 
 bool TSendMessageForm::ChooseUUFile(const QString& path) {
@@ -497,14 +500,6 @@ void TSendMessageForm::ShowEditor() {
     UpdateCommandStates();
     show();
     if (IsReceipt) activateWindow();
-}
-
-void TSendMessageForm::Guarded(const std::function<void()>& work) {
-    try {
-        work();
-    } catch (const std::exception& e) {
-        ShowError(e.what(), this);
-    }
 }
 
 void TSendMessageForm::HeaderChanged() {
@@ -735,8 +730,9 @@ bool TSendMessageForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     if (watched == RichEdit1) return BodyKey(key);
-    const bool enter =
-        (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier;
+    if (watched == Button1) return StartEditingKey(key);
+    const bool enter = (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                       (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
     if (!enter) return false;
     if (watched == Edit1)
         Edit2->setFocus();
@@ -747,6 +743,25 @@ bool TSendMessageForm::eventFilter(QObject* watched, QEvent* event) {
         Edit3->setFocus();
     } else if (watched == Edit3 && Button1->isVisible())
         Button1->setFocus();
+    return true;
+}
+
+// "Начать редактирование" has the focus after Enter in the subject: Enter there starts editing,
+// and a typed character starts it too and goes into the letter instead of being lost on the button.
+bool TSendMessageForm::StartEditingKey(QKeyEvent* key) {
+    if (editing_) return false;
+    const bool enter = (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                       (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (enter) {
+        StartEditing();
+        return true;
+    }
+    const QString text = key->text();
+    const bool typed = !text.isEmpty() && text.at(0).isPrint() && key->key() != Qt::Key_Space &&
+                       (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0;
+    if (!typed) return false;
+    StartEditing();
+    QCoreApplication::sendEvent(RichEdit1, key);
     return true;
 }
 
@@ -789,7 +804,7 @@ void TSendMessageForm::ShowListMenu(QPushButton* button, const std::string& sect
     const auto lines = TemplateLines(Template(section));
     for (size_t k = 0; k < lines.size(); ++k) {
         QAction* a = menu.addAction(ToQt(lines[k]));
-        connect(a, &QAction::triggered, this, [this, &index, k] {
+        GuardedConnect(a, &QAction::triggered, this, [this, &index, k] {
             index = static_cast<int>(k);
             SchedulePreview();
         });

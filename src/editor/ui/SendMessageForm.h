@@ -164,7 +164,7 @@ private:
     TTemplateInput BuildTemplateInput() const;
     void OpenBody();
     bool BodyKey(QKeyEvent* event);
-    void Guarded(const std::function<void()>& work);
+    bool StartEditingKey(QKeyEvent* event);
 
     bool editing_ = false;
     bool discarding_ = false;

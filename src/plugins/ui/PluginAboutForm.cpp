@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "core/ui/QtText.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -40,7 +41,7 @@ TPluginAboutForm::TPluginAboutForm(const std::string& caption, const std::string
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    GuardedConnect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(picture, 0, 0, 2, 1, Qt::AlignTop);

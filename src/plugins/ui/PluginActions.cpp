@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "core/ui/QtText.h"
+#include "core/ui/SlotGuard.h"
 #include "plugins/PluginManager.h"
 #include "plugins/ui/PluginAboutForm.h"
 #include "reader/ui/MainCommands.h"
@@ -108,7 +109,7 @@ void* TPluginActions::AddAction(int position, const std::string& hint, void* ins
         toolbar_->addAction(action);
 
     buttons_[action] = instance;
-    connect(action, &QAction::triggered, this, [this, action] { Clicked(action); });
+    GuardedConnect(action, &QAction::triggered, this, [this, action] { Clicked(action); });
     return action;
 }
 

@@ -32,6 +32,7 @@
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
+#include "core/ui/SlotGuard.h"
 #include "core/ui/Splash.h"
 #include "editor/ui/DraftKeeper.h"
 #include "editor/ui/EditorOpeners.h"
@@ -295,25 +296,24 @@ void TMainFrame::CreatePanes() {
     RxSplitter2->setSizes({300, 300});
     setCentralWidget(RxSplitter1);
 
-    connect(AreaTree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { Guarded([this] { TreeSelectionChanged(); }); });
-    connect(
-        MessageView->selectionModel(), &QItemSelectionModel::currentChanged, this,
-        [this](const QModelIndex& current) { Guarded([this, current] { ListCurrentChanged(current); }); });
-    connect(MessageView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { Guarded([this] { UpdateCommandStates(); }); });
-    connect(MessageView, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    GuardedConnect(AreaTree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                   [this] { TreeSelectionChanged(); });
+    GuardedConnect(MessageView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                   [this](const QModelIndex& current) { ListCurrentChanged(current); });
+    GuardedConnect(MessageView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                   [this] { UpdateCommandStates(); });
+    GuardedConnect(MessageView, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         commands_->PopupMenu1->popup(MessageView->viewport()->mapToGlobal(pos));
     });
-    connect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    GuardedConnect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         commands_->RicheditMenu->popup(RichEdit1->viewport()->mapToGlobal(pos));
     });
-    connect(ExHeaderControl1, &THeaderControl::SortClicked, this,
-            [this](int section) { Guarded([this, section] { HeaderSortClicked(section); }); });
-    connect(ExHeaderControl1, &QHeaderView::sectionResized, this, [this] { HeaderResized(); });
-    connect(ExHeaderControl1, &QHeaderView::sectionMoved, this, [this] { HeaderResized(); });
-    connect(MessageView->horizontalScrollBar(), &QScrollBar::valueChanged, ExHeaderControl1,
-            [this](int value) { ExHeaderControl1->setOffset(value); });
+    GuardedConnect(ExHeaderControl1, &THeaderControl::SortClicked, this,
+                   [this](int section) { HeaderSortClicked(section); });
+    GuardedConnect(ExHeaderControl1, &QHeaderView::sectionResized, this, [this] { HeaderResized(); });
+    GuardedConnect(ExHeaderControl1, &QHeaderView::sectionMoved, this, [this] { HeaderResized(); });
+    GuardedConnect(MessageView->horizontalScrollBar(), &QScrollBar::valueChanged, ExHeaderControl1,
+                   [this](int value) { ExHeaderControl1->setOffset(value); });
 }
 
 void TMainFrame::CreateStatusBar() {
@@ -334,7 +334,7 @@ void TMainFrame::CreateStatusBar() {
     statusBar()->addWidget(text, 1);
     panels_ = {progress, state, text};
     statusBar()->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(statusBar(), &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    GuardedConnect(statusBar(), &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         QMenu* menu = createPopupMenu();
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->popup(statusBar()->mapToGlobal(pos));
@@ -342,12 +342,12 @@ void TMainFrame::CreateStatusBar() {
 }
 
 void TMainFrame::ConnectCommands() {
-    connect(commands_, &TMainCommands::Triggered, this,
-            [this](TCommand command) { Guarded([this, command] { Execute(command); }); });
-    connect(commands_->WindowList, &QMenu::aboutToShow, this, [this] { FillWindowList(); });
+    GuardedConnect(commands_, &TMainCommands::Triggered, this,
+                   [this](TCommand command) { Execute(command); });
+    GuardedConnect(commands_->WindowList, &QMenu::aboutToShow, this, [this] { FillWindowList(); });
     // "MainWindow" is a hidden menu item; its key works through a shortcut of the window.
     auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
-    connect(f10, &QShortcut::activated, this, [this] { RunCommand(TCommand::MainWindow); });
+    GuardedConnect(f10, &QShortcut::activated, this, [this] { RunCommand(TCommand::MainWindow); });
 }
 
 QLabel* TMainFrame::StatusPanel(int index) const {
@@ -479,14 +479,23 @@ void TMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    // The editors are still open here; an empty list is never written on this path.
-    Guarded([] { SaveDrafts(false); });
+    // The editors are still open here; an empty list is never written on this path. The editors are
+    // this window's children and go with it: when their letters cannot be stored the user may stay.
+    if (!KeepLettersForExit(unattendedClose_ ? TExitKind::Unattended : TExitKind::Asked, this)) {
+        event->ignore();
+        return;
+    }
     Guarded([this] { ClearSelection(); });
     event->accept();
     // The program runs until this window closes, whatever other windows are open. exit, not quit:
     // quit would first close every other window, and each open editor would ask whether to drop its
     // letter (a "yes" deleting the draft just saved, a "no" keeping the program running).
     QCoreApplication::exit(0);
+}
+
+void TMainFrame::CloseUnattended() {
+    unattendedClose_ = true;
+    close();
 }
 
 // ---- Area tree --------------------------------------------------------------------------------
@@ -632,8 +641,13 @@ bool TMainFrame::AbortRequested() {
 }
 
 void TMainFrame::ReadError(const std::string& text, int) {
-    // A modal box cannot run while input is held; it follows the read.
-    afterRead_.push_back([this, text] { ShowError(text, this); });
+    // A modal box cannot run while input is held, nor halfway through the list's change (a message
+    // another program added or changed): it follows the read, or the change.
+    if (reading_) {
+        afterRead_.push_back([this, text] { ShowError(text, this); });
+        return;
+    }
+    QTimer::singleShot(0, this, [this, text] { ShowError(text, this); });
 }
 
 void TMainFrame::SelectRow(int row) {
@@ -668,8 +682,12 @@ void TMainFrame::ShowCurrentMessage() {
     readingController_->ShowCurrentMessage();
 }
 
+const TShownMessage* TMainFrame::ShownMessage() {
+    return readingController_ != nullptr ? readingController_->ShownSnapshot() : nullptr;
+}
+
 void TMainFrame::ClearMessagePane() {
-    readingController_->ReadMarker().stop();
+    readingController_->ForgetShown();
     messagePane_->Clear();
     messagePane_->ResetHeaderColor();
 }
@@ -1094,7 +1112,7 @@ void TMainFrame::FillWindowList() {
         if (type != Qt::Window && type != Qt::Dialog && type != Qt::Tool) continue;
         QAction* item = menu->addAction(widget->windowIcon(), widget->windowTitle());
         QPointer<QWidget> target(widget);
-        connect(item, &QAction::triggered, this, [target] {
+        GuardedConnect(item, &QAction::triggered, this, [target] {
             if (!target) return;
             target->show();
             target->raise();
@@ -1170,16 +1188,6 @@ bool TMainFrame::eventFilter(QObject* watched, QEvent* event) {
         Guarded([this, key] { commands_->RunKeyTable(*key, commandState_.Enabled(TCommand::FindNext)); });
     }
     return QMainWindow::eventFilter(watched, event);
-}
-
-void TMainFrame::Guarded(const std::function<void()>& work) {
-    try {
-        work();
-    } catch (const std::exception& e) {
-        ShowError(FromQt(QStringLiteral("Ошибка при чтении базы:\r\n")) + e.what(), this);
-    } catch (...) {
-        ShowError(FromQt(QStringLiteral("Ошибка при чтении базы:\r\n")), this);
-    }
 }
 
 }  // namespace pelmar::ui

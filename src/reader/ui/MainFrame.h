@@ -74,6 +74,9 @@ public:
     void OpenSelectedArea();
     // Offers to recompile the nodelist when its files changed (first show, confirmed settings).
     void CheckNodelist();
+    // Closes the window when nobody can be asked (a signal): letters the draft store cannot take go
+    // to a rescue file instead of a question.
+    void CloseUnattended();
     // The node browser and the address book windows of this window.
     TNodelistWindows& NodelistWindows() { return nodelistWindows_; }
 
@@ -87,6 +90,7 @@ public:
     TAreaInfo* CurrentArea() override { return list_.CurrentArea; }
     TMessageBase* CurrentBase() override { return list_.Base; }
     const TMessageClass* CurrentEntry() override { return list_.CurrentEntry; }
+    const TShownMessage* ShownMessage() override;
 
     // ---- TAreaTreeView ----
     bool TreeVisible() const override;
@@ -185,8 +189,6 @@ private:
     bool RunRead(const std::function<void()>& read);
     // Runs `work` now, or after the running read when one is in progress.
     void WhenIdle(std::function<void()> work);
-    // Every slot runs through here: engine failures become the error box, never escape.
-    void Guarded(const std::function<void()>& work);
     void RestoreLayout();
     void StoreLayout();
 
@@ -212,6 +214,7 @@ private:
     bool shown_ = false;
     bool shortcutTriggered_ = false;  // the next command comes from a key, not a click
     bool reading_ = false;
+    bool unattendedClose_ = false;
     int waitDepth_ = 0;
     int updateDepth_ = 0;
     bool marksStale_ = false;

@@ -13,6 +13,7 @@
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
+#include "core/ui/SlotGuard.h"
 #include "editor/Templates.h"
 #include "reader/MessageClass.h"
 #include "reader/ThreadList.h"
@@ -51,21 +52,11 @@ TReadingController::TReadingController(TThreadList& list, TMessageViewPane& pane
     : QObject(window), list_(list), pane_(pane), services_(std::move(services)), window_(window) {
     readMarker_.setSingleShot(true);
     readMarker_.setInterval(kReadDelayMs);
-    connect(&readMarker_, &QTimer::timeout, this, [this] { Guarded([this] { MarkReadDue(); }); });
-    connect(&pane_, &TMessageViewPane::NavigationClicked, this, [this](TNavigation which) {
+    GuardedConnect(&readMarker_, &QTimer::timeout, this, [this] { MarkReadDue(); });
+    GuardedConnect(&pane_, &TMessageViewPane::NavigationClicked, this, [this](TNavigation which) {
         Navigate(static_cast<TNavigationCommand>(static_cast<int>(which)));
     });
-    connect(&pane_, &TMessageViewPane::LinkClicked, this, &TReadingController::LinkClicked);
-}
-
-void TReadingController::Guarded(const std::function<void()>& work) {
-    try {
-        work();
-    } catch (const std::exception& error) {
-        ShowError(A("Ошибка при чтении базы:\r\n") + error.what(), window_);
-    } catch (...) {
-        ShowError(A("Ошибка при чтении базы:\r\n"), window_);
-    }
+    GuardedConnect(&pane_, &TMessageViewPane::LinkClicked, this, &TReadingController::LinkClicked);
 }
 
 TListedMessage TReadingController::Listed(const TMessageClass& entry) {
@@ -96,6 +87,12 @@ void TReadingController::MarkDeleted(const std::vector<TMessageClass*>& entries,
         entries[i]->Deleted = true;
         if (services_.RepaintRow) services_.RepaintRow(list_.RowOf(entries[i]));
     }
+}
+
+void TReadingController::ForgetShown() {
+    readMarker_.stop();
+    shownEntry_ = nullptr;
+    shown_ = {};
 }
 
 void TReadingController::ShowCurrentMessage() {

@@ -74,9 +74,12 @@ public:
 
     // The message as last shown (a copy, read again for every command).
     const TShownMessage& Shown() const { return shown_; }
+    // The same while a message is shown, else null.
+    const TShownMessage* ShownSnapshot() const { return shownEntry_ != nullptr ? &shown_ : nullptr; }
+    // The pane was cleared (another area is listed): nothing is shown any more.
+    void ForgetShown();
 
 private:
-    void Guarded(const std::function<void()>& work);
     void MarkReadDue();
     // The selected entries when several are, else the shown one.
     std::vector<TMessageClass*> SelectedEntries() const;

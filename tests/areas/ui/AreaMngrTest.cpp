@@ -7,7 +7,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "areas/AreaEdits.h"
@@ -16,7 +18,9 @@
 #include "areas/ui/AreaMngr.h"
 #include "areas/ui/EchoPropsForm.h"
 #include "core/Settings.h"
+#include "core/ui/SlotGuard.h"
 #include "import/ui/FileChooser.h"
+#include "platform/Registry.h"
 #include "reader/MainWindowServices.h"
 #include "reader/ui/AreaTreeModel.h"
 #include "reader/ui/MainFrame.h"
@@ -177,6 +181,43 @@ TEST_F(AreaMngrTest, DeletingALinkedGroupTakesItsAreasOutOfTheMainWindow) {
         frame.BuildAreaTree();  // what TreeChanged runs in the program
         EXPECT_EQ(frame.AreaModel().rowCount(), 1);
     }
+}
+
+// Hiding the window saves the tree. A save the settings store refuses is told once: by the store when
+// the trouble starts, by the window when the store stays silent about a repeat.
+TEST_F(AreaMngrTest, HidingWithAFailingSettingsSaveTellsItOnce) {
+    CreateAreaManager();
+    TRegistryStore& store = TRegistryStore::Instance();
+    std::vector<std::string> told;
+    store.SetErrorReporter([&told](const std::string& text) { told.push_back(text); });
+    struct TRelease {
+        ~TRelease() {
+            TRegistryStore::Instance().SetSaveFaultForTesting(TRegistryStore::TSaveFault::None);
+            TRegistryStore::Instance().SetErrorReporter(nullptr);
+            StoreAreasAndRelease();
+        }
+    } release;
+    Add(AreaManager()->Root(), "Fido");
+    std::vector<QString> boxes;
+    QTimer answer;
+    answer.setInterval(10);
+    QObject::connect(&answer, &QTimer::timeout, [&boxes] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes.push_back(box->text());
+            box->accept();
+        }
+    });
+    answer.start();
+    TAreaMngr window(AreaManager()->Root());
+    store.SetSaveFaultForTesting(TRegistryStore::TSaveFault::Write);
+    for (int round = 0; round < 2; ++round) {
+        window.show();
+        window.hide();
+    }
+    ASSERT_EQ(told.size(), 1u);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("Список областей не сохранён: ")))
+        << boxes[0].toStdString();
 }
 
 TEST_F(AreaMngrTest, PropertiesStoreBaseNamesWithTheirDotsAndRefuseBadBoards) {

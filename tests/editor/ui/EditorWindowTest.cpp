@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
@@ -41,6 +42,7 @@
 #include "msgbase/BaseFactory.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Codepage.h"
+#include "reader/DraftStore.h"
 #include "reader/MainWindowServices.h"
 #include "reader/ReadingCommands.h"
 #include "reader/ui/HelpWindow.h"
@@ -336,6 +338,93 @@ TEST_F(EditorWindowTest, AutoSaveFailureIsShownOnce) {
     EXPECT_EQ(boxes[0].rfind("Не удалось сохранить непосланные письма", 0), 0u) << boxes[0];
     ASSERT_EQ(status.Texts.size(), 2u);
     EXPECT_EQ(ToQt(status.Texts[0]).toStdString(), boxes[0]);
+}
+
+// Rescue files the data folder holds.
+std::vector<fs::path> RescueFiles(const fs::path& folder) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().filename().string().rfind("rescued-letters-", 0) == 0) files.push_back(entry.path());
+    return files;
+}
+
+// The program ends while the draft store refuses every save: an asked exit lets the user stay with
+// the letter open; leaving, or an exit nobody can answer, puts the letter into a rescue file.
+TEST_F(EditorWindowTest, ExitWithAFailingDraftStoreNeverLosesTheLetter) {
+    TAreaInfo& area = Area(BaseKindMsg, "ECHO");
+    TSendMessageForm* e = OpenNewLetter(nullptr, &area);
+    e->StartEditing();
+    e->RichEdit1->setPlainText(QStringLiteral("Привет, мир"));
+    TDraftStore::SetSaveFaultForTesting(A("диск переполнен"));
+    struct Row {
+        TExitKind kind;
+        QMessageBox::StandardButton answer;
+        bool mayEnd;
+        size_t boxes;
+        size_t rescueFiles;  // in the data folder afterwards
+    };
+    for (const Row& row : {Row{TExitKind::Asked, QMessageBox::Yes, false, 1, 0},
+                           Row{TExitKind::Asked, QMessageBox::No, true, 2, 1},
+                           Row{TExitKind::Unattended, QMessageBox::Ok, true, 0, 1}}) {
+        SCOPED_TRACE(static_cast<int>(row.kind) * 10 + static_cast<int>(row.boxes));
+        for (const fs::path& old : RescueFiles(home.Path())) fs::remove(old);
+        TBoxAnswerer answer(row.answer);
+        EXPECT_EQ(KeepLettersForExit(row.kind), row.mayEnd);
+        ASSERT_EQ(answer.Texts.size(), row.boxes);
+        if (row.boxes > 0) EXPECT_NE(answer.Texts[0].find("диск переполнен"), std::string::npos);
+        const std::vector<fs::path> files = RescueFiles(home.Path());
+        ASSERT_EQ(files.size(), row.rescueFiles);
+        if (!files.empty()) {
+            EXPECT_NE(test::ReadFile(files[0]).find("Привет, мир\n"), std::string::npos);
+            if (row.boxes > 1) EXPECT_NE(answer.Texts[1].find(files[0].string()), std::string::npos);
+        }
+        EXPECT_EQ(Editors().size(), 1u);
+    }
+    TDraftStore::SetSaveFaultForTesting({});
+    // With the store back, the letter goes there and nothing is asked.
+    TBoxAnswerer none(QMessageBox::Yes);
+    EXPECT_TRUE(KeepLettersForExit(TExitKind::Asked));
+    EXPECT_TRUE(none.Texts.empty());
+    EXPECT_EQ(CurrentDraftStore().Load().size(), 1u);
+}
+
+// Types `text` as keys into whatever control of `window` has the focus at each key.
+void Type(QWidget* window, const QString& text) {
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, c == QLatin1Char(' ') ? Qt::Key_Space : 0, Qt::NoModifier,
+                        QString(c));
+        QApplication::sendEvent(window->focusWidget(), &press);
+        QKeyEvent release(QEvent::KeyRelease, c == QLatin1Char(' ') ? Qt::Key_Space : 0, Qt::NoModifier,
+                          QString(c));
+        QApplication::sendEvent(window->focusWidget(), &release);
+    }
+}
+
+// Enter in the subject goes to "Начать редактирование"; Enter (or the keypad's) there starts editing,
+// and what is typed next goes into the letter.
+TEST_F(EditorWindowTest, EnterOnStartEditingStartsItAndTheNextWordsReachTheLetter) {
+    TAreaInfo& area = Area(BaseKindMsg, "ECHO");
+    for (const Qt::KeyboardModifiers keypad :
+         {Qt::KeyboardModifiers(Qt::NoModifier), Qt::KeyboardModifiers(Qt::KeypadModifier)}) {
+        TSendMessageForm* e = OpenNewLetter(nullptr, &area);
+        const Qt::Key enter = keypad == Qt::KeypadModifier ? Qt::Key_Enter : Qt::Key_Return;
+        e->Edit3->setFocus();
+        Type(e, QStringLiteral("Тема"));
+        EXPECT_EQ(e->Edit3->text(), QStringLiteral("Тема"));
+        QTest::keyClick(e->Edit3, enter, keypad);
+        ASSERT_EQ(e->focusWidget(), e->Button1);
+        QTest::keyClick(e->focusWidget(), enter, keypad);
+        EXPECT_TRUE(e->Editing());
+        Type(e, QStringLiteral("Привет, "));
+        EXPECT_NE(Body(*e).find(A("Привет, ")), std::string::npos) << Body(*e);
+        delete e;
+    }
+    // Typing straight on the button starts editing too, without losing the first letter.
+    TSendMessageForm* e = OpenNewLetter(nullptr, &area);
+    e->Button1->setFocus();
+    Type(e, QStringLiteral("Да"));
+    EXPECT_TRUE(e->Editing());
+    EXPECT_NE(Body(*e).find(A("Да")), std::string::npos) << Body(*e);
 }
 
 // Any base whose files lie in the draft folders keeps the store from being used, not only *.MSG.

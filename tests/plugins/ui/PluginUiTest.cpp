@@ -18,6 +18,7 @@
 #include "plugins/ui/PluginAboutForm.h"
 #include "plugins/ui/PluginActions.h"
 #include "reader/MainWindowServices.h"
+#include "reader/ReadingCommands.h"
 #include "reader/ui/MainCommands.h"
 #include "reader/ui/MainFrame.h"
 #include "settings/ui/SetupForm.h"
@@ -29,12 +30,12 @@ namespace {
 namespace fs = std::filesystem;
 
 // The shown message, with the status bar left to the window.
-class TShownMessage : public TMainWindowServices {
+class TShownServices : public TMainWindowServices {
 public:
-    explicit TShownMessage(TMainFrame& frame) : frame_(frame) {}
+    explicit TShownServices(TMainFrame& frame) : frame_(frame) {}
     void SetStatusText(const std::string& text) override { frame_.SetStatusText(text); }
-    TMessageBase* CurrentBase() override { return &Base; }
-    TFidoBase Base;
+    const TShownMessage* ShownMessage() override { return &Message; }
+    TShownMessage Message;
 
 private:
     TMainFrame& frame_;
@@ -94,8 +95,8 @@ TEST_F(PluginUiTest, SampleButtonPutsTheSenderIntoTheStatusBarAndGoesWithItsPlug
     EXPECT_EQ(sender->toolTip(), QStringLiteral("Sender"));
     EXPECT_FALSE(sender->icon().isNull());
 
-    TShownMessage shown(frame_);
-    shown.Base.FromName =
+    TShownServices shown(frame_);
+    shown.Message.FromName =
         std::string(200, 'x') + "\xC8\xE2\xE0\xED";  // longer than the sample's first buffer
     InstallMainWindowServices(&shown);
     sender->trigger();

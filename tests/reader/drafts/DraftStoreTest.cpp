@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "platform/Codepage.h"
 #include "reader/DraftStore.h"
 #include "support/TestSupport.h"
 
@@ -134,6 +135,38 @@ TEST(DraftStore, RefusesAnAreaFolder) {
     test::TempDir home;
     fs::create_directories(home.Path() / "netmail");
     EXPECT_TRUE(TDraftStore(home.Path().string(), {(home.Path() / "netmail").string()}).Usable());
+}
+
+// A save made to fail leaves the stored set as it was; the rescue file then holds the letters as
+// text, a new file each time, and says why when its folder cannot take it.
+TEST(DraftStore, FailedSaveKeepsTheSetAndTheRescueFileHoldsTheLetters) {
+    test::TempDir home;
+    TDraftStore store(home.Path().string(), {});
+    TDraft a = MakeDraft("All", {"11", "22"}, Utf8ToAnsi("Привет, мир\rвторая строка\r"));
+    ASSERT_TRUE(store.Save({&a}, false));
+    TDraft b = MakeDraft("Sysop", {});
+    TDraftStore::SetSaveFaultForTesting("disk full");
+    std::string error;
+    EXPECT_FALSE(store.Save({&a, &b}, false, &error));
+    TDraftStore::SetSaveFaultForTesting({});
+    EXPECT_EQ(error, "disk full");
+    ASSERT_EQ(store.Load().size(), 1u);
+
+    const std::string first = WriteRescueFile(home.Path().string(), {a, b});
+    const std::string second = WriteRescueFile(home.Path().string(), {a, b});
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    EXPECT_NE(first, second);
+    EXPECT_EQ(fs::path(first).parent_path(), home.Path());
+    const std::string text = test::ReadFile(first);
+    EXPECT_EQ(text, test::ReadFile(second));
+    for (const char* part : {"To: All, 2:5020/1\n", "Areas: 11 22\n", "\nПривет, мир\nвторая строка\n",
+                             "From: Ivan Petrov, 2:5020/120.5\n", "To: Sysop, 2:5020/1\n", "\nHi\n"})
+        EXPECT_NE(text.find(part), std::string::npos) << part;
+
+    error.clear();
+    EXPECT_EQ(WriteRescueFile((home.Path() / "missing").string(), {a}, &error), "");
+    EXPECT_NE(error.find("missing"), std::string::npos) << error;
 }
 
 TEST(DraftStore, SavedLineAndInterval) {

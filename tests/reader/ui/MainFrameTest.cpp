@@ -1,6 +1,7 @@
 // The main window on copies of bases other FTN programs wrote: the area tree with its counters,
 // listing an area, a message posted by another process, threading, sorting, commands, layout.
 #include <gtest/gtest.h>
+#include <pelmar/plugin.h>
 
 #include <QAction>
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusTipEvent>
@@ -31,6 +33,7 @@
 #include "core/Settings.h"
 #include "core/ui/QtText.h"
 #include "editor/ui/DraftKeeper.h"
+#include "editor/ui/EditorOpeners.h"
 #include "editor/ui/SendMessageForm.h"
 #include "editor/ui/TemplEditForm.h"
 #include "import/ui/WizardForm.h"
@@ -38,6 +41,7 @@
 #include "nodelist/NodeList.h"
 #include "platform/Registry.h"
 #include "reader/AreaMarks.h"
+#include "reader/DraftStore.h"
 #include "reader/ui/AboutBox.h"
 #include "reader/ui/AreaTreeModel.h"
 #include "reader/ui/ErrorReportForm.h"
@@ -154,6 +158,19 @@ protected:
 
     TAreaInfo& Area(const char* name) { return *AreaManager()->Root().FindChild("Fido")->FindChild(name); }
 
+    // The JAM area's second message header claims a subfield block far beyond the file.
+    void DamageSecondHeader() {
+        std::string jdx = test::ReadFile(jamPath_ + ".jdx");
+        ASSERT_GE(jdx.size(), 16u);
+        const uint32_t offset = static_cast<uint8_t>(jdx[12]) | static_cast<uint8_t>(jdx[13]) << 8 |
+                                static_cast<uint8_t>(jdx[14]) << 16 |
+                                static_cast<uint32_t>(static_cast<uint8_t>(jdx[15])) << 24;
+        std::string jhr = test::ReadFile(jamPath_ + ".jhr");
+        ASSERT_LT(offset + 12u, jhr.size());
+        for (int i = 0; i < 4; ++i) jhr[offset + 8 + i] = '\xF0';
+        test::WriteFile(jamPath_ + ".jhr", jhr);
+    }
+
     // One pass of the scan on its own thread, then its notification as the program queues it.
     void ScanPass(TMainFrame& frame) {
         std::jthread scan([&frame](std::stop_token stop) {
@@ -254,16 +271,7 @@ TEST_F(MainFrameTest, MessagePostedByAnotherProgramAppearsAndTheCountersFollow) 
 }
 
 TEST_F(MainFrameTest, DamagedHeaderIsReportedOnceAndTheRestIsListed) {
-    // The second message's header claims a subfield block far beyond the file.
-    std::string jdx = test::ReadFile(jamPath_ + ".jdx");
-    ASSERT_GE(jdx.size(), 16u);
-    const uint32_t offset = static_cast<uint8_t>(jdx[12]) | static_cast<uint8_t>(jdx[13]) << 8 |
-                            static_cast<uint8_t>(jdx[14]) << 16 |
-                            static_cast<uint32_t>(static_cast<uint8_t>(jdx[15])) << 24;
-    std::string jhr = test::ReadFile(jamPath_ + ".jhr");
-    ASSERT_LT(offset + 12u, jhr.size());
-    for (int i = 0; i < 4; ++i) jhr[offset + 8 + i] = '\xF0';
-    test::WriteFile(jamPath_ + ".jhr", jhr);
+    DamageSecondHeader();
 
     TBoxCatcher boxes;
     TMainFrame frame;
@@ -276,6 +284,23 @@ TEST_F(MainFrameTest, DamagedHeaderIsReportedOnceAndTheRestIsListed) {
         << boxes.Texts[0].toStdString();
     ASSERT_NE(frame.List().ThreadRoot, nullptr);
     EXPECT_EQ(CountEntries(*frame.List().ThreadRoot), static_cast<size_t>(frame.List().Base->Count() - 1));
+}
+
+// A message another program added whose header cannot be read: the box comes at once, not when
+// another area is opened.
+TEST_F(MainFrameTest, ReadErrorOfAnAddedMessageIsShownWithoutWaitingForTheNextArea) {
+    TBoxCatcher boxes;
+    TMainFrame frame;
+    frame.show();
+    Select(frame, Area("JAM"));
+    QApplication::processEvents();
+    ASSERT_TRUE(boxes.Texts.empty());
+    DamageSecondHeader();
+    MainWindowServices().MessageAdded(Area("JAM"), 1);
+    EXPECT_TRUE(WaitFor([&] { return !boxes.Texts.empty(); }, 2000));
+    ASSERT_EQ(boxes.Texts.size(), 1u);
+    EXPECT_TRUE(boxes.Texts[0].startsWith(QStringLiteral("Ошибка при чтении базы:\r\n")))
+        << boxes.Texts[0].toStdString();
 }
 
 // Ctrl with a click on "reply" quotes the control lines; the Ctrl of the Ctrl+R key does not.
@@ -689,6 +714,80 @@ TEST_F(MainFrameTest, ReadingPositionAndServicesFollowTheWindow) {
     EXPECT_EQ(MainWindowServices().CurrentArea(), nullptr);
     EXPECT_EQ(AreaTreeView(), nullptr);
     MainWindowServices().UpdateAreaNode(Area("BIG"));
+}
+
+// Closing the window (the menu, Ctrl+Q, the title bar) while the draft store refuses the save: the
+// user is asked and may stay, and the open letter stays with the window.
+TEST_F(MainFrameTest, ClosingWhileTheDraftStoreFailsLetsTheUserStayWithTheLetter) {
+    Settings.DataFolder = home_.Path().string() + "/";
+    TMainFrame frame;
+    frame.show();
+    QPointer<TSendMessageForm> editor = OpenNewLetter(&frame, &Area("JAM"));
+    editor->StartEditing();
+    editor->RichEdit1->setPlainText(QStringLiteral("Привет"));
+    TDraftStore::SetSaveFaultForTesting("disk full");
+    std::vector<QString> asked;
+    QTimer answer;
+    answer.setInterval(10);
+    QObject::connect(&answer, &QTimer::timeout, [&asked] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            asked.push_back(box->text());
+            box->button(QMessageBox::Yes)->click();  // stay
+        }
+    });
+    answer.start();
+    EXPECT_FALSE(frame.close());
+    answer.stop();
+    TDraftStore::SetSaveFaultForTesting({});
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("disk full"))) << asked[0].toStdString();
+    EXPECT_TRUE(frame.isVisible());
+    ASSERT_FALSE(editor.isNull());
+    EXPECT_EQ(editor->BodyText().find(FromQt(QStringLiteral("Привет"))), 0u);
+    // The store takes the letter again: the window closes without a word.
+    EXPECT_TRUE(frame.close());
+    EXPECT_EQ(CurrentDraftStore().Load().size(), 1u);
+}
+
+// A plug-in reads the message as it was shown: neither the read-mark timer nor a read of another
+// message through the same base (as Save and Decode do) moves what it gets.
+TEST_F(MainFrameTest, PluginsReadTheShownMessageWhateverMovesTheSharedBase) {
+    TMainFrame frame;
+    frame.show();
+    Select(frame, Area("BIG"));
+    TThreadList& list = frame.List();
+    auto rowOf = [&list](const std::string& subject) {
+        for (size_t r = 0; r < list.Rows.size(); ++r)
+            if (list.Rows[r]->Subject == subject) return static_cast<int>(r);
+        return -1;
+    };
+    const int reply = rowOf("Subject 4");  // replies stay folded in their thread
+    const int other = rowOf("Subject 9");
+    ASSERT_GE(reply, 0);
+    ASSERT_GE(other, 0);
+    frame.MessageView->setCurrentIndex(frame.ListModel().index(reply));
+    auto exported = [](int32_t (*get)(char*, int32_t)) {
+        std::string text(static_cast<size_t>(get(nullptr, 0)), '\0');
+        get(text.data(), static_cast<int32_t>(text.size()) + 1);
+        return text;
+    };
+    const std::string kludges = "MSGID: 2:5020/1 1004\r\n";
+    ASSERT_EQ(exported(plmMBGetKludges), kludges);
+    const std::string body = exported(plmMBGetPureText);
+    ASSERT_EQ(body.rfind("Text\r", 0), 0u);
+
+    // The read mark re-reads the header through the shared base.
+    EXPECT_TRUE(WaitFor([&list] { return list.CurrentEntry != nullptr && list.CurrentEntry->Read; }, 3000));
+    // Save and Decode read other messages into the same base.
+    list.Base->ReadMessage(list.Rows[static_cast<size_t>(other)]->Position);
+    ASSERT_EQ(list.Base->Subject, "Subject 9");
+    EXPECT_EQ(exported(plmMBGetFrom), "Writer 4");
+    EXPECT_EQ(exported(plmMBGetKludges), kludges);
+    EXPECT_EQ(exported(plmMBGetPureText), body);
+
+    // Another area listed: its first shown message, never the old one.
+    Select(frame, Area("MSG"));
+    EXPECT_NE(exported(plmMBGetFrom), "Writer 4");
 }
 
 TEST(StatusPanel, TextIsCutIntoNormalAndBoldPieces) {
