@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -25,6 +26,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -42,6 +44,7 @@
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
 #include "core/ui/VirtualKeys.h"
+#include "editor/StorableText.h"
 #include "editor/UUCode.h"
 #include "editor/ui/DestinationChooser.h"
 #include "editor/ui/DraftKeeper.h"
@@ -898,9 +901,71 @@ TSendState TSendMessageForm::BuildSendState() const {
     return s;
 }
 
+namespace {
+
+std::vector<TUnstorableChar> Unstorable(const QString& text) {
+    return UnstorableCharacters(text.toStdString(), StoredTextCodePage);
+}
+
+// The distinct characters, at most `limit` of them, for the question.
+QString ListCharacters(const std::vector<TUnstorableChar>& found, size_t limit) {
+    std::vector<char32_t> listed;
+    QString text;
+    for (const TUnstorableChar& c : found) {
+        if (std::find(listed.begin(), listed.end(), c.Char) != listed.end()) continue;
+        if (listed.size() == limit) return text + QStringLiteral(" …");
+        listed.push_back(c.Char);
+        if (!text.isEmpty()) text += QChar(' ');
+        text += QString::fromUcs4(&c.Char, 1);
+    }
+    return text;
+}
+
+}  // namespace
+
+bool TSendMessageForm::ConfirmStorableText() {
+    const std::vector<TUnstorableChar> inBody = Unstorable(RichEdit1->toPlainText());
+    std::vector<TUnstorableChar> all = inBody;
+    for (const QLineEdit* field : {Edit1, Edit2, Edit3}) {
+        const std::vector<TUnstorableChar> inField = Unstorable(field->text());
+        all.insert(all.end(), inField.begin(), inField.end());
+    }
+    // The marks' cursors follow the text as it is edited; the next send marks afresh.
+    QList<QTextEdit::ExtraSelection> marks;
+    for (const TUnstorableChar& c : inBody) {
+        QTextEdit::ExtraSelection mark;
+        mark.cursor = QTextCursor(RichEdit1->document());
+        mark.cursor.setPosition(static_cast<int>(c.Offset));
+        mark.cursor.setPosition(static_cast<int>(c.Offset + c.Length), QTextCursor::KeepAnchor);
+        mark.format.setBackground(QColor(255, 170, 170));
+        marks.append(mark);
+    }
+    RichEdit1->setExtraSelections(marks);
+    if (all.empty()) return true;
+
+    const QString text =
+        U("В письме есть знаки, которых нет в кодировке области: ") + ListCharacters(all, 16) + QChar('\n') +
+        (inBody.empty() ? U("Они в заголовке письма.") : U("В тексте письма они выделены.")) + QChar('\n') +
+        U("В записанном письме на их месте будет «?».");
+    QMessageBox box(QMessageBox::Question, U("Пелмар"), text, QMessageBox::Yes | QMessageBox::No, this);
+    box.button(QMessageBox::Yes)->setText(U("Отправить с «?» на их месте"));
+    box.button(QMessageBox::No)->setText(U("Вернуться к письму"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    if (box.exec() == QMessageBox::Yes) return true;
+    if (!inBody.empty() && editing_) {
+        QTextCursor caret = RichEdit1->textCursor();
+        caret.setPosition(static_cast<int>(inBody.front().Offset));
+        RichEdit1->setTextCursor(caret);
+        RichEdit1->setFocus();
+    }
+    return false;
+}
+
 bool TSendMessageForm::Send(bool skipSpelling) {
     if (!Commands().Send) return false;
     if (Settings.AutoSpell && !skipSpelling && !CheckBodySpelling(this, RichEdit1, false)) return false;
+    if (!ConfirmStorableText()) return false;
     TSendState state = BuildSendState();
     TSendResult result;
     {

@@ -161,6 +161,9 @@ private:
     void ChooseDestinations();
     void ShowListMenu(QPushButton* button, const std::string& section, int& index);
     TSendState BuildSendState() const;
+    // Marks the characters of the body the bases cannot store and, when the letter has any, asks
+    // whether to send them as '?'; false to go back to the letter.
+    bool ConfirmStorableText();
     TTemplateInput BuildTemplateInput() const;
     void OpenBody();
     bool BodyKey(QKeyEvent* event);

@@ -710,6 +710,52 @@ TEST_F(EditorWindowTest, ToButtonTakesTheChosenPersonAndTheViewOpensReceiptsAndL
     EXPECT_EQ(l->DestAddress(), "2:5020/9");
 }
 
+// A typed character no base can store is marked and asked about before anything is written: going
+// back to the letter keeps it open and unsent; sending then writes '?' in its place.
+TEST_F(EditorWindowTest, UnstorableCharactersAreAskedAboutBeforeSending) {
+    TAreaInfo& area = Area(BaseKindMsg, "ECHO");
+    TSendMessageForm* e = OpenNewLetter(nullptr, &area);
+    e->StartEditing();
+    e->RichEdit1->moveCursor(QTextCursor::Start);
+    for (const QChar typed : QString::fromUtf8("░ Ёж№ ")) {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(typed));
+        QApplication::sendEvent(e->RichEdit1, &key);
+    }
+    e->RichEdit1->moveCursor(QTextCursor::End);
+    auto base = CreateMessageBase(area.Kind);
+    base->SetPath(area.Path);
+
+    std::vector<std::string> boxes;
+    {
+        TBoxAnswerer back(QMessageBox::No);
+        EXPECT_FALSE(e->Send(true));
+        boxes = back.Texts;
+    }
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("░"), std::string::npos) << boxes[0];
+    EXPECT_EQ(boxes[0].find("Ё"), std::string::npos) << boxes[0];  // CP866 has Ё and №
+    ASSERT_EQ(Editors().size(), 1u);
+    base->Open();
+    EXPECT_EQ(base->Count(), 0);
+    base->Close();
+    EXPECT_TRUE(e->RichEdit1->toPlainText().startsWith(QString::fromUtf8("░ Ёж№ ")));
+    const QList<QTextEdit::ExtraSelection> marks = e->RichEdit1->extraSelections();
+    ASSERT_EQ(marks.size(), 1);
+    EXPECT_EQ(marks[0].cursor.selectedText(), QString::fromUtf8("░"));
+    EXPECT_EQ(e->RichEdit1->textCursor().position(), 0);  // back at the first one
+
+    {
+        TBoxAnswerer send(QMessageBox::Yes);
+        EXPECT_TRUE(e->Send(true));
+    }
+    QApplication::processEvents();
+    base->Open();
+    ASSERT_EQ(base->Count(), 1);
+    base->ReadMessage(0);
+    EXPECT_EQ(base->Text.rfind("? " + A("Ёж№ "), 0), 0u) << base->Text;
+    base->Close();
+}
+
 TEST(SpellChecker, RussianOrEnglishDictionaryAccepts) {
     TSpellChecker& checker = TSpellChecker::Instance();
     ASSERT_TRUE(checker.Available()) << "hunspell-ru and hunspell-en-us are installed by scripts/setup.sh";
