@@ -471,8 +471,8 @@ bool TSendMessageForm::DestAddressShown() const {
 }
 
 void TSendMessageForm::ShowEditor() {
-    if (IsEditMessage || IsDraft) {
-        if (IsEditMessage) {
+    if (Mode == TEditorMode::Edit || Mode == TEditorMode::Draft) {
+        if (Mode == TEditorMode::Edit) {
             for (const auto& aka : Settings.SelfAKA)
                 if (ComboBox1->findText(ToQt(aka)) < 0) ComboBox1->addItem(ToQt(aka));
             // The message stays in its area and keeps its addressee.
@@ -499,7 +499,7 @@ void TSendMessageForm::ShowEditor() {
     AutoAkaToggled(Settings.AutoAKA);
     UpdateCommandStates();
     show();
-    if (IsReceipt) activateWindow();
+    if (Mode == TEditorMode::ReadReceipt) activateWindow();
 }
 
 void TSendMessageForm::Guarded(const std::function<void()>& work) {
@@ -530,26 +530,25 @@ void TSendMessageForm::FlushPreview() {
 
 TTemplateInput TSendMessageForm::BuildTemplateInput() const {
     TTemplateInput in;
-    in.IsReply = IsReply;
-    in.IsForward = IsForward;
-    in.IsReceipt = IsReceipt;
+    in.Mode = Mode;
     for (TAreaInfo* a : Destinations) in.Destinations.push_back({a->ID, a->AreaName});
-    if (ReplyContext.OrigArea != nullptr)
-        in.OrigArea = TTemplateArea{ReplyContext.OrigArea->ID, ReplyContext.OrigArea->AreaName};
+    if (Reply.SourceArea != nullptr)
+        in.OrigArea = TTemplateArea{Reply.SourceArea->ID, Reply.SourceArea->AreaName};
     in.TearlineIndex = TearlineIndex;
     in.OriginIndex = OriginIndex;
-    in.QuotedText = ReplyContext.QuotedText;
-    in.OrigDate = ReplyContext.OrigDate;
-    in.OrigTime = ReplyContext.OrigTime;
-    in.OrigFrom = ReplyContext.OrigFrom;
-    in.OrigTo = ReplyContext.OrigTo;
-    in.ForwardFrom = ForwardContext.From;
-    in.ForwardTo = ForwardContext.To;
-    in.ForwardSubject = ForwardContext.Subject;
-    in.ForwardTime = ForwardContext.Time;
-    in.ForwardDate = ForwardContext.Date;
-    in.ForwardText = ForwardContext.Text;
-    in.LetterDateTime = LetterDateTime;
+    in.QuotedText = Reply.QuotedText;
+    in.OrigDate = Reply.Date;
+    in.OrigTime = Reply.Time;
+    in.OrigFrom = Reply.FromName;
+    in.OrigTo = Reply.ToName;
+    in.ForwardFrom = Forward.From;
+    in.ForwardTo = Forward.To;
+    in.ForwardSubject = Forward.Subject;
+    in.ForwardTime = Forward.Time;
+    in.ForwardDate = Forward.Date;
+    in.ForwardText = Forward.Text;
+    // The letter being confirmed; a reply names its source's date through OrigDate and OrigTime.
+    if (Mode == TEditorMode::ReadReceipt) in.LetterDateTime = Reply.DateTime;
     TSendState s;
     s.FromName = FromName();
     s.SelectedAKA = SelectedAka();
@@ -592,7 +591,7 @@ void TSendMessageForm::StartEditing() {
 TEditorCommands TSendMessageForm::Commands() const {
     TEditorState s;
     s.Editing = editing_;
-    s.IsEditMessage = IsEditMessage;
+    s.IsEditMessage = Mode == TEditorMode::Edit;
     s.CanUndo = RichEdit1->document()->isUndoAvailable();
     s.CanRedo = RichEdit1->document()->isRedoAvailable();
     s.HasSelection = RichEdit1->textCursor().hasSelection();
@@ -656,9 +655,9 @@ void TSendMessageForm::RefreshDestinations() {
 void TSendMessageForm::DropDestination(TAreaInfo& area) {
     auto gone = [&area](const TAreaInfo* a) { return a == &area || a->IsDescendantOf(&area); };
     const bool hit = std::any_of(Destinations.begin(), Destinations.end(), gone);
-    if (ReplyContext.OrigArea != nullptr && gone(ReplyContext.OrigArea)) ReplyContext.OrigArea = nullptr;
+    if (Reply.SourceArea != nullptr && gone(Reply.SourceArea)) Reply.SourceArea = nullptr;
     if (!hit) return;
-    if (IsEditMessage) {
+    if (Mode == TEditorMode::Edit) {
         Discard();
         return;
     }
@@ -883,9 +882,9 @@ TSendState TSendMessageForm::BuildSendState() const {
     TSendState s;
     s.Destinations = Destinations;
     s.Attributes = Attributes;
-    s.ReplyMsgId = ReplyMsgId;
+    s.ReplyMsgId = Reply.MsgId;
     s.EditContext = EditContext;
-    s.IsEditMessage = IsEditMessage;
+    s.IsEditMessage = Mode == TEditorMode::Edit;
     s.AutoAKA = SpeedButton3->isChecked();
     s.FromName = FromName();
     s.SelectedAKA = SelectedAka();
