@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     const std::string prose = Prose(1 << 20);
     const TTemplateReader read = [](const std::string& name) { return DefaultTemplate(name); };
     TTemplateInput input;
-    input.IsReply = true;
+    input.Mode = TEditorMode::Reply;
     input.QuotedText = prose;
     input.ToFirstName = "Vasya";
     input.Destinations = {{"a", "ONE"}};

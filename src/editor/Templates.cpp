@@ -242,19 +242,19 @@ TExpandedTemplate ExpandTemplateWithCursor(const TTemplateInput& in, const TTemp
         }
         segments.push_back({"\r\n"});
     }
-    if (in.IsReply && in.OrigArea) {
+    if (in.Mode == TEditorMode::Reply && in.OrigArea) {
         bool among = false;
         for (const TTemplateArea& area : in.Destinations) among |= area.Id == in.OrigArea->Id;
         if (!among) segments.push_back({read(tpl::ReplyFromOtherArea)});
     }
     std::vector<std::string> body;
-    if (in.IsReceipt) {
+    if (in.Mode == TEditorMode::ReadReceipt) {
         body = {tpl::ConfirmationRead};
     } else if (in.IsRobot) {
         body = {tpl::RobotLetter};
-    } else if (in.IsReply) {
+    } else if (in.Mode == TEditorMode::Reply) {
         body = {tpl::ReplyBegin, tpl::ReplyEnd};
-    } else if (in.IsForward) {
+    } else if (in.Mode == TEditorMode::Forward) {
         body = {tpl::Forwarded, tpl::LetterBegin, tpl::LetterEnd};
     } else {
         body = {tpl::LetterBegin, tpl::LetterEnd};

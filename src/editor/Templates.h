@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "editor/EditorMode.h"
+
 namespace pelmar {
 
 // Section names.
@@ -72,9 +74,7 @@ struct TTemplateArea {
 
 // Everything ExpandTemplate reads from an editor.
 struct TTemplateInput {
-    bool IsReply = false;
-    bool IsForward = false;
-    bool IsReceipt = false;
+    TEditorMode Mode = TEditorMode::New;
     bool IsRobot = false;
     std::vector<TTemplateArea> Destinations;
     std::optional<TTemplateArea> OrigArea;

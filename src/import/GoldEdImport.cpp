@@ -6,6 +6,7 @@
 #include <exception>
 #include <filesystem>
 #include <set>
+#include <stdexcept>
 #include <utility>
 
 #include "areas/AreaEdits.h"
@@ -14,6 +15,7 @@
 #include "core/Settings.h"
 #include "import/ConfigLines.h"
 #include "import/DosPath.h"
+#include "platform/Registry.h"
 #include "settings/SetupRules.h"
 
 namespace pelmar {
@@ -146,6 +148,78 @@ std::string NodeListPath(const std::string& written) {
     return ResolveDosPath(written.substr(0, slash + 1)) + written.substr(slash + 1);
 }
 
+// The user's own settings the import replaces, to put back when it cannot be saved.
+struct TOwnSettings {
+    std::string FullName;
+    std::vector<std::string> SelfAKA;
+    std::vector<std::string> NodeListFiles;
+};
+
+// The main window's tree while the plan's groups are built apart from it: their refresh must not
+// give it nodes for entries that may never join the tree.
+class TNoTreeViewScope {
+public:
+    TNoTreeViewScope() : view_(AreaTreeView()) { SetAreaTreeView(nullptr); }
+    ~TNoTreeViewScope() { SetAreaTreeView(view_); }
+    TNoTreeViewScope(const TNoTreeViewScope&) = delete;
+    TNoTreeViewScope& operator=(const TNoTreeViewScope&) = delete;
+
+private:
+    TAreaTreeView* view_;
+};
+
+// Makes the plan's linked groups below `staging` and reads their area lists. A list that does not
+// exist gives a group without areas; one that exists and cannot be read stops the import (its
+// reason, CP1251; empty when every group was read).
+std::string StageGroups(const TGoldEdPlan& plan, TAreaInfo& staging) {
+    const TNoTreeViewScope noView;
+    for (const TPlannedGroup& planned : plan.Groups) {
+        auto group = std::make_unique<TAreaInfo>();
+        group->Name = planned.Fields.Name;
+        group->Zilo = ZiloLinkedGroup;
+        group->Kind = planned.Fields.Kind;
+        group->Path = planned.Fields.Path;
+        group->Read = planned.Options;
+        if (!staging.AddChild(std::move(group))->RefreshLinkedGroup())
+            return Utf8ToAnsi("Не удалось прочитать список областей ") + planned.Fields.Path;
+    }
+    return {};
+}
+
+// Thrown inside the store's batch so that the batch puts the store back as it was.
+class ENotStored : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Writes the three lists and the settings (as they are in memory) and saves the store once. On
+// failure the store in memory is put back as it was before, so that no later save carries half an
+// import to the disk, and the reason (CP1251) is returned; empty when everything was saved.
+std::string StorePlan(const TGoldEdPlan& plan) {
+    TRegistryStore& store = TRegistryStore::Instance();
+    try {
+        TRegistryBatch batch(store);
+        bool written = true;
+        if (IsTemplateStoreOpen()) {
+            written &=
+                WriteTemplate("origin.list", plan.Origins.empty() ? "" : StringListToText(plan.Origins));
+            written &= WriteTemplate("robot.names",
+                                     plan.RobotNames.empty() ? "" : StringListToText(plan.RobotNames));
+            written &= WriteTemplate("tearline.list",
+                                     plan.Tearlines.empty() ? "" : StringListToText(plan.Tearlines));
+        }
+        written &= SaveSettings();
+        if (!written) throw ENotStored(Utf8ToAnsi("Не удалось записать настройки."));
+        if (!store.Save()) {
+            const std::string reason = store.LastError();
+            throw ENotStored(reason.empty() ? Utf8ToAnsi("Не удалось записать настройки.") : reason);
+        }
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    return {};
+}
+
 }  // namespace
 
 std::optional<std::string> FindGoldEdConfig(const std::string& directory) {
@@ -205,7 +279,7 @@ void SetGoldEdImportFinish(std::function<void()> finish) {
     Finish() = std::move(finish);
 }
 
-bool ApplyGoldEdPlan(const TGoldEdPlan& plan, TAreaInfo& root) {
+TGoldEdResult ApplyGoldEdPlan(const TGoldEdPlan& plan, TAreaInfo& root) {
     if (Prepare()) Prepare()();
     // Whatever happens below, what the preparation closed comes back.
     struct TFinish {
@@ -218,46 +292,55 @@ bool ApplyGoldEdPlan(const TGoldEdPlan& plan, TAreaInfo& root) {
             }
         }
     } finish;
-    // The scan compares recipients with the user's name while it counts an area.
+
+    TGoldEdResult result;
+    // Freed with what it holds when the import stops: no window has seen these entries.
+    TAreaInfo staging;
+    try {
+        result.Reason = StageGroups(plan, staging);
+    } catch (const std::exception& error) {
+        result.Reason = error.what();
+    }
+    if (!result.Reason.empty()) return result;
+
+    // The scan compares recipients with the user's name while it counts an area, staged ones too.
+    const TOwnSettings before{Settings.FullName, Settings.SelfAKA, Settings.NodeListFiles};
     ChangeWhileScanWaits(&root, [&] {
-        if (plan.FullName) Settings.FullName = *plan.FullName;
-        Settings.SelfAKA = plan.SelfAKA;
-        Settings.NodeListFiles = plan.NodeListFiles;
+        ChangeWhileScanWaits(&staging, [&] {
+            if (plan.FullName) Settings.FullName = *plan.FullName;
+            Settings.SelfAKA = plan.SelfAKA;
+            Settings.NodeListFiles = plan.NodeListFiles;
+        });
     });
+    result.Reason = StorePlan(plan);
+    if (!result.Reason.empty()) {
+        ChangeWhileScanWaits(&root, [&] {
+            ChangeWhileScanWaits(&staging, [&] {
+                Settings.FullName = before.FullName;
+                Settings.SelfAKA = before.SelfAKA;
+                Settings.NodeListFiles = before.NodeListFiles;
+            });
+        });
+        return result;
+    }
 
     if (TAreaTreeView* view = AreaTreeView()) view->ClearSelection();
     {
         // As the area manager deletes: open editors and the main window let go of every entry.
         const TTreeUpdateScope update;
         for (int i = root.ChildCount() - 1; i >= 0; --i) DeleteEntry(*root.Child(i));
+        while (staging.ChildCount() > 0) root.AddChild(staging.RemoveChild(staging.Child(0)));
     }
-    for (const TPlannedGroup& planned : plan.Groups) {
-        auto group = std::make_unique<TAreaInfo>();
-        group->Name = planned.Fields.Name;
-        group->Zilo = ZiloLinkedGroup;
-        group->Kind = planned.Fields.Kind;
-        group->Path = planned.Fields.Path;
-        group->Read = planned.Options;
-        root.AddChild(std::move(group))->RefreshLinkedGroup();
-    }
-
-    bool saved = true;
-    if (IsTemplateStoreOpen()) {
-        saved &= WriteTemplate("origin.list", plan.Origins.empty() ? "" : StringListToText(plan.Origins));
-        saved &=
-            WriteTemplate("robot.names", plan.RobotNames.empty() ? "" : StringListToText(plan.RobotNames));
-        saved &=
-            WriteTemplate("tearline.list", plan.Tearlines.empty() ? "" : StringListToText(plan.Tearlines));
-    }
-    saved &= SaveSettings();
-    return saved;
+    result.Applied = true;
+    return result;
 }
 
 bool ImportGoldEdConfig(const std::string& directory, TAreaInfo& root) {
     const std::optional<std::string> file = FindGoldEdConfig(directory);
     if (!file) return false;
     const TGoldEdPlan plan = ReadGoldEdConfig(*file);
-    ApplyGoldEdPlan(plan, root);
+    const TGoldEdResult result = ApplyGoldEdPlan(plan, root);
+    if (!result.Applied) throw std::runtime_error(result.Reason);
     return true;
 }
 

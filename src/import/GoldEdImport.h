@@ -1,7 +1,8 @@
 #pragma once
 // Taking over a GoldEd configuration: user name, own addresses, nodelists, origin, tearline and robot
 // lists, and the tossers' area lists as linked groups. The whole file is read into a plan before
-// anything is changed, so a file that fails half-way leaves the settings and the areas as they were.
+// anything is changed, and the plan is applied whole or not at all: a file that fails half-way, an
+// area list that cannot be read or a save that fails leaves the settings and the areas as they were.
 #include <functional>
 #include <optional>
 #include <string>
@@ -41,13 +42,24 @@ void SetGoldEdImportPrepare(std::function<void()> prepare);
 // save everything (the letters of open editors); installed by the user interface.
 void SetGoldEdImportFinish(std::function<void()> finish);
 
+// What ApplyGoldEdPlan did.
+struct TGoldEdResult {
+    bool Applied = false;  // the settings, the lists and the tree are the plan's, and saved
+    std::string Reason;    // CP1251, when not applied: what stopped it (nothing was changed)
+};
+
 // Replaces the settings, the three template lists and every top-level entry of `root` by the plan,
-// refreshes the new linked groups and saves the settings. Entries go the way the area manager deletes
-// them (DeleteEntry). False when the settings or a template list could not be saved.
-bool ApplyGoldEdPlan(const TGoldEdPlan& plan, TAreaInfo& root);
+// or changes nothing. The plan's linked groups are built and refreshed apart from the tree first; an
+// area list that exists but cannot be read stops the import. The settings and the lists are then
+// saved in one save of the store; when it fails the store and the settings in memory are put back
+// (no later save writes them). Only then do the old entries go the way the area manager deletes
+// them (DeleteEntry) and the new groups take their place; the main window's tree gets no nodes for
+// them (its owner rebuilds it).
+TGoldEdResult ApplyGoldEdPlan(const TGoldEdPlan& plan, TAreaInfo& root);
 
 // False with nothing changed when `directory` holds no GOLDED.CFG; EReadError with nothing changed
-// when it cannot be read; otherwise reads, applies and returns true.
+// when it cannot be read; std::runtime_error with the reason, nothing changed, when the plan could
+// not be applied; otherwise reads, applies and returns true.
 bool ImportGoldEdConfig(const std::string& directory, TAreaInfo& root);
 
 }  // namespace pelmar

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "editor/EditorMode.h"
 #include "editor/SendMessages.h"
 #include "msgbase/MessageBase.h"
 #include "reader/Writes.h"
@@ -92,28 +93,6 @@ TSaveOutcome SaveListed(TMessageBase& base, const std::vector<TListedMessage>& i
                         const std::function<std::string(TDateTime)>& dateText);
 
 // ---- Editor requests -----------------------------------------------------------------------------
-enum class TEditorMode { New, Reply, Forward, Edit, ReadReceipt };
-
-struct TReplyContext {
-    std::string QuotedText;
-    std::string Date;  // the source message's date and time, each in the user's format
-    std::string Time;
-    std::string DateTime;  // Date + " " + Time
-    std::string FromName;
-    std::string ToName;
-    TAreaInfo* SourceArea = nullptr;
-    std::string MsgId;
-};
-
-struct TForwardContext {
-    std::string Text;
-    std::string Date;
-    std::string Time;
-    std::string From;  // name, then " <" + address + ">" when there is one
-    std::string To;
-    std::string Subject;
-};
-
 struct TEditorRequest {
     TEditorMode Mode = TEditorMode::New;
     std::string FromName;

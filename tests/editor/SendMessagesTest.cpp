@@ -253,7 +253,7 @@ TEST_F(SendMessagesTest, CaretMarkerInAQuoteStaysText) {
     const std::string quote = A(" IP> press @Курсор here");
     TAreaInfo& area = Area(BaseKindMsg, "QUOTE");
     TSendState s = Letter({&area});
-    s.Template.IsReply = true;
+    s.Template.Mode = TEditorMode::Reply;
     s.Template.QuotedText = quote + "\r";
     const auto read =
         Reader({{tpl::ReplyBegin, A("@ТекстПисьмаОтвет\r\n@Курсор\r\n")}, {tpl::ReplyEnd, "end\r\n"}});

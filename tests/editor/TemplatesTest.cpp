@@ -44,7 +44,7 @@ TEST(ExpandTemplate, DefaultOrdinaryLetterBytes) {
 
 TEST(ExpandTemplate, CrosspostHeadAndReplyFromOtherArea) {
     TTemplateInput in = Letter();
-    in.IsReply = true;
+    in.Mode = TEditorMode::Reply;
     in.Destinations = {{"a", "ONE"}, {"b", "TWO"}};
     in.OrigArea = TTemplateArea{"c", "ORIG"};
     const auto read = Reader({{tpl::ReplyBegin, "[rb]\r\n"}, {tpl::ReplyEnd, "[re]\r\n"}});
@@ -65,21 +65,19 @@ TEST(ExpandTemplate, BodySectionsByKind) {
                               {tpl::LetterBegin, "L"},
                               {tpl::LetterEnd, "l"}});
     struct Row {
-        bool receipt, robot, reply, forward;
+        TEditorMode mode;
+        bool robot;
         const char* expected;
     };
-    const Row rows[] = {{true, true, true, true, "R"},
-                        {false, true, true, true, "B"},
-                        {false, false, true, true, "Yy"},
-                        {false, false, false, true, "FLl"},
-                        {false, false, false, false, "Ll"}};
+    const Row rows[] = {{TEditorMode::ReadReceipt, true, "R"}, {TEditorMode::Reply, true, "B"},
+                        {TEditorMode::Reply, false, "Yy"},     {TEditorMode::Forward, false, "FLl"},
+                        {TEditorMode::New, false, "Ll"},       {TEditorMode::Edit, false, "Ll"},
+                        {TEditorMode::Draft, false, "Ll"}};
     for (const Row& r : rows) {
         TTemplateInput in = Letter();
-        in.IsReceipt = r.receipt;
+        in.Mode = r.mode;
         in.IsRobot = r.robot;
-        in.IsReply = r.reply;
-        in.IsForward = r.forward;
-        EXPECT_EQ(ExpandTemplate(in, read), r.expected);
+        EXPECT_EQ(ExpandTemplate(in, read), r.expected) << static_cast<int>(r.mode);
     }
 }
 
@@ -98,7 +96,7 @@ TEST(ExpandTemplate, ListsAndMissingValues) {
 
 TEST(ExpandTemplate, ValuesFromAMessageStayLiteral) {
     TTemplateInput in = Letter();
-    in.IsReply = true;
+    in.Mode = TEditorMode::Reply;
     in.OrigFrom = "Ivan";
     in.QuotedText = A(" IP> see @ОтветОт and @Имя\r\n");
     in.OrigTo = A("@ПереслатьТекст");
@@ -107,7 +105,7 @@ TEST(ExpandTemplate, ValuesFromAMessageStayLiteral) {
     EXPECT_EQ(ExpandTemplate(in, read), A(" IP> see @ОтветОт and @Имя\r|Ivan|@ПереслатьТекст"));
 
     TTemplateInput fwd = Letter();
-    fwd.IsForward = true;
+    fwd.Mode = TEditorMode::Forward;
     fwd.ForwardText = A("text with @ПереслатьТекст and @ДатаВремяПисьмо\r\nline 2\r\n");
     fwd.ForwardSubject = A("@СвоеИмя");
     const std::string out = ExpandTemplate(fwd, Reader());

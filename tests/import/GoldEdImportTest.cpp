@@ -12,6 +12,8 @@
 #include "import/AreaImport.h"
 #include "import/ConfigLines.h"
 #include "import/GoldEdImport.h"
+#include "platform/Paths.h"
+#include "platform/Registry.h"
 #include "support/TestSupport.h"
 
 namespace pelmar {
@@ -30,6 +32,8 @@ protected:
         fs::create_directories(dir_);
     }
     void TearDown() override {
+        TRegistryStore::Instance().SetSaveFaultForTesting(TRegistryStore::TSaveFault::None);
+        TRegistryStore::Instance().SetErrorReporter(nullptr);
         CloseTemplateStore();
         Settings = saved_;
     }
@@ -42,6 +46,21 @@ protected:
     test::ScopedHome home_;
     TSettings saved_;
     fs::path dir_;
+};
+
+// The main window's tree as the engine sees it: what it was told to delete and to add.
+struct TRecordingView : TAreaTreeView {
+    std::string Deleted;
+    std::string Added;
+    bool TreeVisible() const override { return true; }
+    void ClearSelection() override {}
+    void BeginUpdate() override {}
+    void EndUpdate() override {}
+    void DeleteNode(TAreaInfo& entry) override {
+        Deleted += entry.Name + ";";
+        entry.TreeNode = nullptr;
+    }
+    void AddNode(TAreaInfo& entry) override { Added += entry.Name + ";"; }
 };
 
 TEST_F(GoldEdImportTest, KeywordsFillThePlan) {
@@ -187,18 +206,7 @@ TEST_F(GoldEdImportTest, TheOldTreeGoesTheWayTheAreaManagerDeletesIt) {
     old->TreeNode = old;  // the nodes at the top of the main window's tree
     linked->TreeNode = linked;
 
-    struct TView : TAreaTreeView {
-        std::string Deleted;
-        bool TreeVisible() const override { return true; }
-        void ClearSelection() override {}
-        void BeginUpdate() override {}
-        void EndUpdate() override {}
-        void DeleteNode(TAreaInfo& entry) override {
-            Deleted += entry.Name + ";";
-            entry.TreeNode = nullptr;
-        }
-        void AddNode(TAreaInfo&) override {}
-    } view;
+    TRecordingView view;
     std::vector<std::string> steps;
     SetAreaTreeView(&view);
     SetGoldEdImportPrepare([&] { steps.push_back("prepare"); });
@@ -209,18 +217,116 @@ TEST_F(GoldEdImportTest, TheOldTreeGoesTheWayTheAreaManagerDeletesIt) {
     });
     TGoldEdPlan plan;
     plan.FullName = "Vasya";
-    const bool saved = ApplyGoldEdPlan(plan, root);
+    const TGoldEdResult saved = ApplyGoldEdPlan(plan, root);
     SetAreaGoneHook({});
     SetGoldEdImportFinish({});
     SetGoldEdImportPrepare({});
     SetAreaTreeView(nullptr);
 
-    EXPECT_TRUE(saved);
+    EXPECT_TRUE(saved.Applied);
     EXPECT_EQ(view.Deleted, "LINKED;Old;");
     EXPECT_EQ(steps, (std::vector<std::string>{"prepare", "gone LINKED", "gone Link", "gone OLD.AREA",
                                                "gone Old", "finish Vasya"}));
     EXPECT_EQ(root.ChildCount(), 0);
     EXPECT_EQ(root.ShownCount(), 0);
+}
+
+// The import fails after the point where the old tree used to be gone already: an area list that
+// cannot be read, a save of the settings that fails. The tree, the name, the addresses and the lists
+// are as before, the main window was told nothing, and the settings file, also after the save at
+// exit, holds the old tree and the old name.
+TEST_F(GoldEdImportTest, AFailedImportPutsEverythingBack) {
+    const fs::path squish = home_.Path() / "squish";
+    fs::create_directories(squish);
+    test::WriteFile(squish / "squish.cfg", "EchoArea RU.NEW " + squish.string() + "/runew -$\n");
+    const fs::path fastEcho = home_.Path() / "fe";
+    fs::create_directories(fastEcho);
+    test::WriteFile(fastEcho / "fastecho.cfg", "FE");  // cut short: the reader throws
+    std::vector<std::string> reports;
+    TRegistryStore::Instance().SetErrorReporter([&](const std::string& text) { reports.push_back(text); });
+
+    struct TCase {
+        const char* what;
+        TRegistryStore::TSaveFault fault;
+        bool unreadableList;
+    };
+    const TCase cases[] = {
+        {"area list cut short", TRegistryStore::TSaveFault::None, true},
+        {"settings file not written", TRegistryStore::TSaveFault::Write, false},
+        {"settings file not renamed", TRegistryStore::TSaveFault::Rename, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        Settings.FullName = "Kept";
+        Settings.SelfAKA = {"2:5020/1"};
+        Settings.NodeListFiles = {"old.001"};
+        ASSERT_TRUE(WriteTemplate("origin.list", "old origin\r\n"));
+        ASSERT_TRUE(SaveSettings());
+        TAreaManager manager;
+        TAreaFields fields;
+        fields.Name = "Mine";
+        TAreaInfo* mine = manager.Root().AddChild(fields);
+        fields.Name = "MINE.AREA";
+        fields.Kind = 2;
+        TAreaInfo* area = mine->AddChild(fields);
+        mine->TreeNode = mine;
+        area->TreeNode = area;
+        ASSERT_TRUE(manager.SaveAreas());
+        const std::string stored = test::ReadFile(RegistryFilePath());
+
+        TRecordingView view;
+        int gone = 0;
+        SetAreaTreeView(&view);
+        SetAreaGoneHook([&](TAreaInfo&) { ++gone; });
+        TRegistryStore::Instance().SetSaveFaultForTesting(c.fault);
+        TGoldEdPlan plan;
+        plan.FullName = "Vasya";
+        plan.SelfAKA = {"2:5030/7"};
+        plan.NodeListFiles = {"new.001"};
+        plan.Origins = {"new origin"};
+        TPlannedGroup group;
+        group.Fields.Name = "Squish";
+        group.Fields.Kind = LinkKindSquish;
+        group.Fields.Path = (squish / "squish.cfg").string();
+        group.Options = 7;
+        plan.Groups.push_back(group);
+        if (c.unreadableList) {
+            group.Fields.Name = "FastEcho";
+            group.Fields.Kind = LinkKindFastEcho;
+            group.Fields.Path = (fastEcho / "fastecho.cfg").string();
+            group.Options = 1;
+            plan.Groups.push_back(group);
+        }
+        const TGoldEdResult result = ApplyGoldEdPlan(plan, manager.Root());
+        TRegistryStore::Instance().SetSaveFaultForTesting(TRegistryStore::TSaveFault::None);
+        SetAreaGoneHook({});
+        SetAreaTreeView(nullptr);
+
+        EXPECT_FALSE(result.Applied);
+        EXPECT_FALSE(result.Reason.empty());
+        if (c.unreadableList) {
+            EXPECT_NE(result.Reason.find("fastecho.cfg"), std::string::npos);
+        }
+        EXPECT_EQ(Settings.FullName, "Kept");
+        EXPECT_EQ(Settings.SelfAKA, std::vector<std::string>{"2:5020/1"});
+        EXPECT_EQ(Settings.NodeListFiles, std::vector<std::string>{"old.001"});
+        EXPECT_EQ(ReadTemplate("origin.list"), "old origin\r\n");
+        ASSERT_EQ(manager.Root().ChildCount(), 1);
+        EXPECT_EQ(manager.Root().Child(0), mine);
+        EXPECT_EQ(mine->Child(0), area);
+        EXPECT_EQ(gone, 0);
+        EXPECT_EQ(view.Deleted, "");
+        EXPECT_EQ(view.Added, "");  // the staged groups never showed in the main window
+        EXPECT_EQ(test::ReadFile(RegistryFilePath()), stored);
+
+        // The program ends: the tree and the settings are saved as they are now.
+        ASSERT_TRUE(manager.SaveAreas());
+        ASSERT_TRUE(SaveSettings());
+        const std::string atExit = test::ReadFile(RegistryFilePath());
+        EXPECT_EQ(atExit.find("Vasya"), std::string::npos);
+        EXPECT_EQ(atExit.find("RU.NEW"), std::string::npos);
+        EXPECT_NE(atExit.find("\\Areas\\Mine\\MINE.AREA]"), std::string::npos);
+    }
 }
 
 // Whatever stops the reading, the settings and the tree stay as they were.

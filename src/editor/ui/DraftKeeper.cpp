@@ -151,7 +151,7 @@ bool KeepLettersForExit(TExitKind kind, QWidget* parent) {
 
 TSendMessageForm* OpenDraft(const TDraft& draft, QWidget* owner) {
     auto* editor = new TSendMessageForm(owner);
-    editor->IsDraft = true;
+    editor->Mode = TEditorMode::Draft;
     editor->SetFromName(draft.FromName);
     for (const auto& aka : Settings.SelfAKA) editor->SelectAka(aka);
     editor->SelectAka(draft.OrigAddr);

@@ -46,39 +46,24 @@ namespace {
 
 // The inputs of the mode: what the templates fill in and what sending checks.
 void ApplyModeContext(TSendMessageForm& e, const TEditorRequest& request) {
+    e.Mode = request.Mode;
     switch (request.Mode) {
         case TEditorMode::New:
+        case TEditorMode::Draft:
             break;
         case TEditorMode::Reply:
-            e.IsReply = true;
-            if (request.Reply) {
-                const pelmar::TReplyContext& source = *request.Reply;
-                e.ReplyContext.QuotedText = source.QuotedText;
-                e.ReplyContext.OrigDate = source.Date;
-                e.ReplyContext.OrigTime = source.Time;
-                e.ReplyContext.OrigFrom = source.FromName;
-                e.ReplyContext.OrigTo = source.ToName;
-                e.ReplyContext.OrigArea = source.SourceArea;
-                e.ReplyMsgId = source.MsgId;
-            }
+            if (request.Reply) e.Reply = *request.Reply;
             break;
         case TEditorMode::Forward:
-            e.IsForward = true;
-            if (request.Forward) {
-                const pelmar::TForwardContext& source = *request.Forward;
-                e.ForwardContext = {source.Text, source.Date, source.Time,
-                                    source.From, source.To,   source.Subject};
-            }
+            if (request.Forward) e.Forward = *request.Forward;
             break;
         case TEditorMode::Edit:
-            e.IsEditMessage = true;
             if (request.Edit) e.EditContext = *request.Edit;
             break;
         case TEditorMode::ReadReceipt:
-            e.IsReceipt = true;
             if (request.Reply) {
-                e.LetterDateTime = request.Reply->DateTime;
-                e.ReplyMsgId = request.Reply->MsgId;
+                e.Reply.DateTime = request.Reply->DateTime;
+                e.Reply.MsgId = request.Reply->MsgId;
             }
             break;
     }

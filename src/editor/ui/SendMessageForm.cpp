@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -25,6 +26,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -43,6 +45,7 @@
 #include "core/ui/QtText.h"
 #include "core/ui/SlotGuard.h"
 #include "core/ui/VirtualKeys.h"
+#include "editor/StorableText.h"
 #include "editor/UUCode.h"
 #include "editor/ui/DestinationChooser.h"
 #include "editor/ui/DraftKeeper.h"
@@ -471,8 +474,8 @@ bool TSendMessageForm::DestAddressShown() const {
 }
 
 void TSendMessageForm::ShowEditor() {
-    if (IsEditMessage || IsDraft) {
-        if (IsEditMessage) {
+    if (Mode == TEditorMode::Edit || Mode == TEditorMode::Draft) {
+        if (Mode == TEditorMode::Edit) {
             for (const auto& aka : Settings.SelfAKA)
                 if (ComboBox1->findText(ToQt(aka)) < 0) ComboBox1->addItem(ToQt(aka));
             // The message stays in its area and keeps its addressee.
@@ -499,7 +502,7 @@ void TSendMessageForm::ShowEditor() {
     AutoAkaToggled(Settings.AutoAKA);
     UpdateCommandStates();
     show();
-    if (IsReceipt) activateWindow();
+    if (Mode == TEditorMode::ReadReceipt) activateWindow();
 }
 
 void TSendMessageForm::HeaderChanged() {
@@ -522,26 +525,25 @@ void TSendMessageForm::FlushPreview() {
 
 TTemplateInput TSendMessageForm::BuildTemplateInput() const {
     TTemplateInput in;
-    in.IsReply = IsReply;
-    in.IsForward = IsForward;
-    in.IsReceipt = IsReceipt;
+    in.Mode = Mode;
     for (TAreaInfo* a : Destinations) in.Destinations.push_back({a->ID, a->AreaName});
-    if (ReplyContext.OrigArea != nullptr)
-        in.OrigArea = TTemplateArea{ReplyContext.OrigArea->ID, ReplyContext.OrigArea->AreaName};
+    if (Reply.SourceArea != nullptr)
+        in.OrigArea = TTemplateArea{Reply.SourceArea->ID, Reply.SourceArea->AreaName};
     in.TearlineIndex = TearlineIndex;
     in.OriginIndex = OriginIndex;
-    in.QuotedText = ReplyContext.QuotedText;
-    in.OrigDate = ReplyContext.OrigDate;
-    in.OrigTime = ReplyContext.OrigTime;
-    in.OrigFrom = ReplyContext.OrigFrom;
-    in.OrigTo = ReplyContext.OrigTo;
-    in.ForwardFrom = ForwardContext.From;
-    in.ForwardTo = ForwardContext.To;
-    in.ForwardSubject = ForwardContext.Subject;
-    in.ForwardTime = ForwardContext.Time;
-    in.ForwardDate = ForwardContext.Date;
-    in.ForwardText = ForwardContext.Text;
-    in.LetterDateTime = LetterDateTime;
+    in.QuotedText = Reply.QuotedText;
+    in.OrigDate = Reply.Date;
+    in.OrigTime = Reply.Time;
+    in.OrigFrom = Reply.FromName;
+    in.OrigTo = Reply.ToName;
+    in.ForwardFrom = Forward.From;
+    in.ForwardTo = Forward.To;
+    in.ForwardSubject = Forward.Subject;
+    in.ForwardTime = Forward.Time;
+    in.ForwardDate = Forward.Date;
+    in.ForwardText = Forward.Text;
+    // The letter being confirmed; a reply names its source's date through OrigDate and OrigTime.
+    if (Mode == TEditorMode::ReadReceipt) in.LetterDateTime = Reply.DateTime;
     TSendState s;
     s.FromName = FromName();
     s.SelectedAKA = SelectedAka();
@@ -584,7 +586,7 @@ void TSendMessageForm::StartEditing() {
 TEditorCommands TSendMessageForm::Commands() const {
     TEditorState s;
     s.Editing = editing_;
-    s.IsEditMessage = IsEditMessage;
+    s.IsEditMessage = Mode == TEditorMode::Edit;
     s.CanUndo = RichEdit1->document()->isUndoAvailable();
     s.CanRedo = RichEdit1->document()->isRedoAvailable();
     s.HasSelection = RichEdit1->textCursor().hasSelection();
@@ -648,9 +650,9 @@ void TSendMessageForm::RefreshDestinations() {
 void TSendMessageForm::DropDestination(TAreaInfo& area) {
     auto gone = [&area](const TAreaInfo* a) { return a == &area || a->IsDescendantOf(&area); };
     const bool hit = std::any_of(Destinations.begin(), Destinations.end(), gone);
-    if (ReplyContext.OrigArea != nullptr && gone(ReplyContext.OrigArea)) ReplyContext.OrigArea = nullptr;
+    if (Reply.SourceArea != nullptr && gone(Reply.SourceArea)) Reply.SourceArea = nullptr;
     if (!hit) return;
-    if (IsEditMessage) {
+    if (Mode == TEditorMode::Edit) {
         Discard();
         return;
     }
@@ -895,9 +897,9 @@ TSendState TSendMessageForm::BuildSendState() const {
     TSendState s;
     s.Destinations = Destinations;
     s.Attributes = Attributes;
-    s.ReplyMsgId = ReplyMsgId;
+    s.ReplyMsgId = Reply.MsgId;
     s.EditContext = EditContext;
-    s.IsEditMessage = IsEditMessage;
+    s.IsEditMessage = Mode == TEditorMode::Edit;
     s.AutoAKA = SpeedButton3->isChecked();
     s.FromName = FromName();
     s.SelectedAKA = SelectedAka();
@@ -913,9 +915,71 @@ TSendState TSendMessageForm::BuildSendState() const {
     return s;
 }
 
+namespace {
+
+std::vector<TUnstorableChar> Unstorable(const QString& text) {
+    return UnstorableCharacters(text.toStdString(), StoredTextCodePage);
+}
+
+// The distinct characters, at most `limit` of them, for the question.
+QString ListCharacters(const std::vector<TUnstorableChar>& found, size_t limit) {
+    std::vector<char32_t> listed;
+    QString text;
+    for (const TUnstorableChar& c : found) {
+        if (std::find(listed.begin(), listed.end(), c.Char) != listed.end()) continue;
+        if (listed.size() == limit) return text + QStringLiteral(" …");
+        listed.push_back(c.Char);
+        if (!text.isEmpty()) text += QChar(' ');
+        text += QString::fromUcs4(&c.Char, 1);
+    }
+    return text;
+}
+
+}  // namespace
+
+bool TSendMessageForm::ConfirmStorableText() {
+    const std::vector<TUnstorableChar> inBody = Unstorable(RichEdit1->toPlainText());
+    std::vector<TUnstorableChar> all = inBody;
+    for (const QLineEdit* field : {Edit1, Edit2, Edit3}) {
+        const std::vector<TUnstorableChar> inField = Unstorable(field->text());
+        all.insert(all.end(), inField.begin(), inField.end());
+    }
+    // The marks' cursors follow the text as it is edited; the next send marks afresh.
+    QList<QTextEdit::ExtraSelection> marks;
+    for (const TUnstorableChar& c : inBody) {
+        QTextEdit::ExtraSelection mark;
+        mark.cursor = QTextCursor(RichEdit1->document());
+        mark.cursor.setPosition(static_cast<int>(c.Offset));
+        mark.cursor.setPosition(static_cast<int>(c.Offset + c.Length), QTextCursor::KeepAnchor);
+        mark.format.setBackground(QColor(255, 170, 170));
+        marks.append(mark);
+    }
+    RichEdit1->setExtraSelections(marks);
+    if (all.empty()) return true;
+
+    const QString text =
+        U("В письме есть знаки, которых нет в кодировке области: ") + ListCharacters(all, 16) + QChar('\n') +
+        (inBody.empty() ? U("Они в заголовке письма.") : U("В тексте письма они выделены.")) + QChar('\n') +
+        U("В записанном письме на их месте будет «?».");
+    QMessageBox box(QMessageBox::Question, U("Пелмар"), text, QMessageBox::Yes | QMessageBox::No, this);
+    box.button(QMessageBox::Yes)->setText(U("Отправить с «?» на их месте"));
+    box.button(QMessageBox::No)->setText(U("Вернуться к письму"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    if (box.exec() == QMessageBox::Yes) return true;
+    if (!inBody.empty() && editing_) {
+        QTextCursor caret = RichEdit1->textCursor();
+        caret.setPosition(static_cast<int>(inBody.front().Offset));
+        RichEdit1->setTextCursor(caret);
+        RichEdit1->setFocus();
+    }
+    return false;
+}
+
 bool TSendMessageForm::Send(bool skipSpelling) {
     if (!Commands().Send) return false;
     if (Settings.AutoSpell && !skipSpelling && !CheckBodySpelling(this, RichEdit1, false)) return false;
+    if (!ConfirmStorableText()) return false;
     TSendState state = BuildSendState();
     TSendResult result;
     {

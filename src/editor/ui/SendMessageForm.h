@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/EditorMode.h"
 #include "editor/EditorRules.h"
 #include "editor/SendMessages.h"
 #include "editor/Templates.h"
@@ -24,15 +25,6 @@ class QToolButton;
 
 namespace pelmar::ui {
 
-struct TReplyContext {
-    std::string QuotedText, OrigDate, OrigTime, OrigFrom, OrigTo;
-    TAreaInfo* OrigArea = nullptr;
-};
-
-struct TForwardContext {
-    std::string Text, Date, Time, From, To, Subject;
-};
-
 class TSendMessageForm : public QWidget {
     Q_OBJECT
 
@@ -43,11 +35,10 @@ public:
     // ---- Inputs the opener sets before Show ----
     std::vector<TAreaInfo*> Destinations;
     uint16_t Attributes = 0;
-    bool IsReply = false, IsForward = false, IsReceipt = false, IsEditMessage = false, IsDraft = false;
-    TReplyContext ReplyContext;
-    std::string ReplyMsgId;
-    TForwardContext ForwardContext;
-    std::string LetterDateTime;
+    TEditorMode Mode = TEditorMode::New;
+    // Reply: all of it; read receipt: the source's MsgId and DateTime only.
+    TReplyContext Reply;
+    TForwardContext Forward;
     TEditContext EditContext;
     int TearlineIndex = 0, OriginIndex = 0;
     // Number of this editor's draft in the store; -1 none.
@@ -161,6 +152,9 @@ private:
     void ChooseDestinations();
     void ShowListMenu(QPushButton* button, const std::string& section, int& index);
     TSendState BuildSendState() const;
+    // Marks the characters of the body the bases cannot store and, when the letter has any, asks
+    // whether to send them as '?'; false to go back to the letter.
+    bool ConfirmStorableText();
     TTemplateInput BuildTemplateInput() const;
     void OpenBody();
     bool BodyKey(QKeyEvent* event);

@@ -189,19 +189,20 @@ void TWizardForm::Import() {
                   this);
         return;
     }
-    // From here on the settings and the tree are being replaced: a failure leaves part of them done.
-    bool saved = false;
+    // The plan is applied whole or not at all; only a fault while the windows let go of the old
+    // tree can leave it half done.
+    TGoldEdResult result;
     try {
-        saved = ApplyGoldEdPlan(*plan, root_);
+        result = ApplyGoldEdPlan(*plan, root_);
     } catch (const std::exception& error) {
         ShowError(Utf8ToAnsi("Импорт GOLDED.CFG прерван:\r\n") + error.what() +
                       Utf8ToAnsi("\r\nЧасть настроек и областей уже заменена импортом."),
                   this);
         return;
     }
-    if (!saved) {
-        ShowError(Utf8ToAnsi("Настройки и области заменены импортом GOLDED.CFG, но записать настройки или "
-                             "списки шаблонов не удалось."),
+    if (!result.Applied) {
+        ShowError(Utf8ToAnsi("Импорт GOLDED.CFG не выполнен:\r\n") + result.Reason +
+                      Utf8ToAnsi("\r\nНастройки и области не изменены."),
                   this);
         return;
     }

@@ -521,14 +521,14 @@ TEST_F(EditorWindowTest, DeletedSubtreeLeavesNoDanglingDestination) {
     TAreaInfo& other = Area(BaseKindMsg, "OTHER");
     TSendMessageForm* e = OpenNewLetter(nullptr, &other);
     e->Destinations = {&inner, &other, &deepest};
-    e->ReplyContext.OrigArea = &deepest;
+    e->Reply.SourceArea = &deepest;
     TSendMessageForm* edit = OpenNewLetter(nullptr, &inner);
-    edit->IsEditMessage = true;
+    edit->Mode = TEditorMode::Edit;
     DropAreaFromEditors(folder);
     areas.front().reset();  // frees the whole subtree
     QApplication::processEvents();
     EXPECT_EQ(e->Destinations, std::vector<TAreaInfo*>{&other});
-    EXPECT_EQ(e->ReplyContext.OrigArea, nullptr);
+    EXPECT_EQ(e->Reply.SourceArea, nullptr);
     EXPECT_EQ(e->ComboEdit1->text(), QStringLiteral("OTHER "));
     e->SetToName("x");
     e->FlushPreview();                // expands with what is left
@@ -546,9 +546,9 @@ TEST_F(EditorWindowTest, UUFileInPartsGoesOutAsSeveralMessages) {
     ASSERT_TRUE(e->ChooseUUFile(QString::fromStdString((home.Path() / "data.bin").string())));
     ASSERT_GT(e->UUSections.size(), 1u);
     EXPECT_FALSE(e->Commands().UUBrowse);
-    e->IsEditMessage = true;
+    e->Mode = TEditorMode::Edit;
     EXPECT_FALSE(e->Commands().UUInsert);  // no file in parts when editing a stored message
-    e->IsEditMessage = false;
+    e->Mode = TEditorMode::New;
     ASSERT_TRUE(e->Commands().UUInsert);
     e->InsertUU();
     EXPECT_TRUE(e->UUSplit);
@@ -667,11 +667,11 @@ TEST_F(EditorWindowTest, ReplyAndForwardOpenFromTheStoredMessage) {
 
     TSendMessageForm* reply = OpenReply(nullptr, *base, &area, &area, false);
     ASSERT_NE(reply, nullptr);
-    EXPECT_TRUE(reply->IsReply);
-    EXPECT_EQ(reply->ReplyMsgId, "2:5020/7 00000001");
-    EXPECT_FALSE(reply->ReplyContext.OrigDate.empty());
-    EXPECT_FALSE(reply->ReplyContext.OrigTime.empty());
-    EXPECT_EQ(reply->ReplyContext.OrigArea, &area);
+    EXPECT_EQ(reply->Mode, TEditorMode::Reply);
+    EXPECT_EQ(reply->Reply.MsgId, "2:5020/7 00000001");
+    EXPECT_FALSE(reply->Reply.Date.empty());
+    EXPECT_FALSE(reply->Reply.Time.empty());
+    EXPECT_EQ(reply->Reply.SourceArea, &area);
     EXPECT_NE(Body(*reply).find("PI> Hello"), std::string::npos) << Body(*reply);
     EXPECT_EQ(reply->Subject(), "Re: News");
     EXPECT_EQ(reply->Attributes, AttrLocal | AttrKillSent);
@@ -680,7 +680,7 @@ TEST_F(EditorWindowTest, ReplyAndForwardOpenFromTheStoredMessage) {
     TSendMessageForm* forward = OpenForward(nullptr, *base, &area, true);
     base->Close();
     ASSERT_NE(forward, nullptr);
-    EXPECT_TRUE(forward->IsForward);
+    EXPECT_EQ(forward->Mode, TEditorMode::Forward);
     EXPECT_NE(Body(*forward).find(" + Origin: Home (2:5020/7)\r@MSGID: 2:5020/7 00000001\r"),
               std::string::npos)
         << Body(*forward);
@@ -702,7 +702,7 @@ TEST_F(EditorWindowTest, AreaManagerDeleteDropsTheSubtreeFromOpenEditors) {
     TAreaInfo* keep = add(root, "KEEP", BaseKindMsg);
     auto* e = new TSendMessageForm(nullptr);
     e->Destinations = {inner, keep};
-    e->ReplyContext.OrigArea = inner;
+    e->Reply.SourceArea = inner;
     e->ShowEditor();
     TAreaMngr window(root);
     window.SelectFolder(&root);
@@ -716,7 +716,7 @@ TEST_F(EditorWindowTest, AreaManagerDeleteDropsTheSubtreeFromOpenEditors) {
     TSendMessageForm::PickAddressee = {};
     ASSERT_EQ(root.ChildCount(), 1);
     EXPECT_EQ(e->Destinations, std::vector<TAreaInfo*>{keep});
-    EXPECT_EQ(e->ReplyContext.OrigArea, nullptr);
+    EXPECT_EQ(e->Reply.SourceArea, nullptr);
 }
 
 TEST_F(EditorWindowTest, DestinationDialogKeepsTheListedAreasAndAddsTheChosenOnes) {
@@ -786,17 +786,63 @@ TEST_F(EditorWindowTest, ToButtonTakesTheChosenPersonAndTheViewOpensReceiptsAndL
     receipt.Reply->MsgId = "2:5020/7 12345678";
     receipt.Reply->DateTime = "10.12.2026 11:00:00";
     TSendMessageForm* r = OpenRequestedEditor(nullptr, receipt);
-    EXPECT_TRUE(r->IsReceipt);
-    EXPECT_EQ(r->ReplyMsgId, "2:5020/7 12345678");
-    EXPECT_EQ(r->LetterDateTime, "10.12.2026 11:00:00");
+    EXPECT_EQ(r->Mode, TEditorMode::ReadReceipt);
+    EXPECT_EQ(r->Reply.MsgId, "2:5020/7 12345678");
+    EXPECT_EQ(r->Reply.DateTime, "10.12.2026 11:00:00");
     EXPECT_EQ(r->ToName(), "Petr Ivanov");
     EXPECT_EQ(r->DestAddress(), "2:5020/7");
     EXPECT_EQ(r->Attributes, AttrLocal | AttrRetRcpt);
 
     TEditorRequest letter = NetmailToRequest("2:5020/9", &net, &net);
     TSendMessageForm* l = OpenRequestedEditor(nullptr, letter);
-    EXPECT_FALSE(l->IsReceipt);
+    EXPECT_EQ(l->Mode, TEditorMode::New);
     EXPECT_EQ(l->DestAddress(), "2:5020/9");
+}
+
+// A typed character no base can store is marked and asked about before anything is written: going
+// back to the letter keeps it open and unsent; sending then writes '?' in its place.
+TEST_F(EditorWindowTest, UnstorableCharactersAreAskedAboutBeforeSending) {
+    TAreaInfo& area = Area(BaseKindMsg, "ECHO");
+    TSendMessageForm* e = OpenNewLetter(nullptr, &area);
+    e->StartEditing();
+    e->RichEdit1->moveCursor(QTextCursor::Start);
+    for (const QChar typed : QString::fromUtf8("░ Ёж№ ")) {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(typed));
+        QApplication::sendEvent(e->RichEdit1, &key);
+    }
+    e->RichEdit1->moveCursor(QTextCursor::End);
+    auto base = CreateMessageBase(area.Kind);
+    base->SetPath(area.Path);
+
+    std::vector<std::string> boxes;
+    {
+        TBoxAnswerer back(QMessageBox::No);
+        EXPECT_FALSE(e->Send(true));
+        boxes = back.Texts;
+    }
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("░"), std::string::npos) << boxes[0];
+    EXPECT_EQ(boxes[0].find("Ё"), std::string::npos) << boxes[0];  // CP866 has Ё and №
+    ASSERT_EQ(Editors().size(), 1u);
+    base->Open();
+    EXPECT_EQ(base->Count(), 0);
+    base->Close();
+    EXPECT_TRUE(e->RichEdit1->toPlainText().startsWith(QString::fromUtf8("░ Ёж№ ")));
+    const QList<QTextEdit::ExtraSelection> marks = e->RichEdit1->extraSelections();
+    ASSERT_EQ(marks.size(), 1);
+    EXPECT_EQ(marks[0].cursor.selectedText(), QString::fromUtf8("░"));
+    EXPECT_EQ(e->RichEdit1->textCursor().position(), 0);  // back at the first one
+
+    {
+        TBoxAnswerer send(QMessageBox::Yes);
+        EXPECT_TRUE(e->Send(true));
+    }
+    QApplication::processEvents();
+    base->Open();
+    ASSERT_EQ(base->Count(), 1);
+    base->ReadMessage(0);
+    EXPECT_EQ(base->Text.rfind("? " + A("Ёж№ "), 0), 0u) << base->Text;
+    base->Close();
 }
 
 TEST(SpellChecker, RussianOrEnglishDictionaryAccepts) {
@@ -842,8 +888,8 @@ TEST(SpellChecker, EachAnswerGoesOnAfterItsWord) {
     timer.start();
     EXPECT_TRUE(CheckBodySpelling(nullptr, &body, false));
     EXPECT_EQ(asked, (std::vector<QString>{QString::fromUtf8("Нет в словаре: wurld"),
-                                          QString::fromUtf8("Нет в словаре: превед"),
-                                          QString::fromUtf8("Нет в словаре: wurld")}));
+                                           QString::fromUtf8("Нет в словаре: превед"),
+                                           QString::fromUtf8("Нет в словаре: wurld")}));
     EXPECT_EQ(body.toPlainText(), QString::fromUtf8("wurld привет wurld, привет wurld"));
 }
 

@@ -159,7 +159,7 @@ TEST_F(SearchWindowTest, F3WalksTheMatchesOfTheMarkedAreasThenFallsBackToEdit) {
     QTest::keyClick(frame.windowHandle(), Qt::Key_F3);
     EXPECT_EQ(ran, std::vector<C>{C::Edit});
     ASSERT_EQ(Editors().size(), 1u);
-    EXPECT_TRUE(Editors().front()->IsEditMessage);
+    EXPECT_EQ(Editors().front()->Mode, TEditorMode::Edit);
     EXPECT_EQ(Editors().front()->Subject(), A("и тут привет"));
     delete Editors().front();
     EXPECT_EQ(Status(frame), QStringLiteral("Не найдено"));
