@@ -341,7 +341,8 @@ void TSendMessageForm::BuildWidgets() {
         UpdateCommandStates();
     });
     // The clipboard's own notice keeps "paste" current.
-    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { UpdateCommandStates(); });
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { ClipboardChanged(); });
+    ClipboardChanged();
 }
 
 void TSendMessageForm::SetFromName(const std::string& v) {
@@ -593,8 +594,7 @@ TEditorCommands TSendMessageForm::Commands() const {
     s.CanUndo = RichEdit1->document()->isUndoAvailable();
     s.CanRedo = RichEdit1->document()->isRedoAvailable();
     s.HasSelection = RichEdit1->textCursor().hasSelection();
-    const QClipboard* clip = QGuiApplication::clipboard();
-    s.CanPaste = clip != nullptr && !clip->text().isEmpty();
+    s.CanPaste = canPaste_;
     s.DestinationCount = Destinations.size();
     s.AnyNetmail = DestAddressShown();
     s.SelectedAka = SelectedAka();
@@ -605,6 +605,15 @@ TEditorCommands TSendMessageForm::Commands() const {
     s.UUSplit = UUSplit;
     s.UUSectionCount = UUSections.size();
     return EvaluateCommands(s);
+}
+
+int TSendMessageForm::ClipboardReadsForTesting = 0;
+
+void TSendMessageForm::ClipboardChanged() {
+    ++ClipboardReadsForTesting;
+    const QClipboard* clip = QGuiApplication::clipboard();
+    canPaste_ = clip != nullptr && !clip->text().isEmpty();
+    UpdateCommandStates();
 }
 
 void TSendMessageForm::UpdateCommandStates() {
