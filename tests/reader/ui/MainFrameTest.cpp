@@ -694,6 +694,34 @@ TEST_F(MainFrameTest, LeftClickAbortsTheReadAndIsThenHandled) {
     EXPECT_EQ(frame.StatusPanel(2)->text(), QStringLiteral("Ok"));
 }
 
+class TKeyRecorder : public QObject {
+public:
+    std::vector<int> Keys;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) Keys.push_back(static_cast<QKeyEvent*>(event)->key());
+        return false;
+    }
+};
+
+TEST_F(MainFrameTest, EscAbortsTheReadAndIsUsedUpWhileTypedKeysWait) {
+    TMainFrame frame;
+    frame.show();
+    TKeyRecorder keys;
+    frame.windowHandle()->installEventFilter(&keys);
+    for (const int key : {int(Qt::Key_A), int(Qt::Key_Escape)}) {
+        QCoreApplication::postEvent(frame.windowHandle(), new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier,
+                                                                        key == Qt::Key_A ? "a" : "\x1b"));
+    }
+    Select(frame, Area("BIG"));
+    EXPECT_EQ(frame.List().ThreadRoot, nullptr);
+    EXPECT_EQ(frame.StatusPanel(2)->text(), QStringLiteral("Прервано..."));
+    EXPECT_TRUE(keys.Keys.empty());
+    QApplication::processEvents();
+    EXPECT_EQ(keys.Keys, std::vector<int>{Qt::Key_A});
+}
+
 TEST_F(MainFrameTest, ReadingPositionAndServicesFollowTheWindow) {
     {
         TMainFrame frame;
