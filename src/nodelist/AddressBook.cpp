@@ -9,7 +9,7 @@
 #include <iterator>
 
 #include "core/Codepage.h"
-#include "nodelist/SafeFile.h"
+#include "platform/AtomicFile.h"
 
 namespace pelmar {
 
@@ -184,9 +184,8 @@ bool TAddressBook::Save() {
     }
     std::error_code ec;
     if (!dataFolder_.empty()) fs::create_directories(dataFolder_, ec);
-    const std::string reason = ReplaceFileAtomically(path, Serialise());
-    if (!reason.empty()) {
-        lastError_ = failed + reason;
+    if (const int error = ReplaceFile(path, Serialise(), 0644); error != 0) {
+        lastError_ = failed + std::strerror(error);
         return false;
     }
     lastError_.clear();

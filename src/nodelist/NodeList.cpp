@@ -17,6 +17,7 @@
 #include "core/Address.h"
 #include "core/Codepage.h"
 #include "nodelist/SafeFile.h"
+#include "platform/AtomicFile.h"
 
 namespace pelmar {
 
@@ -122,19 +123,26 @@ struct TListReader {
     bool BossDown = false;
 };
 
+// Where the text after the line end at `end` (CR, LF or CR LF) starts. A CR that is the last byte
+// read so far may be the first half of a CR LF: `skipLf` is set, and an LF at the start of the next
+// read belongs to this line end.
+size_t PastLineEnd(std::string_view text, size_t end, bool atEnd, bool& skipLf) {
+    size_t next = end + 1;
+    if (text[end] == '\r') {
+        if (next < text.size()) {
+            if (text[next] == '\n') ++next;
+        } else if (!atEnd) {
+            skipLf = true;
+        }
+    }
+    return next;
+}
+
 void ReadLine(std::string_view line, int32_t offset, int32_t fileIndex, TListReader& state,
               std::vector<TCompileEntry>& entries) {
     if (line.empty() || line[0] == ';' || line[0] == '\x1a') return;
     std::string_view fields[5];
-    size_t count = 0;
-    size_t start = 0;
-    while (count < 5) {
-        const size_t comma = line.find(',', start);
-        fields[count++] =
-            line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
-        if (comma == std::string_view::npos) break;
-        start = comma + 1;
-    }
+    NodeLineFields(line, fields, std::size(fields));
     const std::string_view keyword = fields[0];
     const uint16_t number = NumberField(fields[1]);
     auto add = [&](uint16_t node, uint16_t point) {
@@ -234,14 +242,7 @@ void ReadSourceFile(const std::string& path, int32_t fileIndex, TSourceFile& sou
                 bufferOffset += static_cast<int64_t>(data.size());
                 continue;
             }
-            size_t next = end + 1;
-            if (data[end] == '\r') {
-                if (next < data.size()) {
-                    if (data[next] == '\n') ++next;
-                } else if (!atEnd) {
-                    skipLf = true;
-                }
-            }
+            const size_t next = PastLineEnd(data, end, atEnd, skipLf);
             bufferOffset += static_cast<int64_t>(next);
             data.remove_prefix(next);
             discarding = false;
@@ -264,15 +265,7 @@ void ReadSourceFile(const std::string& path, int32_t fileIndex, TSourceFile& sou
                 lineStart = end;
                 break;
             }
-            size_t next = end + 1;
-            if (buffer[end] == '\r') {
-                if (next < buffer.size()) {
-                    if (buffer[next] == '\n') ++next;
-                } else if (!atEnd) {
-                    skipLf = true;
-                }
-            }
-            lineStart = next;
+            lineStart = PastLineEnd(buffer, end, atEnd, skipLf);
         }
         buffer.erase(0, lineStart);
         bufferOffset += static_cast<int64_t>(lineStart);
@@ -292,6 +285,19 @@ uint64_t PackAddress(uint16_t zone, uint16_t net, uint16_t node, uint16_t point)
 }
 
 }  // namespace
+
+size_t NodeLineFields(std::string_view line, std::string_view* fields, size_t count) {
+    size_t found = 0;
+    size_t start = 0;
+    while (found < count) {
+        const size_t comma = line.find(',', start);
+        fields[found++] =
+            line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    return found;
+}
 
 int CompareNodeNames(std::string_view a, std::string_view b) {
     const auto& upper = UpperTable();
@@ -466,9 +472,9 @@ void TNodeList::Compile(const std::vector<std::string>& paths, const TProgress& 
 
     std::error_code ec;
     if (!dataFolder_.empty()) std::filesystem::create_directories(dataFolder_, ec);
-    const std::string failed = ReplaceFileAtomically(IndexPath(), bytes);
-    if (!failed.empty())
-        throw ENodeListError(Cp("Не удалось записать список узлов ") + IndexPath() + ": " + failed);
+    if (const int error = ReplaceFile(IndexPath(), bytes, 0644); error != 0)
+        throw ENodeListError(Cp("Не удалось записать список узлов ") + IndexPath() + ": " +
+                             std::strerror(error));
     bytes = {};
     if (!Open())
         throw ENodeListError(openProblem_.empty() ? Cp("Не удалось открыть ") + IndexPath() : openProblem_);

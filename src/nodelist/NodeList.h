@@ -52,6 +52,11 @@ struct TSourceFile {
 // then compared as unsigned bytes. <0, 0, >0.
 int CompareNodeNames(std::string_view a, std::string_view b);
 
+// Splits a nodelist line ("keyword,number,name,location,sysop,phone,...") into its first `count`
+// comma-separated fields; the fields past the line's last comma stay empty. Returns how many the
+// line has, up to `count`.
+size_t NodeLineFields(std::string_view line, std::string_view* fields, size_t count);
+
 class TNodeList {
 public:
     static constexpr int kRecordSize = 52;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <iterator>
 #include <map>
 
 #include "core/Address.h"
@@ -80,15 +81,7 @@ std::string TNodeRows::WorkingHours(std::string_view line, int hourOffset) {
 
 void TNodeRows::FromLine(std::string_view line, int hourOffset, TNodeRow& row) {
     std::string_view fields[6];
-    size_t count = 0;
-    size_t start = 0;
-    while (count < 6) {
-        const size_t comma = line.find(',', start);
-        fields[count++] =
-            line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
-        if (comma == std::string_view::npos) break;
-        start = comma + 1;
-    }
+    NodeLineFields(line, fields, std::size(fields));
     row.Station = Blanks(fields[2]);
     row.Location = Blanks(fields[3]);
     row.Phone = Blanks(fields[5]);

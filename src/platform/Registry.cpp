@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "platform/AtomicFile.h"
 #include "platform/Codepage.h"
 #include "platform/Paths.h"
 #include "platform/RegistryFile.h"
@@ -65,25 +66,6 @@ std::string Timestamp() {
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
     return text;
-}
-
-bool SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -154,34 +136,17 @@ bool TRegistryStore::TImpl::Save() {
     if (SaveBlocked)
         return FailSave(saveFailed + Cp("прежний файл не удалось прочитать, и он не будет перезаписан."));
 
-    // A file kept as a symbolic link is replaced at the link's target, so the link stays.
+    // The folder is made for a first save; a link to the file stays a link (ReplaceFile).
     std::error_code ec;
-    fs::path target(Path);
-    if (fs::is_symlink(target, ec)) {
-        const fs::path resolved = fs::weakly_canonical(target, ec);
-        if (!ec) target = resolved;
-    }
-    const std::string finalPath = target.string();
-    const std::string folder = target.parent_path().empty() ? "." : target.parent_path().string();
-    fs::create_directories(folder, ec);
-
-    std::string temp = finalPath + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());  // mode 0600: the file holds log-in passwords
-    if (fd < 0) return FailSave(saveFailed + ErrnoText(errno));
-
+    const fs::path folder = fs::path(Path).parent_path();
+    if (!folder.empty()) fs::create_directories(folder, ec);
     const std::string text = reg::Serialise(Root);
-    int error = 0;
-    if (Fault == TSaveFault::Write || !WriteAll(fd, text)) error = Fault == TSaveFault::Write ? EIO : errno;
-    if (error == 0 && (Fault == TSaveFault::Sync || ::fsync(fd) != 0))
-        error = Fault == TSaveFault::Sync ? EIO : errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && (Fault == TSaveFault::Rename || ::rename(temp.c_str(), finalPath.c_str()) != 0))
-        error = Fault == TSaveFault::Rename ? EIO : errno;
-    if (error != 0) {
-        ::unlink(temp.c_str());
-        return FailSave(saveFailed + ErrnoText(error));
-    }
-    SyncFolder(folder);
+    // In TSaveFault's order.
+    static constexpr TReplaceFault kFaults[] = {TReplaceFault::None, TReplaceFault::Write,
+                                                TReplaceFault::Sync, TReplaceFault::Rename};
+    // Mode 0600: the file holds log-in passwords.
+    const int error = ReplaceFile(Path, text, 0600, kFaults[static_cast<int>(Fault)]);
+    if (error != 0) return FailSave(saveFailed + ErrnoText(error));
     Dirty = false;
     SaveFailing = false;
     LastError.clear();

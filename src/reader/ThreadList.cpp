@@ -420,6 +420,7 @@ void TThreadList::RestorePosition(TReadOutcome& outcome) {
 void TThreadList::ResetRows(std::vector<TMessageClass*> rows) {
     observer_->BeginResetRows();
     Rows = std::move(rows);
+    RowsMoved();
     observer_->EndResetRows();
 }
 
@@ -452,9 +453,15 @@ void TThreadList::RebuildRows() {
 }
 
 int TThreadList::RowOf(const TMessageClass* entry) const {
-    if (entry == nullptr) return -1;
-    const auto it = std::find(Rows.begin(), Rows.end(), entry);
-    return it == Rows.end() ? -1 : static_cast<int>(it - Rows.begin());
+    if (entry == nullptr || Rows.empty()) return -1;
+    if (!rowIndexValid_ || rowIndex_.size() != Rows.size()) {
+        rowIndex_.clear();
+        rowIndex_.reserve(Rows.size());
+        for (size_t row = 0; row < Rows.size(); ++row) rowIndex_.emplace(Rows[row], static_cast<int>(row));
+        rowIndexValid_ = true;
+    }
+    const auto it = rowIndex_.find(entry);
+    return it == rowIndex_.end() ? -1 : it->second;
 }
 
 int TThreadList::ExpandThread(TMessageClass& entry, int row) {
@@ -471,6 +478,7 @@ int TThreadList::ExpandThread(TMessageClass& entry, int row) {
     const int count = static_cast<int>(inserted.size());
     observer_->BeginInsertRows(row + 1, row + count);
     Rows.insert(Rows.begin() + static_cast<std::ptrdiff_t>(next), inserted.begin(), inserted.end());
+    RowsMoved();
     observer_->EndInsertRows();
     return count;
 }
@@ -488,6 +496,7 @@ void TThreadList::CollapseThread(TMessageClass& entry, int row) {
     observer_->BeginRemoveRows(row + 1, static_cast<int>(end) - 1);
     Rows.erase(Rows.begin() + static_cast<std::ptrdiff_t>(first),
                Rows.begin() + static_cast<std::ptrdiff_t>(end));
+    RowsMoved();
     observer_->EndRemoveRows();
 }
 
@@ -635,6 +644,7 @@ void TThreadList::MessageAdded(TAreaInfo& area, int position) {
         const int row = static_cast<int>(Rows.size());
         observer_->BeginInsertRows(row, row);
         Rows.push_back(&entry);
+        if (rowIndexValid_) rowIndex_.emplace(&entry, row);
         observer_->EndInsertRows();
         return;
     }

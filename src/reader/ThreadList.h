@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "reader/AreaCache.h"
@@ -136,7 +137,8 @@ public:
     // Returns true when it did.
     bool ClickRow(int row, int x);
     static bool InExpander(const TMessageClass& entry, int x);
-    // Row of the entry, -1 when it is not visible.
+    // Row of the entry, -1 when it is not visible. Constant time: an index of Rows is rebuilt once
+    // after Rows changed, not per call.
     int RowOf(const TMessageClass* entry) const;
     // Expands the entry's ancestors and rebuilds that thread's rows once; returns the entry's row,
     // -1 when the entry is not in the listed tree.
@@ -165,6 +167,7 @@ public:
 private:
     struct TReadState;
     void ResetRows(std::vector<TMessageClass*> rows);
+    void RowsMoved() { rowIndexValid_ = false; }
     void AppendVisibleSubtree(TMessageClass& entry, std::vector<TMessageClass*>& out) const;
     void AttachPending();
     bool ReadFromBase(TReadOutcome& outcome);
@@ -177,6 +180,9 @@ private:
     bool lastReadComplete_ = false;
     int treeSortColumn_ = TreeUnsorted;
     bool treeSortAscending_ = true;
+    // Row of each entry in Rows, valid until Rows next changes.
+    mutable std::unordered_map<const TMessageClass*, int> rowIndex_;
+    mutable bool rowIndexValid_ = false;
 };
 
 }  // namespace pelmar

@@ -159,6 +159,25 @@ TEST(AddressBookFile, FailuresNeverOverwriteTheBook) {
         for ([[maybe_unused]] const auto& e : fs::directory_iterator(b.dir.Path())) ++files;
         EXPECT_EQ(files, 1);
     }
+    {
+        // A book kept elsewhere behind a link: the link stays, the book it points to is replaced.
+        Book b;
+        test::TempDir elsewhere;
+        const fs::path real = elsewhere.Path() / "book.db";
+        {
+            TAddressBook first(elsewhere.Path().string() + "/");
+            first.SetName(first.Add(), "Old");
+            ASSERT_TRUE(first.Save()) << first.LastError();
+            fs::rename(elsewhere.Path() / "addrbook.db", real);
+        }
+        fs::create_symlink(real, b.dir.Path() / "addrbook.db");
+        TAddressBook book(b.Folder());
+        ASSERT_TRUE(book.Load()) << book.LastError();
+        book.SetName(book.Add(), "New");
+        ASSERT_TRUE(book.Save()) << book.LastError();
+        EXPECT_TRUE(fs::is_symlink(b.dir.Path() / "addrbook.db"));
+        EXPECT_NE(test::ReadFile(real).find("New"), std::string::npos);
+    }
 }
 
 }  // namespace

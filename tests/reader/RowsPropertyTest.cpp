@@ -3,6 +3,7 @@
 // must describe the change that was made.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "ReaderTestSupport.h"
@@ -151,6 +152,12 @@ TEST(RowsPropertyTest, RandomOperationsKeepRowsEqualToTheExpandedTree) {
             std::vector<TMessageClass*> all, visible;
             Walk(*list.ThreadRoot, all, visible);
             ASSERT_EQ(list.Rows, visible) << "after operation " << op << " at step " << step;
+            // The row index follows every change: a shown entry is found at its row, a hidden one nowhere.
+            const TMessageClass* probe = all[static_cast<size_t>(step) % all.size()];
+            const auto shown = std::find(visible.begin(), visible.end(), probe);
+            ASSERT_EQ(list.RowOf(probe),
+                      shown == visible.end() ? -1 : static_cast<int>(shown - visible.begin()))
+                << "after operation " << op << " at step " << step;
             ASSERT_EQ(mirror.Faults, 0) << "row notifications after operation " << op << " at step " << step;
             ASSERT_EQ(mirror.Open, 0);
             ASSERT_EQ(all.size(), base.Messages.size());

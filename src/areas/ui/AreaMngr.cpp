@@ -15,7 +15,12 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "areas/AreaEdits.h"
 #include "areas/AreaLifetime.h"
@@ -315,12 +320,36 @@ void TAreaMngr::UpdateActions() {
 }
 
 std::vector<TAreaInfo*> TAreaMngr::SelectedEntries() const {
-    std::vector<TAreaInfo*> entries;
-    for (int i = 0; i < List->count(); ++i) {
-        QListWidgetItem* item = List->item(i);
-        if (!item->isSelected()) continue;
-        if (TAreaInfo* entry = EntryOf(item->data(kIdRole))) entries.push_back(entry);
+    const QList<QListWidgetItem*> selected = List->selectedItems();
+    if (selected.size() == 1) {
+        TAreaInfo* entry = EntryOf(selected.front()->data(kIdRole));
+        return entry != nullptr ? std::vector<TAreaInfo*>{entry} : std::vector<TAreaInfo*>{};
     }
+    std::vector<std::pair<int, TAreaInfo*>> rows;
+    if (!selected.isEmpty()) {
+        // The list shows the folder's children: they are found by ID through one map of them rather
+        // than by a walk of the whole registry, under its lock, per selected item. An item the folder
+        // no longer holds (moved, freed by a refresh) is looked up the long way.
+        std::unordered_map<std::string, TAreaInfo*> children;
+        if (CurrentFolder != nullptr) {
+            children.reserve(static_cast<size_t>(CurrentFolder->ChildCount()));
+            for (int i = 0; i < CurrentFolder->ChildCount(); ++i) {
+                TAreaInfo* child = CurrentFolder->Child(i);
+                children.emplace(child->ID, child);
+            }
+        }
+        for (QListWidgetItem* item : selected) {
+            const std::string id = item->data(kIdRole).toString().toStdString();
+            const auto it = children.find(id);
+            TAreaInfo* entry = it != children.end() ? it->second : EntryOf(item->data(kIdRole));
+            if (entry != nullptr) rows.emplace_back(List->row(item), entry);
+        }
+    }
+    // In list order, as the items stand.
+    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<TAreaInfo*> entries;
+    entries.reserve(rows.size());
+    for (const auto& row : rows) entries.push_back(row.second);
     return entries;
 }
 

@@ -346,8 +346,8 @@ void TSendMessageForm::BuildWidgets() {
         UpdateCommandStates();
     });
     // The clipboard's own notice keeps "paste" current.
-    GuardedConnect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
-                   [this] { UpdateCommandStates(); });
+    GuardedConnect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { ClipboardChanged(); });
+    ClipboardChanged();
 }
 
 void TSendMessageForm::SetFromName(const std::string& v) {
@@ -590,8 +590,7 @@ TEditorCommands TSendMessageForm::Commands() const {
     s.CanUndo = RichEdit1->document()->isUndoAvailable();
     s.CanRedo = RichEdit1->document()->isRedoAvailable();
     s.HasSelection = RichEdit1->textCursor().hasSelection();
-    const QClipboard* clip = QGuiApplication::clipboard();
-    s.CanPaste = clip != nullptr && !clip->text().isEmpty();
+    s.CanPaste = canPaste_;
     s.DestinationCount = Destinations.size();
     s.AnyNetmail = DestAddressShown();
     s.SelectedAka = SelectedAka();
@@ -602,6 +601,15 @@ TEditorCommands TSendMessageForm::Commands() const {
     s.UUSplit = UUSplit;
     s.UUSectionCount = UUSections.size();
     return EvaluateCommands(s);
+}
+
+int TSendMessageForm::ClipboardReadsForTesting = 0;
+
+void TSendMessageForm::ClipboardChanged() {
+    ++ClipboardReadsForTesting;
+    const QClipboard* clip = QGuiApplication::clipboard();
+    canPaste_ = clip != nullptr && !clip->text().isEmpty();
+    UpdateCommandStates();
 }
 
 void TSendMessageForm::UpdateCommandStates() {

@@ -77,6 +77,8 @@ public:
     int ExpansionCount() const { return expansions_; }
     TEditorCommands Commands() const;
     std::string CaretPanelText() const;
+    // How many times editors asked the clipboard for its text (tests: a keystroke never does).
+    static int ClipboardReadsForTesting;
 
     // The area chooser; the area manager's dialog installs it. Returns false when cancelled.
     static std::function<bool(QWidget*, std::vector<TAreaInfo*>&)> ChooseAreas;
@@ -141,6 +143,9 @@ private:
     void SchedulePreview();
     void ShowPreview();
     void UpdateCommandStates();
+    // Reads whether the clipboard holds text: once at the start and on each of its change notices,
+    // never per keystroke (asking the X clipboard is a round trip to its owner).
+    void ClipboardChanged();
     void RefreshDestinations();
     void AutoAkaToggled(bool down);
     void ToEnter();
@@ -163,6 +168,7 @@ private:
     bool editing_ = false;
     bool discarding_ = false;
     bool previewPending_ = false;
+    bool canPaste_ = false;
     int cursorOffset_ = 0;
     int expansions_ = 0;
     std::vector<std::string> robotNames_;

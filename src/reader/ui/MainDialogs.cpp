@@ -29,6 +29,7 @@
 #include "reader/ui/HelpWindow.h"
 #include "reader/ui/MainFrame.h"
 #include "reader/ui/MessageViewPane.h"
+#include "reader/ui/ReadInputGuard.h"
 #include "reader/ui/ReadingController.h"
 #include "reader/ui/SearchForm.h"
 #include "reader/ui/WindowListForm.h"
@@ -37,15 +38,12 @@ namespace pelmar::ui {
 
 namespace {
 
-// Holds user input back while a search runs, lets the window repaint, and hears Esc or a left
-// click as the request to stop.
-class TSearchInput : public QObject, public TSearchObserver {
+// The search's progress in the status bar, and its way out: input waits in the same guard as during
+// a read, and Esc or a left click stops the search.
+class TSearchInput : public TSearchObserver {
 public:
-    explicit TSearchInput(TMainFrame& frame) : frame_(frame) {
-        qApp->installEventFilter(this);
-        clock_.start();
-    }
-    ~TSearchInput() override { qApp->removeEventFilter(this); }
+    explicit TSearchInput(TMainFrame& frame) : frame_(frame) { input_.Begin(); }
+    ~TSearchInput() override { input_.End(); }
 
     void SearchingArea(const TAreaInfo& area) override {
         frame_.SetStatusText(FromQt(QStringLiteral("Идет поиск... ")) + area.Name);
@@ -56,39 +54,11 @@ public:
         const int percent = std::min(100, static_cast<int>(position * 100LL / count));
         frame_.StatusPanel(0)->setText(QString::number(percent) + QLatin1Char('%'));
     }
-    bool SearchAborted() override {
-        if (clock_.elapsed() >= 50) {
-            clock_.restart();
-            QCoreApplication::processEvents();
-        }
-        return aborted_;
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        switch (event->type()) {
-            case QEvent::KeyPress:
-                if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) aborted_ = true;
-                return true;
-            case QEvent::MouseButtonPress:
-                if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) aborted_ = true;
-                return true;
-            case QEvent::KeyRelease:
-            case QEvent::MouseButtonRelease:
-            case QEvent::MouseButtonDblClick:
-            case QEvent::Wheel:
-            case QEvent::Shortcut:
-            case QEvent::ShortcutOverride:
-                return true;
-            default:
-                return false;
-        }
-    }
+    bool SearchAborted() override { return input_.Poll(); }
 
 private:
     TMainFrame& frame_;
-    QElapsedTimer clock_;
-    bool aborted_ = false;
+    TReadInputGuard input_;
 };
 
 struct TWaitCursor {

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -23,6 +24,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -657,14 +659,30 @@ void TMainFrame::SelectRow(int row) {
     MessageView->scrollTo(index);
 }
 
+std::vector<std::pair<int, int>> TMainFrame::SelectedRuns() const {
+    // The model keeps ranges, not rows: a selection of every row is one range however long the list.
+    std::vector<std::pair<int, int>> runs;
+    for (const QItemSelectionRange& range : MessageView->selectionModel()->selection()) {
+        if (range.isValid()) runs.emplace_back(range.top(), range.bottom());
+    }
+    std::sort(runs.begin(), runs.end());
+    std::vector<std::pair<int, int>> merged;
+    merged.reserve(runs.size());
+    for (const auto& run : runs) {
+        if (!merged.empty() && run.first <= merged.back().second + 1)
+            merged.back().second = std::max(merged.back().second, run.second);
+        else
+            merged.push_back(run);
+    }
+    return merged;
+}
+
 std::vector<TMessageClass*> TMainFrame::Selection() const {
-    QModelIndexList rows = MessageView->selectionModel()->selectedIndexes();
-    std::sort(rows.begin(), rows.end(),
-              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     std::vector<TMessageClass*> entries;
-    for (const QModelIndex& index : rows) {
-        if (const TMessageClass* entry = listModel_->EntryAt(index.row())) {
-            entries.push_back(const_cast<TMessageClass*>(entry));
+    for (const auto& [first, last] : SelectedRuns()) {
+        for (int row = first; row <= last; ++row) {
+            if (const TMessageClass* entry = listModel_->EntryAt(row))
+                entries.push_back(const_cast<TMessageClass*>(entry));
         }
     }
     return entries;
@@ -698,12 +716,21 @@ void TMainFrame::CreateReading() {
     services.SelectOnly = [this](int row) { SelectRow(row); };
     services.ClearRowSelection = [this] { MessageView->selectionModel()->clear(); };
     services.SetRowSelection = [this](const std::vector<bool>& rows) {
+        // One range per run of selected rows: "select all" is a single range.
         QItemSelection selection;
-        for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
-            if (rows[static_cast<size_t>(row)])
-                selection.select(listModel_->index(row), listModel_->index(row));
+        const int count = std::min(static_cast<int>(rows.size()), listModel_->rowCount());
+        for (int row = 0; row < count; ++row) {
+            if (!rows[static_cast<size_t>(row)]) continue;
+            int last = row;
+            while (last + 1 < count && rows[static_cast<size_t>(last) + 1]) ++last;
+            selection.append(QItemSelectionRange(listModel_->index(row), listModel_->index(last)));
+            row = last;
         }
-        MessageView->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+        // Emptied first: Qt compares an old and a new selection that are both non-empty range by
+        // range against each other, which takes minutes for tens of thousands of runs.
+        QItemSelectionModel& model = *MessageView->selectionModel();
+        if (model.hasSelection()) model.select(QItemSelection(), QItemSelectionModel::Clear);
+        model.select(selection, QItemSelectionModel::ClearAndSelect);
     };
     services.UpdateCommandStates = [this] { UpdateCommandStates(); };
     services.UpdateAreaNode = [this](TAreaInfo& area) { UpdateAreaNode(area); };
@@ -807,10 +834,15 @@ void TMainFrame::UpdateCommandStates() {
     TCommandContext context;
     context.HasCurrentEntry = list_.CurrentEntry != nullptr;
     context.CurrentDeleted = context.HasCurrentEntry && list_.CurrentEntry->Deleted;
-    const std::vector<TMessageClass*> selection = Selection();
-    context.SelectionCount = static_cast<int>(selection.size());
-    context.SelectionHasDeleted =
-        std::any_of(selection.begin(), selection.end(), [](const TMessageClass* e) { return e->Deleted; });
+    // Counted from the runs, and the rows read only until a deleted one shows up: this runs on every
+    // selection change.
+    for (const auto& [first, last] : SelectedRuns()) {
+        context.SelectionCount += last - first + 1;
+        for (int row = first; row <= last && !context.SelectionHasDeleted; ++row) {
+            const TMessageClass* entry = listModel_->EntryAt(row);
+            context.SelectionHasDeleted = entry != nullptr && entry->Deleted;
+        }
+    }
     const TAreaManager* manager = AreaManager();
     context.NetmailAreaExists = manager != nullptr && manager->NetmailAreaObject() != nullptr;
     context.HasFindNextPosition = dialogs_ != nullptr && dialogs_->Search.CanContinue();
@@ -826,8 +858,13 @@ void TMainFrame::UpdateCommandStates() {
 }
 
 void TMainFrame::RunCommand(TCommand command) {
-    // Through the action, so a checkable item changes its mark first, as a click does.
+    // Through the action, so a checkable item changes its mark first, as a click does. A command
+    // that only a pop-up menu offers (the selection menu) runs through that item.
     QAction* action = commands_->Action(command);
+    if (action == nullptr) {
+        const std::vector<QAction*> items = commands_->Actions(command);
+        if (!items.empty()) action = items.front();
+    }
     if (action == nullptr || !action->isEnabled()) return;
     action->trigger();
 }

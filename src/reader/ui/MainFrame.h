@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "areas/gizmo.h"
@@ -116,6 +117,8 @@ public:
     void SelectListRow(int row) { SelectRow(row); }
     // The selected entries in row order.
     std::vector<TMessageClass*> Selection() const;
+    // The selected rows as sorted, disjoint [first, last] runs.
+    std::vector<std::pair<int, int>> SelectedRuns() const;
     // Runs a command as its menu item or button would.
     void RunCommand(TCommand command);
 

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace pelmar::ui {
@@ -42,6 +43,11 @@ void TReadInputGuard::End() {
     }
 }
 
+bool TReadInputGuard::IsEscape(const QEvent& event) {
+    const auto& key = static_cast<const QKeyEvent&>(event);
+    return key.key() == Qt::Key_Escape && key.modifiers() == Qt::NoModifier;
+}
+
 bool TReadInputGuard::IsHeldInput(const QEvent& event) {
     switch (event.type()) {
         case QEvent::MouseButtonPress:
@@ -63,6 +69,11 @@ bool TReadInputGuard::eventFilter(QObject* watched, QEvent* event) {
     if (!active_) return false;
     // Input enters through the top-level windows; what is held there never reaches a widget.
     // A key that matches a shortcut is turned into a shortcut event for the action at once.
+    if (event->type() == QEvent::ShortcutOverride && IsEscape(*event)) {
+        // Esc is taken as a key press, not as the shortcut of an action, so it arrives below.
+        event->accept();
+        return true;
+    }
     if (event->type() == QEvent::Shortcut) {
         held_.push_back({watched, std::unique_ptr<QEvent>(event->clone())});
         return true;
@@ -70,6 +81,10 @@ bool TReadInputGuard::eventFilter(QObject* watched, QEvent* event) {
     if (!watched->isWindowType()) return false;
     if (event->type() == QEvent::MouseMove) return true;
     if (!IsHeldInput(*event)) return false;
+    if (event->type() == QEvent::KeyPress && IsEscape(*event)) {
+        abort_ = true;
+        return true;  // used up by the abort
+    }
     if (event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         abort_ = true;

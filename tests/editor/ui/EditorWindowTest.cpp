@@ -222,6 +222,26 @@ TEST_F(EditorWindowTest, QuoteContinuationAndAutoType) {
     EXPECT_EQ(ShiftStateOf(Qt::ShiftModifier | Qt::AltModifier), ssShift | ssAlt);
 }
 
+TEST_F(EditorWindowTest, TypingNeverAsksTheClipboardAndPasteFollowsItsNotices) {
+    QGuiApplication::clipboard()->clear();
+    TSendMessageForm* e = OpenNewLetter(nullptr, &Area(BaseKindMsg, "ECHO"));
+    e->StartEditing();
+    e->RichEdit1->setPlainText(QString());
+    EXPECT_FALSE(e->Commands().Paste);
+    const int reads = TSendMessageForm::ClipboardReadsForTesting;
+    for (const QChar c : QStringLiteral("Hello, all")) {
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(e->RichEdit1, &key);
+    }
+    EXPECT_EQ(Body(*e), "Hello, all");
+    EXPECT_EQ(TSendMessageForm::ClipboardReadsForTesting, reads);
+    // Another program puts text there: the notice, not the next keystroke, enables "paste".
+    QGuiApplication::clipboard()->setText(QStringLiteral("x"));
+    EXPECT_TRUE(e->Commands().Paste);
+    QGuiApplication::clipboard()->clear();
+    EXPECT_FALSE(e->Commands().Paste);
+}
+
 TEST_F(EditorWindowTest, FailedDestinationKeepsTheWindowAndTheDraft) {
     TAreaInfo& good = Area(BaseKindMsg, "GOOD");
     TAreaInfo& locked = Area(BaseKindJam, "LOCKED");

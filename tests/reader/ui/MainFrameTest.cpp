@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMessageBox>
@@ -381,6 +383,46 @@ TEST_F(MainFrameTest, ThreadingToggleAndSortingKeepTheSelectedMessage) {
     EXPECT_EQ(frame.ListModel().rowCount(), static_cast<int>(list.Rows.size()));
 }
 
+TEST_F(MainFrameTest, InvertSelectsExactlyTheOtherRowsWithThreadsOpenAndClosed) {
+    TMainFrame frame;
+    frame.show();
+    Select(frame, Area("BIG"));
+    TThreadList& list = frame.List();
+    ASSERT_EQ(list.Rows.size(), 80u);  // 40 of the 120 are replies in closed threads
+    // One thread open: its reply is a row of its own, the other replies stay hidden.
+    int open = 0;
+    while (!list.Rows[static_cast<size_t>(open)]->HasReplies()) ++open;
+    list.ExpandThread(*list.Rows[static_cast<size_t>(open)], open);
+    const int rows = frame.ListModel().rowCount();
+    ASSERT_EQ(rows, 81);
+    // Overlapping ranges, single rows, the open thread's head without its reply, the last row.
+    QItemSelectionModel& model = *frame.MessageView->selectionModel();
+    const auto pick = [&](int first, int last) {
+        model.select(QItemSelection(frame.ListModel().index(first), frame.ListModel().index(last)),
+                     QItemSelectionModel::Select);
+    };
+    pick(open, open);
+    pick(5, 9);
+    pick(7, 12);
+    pick(30, 30);
+    pick(rows - 1, rows - 1);
+    std::vector<TMessageClass*> chosen, others;
+    for (int row = 0; row < rows; ++row) {
+        const bool picked = row == open || (row >= 5 && row <= 12) || row == 30 || row == rows - 1;
+        (picked ? chosen : others).push_back(list.Rows[static_cast<size_t>(row)]);
+    }
+    ASSERT_EQ(frame.Selection(), chosen);
+
+    frame.RunCommand(TCommand::InvertSelection);
+    EXPECT_EQ(frame.Selection(), others);
+    frame.RunCommand(TCommand::InvertSelection);
+    EXPECT_EQ(frame.Selection(), chosen);
+    frame.RunCommand(TCommand::SelectAll);
+    EXPECT_EQ(frame.Selection(), list.Rows);
+    frame.RunCommand(TCommand::InvertSelection);
+    EXPECT_TRUE(frame.Selection().empty());
+}
+
 TEST_F(MainFrameTest, CommandsWithoutTheirWindowsStayVisibleAndDisabled) {
     TMainFrame frame;
     frame.show();
@@ -675,6 +717,34 @@ TEST_F(MainFrameTest, LeftClickAbortsTheReadAndIsThenHandled) {
     ASSERT_NE(list.ThreadRoot, nullptr);
     EXPECT_EQ(CountEntries(*list.ThreadRoot), 120u);
     EXPECT_EQ(frame.StatusPanel(2)->text(), QStringLiteral("Ok"));
+}
+
+class TKeyRecorder : public QObject {
+public:
+    std::vector<int> Keys;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) Keys.push_back(static_cast<QKeyEvent*>(event)->key());
+        return false;
+    }
+};
+
+TEST_F(MainFrameTest, EscAbortsTheReadAndIsUsedUpWhileTypedKeysWait) {
+    TMainFrame frame;
+    frame.show();
+    TKeyRecorder keys;
+    frame.windowHandle()->installEventFilter(&keys);
+    for (const int key : {int(Qt::Key_A), int(Qt::Key_Escape)}) {
+        QCoreApplication::postEvent(frame.windowHandle(), new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier,
+                                                                        key == Qt::Key_A ? "a" : "\x1b"));
+    }
+    Select(frame, Area("BIG"));
+    EXPECT_EQ(frame.List().ThreadRoot, nullptr);
+    EXPECT_EQ(frame.StatusPanel(2)->text(), QStringLiteral("Прервано..."));
+    EXPECT_TRUE(keys.Keys.empty());
+    QApplication::processEvents();
+    EXPECT_EQ(keys.Keys, std::vector<int>{Qt::Key_A});
 }
 
 TEST_F(MainFrameTest, ReadingPositionAndServicesFollowTheWindow) {
