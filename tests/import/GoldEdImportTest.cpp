@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <set>
 
 #include "areas/AreaEdits.h"
 #include "areas/gizmo.h"
@@ -184,21 +185,21 @@ TEST_F(GoldEdImportTest, TheOldTreeGoesTheWayTheAreaManagerDeletesIt) {
     fields.Name = "LINKED";
     fields.Kind = 2;
     TAreaInfo* linked = group->AddChild(fields);
-    old->TreeNode = old;  // the nodes at the top of the main window's tree
-    linked->TreeNode = linked;
-
     struct TView : TAreaTreeView {
         std::string Deleted;
+        std::set<const TAreaInfo*> Nodes;
         bool TreeVisible() const override { return true; }
         void ClearSelection() override {}
         void BeginUpdate() override {}
         void EndUpdate() override {}
+        bool HasNode(const TAreaInfo& entry) const override { return Nodes.count(&entry) != 0; }
         void DeleteNode(TAreaInfo& entry) override {
             Deleted += entry.Name + ";";
-            entry.TreeNode = nullptr;
+            Nodes.erase(&entry);
         }
         void AddNode(TAreaInfo&) override {}
     } view;
+    view.Nodes = {old, linked};  // the nodes at the top of the main window's tree
     std::vector<std::string> steps;
     SetAreaTreeView(&view);
     SetGoldEdImportPrepare([&] { steps.push_back("prepare"); });

@@ -536,6 +536,10 @@ void TMainFrame::EndUpdate() {
     if (marksStale_) RefreshAreaCounters();
 }
 
+bool TMainFrame::HasNode(const TAreaInfo& entry) const {
+    return areaModel_->HasNode(&entry);
+}
+
 void TMainFrame::DeleteNode(TAreaInfo& entry) {
     TAreaInfo* listed = list_.CurrentArea;
     if (listed != nullptr && (listed == &entry || listed->IsDescendantOf(&entry))) ClearSelection();

@@ -92,6 +92,7 @@ public:
     bool TreeVisible() const override;
     void BeginUpdate() override;
     void EndUpdate() override;
+    bool HasNode(const TAreaInfo& entry) const override;
     void DeleteNode(TAreaInfo& entry) override;
     void AddNode(TAreaInfo& entry) override;
 

@@ -489,7 +489,7 @@ TEST_F(MainFrameTest, RemovedNodeLeavesItsListedAreaAndNodesComeBack) {
     ASSERT_EQ(frame.List().CurrentArea, &msg);
     TAreaTreeView& view = frame;
     view.DeleteNode(msg);
-    EXPECT_EQ(msg.TreeNode, nullptr);
+    EXPECT_FALSE(view.HasNode(msg));
     EXPECT_FALSE(frame.AreaModel().IndexOf(&msg).isValid());
     EXPECT_EQ(frame.List().CurrentArea, nullptr);
     EXPECT_EQ(frame.ListModel().rowCount(), 0);
