@@ -29,6 +29,8 @@ public:
     virtual TMessageBase* CurrentBase() { return nullptr; }
     // Entry of the shown message, or null.
     virtual const TMessageClass* CurrentEntry() { return nullptr; }
+    // The face the message view uses: 2 proportional, 0 monospace (the settings preview follows it).
+    virtual int ViewFontMode() { return 2; }
 };
 
 // The window's implementation, or null to go back to the do-nothing one. The window uninstalls

@@ -87,6 +87,7 @@ public:
     TAreaInfo* CurrentArea() override { return list_.CurrentArea; }
     TMessageBase* CurrentBase() override { return list_.Base; }
     const TMessageClass* CurrentEntry() override { return list_.CurrentEntry; }
+    int ViewFontMode() override;
 
     // ---- TAreaTreeView ----
     bool TreeVisible() const override;
@@ -207,8 +208,6 @@ private:
     QPointer<TErrorReportForm> errorReport_;
     TMessageText* RichEdit1 = nullptr;
     std::array<QLabel*, kStatusPanels> panels_{};
-    int fontMode_ = 2;
-    bool pseudoGraphics_ = true;
     bool treeChangeSuppressed_ = true;
     bool shown_ = false;
     bool shortcutTriggered_ = false;  // the next command comes from a key, not a click

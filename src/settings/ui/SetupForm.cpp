@@ -37,8 +37,8 @@
 #include "msgbase/MessageBase.h"
 #include "msgbase/RtfRender.h"
 #include "platform/Registry.h"
+#include "reader/MainWindowServices.h"
 #include "reader/ui/HelpWindow.h"
-#include "reader/ui/MainFrame.h"
 #include "reader/ui/RtfReader.h"
 #include "settings/ui/AutoForm.h"
 
@@ -849,7 +849,7 @@ void TSetupForm::RedrawPreview() {
         "Просто так \\par ");
     TRenderInput input;
     input.RtfText = sample;
-    input.FontIndex = MainFrame != nullptr ? MainFrame->List().FontMode : 2;
+    input.FontIndex = MainWindowServices().ViewFontMode();
     input.FixFont = Settings.FixFont;
     input.VarFont = Settings.VarFont;
     input.FixSize = Settings.FixSize;
