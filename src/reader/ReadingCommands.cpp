@@ -289,7 +289,6 @@ TEditorRequest EditRequest(const TShownMessage& message, TAreaInfo* currentArea,
     context.ListFrom = message.FromName;
     context.ListSubject = message.Subject;
     request.Edit = std::move(context);
-    request.HideTearlineAndOrigin = true;
     request.FromName = message.FromName;
     if (!message.OrigAddr.empty()) {
         request.FromAddresses = {message.OrigAddr};

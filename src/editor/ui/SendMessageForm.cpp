@@ -43,7 +43,6 @@
 #include "core/ui/QtText.h"
 #include "core/ui/VirtualKeys.h"
 #include "editor/UUCode.h"
-#include "editor/ui/DestinationChooser.h"
 #include "editor/ui/DraftKeeper.h"
 #include "editor/ui/FlagsForm.h"
 #include "editor/ui/SpellChecker.h"
@@ -434,6 +433,10 @@ void TSendMessageForm::InsertUU() {
         UUCountLabel->clear();
     }
     UpdateCommandStates();
+}
+
+void TSendMessageForm::InsertAtCaret(const std::string& text) {
+    RichEdit1->insertPlainText(BodyToQt(text));
 }
 
 void TSendMessageForm::ClearUU() {
@@ -869,7 +872,7 @@ void TSendMessageForm::EditFlags() {
 
 void TSendMessageForm::ChooseDestinations() {
     std::vector<TAreaInfo*> chosen = Destinations;
-    if (!(ChooseAreas ? ChooseAreas(this, chosen) : ChooseDestinationList(this, chosen))) return;
+    if (!ChooseAreas || !ChooseAreas(this, chosen)) return;
     Destinations = std::move(chosen);
     onlyParts_.clear();
     RefreshDestinations();

@@ -982,7 +982,7 @@ void TMainFrame::ShowErrorReport() {
                 TSendMessageForm* editor = OpenNetmailTo(this, std::string(), std::string());
                 editor->SetSubject(FromQt(QStringLiteral("Сообщение об ошибке")));
                 editor->StartEditing();
-                editor->RichEdit1->insertPlainText(body);
+                editor->InsertAtCaret(FromQt(body));
             });
         });
     }
