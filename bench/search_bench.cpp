@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
         TSearch s;
         s.SearchText = Utf8ToAnsi("привет");
         s.SearchInText = inText;
-        bigArea->SearchMark = true;
+        s.Marked.insert(bigArea->ID);
         s.Start(root);
         if (s.Next().Position != 99999) std::fprintf(stderr, "search missed the match\n");
     };

@@ -97,7 +97,7 @@ void TellGone(TAreaInfo& entry) {
 // nodes of the subtree's top alone would leave theirs pointing at freed entries. Every entry is
 // visited; those below a deleted node have lost theirs with it.
 void DropTreeNodes(TAreaInfo& entry, TAreaTreeView& view) {
-    if (entry.TreeNode != nullptr) view.DeleteNode(entry);
+    if (view.HasNode(entry)) view.DeleteNode(entry);
     for (int i = 0; i < entry.ChildCount(); ++i) DropTreeNodes(*entry.Child(i), view);
 }
 }  // namespace

@@ -94,11 +94,6 @@ public:
     std::atomic<int32_t> Read{0};  // unread messages; for a linked group the import options
     std::atomic<int32_t> PersonalUnread{0};
     int Kind = AreaKindFolder;
-    // Nodes of the window trees that show this entry; only the window that made a node knows its type.
-    void* TreeNode = nullptr;
-    void* ManagerNode = nullptr;
-    void* PostNode = nullptr;
-    bool SearchMark = false;
     std::string ID;
 
     TAreaInfo* Parent() const { return parent_; }
@@ -244,10 +239,11 @@ public:
     virtual void ClearSelection() = 0;
     virtual void BeginUpdate() = 0;
     virtual void EndUpdate() = 0;
-    // Deletes entry.TreeNode (with the nodes below it) and clears the links to it.
+    // The view shows a node of the entry.
+    virtual bool HasNode(const TAreaInfo& entry) const = 0;
+    // Deletes the entry's node with the nodes below it; the view forgets every one of them.
     virtual void DeleteNode(TAreaInfo& entry) = 0;
-    // Adds a node named entry.Name under entry.ShownParent()->TreeNode (images 2, selected 3) and
-    // links entry and node both ways.
+    // Adds a node named entry.Name under the node of entry.ShownParent() (images 2, selected 3).
     virtual void AddNode(TAreaInfo& entry) = 0;
 };
 void SetAreaTreeView(TAreaTreeView* view);

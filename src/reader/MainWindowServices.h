@@ -33,6 +33,8 @@ public:
     // The shown message as it was read for the pane, or null when none is shown. Unlike the base's
     // fields, which the read-mark timer, Save and Decode move, it stays until another message is shown.
     virtual const TShownMessage* ShownMessage() { return nullptr; }
+    // The face the message view uses: 2 proportional, 0 monospace (the settings preview follows it).
+    virtual int ViewFontMode() { return 2; }
 };
 
 // The window's implementation, or null to go back to the do-nothing one. The window uninstalls

@@ -275,7 +275,6 @@ TEditorRequest EditRequest(const TShownMessage& message, TAreaInfo* currentArea,
     context.ListMsgId = listKey;
     context.Listed = {message.MsgId, message.FromName, message.ToName, message.Subject, message.Date};
     request.Edit = std::move(context);
-    request.HideTearlineAndOrigin = true;
     request.FromName = message.FromName;
     if (!message.OrigAddr.empty()) {
         request.FromAddresses = {message.OrigAddr};

@@ -104,7 +104,6 @@ struct TEditorRequest {
     std::string Subject;
     uint16_t Attributes = 0;
     std::vector<TAreaInfo*> Destinations;
-    bool HideTearlineAndOrigin = false;
     std::optional<TReplyContext> Reply;
     std::optional<TForwardContext> Forward;
     std::optional<TEditContext> Edit;

@@ -29,15 +29,15 @@ bool TSearch::CanContinue() {
 }
 
 bool TSearch::Start(TAreaInfo& root) {
-    root.SearchMark = false;
+    Marked.erase(root.ID);
     SearchFrom = 0;
     SetArea(NextMarked(root));
     return SearchArea != nullptr;
 }
 
-TAreaInfo* TSearch::NextMarked(const TAreaInfo& area) {
+TAreaInfo* TSearch::NextMarked(const TAreaInfo& area) const {
     for (TAreaInfo* next = area.NextInTree(); next != nullptr; next = next->NextInTree())
-        if (next->SearchMark) return next;
+        if (Marked.count(next->ID) != 0) return next;
     return nullptr;
 }
 
@@ -106,7 +106,7 @@ TSearchResult TSearch::Next(TSearchObserver* observer) {
         TAreaInfo& area = *SearchArea;
         TSearchResult result = SearchArea_(area, pattern, observer);
         if (result.Hit == TSearchHit::Aborted) return result;
-        area.SearchMark = false;
+        Marked.erase(area.ID);
         if (result.Hit != TSearchHit::None) return result;
         SearchFrom = 0;
         SetArea(NextMarked(area));

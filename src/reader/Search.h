@@ -6,6 +6,7 @@
 // match, whatever the base's count says (a JAM count leaves out deleted messages, positions do not).
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 
 namespace pelmar {
 
@@ -40,6 +41,8 @@ public:
     bool SearchInText = false;
     TAreaInfo* SearchArea = nullptr;  // null: no find-next position
     int SearchFrom = 0;               // base position where the next search starts
+    // The areas marked for searching, by ID (the search window marks them).
+    std::unordered_set<std::string> Marked;
 
     // After the dialog's OK: the root's mark is cleared and the first marked area below it in tree
     // order becomes the area to search, from its start. False when no area is marked.
@@ -64,7 +67,7 @@ public:
     // Puts the base on the first live message at or after `position`; false when there is none.
     static bool PositionAtOrAfter(TMessageBase& base, int32_t position);
     // The next marked area after `area` in tree order (pre-order), skipping linked groups.
-    static TAreaInfo* NextMarked(const TAreaInfo& area);
+    TAreaInfo* NextMarked(const TAreaInfo& area) const;
 
 private:
     void SetArea(TAreaInfo* area);

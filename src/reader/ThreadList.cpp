@@ -132,7 +132,6 @@ TReadOutcome TThreadList::OpenArea(TAreaInfo* area, const TMessageClass* selecte
         observer_->ReadError(ReadErrorText(error.what(), 1), 1);
     }
     if (Base == nullptr) return outcome;
-    Base->FontIndex = FontMode;
     return ReadAreaMessages();
 }
 

@@ -104,8 +104,6 @@ public:
     TAreaCache Cache;
     int ProgressPos = 0;
     int ProgressMax = 0;
-    // Font of the message view, handed to each base opened (0 fixed, 2 proportional).
-    int FontMode = 2;
     int SortColumn = SortNone;
     bool SortAscending = true;
     // Panel 1 when idle.

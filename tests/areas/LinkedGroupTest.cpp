@@ -1,6 +1,8 @@
 // Linked groups: name patterns, filters, and the merge that keeps what the user attached to an area.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "areas/AreaEdits.h"
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
@@ -225,16 +227,18 @@ public:
     void ClearSelection() override { Log += "clear;"; }
     void BeginUpdate() override { Log += "begin;"; }
     void EndUpdate() override { Log += "end;"; }
+    bool HasNode(const TAreaInfo& entry) const override { return Nodes.count(&entry) != 0; }
     void DeleteNode(TAreaInfo& entry) override {
         Log += "delete " + entry.Name + ";";
-        entry.TreeNode = nullptr;
+        Nodes.erase(&entry);
     }
     void AddNode(TAreaInfo& entry) override {
         Log += "add " + entry.Name + " under " + entry.ShownParent()->Name + ";";
-        entry.TreeNode = &entry;
+        Nodes.insert(&entry);
     }
     bool Visible = true;
     std::string Log;
+    std::set<const TAreaInfo*> Nodes;
 };
 
 TEST_F(LinkedGroupTest, TheWindowTreeFollowsTheRefresh) {
@@ -246,7 +250,7 @@ TEST_F(LinkedGroupTest, TheWindowTreeFollowsTheRefresh) {
     EXPECT_EQ(view.Log, "clear;begin;add B under Root;add A under Root;end;");
 
     view.Log.clear();
-    group_->FindChild("A")->TreeNode = nullptr;  // an entry without a node needs no deletion
+    view.Nodes.erase(group_->FindChild("A"));  // an entry without a node needs no deletion
     areas_ = {};
     group_->RefreshLinkedGroup();
     EXPECT_EQ(view.Log, "clear;begin;delete B;end;");

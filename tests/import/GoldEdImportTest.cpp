@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <set>
 
 #include "areas/AreaEdits.h"
 #include "areas/gizmo.h"
@@ -52,13 +53,15 @@ protected:
 struct TRecordingView : TAreaTreeView {
     std::string Deleted;
     std::string Added;
+    std::set<const TAreaInfo*> Nodes;
     bool TreeVisible() const override { return true; }
     void ClearSelection() override {}
     void BeginUpdate() override {}
     void EndUpdate() override {}
+    bool HasNode(const TAreaInfo& entry) const override { return Nodes.count(&entry) != 0; }
     void DeleteNode(TAreaInfo& entry) override {
         Deleted += entry.Name + ";";
-        entry.TreeNode = nullptr;
+        Nodes.erase(&entry);
     }
     void AddNode(TAreaInfo& entry) override { Added += entry.Name + ";"; }
 };
@@ -203,10 +206,8 @@ TEST_F(GoldEdImportTest, TheOldTreeGoesTheWayTheAreaManagerDeletesIt) {
     fields.Name = "LINKED";
     fields.Kind = 2;
     TAreaInfo* linked = group->AddChild(fields);
-    old->TreeNode = old;  // the nodes at the top of the main window's tree
-    linked->TreeNode = linked;
-
     TRecordingView view;
+    view.Nodes = {old, linked};  // the nodes at the top of the main window's tree
     std::vector<std::string> steps;
     SetAreaTreeView(&view);
     SetGoldEdImportPrepare([&] { steps.push_back("prepare"); });
@@ -269,12 +270,11 @@ TEST_F(GoldEdImportTest, AFailedImportPutsEverythingBack) {
         fields.Name = "MINE.AREA";
         fields.Kind = 2;
         TAreaInfo* area = mine->AddChild(fields);
-        mine->TreeNode = mine;
-        area->TreeNode = area;
         ASSERT_TRUE(manager.SaveAreas());
         const std::string stored = test::ReadFile(RegistryFilePath());
 
         TRecordingView view;
+        view.Nodes = {mine, area};
         int gone = 0;
         SetAreaTreeView(&view);
         SetAreaGoneHook([&](TAreaInfo&) { ++gone; });

@@ -24,6 +24,7 @@
 
 #include "areas/AreaEdits.h"
 #include "areas/AreaLifetime.h"
+#include "areas/AreaTreeRows.h"
 #include "areas/gizmo.h"
 #include "areas/ui/EchoPropsForm.h"
 #include "core/Codepage.h"
@@ -179,13 +180,7 @@ TAreaMngr::TAreaMngr(TAreaInfo& root, QWidget* parent) : QWidget(parent, Qt::Too
     BuildTree();
 }
 
-TAreaMngr::~TAreaMngr() {
-    // At shutdown the tree may be gone before this window.
-    TAreaManager* manager = AreaManager();
-    if (manager == nullptr || &manager->Root() != &root_) return;
-    for (TAreaInfo* entry = &root_; entry != nullptr; entry = entry->NextInTree())
-        entry->ManagerNode = nullptr;
-}
+TAreaMngr::~TAreaMngr() = default;
 
 std::string TAreaMngr::LayoutKey() {
     return "\\" + Settings.BaseKey + "\\AreaManager";
@@ -238,31 +233,37 @@ QTreeWidgetItem* TAreaMngr::AddTreeNode(QTreeWidgetItem* parent, TAreaInfo& entr
     node->setData(0, kIdRole, QString::fromStdString(entry.ID));
     node->setIcon(0, QIcon::fromTheme(entry.Zilo == ZiloLinkedGroup ? QStringLiteral("emblem-symbolic-link")
                                                                     : QStringLiteral("folder")));
-    entry.ManagerNode = node;
+    nodes_[entry.ID] = node;
     return node;
 }
 
 void TAreaMngr::AddTreeChildren(QTreeWidgetItem* node, TAreaInfo& entry) {
-    if (entry.Zilo == ZiloLinkedGroup) return;  // shown as one node without its areas
-    for (int i = 0; i < entry.ChildCount(); ++i) {
-        TAreaInfo& child = *entry.Child(i);
-        AddTreeChildren(AddTreeNode(node, child), child);
-    }
+    std::vector<QTreeWidgetItem*> made;
+    for (const TAreaTreeRow& row : AreaTreeRows(entry, TAreaTreeKind::Manager))
+        made.push_back(
+            AddTreeNode(row.Parent < 0 ? node : made[static_cast<size_t>(row.Parent)], *row.Entry));
+}
+
+QTreeWidgetItem* TAreaMngr::NodeOf(const TAreaInfo& entry) const {
+    const auto it = nodes_.find(entry.ID);
+    return it == nodes_.end() ? nullptr : it->second;
 }
 
 void TAreaMngr::ForgetNodes(TAreaInfo& entry) {
-    for (TAreaInfo* e = &entry; e != nullptr; e = e->NextInTree()) e->ManagerNode = nullptr;
+    nodes_.erase(entry.ID);
+    for (TAreaInfo* e = entry.NextInTree(); e != nullptr && e->IsDescendantOf(&entry); e = e->NextInTree())
+        nodes_.erase(e->ID);
 }
 
 void TAreaMngr::BuildTree() {
     const std::string current = CurrentFolder ? CurrentFolder->ID : std::string();
-    ForgetNodes(root_);
+    nodes_.clear();
     Tree->blockSignals(true);
     Tree->clear();
     auto* top = new QTreeWidgetItem(Tree, QStringList(QStringLiteral("Все конференции")));
     top->setData(0, kIdRole, QString::fromStdString(root_.ID));
     top->setIcon(0, QIcon::fromTheme(QStringLiteral("folder-open")));
-    root_.ManagerNode = top;
+    nodes_[root_.ID] = top;
     AddTreeChildren(top, root_);
     top->setExpanded(true);
     Tree->blockSignals(false);
@@ -280,8 +281,7 @@ void TAreaMngr::BuildTree() {
 
 void TAreaMngr::SelectFolder(TAreaInfo* entry) {
     CurrentFolder = entry;
-    if (entry != nullptr && entry->ManagerNode != nullptr) {
-        auto* node = static_cast<QTreeWidgetItem*>(entry->ManagerNode);
+    if (QTreeWidgetItem* node = entry != nullptr ? NodeOf(*entry) : nullptr) {
         if (Tree->currentItem() != node) {
             Tree->blockSignals(true);
             Tree->setCurrentItem(node);
@@ -367,8 +367,7 @@ TAreaInfo* TAreaMngr::CreateFolder() {
     // Siblings become registry keys, so a second "-----" would merge with the first at save.
     fields.Name = UniqueChildName(*CurrentFolder, "-----");
     TAreaInfo* entry = CurrentFolder->AddChild(fields);
-    if (CurrentFolder->ManagerNode != nullptr) {
-        auto* parentNode = static_cast<QTreeWidgetItem*>(CurrentFolder->ManagerNode);
+    if (QTreeWidgetItem* parentNode = NodeOf(*CurrentFolder)) {
         AddTreeNode(parentNode, *entry);
         parentNode->setExpanded(true);
     }
@@ -394,8 +393,7 @@ void TAreaMngr::ItemRenamed(QListWidgetItem* item) {
         filling_ = false;
         return;
     }
-    if (entry->ManagerNode != nullptr)
-        static_cast<QTreeWidgetItem*>(entry->ManagerNode)->setText(0, ToQt(name));
+    if (QTreeWidgetItem* node = NodeOf(*entry)) node->setText(0, ToQt(name));
     NotifyChanged();
 }
 
@@ -408,7 +406,7 @@ void TAreaMngr::DeleteSelected() {
         const TTreeUpdateScope update;
         for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
             TAreaInfo* entry = *it;
-            if (entry->ManagerNode != nullptr) delete static_cast<QTreeWidgetItem*>(entry->ManagerNode);
+            delete NodeOf(*entry);
             ForgetNodes(*entry);
             // Also takes the main window's nodes of the subtree (a linked group's areas have theirs
             // under the group's parent).
@@ -458,8 +456,7 @@ TAreaInfo* TAreaMngr::AddLinkedGroup(int linkKind) {
     List->setCurrentItem(item);
     item->setSelected(true);
     List->scrollToItem(item);
-    if (CurrentFolder->ManagerNode != nullptr)
-        AddTreeNode(static_cast<QTreeWidgetItem*>(CurrentFolder->ManagerNode), *group);
+    if (QTreeWidgetItem* parentNode = NodeOf(*CurrentFolder)) AddTreeNode(parentNode, *group);
     UpdateActions();
     NotifyChanged();
     return group;
@@ -474,16 +471,15 @@ void TAreaMngr::ShowFilter() {
 void TAreaMngr::DropOn(TAreaInfo* target) {
     if (target == nullptr || target == CurrentFolder) return;
     const std::vector<TAreaInfo*> moved = MoveEntries(SelectedEntries(), *target, [&](TAreaInfo& entry) {
-        if (entry.ManagerNode == nullptr || target->ManagerNode == nullptr) return;
-        auto* node = static_cast<QTreeWidgetItem*>(entry.ManagerNode);
-        auto* targetNode = static_cast<QTreeWidgetItem*>(target->ManagerNode);
+        QTreeWidgetItem* node = NodeOf(entry);
+        QTreeWidgetItem* targetNode = NodeOf(*target);
+        if (node == nullptr || targetNode == nullptr) return;
         if (QTreeWidgetItem* parent = node->parent()) parent->removeChild(node);
         targetNode->addChild(node);
     });
     for (TAreaInfo* entry : moved) {
         // A name made unique on the way shows in the node too.
-        if (entry->ManagerNode != nullptr)
-            static_cast<QTreeWidgetItem*>(entry->ManagerNode)->setText(0, ToQt(entry->Name));
+        if (QTreeWidgetItem* node = NodeOf(*entry)) node->setText(0, ToQt(entry->Name));
     }
     if (moved.empty()) return;
     FillList();
@@ -540,14 +536,14 @@ TAreaPostForm::TAreaPostForm(TAreaInfo& root, QWidget* parent)
     layout->addLayout(buttons);
     resize(560, 360);
 
-    for (int i = 0; i < root.ShownCount(); ++i) {
-        TAreaInfo& entry = *root.Shown(i);
-        if (entry.Zilo == ZiloLinkedGroup) continue;
-        auto* node = new QTreeWidgetItem(AreaTree, QStringList(ToQt(entry.Name)));
-        node->setData(0, kIdRole, QString::fromStdString(entry.ID));
-        entry.PostNode = node;
-        withNodes_.push_back(&entry);
-        AddNodes(node, entry);
+    std::vector<QTreeWidgetItem*> made;
+    for (const TAreaTreeRow& row : AreaTreeRows(root, TAreaTreeKind::Reading)) {
+        QTreeWidgetItem* above =
+            row.Parent < 0 ? AreaTree->invisibleRootItem() : made[static_cast<size_t>(row.Parent)];
+        auto* node = new QTreeWidgetItem(above, QStringList(ToQt(row.Entry->Name)));
+        node->setData(0, kIdRole, QString::fromStdString(row.Entry->ID));
+        nodes_[row.Entry->ID] = node;
+        made.push_back(node);
     }
     connect(AreaTree, &QTreeWidget::currentItemChanged, this, [this] { UpdateButtons(); });
     connect(AreaTree, &QTreeWidget::itemDoubleClicked, this, [this] {
@@ -559,24 +555,6 @@ TAreaPostForm::TAreaPostForm(TAreaInfo& root, QWidget* parent)
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     UpdateButtons();
-}
-
-TAreaPostForm::~TAreaPostForm() {
-    for (TAreaInfo* entry : withNodes_) {
-        if (TAreaInfo* live = AreaRegistry().FindAreaById(entry->ID); live == entry) live->PostNode = nullptr;
-    }
-}
-
-void TAreaPostForm::AddNodes(QTreeWidgetItem* node, TAreaInfo& entry) {
-    for (int i = 0; i < entry.ShownCount(); ++i) {
-        TAreaInfo& child = *entry.Shown(i);
-        if (child.Zilo == ZiloLinkedGroup) continue;
-        auto* childNode = new QTreeWidgetItem(node, QStringList(ToQt(child.Name)));
-        childNode->setData(0, kIdRole, QString::fromStdString(child.ID));
-        child.PostNode = childNode;
-        withNodes_.push_back(&child);
-        AddNodes(childNode, child);
-    }
 }
 
 TAreaInfo* TAreaPostForm::SelectedTreeEntry() const {
@@ -591,6 +569,13 @@ void TAreaPostForm::SetTargets(const std::vector<TAreaInfo*>& targets) {
         item->setData(kIdRole, QString::fromStdString(area->ID));
     }
     UpdateButtons();
+}
+
+bool TAreaPostForm::SelectInTree(const TAreaInfo& entry) {
+    const auto it = nodes_.find(entry.ID);
+    if (it == nodes_.end()) return false;
+    AreaTree->setCurrentItem(it->second);
+    return true;
 }
 
 std::vector<TAreaInfo*> TAreaPostForm::Targets() const {

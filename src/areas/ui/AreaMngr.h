@@ -5,6 +5,8 @@
 #include <QTreeWidget>
 #include <QWidget>
 #include <functional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 class QAction;
@@ -99,12 +101,16 @@ private:
     void FillList();
     void ItemRenamed(QListWidgetItem* item);
     void NotifyChanged();
+    // This window's node of the entry, or null.
+    QTreeWidgetItem* NodeOf(const TAreaInfo& entry) const;
     void ForgetNodes(TAreaInfo& entry);
     void SaveLayout();
     void LoadLayout();
 
     TAreaInfo& root_;
     bool filling_ = false;
+    // The tree's nodes by area ID.
+    std::unordered_map<std::string, QTreeWidgetItem*> nodes_;
 };
 
 // The single area manager window of the running program, created on first use and shown again
@@ -117,24 +123,25 @@ class TAreaPostForm : public QDialog {
 
 public:
     explicit TAreaPostForm(TAreaInfo& root, QWidget* parent = nullptr);
-    ~TAreaPostForm() override;
 
     QListWidget* TargetList;
-    QTreeWidget* AreaTree;
     QPushButton* AddButton;
     QPushButton* RemoveButton;
     QPushButton* OKButton;
 
     void SetTargets(const std::vector<TAreaInfo*>& targets);
+    // Makes the entry's node of the area list current; false when the list does not show it.
+    bool SelectInTree(const TAreaInfo& entry);
     std::vector<TAreaInfo*> Targets() const;
     void UpdateButtons();
     void AddSelected();
     void RemoveSelected();
 
 private:
-    void AddNodes(QTreeWidgetItem* node, TAreaInfo& entry);
     TAreaInfo* SelectedTreeEntry() const;
-    std::vector<TAreaInfo*> withNodes_;
+    QTreeWidget* AreaTree;
+    // The area list's nodes by area ID.
+    std::unordered_map<std::string, QTreeWidgetItem*> nodes_;
 };
 
 }  // namespace pelmar::ui

@@ -1,7 +1,6 @@
 #include "editor/ui/EditorWiring.h"
 
 #include <QDialog>
-#include <QPushButton>
 #include <optional>
 
 #include "areas/AreaEdits.h"
@@ -84,10 +83,6 @@ TSendMessageForm* OpenRequestedEditor(QWidget* owner, const TEditorRequest& requ
     if (!request.Subject.empty()) e->SetSubject(request.Subject);
     e->Destinations = request.Destinations;
     e->ShowEditor();
-    if (request.HideTearlineAndOrigin) {
-        e->Button2->hide();
-        e->Button3->hide();
-    }
     return e;
 }
 

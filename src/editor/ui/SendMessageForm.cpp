@@ -47,7 +47,6 @@
 #include "core/ui/VirtualKeys.h"
 #include "editor/StorableText.h"
 #include "editor/UUCode.h"
-#include "editor/ui/DestinationChooser.h"
 #include "editor/ui/DraftKeeper.h"
 #include "editor/ui/FlagsForm.h"
 #include "editor/ui/SpellChecker.h"
@@ -440,6 +439,10 @@ void TSendMessageForm::InsertUU() {
         UUCountLabel->clear();
     }
     UpdateCommandStates();
+}
+
+void TSendMessageForm::InsertAtCaret(const std::string& text) {
+    RichEdit1->insertPlainText(BodyToQt(text));
 }
 
 void TSendMessageForm::ClearUU() {
@@ -894,7 +897,7 @@ void TSendMessageForm::EditFlags() {
 
 void TSendMessageForm::ChooseDestinations() {
     std::vector<TAreaInfo*> chosen = Destinations;
-    if (!(ChooseAreas ? ChooseAreas(this, chosen) : ChooseDestinationList(this, chosen))) return;
+    if (!ChooseAreas || !ChooseAreas(this, chosen)) return;
     Destinations = std::move(chosen);
     onlyParts_.clear();
     RefreshDestinations();

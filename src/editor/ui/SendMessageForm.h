@@ -99,8 +99,6 @@ public:
     QLineEdit* ComboEdit1 = nullptr;      // destinations
     QLineEdit* ComboEdit2 = nullptr;      // flags
     QPushButton* Button1 = nullptr;       // start editing
-    QPushButton* Button2 = nullptr;       // tearline
-    QPushButton* Button3 = nullptr;       // origin
     QToolButton* SpeedButton1 = nullptr;  // collapse the header
     QToolButton* SpeedButton2 = nullptr;  // expand it again
     QToolButton* SubjectFileButton = nullptr;
@@ -127,6 +125,8 @@ public:
     void ClearUU();
     // Inserts a text file (up to 1 MB) at the caret; false with the error shown.
     bool InsertTextFileFrom(const QString& path);
+    // Types the text (CP1251, any line ends) at the caret of the body.
+    void InsertAtCaret(const std::string& text);
     QAction* SendAction = nullptr;
 
 protected:
@@ -173,6 +173,8 @@ private:
     int expansions_ = 0;
     std::vector<std::string> robotNames_;
     std::map<const TAreaInfo*, std::vector<int>> onlyParts_;
+    QPushButton* Button2 = nullptr;  // tearline
+    QPushButton* Button3 = nullptr;  // origin
     QToolBar* toolbar_ = nullptr;
     QAction* undo_ = nullptr;
     QAction* redo_ = nullptr;

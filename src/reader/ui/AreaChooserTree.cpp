@@ -1,7 +1,9 @@
 #include "reader/ui/AreaChooserTree.h"
 
 #include <QHeaderView>
+#include <vector>
 
+#include "areas/AreaTreeRows.h"
 #include "areas/gizmo.h"
 #include "core/ui/QtText.h"
 #include "reader/ui/Icons.h"
@@ -32,13 +34,13 @@ void TAreaChooserTree::Fill(TAreaInfo& root, const QString& allCaption) {
 }
 
 void TAreaChooserTree::AddChildren(QTreeWidgetItem* parent, TAreaInfo& area) {
-    for (int i = 0; i < area.ShownCount(); ++i) {
-        TAreaInfo* child = area.Shown(i);
-        if (child->Zilo != ZiloOrdinary) continue;
-        auto* item = new QTreeWidgetItem(parent, QStringList(ToQt(child->Name)));
-        item->setData(0, kAreaRole, QVariant::fromValue(static_cast<void*>(child)));
-        item->setIcon(0, AreaTreeIcon(child->Kind != AreaKindFolder));
-        AddChildren(item, *child);
+    std::vector<QTreeWidgetItem*> made;
+    for (const TAreaTreeRow& row : AreaTreeRows(area, TAreaTreeKind::Reading)) {
+        QTreeWidgetItem* above = row.Parent < 0 ? parent : made[static_cast<size_t>(row.Parent)];
+        auto* item = new QTreeWidgetItem(above, QStringList(ToQt(row.Entry->Name)));
+        item->setData(0, kAreaRole, QVariant::fromValue(static_cast<void*>(row.Entry)));
+        item->setIcon(0, AreaTreeIcon(row.Entry->Kind != AreaKindFolder));
+        made.push_back(item);
     }
 }
 

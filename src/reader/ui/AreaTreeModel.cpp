@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "areas/AreaTreeRows.h"
 #include "areas/gizmo.h"
 #include "core/ui/QtText.h"
 #include "reader/AreaMarks.h"
@@ -32,9 +33,7 @@ struct TAreaTreeModel::TNode {
 TAreaTreeModel::TAreaTreeModel(QObject* parent)
     : QAbstractItemModel(parent), root_(std::make_unique<TNode>()) {}
 
-TAreaTreeModel::~TAreaTreeModel() {
-    Unlink(*root_);
-}
+TAreaTreeModel::~TAreaTreeModel() = default;
 
 void TAreaTreeModel::Unlink(TNode& node) {
     // Iterative: area trees are shallow, but nothing here relies on it.
@@ -42,55 +41,52 @@ void TAreaTreeModel::Unlink(TNode& node) {
     while (!stack.empty()) {
         TNode* n = stack.back();
         stack.pop_back();
-        if (n->Area != nullptr && n->Area->TreeNode == n) n->Area->TreeNode = nullptr;
+        if (n->Area != nullptr) {
+            const auto it = nodes_.find(n->Area);
+            if (it != nodes_.end() && it->second == n) nodes_.erase(it);
+        }
         for (auto& child : n->Children) stack.push_back(child.get());
     }
 }
 
 void TAreaTreeModel::Clear() {
     beginResetModel();
-    Unlink(*root_);
+    nodes_.clear();
     root_->Children.clear();
     endResetModel();
 }
 
 void TAreaTreeModel::AddSubtree(TNode& parent, TAreaInfo& area) {
-    struct TPending {
-        TNode* Parent;
-        TAreaInfo* Area;
-    };
-    std::vector<TPending> stack;
-    for (int i = area.ShownCount() - 1; i >= 0; --i) stack.push_back({&parent, area.Shown(i)});
-    while (!stack.empty()) {
-        const TPending item = stack.back();
-        stack.pop_back();
-        if (item.Area->Zilo == ZiloLinkedGroup) continue;
+    const std::vector<TAreaTreeRow> rows = AreaTreeRows(area, TAreaTreeKind::Reading);
+    std::vector<TNode*> made;
+    made.reserve(rows.size());
+    for (const TAreaTreeRow& row : rows) {
+        TNode* above = row.Parent < 0 ? &parent : made[static_cast<size_t>(row.Parent)];
         auto node = std::make_unique<TNode>();
-        node->Area = item.Area;
-        node->Parent = item.Parent;
-        node->Caption = ToQt(item.Area->Name);
-        item.Area->TreeNode = node.get();
-        TNode* added = node.get();
-        item.Parent->Children.push_back(std::move(node));
-        for (int i = item.Area->ShownCount() - 1; i >= 0; --i) stack.push_back({added, item.Area->Shown(i)});
+        node->Area = row.Entry;
+        node->Parent = above;
+        node->Caption = ToQt(row.Entry->Name);
+        nodes_[row.Entry] = node.get();
+        made.push_back(node.get());
+        above->Children.push_back(std::move(node));
     }
 }
 
 void TAreaTreeModel::Build(TAreaInfo& root) {
     beginResetModel();
-    Unlink(*root_);
+    nodes_.clear();
     root_->Children.clear();
     AddSubtree(*root_, root);
     endResetModel();
 }
 
 TAreaTreeModel::TNode* TAreaTreeModel::NodeOfArea(const TAreaInfo* area) const {
-    if (area == nullptr || area->TreeNode == nullptr) return nullptr;
-    return static_cast<TNode*>(area->TreeNode);
+    const auto it = nodes_.find(area);
+    return it == nodes_.end() ? nullptr : it->second;
 }
 
 void TAreaTreeModel::AddNode(TAreaInfo& entry) {
-    if (entry.TreeNode != nullptr) return;
+    if (HasNode(&entry)) return;
     TNode* parent = NodeOfArea(entry.ShownParent());
     if (parent == nullptr) parent = root_.get();
     const QModelIndex parentIndex = IndexOfNode(parent);
@@ -100,7 +96,7 @@ void TAreaTreeModel::AddNode(TAreaInfo& entry) {
     node->Area = &entry;
     node->Parent = parent;
     node->Caption = ToQt(entry.Name);
-    entry.TreeNode = node.get();
+    nodes_[&entry] = node.get();
     TNode* added = node.get();
     parent->Children.push_back(std::move(node));
     // The entry's own shown children come with it (a linked group's folders).

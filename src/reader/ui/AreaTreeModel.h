@@ -1,10 +1,12 @@
 #pragma once
 // The area tree of the main window as a Qt item model over the area manager's shown tree.
 //
-// Each node refers to its area and the area keeps the node in TreeNode; only this model knows the
-// node type. Captions and marks come from TAreaMarks and are pushed in by the window.
+// Each node refers to its area; the model finds the node of an area in its own map, which loses an
+// area's entry when its node goes (DeleteNode comes before every deletion of an area, see
+// DeleteEntry). Captions and marks come from TAreaMarks and are pushed in by the window.
 #include <QAbstractItemModel>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace pelmar {
@@ -29,7 +31,7 @@ public:
 
     // Replaces every node by the shown children of `root`, recursively, without linked groups.
     void Build(TAreaInfo& root);
-    // Removes every node and clears the areas' links to them.
+    // Removes every node.
     void Clear();
     // Adds a node for `entry` under its shown parent's node (top level when the parent has none).
     void AddNode(TAreaInfo& entry);
@@ -38,6 +40,9 @@ public:
     // New caption and marks of an area that has a node.
     void SetMark(TAreaInfo& area, const TAreaMark& mark);
 
+    bool HasNode(const TAreaInfo* area) const { return nodes_.count(area) != 0; }
+    // How many areas have a node.
+    size_t NodeCount() const { return nodes_.size(); }
     QModelIndex IndexOf(const TAreaInfo* area) const;
     static TAreaInfo* AreaAt(const QModelIndex& index);
 
@@ -54,9 +59,10 @@ private:
     TNode* NodeOfArea(const TAreaInfo* area) const;
     QModelIndex IndexOfNode(const TNode* node) const;
     void AddSubtree(TNode& parent, TAreaInfo& area);
-    static void Unlink(TNode& node);
+    void Unlink(TNode& node);
 
     std::unique_ptr<TNode> root_;
+    std::unordered_map<const TAreaInfo*, TNode*> nodes_;
 };
 
 }  // namespace pelmar::ui

@@ -126,8 +126,8 @@ bool TMainDialogs::Run(TCommand command) {
 void TMainDialogs::RunSearchDialog() {
     TAreaManager* manager = AreaManager();
     if (manager == nullptr) return;
-    if (TAreaInfo* current = frame_.List().CurrentArea) current->SearchMark = true;
-    TSearchForm form(manager->Root(), &frame_);
+    if (TAreaInfo* current = frame_.List().CurrentArea) Search.Marked.insert(current->ID);
+    TSearchForm form(manager->Root(), Search.Marked, &frame_);
     form.Edit1->setText(ToQt(Search.SearchText));
     form.CheckBox1->setChecked(Search.SearchCaseSensitive);
     form.CheckBox2->setChecked(Search.SearchInText);
@@ -229,8 +229,7 @@ void TMainDialogs::AddBookmarks() {
 TBookmarkGoto TMainDialogs::GotoBookmark(const std::string& data) {
     const TBookmarkTarget target = TBookmarks::Parse(data);
     TAreaInfo* area = TBookmarks::FindArea(target);
-    if (area == nullptr || area->TreeNode == nullptr || !frame_.AreaModel().IndexOf(area).isValid())
-        return TBookmarkGoto::Gone;
+    if (area == nullptr || !frame_.AreaModel().IndexOf(area).isValid()) return TBookmarkGoto::Gone;
     if (frame_.List().CurrentArea != area) {
         // Reading the area selects no message by itself: the bookmark's message is selected next.
         const std::string kept = area->LastMSGID;

@@ -547,6 +547,14 @@ void TMainFrame::EndUpdate() {
     if (marksStale_) RefreshAreaCounters();
 }
 
+int TMainFrame::ViewFontMode() {
+    return readingController_ != nullptr ? readingController_->Mode.FontMode : TViewMode{}.FontMode;
+}
+
+bool TMainFrame::HasNode(const TAreaInfo& entry) const {
+    return areaModel_->HasNode(&entry);
+}
+
 void TMainFrame::DeleteNode(TAreaInfo& entry) {
     TAreaInfo* listed = list_.CurrentArea;
     if (listed != nullptr && (listed == &entry || listed->IsDescendantOf(&entry))) ClearSelection();
@@ -599,7 +607,7 @@ void TMainFrame::OpenSelectedArea() {
     MessageView->selectionModel()->clear();
     TReadOutcome outcome;
     RunRead([&] { outcome = list_.OpenArea(area, shown); });
-    if (list_.Base != nullptr) list_.Base->FontIndex = fontMode_;
+    if (list_.Base != nullptr) list_.Base->FontIndex = ViewFontMode();
     SelectRow(outcome.SelectRow);
     UpdateCommandStates();
 }
@@ -696,7 +704,6 @@ void TMainFrame::ListCurrentChanged(const QModelIndex& current) {
 }
 
 void TMainFrame::ShowCurrentMessage() {
-    readingController_->Mode = {fontMode_, pseudoGraphics_};
     readingController_->ShowCurrentMessage();
 }
 
@@ -850,11 +857,12 @@ void TMainFrame::UpdateCommandStates() {
     commandState_.Update(context);
     commands_->Apply(commandState_);
     // Pseudographics reads the stored bytes as they are: the code-page choice does not apply.
+    const bool pseudoGraphics = readingController_ != nullptr && readingController_->Mode.PseudoGraphics;
     for (const TCommand coding : {TCommand::CodingDos, TCommand::CodingWindows}) {
         if (QAction* action = commands_->Action(coding))
-            action->setEnabled(action->isEnabled() && !pseudoGraphics_);
+            action->setEnabled(action->isEnabled() && !pseudoGraphics);
     }
-    if (commands_->CodingMenu != nullptr) commands_->CodingMenu->setEnabled(!pseudoGraphics_);
+    if (commands_->CodingMenu != nullptr) commands_->CodingMenu->setEnabled(!pseudoGraphics);
 }
 
 void TMainFrame::RunCommand(TCommand command) {
@@ -1029,7 +1037,7 @@ void TMainFrame::ShowErrorReport() {
                 TSendMessageForm* editor = OpenNetmailTo(this, std::string(), std::string());
                 editor->SetSubject(FromQt(QStringLiteral("Сообщение об ошибке")));
                 editor->StartEditing();
-                editor->RichEdit1->insertPlainText(body);
+                editor->InsertAtCaret(FromQt(body));
             });
         });
     }
@@ -1114,9 +1122,9 @@ void TMainFrame::BuildThreadsClick(bool checked) {
 
 void TMainFrame::DisplayModeClick(TCommand mode) {
     commands_->Action(mode)->setChecked(true);
-    fontMode_ = mode == TCommand::FontMonospace ? 0 : 2;
-    pseudoGraphics_ = mode == TCommand::FontPseudoGraphics;
-    if (list_.Base != nullptr) list_.Base->FontIndex = fontMode_;
+    readingController_->Mode = {mode == TCommand::FontMonospace ? 0 : 2,
+                                mode == TCommand::FontPseudoGraphics};
+    if (list_.Base != nullptr) list_.Base->FontIndex = ViewFontMode();
     UpdateCommandStates();
     ShowCurrentMessage();
 }

@@ -92,11 +92,13 @@ public:
     TMessageBase* CurrentBase() override { return list_.Base; }
     const TMessageClass* CurrentEntry() override { return list_.CurrentEntry; }
     const TShownMessage* ShownMessage() override;
+    int ViewFontMode() override;
 
     // ---- TAreaTreeView ----
     bool TreeVisible() const override;
     void BeginUpdate() override;
     void EndUpdate() override;
+    bool HasNode(const TAreaInfo& entry) const override;
     void DeleteNode(TAreaInfo& entry) override;
     void AddNode(TAreaInfo& entry) override;
 
@@ -211,8 +213,6 @@ private:
     QPointer<TErrorReportForm> errorReport_;
     TMessageText* RichEdit1 = nullptr;
     std::array<QLabel*, kStatusPanels> panels_{};
-    int fontMode_ = 2;
-    bool pseudoGraphics_ = true;
     bool treeChangeSuppressed_ = true;
     bool shown_ = false;
     bool shortcutTriggered_ = false;  // the next command comes from a key, not a click

@@ -8,14 +8,15 @@
 #include <QPushButton>
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
-#include <functional>
 
+#include "areas/AreaTreeRows.h"
 #include "areas/gizmo.h"
 #include "reader/ui/AreaChooserTree.h"
 
 namespace pelmar::ui {
 
-TSearchForm::TSearchForm(TAreaInfo& root, QWidget* parent) : QDialog(parent) {
+TSearchForm::TSearchForm(TAreaInfo& root, std::unordered_set<std::string>& marked, QWidget* parent)
+    : QDialog(parent), marked_(marked) {
     setObjectName(QStringLiteral("SearchForm"));
     setWindowTitle(QStringLiteral("Поиск"));
     auto* layout = new QVBoxLayout(this);
@@ -61,14 +62,18 @@ TSearchForm::TSearchForm(TAreaInfo& root, QWidget* parent) : QDialog(parent) {
 void TSearchForm::ToggleMark(QTreeWidgetItem* item) {
     TAreaInfo* area = TAreaChooserTree::AreaOf(item);
     if (area == nullptr) return;
-    const bool mark = !area->SearchMark;
-    // Through the shown lists, as the tree shows them; linked groups keep their areas unmarked.
-    std::function<void(TAreaInfo&)> apply = [&apply, mark](TAreaInfo& entry) {
-        if (entry.Zilo != ZiloOrdinary) return;
-        entry.SearchMark = mark;
-        for (int i = 0; i < entry.ShownCount(); ++i) apply(*entry.Shown(i));
+    const bool mark = marked_.count(area->ID) == 0;
+    // The item and every row below it in the tree; linked groups keep their areas unmarked.
+    const auto apply = [this, mark](const TAreaInfo& entry) {
+        if (mark)
+            marked_.insert(entry.ID);
+        else
+            marked_.erase(entry.ID);
     };
-    apply(*area);
+    if (area->Zilo == ZiloOrdinary) {
+        apply(*area);
+        for (const TAreaTreeRow& row : AreaTreeRows(*area, TAreaTreeKind::Reading)) apply(*row.Entry);
+    }
     ShowMarks();
 }
 
@@ -76,7 +81,8 @@ void TSearchForm::ShowMarks() {
     updating_ = true;
     for (QTreeWidgetItemIterator it(AreaTree); *it != nullptr; ++it) {
         const TAreaInfo* area = TAreaChooserTree::AreaOf(*it);
-        (*it)->setCheckState(0, area != nullptr && area->SearchMark ? Qt::Checked : Qt::Unchecked);
+        (*it)->setCheckState(0,
+                             area != nullptr && marked_.count(area->ID) != 0 ? Qt::Checked : Qt::Unchecked);
     }
     updating_ = false;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // "Поиск": the pattern, its options and the areas to search, marked in a tree.
 #include <QDialog>
+#include <string>
+#include <unordered_set>
 
 class QCheckBox;
 class QLineEdit;
@@ -19,7 +21,8 @@ class TSearchForm : public QDialog {
     Q_OBJECT
 
 public:
-    TSearchForm(TAreaInfo& root, QWidget* parent = nullptr);
+    // Shows and changes `marked`, the IDs of the areas to search.
+    TSearchForm(TAreaInfo& root, std::unordered_set<std::string>& marked, QWidget* parent = nullptr);
 
     QLineEdit* Edit1 = nullptr;
     QCheckBox* CheckBox1 = nullptr;  // "Учитывать регистр"
@@ -32,6 +35,7 @@ public:
 
 private:
     void ShowMarks();
+    std::unordered_set<std::string>& marked_;
     bool updating_ = false;
 };
 

@@ -25,6 +25,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "areas/AreaLifetime.h"
 #include "areas/gizmo.h"
@@ -37,8 +39,8 @@
 #include "msgbase/MessageBase.h"
 #include "msgbase/RtfRender.h"
 #include "platform/Registry.h"
+#include "reader/MainWindowServices.h"
 #include "reader/ui/HelpWindow.h"
-#include "reader/ui/MainFrame.h"
 #include "reader/ui/RtfReader.h"
 #include "settings/ui/AutoForm.h"
 
@@ -638,22 +640,59 @@ QWidget* TSetupForm::BuildPluginsPage() {
 
 // ---- values --------------------------------------------------------------------------------------
 
+namespace {
+
+// The controls that each show one setting as it is stored: the dialog is filled from the settings
+// and OK writes them back through this one table.
+struct TBindings {
+    std::vector<std::pair<QCheckBox*, bool TSettings::*>> Checks;
+    std::vector<std::pair<QLineEdit*, std::string TSettings::*>> Texts;
+    std::vector<std::pair<QSpinBox*, int32_t TSettings::*>> Numbers;
+    std::vector<std::pair<QListWidget*, std::vector<std::string> TSettings::*>> Lists;
+
+    void Load(const TSettings& s) const {
+        for (const auto& [box, field] : Checks) box->setChecked(s.*field);
+        for (const auto& [edit, field] : Texts) edit->setText(ToQt(s.*field));
+        for (const auto& [spin, field] : Numbers) spin->setValue(s.*field);
+        for (const auto& [list, field] : Lists) FillList(list, s.*field);
+    }
+    void Store(TSettings& s) const {
+        for (const auto& [box, field] : Checks) s.*field = box->isChecked();
+        for (const auto& [edit, field] : Texts) s.*field = FromQt(edit->text());
+        for (const auto& [spin, field] : Numbers) s.*field = spin->value();
+        for (const auto& [list, field] : Lists) s.*field = ListToStrings(list);
+    }
+};
+
+TBindings BindingsOf(const TSetupForm& f) {
+    return {{{f.CheckBox1, &TSettings::ColourText},
+             {f.CheckBox2, &TSettings::ShowKludges},
+             {f.CheckBox3, &TSettings::AutoCompile},
+             {f.CheckBox4, &TSettings::UseURLs},
+             {f.CheckBox5, &TSettings::AutoSpell},
+             {f.CheckBox7, &TSettings::UseLogin},
+             {f.CheckBox8, &TSettings::UseDialog},
+             {f.CheckBox9, &TSettings::AllowDefault},
+             {f.CheckBox10, &TSettings::TBBack},
+             {f.CheckBox11, &TSettings::LineWrap},
+             {f.CheckBox12, &TSettings::AutoSave},
+             {f.CheckBox13, &TSettings::bNetFlag},
+             {f.CheckBox14, &TSettings::bEchoFlag},
+             {f.CheckBox15, &TSettings::UseCache},
+             {f.CheckBox16, &TSettings::EditPlacement}},
+            {{f.Edit4, &TSettings::NetFlag}, {f.Edit5, &TSettings::EchoFlag}},
+            {{f.RxSpinEdit1, &TSettings::SaveTime}, {f.RxSpinEdit2, &TSettings::CacheMax}},
+            {{f.ListBox1, &TSettings::SelfAKA},
+             {f.ListBox2, &TSettings::Uplinks},
+             {f.ListBox3, &TSettings::NodeListFiles}}};
+}
+
+}  // namespace
+
 void TSetupForm::LoadValues() {
     const TSettings& s = Settings;
     Edit1->setText(ToQt(s.FullName));
-    CheckBox7->setChecked(s.UseLogin);
-    CheckBox8->setChecked(s.UseDialog);
-    CheckBox9->setChecked(s.AllowDefault);
-    FillList(ListBox1, s.SelfAKA);
-    FillList(ListBox2, s.Uplinks);
-    FillList(ListBox3, s.NodeListFiles);
-    CheckBox3->setChecked(s.AutoCompile);
-    CheckBox1->setChecked(s.ColourText);
-    CheckBox2->setChecked(s.ShowKludges);
-    CheckBox11->setChecked(s.LineWrap);
-    CheckBox10->setChecked(s.TBBack);
-    CheckBox16->setChecked(s.EditPlacement);
-    CheckBox4->setChecked(s.UseURLs);
+    BindingsOf(*this).Load(s);
     FontComboBox1->setCurrentFont(PresetFamily(s.VarFont, QFontDatabase::GeneralFont));
     FontComboBox2->setCurrentFont(PresetFamily(s.FixFont, QFontDatabase::FixedFont));
     PresetSize(ComboBox1, s.VarSize);
@@ -672,21 +711,11 @@ void TSetupForm::LoadValues() {
     SetEchomailAttr(s.EchomailDef);
     autoType_ = s.AutoTypeTable;
     FillAutoTypeList();
-    CheckBox5->setChecked(s.AutoSpell);
 
     replacements_ = IsTemplateStoreOpen()
                         ? ReplacementsFromTemplates(ReadTemplate("change1"), ReadTemplate("change2"))
                         : std::vector<TReplacement>();
     FillReplaceList();
-
-    CheckBox12->setChecked(s.AutoSave);
-    RxSpinEdit1->setValue(s.SaveTime);
-    CheckBox13->setChecked(s.bNetFlag);
-    Edit4->setText(ToQt(s.NetFlag));
-    CheckBox14->setChecked(s.bEchoFlag);
-    Edit5->setText(ToQt(s.EchoFlag));
-    CheckBox15->setChecked(s.UseCache);
-    RxSpinEdit2->setValue(s.CacheMax);
 
     RxCheckListBox1->clear();
     pluginActive_.clear();
@@ -849,7 +878,7 @@ void TSetupForm::RedrawPreview() {
         "Просто так \\par ");
     TRenderInput input;
     input.RtfText = sample;
-    input.FontIndex = MainFrame != nullptr ? MainFrame->List().FontMode : 2;
+    input.FontIndex = MainWindowServices().ViewFontMode();
     input.FixFont = Settings.FixFont;
     input.VarFont = Settings.VarFont;
     input.FixSize = Settings.FixSize;
@@ -880,13 +909,8 @@ bool TSetupForm::WriteBack() {
     s.FixFont = FromQt(FontComboBox2->currentFont().family());
     s.VarSize = ChosenSize(ComboBox1, 10);
     s.FixSize = ChosenSize(ComboBox2, 10);
-    s.ColourText = CheckBox1->isChecked();
-    s.ShowKludges = CheckBox2->isChecked();
-    s.AutoCompile = CheckBox3->isChecked();
-    s.SelfAKA = ListToStrings(ListBox1);
-    s.Uplinks = ListToStrings(ListBox2);
+    BindingsOf(*this).Store(s);
     s.AutoTypeTable = autoType_;
-    s.NodeListFiles = ListToStrings(ListBox3);
     s.ColorTable = colors_;
     // 2.
     std::string change1;
@@ -897,25 +921,9 @@ bool TSetupForm::WriteBack() {
         WriteTemplate("change2", change2);
     }
     // 3.
-    s.UseLogin = CheckBox7->isChecked();
-    s.AutoSpell = CheckBox5->isChecked();
-    s.UseDialog = CheckBox8->isChecked();
-    s.AllowDefault = CheckBox9->isChecked();
-    s.TBBack = CheckBox10->isChecked();
-    s.LineWrap = CheckBox11->isChecked();
-    s.AutoSave = CheckBox12->isChecked();
-    s.bNetFlag = CheckBox13->isChecked();
-    s.bEchoFlag = CheckBox14->isChecked();
-    s.UseURLs = CheckBox4->isChecked();
-    s.SaveTime = RxSpinEdit1->value();
-    s.NetFlag = FromQt(Edit4->text());
-    s.EchoFlag = FromQt(Edit5->text());
     s.NetmailDef = netmailDef_;
     s.EchomailDef = echomailDef_;
     s.DosFont = ComboBox3->currentIndex() < 0 ? 0 : ComboBox3->currentIndex();
-    s.EditPlacement = CheckBox16->isChecked();
-    s.UseCache = CheckBox15->isChecked();
-    s.CacheMax = RxSpinEdit2->value();
     const int netmail = Selected(ListBox6);
     s.NetmailArea =
         netmail >= 0 && netmail < static_cast<int>(netmailIds_.size()) ? netmailIds_[netmail] : std::string();

@@ -19,6 +19,7 @@
 #include "areas/ui/EchoPropsForm.h"
 #include "core/Settings.h"
 #include "core/ui/SlotGuard.h"
+#include "editor/ui/SendMessageForm.h"
 #include "import/ui/FileChooser.h"
 #include "platform/Registry.h"
 #include "reader/MainWindowServices.h"
@@ -97,7 +98,7 @@ TEST_F(AreaMngrTest, LinkedGroupsAndFoldersGetUniqueNames) {
     EXPECT_EQ(window.List->item(4)->text(), QStringLiteral("-----1"));
     window.List->item(4)->setText(QStringLiteral("Local"));
     EXPECT_EQ(root_.Child(4)->Name, "Local");
-    EXPECT_EQ(static_cast<QTreeWidgetItem*>(root_.Child(4)->ManagerNode)->text(0), QStringLiteral("Local"));
+    EXPECT_EQ(window.Tree->topLevelItem(0)->child(4)->text(0), QStringLiteral("Local"));
 
     // A linked group holds no folders of its own.
     window.SelectFolder(root_.Child(0));
@@ -126,7 +127,9 @@ TEST_F(AreaMngrTest, DroppingMovesEverySelectedEntryButNotIntoItsOwnSubtree) {
     EXPECT_EQ(target->Child(2)->Name, "c");
     EXPECT_EQ(root_.ChildCount(), 1);
     EXPECT_EQ(window.List->count(), 1);
-    EXPECT_EQ(static_cast<QTreeWidgetItem*>(target->ManagerNode)->childCount(), 3);
+    QTreeWidgetItem* targetNode = window.Tree->topLevelItem(0)->child(0);
+    EXPECT_EQ(targetNode->text(0), QStringLiteral("target"));
+    EXPECT_EQ(targetNode->childCount(), 3);
 }
 
 TEST_F(AreaMngrTest, DeletingTellsOpenEditorsAboutEveryAreaOfTheSubtree) {
@@ -220,6 +223,53 @@ TEST_F(AreaMngrTest, HidingWithAFailingSettingsSaveTellsItOnce) {
         << boxes[0].toStdString();
 }
 
+// Every window keeps its own nodes of the areas: a deleted subtree leaves none behind in the main
+// window or the area manager, and an open editor drops it from its destinations. An area made after
+// the deletion (it may reuse a freed address) gets a node of its own.
+TEST_F(AreaMngrTest, DeletingLeavesNoNodeOfTheSubtreeInAnyWindow) {
+    CreateAreaManager();
+    struct TRelease {
+        ~TRelease() {
+            SetAreaGoneHook({});
+            StoreAreasAndRelease();
+        }
+    } release;
+    TAreaInfo& root = AreaManager()->Root();
+    TAreaInfo* fido = Add(root, "Fido");
+    TAreaInfo* one = Add(*fido, "ONE", 2);
+    TAreaInfo* two = Add(*Add(*fido, "Sub"), "TWO", 4);
+    TAreaInfo* keep = Add(root, "KEEP", 2);
+    root.SortShown();
+    TMainFrame frame;
+    frame.BuildAreaTree();
+    ASSERT_EQ(frame.AreaModel().NodeCount(), 5u);
+    auto* editor = new TSendMessageForm(&frame);
+    editor->Destinations = {one, keep, two};
+    {
+        TAreaMngr window(root);
+        window.SelectFolder(&root);
+        SelectInList(window, {"Fido"});
+        window.DeleteSelected();
+        EXPECT_EQ(window.Tree->topLevelItem(0)->childCount(), 1);
+        window.SelectFolder(keep);  // a node left for a freed entry would be found here
+        EXPECT_EQ(window.Tree->currentItem()->text(0), QStringLiteral("KEEP"));
+    }
+    EXPECT_EQ(frame.AreaModel().NodeCount(), 1u);
+    EXPECT_TRUE(frame.AreaModel().IndexOf(keep).isValid());
+    EXPECT_EQ(editor->Destinations, std::vector<TAreaInfo*>{keep});
+
+    for (int i = 0; i < 3; ++i) {
+        TAreaInfo* added = Add(root, "NEW" + std::to_string(i), 2);
+        frame.AddNode(*added);
+        const QModelIndex index = frame.AreaModel().IndexOf(added);
+        ASSERT_TRUE(index.isValid());
+        EXPECT_EQ(TAreaTreeModel::AreaAt(index), added);
+    }
+    EXPECT_EQ(frame.AreaModel().NodeCount(), 4u);
+    EXPECT_EQ(frame.AreaModel().rowCount(), 4);
+    delete editor;
+}
+
 TEST_F(AreaMngrTest, PropertiesStoreBaseNamesWithTheirDotsAndRefuseBadBoards) {
     TAreaInfo* area = Add(root_, "area");
     TEchoPropsForm form;
@@ -290,9 +340,9 @@ TEST_F(AreaMngrTest, AreaSelectionAddsOnlyAreasNotListedYet) {
     root_.SortShown();
     TAreaPostForm form(root_);
     EXPECT_FALSE(form.OKButton->isEnabled());
-    form.AreaTree->setCurrentItem(static_cast<QTreeWidgetItem*>(folder->PostNode));
+    ASSERT_TRUE(form.SelectInTree(*folder));
     EXPECT_FALSE(form.AddButton->isEnabled());
-    form.AreaTree->setCurrentItem(static_cast<QTreeWidgetItem*>(area->PostNode));
+    ASSERT_TRUE(form.SelectInTree(*area));
     EXPECT_TRUE(form.AddButton->isEnabled());
     form.AddSelected();
     EXPECT_FALSE(form.AddButton->isEnabled());
@@ -313,6 +363,7 @@ public:
     }
     void BeginUpdate() override {}
     void EndUpdate() override {}
+    bool HasNode(const TAreaInfo&) const override { return false; }
     void DeleteNode(TAreaInfo&) override {}
     void AddNode(TAreaInfo&) override {}
     TAreaInfo* CurrentArea() override { return Listed; }

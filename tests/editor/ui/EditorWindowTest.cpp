@@ -755,7 +755,7 @@ TEST_F(EditorWindowTest, DestinationDialogKeepsTheListedAreasAndAddsTheChosenOne
         QTimer::singleShot(0, [ok, second] {
             auto* form = qobject_cast<TAreaPostForm*>(QApplication::activeModalWidget());
             ASSERT_NE(form, nullptr);
-            form->AreaTree->setCurrentItem(static_cast<QTreeWidgetItem*>(second->PostNode));
+            form->SelectInTree(*second);
             form->AddSelected();
             if (ok)
                 form->OKButton->click();

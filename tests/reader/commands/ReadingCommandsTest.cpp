@@ -162,7 +162,6 @@ TEST_F(EditorRequests, EditCarriesPositionKeyAndHeader) {
     EXPECT_EQ(r.Edit->Body, "a\r\nb\r\nc");
     EXPECT_EQ(r.Edit->MessagePosition, 7);
     EXPECT_EQ(r.Edit->ListMsgId, "key");
-    EXPECT_TRUE(r.HideTearlineAndOrigin);
     EXPECT_EQ(r.SelectedFromAddress, "2:5020/1.5");
     EXPECT_EQ(r.ToAddress, "2:5020/2");
     EXPECT_EQ(r.Attributes, AttrRqRcpt);

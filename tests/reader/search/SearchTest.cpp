@@ -112,13 +112,13 @@ TEST_F(SearchTest, FindNextVisitsEveryMatchOnceAcrossFormatsThenEnds) {
         {true, {{b, 0}, {b, 4}, {b, 6}, {c, 1}, {d, 0}}},
     };
     for (const TCase& test : cases) {
-        for (TAreaInfo* area : {a, b, c, d}) area->SearchMark = true;
         TSearch search;
+        for (TAreaInfo* area : {a, b, c, d}) search.Marked.insert(area->ID);
         search.SearchText = A("привет");
         search.SearchInText = test.InText;
-        root_.SearchMark = true;
+        search.Marked.insert(root_.ID);
         ASSERT_TRUE(search.Start(root_));
-        EXPECT_FALSE(root_.SearchMark);
+        EXPECT_EQ(search.Marked.count(root_.ID), 0u);
         for (const auto& [area, position] : test.Expected) {
             const TSearchResult result = search.Next();
             ASSERT_NE(result.Hit, TSearchHit::None) << area->Name << " " << position;
@@ -131,8 +131,8 @@ TEST_F(SearchTest, FindNextVisitsEveryMatchOnceAcrossFormatsThenEnds) {
         EXPECT_EQ(search.Next().Hit, TSearchHit::None);
         EXPECT_FALSE(search.CanContinue());
         EXPECT_EQ(search.Next().Hit, TSearchHit::None);
-        for (TAreaInfo* area : {a, b, c, d}) EXPECT_FALSE(area->SearchMark) << area->Name;
-        EXPECT_FALSE(unmarked->SearchMark);
+        for (TAreaInfo* area : {a, b, c, d}) EXPECT_EQ(search.Marked.count(area->ID), 0u) << area->Name;
+        EXPECT_EQ(search.Marked.count(unmarked->ID), 0u);
     }
 }
 
@@ -150,8 +150,8 @@ TEST_F(SearchTest, CaseAndPatternRules) {
         {"ТЕЛО", false, true, TSearchHit::Text},
     };
     for (const TCase& test : cases) {
-        area->SearchMark = true;
         TSearch search;
+        search.Marked.insert(area->ID);
         search.SearchText = A(test.Pattern);
         search.SearchCaseSensitive = test.CaseSensitive;
         search.SearchInText = test.InText;
@@ -168,17 +168,17 @@ TEST_F(SearchTest, NoMarkedAreaSearchesNothingAndBrokenBasesAreSkipped) {
 
     TAreaInfo* broken = AddArea("broken", BaseKindSquish, dir_.File("missing"));
     TAreaInfo* good = AddArea("good", BaseKindJam, MakeBase(BaseKindJam, dir_, "g", {{"x marks", ""}}));
-    broken->SearchMark = good->SearchMark = true;
+    search.Marked = {broken->ID, good->ID};
     ASSERT_TRUE(search.Start(root_));
     const TSearchResult result = search.Next();
     EXPECT_EQ(result.Area, good);
-    EXPECT_FALSE(broken->SearchMark);
+    EXPECT_EQ(search.Marked.count(broken->ID), 0u);
 }
 
 TEST_F(SearchTest, FindNextForgetsADeletedArea) {
     TAreaInfo* area = AddArea("jam", BaseKindJam, MakeBase(BaseKindJam, dir_, "j", {{"x1", ""}, {"x2", ""}}));
-    area->SearchMark = true;
     TSearch search;
+    search.Marked.insert(area->ID);
     search.SearchText = "x";
     ASSERT_TRUE(search.Start(root_));
     ASSERT_EQ(search.Next().Position, 0);
@@ -191,7 +191,6 @@ TEST_F(SearchTest, AbortKeepsThePositionForTheNextFindNext) {
     std::vector<TRow> rows(200, TRow{"filler", ""});
     rows.push_back({"needle", ""});
     TAreaInfo* area = AddArea("jam", BaseKindJam, MakeBase(BaseKindJam, dir_, "big", rows));
-    area->SearchMark = true;
     struct TStopper : TSearchObserver {
         int Polls = 0;
         void SearchingArea(const TAreaInfo&) override {}
@@ -199,6 +198,7 @@ TEST_F(SearchTest, AbortKeepsThePositionForTheNextFindNext) {
         bool SearchAborted() override { return ++Polls == 50; }
     } stopper;
     TSearch search;
+    search.Marked.insert(area->ID);
     search.SearchText = "needle";
     ASSERT_TRUE(search.Start(root_));
     EXPECT_EQ(search.Next(&stopper).Hit, TSearchHit::Aborted);

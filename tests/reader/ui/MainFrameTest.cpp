@@ -20,6 +20,7 @@
 #include <QStatusTipEvent>
 #include <QSysInfo>
 #include <QTest>
+#include <QTextCursor>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
@@ -548,6 +549,31 @@ TEST_F(MainFrameTest, SettingsTakeEffectAtOnceAndAFailedSaveIsReported) {
     EXPECT_TRUE(boxes.Texts[1].contains(QStringLiteral("Откомпилировать список?")));
 }
 
+// The settings preview shows the sample in the face the message view uses now.
+TEST_F(MainFrameTest, SettingsPreviewUsesTheChosenFontMode) {
+    Settings.FixSize = 21;
+    Settings.VarSize = 9;
+    TMainFrame frame;
+    frame.show();
+    const struct {
+        TCommand Mode;
+        int PointSize;
+    } rows[] = {{TCommand::FontMonospace, 21},
+                {TCommand::FontProportional, 9},
+                {TCommand::FontPseudoGraphics, 9},
+                {TCommand::FontMonospace, 21}};
+    for (const auto& row : rows) {
+        frame.RunCommand(row.Mode);
+        TSetupForm form(&frame);
+        const QString text = form.RichEdit2->toPlainText();
+        const int at = text.indexOf(QStringLiteral("Текст письма"));
+        ASSERT_GE(at, 0) << text.toStdString();
+        QTextCursor cursor(form.RichEdit2->document());
+        cursor.setPosition(at + 1);
+        EXPECT_EQ(cursor.charFormat().font().pointSize(), row.PointSize) << static_cast<int>(row.Mode);
+    }
+}
+
 TEST_F(MainFrameTest, RemovedNodeLeavesItsListedAreaAndNodesComeBack) {
     TMainFrame frame;
     frame.show();
@@ -556,7 +582,7 @@ TEST_F(MainFrameTest, RemovedNodeLeavesItsListedAreaAndNodesComeBack) {
     ASSERT_EQ(frame.List().CurrentArea, &msg);
     TAreaTreeView& view = frame;
     view.DeleteNode(msg);
-    EXPECT_EQ(msg.TreeNode, nullptr);
+    EXPECT_FALSE(view.HasNode(msg));
     EXPECT_FALSE(frame.AreaModel().IndexOf(&msg).isValid());
     EXPECT_EQ(frame.List().CurrentArea, nullptr);
     EXPECT_EQ(frame.ListModel().rowCount(), 0);

@@ -126,6 +126,15 @@ TEST_F(SetupFormTest, OkWritesEveryFieldAndSaves) {
     EXPECT_EQ(ReadTemplate("change1"), "Hello\r\n");
     EXPECT_EQ(ReadTemplate("change2"), "Hi\r\n");
 
+    // The dialog shows each setting where OK takes it from: confirmed untouched, it stores the same
+    // (after one round, in which a font family the system lacks settles on the system's own).
+    for (int round = 0; round < 2; ++round) {
+        const std::string stored = StoreFile();
+        TSetupForm again;
+        ASSERT_TRUE(again.WriteBack());
+        if (round == 1) EXPECT_EQ(StoreFile(), stored);
+    }
+
     // What reached the store comes back after a restart.
     Settings = TSettings();
     Settings.BaseKey = RootKey;
@@ -133,6 +142,7 @@ TEST_F(SetupFormTest, OkWritesEveryFieldAndSaves) {
     EXPECT_EQ(Settings.FullName, Utf8ToAnsi("Иван Петров"));
     EXPECT_EQ(Settings.SelfAKA.front(), "2:5020/2");
     EXPECT_EQ(Settings.ColorTable[2], 12);
+
 }
 
 TEST_F(SetupFormTest, CancelLeavesTheStoreByteIdenticalColoursIncluded) {

@@ -131,8 +131,8 @@ TEST_F(SearchWindowTest, F3WalksTheMatchesOfTheMarkedAreasThenFallsBackToEdit) {
     TMainFrame frame;
     Show(frame);
     EXPECT_FALSE(frame.Commands().Action(C::FindNext)->isEnabled());
-    for (const char* name : {"A1", "A2", "A3"}) Area(name).SearchMark = true;
     TSearch& search = frame.Dialogs().Search;
+    for (const char* name : {"A1", "A2", "A3"}) search.Marked.insert(Area(name).ID);
     search.SearchText = A("привет");
     ASSERT_TRUE(search.Start(AreaManager()->Root()));
     frame.Dialogs().SearchNext();
@@ -263,7 +263,8 @@ namespace {
 
 TEST_F(SearchWindowTest, DialogsEnableTheirOkOnlyForAUsableChoice) {
     TAreaInfo& root = AreaManager()->Root();
-    TSearchForm search(root);
+    std::unordered_set<std::string> marked;
+    TSearchForm search(root, marked);
     EXPECT_FALSE(search.SearchButton->isEnabled());
     search.Edit1->setText(QStringLiteral("привет"));
     EXPECT_TRUE(search.SearchButton->isEnabled());
@@ -271,7 +272,8 @@ TEST_F(SearchWindowTest, DialogsEnableTheirOkOnlyForAUsableChoice) {
     QTreeWidgetItem* all = search.AreaTree->topLevelItem(0);
     for (const bool expected : {true, false}) {
         search.ToggleMark(all);
-        for (const char* name : {"A1", "A2", "A3"}) EXPECT_EQ(Area(name).SearchMark, expected) << name;
+        for (const char* name : {"A1", "A2", "A3"})
+            EXPECT_EQ(marked.count(Area(name).ID) != 0, expected) << name;
     }
 
     TCopyForm copy(root, &Area("A1"));
