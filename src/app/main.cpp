@@ -204,7 +204,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<TMainFrame> mainFrame;
     // A second start brings this copy forward: the main window once it is on screen (it stays
     // hidden during the first-run wizard) and whatever dialog runs on top.
-    QObject::connect(&instance, &TSingleInstance::ActivationRequested, [] {
+    GuardedConnect(&instance, &TSingleInstance::ActivationRequested, [] {
         if (MainFrame && MainFrame->isVisible()) BringToFront(MainFrame);
         BringToFront(QApplication::activeModalWidget());
     });
@@ -212,7 +212,7 @@ int main(int argc, char** argv) {
     // Closing the main window is the one orderly way out; before it is shown, closing the dialog
     // that runs cancels the log-in or the first-run wizard.
     TTerminationSignals termination;
-    QObject::connect(&termination, &TTerminationSignals::TerminationRequested, [] {
+    GuardedConnect(&termination, &TTerminationSignals::TerminationRequested, [] {
         if (MainFrame && MainFrame->isVisible()) {
             MainFrame->CloseUnattended();
         } else if (QWidget* modal = QApplication::activeModalWidget()) {

@@ -112,7 +112,7 @@ TAreaMngr::TAreaMngr(TAreaInfo& root, QWidget* parent) : QWidget(parent, Qt::Too
     // Menu order as the user knows it: FastEcho, Squish, AREAS.BBS, T-Mail, then the Linux tossers.
     for (int i : {0, 1, 3, 2, 4, 5}) {
         const int kind = importKinds[i];
-        connect(ImportMenu->addAction(importCaptions[i]), &QAction::triggered, this,
+        GuardedConnect(ImportMenu->addAction(importCaptions[i]), &QAction::triggered, this,
                 [this, kind] { AddLinkedGroup(kind); });
     }
     ImportAction = ToolBar->addAction(QIcon::fromTheme(QStringLiteral("document-import")),
@@ -159,17 +159,17 @@ TAreaMngr::TAreaMngr(TAreaInfo& root, QWidget* parent) : QWidget(parent, Qt::Too
     RunLinkedGroup = [this](TAreaInfo& group) { return EditLinkedGroup(group, this) == 1; };
     RunFilter = [this](TAreaInfo& group) { return EditImportFilter(group, this); };
 
-    connect(UpAction, &QAction::triggered, this, [this] { GoUp(); });
-    connect(CreateAction, &QAction::triggered, this, [this] { CreateFolder(); });
-    connect(DeleteAction, &QAction::triggered, this, [this] { DeleteSelected(); });
-    connect(PropertiesAction, &QAction::triggered, this, [this] { ShowProperties(); });
-    connect(FilterAction, &QAction::triggered, this, [this] { ShowFilter(); });
-    connect(Tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+    GuardedConnect(UpAction, &QAction::triggered, this, [this] { GoUp(); });
+    GuardedConnect(CreateAction, &QAction::triggered, this, [this] { CreateFolder(); });
+    GuardedConnect(DeleteAction, &QAction::triggered, this, [this] { DeleteSelected(); });
+    GuardedConnect(PropertiesAction, &QAction::triggered, this, [this] { ShowProperties(); });
+    GuardedConnect(FilterAction, &QAction::triggered, this, [this] { ShowFilter(); });
+    GuardedConnect(Tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         if (item != nullptr) SelectFolder(EntryOf(item->data(0, kIdRole)));
     });
-    connect(List, &QListWidget::itemSelectionChanged, this, [this] { UpdateActions(); });
-    connect(List, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) { ItemRenamed(item); });
-    connect(List, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    GuardedConnect(List, &QListWidget::itemSelectionChanged, this, [this] { UpdateActions(); });
+    GuardedConnect(List, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) { ItemRenamed(item); });
+    GuardedConnect(List, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
         TAreaInfo* entry = EntryOf(item->data(kIdRole));
         if (entry != nullptr && entry->Kind == AreaKindFolder && entry->Zilo == ZiloOrdinary)
             SelectFolder(entry);
@@ -545,15 +545,15 @@ TAreaPostForm::TAreaPostForm(TAreaInfo& root, QWidget* parent)
         nodes_[row.Entry->ID] = node;
         made.push_back(node);
     }
-    connect(AreaTree, &QTreeWidget::currentItemChanged, this, [this] { UpdateButtons(); });
-    connect(AreaTree, &QTreeWidget::itemDoubleClicked, this, [this] {
+    GuardedConnect(AreaTree, &QTreeWidget::currentItemChanged, this, [this] { UpdateButtons(); });
+    GuardedConnect(AreaTree, &QTreeWidget::itemDoubleClicked, this, [this] {
         if (AddButton->isEnabled()) AddSelected();
     });
-    connect(TargetList, &QListWidget::currentItemChanged, this, [this] { UpdateButtons(); });
-    connect(AddButton, &QPushButton::clicked, this, [this] { AddSelected(); });
-    connect(RemoveButton, &QPushButton::clicked, this, [this] { RemoveSelected(); });
-    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    GuardedConnect(TargetList, &QListWidget::currentItemChanged, this, [this] { UpdateButtons(); });
+    GuardedConnect(AddButton, &QPushButton::clicked, this, [this] { AddSelected(); });
+    GuardedConnect(RemoveButton, &QPushButton::clicked, this, [this] { RemoveSelected(); });
+    GuardedConnect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    GuardedConnect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     UpdateButtons();
 }
 

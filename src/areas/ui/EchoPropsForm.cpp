@@ -22,6 +22,7 @@
 #include "import/ui/FileChooser.h"
 #include "platform/Registry.h"
 #include "reader/MainWindowServices.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -156,11 +157,11 @@ TEchoPropsForm::TEchoPropsForm(QWidget* parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     ShowErrorBox = [this](const std::string& text) { ShowError(text, this); };
-    connect(KindGroup, &QButtonGroup::idToggled, this, [this](int, bool on) {
+    GuardedConnect(KindGroup, &QButtonGroup::idToggled, this, [this](int, bool on) {
         if (on) UpdatePages();
     });
-    connect(buttons, &QDialogButtonBox::accepted, this, [this] { OKButtonClick(); });
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    GuardedConnect(buttons, &QDialogButtonBox::accepted, this, [this] { OKButtonClick(); });
+    GuardedConnect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     SetKind(0);
 }
 
@@ -298,8 +299,8 @@ TImportFilterForm::TImportFilterForm(QWidget* parent)
     layout->addWidget(help);
     layout->addWidget(buttons);
     setMinimumWidth(380);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    GuardedConnect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    GuardedConnect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
 void TImportFilterForm::LoadFrom(const TAreaInfo& group) {

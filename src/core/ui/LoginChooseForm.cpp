@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "core/ui/QtText.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -39,9 +40,9 @@ TLoginChooseForm::TLoginChooseForm(QWidget* parent)
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(UserBox, &QComboBox::currentIndexChanged, this, [this] { UpdateOKButton(); });
-    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    GuardedConnect(UserBox, &QComboBox::currentIndexChanged, this, [this] { UpdateOKButton(); });
+    GuardedConnect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    GuardedConnect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
     UpdateOKButton();
 }
 

@@ -10,6 +10,7 @@
 #include "core/Codepage.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -38,8 +39,8 @@ TPasswordForm::TPasswordForm(std::string stored, QWidget* parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     ShowWrongPassword = [this](const std::string& text) { ShowError(text, this); };
-    connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
-    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    GuardedConnect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
+    GuardedConnect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TPasswordForm::OKButtonClick() {

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include "platform/Paths.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -65,7 +66,7 @@ bool TSingleInstance::Listen() {
     if (probe.waitForConnected(500)) return false;
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(server_, &QLocalServer::newConnection, this, [this] { AcceptConnections(); });
+    GuardedConnect(server_, &QLocalServer::newConnection, this, [this] { AcceptConnections(); });
     if (server_->listen(name_)) return true;
     QLocalServer::removeServer(name_);
     return server_->listen(name_);
@@ -79,8 +80,8 @@ void TSingleInstance::AcceptConnections() {
                 if (socket->readLine() == kActivate) emit ActivationRequested();
             }
         };
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, readRequest);
+        GuardedConnect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        GuardedConnect(socket, &QLocalSocket::readyRead, this, readRequest);
         readRequest();
     }
 }

@@ -1,4 +1,5 @@
 #include "core/ui/TerminationSignals.h"
+#include "core/ui/SlotGuard.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -29,7 +30,7 @@ TTerminationSignals::TTerminationSignals(QObject* parent) : QObject(parent) {
     if (signalPipe[0] >= 0) return;
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0) return;
     notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
-    connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { Drain(); });
+    GuardedConnect(notifier_.get(), &QSocketNotifier::activated, this, [this] { Drain(); });
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);

@@ -15,6 +15,7 @@
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
 #include "settings/UserAdmin.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -63,10 +64,10 @@ TUserForm::TUserForm(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::MSWindo
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     ShowInfoBox = [this](const std::string& text) { ShowInfo(text, this); };
-    connect(NameEdit, &QLineEdit::textChanged, this, [this] { UpdateControls(); });
-    connect(UsePasswordCheck, &QCheckBox::toggled, this, [this] { UpdateControls(); });
-    connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
-    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    GuardedConnect(NameEdit, &QLineEdit::textChanged, this, [this] { UpdateControls(); });
+    GuardedConnect(UsePasswordCheck, &QCheckBox::toggled, this, [this] { UpdateControls(); });
+    GuardedConnect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
+    GuardedConnect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
     UpdateControls();
 }
 
@@ -125,12 +126,12 @@ TUsersForm::TUsersForm(QWidget* parent) : QDialog(parent) {
     ShowInfoBox = [this](const std::string& text) { ShowInfo(text, this); };
     ShowErrorBox = [this](const std::string& text) { ShowError(text, this); };
     AskYesNoBox = [this](const std::string& text) { return AskYesNo(text, this); };
-    connect(UserList, &QListWidget::itemSelectionChanged, this, [this] { UpdateButtons(); });
-    connect(UserList, &QListWidget::itemDoubleClicked, this, [this] { EditButtonClick(); });
-    connect(AddButton, &QPushButton::clicked, this, [this] { AddButtonClick(); });
-    connect(EditButton, &QPushButton::clicked, this, [this] { EditButtonClick(); });
-    connect(DeleteButton, &QPushButton::clicked, this, [this] { DeleteButtonClick(); });
-    connect(CloseButton, &QPushButton::clicked, this, &QDialog::accept);
+    GuardedConnect(UserList, &QListWidget::itemSelectionChanged, this, [this] { UpdateButtons(); });
+    GuardedConnect(UserList, &QListWidget::itemDoubleClicked, this, [this] { EditButtonClick(); });
+    GuardedConnect(AddButton, &QPushButton::clicked, this, [this] { AddButtonClick(); });
+    GuardedConnect(EditButton, &QPushButton::clicked, this, [this] { EditButtonClick(); });
+    GuardedConnect(DeleteButton, &QPushButton::clicked, this, [this] { DeleteButtonClick(); });
+    GuardedConnect(CloseButton, &QPushButton::clicked, this, &QDialog::accept);
     FillList();
 }
 

@@ -14,6 +14,7 @@
 #include "msgbase/BaseFactory.h"
 #include "platform/Codepage.h"
 #include "reader/MainWindowServices.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -179,9 +180,9 @@ void DeleteDraft(int32_t number) {
 }
 
 TDraftKeeper::TDraftKeeper(QObject* parent) : QObject(parent), timer_(new QTimer(this)) {
-    connect(timer_, &QTimer::timeout, this, &TDraftKeeper::AutoSave);
+    GuardedConnect(timer_, &QTimer::timeout, this, &TDraftKeeper::AutoSave);
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        connect(app, &QGuiApplication::commitDataRequest, this, &TDraftKeeper::CommitData,
+        GuardedConnect(app, &QGuiApplication::commitDataRequest, this, &TDraftKeeper::CommitData,
                 Qt::DirectConnection);
     ApplyAutoSaveSettings();
 }

@@ -1,4 +1,5 @@
 #include "editor/ui/FlagsForm.h"
+#include "core/ui/SlotGuard.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -25,8 +26,8 @@ TFlagsForm::TFlagsForm(QWidget* parent) : QDialog(parent) {
     layout->addWidget(CheckList);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Cancel)->setText(QString::fromUtf8("Отмена"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    GuardedConnect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    GuardedConnect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
 }
 

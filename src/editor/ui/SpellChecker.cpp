@@ -18,6 +18,7 @@
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
 #include "platform/Codepage.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -100,13 +101,13 @@ TAnswer AskWord(QWidget* parent, const std::string& word, const std::vector<std:
     layout->addWidget(edit);
     auto* list = new QListWidget(&dialog);
     for (const auto& s : suggestions) list->addItem(ToQt(s));
-    QObject::connect(list, &QListWidget::currentTextChanged, edit, &QLineEdit::setText);
+    GuardedConnect(list, &QListWidget::currentTextChanged, edit, &QLineEdit::setText);
     layout->addWidget(list);
     auto* buttons = new QHBoxLayout;
     TAnswer answer = TAnswer::Cancel;
     auto add = [&](const char* text, TAnswer a) {
         auto* b = new QPushButton(QString::fromUtf8(text), &dialog);
-        QObject::connect(b, &QPushButton::clicked, &dialog, [&dialog, &answer, a] {
+        GuardedConnect(b, &QPushButton::clicked, &dialog, [&dialog, &answer, a] {
             answer = a;
             dialog.accept();
         });

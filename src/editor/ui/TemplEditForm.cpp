@@ -18,6 +18,7 @@
 #include "core/ui/QtText.h"
 #include "editor/Templates.h"
 #include "platform/Codepage.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -117,7 +118,7 @@ TTemplEditForm::TTemplEditForm(QWidget* parent) : QDialog(parent) {
     auto* listButtons = new QHBoxLayout;
     auto button = [&](const char* text, auto slot) {
         auto* b = new QPushButton(QString::fromUtf8(text), listPage);
-        connect(b, &QPushButton::clicked, this, slot);
+        GuardedConnect(b, &QPushButton::clicked, this, slot);
         listButtons->addWidget(b);
     };
     button("Вверх", [this] {
@@ -158,7 +159,7 @@ TTemplEditForm::TTemplEditForm(QWidget* parent) : QDialog(parent) {
     Library = new QListWidget(LibraryBox);
     libLayout->addWidget(Library);
     auto* copy = new QPushButton(QStringLiteral("^^^^^^^^^"), LibraryBox);
-    connect(copy, &QPushButton::clicked, this, [this] { CopyLibraryEntry(); });
+    GuardedConnect(copy, &QPushButton::clicked, this, [this] { CopyLibraryEntry(); });
     libLayout->addWidget(copy);
     listLayout->addWidget(LibraryBox);
     pages_->addWidget(listPage);
@@ -173,12 +174,12 @@ TTemplEditForm::TTemplEditForm(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(save);
     buttons->addWidget(cancel);
     top->addLayout(buttons);
-    connect(save, &QPushButton::clicked, this, [this] {
+    GuardedConnect(save, &QPushButton::clicked, this, [this] {
         if (Save()) accept();
     });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(Tree, &QTreeWidget::currentItemChanged, this, &TTemplEditForm::NodeChanged);
-    connect(MacroList, &QTreeWidget::itemDoubleClicked, this,
+    GuardedConnect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    GuardedConnect(Tree, &QTreeWidget::currentItemChanged, this, &TTemplEditForm::NodeChanged);
+    GuardedConnect(MacroList, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { TextPage->insertPlainText(item->text(0)); });
     resize(820, 520);
 }

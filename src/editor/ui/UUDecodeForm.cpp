@@ -11,6 +11,7 @@
 
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -30,9 +31,9 @@ TUUDecodeForm::TUUDecodeForm(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::W
     FileList->header()->resizeSection(0, 140);
     FileList->header()->resizeSection(1, 60);
     layout->addWidget(FileList);
-    connect(SaveAction, &QAction::triggered, this, [this] { SaveSelected(); });
-    connect(RemoveAction, &QAction::triggered, this, [this] { RemoveSelected(); });
-    connect(FileList, &QTreeWidget::currentItemChanged, this, [this] { UpdateActions(); });
+    GuardedConnect(SaveAction, &QAction::triggered, this, [this] { SaveSelected(); });
+    GuardedConnect(RemoveAction, &QAction::triggered, this, [this] { RemoveSelected(); });
+    GuardedConnect(FileList, &QTreeWidget::currentItemChanged, this, [this] { UpdateActions(); });
     resize(240, 200);
     UpdateActions();
 }

@@ -1,4 +1,5 @@
 #include "import/ui/FileChooser.h"
+#include "core/ui/SlotGuard.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -32,7 +33,7 @@ TFileChooser::TFileChooser(TMode mode, const QString& filter, QWidget* parent)
     setFocusProxy(Edit);
 
     Browse = [this](const QString& current) { return OpenDialog(current); };
-    connect(BrowseButton, &QToolButton::clicked, this, [this] {
+    GuardedConnect(BrowseButton, &QToolButton::clicked, this, [this] {
         const QString chosen = Browse(Edit->text());
         if (!chosen.isEmpty()) Edit->setText(chosen);
     });

@@ -9,6 +9,7 @@
 #include "core/Settings.h"
 #include "import/ui/FileChooser.h"
 #include "platform/Registry.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -36,8 +37,8 @@ TImportDialog::TImportDialog(const QString& caption, const QString& fileLabel, c
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    GuardedConnect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    GuardedConnect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     if (*fileValue_ != '\0') SetFileName(RememberedText(fileValue_));
 }

@@ -8,6 +8,7 @@
 
 #include "areas/gizmo.h"
 #include "import/ui/WizardForm.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 namespace {
@@ -43,9 +44,9 @@ TImportQueryForm::TImportQueryForm(QWidget* parent) : QDialog(parent) {
     OKButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Отмена"), this);
     HelpButton = new QPushButton(QStringLiteral("&Справка"), this);
-    connect(OKButton, &QPushButton::clicked, this, [this] { done(ModalOK); });
-    connect(CancelButton, &QPushButton::clicked, this, [this] { done(ModalCancel); });
-    connect(HelpButton, &QPushButton::clicked, this, [this] { OpenImportHelp(this); });
+    GuardedConnect(OKButton, &QPushButton::clicked, this, [this] { done(ModalOK); });
+    GuardedConnect(CancelButton, &QPushButton::clicked, this, [this] { done(ModalCancel); });
+    GuardedConnect(HelpButton, &QPushButton::clicked, this, [this] { OpenImportHelp(this); });
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

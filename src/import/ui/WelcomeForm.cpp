@@ -23,6 +23,7 @@
 #include "import/ui/LinkedGroupDialog.h"
 #include "import/ui/WizardForm.h"
 #include "settings/ui/SetupForm.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 namespace {
@@ -93,8 +94,8 @@ TWelcomeForm::TWelcomeForm(TAreaInfo& root, QWidget* parent) : QDialog(parent), 
     bold.setBold(true);
     ContinueButton->setFont(bold);
     ExitButton = new QPushButton(QStringLiteral("Выход"), this);
-    connect(ContinueButton, &QPushButton::clicked, this, [this] { ContinueClick(); });
-    connect(ExitButton, &QPushButton::clicked, this, [this] { done(ModalCancel); });
+    GuardedConnect(ContinueButton, &QPushButton::clicked, this, [this] { ContinueClick(); });
+    GuardedConnect(ExitButton, &QPushButton::clicked, this, [this] { done(ModalCancel); });
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

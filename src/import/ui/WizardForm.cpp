@@ -17,6 +17,7 @@
 #include "import/GoldEdImport.h"
 #include "import/ui/FileChooser.h"
 #include "reader/ui/HelpWindow.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 namespace {
@@ -103,11 +104,11 @@ TWizardForm::TWizardForm(TAreaInfo& root, QWidget* parent) : QDialog(parent), ro
     BackButton->setAutoDefault(false);
     CancelButton->setAutoDefault(false);
     HelpButton->setAutoDefault(false);
-    connect(HelpButton, &QPushButton::clicked, this, [this] { OpenImportHelp(this); });
-    connect(BackButton, &QPushButton::clicked, this, [this] { BackClick(); });
-    connect(NextButton, &QPushButton::clicked, this, [this] { NextClick(); });
-    connect(CancelButton, &QPushButton::clicked, this, [this] { done(ModalCancel); });
-    connect(DirectoryChooser->Edit, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
+    GuardedConnect(HelpButton, &QPushButton::clicked, this, [this] { OpenImportHelp(this); });
+    GuardedConnect(BackButton, &QPushButton::clicked, this, [this] { BackClick(); });
+    GuardedConnect(NextButton, &QPushButton::clicked, this, [this] { NextClick(); });
+    GuardedConnect(CancelButton, &QPushButton::clicked, this, [this] { done(ModalCancel); });
+    GuardedConnect(DirectoryChooser->Edit, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
 
     auto* top = new QHBoxLayout;
     top->addWidget(CaptionLabel);

@@ -13,6 +13,7 @@
 #include "nodelist/NodeSearch.h"
 #include "nodelist/ui/ContactForm.h"
 #include "nodelist/ui/NodeBrowser.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -63,16 +64,16 @@ TAddressBookForm::TAddressBookForm(TAddressBook& book, TNodeList* list, TMode mo
     layout->addLayout(bottom);
     resize(560, 360);
 
-    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateButtons(); });
-    connect(ListView1, &QTreeWidget::itemDoubleClicked, this, [this] {
+    GuardedConnect(ListView1, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateButtons(); });
+    GuardedConnect(ListView1, &QTreeWidget::itemDoubleClicked, this, [this] {
         if (OKButton->isVisibleTo(this) && OKButton->isEnabled()) OKButtonClick();
     });
-    connect(AddButton, &QPushButton::clicked, this, [this] { AddButtonClick(); });
-    connect(EditButton, &QPushButton::clicked, this, [this] { EditButtonClick(); });
-    connect(DeleteButton, &QPushButton::clicked, this, [this] { DeleteButtonClick(); });
-    connect(NodesButton, &QPushButton::clicked, this, [this] { NodesButtonClick(); });
-    connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
-    connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
+    GuardedConnect(AddButton, &QPushButton::clicked, this, [this] { AddButtonClick(); });
+    GuardedConnect(EditButton, &QPushButton::clicked, this, [this] { EditButtonClick(); });
+    GuardedConnect(DeleteButton, &QPushButton::clicked, this, [this] { DeleteButtonClick(); });
+    GuardedConnect(NodesButton, &QPushButton::clicked, this, [this] { NodesButtonClick(); });
+    GuardedConnect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
+    GuardedConnect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
     FillRows();
 }
 

@@ -10,6 +10,7 @@
 
 #include "core/ui/QtText.h"
 #include "nodelist/NodeList.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -52,17 +53,17 @@ TContactForm::TContactForm(TNodeList* list, QWidget* parent) : QDialog(parent), 
     layout->addLayout(buttons);
     setMinimumWidth(380);
 
-    connect(NameEdit, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
-    connect(AddressEdit, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
-    connect(AddressList, &QListWidget::currentRowChanged, this, [this] { UpdateButtons(); });
-    connect(AddButton, &QPushButton::clicked, this, [this] { AddButtonClick(); });
-    connect(DeleteButton, &QPushButton::clicked, this, [this] {
+    GuardedConnect(NameEdit, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
+    GuardedConnect(AddressEdit, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
+    GuardedConnect(AddressList, &QListWidget::currentRowChanged, this, [this] { UpdateButtons(); });
+    GuardedConnect(AddButton, &QPushButton::clicked, this, [this] { AddButtonClick(); });
+    GuardedConnect(DeleteButton, &QPushButton::clicked, this, [this] {
         delete AddressList->takeItem(AddressList->currentRow());
         UpdateButtons();
     });
-    connect(FindButton, &QPushButton::clicked, this, [this] { FindButtonClick(); });
-    connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
-    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    GuardedConnect(FindButton, &QPushButton::clicked, this, [this] { FindButtonClick(); });
+    GuardedConnect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
+    GuardedConnect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
     UpdateButtons();
 }
 

@@ -14,6 +14,7 @@
 #include "core/ui/QtText.h"
 #include "nodelist/ui/ContactForm.h"
 #include "nodelist/ui/NodeFind.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -100,15 +101,15 @@ TNodeBrowser::TNodeBrowser(TNodeList& list, TAddressBook& book, QWidget* parent)
     layout->addLayout(buttons);
     resize(860, 520);
 
-    connect(QuickSearchEdit, &QLineEdit::textChanged, this,
+    GuardedConnect(QuickSearchEdit, &QLineEdit::textChanged, this,
             [this](const QString& t) { QuickSearchChange(t); });
-    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+    GuardedConnect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { UpdateButtons(); });
-    connect(FindButton, &QPushButton::clicked, this, [this] { FindButtonClick(); });
-    connect(FindNextButton, &QPushButton::clicked, this, [this] { FindNextButtonClick(); });
-    connect(AddToBookButton, &QPushButton::clicked, this, [this] { AddToBookButtonClick(); });
-    connect(SendButton, &QPushButton::clicked, this, [this] { SendButtonClick(); });
-    connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
+    GuardedConnect(FindButton, &QPushButton::clicked, this, [this] { FindButtonClick(); });
+    GuardedConnect(FindNextButton, &QPushButton::clicked, this, [this] { FindNextButtonClick(); });
+    GuardedConnect(AddToBookButton, &QPushButton::clicked, this, [this] { AddToBookButtonClick(); });
+    GuardedConnect(SendButton, &QPushButton::clicked, this, [this] { SendButtonClick(); });
+    GuardedConnect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
     UpdateButtons();
 }
 

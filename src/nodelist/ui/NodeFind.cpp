@@ -9,6 +9,7 @@
 
 #include "core/Address.h"
 #include "core/ui/QtText.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -36,9 +37,9 @@ TNodeFind::TNodeFind(const std::string& namePart, const std::string& mask, QWidg
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(AddressEdit, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
-    connect(SearchButton, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    GuardedConnect(AddressEdit, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
+    GuardedConnect(SearchButton, &QPushButton::clicked, this, &QDialog::accept);
+    GuardedConnect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
     UpdateButtons();
 }
 

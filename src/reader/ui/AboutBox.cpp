@@ -8,6 +8,7 @@
 #include <QStyle>
 
 #include "core/Settings.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -36,7 +37,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 
     OkButton = new QPushButton(QStringLiteral("OK"), this);
     OkButton->setDefault(true);
-    connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
+    GuardedConnect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(picture, 0, 0, 3, 1, Qt::AlignTop);

@@ -16,6 +16,7 @@
 #include "reader/Bookmarks.h"
 #include "reader/ui/Icons.h"
 #include "reader/ui/MessageListModel.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -36,7 +37,7 @@ TBookMarkForm::TBookMarkForm(QWidget* owner, std::function<TBookmarkGoto(const s
     ListView1->setStyleSheet(QStringLiteral("QListWidget::item:hover { text-decoration: underline; }"));
     ListView1->setAcceptDrops(false);
     layout->addWidget(ListView1);
-    connect(ListView1, &QListWidget::itemClicked, this,
+    GuardedConnect(ListView1, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { ClickRow(ListView1->row(item)); });
 
     PopupMenu = new QMenu(this);
@@ -44,7 +45,7 @@ TBookMarkForm::TBookMarkForm(QWidget* owner, std::function<TBookmarkGoto(const s
     PopupMenu->addSeparator();
     PopupMenu->addAction(QStringLiteral("Очистить"), this, &TBookMarkForm::ClearAll);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(ListView1, &QWidget::customContextMenuRequested, this, [this, remove](const QPoint& pos) {
+    GuardedConnect(ListView1, &QWidget::customContextMenuRequested, this, [this, remove](const QPoint& pos) {
         if (QListWidgetItem* item = ListView1->itemAt(pos)) ListView1->setCurrentItem(item);
         remove->setEnabled(ListView1->currentItem() != nullptr && ListView1->currentItem()->isSelected());
         PopupMenu->popup(ListView1->viewport()->mapToGlobal(pos));

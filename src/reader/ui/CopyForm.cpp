@@ -10,6 +10,7 @@
 #include "areas/gizmo.h"
 #include "reader/ui/AreaChooserTree.h"
 #include "reader/ui/Icons.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -40,10 +41,10 @@ TCopyForm::TCopyForm(TAreaInfo& root, const TAreaInfo* source, QWidget* parent)
     OkButton->setDefault(true);
     buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
     layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    GuardedConnect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    GuardedConnect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     OkButton->setEnabled(false);
-    connect(AreaTree, &QTreeWidget::currentItemChanged, this,
+    GuardedConnect(AreaTree, &QTreeWidget::currentItemChanged, this,
             [this] { OkButton->setEnabled(Target() != nullptr); });
     resize(380, 420);
 }

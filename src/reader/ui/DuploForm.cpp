@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "core/ui/QtText.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -57,9 +58,9 @@ TDuploForm::TDuploForm(const QString& from, const QString& to, const QString& su
     buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
     layout->addWidget(buttons);
     SendButton->setEnabled(false);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(ListView1, &QTreeWidget::itemSelectionChanged, this,
+    GuardedConnect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    GuardedConnect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    GuardedConnect(ListView1, &QTreeWidget::itemSelectionChanged, this,
             [this] { SendButton->setEnabled(!ListView1->selectedItems().isEmpty()); });
     resize(520, 400);
 }

@@ -12,6 +12,7 @@
 
 #include "core/Settings.h"
 #include "core/ui/QtText.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -51,9 +52,9 @@ TErrorReportForm::TErrorReportForm(QWidget* parent) : QDialog(parent) {
     LetterButton->setEnabled(false);
     CloseButton = new QPushButton(QStringLiteral("Закрыть"), this);
     CloseButton->setDefault(true);
-    connect(CopyButton, &QPushButton::clicked, this, [this] { CopyButtonClick(); });
-    connect(LetterButton, &QPushButton::clicked, this, [this] { LetterButtonClick(); });
-    connect(CloseButton, &QPushButton::clicked, this, &QDialog::close);
+    GuardedConnect(CopyButton, &QPushButton::clicked, this, [this] { CopyButtonClick(); });
+    GuardedConnect(LetterButton, &QPushButton::clicked, this, [this] { LetterButtonClick(); });
+    GuardedConnect(CloseButton, &QPushButton::clicked, this, &QDialog::close);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(CopyButton);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "reader/ui/Icons.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -26,10 +27,10 @@ THeaderControl::THeaderControl(QWidget* parent)
     constexpr std::array<int, 5> widths = {15, 100, 100, 100, 50};
     for (int i = 0; i < 5; ++i) resizeSection(i, widths[static_cast<size_t>(i)]);
     // The icon column stays first: rows draw their indentation and pictures there.
-    connect(this, &QHeaderView::sectionMoved, this, [this](int, int, int) {
+    GuardedConnect(this, &QHeaderView::sectionMoved, this, [this](int, int, int) {
         if (visualIndex(0) != 0) moveSection(visualIndex(0), 0);
     });
-    connect(this, &QHeaderView::sectionClicked, this, [this](int section) {
+    GuardedConnect(this, &QHeaderView::sectionClicked, this, [this](int section) {
         if (section >= 1 && section <= 4) emit SortClicked(section);
     });
 }

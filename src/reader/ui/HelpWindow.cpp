@@ -1,4 +1,5 @@
 #include "reader/ui/HelpWindow.h"
+#include "core/ui/SlotGuard.h"
 
 #include <QPointer>
 #include <QTextBrowser>
@@ -21,7 +22,7 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     Browser->setOpenExternalLinks(true);
     Browser->setSearchPaths({QStringLiteral(":/pelmar/help")});
     layout->addWidget(Browser);
-    connect(Browser, &QTextBrowser::sourceChanged, this,
+    GuardedConnect(Browser, &QTextBrowser::sourceChanged, this,
             [this] { setWindowTitle(QStringLiteral("Справка: ") + Browser->documentTitle()); });
     resize(640, 560);
 }

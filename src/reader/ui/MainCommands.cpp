@@ -10,6 +10,7 @@
 #include <QToolButton>
 
 #include "reader/ui/Icons.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -28,7 +29,7 @@ QAction* TMainCommands::Make(TCommand command, const QString& caption, const cha
         action->setIcon(
             ThemeIcon(themeIcon != nullptr ? QString::fromLatin1(themeIcon) : QString(), fallbackIcon));
     }
-    connect(action, &QAction::triggered, this, [this, command] { emit Triggered(command); });
+    GuardedConnect(action, &QAction::triggered, this, [this, command] { emit Triggered(command); });
     actions_.emplace(command, action);
     main_.emplace(command, action);
     return action;
@@ -40,11 +41,11 @@ QAction* TMainCommands::Extra(TCommand command, const QString& caption) {
         action->setIcon(main->icon());
         action->setCheckable(main->isCheckable());
         if (main->isCheckable()) {
-            connect(main, &QAction::toggled, action, &QAction::setChecked);
+            GuardedConnect(main, &QAction::toggled, action, &QAction::setChecked);
             action->setChecked(main->isChecked());
         }
         // A checkable pop-up item toggles the main one, which runs the command.
-        connect(action, &QAction::triggered, main, [main, action] {
+        GuardedConnect(action, &QAction::triggered, main, [main, action] {
             if (main->isCheckable()) {
                 main->setChecked(action->isChecked());
                 emit main->triggered(action->isChecked());
@@ -53,7 +54,7 @@ QAction* TMainCommands::Extra(TCommand command, const QString& caption) {
             }
         });
     } else {
-        connect(action, &QAction::triggered, this, [this, command] { emit Triggered(command); });
+        GuardedConnect(action, &QAction::triggered, this, [this, command] { emit Triggered(command); });
     }
     actions_.emplace(command, action);
     return action;

@@ -28,6 +28,7 @@
 #include "reader/ViewLinks.h"
 #include "reader/ui/RtfReader.h"
 #include "reader/ui/ViewTexts.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -128,7 +129,7 @@ TMessageViewPane::TMessageViewPane(QWidget* parent) : QWidget(parent) {
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichEdit1->setLineWrapMode(Settings.LineWrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(RichEdit1, &TMessageText::LinkClicked, this, &TMessageViewPane::LinkClicked);
+    GuardedConnect(RichEdit1, &TMessageText::LinkClicked, this, &TMessageViewPane::LinkClicked);
     layout->addWidget(RichEdit1, 1);
 }
 
@@ -152,7 +153,7 @@ void TMessageViewPane::BuildHeader() {
                 QIcon::fromTheme(QString::fromLatin1(info.Icon), style()->standardIcon(info.Fallback)));
             button->setAutoRaise(true);
             button->setIconSize(QSize(12, 12));
-            connect(button, &QToolButton::clicked, this,
+            GuardedConnect(button, &QToolButton::clicked, this,
                     [this, which = info.Which] { emit NavigationClicked(which); });
             column->addWidget(button);
             buttons_[static_cast<size_t>(i)] = button;

@@ -12,6 +12,7 @@
 #include "areas/AreaTreeRows.h"
 #include "areas/gizmo.h"
 #include "reader/ui/AreaChooserTree.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -46,13 +47,13 @@ TSearchForm::TSearchForm(TAreaInfo& root, std::unordered_set<std::string>& marke
     SearchButton->setDefault(true);
     buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
     layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    GuardedConnect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    GuardedConnect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     SearchButton->setEnabled(false);
-    connect(Edit1, &QLineEdit::textChanged, this,
+    GuardedConnect(Edit1, &QLineEdit::textChanged, this,
             [this](const QString& text) { SearchButton->setEnabled(!text.isEmpty()); });
-    connect(AreaTree, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int) {
+    GuardedConnect(AreaTree, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int) {
         if (!updating_) ToggleMark(item);
     });
     ShowMarks();

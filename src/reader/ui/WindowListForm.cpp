@@ -1,4 +1,5 @@
 #include "reader/ui/WindowListForm.h"
+#include "core/ui/SlotGuard.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -35,11 +36,11 @@ TWindowListForm::TWindowListForm(QWidget* parent) : QDialog(parent) {
     buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
     layout->addWidget(buttons);
     OkButton->setEnabled(false);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(ListBox1, &QListWidget::currentRowChanged, this,
+    GuardedConnect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    GuardedConnect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    GuardedConnect(ListBox1, &QListWidget::currentRowChanged, this,
             [this](int row) { OkButton->setEnabled(row >= 0); });
-    connect(ListBox1, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
+    GuardedConnect(ListBox1, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
     resize(320, 260);
 }
 

@@ -18,6 +18,7 @@
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
 #include "settings/SetupRules.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -77,9 +78,9 @@ TAutoForm::TAutoForm(const std::vector<TAutoTypeEntry>& table, int editing, QWid
     layout->addLayout(form);
     layout->addLayout(buttons);
     ShowInfoBox = [this](const std::string& text) { ShowInfo(text, this); };
-    connect(TextEdit, &QPlainTextEdit::textChanged, this, [this] { UpdateButtons(); });
-    connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    GuardedConnect(TextEdit, &QPlainTextEdit::textChanged, this, [this] { UpdateButtons(); });
+    GuardedConnect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
+    GuardedConnect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     UpdateButtons();
 }
 
@@ -132,9 +133,9 @@ TChangeForm::TChangeForm(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::MSW
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     // Replacing "nothing" would insert the replacement everywhere.
-    connect(WhatEdit, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
-    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    GuardedConnect(WhatEdit, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
+    GuardedConnect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    GuardedConnect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     UpdateButtons();
 }
 

@@ -43,6 +43,7 @@
 #include "reader/ui/HelpWindow.h"
 #include "reader/ui/RtfReader.h"
 #include "settings/ui/AutoForm.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 
@@ -193,9 +194,9 @@ TSetupForm::TSetupForm(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(PageControl);
     layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(help, &QPushButton::clicked, this, [this] { OpenHelpTopic(HelpSettings, this); });
+    GuardedConnect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    GuardedConnect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    GuardedConnect(help, &QPushButton::clicked, this, [this] { OpenHelpTopic(HelpSettings, this); });
 
     ChooseNodelistFiles = [this] {
         std::vector<std::string> files;
@@ -233,8 +234,8 @@ TSetupForm::TSetupForm(QWidget* parent) : QDialog(parent) {
         }
         auto* ok = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
         grid->addWidget(ok, (AttrCount + 3) / 4, 0, 1, 4);
-        connect(ok, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-        connect(ok, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+        GuardedConnect(ok, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+        GuardedConnect(ok, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
         if (dialog.exec() != QDialog::Accepted) return false;
         uint16_t chosen = 0;
         for (int bit = 0; bit < AttrCount; ++bit) {
@@ -285,8 +286,8 @@ QWidget* TSetupForm::BuildPersonalPage() {
     layout->addWidget(personal);
     layout->addWidget(users);
     layout->addStretch();
-    connect(CheckBox7, &QCheckBox::toggled, this, [this] { UpdateControls(); });
-    connect(BitBtn3, &QPushButton::clicked, this, [this] {
+    GuardedConnect(CheckBox7, &QCheckBox::toggled, this, [this] { UpdateControls(); });
+    GuardedConnect(BitBtn3, &QPushButton::clicked, this, [this] {
         if (RunUsers) RunUsers();
     });
     return page;
@@ -325,27 +326,27 @@ QWidget* TSetupForm::BuildAddressPage() {
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(own);
     layout->addWidget(UplinksGroup);
-    connect(Edit2, &QLineEdit::textChanged, this, [this] { UpdateControls(); });
-    connect(Edit3, &QLineEdit::textChanged, this, [this] { UpdateControls(); });
-    connect(ListBox1, &QListWidget::itemSelectionChanged, this, [this] { UpdateControls(); });
-    connect(ListBox2, &QListWidget::itemSelectionChanged, this, [this] { UpdateControls(); });
-    connect(Button1, &QPushButton::clicked, this, [this] { AddAddress(); });
-    connect(Button2, &QPushButton::clicked, this, [this] {
+    GuardedConnect(Edit2, &QLineEdit::textChanged, this, [this] { UpdateControls(); });
+    GuardedConnect(Edit3, &QLineEdit::textChanged, this, [this] { UpdateControls(); });
+    GuardedConnect(ListBox1, &QListWidget::itemSelectionChanged, this, [this] { UpdateControls(); });
+    GuardedConnect(ListBox2, &QListWidget::itemSelectionChanged, this, [this] { UpdateControls(); });
+    GuardedConnect(Button1, &QPushButton::clicked, this, [this] { AddAddress(); });
+    GuardedConnect(Button2, &QPushButton::clicked, this, [this] {
         delete ListBox1->takeItem(Selected(ListBox1));
         UpdateControls();
     });
-    connect(Button3, &QPushButton::clicked, this, [this] {
+    GuardedConnect(Button3, &QPushButton::clicked, this, [this] {
         if (!CanAddAddress(FromQt(Edit3->text()), ListToStrings(ListBox2))) return;
         ListBox2->addItem(Edit3->text());
         Edit3->clear();
         UpdateControls();
     });
-    connect(Button4, &QPushButton::clicked, this, [this] {
+    GuardedConnect(Button4, &QPushButton::clicked, this, [this] {
         delete ListBox2->takeItem(Selected(ListBox2));
         UpdateControls();
     });
-    connect(SpeedButton1, &QToolButton::clicked, this, [this] { MoveAddress(-1); });
-    connect(SpeedButton2, &QToolButton::clicked, this, [this] { MoveAddress(1); });
+    GuardedConnect(SpeedButton1, &QToolButton::clicked, this, [this] { MoveAddress(-1); });
+    GuardedConnect(SpeedButton2, &QToolButton::clicked, this, [this] { MoveAddress(1); });
     return page;
 }
 
@@ -361,11 +362,11 @@ QWidget* TSetupForm::BuildNodelistPage() {
     layout->addWidget(Button5, 1, 1);
     layout->addWidget(Button6, 2, 1);
     layout->addWidget(CheckBox3, 4, 0, 1, 2);
-    connect(ListBox3, &QListWidget::itemSelectionChanged, this, [this] { UpdateControls(); });
-    connect(Button5, &QPushButton::clicked, this, [this] {
+    GuardedConnect(ListBox3, &QListWidget::itemSelectionChanged, this, [this] { UpdateControls(); });
+    GuardedConnect(Button5, &QPushButton::clicked, this, [this] {
         if (ChooseNodelistFiles) AddNodelistFiles(ChooseNodelistFiles());
     });
-    connect(Button6, &QPushButton::clicked, this, [this] {
+    GuardedConnect(Button6, &QPushButton::clicked, this, [this] {
         delete ListBox3->takeItem(Selected(ListBox3));
         UpdateControls();
     });
@@ -430,15 +431,15 @@ QWidget* TSetupForm::BuildViewPage() {
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(view);
     layout->addWidget(fontTabs);
-    connect(FontComboBox1, &QFontComboBox::currentFontChanged, this,
+    GuardedConnect(FontComboBox1, &QFontComboBox::currentFontChanged, this,
             [this](const QFont& font) { ShowFontSample(VarSample, font, ComboBox1); });
-    connect(ComboBox1, &QComboBox::currentTextChanged, this,
+    GuardedConnect(ComboBox1, &QComboBox::currentTextChanged, this,
             [this] { ShowFontSample(VarSample, FontComboBox1->currentFont(), ComboBox1); });
-    connect(FontComboBox2, &QFontComboBox::currentFontChanged, this,
+    GuardedConnect(FontComboBox2, &QFontComboBox::currentFontChanged, this,
             [this](const QFont& font) { ShowFontSample(FixSample, font, ComboBox2); });
-    connect(ComboBox2, &QComboBox::currentTextChanged, this,
+    GuardedConnect(ComboBox2, &QComboBox::currentTextChanged, this,
             [this] { ShowFontSample(FixSample, FontComboBox2->currentFont(), ComboBox2); });
-    connect(ComboBox3, &QComboBox::currentIndexChanged, this, [this](int index) {
+    GuardedConnect(ComboBox3, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index < 0) return;
         DosSample->setFont(
             TDosFonts::Font(QStringLiteral("DOS ") +
@@ -490,26 +491,26 @@ QWidget* TSetupForm::BuildMessagesPage() {
     layout->addWidget(Button13, 7, 2);
     layout->addWidget(Button14, 8, 2);
     layout->addWidget(CheckBox5, 9, 0, 1, 3);
-    connect(netButton, &QToolButton::clicked, this, [this] {
+    GuardedConnect(netButton, &QToolButton::clicked, this, [this] {
         uint16_t attr = netmailDef_;
         if (EditAttributes && EditAttributes(attr)) SetNetmailAttr(attr);
     });
-    connect(echoButton, &QToolButton::clicked, this, [this] {
+    GuardedConnect(echoButton, &QToolButton::clicked, this, [this] {
         uint16_t attr = echomailDef_;
         if (EditAttributes && EditAttributes(attr)) SetEchomailAttr(attr);
     });
-    connect(ListView2, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateControls(); });
-    connect(Button12, &QPushButton::clicked, this, [this] {
+    GuardedConnect(ListView2, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateControls(); });
+    GuardedConnect(Button12, &QPushButton::clicked, this, [this] {
         TAutoTypeEntry entry;
         if (RunAutoForm && RunAutoForm(entry, -1)) AddAutoType(entry);
     });
-    connect(Button13, &QPushButton::clicked, this, [this] {
+    GuardedConnect(Button13, &QPushButton::clicked, this, [this] {
         const int row = SelectedRow(ListView2);
         if (row < 0) return;
         TAutoTypeEntry entry = autoType_[row];
         if (RunAutoForm && RunAutoForm(entry, row)) ReplaceAutoType(row, entry);
     });
-    connect(Button14, &QPushButton::clicked, this, [this] { DeleteAutoType(SelectedRow(ListView2)); });
+    GuardedConnect(Button14, &QPushButton::clicked, this, [this] { DeleteAutoType(SelectedRow(ListView2)); });
     return page;
 }
 
@@ -528,7 +529,7 @@ QWidget* TSetupForm::BuildColorsPage() {
     layout->addWidget(ColorGrid1, 1, 1);
     layout->addWidget(new QLabel(QStringLiteral("Пример"), page), 2, 0);
     layout->addWidget(RichEdit2, 3, 0, 1, 2);
-    connect(ListBox5, &QListWidget::currentRowChanged, this, [this](int row) { SelectColorEntry(row); });
+    GuardedConnect(ListBox5, &QListWidget::currentRowChanged, this, [this](int row) { SelectColorEntry(row); });
     ColorGrid1->Picked = [this] { ColorsPicked(ColorGrid1->Foreground, ColorGrid1->Background); };
     return page;
 }
@@ -548,18 +549,18 @@ QWidget* TSetupForm::BuildReplacePage() {
     layout->addWidget(Button7, 1, 1);
     layout->addWidget(Button8, 2, 1);
     layout->addWidget(Button9, 3, 1);
-    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateControls(); });
-    connect(Button7, &QPushButton::clicked, this, [this] {
+    GuardedConnect(ListView1, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateControls(); });
+    GuardedConnect(Button7, &QPushButton::clicked, this, [this] {
         TReplacement row;
         if (RunChangeForm && RunChangeForm(row)) AddReplacement(row);
     });
-    connect(Button8, &QPushButton::clicked, this, [this] {
+    GuardedConnect(Button8, &QPushButton::clicked, this, [this] {
         const int row = SelectedRow(ListView1);
         if (row < 0) return;
         TReplacement value = replacements_[row];
         if (RunChangeForm && RunChangeForm(value)) ReplaceReplacement(row, value);
     });
-    connect(Button9, &QPushButton::clicked, this, [this] {
+    GuardedConnect(Button9, &QPushButton::clicked, this, [this] {
         const int row = SelectedRow(ListView1);
         if (row < 0) return;
         replacements_.erase(replacements_.begin() + row);
@@ -604,7 +605,7 @@ QWidget* TSetupForm::BuildExtraPage() {
     layout->addLayout(cache);
     layout->addStretch();
     for (QCheckBox* box : {CheckBox12, CheckBox13, CheckBox14, CheckBox15})
-        connect(box, &QCheckBox::toggled, this, [this] { UpdateControls(); });
+        GuardedConnect(box, &QCheckBox::toggled, this, [this] { UpdateControls(); });
     return page;
 }
 
@@ -621,17 +622,17 @@ QWidget* TSetupForm::BuildPluginsPage() {
     layout->addWidget(Button10, 1, 1);
     layout->addWidget(Button11, 2, 1);
     layout->addWidget(StaticText1, 4, 0, 1, 2);
-    connect(RxCheckListBox1, &QListWidget::currentRowChanged, this, [this](int row) {
+    GuardedConnect(RxCheckListBox1, &QListWidget::currentRowChanged, this, [this](int row) {
         std::vector<TPluginLine> lines = Plugins() ? Plugins()->Lines() : std::vector<TPluginLine>();
         StaticText1->setText(row >= 0 && row < static_cast<int>(lines.size()) ? ToQt(lines[row].Description)
                                                                               : QString());
         UpdateControls();
     });
-    connect(Button10, &QPushButton::clicked, this, [this] {
+    GuardedConnect(Button10, &QPushButton::clicked, this, [this] {
         if (Plugins() && RxCheckListBox1->currentRow() >= 0)
             Plugins()->ShowSetup(RxCheckListBox1->currentRow(), this);
     });
-    connect(Button11, &QPushButton::clicked, this, [this] {
+    GuardedConnect(Button11, &QPushButton::clicked, this, [this] {
         if (Plugins() && RxCheckListBox1->currentRow() >= 0)
             Plugins()->ShowAbout(RxCheckListBox1->currentRow(), this);
     });
