@@ -126,10 +126,10 @@ TEST(SquishLock, LockOfAnotherProcessRefusesWritesAfterTheWait) {
     EXPECT_FALSE(Append(squish, "refused"));
     squish.Seek(0);
     EXPECT_FALSE(squish.DeleteCurrent());
-    // Each refusal waited for the lock, but not for long.
+    // Each refusal waited for the lock, and gave up while the tosser still held it.
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, 2 * WriterLockWait());
-    EXPECT_LT(waited, std::chrono::milliseconds(1500));
+    EXPECT_LT(waited, std::chrono::milliseconds(30000));
     EXPECT_EQ(Files(base), before);
 
     (void)!::write(release[1], "x", 1);
