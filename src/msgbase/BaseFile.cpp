@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "core/Errors.h"
+#include "platform/AtomicFile.h"
 
 namespace pelmar {
 
@@ -121,17 +122,7 @@ bool CreateNewFile(const std::string& path, std::string_view bytes) {
         if (errno == EEXIST) return false;
         throw EWriteError(ErrnoText("cannot create " + path));
     }
-    size_t done = 0;
-    int error = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
+    int error = WriteAll(fd, bytes) ? 0 : errno;
     if (::close(fd) != 0 && error == 0) error = errno;
     if (error != 0) {
         ::unlink(path.c_str());  // ours alone: nobody can have used a file that is not complete
