@@ -152,14 +152,27 @@ bool WriteWhole(const std::string& path, const std::string& bytes, std::string& 
 
 }  // namespace
 
-TSaveOutcome SaveListed(TMessageBase& base, const std::vector<TListedMessage>& items, TSaveFormat format,
-                        const std::string& chosen, const std::string& areaDescription, int fontIndex,
-                        const std::function<std::string(TDateTime)>& dateText) {
-    TSaveOutcome outcome;
+std::vector<TItemOutcome> SaveListed(const TAreaInfo& area, TMessageBase& base,
+                                     const std::vector<TListedMessage>& items, TSaveFormat format,
+                                     const std::string& chosen, int fontIndex,
+                                     const std::function<std::string(TDateTime)>& dateText) {
+    std::vector<TItemOutcome> outcomes;
+    outcomes.reserve(items.size());
     int counter = 1;
     for (const TListedMessage& item : items) {
-        if (!RereadMessage(base, item.Position, item.Identity)) {
-            ++outcome.Changed;
+        if (!outcomes.empty() && outcomes.back() == TItemResult::Failed) {
+            outcomes.push_back(
+                {TItemResult::Failed, {}, Utf8ToAnsi("не сохранено: запись остановлена после ошибки")});
+            continue;
+        }
+        try {
+            if (!RereadMessage(base, item.Position, item.Identity)) {
+                outcomes.push_back(ChangedIn(area));
+                continue;
+            }
+        } catch (const std::exception& e) {
+            outcomes.push_back(
+                {TItemResult::Changed, AreaLabel(area), ChangedReason() + " (" + e.what() + ")"});
             continue;
         }
         std::string content;
@@ -170,19 +183,19 @@ TSaveOutcome SaveListed(TMessageBase& base, const std::vector<TListedMessage>& i
             content = SavedRtfFile(content);
         } else {
             const TShownMessage message = TakeShownMessage(base);
-            content = SavedTextFile(message, format == TSaveFormat::TextWithHeader, areaDescription,
+            content = SavedTextFile(message, format == TSaveFormat::TextWithHeader, area.Description,
                                     dateText ? dateText(message.Date) : std::string());
         }
         const std::string name = items.size() < 2 ? chosen : NumberedFileName(chosen, counter);
         std::string error;
-        if (!WriteWhole(name, content, error)) {
-            outcome.Error = Utf8ToAnsi(error);
-            return outcome;
+        if (WriteWhole(name, content, error)) {
+            outcomes.emplace_back();
+            ++counter;
+        } else {
+            outcomes.push_back({TItemResult::Failed, {}, Utf8ToAnsi(error)});
         }
-        ++outcome.Written;
-        ++counter;
     }
-    return outcome;
+    return outcomes;
 }
 
 uint16_t DefaultAttributes(const TAreaInfo* area) {

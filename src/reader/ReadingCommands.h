@@ -79,18 +79,16 @@ std::string NumberedFileName(const std::string& chosen, int counter);
 
 enum class TSaveFormat { TextWithHeader = 1, Text = 2, Rtf = 3 };  // the dialog's filters in order
 
-struct TSaveOutcome {
-    int Written = 0;
-    int Changed = 0;    // messages no longer in the base as listed: not saved
-    std::string Error;  // the file that could not be written, with the reason; files before it stay
-};
-
-// Saves each listed message, read again from `base`, into `chosen` (a file-system path, one message)
-// or the numbered names beside it (several). RTF is the coloured document, whatever the colour setting says.
-// `dateText` formats a message date as the user reads it.
-TSaveOutcome SaveListed(TMessageBase& base, const std::vector<TListedMessage>& items, TSaveFormat format,
-                        const std::string& chosen, const std::string& areaDescription, int fontIndex,
-                        const std::function<std::string(TDateTime)>& dateText);
+// Saves each listed message of `area`, read again from `base`, into `chosen` (a file-system path, one
+// message) or the numbered names beside it (several); the saved header names the area by its
+// description. RTF is the coloured document, whatever the colour setting says. `dateText` formats a
+// message date as the user reads it. One outcome per item: done; changed (no longer in the base as
+// listed, not saved); failed (the file could not be written, with the path and the reason). The first
+// failed write stops the command: the files before it stay, the items after it fail as not tried.
+std::vector<TItemOutcome> SaveListed(const TAreaInfo& area, TMessageBase& base,
+                                     const std::vector<TListedMessage>& items, TSaveFormat format,
+                                     const std::string& chosen, int fontIndex,
+                                     const std::function<std::string(TDateTime)>& dateText);
 
 // ---- Editor requests -----------------------------------------------------------------------------
 struct TEditorRequest {

@@ -264,21 +264,14 @@ void TReadingController::SaveSelected() {
 
 void TReadingController::SaveSelectedTo(const std::string& path, TSaveFormat format) {
     Guarded([&] {
-        if (list_.Base == nullptr || list_.CurrentEntry == nullptr) return;
-        const std::string area =
-            list_.CurrentArea != nullptr ? list_.CurrentArea->Description : std::string();
-        TSaveOutcome outcome;
+        if (list_.Base == nullptr || list_.CurrentEntry == nullptr || list_.CurrentArea == nullptr) return;
+        std::vector<TItemOutcome> outcomes;
         {
             TWait wait(services_);
-            outcome = SaveListed(*list_.Base, ListedOf(SelectedEntries()), format, path, area, Mode.FontMode,
-                                 [](TDateTime date) { return DateTimeText(date); });
+            outcomes = SaveListed(*list_.CurrentArea, *list_.Base, ListedOf(SelectedEntries()), format, path,
+                                  Mode.FontMode, [](TDateTime date) { return DateTimeText(date); });
         }
-        std::string text = outcome.Error;
-        if (outcome.Changed > 0) {
-            if (!text.empty()) text += "\r\n";
-            text += A("Не сохранено писем, изменённых или удалённых другой программой: ") +
-                    std::to_string(outcome.Changed);
-        }
+        const std::string text = OutcomeSummary(A("Сохранены не все письма:"), outcomes);
         if (!text.empty()) ShowError(text, window_);
         // The shared base now holds the last saved message: the pane's copy stays what is shown.
     });
