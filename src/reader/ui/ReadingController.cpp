@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "areas/AreaLifetime.h"
+#include "areas/AreaTitles.h"
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
@@ -265,8 +266,7 @@ void TReadingController::SaveSelected() {
 void TReadingController::SaveSelectedTo(const std::string& path, TSaveFormat format) {
     Guarded([&] {
         if (list_.Base == nullptr || list_.CurrentEntry == nullptr) return;
-        const std::string area =
-            list_.CurrentArea != nullptr ? list_.CurrentArea->Description : std::string();
+        const std::string area = list_.CurrentArea != nullptr ? AreaLabel(*list_.CurrentArea) : std::string();
         TSaveOutcome outcome;
         {
             TWait wait(services_);
