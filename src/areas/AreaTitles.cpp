@@ -6,7 +6,7 @@
 
 namespace pelmar {
 
-std::string AreaLabel(const TAreaInfo& area) {
+std::string AreaDisplayName(const TAreaInfo& area) {
     return area.Description.empty() ? area.Name : area.Description;
 }
 
@@ -18,14 +18,14 @@ std::string AreaGroup(const TAreaInfo& area) {
 }
 
 std::string AreaTitle(const TAreaInfo& area) {
-    const std::string label = AreaLabel(area);
+    const std::string label = AreaDisplayName(area);
     const TAreaInfo* root = &area;
     while (root->Parent() != nullptr) root = root->Parent();
     bool twin = false;
     for (const TAreaTreeRow& row : AreaTreeRows(*root, TAreaTreeKind::Reading)) {
         const TAreaInfo& other = *row.Entry;
         if (&other == &area || other.Kind == AreaKindFolder) continue;
-        if (AnsiSameText(other.Name, area.Name) || AnsiSameText(AreaLabel(other), label)) {
+        if (AnsiSameText(other.Name, area.Name) || AnsiSameText(AreaDisplayName(other), label)) {
             twin = true;
             break;
         }

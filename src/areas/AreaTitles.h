@@ -10,11 +10,11 @@ namespace pelmar {
 class TAreaInfo;
 
 // The description, or the name when the description is empty.
-std::string AreaLabel(const TAreaInfo& area);
+std::string AreaDisplayName(const TAreaInfo& area);
 // The group the area belongs to as the tree shows it: the linked group it was read from, else the
 // folder that holds it; empty for an area at the top of the tree.
 std::string AreaGroup(const TAreaInfo& area);
-// AreaLabel, followed by " (" + AreaGroup + ")" when another area of the reading tree has the same
+// AreaDisplayName, followed by " (" + AreaGroup + ")" when another area of the reading tree has the same
 // name or the same label (letter case ignored) and the area has a group.
 std::string AreaTitle(const TAreaInfo& area);
 // Why the area's base did not open, with the base's location ("база не найдена (/srv/fido/ru.test)");

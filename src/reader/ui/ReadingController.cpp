@@ -266,7 +266,8 @@ void TReadingController::SaveSelected() {
 void TReadingController::SaveSelectedTo(const std::string& path, TSaveFormat format) {
     Guarded([&] {
         if (list_.Base == nullptr || list_.CurrentEntry == nullptr) return;
-        const std::string area = list_.CurrentArea != nullptr ? AreaLabel(*list_.CurrentArea) : std::string();
+        const std::string area =
+            list_.CurrentArea != nullptr ? AreaDisplayName(*list_.CurrentArea) : std::string();
         TSaveOutcome outcome;
         {
             TWait wait(services_);
