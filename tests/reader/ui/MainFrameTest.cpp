@@ -26,6 +26,7 @@
 #include <QTreeView>
 #include <QWindow>
 #include <fstream>
+#include <optional>
 #include <stop_token>
 #include <thread>
 
@@ -41,6 +42,7 @@
 #include "editor/ui/TemplEditForm.h"
 #include "import/ui/WizardForm.h"
 #include "msgbase/BaseFactory.h"
+#include "msgbase/TosserLock.h"
 #include "nodelist/NodeList.h"
 #include "platform/Registry.h"
 #include "reader/AreaMarks.h"
@@ -600,6 +602,117 @@ TEST_F(MainFrameTest, RemovedNodeLeavesItsListedAreaAndNodesComeBack) {
     EXPECT_EQ(TAreaTreeModel::AreaAt(back), &msg);
     Select(frame, msg);
     EXPECT_EQ(frame.List().CurrentArea, &msg);
+}
+
+// A JAM base broken three ways: the reason reaches the node's overlay and hint after a scan pass,
+// and the status line when the area is opened; the list stays empty without "Ok". The base removed
+// after a pass counted it is found out by the opening itself, before the next pass.
+TEST_F(MainFrameTest, UnopenableBaseSaysWhyInTheTreeAndTheStatusLine) {
+    TMainFrame frame;
+    frame.show();
+    TAreaInfo& jam = Area("JAM");
+    const std::string jhr = test::ReadFile(jamPath_ + ".jhr");
+    const std::string jdx = test::ReadFile(jamPath_ + ".jdx");
+    const auto restore = [&] {
+        test::WriteFile(jamPath_ + ".jhr", jhr);
+        test::WriteFile(jamPath_ + ".jdx", jdx);
+    };
+    const auto overlay = [&] {
+        return frame.AreaModel().IndexOf(&jam).data(TAreaTreeModel::OverlayRole).toInt();
+    };
+    const auto hint = [&] { return frame.AreaModel().IndexOf(&jam).data(Qt::StatusTipRole).toString(); };
+
+    ScanPass(frame);
+    ASSERT_GT(jam.MsgCount.load(), 0);
+    ASSERT_NE(overlay(), OverlayNoBase);
+    fs::remove(jamPath_ + ".jdx");
+    Select(frame, jam);
+    EXPECT_EQ(frame.List().CurrentArea, &jam);
+    EXPECT_EQ(frame.ListModel().rowCount(), 0);
+    EXPECT_EQ(frame.StatusPanel(2)->text(),
+              QStringLiteral("Test echo: база не найдена (%1)").arg(QString::fromStdString(jamPath_)));
+    EXPECT_EQ(overlay(), OverlayNoBase);
+    Select(frame, Area("MSG"));
+    restore();
+
+    const struct {
+        const char* Case;
+        bool CutHeader;
+        bool TosserHolds;
+        QString Reason;
+    } rows[] = {
+        {"missing", false, false, QStringLiteral("база не найдена")},
+        {"damaged", true, false, QStringLiteral("база повреждена")},
+        {"locked", true, true, QStringLiteral("база заблокирована другой программой")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Case);
+        if (row.CutHeader)
+            fs::resize_file(jamPath_ + ".jhr", 10);
+        else
+            fs::remove(jamPath_ + ".jdx");
+        std::optional<test::TTosserLock> tosser;
+        if (row.TosserHolds) {
+            tosser.emplace(jamPath_ + ".jhr", 1, 20000);
+            ASSERT_TRUE(tosser->Locked);
+        }
+        ScanPass(frame);
+        EXPECT_EQ(overlay(), OverlayNoBase);
+        EXPECT_EQ(hint(), QStringLiteral("\x01Test echo\x01: ") + row.Reason + QStringLiteral(" (") +
+                              QString::fromStdString(jamPath_) + QStringLiteral(")"));
+        Select(frame, jam);
+        EXPECT_EQ(frame.ListModel().rowCount(), 0);
+        EXPECT_TRUE(frame.StatusPanel(2)->text().contains(row.Reason))
+            << frame.StatusPanel(2)->text().toStdString();
+        Select(frame, Area("MSG"));
+        tosser.reset();
+        restore();
+    }
+    // Mended: the next pass takes the mark away, and the area lists again.
+    ScanPass(frame);
+    EXPECT_NE(overlay(), OverlayNoBase);
+    Select(frame, jam);
+    EXPECT_GT(frame.ListModel().rowCount(), 0);
+}
+
+// Changes in the area manager rebuild the tree: the counters stay, the listed area stays selected,
+// and an area added meanwhile is counted by the running scan at once, not after its 30-second rest.
+TEST_F(MainFrameTest, TreeRebuildKeepsCountersAndSelectionAndCountsNewAreasAtOnce) {
+    TMainFrame frame;
+    frame.show();
+    StartScanThread([&frame] {
+        QMetaObject::invokeMethod(
+            qApp, [&frame] { frame.ScanPassFinished(); }, Qt::QueuedConnection);
+    });
+    ASSERT_TRUE(WaitFor([] { return ScanThread()->Passes() >= 1; }));
+    TAreaInfo& jam = Area("JAM");
+    ASSERT_TRUE(WaitFor([&] { return Caption(frame, jam) == Expected(jam); }));
+    Select(frame, jam);
+    const int rows = frame.ListModel().rowCount();
+    ASSERT_GT(rows, 0);
+
+    TAreaFields fields;
+    fields.Name = "FRESH";
+    fields.Kind = BaseKindJam;
+    fields.Path = (home_.Path() / "bases" / "fresh").string();
+    WriteJamBase(fields.Path, 7);
+    TAreaInfo& fresh = *AreaManager()->Root().FindChild("Fido")->AddChild(fields);
+    frame.BuildAreaTree();
+
+    EXPECT_EQ(Caption(frame, jam), Expected(jam));
+    EXPECT_EQ(Caption(frame, Area("SQUISH")), Expected(Area("SQUISH")));
+    const QModelIndexList selected = frame.AreaTree->selectionModel()->selectedIndexes();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(TAreaTreeModel::AreaAt(selected.first()), &jam);
+    EXPECT_EQ(frame.List().CurrentArea, &jam);
+    EXPECT_EQ(frame.ListModel().rowCount(), rows);
+
+    QElapsedTimer counted;
+    counted.start();
+    ASSERT_TRUE(WaitFor([&] { return Caption(frame, fresh) == QStringLiteral("FRESH(7/7)"); }));
+    EXPECT_LT(counted.elapsed(), 15000);
+    EXPECT_EQ(ScanThread()->Passes(), 1);
+    StopScanThread();
 }
 
 TEST_F(MainFrameTest, TreeNodesShowOverlayMarksAndPersonalAreasInBlue) {
