@@ -1,5 +1,7 @@
 #include "areas/AreaTitles.h"
 
+#include <unordered_map>
+
 #include "areas/AreaTreeRows.h"
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
@@ -33,6 +35,24 @@ std::string AreaTitle(const TAreaInfo& area) {
     if (!twin) return label;
     const std::string group = AreaGroup(area);
     return group.empty() ? label : label + " (" + group + ")";
+}
+
+std::vector<std::string> AreaRowCaptions(const std::vector<TAreaTreeRow>& rows) {
+    std::unordered_map<std::string, int> seen;
+    for (const TAreaTreeRow& row : rows)
+        if (row.Entry->Kind != AreaKindFolder) ++seen[AnsiUpperCase(row.Entry->Name)];
+    std::vector<std::string> captions;
+    captions.reserve(rows.size());
+    for (const TAreaTreeRow& row : rows) {
+        const TAreaInfo& area = *row.Entry;
+        std::string caption = area.Name;
+        if (area.Kind != AreaKindFolder && seen[AnsiUpperCase(area.Name)] > 1) {
+            const std::string group = AreaGroup(area);
+            if (!group.empty()) caption += " (" + group + ")";
+        }
+        captions.push_back(std::move(caption));
+    }
+    return captions;
 }
 
 std::string AreaOpenFailureText(const TAreaInfo& area) {

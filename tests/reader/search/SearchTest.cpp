@@ -210,6 +210,14 @@ TEST_F(TwinAreasTest, TwinsAreToldApartByTheirGroupAndAreasWithoutDescriptionByN
         ASSERT_TRUE(marks.Add(*row.Area, "Subj", "2:5020/1 00000001"));
         EXPECT_EQ(AnsiToUtf8(names.back()), std::string(row.Title) + ": Subj");
     }
+    // The search and copy dialogs' trees: names, with the group where two rows share one.
+    const std::vector<TAreaTreeRow> shown = AreaTreeRows(root_, TAreaTreeKind::Reading);
+    const std::vector<std::string> captions = AreaRowCaptions(shown);
+    ASSERT_EQ(captions.size(), shown.size());
+    for (size_t i : {0u, 1u}) EXPECT_EQ(captions[i], "NETMAIL (" + shown[i].Entry->Parent()->Name + ")");
+    EXPECT_NE(captions[0], captions[1]);
+    EXPECT_EQ(captions[2], "ALPHA");
+    EXPECT_EQ(captions.back(), "ZETA");
 }
 
 TEST_F(SearchTest, CaseAndPatternRules) {
