@@ -1,6 +1,6 @@
 // Why an area's base does not open: bases of every kind broken on purpose (a file removed, a header
 // cut short, a tosser holding the lock over a half-written base, a file this user may not read), as
-// the area, the scan and the tree's hint report it.
+// the area reports it to the scan and the list.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,16 +8,11 @@
 #include <filesystem>
 
 #include "areas/AreaTestSupport.h"
-#include "areas/AreaTitles.h"
-#include "areas/ScanThread.h"
 #include "areas/gizmo.h"
-#include "core/Codepage.h"
 #include "msgbase/BaseFactory.h"
 #include "msgbase/BaseOpenFailure.h"
 #include "msgbase/HudsonRecords.h"
-#include "msgbase/MessageBase.h"
 #include "msgbase/TosserLock.h"
-#include "reader/AreaMarks.h"
 #include "support/TestSupport.h"
 
 namespace pelmar {
@@ -120,7 +115,6 @@ TEST_F(BaseOpenFailureTest, AreasThatNameNoUsableBase) {
         fields.Path = row.Path;
         TAreaInfo& area = *root_.AddChild(fields);
         EXPECT_EQ(OpenFails(area), row.Expected) << row.Kind << " " << row.Path;
-        EXPECT_NE(BaseOpenFailureKey(row.Expected)[0], '\0');
     }
 }
 
@@ -151,43 +145,6 @@ TEST_F(BaseOpenFailureTest, UnreadableFilesAndFoldersAreNoPermission) {
     TAreaInfo& msg = MakeArea(BaseKindMsg, "closedmsg");
     fs::permissions(msg.Path, fs::perms::owner_all);
     EXPECT_EQ(ReasonAsOtherUser(BaseKindMsg, msg.Path), TBaseOpenFailure::NoPermission);
-}
-
-// The scan finds the reason, keeps it with the counters, and the tree's hint says it; a base that
-// comes back clears it on the next count.
-TEST_F(BaseOpenFailureTest, ScanKeepsTheReasonWithTheCountersAndTheHintSaysIt) {
-    TAreaInfo& area = MakeArea(BaseKindJam, "RU.TEST");
-    area.Description = "Test echo";
-    const std::string jdx = test::ReadFile(area.Path + ".jdx");
-    {
-        const TAreaLock lock(area);
-        TScanThread::CountArea(area);
-    }
-    EXPECT_EQ(area.MsgCount.load(), 3);
-    EXPECT_EQ(area.OpenFailure.load(), TBaseOpenFailure::None);
-
-    fs::remove(area.Path + ".jdx");
-    {
-        const TAreaLock lock(area);
-        TScanThread::CountArea(area);
-    }
-    EXPECT_EQ(area.MsgCount.load(), 0);
-    EXPECT_EQ(area.OpenFailure.load(), TBaseOpenFailure::Missing);
-    EXPECT_EQ(AnsiToUtf8(TAreaMarks::HintText(area)),
-              "\x01Test echo\x01: база не найдена (" + area.Path + ")");
-    TAreaMarks marks;
-    marks.RefreshAreaCounters(root_);
-    ASSERT_NE(marks.Find(&area), nullptr);
-    EXPECT_EQ(marks.Find(&area)->Overlay, OverlayNoBase);
-
-    test::WriteFile(area.Path + ".jdx", jdx);
-    {
-        const TAreaLock lock(area);
-        TScanThread::CountArea(area);
-    }
-    EXPECT_EQ(area.OpenFailure.load(), TBaseOpenFailure::None);
-    marks.RefreshAreaCounters(root_);
-    EXPECT_NE(marks.Find(&area)->Overlay, OverlayNoBase);
 }
 
 }  // namespace
