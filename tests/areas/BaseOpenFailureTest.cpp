@@ -85,36 +85,6 @@ TEST_F(BaseOpenFailureTest, EachBrokenBaseNamesItsReason) {
             EXPECT_EQ(OpenFails(cut), TBaseOpenFailure::Locked);
         }
         EXPECT_EQ(OpenFails(cut), TBaseOpenFailure::Damaged);
-
-        // A sound base opens and forgets the old reason.
-        TAreaInfo& sound = MakeArea(kind.Kind, "sound" + tag);
-        sound.OpenFailure = TBaseOpenFailure::Missing;
-        TOpenedBase base(sound, TBaseMode::Private);
-        EXPECT_TRUE(base);
-        EXPECT_EQ(sound.OpenFailure.load(), TBaseOpenFailure::None);
-    }
-}
-
-TEST_F(BaseOpenFailureTest, AreasThatNameNoUsableBase) {
-    const struct {
-        int Kind;
-        std::string Path;
-        TBaseOpenFailure Expected;
-    } rows[] = {
-        {BaseKindJam, dir_.File("no-folder/ru.test"), TBaseOpenFailure::Missing},
-        {BaseKindSquish, dir_.File("never"), TBaseOpenFailure::Missing},
-        {BaseKindMsg, dir_.File("no-such-dir"), TBaseOpenFailure::Missing},
-        {BaseKindJam, "", TBaseOpenFailure::BadSetting},
-        {BaseKindHudson, std::string(1, '\xF0') + dir_.Path().string(), TBaseOpenFailure::BadSetting},
-        {9, dir_.Path().string(), TBaseOpenFailure::BadSetting},
-    };
-    for (const auto& row : rows) {
-        TAreaFields fields;
-        fields.Name = "A" + std::to_string(&row - rows);
-        fields.Kind = row.Kind;
-        fields.Path = row.Path;
-        TAreaInfo& area = *root_.AddChild(fields);
-        EXPECT_EQ(OpenFails(area), row.Expected) << row.Kind << " " << row.Path;
     }
 }
 

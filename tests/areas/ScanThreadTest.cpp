@@ -137,43 +137,6 @@ TEST_F(ScanTest, TerminationDuringTheRestEndsWithinAStep) {
     EXPECT_EQ(notified.load(), 1);
 }
 
-// Areas made or given another base while the scan rests are counted at once on request; the
-// areas counted already wait for the next full pass.
-TEST_F(ScanTest, ACountRequestCountsNewAndMovedAreasWithoutWaitingForTheRest) {
-    const std::string four = test::CreateEmptyBase(BaseKindJam, dir_.Path(), "four");
-    test::AppendMessages(BaseKindJam, four, test::Messages(4, 0, 0, ""));
-    const std::string three = test::CreateEmptyBase(BaseKindSquish, dir_.Path(), "three");
-    test::AppendMessages(BaseKindSquish, three, test::Messages(3, 0, 0, ""));
-    TAreaInfo* kept = AddArea("kept", BaseKindJam, four);
-    TAreaInfo* moved = AddArea("moved", BaseKindJam, four);
-
-    std::atomic<int> notified{0};
-    TScanThread scan([&] { ++notified; });
-    scan.Start();
-    auto start = Clock::now();
-    while (notified.load() == 0 && MsSince(start) < WaitLimitMs)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_EQ(notified.load(), 1);
-    ASSERT_EQ(kept->MsgCount.load(), 4);
-
-    test::AppendMessages(BaseKindJam, four, test::Messages(2, 0, 0, ""));
-    moved->Change([&](TAreaInfo& entry) {
-        entry.Kind = BaseKindSquish;
-        entry.Path = three;
-    });
-    TAreaInfo* added = AddArea("added", BaseKindSquish, three);
-    start = Clock::now();
-    scan.RequestCount();
-    while (notified.load() < 2 && MsSince(start) < WaitLimitMs)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_EQ(notified.load(), 2);
-    EXPECT_LT(MsSince(start), HalfARestMs);
-    EXPECT_EQ(added->MsgCount.load(), 3);
-    EXPECT_EQ(moved->MsgCount.load(), 3);
-    EXPECT_EQ(kept->MsgCount.load(), 4);  // recounted by the next full pass only
-    EXPECT_EQ(scan.Passes(), 1);
-}
-
 TEST_F(ScanTest, TerminationWhileWaitingForALockedAreaSkipsIt) {
     const std::string path = test::CreateEmptyBase(BaseKindJam, dir_.Path(), "held");
     test::AppendMessages(BaseKindJam, path, test::Messages(3, 0, 0, ""));
