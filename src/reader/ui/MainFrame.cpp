@@ -513,8 +513,7 @@ void TMainFrame::BuildAreaTree() {
     treeChangeSuppressed_ = true;
     BeginUpdate();
     marks_.Clear();
-    TAreaManager* manager = AreaManager();
-    if (manager != nullptr) {
+    if (TAreaManager* manager = AreaManager()) {
         areaModel_->Build(manager->Root());
     } else {
         areaModel_->Clear();
