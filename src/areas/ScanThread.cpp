@@ -75,7 +75,17 @@ void TScanThread::WaitFor() {
     if (thread_.joinable()) thread_.join();
 }
 
+void TScanThread::RequestCount() {
+    countRequested_ = true;
+}
+
+bool TScanThread::Uncounted(const TAreaInfo& area) {
+    return area.CountedKind != area.Kind || area.CountedPath != area.Path;
+}
+
 void TScanThread::CountArea(TAreaInfo& area) {
+    area.CountedKind = area.Kind;
+    area.CountedPath = area.Path;
     TMessageBase* base = area.OpenBase(TBaseMode::Private);
     if (base == nullptr) {
         area.Read = 0;
@@ -102,7 +112,7 @@ void TScanThread::CountArea(TAreaInfo& area) {
     area.CloseBase(base, TBaseMode::Private);
 }
 
-bool TScanThread::Pass(const std::stop_token& stop, const TBetweenAreas& betweenAreas) {
+bool TScanThread::Pass(const std::stop_token& stop, const TBetweenAreas& betweenAreas, TPassKind kind) {
     for (int i = 0;; ++i) {
         TAreaInfo* entry = AreaRegistry().HoldItem(i);
         if (entry == nullptr) return true;
@@ -124,7 +134,8 @@ bool TScanThread::Pass(const std::stop_token& stop, const TBetweenAreas& between
             // An entry without a parent is being built (or is a root or an import container): its
             // fields are not ready to be read from this thread.
             const bool countable = !TAreaContainer::Abandoned(*entry) && entry->Parent() != nullptr &&
-                                   entry->Zilo == ZiloOrdinary && entry->Kind > 0;
+                                   entry->Zilo == ZiloOrdinary && entry->Kind > 0 &&
+                                   (kind == TPassKind::All || Uncounted(*entry));
             if (countable) {
                 try {
                     CountArea(*entry);
@@ -137,26 +148,37 @@ bool TScanThread::Pass(const std::stop_token& stop, const TBetweenAreas& between
     }
 }
 
-void TScanThread::Rest(const std::stop_token& stop) {
+bool TScanThread::Rest(const std::stop_token& stop, int& stepsLeft) {
     std::mutex mutex;
     std::condition_variable_any wake;
     std::unique_lock guard(mutex);
-    for (int step = 0; step < RestSteps && !stop.stop_requested(); ++step)
+    for (; stepsLeft > 0 && !stop.stop_requested(); --stepsLeft) {
+        if (countRequested_.load()) return true;
         wake.wait_for(guard, stop, RestStep, [] { return false; });
+    }
+    return false;
 }
 
 void TScanThread::Run(std::stop_token stop) {
     LowestPriority();
+    TPassKind kind = TPassKind::All;
+    int stepsLeft = 0;
     while (!stop.stop_requested()) {
-        Pass(stop, betweenAreas_);
-        ++passes_;
+        // A request that comes during a pass is served by a short pass right after it: the pass may
+        // have gone past the entry already.
+        countRequested_ = false;
+        Pass(stop, betweenAreas_, kind);
+        if (kind == TPassKind::All) {
+            ++passes_;
+            stepsLeft = RestSteps;
+        }
         if (notify_) {
             try {
                 notify_();
             } catch (...) {
             }
         }
-        Rest(stop);
+        kind = Rest(stop, stepsLeft) ? TPassKind::Uncounted : TPassKind::All;
     }
 }
 

@@ -109,16 +109,25 @@ TMessageBase* TAreaInfo::OpenBase(TBaseMode mode) {
         return base_.get();
     }
     // Linked groups name a configuration file, not a base.
-    if (Zilo != ZiloOrdinary) return nullptr;
+    if (Zilo != ZiloOrdinary || Kind == AreaKindFolder) return nullptr;
     std::unique_ptr<TMessageBase> base = CreateMessageBase(Kind);
-    if (base == nullptr) return nullptr;
+    if (base == nullptr) {
+        OpenFailure = TBaseOpenFailure::BadSetting;
+        return nullptr;
+    }
+    bool opened = false;
     try {
         base->SetPath(Path);
         base->Open();
+        opened = base->Active;
     } catch (const std::exception&) {
-        return nullptr;  // a base that cannot be opened is an area without a base
+        // a base that cannot be opened is an area without a base
     }
-    if (!base->Active) return nullptr;
+    if (!opened) {
+        OpenFailure = BaseOpenFailureReason(Kind, Path);
+        return nullptr;
+    }
+    OpenFailure = TBaseOpenFailure::None;
     base->Netmail = IsNetmail;
     if (mode == TBaseMode::Private) return base.release();  // CloseBase takes it back
     ++openCount_;

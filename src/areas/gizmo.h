@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "areas/RecursiveLock.h"
+#include "msgbase/BaseOpenFailure.h"
 
 namespace pelmar {
 
@@ -95,6 +96,13 @@ public:
     std::atomic<int32_t> PersonalUnread{0};
     int Kind = AreaKindFolder;
     std::string ID;
+    // Why the base did not open the last time anybody opened it (the scan or the list); None once
+    // it opens. Kept with the counters: the tree shows both.
+    std::atomic<TBaseOpenFailure> OpenFailure{TBaseOpenFailure::None};
+    // What the scan counted last (the scan thread only, under the lock): an entry whose Kind or Path
+    // differs from these, a new one among them, has counters that belong to no base yet.
+    int CountedKind = -1;
+    std::string CountedPath;
 
     TAreaInfo* Parent() const { return parent_; }
     TAreaInfo* ShownParent() const { return shownParent_; }
@@ -112,7 +120,7 @@ public:
 
     // ---- Base ----
     // The entry's base (shared) or a new private one; null for folders, linked groups, other kinds
-    // and bases that do not open.
+    // and bases that do not open. Sets OpenFailure for the areas it tries to open.
     TMessageBase* OpenBase(TBaseMode mode);
     // Gives back a base OpenBase returned. Shared: closed and freed when the last user gives it back.
     void CloseBase(TMessageBase* base, TBaseMode mode);

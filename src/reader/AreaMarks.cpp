@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "areas/AreaTitles.h"
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
 
@@ -34,6 +35,7 @@ bool OwnUnread(const TAreaMark& mark) {
 }
 
 int OverlayOf(const TAreaMark& mark) {
+    if (mark.Failure != TBaseOpenFailure::None) return OverlayNoBase;
     if (mark.HasPersonal) return OverlayPersonal;
     if (mark.Unread >= 1) return OverlayUnread;
     return mark.HasUnread ? OverlayUnreadBelow : OverlayNone;
@@ -42,7 +44,7 @@ int OverlayOf(const TAreaMark& mark) {
 bool SameMark(const TAreaMark& a, const TAreaMark& b) {
     return a.Overlay == b.Overlay && a.HasPersonal == b.HasPersonal && a.HasUnread == b.HasUnread &&
            a.MsgCount == b.MsgCount && a.Unread == b.Unread && a.PersonalUnread == b.PersonalUnread &&
-           a.Caption == b.Caption;
+           a.Failure == b.Failure && a.Caption == b.Caption;
 }
 
 TAreaMark OwnMark(TAreaInfo& area, bool wait) {
@@ -54,6 +56,7 @@ TAreaMark OwnMark(TAreaInfo& area, bool wait) {
     mark.Caption = TAreaMarks::Caption(area.Name, counters.Unread, counters.MsgCount);
     mark.HasPersonal = counters.Personal > 0;
     mark.HasUnread = OwnUnread(mark);
+    if (area.Zilo == ZiloOrdinary) mark.Failure = area.OpenFailure.load();
     return mark;
 }
 
@@ -66,12 +69,14 @@ std::string TAreaMarks::Caption(const std::string& name, int32_t unread, int32_t
 
 std::string TAreaMarks::HintText(const TAreaInfo& area) {
     if (area.Zilo == ZiloLinkedGroup) return {};
+    const std::string failure = AreaOpenFailureText(area);
+    if (!failure.empty()) return "\x01" + AreaTitle(area) + "\x01: " + failure;
     const int32_t total = area.MsgCount.load();
     if (total <= 0) return {};
     static const std::string messages = Utf8ToAnsi(", cообщений: ");  // Latin c, as always shown
     static const std::string unread = Utf8ToAnsi(", непрочитанных: ");
     static const std::string personal = Utf8ToAnsi(", личных: ");
-    return "\x01" + area.Description + "\x01" + messages + std::to_string(total) + unread +
+    return "\x01" + AreaTitle(area) + "\x01" + messages + std::to_string(total) + unread +
            std::to_string(area.Read.load()) + personal + std::to_string(area.PersonalUnread.load());
 }
 

@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "msgbase/BaseOpenFailure.h"
+
 namespace pelmar {
 
 class TAreaInfo;
@@ -19,6 +21,7 @@ inline constexpr int OverlayNone = 0;
 inline constexpr int OverlayPersonal = 1;     // unread personal mail here or below
 inline constexpr int OverlayUnread = 2;       // unread mail in the area itself
 inline constexpr int OverlayUnreadBelow = 3;  // unread mail only further down
+inline constexpr int OverlayNoBase = 4;       // the area's base does not open (TAreaInfo::OpenFailure)
 
 struct TAreaMark {
     std::string Caption;  // CP1251: "Name(unread/total)", the bare name when the total is 0
@@ -28,6 +31,7 @@ struct TAreaMark {
     int32_t MsgCount = 0;
     int32_t Unread = 0;
     int32_t PersonalUnread = 0;
+    TBaseOpenFailure Failure = TBaseOpenFailure::None;
 };
 
 class TAreaMarks {
@@ -46,9 +50,10 @@ public:
 
     // Caption from the counters: Name + "(" + unread + "/" + total + ")" when total != 0.
     static std::string Caption(const std::string& name, int32_t unread, int32_t total);
-    // Status panel text for a node under the mouse: "\x01" description "\x01, cообщений: N,
-    // непрочитанных: N, личных: N" (CP1251, the first letter is a Latin c); empty when the area has
-    // no messages.
+    // Status panel text for a node under the mouse: "\x01" title "\x01, cообщений: N,
+    // непрочитанных: N, личных: N" (CP1251, the first letter is a Latin c; the title as AreaTitle
+    // gives it); "\x01" title "\x01: " and the reason when the base did not open; empty when the
+    // area has no messages.
     static std::string HintText(const TAreaInfo& area);
 
 private:

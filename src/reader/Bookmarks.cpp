@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "areas/AreaTitles.h"
 #include "areas/gizmo.h"
 #include "core/Settings.h"
 #include "platform/Registry.h"
@@ -24,7 +25,7 @@ TBookmarks::TBookmarks(std::vector<std::string>& names, std::vector<std::string>
 }
 
 std::string TBookmarks::Caption(const TAreaInfo& area, const std::string& subject) {
-    return WithoutLineBreaks(area.Description + ": " + subject);
+    return WithoutLineBreaks(AreaTitle(area) + ": " + subject);
 }
 
 bool TBookmarks::Add(const TAreaInfo& area, const std::string& subject, const std::string& msgId) {

@@ -39,6 +39,7 @@ public:
     // store could not be saved (reported by the store).
     bool Store() const;
 
+    // The area's title (AreaTitle) + ": " + subject, line breaks turned into spaces.
     static std::string Caption(const TAreaInfo& area, const std::string& subject);
     static TBookmarkTarget Parse(const std::string& data);
     // The area a bookmark leads to, when it still exists and is an area with a base; else null.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "areas/AreaTitles.h"
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
@@ -183,7 +184,7 @@ std::vector<TItemOutcome> SaveListed(const TAreaInfo& area, TMessageBase& base,
             content = SavedRtfFile(content);
         } else {
             const TShownMessage message = TakeShownMessage(base);
-            content = SavedTextFile(message, format == TSaveFormat::TextWithHeader, area.Description,
+            content = SavedTextFile(message, format == TSaveFormat::TextWithHeader, AreaDisplayName(area),
                                     dateText ? dateText(message.Date) : std::string());
         }
         const std::string name = items.size() < 2 ? chosen : NumberedFileName(chosen, counter);

@@ -1,5 +1,8 @@
 #include "reader/Search.h"
 
+#include <vector>
+
+#include "areas/AreaTreeRows.h"
 #include "areas/gizmo.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Codepage.h"
@@ -36,8 +39,17 @@ bool TSearch::Start(TAreaInfo& root) {
 }
 
 TAreaInfo* TSearch::NextMarked(const TAreaInfo& area) const {
-    for (TAreaInfo* next = area.NextInTree(); next != nullptr; next = next->NextInTree())
-        if (Marked.count(next->ID) != 0) return next;
+    const TAreaInfo* root = &area;
+    while (root->Parent() != nullptr) root = root->Parent();
+    const std::vector<TAreaTreeRow> rows = AreaTreeRows(*root, TAreaTreeKind::Reading);
+    size_t next = 0;
+    if (&area != root) {
+        while (next < rows.size() && rows[next].Entry != &area) ++next;
+        if (next == rows.size()) return nullptr;
+        ++next;
+    }
+    for (; next < rows.size(); ++next)
+        if (Marked.count(rows[next].Entry->ID) != 0) return rows[next].Entry;
     return nullptr;
 }
 

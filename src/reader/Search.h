@@ -44,8 +44,8 @@ public:
     // The areas marked for searching, by ID (the search window marks them).
     std::unordered_set<std::string> Marked;
 
-    // After the dialog's OK: the root's mark is cleared and the first marked area below it in tree
-    // order becomes the area to search, from its start. False when no area is marked.
+    // After the dialog's OK: the root's mark is cleared and the first marked area below it in the
+    // tree's order becomes the area to search, from its start. False when no area is marked.
     bool Start(TAreaInfo& root);
     // False also when the area to search has been deleted since (it is then forgotten).
     bool CanContinue();
@@ -66,7 +66,8 @@ public:
 
     // Puts the base on the first live message at or after `position`; false when there is none.
     static bool PositionAtOrAfter(TMessageBase& base, int32_t position);
-    // The next marked area after `area` in tree order (pre-order), skipping linked groups.
+    // The next marked area after `area` (or the first one when `area` is the root) in the order the
+    // reading tree shows them (AreaTreeRows); null when none follows or `area` has no row.
     TAreaInfo* NextMarked(const TAreaInfo& area) const;
 
 private:

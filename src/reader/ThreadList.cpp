@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "areas/AreaTitles.h"
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
@@ -131,7 +132,13 @@ TReadOutcome TThreadList::OpenArea(TAreaInfo* area, const TMessageClass* selecte
         Base = nullptr;
         observer_->ReadError(ReadErrorText(error.what(), 1), 1);
     }
-    if (Base == nullptr) return outcome;
+    if (Base == nullptr) {
+        // Never an empty list that looks like an empty area: the status line says why.
+        outcome.OpenFailure = area->OpenFailure.load();
+        if (outcome.OpenFailure != TBaseOpenFailure::None)
+            Status(2, AreaTitle(*area) + ": " + AreaOpenFailureText(*area));
+        return outcome;
+    }
     return ReadAreaMessages();
 }
 

@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "msgbase/BaseOpenFailure.h"
 #include "reader/AreaCache.h"
 #include "reader/MessageClass.h"
 #include "reader/MsgIdIndex.h"
@@ -75,6 +76,9 @@ struct TReadOutcome {
     bool Aborted = false;
     int Errors = 0;      // messages that could not be read
     int SelectRow = -1;  // row of the area's LastMSGID entry, -1 when none
+    // Why the area's base did not open (then also in status panel 2); None when it opened or
+    // nothing was to be opened.
+    TBaseOpenFailure OpenFailure = TBaseOpenFailure::None;
 };
 
 // "Ошибка при чтении базы:\r\n" + the first error; with more than one, a line with the count.

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <vector>
 
+#include "areas/AreaTitles.h"
 #include "areas/AreaTreeRows.h"
 #include "areas/gizmo.h"
 #include "core/ui/QtText.h"
@@ -35,9 +36,13 @@ void TAreaChooserTree::Fill(TAreaInfo& root, const QString& allCaption) {
 
 void TAreaChooserTree::AddChildren(QTreeWidgetItem* parent, TAreaInfo& area) {
     std::vector<QTreeWidgetItem*> made;
-    for (const TAreaTreeRow& row : AreaTreeRows(area, TAreaTreeKind::Reading)) {
+    const std::vector<TAreaTreeRow> rows = AreaTreeRows(area, TAreaTreeKind::Reading);
+    // Two linked groups may both hold a NETMAIL: their group tells them apart.
+    const std::vector<std::string> captions = AreaRowCaptions(rows);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const TAreaTreeRow& row = rows[i];
         QTreeWidgetItem* above = row.Parent < 0 ? parent : made[static_cast<size_t>(row.Parent)];
-        auto* item = new QTreeWidgetItem(above, QStringList(ToQt(row.Entry->Name)));
+        auto* item = new QTreeWidgetItem(above, QStringList(ToQt(captions[i])));
         item->setData(0, kAreaRole, QVariant::fromValue(static_cast<void*>(row.Entry)));
         item->setIcon(0, AreaTreeIcon(row.Entry->Kind != AreaKindFolder));
         made.push_back(item);

@@ -21,7 +21,7 @@ class TAreaTreeModel : public QAbstractItemModel {
 
 public:
     enum Roles {
-        OverlayRole = Qt::UserRole + 1,  // int, OverlayNone..OverlayUnreadBelow
+        OverlayRole = Qt::UserRole + 1,  // int, OverlayNone..OverlayNoBase
         PersonalRole,                    // bool: blue text
         AreaRole,                        // TAreaInfo* as quintptr
     };

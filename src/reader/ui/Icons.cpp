@@ -45,10 +45,10 @@ QIcon AreaTreeIcon(bool hasBase) {
 }
 
 QIcon OverlayIcon(int overlay) {
-    static const std::array<const char*, 3> names = {"overlay-personal.svg", "overlay-unread.svg",
-                                                     "overlay-unread-below.svg"};
-    if (overlay < 1 || overlay > 3) return {};
-    static std::array<QIcon, 3> icons;
+    static const std::array<const char*, 4> names = {"overlay-personal.svg", "overlay-unread.svg",
+                                                     "overlay-unread-below.svg", "overlay-no-base.svg"};
+    if (overlay < 1 || overlay > static_cast<int>(names.size())) return {};
+    static std::array<QIcon, 4> icons;
     QIcon& icon = icons[static_cast<size_t>(overlay - 1)];
     if (icon.isNull()) icon = Resource(QString::fromLatin1(names[static_cast<size_t>(overlay - 1)]));
     return icon;

@@ -10,7 +10,7 @@ namespace pelmar::ui {
 QIcon ListIcon(int index);
 // Tree picture of an area with a base (normal and selected modes), or of a group without one.
 QIcon AreaTreeIcon(bool hasBase);
-// Overlay mark 1..3 (see AreaMarks.h); a null icon for none.
+// Overlay mark 1..4 (see AreaMarks.h); a null icon for none.
 QIcon OverlayIcon(int overlay);
 QIcon SortArrowIcon(bool ascending);
 // The theme's picture, else the resource picture (a name under :/pelmar/icons/), else none.

@@ -14,6 +14,7 @@
 #include <QTreeView>
 
 #include "areas/AreaLifetime.h"
+#include "areas/AreaTitles.h"
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
@@ -46,7 +47,7 @@ public:
     ~TSearchInput() override { input_.End(); }
 
     void SearchingArea(const TAreaInfo& area) override {
-        frame_.SetStatusText(FromQt(QStringLiteral("Идет поиск... ")) + area.Name);
+        frame_.SetStatusText(FromQt(QStringLiteral("Идет поиск... ")) + AreaTitle(area));
         frame_.StatusPanel(0)->clear();
     }
     void SearchProgress(int position, int count) override {

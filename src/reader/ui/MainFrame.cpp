@@ -29,6 +29,7 @@
 #include <utility>
 
 #include "areas/AreaLifetime.h"
+#include "areas/ScanThread.h"
 #include "areas/ui/AreaMngr.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
@@ -503,6 +504,13 @@ void TMainFrame::CloseUnattended() {
 // ---- Area tree --------------------------------------------------------------------------------
 
 void TMainFrame::BuildAreaTree() {
+    // The nodes are made anew: the selected area is found again by its identity afterwards.
+    const QModelIndexList selected = AreaTree->selectionModel()->selectedIndexes();
+    const TAreaInfo* was = selected.isEmpty() ? nullptr : TAreaTreeModel::AreaAt(selected.first());
+    if (was == nullptr) was = list_.CurrentArea;
+    const std::string selectedId = was != nullptr ? was->ID : std::string();
+    const bool suppressed = treeChangeSuppressed_;
+    treeChangeSuppressed_ = true;
     BeginUpdate();
     marks_.Clear();
     if (TAreaManager* manager = AreaManager()) {
@@ -511,7 +519,20 @@ void TMainFrame::BuildAreaTree() {
         areaModel_->Clear();
     }
     AreaTree->expandAll();
+    // The counters live with the areas: the new nodes show them at once.
+    RefreshAreaCounters();
+    TAreaInfo* area = selectedId.empty() ? nullptr : AreaRegistry().FindAreaById(selectedId);
+    const QModelIndex index = area != nullptr ? areaModel_->IndexOf(area) : QModelIndex();
+    if (index.isValid()) {
+        AreaTree->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        AreaTree->scrollTo(index);
+    }
     EndUpdate();
+    treeChangeSuppressed_ = suppressed;
+    // An area that has no node any more is not left listed.
+    if (list_.CurrentArea != nullptr && !index.isValid()) ClearSelection();
+    // New areas and areas given another base are counted now, not a pass later.
+    if (TScanThread* scan = ScanThread()) scan->RequestCount();
 }
 
 void TMainFrame::ApplyMark(TAreaInfo& area) {
@@ -568,6 +589,7 @@ void TMainFrame::DeleteNode(TAreaInfo& entry) {
 
 void TMainFrame::AddNode(TAreaInfo& entry) {
     areaModel_->AddNode(entry);
+    if (TScanThread* scan = ScanThread()) scan->RequestCount();
     const QModelIndex index = areaModel_->IndexOf(&entry);
     if (!index.isValid()) return;
     AreaTree->expand(index.parent());
@@ -608,6 +630,11 @@ void TMainFrame::OpenSelectedArea() {
     TReadOutcome outcome;
     RunRead([&] { outcome = list_.OpenArea(area, shown); });
     if (list_.Base != nullptr) list_.Base->FontIndex = ViewFontMode();
+    // Opening found out before the scan whether the base opens: the node's mark follows now.
+    if (area != nullptr) {
+        const TAreaMark* mark = marks_.Find(area);
+        if (mark == nullptr || mark->Failure != area->OpenFailure.load()) UpdateAreaNode(*area);
+    }
     SelectRow(outcome.SelectRow);
     UpdateCommandStates();
 }

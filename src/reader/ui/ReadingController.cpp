@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "areas/AreaLifetime.h"
+#include "areas/AreaTitles.h"
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"

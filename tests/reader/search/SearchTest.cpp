@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "areas/AreaTestSupport.h"
+#include "areas/AreaTitles.h"
+#include "areas/AreaTreeRows.h"
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
@@ -134,6 +136,88 @@ TEST_F(SearchTest, FindNextVisitsEveryMatchOnceAcrossFormatsThenEnds) {
         for (TAreaInfo* area : {a, b, c, d}) EXPECT_EQ(search.Marked.count(area->ID), 0u) << area->Name;
         EXPECT_EQ(search.Marked.count(unmarked->ID), 0u);
     }
+}
+
+// Two linked groups that both hold a NETMAIL and a BAD area, beside ordinary areas: find-next walks
+// the areas in the order the tree shows them (groups' areas sorted in with the rest), not in the
+// order they were made, and the captions tell the twins apart by their group.
+class TwinAreasTest : public SearchTest {
+protected:
+    void SetUp() override {
+        const std::vector<TRow> hit = {{"привет", "x"}};
+        const auto area = [&](TAreaInfo& parent, const char* name, const std::string& description) {
+            TAreaFields fields;
+            fields.Name = name;
+            fields.Description = description;
+            fields.Kind = BaseKindJam;
+            fields.Path = MakeBase(BaseKindJam, dir_, "b" + std::to_string(++made_), hit);
+            fields.IsNetmail = std::string(name) == "NETMAIL";
+            return parent.AddChild(fields);
+        };
+        area(root_, "ZETA", "");
+        for (const char* groupName : {"CrashMail", "Fidoconfig"}) {
+            TAreaFields fields;
+            fields.Name = groupName;
+            fields.Zilo = ZiloLinkedGroup;
+            fields.Kind = LinkKindCrashMail;
+            TAreaInfo* group = root_.AddChild(fields);
+            area(*group, "BAD", "");
+            area(*group, "NETMAIL", "");
+            area(*group, "RU.TEST", "Test echo");
+        }
+        area(root_, "ALPHA", A("Альфа"));
+        root_.SortShown();
+    }
+    int made_ = 0;
+};
+
+TEST_F(TwinAreasTest, FindNextFollowsTheTreeOrder) {
+    std::vector<TAreaInfo*> shown;
+    for (const TAreaTreeRow& row : AreaTreeRows(root_, TAreaTreeKind::Reading)) shown.push_back(row.Entry);
+    ASSERT_EQ(shown.size(), 8u);
+    TSearch search;
+    // Marked in the order they were made.
+    for (TAreaInfo* entry = root_.NextInTree(); entry != nullptr; entry = entry->NextInTree())
+        search.Marked.insert(entry->ID);
+    search.SearchText = A("привет");
+    ASSERT_TRUE(search.Start(root_));
+    std::vector<TAreaInfo*> visited;
+    for (TSearchResult result = search.Next(); result.Hit != TSearchHit::None; result = search.Next())
+        visited.push_back(result.Area);
+    EXPECT_EQ(visited, shown);
+    EXPECT_EQ(shown.front()->Name, "NETMAIL");  // netmail first, as the tree sorts it
+}
+
+TEST_F(TwinAreasTest, TwinsAreToldApartByTheirGroupAndAreasWithoutDescriptionByName) {
+    TAreaInfo& crash = *root_.FindChild("CrashMail");
+    TAreaInfo& fido = *root_.FindChild("Fidoconfig");
+    const struct {
+        TAreaInfo* Area;
+        const char* Title;  // UTF-8
+    } rows[] = {
+        {crash.FindChild("NETMAIL"), "NETMAIL (CrashMail)"},
+        {fido.FindChild("NETMAIL"), "NETMAIL (Fidoconfig)"},
+        {fido.FindChild("BAD"), "BAD (Fidoconfig)"},
+        {crash.FindChild("RU.TEST"), "Test echo (CrashMail)"},
+        {root_.FindChild("ZETA"), "ZETA"},
+        {root_.FindChild("ALPHA"), "Альфа"},
+    };
+    std::vector<std::string> names, data;
+    TBookmarks marks(names, data);
+    for (const auto& row : rows) {
+        ASSERT_NE(row.Area, nullptr) << row.Title;
+        EXPECT_EQ(AnsiToUtf8(AreaTitle(*row.Area)), row.Title);
+        ASSERT_TRUE(marks.Add(*row.Area, "Subj", "2:5020/1 00000001"));
+        EXPECT_EQ(AnsiToUtf8(names.back()), std::string(row.Title) + ": Subj");
+    }
+    // The search and copy dialogs' trees: names, with the group where two rows share one.
+    const std::vector<TAreaTreeRow> shown = AreaTreeRows(root_, TAreaTreeKind::Reading);
+    const std::vector<std::string> captions = AreaRowCaptions(shown);
+    ASSERT_EQ(captions.size(), shown.size());
+    for (size_t i : {0u, 1u}) EXPECT_EQ(captions[i], "NETMAIL (" + shown[i].Entry->Parent()->Name + ")");
+    EXPECT_NE(captions[0], captions[1]);
+    EXPECT_EQ(captions[2], "ALPHA");
+    EXPECT_EQ(captions.back(), "ZETA");
 }
 
 TEST_F(SearchTest, CaseAndPatternRules) {

@@ -41,6 +41,7 @@
 #include "editor/ui/TemplEditForm.h"
 #include "import/ui/WizardForm.h"
 #include "msgbase/BaseFactory.h"
+#include "msgbase/TosserLock.h"
 #include "nodelist/NodeList.h"
 #include "platform/Registry.h"
 #include "reader/AreaMarks.h"
@@ -600,6 +601,101 @@ TEST_F(MainFrameTest, RemovedNodeLeavesItsListedAreaAndNodesComeBack) {
     EXPECT_EQ(TAreaTreeModel::AreaAt(back), &msg);
     Select(frame, msg);
     EXPECT_EQ(frame.List().CurrentArea, &msg);
+}
+
+// A JAM base removed after a pass counted it: the opening itself finds out, the status line says
+// why (the list stays empty, without "Ok") and the node gets its mark before the next pass. A base
+// a tosser is writing: the pass finds it, the hint says why.
+TEST_F(MainFrameTest, UnopenableBaseSaysWhyInTheTreeAndTheStatusLine) {
+    TMainFrame frame;
+    frame.show();
+    TAreaInfo& jam = Area("JAM");
+    const std::string jhr = test::ReadFile(jamPath_ + ".jhr");
+    const std::string jdx = test::ReadFile(jamPath_ + ".jdx");
+    const auto restore = [&] {
+        test::WriteFile(jamPath_ + ".jhr", jhr);
+        test::WriteFile(jamPath_ + ".jdx", jdx);
+    };
+    const auto overlay = [&] {
+        return frame.AreaModel().IndexOf(&jam).data(TAreaTreeModel::OverlayRole).toInt();
+    };
+    const auto hint = [&] { return frame.AreaModel().IndexOf(&jam).data(Qt::StatusTipRole).toString(); };
+
+    ScanPass(frame);
+    ASSERT_GT(jam.MsgCount.load(), 0);
+    ASSERT_NE(overlay(), OverlayNoBase);
+    fs::remove(jamPath_ + ".jdx");
+    Select(frame, jam);
+    EXPECT_EQ(frame.List().CurrentArea, &jam);
+    EXPECT_EQ(frame.ListModel().rowCount(), 0);
+    EXPECT_EQ(frame.StatusPanel(2)->text(),
+              QStringLiteral("Test echo: база не найдена (%1)").arg(QString::fromStdString(jamPath_)));
+    EXPECT_EQ(overlay(), OverlayNoBase);
+    Select(frame, Area("MSG"));
+    restore();
+
+    // Caught halfway through a tosser's write: the scan finds it, the hint and the opening say it.
+    fs::resize_file(jamPath_ + ".jhr", 10);
+    {
+        const test::TTosserLock tosser(jamPath_ + ".jhr", 1, 20000);
+        ASSERT_TRUE(tosser.Locked);
+        ScanPass(frame);
+        const QString reason = QStringLiteral("база заблокирована другой программой");
+        EXPECT_EQ(overlay(), OverlayNoBase);
+        EXPECT_EQ(hint(),
+                  QStringLiteral("\x01Test echo\x01: %1 (%2)").arg(reason, QString::fromStdString(jamPath_)));
+        Select(frame, jam);
+        EXPECT_EQ(frame.ListModel().rowCount(), 0);
+        EXPECT_TRUE(frame.StatusPanel(2)->text().contains(reason))
+            << frame.StatusPanel(2)->text().toStdString();
+        Select(frame, Area("MSG"));
+    }
+    restore();
+    // Mended: the next pass takes the mark away, and the area lists again.
+    ScanPass(frame);
+    EXPECT_NE(overlay(), OverlayNoBase);
+    Select(frame, jam);
+    EXPECT_GT(frame.ListModel().rowCount(), 0);
+}
+
+// Changes in the area manager rebuild the tree: the counters stay, the listed area stays selected,
+// and an area added meanwhile is counted by the running scan at once, not after its 30-second rest.
+TEST_F(MainFrameTest, TreeRebuildKeepsCountersAndSelectionAndCountsNewAreasAtOnce) {
+    TMainFrame frame;
+    frame.show();
+    StartScanThread([&frame] {
+        QMetaObject::invokeMethod(
+            qApp, [&frame] { frame.ScanPassFinished(); }, Qt::QueuedConnection);
+    });
+    ASSERT_TRUE(WaitFor([] { return ScanThread()->Passes() >= 1; }));
+    TAreaInfo& jam = Area("JAM");
+    ASSERT_TRUE(WaitFor([&] { return Caption(frame, jam) == Expected(jam); }));
+    Select(frame, jam);
+    const int rows = frame.ListModel().rowCount();
+    ASSERT_GT(rows, 0);
+
+    TAreaFields fields;
+    fields.Name = "FRESH";
+    fields.Kind = BaseKindJam;
+    fields.Path = (home_.Path() / "bases" / "fresh").string();
+    WriteJamBase(fields.Path, 7);
+    TAreaInfo& fresh = *AreaManager()->Root().FindChild("Fido")->AddChild(fields);
+    frame.BuildAreaTree();
+
+    EXPECT_EQ(Caption(frame, jam), Expected(jam));
+    EXPECT_EQ(Caption(frame, Area("SQUISH")), Expected(Area("SQUISH")));
+    const QModelIndexList selected = frame.AreaTree->selectionModel()->selectedIndexes();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(TAreaTreeModel::AreaAt(selected.first()), &jam);
+    EXPECT_EQ(frame.List().CurrentArea, &jam);
+    EXPECT_EQ(frame.ListModel().rowCount(), rows);
+
+    QElapsedTimer counted;
+    counted.start();
+    ASSERT_TRUE(WaitFor([&] { return Caption(frame, fresh) == QStringLiteral("FRESH(7/7)"); }));
+    EXPECT_LT(counted.elapsed(), 15000);
+    EXPECT_EQ(ScanThread()->Passes(), 1);
+    StopScanThread();
 }
 
 TEST_F(MainFrameTest, TreeNodesShowOverlayMarksAndPersonalAreasInBlue) {
