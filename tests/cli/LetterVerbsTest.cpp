@@ -77,7 +77,7 @@ TEST_F(LetterVerbsTest, SendCrosspostsATemplateLetterWithAFileInParts) {
           "*** послано также в SU.GENERAL\\n*** послано также в LOCAL.TEST\\n\\nПривет Vasya!\\n\\nRules of "
           "the "
           "area\\nsecond line\\nsection 1 of 3 of file stats.bin",
-          "\"PID: Plm 1.0\", \"GIF: PELMAR\", \"CHRS: IBM PC 2\", \"TZUTC: ", "--- Пелмар 1.0",
+          "\"PID: Plm 1.0\", \"GIF: PELMAR\", \"CHRS: CP866 2\", \"TZUTC: ", "--- Пелмар 1.0",
           " * Origin: Per aspera ad astra (2:5020/1)", "\"msgid\": \"2:5020/1 "}) {
         EXPECT_NE(dump.Out.find(expected), std::string::npos) << expected;
     }
