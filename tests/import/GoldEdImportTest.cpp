@@ -85,7 +85,9 @@ TEST_F(GoldEdImportTest, KeywordsFillThePlan) {
     EXPECT_EQ(plan.SelfAKA, (std::vector<std::string>{"2:5020/9", "2:5030/100.5", "2:5030/100.6"}));
     EXPECT_EQ(plan.FullName, "John Doe");
     EXPECT_EQ(plan.Origins, std::vector<std::string>{"My station"});
-    EXPECT_EQ(plan.NodeListFiles, (std::vector<std::string>{"net.001", "C:\\NODES\\net.002"}));
+    // A relative name is in the folder of golded.cfg.
+    EXPECT_EQ(plan.NodeListFiles,
+              (std::vector<std::string>{(dir_ / "net.001").string(), "C:\\NODES\\net.002"}));
     EXPECT_EQ(plan.RobotNames, std::vector<std::string>{"AreaFix"});
     EXPECT_EQ(plan.Tearlines, std::vector<std::string>{"first"});
     EXPECT_TRUE(plan.Groups.empty());

@@ -5,6 +5,7 @@
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
 #include "import/FirstRun.h"
+#include "import/ImportedNetmail.h"
 #include "import/TosserImport.h"
 #include "import/ui/AreasImportForm.h"
 #include "import/ui/ImportForm.h"
@@ -35,15 +36,20 @@ std::unique_ptr<TImportDialog> CreateImportDialog(int linkKind, QWidget* parent)
 namespace {
 
 // The tossers' dialogs promise the own addresses too: those the profile lacks are added, as the
-// first-run wizard does.
-void AdoptTosserAddresses(const TAreaInfo& group) {
-    if (group.Kind != LinkKindFidoConfig && group.Kind != LinkKindCrashMail) return;
-    const TTosserConfig config =
-        group.Kind == LinkKindFidoConfig ? ReadFidoConfig(group.Path) : ReadCrashMailPrefs(group.Path);
-    const size_t known = Settings.SelfAKA.size();
-    AdoptAddresses(config.Addresses);
-    // A failed save is reported by the settings store; the addresses are saved again at exit.
-    if (Settings.SelfAKA.size() != known) SaveSettings();
+// first-run wizard does. The netmail area is the group's when none is set (or it is gone).
+void AdoptFromGroup(const TAreaInfo& group) {
+    const TAreaInfo* root = &group;
+    while (root->Parent() != nullptr) root = root->Parent();
+    bool changed = AdoptImportedNetmailArea(*root, group);
+    if (group.Kind == LinkKindFidoConfig || group.Kind == LinkKindCrashMail) {
+        const TTosserConfig config =
+            group.Kind == LinkKindFidoConfig ? ReadFidoConfig(group.Path) : ReadCrashMailPrefs(group.Path);
+        const size_t known = Settings.SelfAKA.size();
+        AdoptAddresses(config.Addresses);
+        changed = changed || Settings.SelfAKA.size() != known;
+    }
+    // A failed save is reported by the settings store; the settings are saved again at exit.
+    if (changed) SaveSettings();
 }
 
 }  // namespace
@@ -64,7 +70,7 @@ int EditLinkedGroup(TAreaInfo& group, QWidget* parent) {
         dialog->ApplyToGroup(group);
     }
     if (group.RefreshLinkedGroup()) {
-        AdoptTosserAddresses(group);
+        AdoptFromGroup(group);
         return TImportDialog::ModalOK;
     }
     const std::string failedPath = group.Path;
