@@ -155,7 +155,13 @@ TEST_F(GoldEdImportTest, ImportFillsSettingsTemplatesAndASquishGroup) {
     TAreaInfo root;
     auto folder = std::make_unique<TAreaInfo>();
     folder->Name = "Old";
-    root.AddChild(std::move(folder));
+    TAreaInfo* old = root.AddChild(std::move(folder));
+    TAreaFields oldNet;
+    oldNet.Name = "Net";
+    oldNet.Kind = 1;
+    oldNet.AreaName = "netmail";
+    oldNet.IsNetmail = true;
+    Settings.NetmailArea = old->AddChild(oldNet)->ID;
     Settings.NodeListFiles = {"old.001"};
 
     ASSERT_TRUE(ImportGoldEdConfig(dir_.string(), root));
@@ -177,6 +183,8 @@ TEST_F(GoldEdImportTest, ImportFillsSettingsTemplatesAndASquishGroup) {
     EXPECT_EQ(fido->Kind, 4);
     EXPECT_EQ(fido->Path, (squish / "msg" / "rufido").string());
     EXPECT_TRUE(group->FindChild("NETMAIL")->IsNetmail);
+    // The old netmail area went with the old tree; its tag names the new one.
+    EXPECT_EQ(Settings.NetmailArea, group->FindChild("NETMAIL")->ID);
 }
 
 TEST_F(GoldEdImportTest, DosNodelistPathsAreFoundOnThisMachine) {
