@@ -4,6 +4,7 @@
 #include "core/Codepage.h"
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
+#include "import/ConfigLocations.h"
 #include "import/FirstRun.h"
 #include "import/ImportedNetmail.h"
 #include "import/TosserImport.h"
@@ -15,7 +16,9 @@
 
 namespace pelmar::ui {
 
-std::unique_ptr<TImportDialog> CreateImportDialog(int linkKind, QWidget* parent) {
+namespace {
+
+std::unique_ptr<TImportDialog> NewImportDialog(int linkKind, QWidget* parent) {
     switch (linkKind) {
         case LinkKindFastEcho:
             return std::make_unique<TImportForm>(parent);
@@ -31,6 +34,20 @@ std::unique_ptr<TImportDialog> CreateImportDialog(int linkKind, QWidget* parent)
         default:
             return nullptr;
     }
+}
+
+}  // namespace
+
+std::unique_ptr<TImportDialog> CreateImportDialog(int linkKind, QWidget* parent) {
+    auto dialog = NewImportDialog(linkKind, parent);
+    if (!dialog) return dialog;
+    // Without a remembered file that still exists, the file the program keeps on this machine.
+    const TConfigEnvironment env = SystemEnvironment();
+    if (dialog->FileName().empty() || !env.IsFile(dialog->FileName())) {
+        const std::string found = FindInstalledConfig(linkKind, env);
+        if (!found.empty()) dialog->SetFileName(found);
+    }
+    return dialog;
 }
 
 namespace {
