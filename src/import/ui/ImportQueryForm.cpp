@@ -8,9 +8,9 @@
 #include <QVBoxLayout>
 
 #include "areas/gizmo.h"
-#include "core/ui/SlotGuard.h"
 #include "import/ConfigLocations.h"
 #include "import/ui/WizardForm.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 namespace {

@@ -15,7 +15,6 @@
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
-#include "core/ui/SlotGuard.h"
 #include "core/ui/Splash.h"
 #include "import/FirstRun.h"
 #include "import/ImportedNetmail.h"
@@ -25,6 +24,7 @@
 #include "import/ui/LinkedGroupDialog.h"
 #include "import/ui/WizardForm.h"
 #include "settings/ui/SetupForm.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 namespace {

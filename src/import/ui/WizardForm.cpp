@@ -14,11 +14,11 @@
 
 #include "core/Codepage.h"
 #include "core/ui/MessageBox.h"
-#include "core/ui/SlotGuard.h"
 #include "import/ConfigLocations.h"
 #include "import/GoldEdImport.h"
 #include "import/ui/FileChooser.h"
 #include "reader/ui/HelpWindow.h"
+#include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
 namespace {
