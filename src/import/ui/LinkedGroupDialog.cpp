@@ -36,17 +36,19 @@ std::unique_ptr<TImportDialog> NewImportDialog(int linkKind, QWidget* parent) {
     }
 }
 
+// Without a file that exists in the field, the file the program keeps on this machine.
+void OfferInstalledConfig(TImportDialog& dialog, int linkKind) {
+    const TConfigEnvironment env = SystemEnvironment();
+    if (!dialog.FileName().empty() && env.IsFile(dialog.FileName())) return;
+    const std::string found = FindInstalledConfig(linkKind, env);
+    if (!found.empty()) dialog.SetFileName(found);
+}
+
 }  // namespace
 
 std::unique_ptr<TImportDialog> CreateImportDialog(int linkKind, QWidget* parent) {
     auto dialog = NewImportDialog(linkKind, parent);
-    if (!dialog) return dialog;
-    // Without a remembered file that still exists, the file the program keeps on this machine.
-    const TConfigEnvironment env = SystemEnvironment();
-    if (dialog->FileName().empty() || !env.IsFile(dialog->FileName())) {
-        const std::string found = FindInstalledConfig(linkKind, env);
-        if (!found.empty()) dialog->SetFileName(found);
-    }
+    if (dialog) OfferInstalledConfig(*dialog, linkKind);
     return dialog;
 }
 
@@ -76,6 +78,8 @@ int EditLinkedGroup(TAreaInfo& group, QWidget* parent) {
     const auto dialog = CreateImportDialog(group.Kind, parent);
     if (!dialog) return TImportDialog::ModalCancel;
     dialog->PresetFromGroup(group);
+    // A group the area manager has just made names no file yet.
+    if (group.Path.empty()) OfferInstalledConfig(*dialog, group.Kind);
     if (dialog->ShowModal() != TImportDialog::ModalOK) return TImportDialog::ModalCancel;
     // What the dialogs change, so that a file that cannot be read leaves the group as it was:
     // the old areas under the new file's name would be wrong on the next refresh.

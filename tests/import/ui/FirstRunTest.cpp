@@ -279,6 +279,18 @@ TEST_F(FirstRunTest, TheCrashMailSetUpOfThisMachineIsOfferedLinkedAndGivesTheNet
     TOpenedBase base(*group->FindChild("RU.TEST"), TBaseMode::Private);
     ASSERT_TRUE(base);
     EXPECT_EQ(base->Count(), 7);
+
+    // A link the area manager has just made offers the same file.
+    auto fresh = std::make_unique<TAreaInfo>();
+    fresh->Name = "Fresh";
+    fresh->Zilo = ZiloLinkedGroup;
+    fresh->Kind = LinkKindCrashMail;
+    TAreaInfo& link = *root_.AddChild(std::move(fresh));
+    QTimer::singleShot(0, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->accept();
+    });
+    EXPECT_EQ(EditLinkedGroup(link), TImportDialog::ModalOK);
+    EXPECT_EQ(link.Path, (setup / "crashmail.prefs").string());
 }
 
 }  // namespace
