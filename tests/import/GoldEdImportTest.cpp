@@ -249,7 +249,8 @@ TEST_F(GoldEdImportTest, TheOldTreeGoesTheWayTheAreaManagerDeletesIt) {
 TEST_F(GoldEdImportTest, AFailedImportPutsEverythingBack) {
     const fs::path squish = home_.Path() / "squish";
     fs::create_directories(squish);
-    test::WriteFile(squish / "squish.cfg", "EchoArea RU.NEW " + squish.string() + "/runew -$\n");
+    test::WriteFile(squish / "squish.cfg", "EchoArea RU.NEW " + squish.string() + "/runew -$\nNetArea NET " +
+                                               squish.string() + "/net\n");
     const fs::path fastEcho = home_.Path() / "fe";
     fs::create_directories(fastEcho);
     test::WriteFile(fastEcho / "fastecho.cfg", "FE");  // cut short: the reader throws
@@ -280,6 +281,7 @@ TEST_F(GoldEdImportTest, AFailedImportPutsEverythingBack) {
         fields.Name = "MINE.AREA";
         fields.Kind = 2;
         TAreaInfo* area = mine->AddChild(fields);
+        Settings.NetmailArea = area->ID;  // the import would move it to the new NET
         ASSERT_TRUE(manager.SaveAreas());
         const std::string stored = test::ReadFile(RegistryFilePath());
 
@@ -320,6 +322,7 @@ TEST_F(GoldEdImportTest, AFailedImportPutsEverythingBack) {
         EXPECT_EQ(Settings.FullName, "Kept");
         EXPECT_EQ(Settings.SelfAKA, std::vector<std::string>{"2:5020/1"});
         EXPECT_EQ(Settings.NodeListFiles, std::vector<std::string>{"old.001"});
+        EXPECT_EQ(Settings.NetmailArea, area->ID);
         EXPECT_EQ(ReadTemplate("origin.list"), "old origin\r\n");
         ASSERT_EQ(manager.Root().ChildCount(), 1);
         EXPECT_EQ(manager.Root().Child(0), mine);
