@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <functional>
 #include <regex>
-#include <set>
 
 #include "FastEchoBuilder.h"
 #include "areas/gizmo.h"

@@ -221,26 +221,24 @@ TEST_F(FirstRunTest, TosserLinksHaveTheirDialog) {
 // Sets environment variables for a test and puts the old values back.
 class TScopedVariables {
 public:
-    explicit TScopedVariables(std::vector<std::pair<const char*, const char*>> values) {
+    explicit TScopedVariables(const std::vector<std::pair<std::string, const char*>>& values) {
         for (const auto& [name, value] : values) {
-            const char* old = std::getenv(name);
+            const char* old = std::getenv(name.c_str());
             saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
-            if (value != nullptr)
-                setenv(name, value, 1);
-            else
-                unsetenv(name);
+            Set(name, value);
         }
     }
     ~TScopedVariables() {
-        for (const auto& [name, value] : saved_) {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
+        for (const auto& [name, value] : saved_) Set(name, value ? value->c_str() : nullptr);
     }
 
 private:
+    static void Set(const std::string& name, const char* value) {
+        if (value != nullptr)
+            setenv(name.c_str(), value, 1);
+        else
+            unsetenv(name.c_str());
+    }
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
