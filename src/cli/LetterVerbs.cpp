@@ -491,12 +491,12 @@ int AreasList(int argc, char** argv) {
                     json.Add("personal", static_cast<long long>(base->PersonalUnread));
                 } catch (const std::exception& ex) {
                     json.Add("error", true);
-                    json.Add("reason", std::string_view(BaseProblemName(TBaseProblem::Damaged)));
+                    json.Add("reason", BaseProblemName(TBaseProblem::Damaged));
                     json.Add("detail", ToolOut(ex.what()));
                 }
             } else {
                 json.Add("error", true);
-                json.Add("reason", std::string_view(BaseProblemName(DiagnoseBase(e->Kind, e->Path))));
+                json.Add("reason", BaseProblemName(DiagnoseBase(e->Kind, e->Path)));
             }
         }
         std::cout << json.Text() << '\n';
