@@ -10,6 +10,8 @@ class TJsonLine {
 public:
     // Values are UTF-8.
     void Add(std::string_view key, std::string_view value);
+    // Text, not the pointer's truth value (which the bool overload would otherwise take).
+    void Add(std::string_view key, const char* value) { Add(key, std::string_view(value)); }
     void Add(std::string_view key, long long value);
     void Add(std::string_view key, bool value);
     void Add(std::string_view key, const std::vector<std::string>& values);

@@ -29,6 +29,7 @@
 #include "editor/UUCode.h"
 #include "import/AreaImport.h"
 #include "msgbase/BaseFactory.h"
+#include "msgbase/BaseProblem.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
@@ -476,6 +477,7 @@ int AreasList(int argc, char** argv) {
             json.Add("board", static_cast<long long>(static_cast<unsigned char>(e->Path[0])));
         }
         json.Add("tag", ToolOut(e->AreaName));
+        json.Add("description", ToolOut(e->Description));
         json.Add("aka", ToolOut(e->UseAKA));
         json.Add("netmail", e->IsNetmail);
         if (e->Kind != AreaKindFolder && e->Zilo == ZiloOrdinary) {
@@ -488,10 +490,13 @@ int AreasList(int argc, char** argv) {
                     json.Add("unread", static_cast<long long>(unread));
                     json.Add("personal", static_cast<long long>(base->PersonalUnread));
                 } catch (const std::exception& ex) {
-                    json.Add("error", ToolOut(ex.what()));
+                    json.Add("error", true);
+                    json.Add("reason", BaseProblemName(TBaseProblem::Damaged));
+                    json.Add("detail", ToolOut(ex.what()));
                 }
             } else {
-                json.Add("error", "the base does not open");
+                json.Add("error", true);
+                json.Add("reason", BaseProblemName(DiagnoseBase(e->Kind, e->Path)));
             }
         }
         std::cout << json.Text() << '\n';

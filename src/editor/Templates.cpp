@@ -176,7 +176,7 @@ const std::vector<std::pair<std::string, std::string>>& DefaultTemplates() {
             {tpl::Cut, A("[мыши сгрызли]\r\n\r\n.....\r\n\r\n[мыши сгрызли]\r\n")},
             {tpl::OriginList, "Per aspera ad astra\r\nAlways the best!\r\n"},
             {tpl::TearlineList, A("Пелмар 1.0 (Linux)\r\n")},
-            {tpl::Kludges, "GIF: PELMAR\r\nCHRS: IBM PC 2\r\n"},
+            {tpl::Kludges, "GIF: PELMAR\r\nCHRS: CP866 2\r\n"},
             {tpl::Change1, A("Н\r\n")},
             {tpl::Change2, "H\r\n"},
             {tpl::MacroList, A("Список макросов, которые можно использовать в шаблонах.\r\n"

@@ -1,5 +1,6 @@
 #include "import/AreaImport.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "areas/gizmo.h"
@@ -9,6 +10,7 @@
 #include "import/SquishCfgImport.h"
 #include "import/TMailImport.h"
 #include "import/TosserImport.h"
+#include "platform/RegistryFile.h"
 
 namespace pelmar {
 
@@ -53,6 +55,11 @@ void StoreArea(TAreaInfo& level, const TImportedArea& area) {
         entry.UseAKA = fields.UseAKA;
         entry.IsNetmail = fields.IsNetmail;
     });
+}
+
+std::string ConfigText(const std::string& text) {
+    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+    return !ascii && reg::IsValidUtf8(text) ? Utf8ToAnsi(text) : text;
 }
 
 namespace {

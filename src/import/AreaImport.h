@@ -34,6 +34,10 @@ TAreaInfo& FindOrAddFolder(TAreaInfo& level, const std::string& name);
 // registry key).
 void StoreArea(TAreaInfo& level, const TImportedArea& area);
 
+// Free text of a configuration file (a description) as kept in memory: UTF-8, as Linux set-ups are
+// written, converted to CP1251; anything else taken as it is.
+std::string ConfigText(const std::string& text);
+
 // Words separated by runs of spaces and tabs.
 std::vector<std::string> SplitWords(std::string_view line);
 // Where word `index` (from 0) of the line begins; npos when the line has fewer words.

@@ -30,8 +30,9 @@ bool IsOriginLine(const std::string& line) {
 
 class TAreasBbsReader {
 public:
-    TAreasBbsReader(TAreaInfo& container, const std::string& hudsonDir, const std::vector<std::string>& own)
-        : container_(container), hudsonDir_(hudsonDir), ownAddresses_(own) {}
+    TAreasBbsReader(TAreaInfo& container, const std::string& baseDir, const std::string& hudsonDir,
+                    const std::vector<std::string>& own)
+        : container_(container), baseDir_(baseDir), hudsonDir_(hudsonDir), ownAddresses_(own) {}
 
     void Line(const std::string& line) {
         if (IsCommentOrEmpty(line)) return;
@@ -58,17 +59,17 @@ private:
             const int board = location.size() > 3 ? HudsonLastBoard + 1 : std::stoi(location);
             if (board < HudsonFirstBoard || board > HudsonLastBoard) return false;
             area.Kind = BaseKindHudson;
-            area.Path =
-                ResolveAreaPath(BaseKindHudson, std::string(1, static_cast<char>(board)) + hudsonDir_);
+            area.Path = ResolveAreaPathFrom(BaseKindHudson,
+                                            std::string(1, static_cast<char>(board)) + hudsonDir_, baseDir_);
         } else if (location.front() == '!') {
             area.Kind = BaseKindJam;
-            area.Path = ResolveAreaPath(BaseKindJam, location.substr(1));
+            area.Path = ResolveAreaPathFrom(BaseKindJam, location.substr(1), baseDir_);
         } else if (location.front() == '$') {
             area.Kind = BaseKindSquish;
-            area.Path = ResolveAreaPath(BaseKindSquish, location.substr(1));
+            area.Path = ResolveAreaPathFrom(BaseKindSquish, location.substr(1), baseDir_);
         } else {
             area.Kind = BaseKindMsg;
-            area.Path = ResolveAreaPath(BaseKindMsg, location);
+            area.Path = ResolveAreaPathFrom(BaseKindMsg, location, baseDir_);
         }
         return true;
     }
@@ -86,6 +87,7 @@ private:
     }
 
     TAreaInfo& container_;
+    const std::string baseDir_;  // relative locations are taken from the folder of the list
     const std::string& hudsonDir_;
     const std::vector<std::string>& ownAddresses_;
     bool seenFirst_ = false;
@@ -95,7 +97,7 @@ private:
 
 void ImportAreasBbs(const std::string& file, TAreaInfo& container, const std::string& hudsonDir,
                     const std::vector<std::string>& ownAddresses) {
-    TAreasBbsReader reader(container, hudsonDir, ownAddresses);
+    TAreasBbsReader reader(container, ConfigFolder(file), hudsonDir, ownAddresses);
     try {
         TConfigLines lines;
         if (!lines.Open(file)) return;

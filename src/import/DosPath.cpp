@@ -115,6 +115,26 @@ std::string ResolveBaseName(const std::string& baseName, const std::string& exte
     return Join(*dir, file->substr(0, file->size() - extension.size()));
 }
 
+bool IsRelative(const std::string& path) {
+    if (path.empty() || path.front() == '/' || path.front() == '\\') return false;
+    return !(path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':');
+}
+
+std::string Normal(const std::string& path) {
+    return fs::path(path).lexically_normal().string();
+}
+
+// `resolve` applied to `path` as written in a file of `baseDir`.
+template <typename Resolve>
+std::string FromFolder(const std::string& path, const std::string& baseDir, Resolve resolve) {
+    if (!IsRelative(path)) return resolve(path);
+    const std::string joined = Join(baseDir, path);
+    std::string resolved = resolve(joined);
+    // Not on the disk (yet): a DOS relative path still names the same place below the folder.
+    if (resolved == joined) std::replace(resolved.begin(), resolved.end(), '\\', '/');
+    return Normal(resolved);
+}
+
 }  // namespace
 
 std::string ResolveDosPath(const std::string& path, const std::string& root) {
@@ -142,6 +162,27 @@ std::string ResolveAreaPath(int kind, const std::string& path, const std::string
         default:
             return path;
     }
+}
+
+std::string ResolveConfigPath(const std::string& path, const std::string& baseDir, const std::string& root) {
+    return FromFolder(path, baseDir, [&](const std::string& p) { return ResolveDosPath(p, root); });
+}
+
+std::string ResolveAreaPathFrom(int kind, const std::string& path, const std::string& baseDir,
+                                const std::string& root) {
+    if (kind == BaseKindHudson) {
+        // One character of board number, then the folder of the base.
+        if (path.size() < 2) return path;
+        return path.substr(0, 1) + ResolveConfigPath(path.substr(1), baseDir, root);
+    }
+    return FromFolder(path, baseDir, [&](const std::string& p) { return ResolveAreaPath(kind, p, root); });
+}
+
+std::string ConfigFolder(const std::string& file) {
+    std::error_code error;
+    fs::path absolute = fs::absolute(fs::path(file), error);
+    if (error) absolute = fs::path(file);
+    return absolute.lexically_normal().parent_path().string();
 }
 
 }  // namespace pelmar

@@ -15,4 +15,16 @@ std::string ResolveDosPath(const std::string& path, const std::string& root = "/
 // (which names an existing <name>.jhr or <name>.sqd, in any letter case). Other kinds unchanged.
 std::string ResolveAreaPath(int kind, const std::string& path, const std::string& root = "/");
 
+// A path written in a configuration file, as the program that reads the file sees it when it runs
+// from `baseDir` (an absolute folder): a relative path is taken below `baseDir` whatever the working
+// directory of this process, "." and ".." are resolved by name, and the result is absolute. A path
+// with a drive letter or a leading separator is not relative. Empty stays empty.
+std::string ResolveConfigPath(const std::string& path, const std::string& baseDir,
+                              const std::string& root = "/");
+// ResolveAreaPath for an area path written in a configuration file kept in `baseDir`.
+std::string ResolveAreaPathFrom(int kind, const std::string& path, const std::string& baseDir,
+                                const std::string& root = "/");
+// The absolute folder of a configuration file (relative names taken against the working directory).
+std::string ConfigFolder(const std::string& file);
+
 }  // namespace pelmar

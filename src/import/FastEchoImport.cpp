@@ -111,8 +111,10 @@ std::vector<std::string> ReadAddresses(const TConfigFile& file, const THeader& h
     return addresses;
 }
 
-// Kind and Path of an area record; false for pass-through areas and boards no Hudson base has.
-bool Locate(const std::vector<uint8_t>& record, const THeader& header, TImportedArea& area) {
+// Kind and Path of an area record (relative paths from `baseDir`, the folder of FASTECHO.CFG); false
+// for pass-through areas and boards no Hudson base has.
+bool Locate(const std::vector<uint8_t>& record, const THeader& header, const std::string& baseDir,
+            TImportedArea& area) {
     const uint16_t flags = U16(record, AreaFlagsOffset);
     const uint16_t type = flags & BaseTypeMask;
     if (type == PassThrough) return false;
@@ -128,11 +130,11 @@ bool Locate(const std::vector<uint8_t>& record, const THeader& header, TImported
         // Board 0 is no board: a Path beginning with a NUL could not be stored.
         if (board == 0 || board > HudsonLastBoard) return false;
         area.Kind = BaseKindHudson;
-        area.Path =
-            ResolveAreaPath(BaseKindHudson, std::string(1, static_cast<char>(board)) + header.HudsonDir);
+        area.Path = ResolveAreaPathFrom(BaseKindHudson,
+                                        std::string(1, static_cast<char>(board)) + header.HudsonDir, baseDir);
         return true;
     }
-    area.Path = ResolveAreaPath(area.Kind, path);
+    area.Path = ResolveAreaPathFrom(area.Kind, path, baseDir);
     return true;
 }
 
@@ -160,13 +162,14 @@ void ImportFastEchoConfig(const std::string& file, TAreaInfo& container, bool sp
     const TConfigFile config(file);
     const THeader header = ReadHeader(config);
     const std::vector<std::string> addresses = ReadAddresses(config, header);
+    const std::string baseDir = ConfigFolder(file);
     const uint64_t areasStart =
         HeaderSize + uint64_t{header.ExtensionSize} + uint64_t{header.NodeCount} * header.NodeSize;
     for (uint32_t i = 0; i < header.AreaCount; ++i) {
         const auto record =
             config.Read(areasStart + uint64_t{i} * AreaRecordSize, AreaRecordSize, "area records");
         TImportedArea area;
-        if (!Locate(record, header, area)) continue;
+        if (!Locate(record, header, baseDir, area)) continue;
         const uint8_t akaIndex = record[AreaAkaOffset];
         if (akaIndex >= addresses.size())
             throw EReadError("FASTECHO.CFG: area " + std::to_string(i + 1) + " uses own address " +

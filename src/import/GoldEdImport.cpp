@@ -15,6 +15,7 @@
 #include "core/Settings.h"
 #include "import/ConfigLines.h"
 #include "import/DosPath.h"
+#include "import/ImportedNetmail.h"
 #include "platform/Registry.h"
 #include "settings/SetupRules.h"
 
@@ -56,14 +57,11 @@ void RequireRegularFile(const std::string& path) {
     if (!S_ISREG(info.st_mode)) throw EReadError(path + ": not a regular file");
 }
 
-// A relative name means the folder of GOLDED.CFG first.
+// A relative name means the folder of GOLDED.CFG.
 std::vector<std::string> ReadTearlineFile(const std::string& name, const std::string& configDir) {
     std::vector<std::string> lines;
     try {
-        std::string path = ResolveDosPath(name);
-        std::error_code error;
-        if (!fs::exists(path, error) && fs::path(path).is_relative())
-            path = ResolveDosPath(WithSlash(configDir) + name);
+        const std::string path = ResolveConfigPath(name, configDir);
         RequireRegularFile(path);
         TConfigLines file;
         if (!file.Open(path)) return {};
@@ -106,15 +104,14 @@ bool IsFile(const std::string& path) {
 }
 
 // The configuration file an AREAFILE value names: `given` itself when it is a file (as Linux set-ups
-// often write it), else the directory + the program's file name.
-std::string AreaFilePath(const std::string& given, const char* fileName) {
-    if (*fileName == '\0') return ResolveDosPath(given);
-    const std::string asFile = ResolveDosPath(given);
-    if (IsFile(asFile)) return asFile;
-    return ResolveDosPath(WithSlash(given) + fileName);
+// often write it), else the directory + the program's file name. Relative to the folder of GOLDED.CFG.
+std::string AreaFilePath(const std::string& given, const char* fileName, const std::string& configDir) {
+    const std::string asFile = ResolveConfigPath(given, configDir);
+    if (*fileName == '\0' || IsFile(asFile)) return asFile;
+    return ResolveConfigPath(WithSlash(given) + fileName, configDir);
 }
 
-void AddAreaFile(TGoldEdPlan& plan, const std::string& value) {
+void AddAreaFile(TGoldEdPlan& plan, const std::string& value, const std::string& configDir) {
     const std::string upper = AnsiUpperCase(value);
     for (const TAreaFileType& type : AreaFileTypes) {
         const std::string word = type.Word;
@@ -125,8 +122,8 @@ void AddAreaFile(TGoldEdPlan& plan, const std::string& value) {
         while (start < upper.size() && IsBlank(upper[start])) ++start;
         // DOS configurations are read upper-cased; a path written in its own case (UTF-8 names
         // would not survive CP1251 casing) is taken as written when it exists.
-        std::string file = AreaFilePath(value.substr(start), type.FileName);
-        if (!IsFile(file)) file = AreaFilePath(upper.substr(start), type.FileName);
+        std::string file = AreaFilePath(value.substr(start), type.FileName, configDir);
+        if (!IsFile(file)) file = AreaFilePath(upper.substr(start), type.FileName, configDir);
         TPlannedGroup group;
         group.Fields.Name = UniqueName(plan.Groups, type.GroupName);
         group.Fields.Zilo = ZiloLinkedGroup;
@@ -140,12 +137,14 @@ void AddAreaFile(TGoldEdPlan& plan, const std::string& value) {
 
 // A nodelist named in a DOS configuration ("C:\NODES\NODELIST.123") as the file on this machine; a
 // name that matches no file (a mask, or a list not there yet) still gets the folder found for it.
-std::string NodeListPath(const std::string& written) {
-    const std::string resolved = ResolveDosPath(written);
-    if (resolved != written) return resolved;
+// Relative names are taken from the folder of GOLDED.CFG.
+std::string NodeListPath(const std::string& written, const std::string& configDir) {
+    const std::string resolved = ResolveConfigPath(written, configDir);
+    if (IsFile(resolved)) return resolved;
     const size_t slash = written.find_last_of("/\\");
-    if (slash == std::string::npos) return written;
-    return ResolveDosPath(written.substr(0, slash + 1)) + written.substr(slash + 1);
+    if (slash == std::string::npos) return resolved;
+    const std::string folder = ResolveConfigPath(written.substr(0, slash + 1), configDir);
+    return WithSlash(folder) + written.substr(slash + 1);
 }
 
 // The user's own settings the import replaces, to put back when it cannot be saved.
@@ -153,6 +152,7 @@ struct TOwnSettings {
     std::string FullName;
     std::vector<std::string> SelfAKA;
     std::vector<std::string> NodeListFiles;
+    std::string NetmailArea;
 };
 
 // The main window's tree while the plan's groups are built apart from it: their refresh must not
@@ -235,6 +235,7 @@ TGoldEdPlan ReadGoldEdConfig(const std::string& file) {
     TConfigLines lines;
     if (!lines.Open(file)) throw EReadError(ErrnoText(file));
     TGoldEdPlan plan;
+    const std::string configDir = ConfigFolder(file);
     std::string nodePath;
     std::string line;
     while (lines.Next(line)) {
@@ -255,17 +256,17 @@ TGoldEdPlan ReadGoldEdConfig(const std::string& file) {
         } else if (keyword == "NODEPATH") {
             nodePath = WithSlash(value);
         } else if (keyword == "NODELIST") {
-            plan.NodeListFiles.push_back(NodeListPath(nodePath + value));
+            plan.NodeListFiles.push_back(NodeListPath(nodePath + value, configDir));
         } else if (keyword == "ROBOTNAME") {
             plan.RobotNames.push_back(value);
         } else if (keyword == "TEARLINE") {
             if (!value.empty() && value.front() == '@') {
-                plan.Tearlines = ReadTearlineFile(value.substr(1), fs::path(file).parent_path().string());
+                plan.Tearlines = ReadTearlineFile(value.substr(1), configDir);
             } else {
                 plan.Tearlines.push_back(value);
             }
         } else if (keyword == "AREAFILE") {
-            AddAreaFile(plan, value);
+            AddAreaFile(plan, value, configDir);
         }
     }
     return plan;
@@ -304,12 +305,18 @@ TGoldEdResult ApplyGoldEdPlan(const TGoldEdPlan& plan, TAreaInfo& root) {
     if (!result.Reason.empty()) return result;
 
     // The scan compares recipients with the user's name while it counts an area, staged ones too.
-    const TOwnSettings before{Settings.FullName, Settings.SelfAKA, Settings.NodeListFiles};
+    const TOwnSettings before{Settings.FullName, Settings.SelfAKA, Settings.NodeListFiles,
+                              Settings.NetmailArea};
+    // The old tree goes: replies by netmail go to the new area of the old one's tag, or else to the
+    // netmail area the lists bring.
+    const std::string netmailArea = NetmailAreaAfterImport(
+        Settings.NetmailArea, NetmailCandidates(staging, nullptr, true), NetmailAreaTag(root));
     ChangeWhileScanWaits(&root, [&] {
         ChangeWhileScanWaits(&staging, [&] {
             if (plan.FullName) Settings.FullName = *plan.FullName;
             Settings.SelfAKA = plan.SelfAKA;
             Settings.NodeListFiles = plan.NodeListFiles;
+            Settings.NetmailArea = netmailArea;
         });
     });
     result.Reason = StorePlan(plan);
@@ -319,6 +326,7 @@ TGoldEdResult ApplyGoldEdPlan(const TGoldEdPlan& plan, TAreaInfo& root) {
                 Settings.FullName = before.FullName;
                 Settings.SelfAKA = before.SelfAKA;
                 Settings.NodeListFiles = before.NodeListFiles;
+                Settings.NetmailArea = before.NetmailArea;
             });
         });
         return result;

@@ -54,7 +54,8 @@ struct TGoldEdResult {
 // saved in one save of the store; when it fails the store and the settings in memory are put back
 // (no later save writes them). Only then do the old entries go the way the area manager deletes
 // them (DeleteEntry) and the new groups take their place; the main window's tree gets no nodes for
-// them (its owner rebuilds it).
+// them (its owner rebuilds it). The "NetmailArea" setting follows the old netmail area's tag into the
+// new tree (NetmailAreaAfterImport).
 TGoldEdResult ApplyGoldEdPlan(const TGoldEdPlan& plan, TAreaInfo& root);
 
 // False with nothing changed when `directory` holds no GOLDED.CFG; EReadError with nothing changed

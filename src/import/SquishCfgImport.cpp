@@ -16,6 +16,7 @@ struct TSquishReader {
     bool Netmail;
     bool Echomail;
     TAreaInfo& Container;
+    std::string BaseDir;  // relative paths are taken from the folder of SQUISH.CFG
     std::string Address;
 
     void Line(const std::string& line) {
@@ -43,7 +44,7 @@ struct TSquishReader {
         area.Kind = rest.find("-$") != std::string::npos ? BaseKindSquish : BaseKindMsg;
         area.Name = tag;
         area.AreaName = tag;
-        area.Path = ResolveAreaPath(area.Kind, path);
+        area.Path = ResolveAreaPathFrom(area.Kind, path, BaseDir);
         area.UseAKA = Address;
         area.IsNetmail = netmail;
         StoreArea(Container, area);
@@ -54,7 +55,7 @@ struct TSquishReader {
 
 void ImportSquishConfig(const std::string& file, TAreaInfo& container, bool badDupe, bool netmail,
                         bool echomail) {
-    TSquishReader reader{badDupe, netmail, echomail, container, {}};
+    TSquishReader reader{badDupe, netmail, echomail, container, ConfigFolder(file), {}};
     try {
         TConfigLines lines;
         if (!lines.Open(file)) return;

@@ -19,6 +19,7 @@ const std::string MailBoxKeyword = "MailBox";
 
 struct TTMailReader {
     TAreaInfo& Container;
+    std::string BaseDir;  // relative paths are taken from the folder of T-MAIL.CTL
     std::string Address;
 
     void Line(const std::string& line) {
@@ -54,7 +55,7 @@ struct TTMailReader {
         TImportedArea area;
         area.Name = name;
         area.Kind = BaseKindMsg;
-        area.Path = ResolveAreaPath(BaseKindMsg, path);
+        area.Path = ResolveAreaPathFrom(BaseKindMsg, path, BaseDir);
         area.AreaName = name;
         area.UseAKA = Address;
         area.IsNetmail = true;
@@ -67,7 +68,7 @@ struct TTMailReader {
 void ImportTMailConfig(const std::string& file, TAreaInfo& container) {
     TConfigLines lines;
     if (!lines.Open(file)) return;
-    TTMailReader reader{container, {}};
+    TTMailReader reader{container, ConfigFolder(file), {}};
     std::string line;
     while (lines.Next(line)) reader.Line(line);
 }

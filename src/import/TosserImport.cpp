@@ -91,7 +91,10 @@ public:
     TTosserConfig Config;
 
     void File(const std::string& path, int depth) {
-        const std::string resolved = ResolveDosPath(path);
+        const std::string resolved = depth == 0 ? ResolveDosPath(path) : path;
+        // The tosser takes every relative path of the set-up, included files' too, as seen from
+        // where it runs: the folder of the main file.
+        if (depth == 0) mainDir_ = ConfigFolder(resolved);
         std::error_code error;
         const std::string key = fs::weakly_canonical(resolved, error).string();
         if (open_.count(key) != 0) {
@@ -103,7 +106,7 @@ public:
             return;
         }
         open_.insert(key);
-        const std::string dir = fs::path(resolved).parent_path().string();
+        const std::string dir = ConfigFolder(resolved);
         ReadLines(resolved, Config.Warnings, [&](const std::string& line) { Line(line, dir, depth); });
         open_.erase(key);
     }
@@ -224,9 +227,13 @@ private:
             if (words.size() >= 2 && !words[1].empty()) commentChar_ = words[1].front();
         } else if (keyword == "INCLUDE") {
             if (words.size() < 2) return;
-            std::string target = words[1];
-            if (!target.empty() && target.front() != '/' && !IsRegularFile(ResolveDosPath(target)))
-                target = (fs::path(dir) / target).string();
+            // Relative to the main file's folder; else, as set-ups that keep their parts together
+            // write it, to the including file's.
+            std::string target = ResolveConfigPath(words[1], mainDir_);
+            if (!IsRegularFile(target)) {
+                const std::string beside = ResolveConfigPath(words[1], dir);
+                if (IsRegularFile(beside)) target = beside;
+            }
             File(target, depth + 1);
         } else if (keyword == "ADDRESS") {
             if (words.size() >= 2) Config.Addresses.push_back(NormalAddress(words[1]));
@@ -266,7 +273,7 @@ private:
             } else if (option == "-A" && hasValue) {
                 aka = NormalAddress(options[++i]);
             } else if (option == "-D" && hasValue) {
-                description = options[++i];
+                description = ConfigText(options[++i]);
             }
         }
         if (passThrough) return;
@@ -274,7 +281,7 @@ private:
         area.Name = words[1];
         area.AreaName = words[1];
         area.Kind = kind;
-        area.Path = ResolveAreaPath(kind, words[2]);
+        area.Path = ResolveAreaPathFrom(kind, words[2], mainDir_);
         area.Description = description;
         area.UseAKA = !aka.empty() ? aka : (Config.Addresses.empty() ? "" : Config.Addresses.front());
         area.IsNetmail = netmail;
@@ -286,6 +293,7 @@ private:
     std::vector<TCondition> conditions_;
     std::vector<std::string> echoDefault_;
     char commentChar_ = '#';
+    std::string mainDir_;
 };
 
 }  // namespace
@@ -298,7 +306,13 @@ TTosserConfig ReadFidoConfig(const std::string& file) {
 
 TTosserConfig ReadCrashMailPrefs(const std::string& file) {
     TTosserConfig config;
-    ReadLines(ResolveDosPath(file), config.Warnings, [&config](const std::string& line) {
+    const std::string prefs = ResolveDosPath(file);
+    // crashmail takes relative paths from where it runs: the folder of its prefs.
+    const std::string baseDir = ConfigFolder(prefs);
+    // The area a DESCRIPTION line belongs to: the one its AREA line made, none after a line that
+    // made no area (pass-through, a template).
+    bool lastMadeArea = false;
+    ReadLines(prefs, config.Warnings, [&](const std::string& line) {
         const auto words = Tokens(line);
         if (words.empty() || words.front().front() == '#' || words.front().front() == ';') return;
         const std::string keyword = AnsiUpperCase(words.front());
@@ -306,7 +320,12 @@ TTosserConfig ReadCrashMailPrefs(const std::string& file) {
             if (words.size() >= 2) config.Addresses.push_back(NormalAddress(words[1]));
             return;
         }
+        if (keyword == "DESCRIPTION") {
+            if (lastMadeArea && words.size() >= 2) config.Areas.back().Description = ConfigText(words[1]);
+            return;
+        }
         if (keyword != "AREA" && keyword != "NETMAIL") return;
+        lastMadeArea = false;
         // AREA "<tag>" <aka> <MSG|JAM> "<path>"; without a base type the area is pass-through.
         if (words.size() < 5) return;
         const std::string tag = words[1];
@@ -321,10 +340,11 @@ TTosserConfig ReadCrashMailPrefs(const std::string& file) {
         area.Name = tag;
         area.AreaName = tag;
         area.Kind = kind;
-        area.Path = ResolveAreaPath(kind, words[4]);
+        area.Path = ResolveAreaPathFrom(kind, words[4], baseDir);
         area.UseAKA = NormalAddress(words[2]);
         area.IsNetmail = keyword == "NETMAIL";
         config.Areas.push_back(std::move(area));
+        lastMadeArea = true;
     });
     return config;
 }

@@ -1,6 +1,7 @@
 // pelmar-tool send, uu decode and areas, run as a cron job would: a home of its own, areas named by
 // tag, a file sent in parts and decoded again.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <random>
@@ -77,7 +78,7 @@ TEST_F(LetterVerbsTest, SendCrosspostsATemplateLetterWithAFileInParts) {
           "*** послано также в SU.GENERAL\\n*** послано также в LOCAL.TEST\\n\\nПривет Vasya!\\n\\nRules of "
           "the "
           "area\\nsecond line\\nsection 1 of 3 of file stats.bin",
-          "\"PID: Plm 1.0\", \"GIF: PELMAR\", \"CHRS: IBM PC 2\", \"TZUTC: ", "--- Пелмар 1.0",
+          "\"PID: Plm 1.0\", \"GIF: PELMAR\", \"CHRS: CP866 2\", \"TZUTC: ", "--- Пелмар 1.0",
           " * Origin: Per aspera ad astra (2:5020/1)", "\"msgid\": \"2:5020/1 "}) {
         EXPECT_NE(dump.Out.find(expected), std::string::npos) << expected;
     }
@@ -86,7 +87,8 @@ TEST_F(LetterVerbsTest, SendCrosspostsATemplateLetterWithAFileInParts) {
     ASSERT_EQ(list.Status, 0) << list.Err;
     EXPECT_NE(list.Out.find("\"entry\": \"Echo\\\\General\", \"kind\": \"jam\""), std::string::npos)
         << list.Out;
-    EXPECT_NE(list.Out.find("\"tag\": \"LOCAL.TEST\", \"aka\": \"\", \"netmail\": false, \"messages\": 3"),
+    EXPECT_NE(list.Out.find("\"tag\": \"LOCAL.TEST\", \"description\": \"\", \"aka\": \"\", \"netmail\": "
+                            "false, \"messages\": 3"),
               std::string::npos)
         << list.Out;
     EXPECT_NE(list.Out.find("\"messages\": 4"), std::string::npos) << list.Out;  // 1 posted + 3 parts
@@ -132,6 +134,50 @@ TEST_F(LetterVerbsTest, AreasAddStoresARelativeBasePathAbsolute) {
     const std::string expected = (fs::current_path().parent_path() / "rel" / "base").string();
     const TRun list = Tool("areas list");
     EXPECT_NE(list.Out.find("\"path\": \"" + expected + "\""), std::string::npos) << list.Out;
+}
+
+TEST_F(LetterVerbsTest, AreasListSaysWhyABaseDoesNotOpen) {
+    // A JAM base whose header file is not one, one whose index went away, a folder never made, and a
+    // base nobody may read.
+    const fs::path bases = tmp_.Path() / "bases";
+    fs::create_directories(bases / "locked-out");
+    test::WriteFile(bases / "junk.jhr", "not a JAM header at all");
+    test::WriteFile(bases / "junk.jdt", "");
+    test::WriteFile(bases / "junk.jdx", "");
+    test::WriteFile(bases / "noidx.jhr", "");
+    test::WriteFile(bases / "noidx.jdt", "");
+    fs::permissions(bases / "locked-out", fs::perms::none);
+    struct TRow {
+        const char* name;
+        std::string arguments;
+        const char* reason;
+    };
+    const TRow rows[] = {
+        {"Junk", "--kind jam " + Q(bases / "junk"), "damaged"},
+        {"NoIdx", "--kind jam " + Q(bases / "noidx"), "missing"},
+        {"Never", "--kind msg " + Q(bases / "never"), "missing"},
+        {"Shut", "--kind msg " + Q(bases / "locked-out"), "no permission"},
+    };
+    for (const TRow& row : rows)
+        ASSERT_EQ(Tool(std::string("areas add --name ") + row.name + " " + row.arguments + " --description " +
+                       Q("Много строк"))
+                      .Status,
+                  0);
+    const TRun list = Tool("areas list");
+    fs::permissions(bases / "locked-out", fs::perms::owner_all);
+    ASSERT_EQ(list.Status, 0) << list.Err;
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        const size_t line = list.Out.find(std::string("\"entry\": \"") + row.name + "\"");
+        ASSERT_NE(line, std::string::npos) << list.Out;
+        const std::string text = list.Out.substr(line, list.Out.find('\n', line) - line);
+        EXPECT_NE(text.find("\"description\": \"Много строк\""), std::string::npos) << text;
+        // Root reads every folder: the permission row cannot fail for it.
+        if (std::string(row.reason) == "no permission" && ::geteuid() == 0) continue;
+        EXPECT_NE(text.find(std::string("\"error\": true, \"reason\": \"") + row.reason + "\""),
+                  std::string::npos)
+            << text;
+    }
 }
 
 TEST_F(LetterVerbsTest, SendReportsABaseThatDoesNotOpen) {

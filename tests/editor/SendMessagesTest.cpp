@@ -143,10 +143,10 @@ TEST_F(SendMessagesTest, ControlLinesInOrder) {
     EXPECT_EQ(serial0.size(), 8u);
     EXPECT_EQ(serial0.find_first_not_of("0123456789abcdef"), std::string::npos);
     EXPECT_EQ(WithoutTz(stored[0].Kludges), (std::vector<std::string>{stored[0].Kludges[0], "PID: Plm 1.0",
-                                                                      "GIF: PELMAR", "CHRS: IBM PC 2"}));
+                                                                      "GIF: PELMAR", "CHRS: CP866 2"}));
     EXPECT_EQ(WithoutTz(stored[1].Kludges),
               (std::vector<std::string>{stored[1].Kludges[0], "REPLY: 2:5020/9 abcdef01", "PID: Plm 1.0",
-                                        "GIF: PELMAR", "CHRS: IBM PC 2"}));
+                                        "GIF: PELMAR", "CHRS: CP866 2"}));
     EXPECT_NE(stored[0].Kludges[0], stored[1].Kludges[0]);
     EXPECT_EQ(stored[0].Kludges.back(), "TZUTC: " + TzutcValue(time(nullptr)));
     EXPECT_EQ(area.MsgCount.load(), 2);

@@ -126,12 +126,23 @@ TEST(TemplateLists, LibraryEntriesAndTakenLines) {
               (std::vector<std::string>{"two", "one"}));
 }
 
+TEST(TemplateLists, AnOlderKludgesTemplateKeepsItsCharsetLine) {
+    // Profiles made before the registered name keep what they wrote; only fresh ones get CP866.
+    test::ScopedHome home;
+    Settings.ProgramFolder = home.Path().string() + "/";
+    OpenTemplateStore();
+    ASSERT_TRUE(WriteTemplate(tpl::Kludges, "GIF: PELMAR\r\nCHRS: IBM PC 2\r\n"));
+    EXPECT_TRUE(WriteMissingDefaultTemplates());
+    EXPECT_EQ(ReadTemplate(tpl::Kludges), "GIF: PELMAR\r\nCHRS: IBM PC 2\r\n");
+    CloseTemplateStore();
+}
+
 TEST(TemplateLists, StoreAndLibraryFiles) {
     test::ScopedHome home;
     Settings.ProgramFolder = home.Path().string() + "/";
     OpenTemplateStore();
     EXPECT_TRUE(WriteMissingDefaultTemplates());
-    EXPECT_EQ(ReadTemplate(tpl::Kludges), "GIF: PELMAR\r\nCHRS: IBM PC 2\r\n");
+    EXPECT_EQ(ReadTemplate(tpl::Kludges), "GIF: PELMAR\r\nCHRS: CP866 2\r\n");
     EXPECT_EQ(ReadTemplate(tpl::ConfirmationRead), "");
     EXPECT_TRUE(AddListLine(tpl::OriginList, "My BBS "));
     EXPECT_FALSE(AddListLine(tpl::OriginList, "my bbs "));

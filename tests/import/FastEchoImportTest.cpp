@@ -149,7 +149,7 @@ TEST_F(FastEchoImportTest, LongTextsEndAtTheirField) {
     ASSERT_EQ(container_.ChildCount(), 1);
     const TAreaInfo* area = container_.Child(0);
     EXPECT_EQ(area->AreaName, std::string(52, 'N'));
-    EXPECT_EQ(area->Path, std::string(56, 'p'));
+    EXPECT_EQ(area->Path, dir_.File(std::string(56, 'p')));
     EXPECT_EQ(area->Description, std::string(52, 'd'));
 }
 

@@ -85,7 +85,9 @@ TEST_F(GoldEdImportTest, KeywordsFillThePlan) {
     EXPECT_EQ(plan.SelfAKA, (std::vector<std::string>{"2:5020/9", "2:5030/100.5", "2:5030/100.6"}));
     EXPECT_EQ(plan.FullName, "John Doe");
     EXPECT_EQ(plan.Origins, std::vector<std::string>{"My station"});
-    EXPECT_EQ(plan.NodeListFiles, (std::vector<std::string>{"net.001", "C:\\NODES\\net.002"}));
+    // A relative name is in the folder of golded.cfg.
+    EXPECT_EQ(plan.NodeListFiles,
+              (std::vector<std::string>{(dir_ / "net.001").string(), "C:\\NODES\\net.002"}));
     EXPECT_EQ(plan.RobotNames, std::vector<std::string>{"AreaFix"});
     EXPECT_EQ(plan.Tearlines, std::vector<std::string>{"first"});
     EXPECT_TRUE(plan.Groups.empty());
@@ -153,7 +155,13 @@ TEST_F(GoldEdImportTest, ImportFillsSettingsTemplatesAndASquishGroup) {
     TAreaInfo root;
     auto folder = std::make_unique<TAreaInfo>();
     folder->Name = "Old";
-    root.AddChild(std::move(folder));
+    TAreaInfo* old = root.AddChild(std::move(folder));
+    TAreaFields oldNet;
+    oldNet.Name = "Net";
+    oldNet.Kind = 1;
+    oldNet.AreaName = "netmail";
+    oldNet.IsNetmail = true;
+    Settings.NetmailArea = old->AddChild(oldNet)->ID;
     Settings.NodeListFiles = {"old.001"};
 
     ASSERT_TRUE(ImportGoldEdConfig(dir_.string(), root));
@@ -175,6 +183,8 @@ TEST_F(GoldEdImportTest, ImportFillsSettingsTemplatesAndASquishGroup) {
     EXPECT_EQ(fido->Kind, 4);
     EXPECT_EQ(fido->Path, (squish / "msg" / "rufido").string());
     EXPECT_TRUE(group->FindChild("NETMAIL")->IsNetmail);
+    // The old netmail area went with the old tree; its tag names the new one.
+    EXPECT_EQ(Settings.NetmailArea, group->FindChild("NETMAIL")->ID);
 }
 
 TEST_F(GoldEdImportTest, DosNodelistPathsAreFoundOnThisMachine) {
@@ -239,7 +249,8 @@ TEST_F(GoldEdImportTest, TheOldTreeGoesTheWayTheAreaManagerDeletesIt) {
 TEST_F(GoldEdImportTest, AFailedImportPutsEverythingBack) {
     const fs::path squish = home_.Path() / "squish";
     fs::create_directories(squish);
-    test::WriteFile(squish / "squish.cfg", "EchoArea RU.NEW " + squish.string() + "/runew -$\n");
+    test::WriteFile(squish / "squish.cfg", "EchoArea RU.NEW " + squish.string() + "/runew -$\nNetArea NET " +
+                                               squish.string() + "/net\n");
     const fs::path fastEcho = home_.Path() / "fe";
     fs::create_directories(fastEcho);
     test::WriteFile(fastEcho / "fastecho.cfg", "FE");  // cut short: the reader throws
@@ -270,6 +281,7 @@ TEST_F(GoldEdImportTest, AFailedImportPutsEverythingBack) {
         fields.Name = "MINE.AREA";
         fields.Kind = 2;
         TAreaInfo* area = mine->AddChild(fields);
+        Settings.NetmailArea = area->ID;  // the import would move it to the new NET
         ASSERT_TRUE(manager.SaveAreas());
         const std::string stored = test::ReadFile(RegistryFilePath());
 
@@ -310,6 +322,7 @@ TEST_F(GoldEdImportTest, AFailedImportPutsEverythingBack) {
         EXPECT_EQ(Settings.FullName, "Kept");
         EXPECT_EQ(Settings.SelfAKA, std::vector<std::string>{"2:5020/1"});
         EXPECT_EQ(Settings.NodeListFiles, std::vector<std::string>{"old.001"});
+        EXPECT_EQ(Settings.NetmailArea, area->ID);
         EXPECT_EQ(ReadTemplate("origin.list"), "old origin\r\n");
         ASSERT_EQ(manager.Root().ChildCount(), 1);
         EXPECT_EQ(manager.Root().Child(0), mine);

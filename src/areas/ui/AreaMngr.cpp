@@ -104,7 +104,7 @@ TAreaMngr::TAreaMngr(TAreaInfo& root, QWidget* parent) : QWidget(parent, Qt::Too
                                           QStringLiteral("Свойства"));
     ImportMenu = new QMenu(this);
     const QString importCaptions[] = {
-        QStringLiteral("FastEcho 1.46+ (FASTECHO.CFG)"), QStringLiteral("Squsih 1.11+ (SQUISH.CFG)"),
+        QStringLiteral("FastEcho 1.46+ (FASTECHO.CFG)"), QStringLiteral("Squish 1.11+ (SQUISH.CFG)"),
         QStringLiteral("T-Mail (T-MAIL.CTL)"),           QStringLiteral("Универсальный (AREAS.BBS)"),
         QStringLiteral("husky / hpt (fidoconfig)"),      QStringLiteral("CrashMail (crashmail.prefs)")};
     const int importKinds[] = {LinkKindFastEcho, LinkKindSquish,     LinkKindTMail,

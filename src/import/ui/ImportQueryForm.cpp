@@ -1,5 +1,6 @@
 #include "import/ui/ImportQueryForm.h"
 
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -7,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "areas/gizmo.h"
+#include "import/ConfigLocations.h"
 #include "import/ui/WizardForm.h"
 #include "core/ui/SlotGuard.h"
 
@@ -34,10 +36,15 @@ TImportQueryForm::TImportQueryForm(QWidget* parent) : QDialog(parent) {
     QueryLabel = new QLabel(
         QStringLiteral("Укажите, конфигурацию каких программ вы бы\nхотели сейчас импортировать:"), this);
     CheckList = new QListWidget(this);
+    CheckList->setObjectName(QStringLiteral("ImportQueryList"));
+    // Only what is set up on this machine is ticked; the others stay a click away.
+    const TConfigEnvironment env = SystemEnvironment();
     for (const TRow& row : Rows) {
         auto* item = new QListWidgetItem(QString::fromUtf8(row.Caption), CheckList);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-        item->setCheckState(Qt::Checked);
+        const std::string found = FindInstalledConfig(row.Kind, env);
+        item->setCheckState(found.empty() ? Qt::Unchecked : Qt::Checked);
+        if (!found.empty()) item->setToolTip(QFile::decodeName(QByteArray::fromStdString(found)));
         item->setData(Qt::UserRole, row.Kind);
     }
     OKButton = new QPushButton(QStringLiteral("OK"), this);

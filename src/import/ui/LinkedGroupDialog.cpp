@@ -4,7 +4,9 @@
 #include "core/Codepage.h"
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
+#include "import/ConfigLocations.h"
 #include "import/FirstRun.h"
+#include "import/ImportedNetmail.h"
 #include "import/TosserImport.h"
 #include "import/ui/AreasImportForm.h"
 #include "import/ui/ImportForm.h"
@@ -14,7 +16,9 @@
 
 namespace pelmar::ui {
 
-std::unique_ptr<TImportDialog> CreateImportDialog(int linkKind, QWidget* parent) {
+namespace {
+
+std::unique_ptr<TImportDialog> NewImportDialog(int linkKind, QWidget* parent) {
     switch (linkKind) {
         case LinkKindFastEcho:
             return std::make_unique<TImportForm>(parent);
@@ -32,18 +36,39 @@ std::unique_ptr<TImportDialog> CreateImportDialog(int linkKind, QWidget* parent)
     }
 }
 
+// Without a file that exists in the field, the file the program keeps on this machine.
+void OfferInstalledConfig(TImportDialog& dialog, int linkKind) {
+    const TConfigEnvironment env = SystemEnvironment();
+    if (!dialog.FileName().empty() && env.IsFile(dialog.FileName())) return;
+    const std::string found = FindInstalledConfig(linkKind, env);
+    if (!found.empty()) dialog.SetFileName(found);
+}
+
+}  // namespace
+
+std::unique_ptr<TImportDialog> CreateImportDialog(int linkKind, QWidget* parent) {
+    auto dialog = NewImportDialog(linkKind, parent);
+    if (dialog) OfferInstalledConfig(*dialog, linkKind);
+    return dialog;
+}
+
 namespace {
 
 // The tossers' dialogs promise the own addresses too: those the profile lacks are added, as the
-// first-run wizard does.
-void AdoptTosserAddresses(const TAreaInfo& group) {
-    if (group.Kind != LinkKindFidoConfig && group.Kind != LinkKindCrashMail) return;
-    const TTosserConfig config =
-        group.Kind == LinkKindFidoConfig ? ReadFidoConfig(group.Path) : ReadCrashMailPrefs(group.Path);
-    const size_t known = Settings.SelfAKA.size();
-    AdoptAddresses(config.Addresses);
-    // A failed save is reported by the settings store; the addresses are saved again at exit.
-    if (Settings.SelfAKA.size() != known) SaveSettings();
+// first-run wizard does. The netmail area is the group's when none is set (or it is gone).
+void AdoptFromGroup(const TAreaInfo& group) {
+    const TAreaInfo* root = &group;
+    while (root->Parent() != nullptr) root = root->Parent();
+    bool changed = AdoptImportedNetmailArea(*root, group);
+    if (group.Kind == LinkKindFidoConfig || group.Kind == LinkKindCrashMail) {
+        const TTosserConfig config =
+            group.Kind == LinkKindFidoConfig ? ReadFidoConfig(group.Path) : ReadCrashMailPrefs(group.Path);
+        const size_t known = Settings.SelfAKA.size();
+        AdoptAddresses(config.Addresses);
+        changed = changed || Settings.SelfAKA.size() != known;
+    }
+    // A failed save is reported by the settings store; the settings are saved again at exit.
+    if (changed) SaveSettings();
 }
 
 }  // namespace
@@ -53,6 +78,8 @@ int EditLinkedGroup(TAreaInfo& group, QWidget* parent) {
     const auto dialog = CreateImportDialog(group.Kind, parent);
     if (!dialog) return TImportDialog::ModalCancel;
     dialog->PresetFromGroup(group);
+    // A group the area manager has just made names no file yet.
+    if (group.Path.empty()) OfferInstalledConfig(*dialog, group.Kind);
     if (dialog->ShowModal() != TImportDialog::ModalOK) return TImportDialog::ModalCancel;
     // What the dialogs change, so that a file that cannot be read leaves the group as it was:
     // the old areas under the new file's name would be wrong on the next refresh.
@@ -64,7 +91,7 @@ int EditLinkedGroup(TAreaInfo& group, QWidget* parent) {
         dialog->ApplyToGroup(group);
     }
     if (group.RefreshLinkedGroup()) {
-        AdoptTosserAddresses(group);
+        AdoptFromGroup(group);
         return TImportDialog::ModalOK;
     }
     const std::string failedPath = group.Path;

@@ -17,6 +17,7 @@
 #include "core/ui/QtText.h"
 #include "core/ui/Splash.h"
 #include "import/FirstRun.h"
+#include "import/ImportedNetmail.h"
 #include "import/TosserImport.h"
 #include "import/ui/ImportDialog.h"
 #include "import/ui/ImportQueryForm.h"
@@ -194,6 +195,8 @@ void TWelcomeForm::ImportKind(int linkKind) {
     });
     if (!group.RefreshLinkedGroup())
         ShowError(Utf8ToAnsi("Не удалось прочитать файл конфигурации:\r\n") + group.Path, this);
+    // Start-up stores the settings after the wizard.
+    AdoptImportedNetmailArea(root_, group);
     if (linkKind != LinkKindFidoConfig && linkKind != LinkKindCrashMail) return;
     const TTosserConfig config =
         linkKind == LinkKindFidoConfig ? ReadFidoConfig(group.Path) : ReadCrashMailPrefs(group.Path);

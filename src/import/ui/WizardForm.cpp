@@ -14,6 +14,7 @@
 
 #include "core/Codepage.h"
 #include "core/ui/MessageBox.h"
+#include "import/ConfigLocations.h"
 #include "import/GoldEdImport.h"
 #include "import/ui/FileChooser.h"
 #include "reader/ui/HelpWindow.h"
@@ -80,6 +81,8 @@ TWizardForm::TWizardForm(TAreaInfo& root, QWidget* parent) : QDialog(parent), ro
     DirectoryChooser->Browse = [this](const QString& current) {
         return QFileDialog::getExistingDirectory(this, QStringLiteral("Каталог GoldEd'а"), current);
     };
+    // The folder GoldEd keeps its configuration in on this machine, when there is one.
+    DirectoryChooser->SetPath(FindGoldEdFolder(SystemEnvironment()));
     Notebook->addWidget(
         MakePage({Title(QStringLiteral("Каталог"), nullptr),
                   new QLabel(QStringLiteral("Укажите каталог, в котором расположена программа GoldEd:")),

@@ -38,6 +38,7 @@
 #include "core/ui/UserForm.h"
 #include "msgbase/MessageBase.h"
 #include "msgbase/RtfRender.h"
+#include "nodelist/NodelistNames.h"
 #include "platform/Registry.h"
 #include "reader/MainWindowServices.h"
 #include "reader/ui/HelpWindow.h"
@@ -202,7 +203,7 @@ TSetupForm::TSetupForm(QWidget* parent) : QDialog(parent) {
         std::vector<std::string> files;
         const QStringList chosen =
             QFileDialog::getOpenFileNames(this, QStringLiteral("Выберите файл со списком узлов"), QString(),
-                                          QStringLiteral("Списки узлов (*.ndl *.NDL);;Все файлы (*)"));
+                                          QString::fromStdString(NodelistDialogFilter()));
         for (const QString& file : chosen) files.push_back(file.toStdString());
         return files;
     };

@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QTimer>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "areas/gizmo.h"
 #include "core/Settings.h"
@@ -22,6 +24,7 @@
 #include "import/ui/SquishImportForm.h"
 #include "import/ui/WelcomeForm.h"
 #include "import/ui/WizardForm.h"
+#include "msgbase/MessageBase.h"
 #include "reader/ui/HelpWindow.h"
 #include "support/TestSupport.h"
 
@@ -213,6 +216,79 @@ TEST_F(FirstRunTest, TosserLinksHaveTheirDialog) {
         EXPECT_EQ(group.Path, "/etc/fido/config");
         EXPECT_EQ(group.Read, 7);
     }
+}
+
+// Sets environment variables for a test and puts the old values back.
+class TScopedVariables {
+public:
+    explicit TScopedVariables(const std::vector<std::pair<std::string, const char*>>& values) {
+        for (const auto& [name, value] : values) {
+            const char* old = std::getenv(name.c_str());
+            saved_.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+            Set(name, value);
+        }
+    }
+    ~TScopedVariables() {
+        for (const auto& [name, value] : saved_) Set(name, value ? value->c_str() : nullptr);
+    }
+
+private:
+    static void Set(const std::string& name, const char* value) {
+        if (value != nullptr)
+            setenv(name.c_str(), value, 1);
+        else
+            unsetenv(name.c_str());
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST_F(FirstRunTest, TheCrashMailSetUpOfThisMachineIsOfferedLinkedAndGivesTheNetmailArea) {
+    // crashmail's own set-up in ~/.crashmail, its paths relative to it, and nothing else set up.
+    const fs::path home = home_.Path() / "user";
+    const fs::path setup = home / ".crashmail";
+    fs::create_directories(setup / "msg");
+    fs::copy(test::FixturesDir() / "crashmail" / "bases", setup / "msg", fs::copy_options::recursive);
+    test::WriteFile(setup / "crashmail.prefs",
+                    "AKA 2:5020/1.0\n"
+                    "NETMAIL \"NETMAIL\" 2:5020/1.0 MSG \"msg/netmail\"\n"
+                    "AREA \"RU.TEST\" 2:5020/1.0 JAM \"msg/rutest\"\n");
+    const TScopedVariables variables(
+        {{"HOME", home.c_str()}, {"FIDOCONFIG", nullptr}, {"CMCONFIGFILE", nullptr}});
+
+    TImportQueryForm query;
+    EXPECT_EQ(query.CheckedKinds(), std::vector<int>{LinkKindCrashMail});
+
+    Settings.NetmailArea.clear();
+    auto form = Form(true, {LinkKindCrashMail});
+    std::string offered;
+    form->CreateImportDialog = [&](int kind) {
+        auto dialog = CreateImportDialog(kind);
+        offered = dialog->FileName();
+        QTimer::singleShot(0, dialog.get(), [raw = dialog.get()] { raw->accept(); });
+        return dialog;
+    };
+    form->ContinueClick();
+    EXPECT_EQ(offered, (setup / "crashmail.prefs").string());
+    TAreaInfo* group = root_.FindChild("CrashMail");
+    ASSERT_NE(group, nullptr);
+    TAreaInfo* netmail = group->FindChild("NETMAIL");
+    ASSERT_NE(netmail, nullptr);
+    EXPECT_EQ(Settings.NetmailArea, netmail->ID);
+    TOpenedBase base(*group->FindChild("RU.TEST"), TBaseMode::Private);
+    ASSERT_TRUE(base);
+    EXPECT_EQ(base->Count(), 7);
+
+    // A link the area manager has just made offers the same file.
+    auto fresh = std::make_unique<TAreaInfo>();
+    fresh->Name = "Fresh";
+    fresh->Zilo = ZiloLinkedGroup;
+    fresh->Kind = LinkKindCrashMail;
+    TAreaInfo& link = *root_.AddChild(std::move(fresh));
+    QTimer::singleShot(0, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->accept();
+    });
+    EXPECT_EQ(EditLinkedGroup(link), TImportDialog::ModalOK);
+    EXPECT_EQ(link.Path, (setup / "crashmail.prefs").string());
 }
 
 }  // namespace
