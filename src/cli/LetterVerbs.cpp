@@ -29,7 +29,7 @@
 #include "editor/UUCode.h"
 #include "import/AreaImport.h"
 #include "msgbase/BaseFactory.h"
-#include "msgbase/BaseProblem.h"
+#include "msgbase/BaseOpenFailure.h"
 #include "msgbase/MessageBase.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
@@ -491,12 +491,12 @@ int AreasList(int argc, char** argv) {
                     json.Add("personal", static_cast<long long>(base->PersonalUnread));
                 } catch (const std::exception& ex) {
                     json.Add("error", true);
-                    json.Add("reason", BaseProblemName(TBaseProblem::Damaged));
+                    json.Add("reason", BaseOpenFailureKey(TBaseOpenFailure::Damaged));
                     json.Add("detail", ToolOut(ex.what()));
                 }
             } else {
                 json.Add("error", true);
-                json.Add("reason", BaseProblemName(DiagnoseBase(e->Kind, e->Path)));
+                json.Add("reason", BaseOpenFailureKey(BaseOpenFailureReason(e->Kind, e->Path)));
             }
         }
         std::cout << json.Text() << '\n';

@@ -156,7 +156,7 @@ TEST_F(LetterVerbsTest, AreasListSaysWhyABaseDoesNotOpen) {
         {"Junk", "--kind jam " + Q(bases / "junk"), "damaged"},
         {"NoIdx", "--kind jam " + Q(bases / "noidx"), "missing"},
         {"Never", "--kind msg " + Q(bases / "never"), "missing"},
-        {"Shut", "--kind msg " + Q(bases / "locked-out"), "no permission"},
+        {"Shut", "--kind msg " + Q(bases / "locked-out"), "no-permission"},
     };
     for (const TRow& row : rows)
         ASSERT_EQ(Tool(std::string("areas add --name ") + row.name + " " + row.arguments + " --description " +
@@ -173,7 +173,7 @@ TEST_F(LetterVerbsTest, AreasListSaysWhyABaseDoesNotOpen) {
         const std::string text = list.Out.substr(line, list.Out.find('\n', line) - line);
         EXPECT_NE(text.find("\"description\": \"Много строк\""), std::string::npos) << text;
         // Root reads every folder: the permission row cannot fail for it.
-        if (std::string(row.reason) == "no permission" && ::geteuid() == 0) continue;
+        if (std::string(row.reason) == "no-permission" && ::geteuid() == 0) continue;
         EXPECT_NE(text.find(std::string("\"error\": true, \"reason\": \"") + row.reason + "\""),
                   std::string::npos)
             << text;
