@@ -12,8 +12,16 @@ void TCommandState::SetAvailable(TCommand command, bool available) {
 }
 
 void TCommandState::Update(const TCommandContext& context) {
-    for (std::size_t i = 0; i < CommandCount; ++i)
+    for (std::size_t i = 0; i < CommandCount; ++i) {
         allowed_[i] = RuleAllows(static_cast<TCommand>(i), context);
+        hints_[i] = HintFor(static_cast<TCommand>(i), context);
+    }
+}
+
+TDisabledHint TCommandState::HintFor(TCommand command, const TCommandContext& context) {
+    // Told whatever else greys it: without a netmail area it stays grey on every message.
+    if (command == TCommand::ReplyNetmail && !context.NetmailAreaExists) return TDisabledHint::NoNetmailArea;
+    return TDisabledHint::None;
 }
 
 bool TCommandState::RuleAllows(TCommand command, const TCommandContext& context) {
@@ -42,6 +50,15 @@ bool TCommandState::RuleAllows(TCommand command, const TCommandContext& context)
         case TCommand::TakeTearline:
         case TCommand::TakeOrigin:
             return shown;
+        case TCommand::MarkUnread:
+            return shown && allLive;
+        case TCommand::PrevUnread:
+            // Walks up from the shown row.
+            return context.HasCurrentEntry;
+        case TCommand::NextUnread:
+        case TCommand::MarkAreaRead:
+            // From the top of the list when nothing is shown; the next area when this one is read.
+            return context.AreaListed;
         default:
             // New message, find, threading, the selection and text commands and every window
             // command.
