@@ -60,6 +60,8 @@ private:
     QAction* Extra(TCommand command, const QString& caption);
     // Tooltip and status text from a hint "tip|long text".
     static void SetHint(QAction* action, const QString& hint);
+    // Tooltip and status text of a disabled action say what to set; None brings its own back.
+    static void ApplyDisabledHint(QAction* action, TDisabledHint hint);
     void BuildMenus(QMainWindow& window);
     void BuildToolbars(QMainWindow& window);
     void BuildPopups(QMainWindow& window);
