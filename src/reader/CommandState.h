@@ -107,7 +107,9 @@ public:
     static bool RuleAllows(TCommand command, const TCommandContext& context);
     // What to tell the user about a command the last context disables (None when it is enabled or
     // there is nothing the user could set).
-    TDisabledHint Hint(TCommand command) const { return Allowed(command) ? TDisabledHint::None : hints_[Index(command)]; }
+    TDisabledHint Hint(TCommand command) const {
+        return Allowed(command) ? TDisabledHint::None : hints_[Index(command)];
+    }
     static TDisabledHint HintFor(TCommand command, const TCommandContext& context);
 
 private:

@@ -18,10 +18,10 @@ struct TCase {
 };
 
 // The commands whose state depends on the context.
-const std::set<C> kRuled = {C::Reply,       C::ReplyNetmail, C::Forward,      C::Edit,      C::Multiply,
-                            C::Delete,      C::Copy,         C::UUDecode,     C::Save,      C::Print,
-                            C::AddBookmark, C::FindNext,     C::TakeTearline, C::TakeOrigin,
-                            C::NextUnread,  C::PrevUnread,   C::MarkUnread,   C::MarkAreaRead};
+const std::set<C> kRuled = {C::Reply,       C::ReplyNetmail, C::Forward,      C::Edit,       C::Multiply,
+                            C::Delete,      C::Copy,         C::UUDecode,     C::Save,       C::Print,
+                            C::AddBookmark, C::FindNext,     C::TakeTearline, C::TakeOrigin, C::NextUnread,
+                            C::PrevUnread,  C::MarkUnread,   C::MarkAreaRead};
 
 TCommandContext Shown(int selected, bool selectionHasDeleted = false) {
     TCommandContext c;
@@ -31,21 +31,19 @@ TCommandContext Shown(int selected, bool selectionHasDeleted = false) {
     return c;
 }
 
-const std::set<C> kSingleLive = {C::Reply,        C::Forward,      C::Edit,       C::Delete,
-                                 C::Copy,         C::UUDecode,     C::Save,       C::Print,
-                                 C::AddBookmark,  C::TakeTearline, C::TakeOrigin, C::PrevUnread,
-                                 C::MarkUnread};
+const std::set<C> kSingleLive = {C::Reply,      C::Forward,    C::Edit,      C::Delete,      C::Copy,
+                                 C::UUDecode,   C::Save,       C::Print,     C::AddBookmark, C::TakeTearline,
+                                 C::TakeOrigin, C::PrevUnread, C::MarkUnread};
 
 std::vector<TCase> Cases() {
     std::vector<TCase> cases;
     cases.push_back({"nothing shown", {}, {}});
     cases.push_back({"one shown", Shown(1), kSingleLive});
     cases.push_back({"shown, nothing selected counts as single", Shown(0), kSingleLive});
-    cases.push_back(
-        {"two selected",
-         Shown(2),
-         {C::Delete, C::Copy, C::UUDecode, C::Save, C::AddBookmark, C::TakeTearline, C::TakeOrigin,
-          C::PrevUnread, C::MarkUnread}});
+    cases.push_back({"two selected",
+                     Shown(2),
+                     {C::Delete, C::Copy, C::UUDecode, C::Save, C::AddBookmark, C::TakeTearline,
+                      C::TakeOrigin, C::PrevUnread, C::MarkUnread}});
     cases.push_back(
         {"two selected, one deleted", Shown(2, true), {C::TakeTearline, C::TakeOrigin, C::PrevUnread}});
     cases.push_back({"one selected and deleted",
@@ -69,11 +67,10 @@ std::vector<TCase> Cases() {
         e.insert(C::ReplyNetmail);
         cases.push_back({"netmail area configured", c, e});
         c.SelectionCount = 2;
-        cases.push_back(
-            {"netmail area, two selected",
-             c,
-             {C::Delete, C::Copy, C::UUDecode, C::Save, C::AddBookmark, C::TakeTearline, C::TakeOrigin,
-          C::PrevUnread, C::MarkUnread}});
+        cases.push_back({"netmail area, two selected",
+                         c,
+                         {C::Delete, C::Copy, C::UUDecode, C::Save, C::AddBookmark, C::TakeTearline,
+                          C::TakeOrigin, C::PrevUnread, C::MarkUnread}});
     }
     {
         TCommandContext c;
@@ -87,11 +84,10 @@ std::vector<TCase> Cases() {
         e.insert(C::Multiply);
         cases.push_back({"in a netmail area", c, e});
         c.SelectionCount = 3;
-        cases.push_back(
-            {"in a netmail area, three selected",
-             c,
-             {C::Delete, C::Copy, C::UUDecode, C::Save, C::AddBookmark, C::TakeTearline, C::TakeOrigin,
-          C::PrevUnread, C::MarkUnread}});
+        cases.push_back({"in a netmail area, three selected",
+                         c,
+                         {C::Delete, C::Copy, C::UUDecode, C::Save, C::AddBookmark, C::TakeTearline,
+                          C::TakeOrigin, C::PrevUnread, C::MarkUnread}});
     }
     {
         TCommandContext c;
