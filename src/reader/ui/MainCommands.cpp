@@ -79,10 +79,22 @@ void TMainCommands::Apply(const TCommandState& state) {
     }
 }
 
+namespace {
+// Properties of an action whose hint says why it is disabled: its own texts, kept the first time a
+// hint replaces them, and whether the hint is shown now.
+const char* const kOwnToolTip = "pelmarToolTip";
+const char* const kOwnStatusTip = "pelmarStatusTip";
+const char* const kHinted = "pelmarDisabledHint";
+}  // namespace
+
+bool TMainCommands::ShowsDisabledHint(const QAction& action) {
+    return !action.isEnabled() && action.property(kHinted).toBool();
+}
+
 void TMainCommands::ApplyDisabledHint(QAction* action, TDisabledHint hint) {
-    // The action's own texts are kept the first time a hint replaces them.
-    static const char* const kToolTip = "pelmarToolTip";
-    static const char* const kStatusTip = "pelmarStatusTip";
+    static const char* const kToolTip = kOwnToolTip;
+    static const char* const kStatusTip = kOwnStatusTip;
+    action->setProperty(kHinted, hint != TDisabledHint::None);
     if (hint == TDisabledHint::None) {
         if (!action->property(kToolTip).isValid()) return;
         action->setToolTip(action->property(kToolTip).toString());
@@ -94,9 +106,10 @@ void TMainCommands::ApplyDisabledHint(QAction* action, TDisabledHint hint) {
         action->setProperty(kStatusTip, action->statusTip());
     }
     const QString why = QStringLiteral(
-        "Не задана нетмейл-область: выберите её в \"Настройки\" → \"Параметры...\", страница "
-        "\"Сообщения\", список \"Netmail-область\".");
-    action->setToolTip(QStringLiteral("Ответить нетмейлом недоступно. ") + why);
+        "Не задана нетмейл-область: \"Настройки\" → \"Параметры...\" → \"Сообщения\" → "
+        "\"Netmail-область\".");
+    // A long status text goes on one line, the tooltip on two.
+    action->setToolTip(QStringLiteral("Ответить нетмейлом недоступно.\n") + why);
     action->setStatusTip(why);
 }
 

@@ -30,6 +30,8 @@ public:
     std::vector<QAction*> Actions(TCommand command) const;
     // Enables and disables every action from the state.
     void Apply(const TCommandState& state);
+    // The action is disabled and its tooltip and status text say why.
+    static bool ShowsDisabledHint(const QAction& action);
 
     // The key table: for a key press without modifiers, runs the first enabled table command of
     // that key. True when a command ran. `findNextEnabled` settles F3, which is also find next's

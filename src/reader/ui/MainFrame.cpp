@@ -1029,6 +1029,12 @@ void TMainFrame::Execute(TCommand command) {
 
 // The settings take effect at once: wrapping, colours and fonts of the shown message, the auto-save
 // timer; confirmed ones may name other nodelist files.
+bool TMainFrame::OwnsMenu(const QMenu& menu) const {
+    for (const QWidget* up = menu.parentWidget(); up != nullptr; up = up->parentWidget())
+        if (up == this) return true;
+    return false;
+}
+
 bool TMainFrame::ReadingKey(QObject* watched, const QKeyEvent& key) {
     const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
     if (key.key() == Qt::Key_Space && (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier)) {
@@ -1354,6 +1360,15 @@ bool TMainFrame::eventFilter(QObject* watched, QEvent* event) {
         if (QWidget* dialog = lastActiveDialog_.data(); dialog != nullptr && dialog->isVisible()) {
             dialog->raise();
             dialog->activateWindow();
+        }
+    }
+    // A greyed menu item is never highlighted, so Qt shows no status text for it: the one that says
+    // why it is greyed is shown while the pointer is over it.
+    if (event->type() == QEvent::MouseMove && !reading_) {
+        if (auto* menu = qobject_cast<QMenu*>(watched); menu != nullptr && OwnsMenu(*menu)) {
+            const QAction* action = menu->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+            if (action != nullptr && TMainCommands::ShowsDisabledHint(*action))
+                panels_[2]->setText(action->statusTip());
         }
     }
     // Reading keys of the list, the message text and the tree.

@@ -176,6 +176,8 @@ private:
     // Space, Shift+Space, and in the list Right, Left, "+" and "-": true when the key was used.
     bool ReadingKey(QObject* watched, const QKeyEvent& key);
     bool ThreadKey(TThreadKey key);
+    // The menu is one of this window's (the menu bar's or a pop-up).
+    bool OwnsMenu(const QMenu& menu) const;
     // Pages the message text down (up); at its end the next unread message.
     void PageOrNextUnread(bool back);
     // The next unread message below the shown one, else in the next area of the tree with unread
