@@ -55,13 +55,12 @@ bool TCommandState::RuleAllows(TCommand command, const TCommandContext& context)
         case TCommand::PrevUnread:
             // Walks up from the shown row.
             return context.HasCurrentEntry;
-        case TCommand::NextUnread:
         case TCommand::MarkAreaRead:
-            // From the top of the list when nothing is shown; the next area when this one is read.
             return context.AreaListed;
         default:
-            // New message, find, threading, the selection and text commands and every window
-            // command.
+            // New message, find, threading, the selection and text commands, every window command,
+            // and the next unread message (from the top of the list when nothing is shown, from
+            // the first area with unread mail when none is listed).
             return true;
     }
 }

@@ -20,8 +20,8 @@ struct TCase {
 // The commands whose state depends on the context.
 const std::set<C> kRuled = {C::Reply,       C::ReplyNetmail, C::Forward,      C::Edit,       C::Multiply,
                             C::Delete,      C::Copy,         C::UUDecode,     C::Save,       C::Print,
-                            C::AddBookmark, C::FindNext,     C::TakeTearline, C::TakeOrigin, C::NextUnread,
-                            C::PrevUnread,  C::MarkUnread,   C::MarkAreaRead};
+                            C::AddBookmark, C::FindNext,     C::TakeTearline, C::TakeOrigin, C::PrevUnread,
+                            C::MarkUnread,  C::MarkAreaRead};
 
 TCommandContext Shown(int selected, bool selectionHasDeleted = false) {
     TCommandContext c;
@@ -58,7 +58,7 @@ std::vector<TCase> Cases() {
     {
         TCommandContext c;
         c.AreaListed = true;
-        cases.push_back({"area listed, nothing shown", c, {C::NextUnread, C::MarkAreaRead}});
+        cases.push_back({"area listed, nothing shown", c, {C::MarkAreaRead}});
     }
     {
         TCommandContext c = Shown(1);
