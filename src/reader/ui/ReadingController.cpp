@@ -61,10 +61,13 @@ private:
     const TReadingServices& services_;
 };
 
-// A summary for the one-line status panel: its lines joined.
+// A summary for the one-line status panel: the title, then its lines joined.
 std::string StatusLine(std::string text) {
-    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
-        text.replace(at, 2, "; ");
+    const char* joint = " ";
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+        text.replace(at, 2, joint);
+        joint = "; ";
+    }
     return text;
 }
 
@@ -339,7 +342,7 @@ void TReadingController::MarkAreaRead() {
             text = (outcomes.size() < items.size() ? A("Прервано: помечено прочитанными ")
                                                    : A("Помечено прочитанными ")) +
                    counted;
-            const std::string summary = OutcomeSummary(text + ".", outcomes);
+            const std::string summary = OutcomeSummary(text + ":", outcomes);
             if (!summary.empty()) text = StatusLine(summary);
         }
         if (services_.StatusText) services_.StatusText(text);

@@ -42,6 +42,8 @@
 #include "editor/ui/TemplEditForm.h"
 #include "import/ui/WizardForm.h"
 #include "msgbase/BaseFactory.h"
+#include "msgbase/ShortLockWaits.h"
+#include "msgbase/TosserLock.h"
 #include "nodelist/NodeList.h"
 #include "platform/Registry.h"
 #include "reader/AreaMarks.h"
@@ -487,6 +489,19 @@ TEST_F(MainFrameTest, KeyboardReadingOpensThreadsMarksAndReadsOnAcrossAreas) {
     EXPECT_EQ(Caption(frame, big), Expected(big));
     key(Qt::Key_C, Qt::ShiftModifier);
     EXPECT_EQ(big.Read.load(), 0);
+    {
+        // Another program holds the base: the mark is refused, says why, and nothing moves.
+        const test::TShortLockWaits waits(std::chrono::milliseconds(100), std::chrono::milliseconds(50));
+        const test::TTosserLock tosser(big.Path + ".jhr", 1, 60000);
+        ASSERT_TRUE(tosser.Locked);
+        key(Qt::Key_U);
+        EXPECT_TRUE(frame.StatusPanel(2)->text().contains(QStringLiteral("не снята")))
+            << frame.StatusPanel(2)->text().toStdString();
+        EXPECT_TRUE(thread->Read);
+        EXPECT_EQ(big.Read.load(), 0);
+        EXPECT_EQ(unreadOnDisk(big), 0);
+        EXPECT_EQ(Caption(frame, big), Expected(big));
+    }
 
     // Nothing unread is left here: Space goes on to the next area of the tree that has some.
     std::vector<TAreaInfo*> order;
