@@ -454,6 +454,14 @@ void TFidoBase::CheckSameFile(int fd) const {
 }
 
 void TFidoBase::MarkRead() {
+    StoreReadMark(true);
+}
+
+void TFidoBase::MarkUnread() {
+    StoreReadMark(false);
+}
+
+void TFidoBase::StoreReadMark(bool read) {
     if (!IsValid()) return;
     TEntry& entry = Entries[static_cast<size_t>(Current)];
     TFileHandle fd(::open(FilePath(Current).c_str(), O_RDWR | O_CLOEXEC));
@@ -464,7 +472,8 @@ void TFidoBase::MarkRead() {
     // Only a complete header is touched: a damaged file is never written because it was read.
     if (ReadFileAt(fd.Get(), header.data(), header.size(), 0) != static_cast<ssize_t>(HeaderSize)) return;
     uint8_t word[2];
-    PutLe16(word, GetLe16(header.data() + OfsNextReply) | ReadMarkBit);
+    const uint16_t stored = GetLe16(header.data() + OfsNextReply);
+    PutLe16(word, read ? stored | ReadMarkBit : stored & static_cast<uint16_t>(~ReadMarkBit));
     while (::pwrite(fd.Get(), word, sizeof word, OfsNextReply) < 0 && errno == EINTR) {
     }
     // The mark moved the modification time; the file is still the one that was read.

@@ -60,6 +60,7 @@ public:
     // message this object deleted itself returns false). A rewrite of such a message is stored as a
     // new message instead.
     void MarkRead() override;
+    void MarkUnread() override;
     void NewMessage() override;
     bool WriteMessage() override;
     void PrepareRewrite() override;
@@ -75,6 +76,8 @@ public:
     std::string FilePath(int32_t position) const;
 
 private:
+    // The read mark of the current message set (true) or cleared in the file.
+    void StoreReadMark(bool read);
     struct TEntry {
         int64_t Number;
         std::string FileName;  // as on disk, or as it will be created

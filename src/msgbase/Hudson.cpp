@@ -460,6 +460,14 @@ void THudson::StoreIdx(int32_t record) {
 }
 
 void THudson::MarkRead() {
+    StoreReadMark(true);
+}
+
+void THudson::MarkUnread() {
+    StoreReadMark(false);
+}
+
+void THudson::StoreReadMark(bool read) {
     CheckRecord();
     // TimesRead is read and written under the writers' lock. A lock held elsewhere leaves the
     // message unread until it is shown again.
@@ -469,10 +477,11 @@ void THudson::MarkRead() {
     // A pack by the tosser may have put another message into this record.
     if (GetLe16(reinterpret_cast<const uint8_t*>(raw.data())) != CurMsgNum) return;
     uint8_t timesRead[2];
-    PutLe16(timesRead, GetLe16(reinterpret_cast<const uint8_t*>(raw.data()) + HudsonTimesReadOffset) | 1);
+    const uint16_t stored = GetLe16(reinterpret_cast<const uint8_t*>(raw.data()) + HudsonTimesReadOffset);
+    PutLe16(timesRead, read ? stored | 1 : stored & static_cast<uint16_t>(~1u));
     HdrFile.WriteAt(int64_t{Record} * static_cast<int64_t>(HudsonHeaderSize) + HudsonTimesReadOffset,
                     timesRead, sizeof timesRead);
-    Read = true;
+    Read = read;
 }
 
 bool THudson::DeleteCurrent(int32_t*, uint32_t*) {

@@ -44,6 +44,7 @@ public:
     void Seek(int32_t position) override;
     bool DeleteCurrent(int32_t* headerOffset = nullptr, uint32_t* recipientCrc = nullptr) override;
     void MarkRead() override;
+    void MarkUnread() override;
     void NewMessage() override;
     bool WriteMessage() override;
     void PrepareRewrite() override;
@@ -58,6 +59,8 @@ public:
     int32_t Record = 0;
 
 private:
+    // The read mark of the current message set (true) or cleared in the file.
+    void StoreReadMark(bool read);
     // A position handed out by a walk: its header record and the message number it had then.
     struct TPosition {
         int32_t Record = -1;

@@ -425,6 +425,14 @@ void TJAM::ReadMessage(int32_t position) {
 }
 
 void TJAM::MarkRead() {
+    StoreReadMark(true);
+}
+
+void TJAM::MarkUnread() {
+    StoreReadMark(false);
+}
+
+void TJAM::StoreReadMark(bool read) {
     DropWindow();
     TJamMsgHeader header;
     if (!Active || Current < 0 || Current >= static_cast<int32_t>(Index.size()) || Index[Current].Deleted() ||
@@ -443,8 +451,11 @@ void TJAM::MarkRead() {
     if (onDisk.empty() || onDisk.front().Deleted() || onDisk.front().HdrOffset != offset) return;
     if (!TJamMsgHeader::Parse(Jhr.ReadAt(offset, JamMsgHeaderSize), header))
         throw EReadError("JAM: the header of message " + std::to_string(Current) + " is damaged");
-    if (header.Attribute2 & JamAttr2Read) return;
-    header.Attribute2 |= JamAttr2Read;
+    if (((header.Attribute2 & JamAttr2Read) != 0) == read) return;
+    if (read)
+        header.Attribute2 |= JamAttr2Read;
+    else
+        header.Attribute2 &= ~JamAttr2Read;
     // Only the field changes, so a header another program rewrites meanwhile keeps its other fields.
     const std::string record = header.Serialize();
     Jhr.WriteAt(offset + TJamMsgHeader::Attribute2Offset,

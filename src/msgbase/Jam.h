@@ -43,6 +43,7 @@ public:
     void Seek(int32_t position) override;
     bool DeleteCurrent(int32_t* headerOffset = nullptr, uint32_t* recipientCrc = nullptr) override;
     void MarkRead() override;
+    void MarkUnread() override;
     void NewMessage() override;
     bool WriteMessage() override;
     void PrepareRewrite() override;
@@ -59,6 +60,8 @@ public:
     std::vector<TJamIndexEntry> Index;
 
 private:
+    // The read mark of the current message set (true) or cleared in the file.
+    void StoreReadMark(bool read);
     // Where the file with this extension is: the existing name matched case-insensitively, else the
     // name a new file gets (the case of the existing siblings' extensions, else lower case).
     std::string FileName(const char* extension) const;

@@ -221,6 +221,10 @@ public:
     virtual int32_t FileStamp() = 0;
     // Recomputes FileStamp from the disk and compares; Squish, Hudson: false.
     virtual bool FileStampIs(int32_t stamp) = 0;
+    // Clears the read mark of the current message in the file, under the same rules as MarkRead (a
+    // lock held elsewhere leaves it as it is). A format without a way to clear it leaves the mark:
+    // callers read it back.
+    virtual void MarkUnread() {}
 
     // ---- Non-virtual operations ----
     // Closes (SetActive(false)). Call it from each format's destructor.

@@ -383,6 +383,14 @@ void TSquish::ReadToAndRead() {
 }
 
 void TSquish::MarkRead() {
+    StoreReadMark(true);
+}
+
+void TSquish::MarkUnread() {
+    StoreReadMark(false);
+}
+
+void TSquish::StoreReadMark(bool read) {
     if (!Active || !LivePosition(Current) || !DataFile.Writable()) return;
     // The read mark shares its word with the scanner's bits: the word is read and written under the
     // writers' lock. A lock held elsewhere leaves the message unread until it is shown again.
@@ -403,8 +411,8 @@ void TSquish::MarkRead() {
         return;  // a damaged frame is left as it is; reading it already reported the damage
     }
     const uint32_t attr = MsgHeader.Attr();
-    if (attr & SquishReadMark) return;
-    MsgHeader.SetAttr(attr | SquishReadMark);
+    if (((attr & SquishReadMark) != 0) == read) return;
+    MsgHeader.SetAttr(read ? attr | SquishReadMark : attr & ~SquishReadMark);
     DataFile.WriteAt(uint64_t{FrameOfs} + SquishFrameHeaderSize, MsgHeader.Raw.data(), 4);
 }
 

@@ -50,6 +50,7 @@ public:
     // Sets the read mark in the XMSG under the writers' lock, waiting only briefly; when another
     // program holds it, or the frame is damaged, the message stays unread.
     void MarkRead() override;
+    void MarkUnread() override;
     // NewMessage and PrepareRewrite change nothing on disk: an edit that is never written, or whose
     // write is refused, leaves the base as it was. WriteMessage does all of it under the lock and
     // raises EReadError (writing nothing) when the frames it must relink are damaged.
@@ -62,6 +63,8 @@ public:
     bool FileStampIs(int32_t) override { return false; }
 
 private:
+    // The read mark of the current message set (true) or cleared in the file.
+    void StoreReadMark(bool read);
     // What the next WriteMessage does with the current position.
     enum class TPending { None, New, Rewrite };
 

@@ -12,8 +12,16 @@ void TCommandState::SetAvailable(TCommand command, bool available) {
 }
 
 void TCommandState::Update(const TCommandContext& context) {
-    for (std::size_t i = 0; i < CommandCount; ++i)
+    for (std::size_t i = 0; i < CommandCount; ++i) {
         allowed_[i] = RuleAllows(static_cast<TCommand>(i), context);
+        hints_[i] = HintFor(static_cast<TCommand>(i), context);
+    }
+}
+
+TDisabledHint TCommandState::HintFor(TCommand command, const TCommandContext& context) {
+    // Told whatever else greys it: without a netmail area it stays grey on every message.
+    if (command == TCommand::ReplyNetmail && !context.NetmailAreaExists) return TDisabledHint::NoNetmailArea;
+    return TDisabledHint::None;
 }
 
 bool TCommandState::RuleAllows(TCommand command, const TCommandContext& context) {
@@ -42,9 +50,17 @@ bool TCommandState::RuleAllows(TCommand command, const TCommandContext& context)
         case TCommand::TakeTearline:
         case TCommand::TakeOrigin:
             return shown;
+        case TCommand::MarkUnread:
+            return shown && allLive;
+        case TCommand::PrevUnread:
+            // Walks up from the shown row.
+            return context.HasCurrentEntry;
+        case TCommand::MarkAreaRead:
+            return context.AreaListed;
         default:
-            // New message, find, threading, the selection and text commands and every window
-            // command.
+            // New message, find, threading, the selection and text commands, every window command,
+            // and the next unread message (from the top of the list when nothing is shown, from
+            // the first area with unread mail when none is listed).
             return true;
     }
 }

@@ -24,6 +24,11 @@ enum class TCommand : int {
     Save,
     Print,
     AddBookmark,
+    // Reading by keys and the read marks
+    NextUnread,
+    PrevUnread,
+    MarkUnread,
+    MarkAreaRead,
     // Message text pop-up
     TextCopy,
     TextSelectAll,
@@ -76,6 +81,13 @@ struct TCommandContext {
     bool HasFindNextPosition = false;  // a search can be continued
     bool NetmailAreaExists = false;    // the "NetmailArea" setting names an existing area
     bool CurrentAreaIsNetmail = false;
+    bool AreaListed = false;  // an area's messages are listed
+};
+
+// Why a command is disabled, where the user can change it.
+enum class TDisabledHint {
+    None,
+    NoNetmailArea,  // reply by netmail: no netmail area is set in the settings
 };
 
 class TCommandState {
@@ -93,11 +105,18 @@ public:
     bool Enabled(TCommand command) const { return Allowed(command) && Available(command); }
 
     static bool RuleAllows(TCommand command, const TCommandContext& context);
+    // What to tell the user about a command the last context disables (None when it is enabled or
+    // there is nothing the user could set).
+    TDisabledHint Hint(TCommand command) const {
+        return Allowed(command) ? TDisabledHint::None : hints_[Index(command)];
+    }
+    static TDisabledHint HintFor(TCommand command, const TCommandContext& context);
 
 private:
     static std::size_t Index(TCommand command) { return static_cast<std::size_t>(command); }
     std::array<bool, CommandCount> available_{};
     std::array<bool, CommandCount> allowed_{};
+    std::array<TDisabledHint, CommandCount> hints_{};
 };
 
 }  // namespace pelmar

@@ -1,5 +1,7 @@
 #include "reader/Navigation.h"
 
+#include <algorithm>
+
 #include "reader/ThreadList.h"
 
 namespace pelmar {
@@ -88,7 +90,84 @@ std::optional<int> NextUnread(TThreadList& list, int row) {
     return LastRow(list);
 }
 
+bool Open(const TMessageClass& entry) {
+    return entry.HasReplies() && entry.Expanded;
+}
+
 }  // namespace
+
+std::optional<int> ThreadKeyFrom(TThreadList& list, TThreadKey key, int row) {
+    if (row < 0 || row > LastRow(list)) return std::nullopt;
+    TMessageClass& entry = At(list, row);
+    TMessageClass* parent = entry.Parent != nullptr && entry.Parent->Level >= 0 ? entry.Parent : nullptr;
+    switch (key) {
+        case TThreadKey::Expand:
+            if (!Collapsed(entry)) return std::nullopt;
+            list.ExpandThread(entry, row);
+            return row;
+        case TThreadKey::ExpandOrDescend:
+            if (Collapsed(entry)) {
+                list.ExpandThread(entry, row);
+                return row;
+            }
+            return Open(entry) && row < LastRow(list) ? std::optional<int>(row + 1) : std::nullopt;
+        case TThreadKey::Collapse:
+            if (Open(entry)) {
+                list.CollapseThread(entry, row);
+                return row;
+            }
+            if (parent == nullptr) return std::nullopt;
+            list.CollapseThread(*parent, list.RowOf(parent));
+            return list.RowOf(parent);
+        case TThreadKey::CollapseOrAscend:
+            if (Open(entry)) {
+                list.CollapseThread(entry, row);
+                return row;
+            }
+            if (parent == nullptr) return std::nullopt;
+            return list.RowOf(parent);
+    }
+    return std::nullopt;
+}
+
+TMessageClass* NextUnreadEntry(const TThreadList& list, const TMessageClass* from) {
+    const TMessageClass* root = list.ThreadRoot.get();
+    if (root == nullptr) return nullptr;
+    // The walk's position: for each level from the root down, the parent and the index of the
+    // reply the walk is in. Built once from `from`'s ancestors.
+    struct TStep {
+        const TMessageClass* Parent;
+        size_t Index;
+    };
+    std::vector<TStep> path;
+    if (from == nullptr) {
+        if (root->Replies.empty()) return nullptr;
+        path.push_back({root, 0});
+    } else {
+        for (const TMessageClass* at = from; at != root; at = at->Parent) {
+            if (at == nullptr || at->Parent == nullptr) return nullptr;  // not in the listed tree
+            const int index = at->IndexInParent();
+            if (index < 0) return nullptr;
+            path.push_back({at->Parent, static_cast<size_t>(index)});
+        }
+        std::reverse(path.begin(), path.end());
+    }
+    // Pre-order: into the replies first, else on to the next sibling, climbing as needed.
+    bool visitCurrent = from == nullptr;
+    while (!path.empty()) {
+        TStep& step = path.back();
+        TMessageClass& entry = *step.Parent->Replies[step.Index];
+        if (visitCurrent && !entry.Read && !entry.Deleted) return &entry;
+        visitCurrent = true;
+        if (entry.HasReplies()) {
+            path.push_back({&entry, 0});
+            continue;
+        }
+        while (!path.empty() && path.back().Index + 1 >= path.back().Parent->Replies.size()) path.pop_back();
+        if (!path.empty()) ++path.back().Index;
+    }
+    return nullptr;
+}
 
 std::optional<int> NavigateFrom(TThreadList& list, TNavigationCommand command, int row) {
     if (row < 0 || row > LastRow(list)) return std::nullopt;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <optional>
 
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
@@ -166,26 +167,72 @@ void CountMarkedRead(TAreaInfo& area, const std::string& entryToName) {
     DecrementToZero(area.Read);
 }
 
-TItemOutcome MarkListedRead(TAreaInfo& area, TMessageBase& base, const TListedMessage& item,
-                            const std::string& entryToName) {
+namespace {
+
+// Sets or clears the listed message's read mark under the area's lock and reads it back.
+TItemOutcome StoreListedMark(TAreaInfo& area, TMessageBase& base, const TListedMessage& item, bool read) {
     try {
         const TAreaLock lock(area);
         if (TItemOutcome listed = RecogniseListed(area, base, item); listed.Result != TItemResult::Done)
             return listed;
         base.Seek(item.Position);
-        base.MarkRead();
+        if (read)
+            base.MarkRead();
+        else
+            base.MarkUnread();
         // The mark is stored only when the base took its lock and could write: read it back.
         base.Seek(item.Position);
         base.ReadToAndRead();
-        if (!base.Read) {
+        if (base.Read != read) {
             return {TItemResult::Refused, AreaLabel(area),
-                    Utf8ToAnsi("отметка о прочтении не записана: база занята или только для чтения")};
+                    Utf8ToAnsi(read ? "отметка о прочтении не записана: база занята или только для чтения"
+                                    : "отметка о прочтении не снята: база занята или только для чтения")};
         }
     } catch (const std::exception& e) {
         return FailedIn(area, e.what());
     }
-    CountMarkedRead(area, entryToName);
     return {};
+}
+
+}  // namespace
+
+TItemOutcome MarkListedRead(TAreaInfo& area, TMessageBase& base, const TListedMessage& item,
+                            const std::string& entryToName) {
+    TItemOutcome outcome = StoreListedMark(area, base, item, true);
+    if (outcome.Result == TItemResult::Done) CountMarkedRead(area, entryToName);
+    return outcome;
+}
+
+void CountMarkedUnread(TAreaInfo& area, const std::string& entryToName) {
+    if (entryToName == Settings.FullName) ++area.PersonalUnread;
+    ++area.Read;
+}
+
+TItemOutcome MarkListedUnread(TAreaInfo& area, TMessageBase& base, const TListedMessage& item,
+                              const std::string& entryToName) {
+    TItemOutcome outcome = StoreListedMark(area, base, item, false);
+    if (outcome.Result == TItemResult::Done) CountMarkedUnread(area, entryToName);
+    return outcome;
+}
+
+std::vector<TItemOutcome> MarkAreaRead(TAreaInfo& area, TMessageBase& base,
+                                       const std::vector<TMarkAreaItem>& items,
+                                       const std::function<bool(size_t done, size_t total)>& progress) {
+    std::vector<TItemOutcome> outcomes;
+    outcomes.reserve(items.size());
+    std::optional<TItemOutcome> refused;
+    for (const TMarkAreaItem& item : items) {
+        if (progress && !progress(outcomes.size(), items.size())) break;
+        if (item.Read || item.Message.Deleted) {
+            outcomes.push_back({TItemResult::Skipped, {}, {}});
+        } else if (refused) {
+            outcomes.push_back(*refused);
+        } else {
+            outcomes.push_back(MarkListedRead(area, base, item.Message, item.ToName));
+            if (outcomes.back().Result == TItemResult::Refused) refused = outcomes.back();
+        }
+    }
+    return outcomes;
 }
 
 }  // namespace pelmar

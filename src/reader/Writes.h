@@ -7,9 +7,10 @@
 // position and goes on only while it is the listed one. The writes take the area's lock and the
 // base's own file lock (with its wait); none of them shows anything. The commands built on these
 // pieces: SendMessages (send, edit in place), DeleteListed, CopyListed (copy, move),
-// MultiplyMessage, MarkListedRead, SaveListed.
+// MultiplyMessage, MarkListedRead, MarkListedUnread, MarkAreaRead, SaveListed.
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -125,5 +126,29 @@ void CountMarkedRead(TAreaInfo& area, const std::string& entryToName);
 // unread and the counters as they were, to be tried again the next time it is shown.
 TItemOutcome MarkListedRead(TAreaInfo& area, TMessageBase& base, const TListedMessage& item,
                             const std::string& entryToName);
+
+// The counters of a message just marked unread again: the reverse of CountMarkedRead.
+void CountMarkedUnread(TAreaInfo& area, const std::string& entryToName);
+
+// The same for the unread mark: cleared under the area's lock and read back; only a mark really
+// cleared raises the counters. Refused (lock busy, read-only base) leaves message and counters as
+// they were.
+TItemOutcome MarkListedUnread(TAreaInfo& area, TMessageBase& base, const TListedMessage& item,
+                              const std::string& entryToName);
+
+// Marks every listed message that is not read yet as read, one by one through MarkListedRead (so
+// the counters follow each stored mark). One outcome per item, in order; items given as already
+// read or deleted are Skipped. The first refusal (the base is busy or read-only) ends the pass:
+// the items not tried yet are Refused with the same reason rather than each waiting for the lock.
+// `progress` (optional) hears how many items are through; false from it stops the pass, and the
+// items not tried are left out of the outcomes.
+struct TMarkAreaItem {
+    TListedMessage Message;
+    std::string ToName;
+    bool Read = false;
+};
+std::vector<TItemOutcome> MarkAreaRead(TAreaInfo& area, TMessageBase& base,
+                                       const std::vector<TMarkAreaItem>& items,
+                                       const std::function<bool(size_t done, size_t total)>& progress = {});
 
 }  // namespace pelmar

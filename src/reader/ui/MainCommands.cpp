@@ -73,7 +73,44 @@ std::vector<QAction*> TMainCommands::Actions(TCommand command) const {
 }
 
 void TMainCommands::Apply(const TCommandState& state) {
-    for (const auto& [command, action] : actions_) action->setEnabled(state.Enabled(command));
+    for (const auto& [command, action] : actions_) {
+        action->setEnabled(state.Enabled(command));
+        ApplyDisabledHint(action, state.Hint(command));
+    }
+}
+
+namespace {
+// Properties of an action whose hint says why it is disabled: its own texts, kept the first time a
+// hint replaces them, and whether the hint is shown now.
+const char* const kOwnToolTip = "pelmarToolTip";
+const char* const kOwnStatusTip = "pelmarStatusTip";
+const char* const kHinted = "pelmarDisabledHint";
+}  // namespace
+
+bool TMainCommands::ShowsDisabledHint(const QAction& action) {
+    return !action.isEnabled() && action.property(kHinted).toBool();
+}
+
+void TMainCommands::ApplyDisabledHint(QAction* action, TDisabledHint hint) {
+    static const char* const kToolTip = kOwnToolTip;
+    static const char* const kStatusTip = kOwnStatusTip;
+    action->setProperty(kHinted, hint != TDisabledHint::None);
+    if (hint == TDisabledHint::None) {
+        if (!action->property(kToolTip).isValid()) return;
+        action->setToolTip(action->property(kToolTip).toString());
+        action->setStatusTip(action->property(kStatusTip).toString());
+        return;
+    }
+    if (!action->property(kToolTip).isValid()) {
+        action->setProperty(kToolTip, action->toolTip());
+        action->setProperty(kStatusTip, action->statusTip());
+    }
+    const QString why = QStringLiteral(
+        "Не задана нетмейл-область: \"Настройки\" → \"Параметры...\" → \"Сообщения\" → "
+        "\"Netmail-область\".");
+    // A long status text goes on one line, the tooltip on two.
+    action->setToolTip(QStringLiteral("Ответить нетмейлом недоступно.\n") + why);
+    action->setStatusTip(why);
 }
 
 void TMainCommands::SetHint(QAction* action, const QString& hint) {
@@ -96,6 +133,17 @@ void TMainCommands::BuildMenus(QMainWindow& window) {
     letter->addAction(Make(C::Edit, QStringLiteral("Р&едактировать\tF3"), "document-edit"));
     letter->addAction(Make(C::Multiply, QStringLiteral("&Размножить\tF2"), "mail-send-receive"));
     letter->addAction(Make(C::Delete, QStringLiteral("&Удалить\tDel"), "edit-delete"));
+    letter->addSeparator();
+    // Reading by keys: single letters as mail and news readers have them, none of the key table's.
+    letter->addAction(Make(C::NextUnread, QStringLiteral("Сле&дующее непрочитанное"), "go-last"));
+    Action(C::NextUnread)->setShortcut(QKeySequence(Qt::Key_N));
+    letter->addAction(Make(C::PrevUnread, QStringLiteral("Предыдущее непрочи&танное"), "go-first"));
+    Action(C::PrevUnread)->setShortcut(QKeySequence(Qt::Key_P));
+    letter->addAction(Make(C::MarkUnread, QStringLiteral("Пометить как непрочит&анное"), "mail-mark-unread"));
+    Action(C::MarkUnread)->setShortcut(QKeySequence(Qt::Key_U));
+    letter->addAction(
+        Make(C::MarkAreaRead, QStringLiteral("Пометить о&бласть прочитанной"), "mail-mark-read"));
+    Action(C::MarkAreaRead)->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_C));
     letter->addSeparator();
     letter->addAction(Make(C::UUDecode, QStringLiteral("&UUDecode\tF7"), "mail-attachment"));
     letter->addAction(Make(C::Save, QStringLiteral("&Сохранить...\tF8"), "document-save"));
@@ -296,6 +344,9 @@ void TMainCommands::BuildPopups(QMainWindow& window) {
     PopupMenu1->addAction(Extra(C::Edit, QStringLiteral("Редактировать")));
     PopupMenu1->addAction(Extra(C::Multiply, QStringLiteral("Размножить")));
     PopupMenu1->addAction(Extra(C::Delete, QStringLiteral("Удалить")));
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(Extra(C::MarkUnread, QStringLiteral("Пометить как непрочитанное")));
+    PopupMenu1->addAction(Extra(C::MarkAreaRead, QStringLiteral("Пометить область прочитанной")));
 
     RicheditMenu = new QMenu(&window);
     RicheditMenu->setObjectName(QStringLiteral("RicheditMenu"));

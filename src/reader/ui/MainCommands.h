@@ -30,6 +30,8 @@ public:
     std::vector<QAction*> Actions(TCommand command) const;
     // Enables and disables every action from the state.
     void Apply(const TCommandState& state);
+    // The action is disabled and its tooltip and status text say why.
+    static bool ShowsDisabledHint(const QAction& action);
 
     // The key table: for a key press without modifiers, runs the first enabled table command of
     // that key. True when a command ran. `findNextEnabled` settles F3, which is also find next's
@@ -60,6 +62,8 @@ private:
     QAction* Extra(TCommand command, const QString& caption);
     // Tooltip and status text from a hint "tip|long text".
     static void SetHint(QAction* action, const QString& hint);
+    // Tooltip and status text of a disabled action say what to set; None brings its own back.
+    static void ApplyDisabledHint(QAction* action, TDisabledHint hint);
     void BuildMenus(QMainWindow& window);
     void BuildToolbars(QMainWindow& window);
     void BuildPopups(QMainWindow& window);

@@ -47,6 +47,7 @@
 #include "msgbase/MessageBase.h"
 #include "platform/Registry.h"
 #include "plugins/PluginManager.h"
+#include "reader/Navigation.h"
 #include "reader/ui/AboutBox.h"
 #include "reader/ui/AreaTreeDelegate.h"
 #include "reader/ui/AreaTreeModel.h"
@@ -114,7 +115,8 @@ constexpr TCommand kAvailable[] = {
     TCommand::Delete, TCommand::Save, TCommand::Print, TCommand::TextCopy, TCommand::TextSelectAll,
     TCommand::TakeTearline, TCommand::TakeOrigin, TCommand::SelectAll, TCommand::SelectNone,
     TCommand::InvertSelection, TCommand::SelectRead, TCommand::SelectPersonal, TCommand::CodingDos,
-    TCommand::CodingWindows,
+    TCommand::CodingWindows, TCommand::NextUnread, TCommand::PrevUnread, TCommand::MarkUnread,
+    TCommand::MarkAreaRead,
     // Setting the program up.
     TCommand::AreasDialog, TCommand::Settings, TCommand::TemplateEditor, TCommand::GoldedImport,
     // Windows and help.
@@ -348,9 +350,14 @@ void TMainFrame::ConnectCommands() {
     GuardedConnect(commands_, &TMainCommands::Triggered, this,
                    [this](TCommand command) { Execute(command); });
     GuardedConnect(commands_->WindowList, &QMenu::aboutToShow, this, [this] { FillWindowList(); });
-    // "MainWindow" is a hidden menu item; its key works through a shortcut of the window.
+    // "MainWindow" is a hidden menu item; its key works through one shortcut of the application, so
+    // it brings this window up from every other window (editors, node browser, template editor).
+    // A modal dialog keeps it, as it keeps every other key. The command runs directly: its menu item
+    // is hidden, and Qt disables a hidden action.
     auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
-    GuardedConnect(f10, &QShortcut::activated, this, [this] { RunCommand(TCommand::MainWindow); });
+    f10->setObjectName(QStringLiteral("MainWindowShortcut"));
+    f10->setContext(Qt::ApplicationShortcut);
+    GuardedConnect(f10, &QShortcut::activated, this, [this] { Execute(TCommand::MainWindow); });
 }
 
 QLabel* TMainFrame::StatusPanel(int index) const {
@@ -776,6 +783,20 @@ void TMainFrame::CreateReading() {
     services.BeginWait = [this] { BeginWait(); };
     services.EndWait = [this] { EndWait(); };
     services.OpenEditor = [this](const TEditorRequest& request) { OpenRequestedEditor(this, request); };
+    services.BeginLong = [this] {
+        inputGuard_->Begin();
+        ShowProgress();
+        BeginWait();
+    };
+    services.LongProgress = [this](size_t done, size_t total) {
+        UpdateProgress(static_cast<int>(done), static_cast<int>(total));
+        return !inputGuard_->Poll();
+    };
+    services.EndLong = [this] {
+        EndWait();
+        HideProgress();
+        inputGuard_->End();
+    };
     readingController_ = new TReadingController(list_, *messagePane_, std::move(services), this);
 }
 
@@ -881,6 +902,7 @@ void TMainFrame::UpdateCommandStates() {
     context.NetmailAreaExists = manager != nullptr && manager->NetmailAreaObject() != nullptr;
     context.HasFindNextPosition = dialogs_ != nullptr && dialogs_->Search.CanContinue();
     context.CurrentAreaIsNetmail = list_.CurrentArea != nullptr && list_.CurrentArea->IsNetmail;
+    context.AreaListed = list_.CurrentArea != nullptr && list_.Base != nullptr;
     commandState_.Update(context);
     commands_->Apply(commandState_);
     // Pseudographics reads the stored bytes as they are: the code-page choice does not apply.
@@ -964,6 +986,18 @@ void TMainFrame::Execute(TCommand command) {
         case TCommand::SelectPersonal:
             readingController_->ApplySelectionMenu(TSelectionCommand::Personal);
             break;
+        case TCommand::NextUnread:
+            GoToNextUnread();
+            break;
+        case TCommand::PrevUnread:
+            readingController_->Navigate(TNavigationCommand::PrevUnread);
+            break;
+        case TCommand::MarkUnread:
+            readingController_->MarkSelectedUnread();
+            break;
+        case TCommand::MarkAreaRead:
+            readingController_->MarkAreaRead();
+            break;
         case TCommand::MainWindow:
             if (isMinimized()) showNormal();
             show();
@@ -1022,6 +1056,108 @@ void TMainFrame::Execute(TCommand command) {
 
 // The settings take effect at once: wrapping, colours and fonts of the shown message, the auto-save
 // timer; confirmed ones may name other nodelist files.
+bool TMainFrame::OwnsMenu(const QMenu& menu) const {
+    for (const QWidget* up = menu.parentWidget(); up != nullptr; up = up->parentWidget())
+        if (up == this) return true;
+    return false;
+}
+
+bool TMainFrame::ReadingKey(QObject* watched, const QKeyEvent& key) {
+    const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    if (key.key() == Qt::Key_Space && (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier)) {
+        PageOrNextUnread(modifiers == Qt::ShiftModifier);
+        return true;
+    }
+    if (watched != MessageView) return false;
+    // "+" comes with Shift on most layouts.
+    const bool plain =
+        modifiers == Qt::NoModifier || (key.key() == Qt::Key_Plus && modifiers == Qt::ShiftModifier);
+    if (!plain) return false;
+    switch (key.key()) {
+        case Qt::Key_Right:
+            return ThreadKey(TThreadKey::ExpandOrDescend);
+        case Qt::Key_Left:
+            return ThreadKey(TThreadKey::CollapseOrAscend);
+        case Qt::Key_Plus:
+            return ThreadKey(TThreadKey::Expand);
+        case Qt::Key_Minus:
+            return ThreadKey(TThreadKey::Collapse);
+        default:
+            return false;
+    }
+}
+
+bool TMainFrame::ThreadKey(TThreadKey key) {
+    const int row = list_.RowOf(list_.CurrentEntry);
+    if (row < 0) return false;
+    TMessageClass* entry = list_.CurrentEntry;
+    const std::optional<int> target = ThreadKeyFrom(list_, key, row);
+    if (!target) return true;  // used up: nothing to open or close there
+    // The row's expander picture changed.
+    if (const int now = list_.RowOf(entry); now >= 0) listModel_->Changed(now, now);
+    if (const int parent = entry->Parent != nullptr ? list_.RowOf(entry->Parent) : -1; parent >= 0)
+        listModel_->Changed(parent, parent);
+    if (*target != list_.RowOf(list_.CurrentEntry)) SelectRow(*target);
+    return true;
+}
+
+void TMainFrame::PageOrNextUnread(bool back) {
+    QScrollBar* bar = RichEdit1->verticalScrollBar();
+    if (back) {
+        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        return;
+    }
+    if (list_.CurrentEntry != nullptr && bar->value() < bar->maximum()) {
+        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        return;
+    }
+    RunCommand(TCommand::NextUnread);
+}
+
+std::vector<TAreaInfo*> TMainFrame::AreasInTreeOrder() const {
+    std::vector<TAreaInfo*> areas;
+    std::vector<QModelIndex> stack;
+    for (int row = areaModel_->rowCount() - 1; row >= 0; --row) stack.push_back(areaModel_->index(row, 0));
+    while (!stack.empty()) {
+        const QModelIndex index = stack.back();
+        stack.pop_back();
+        if (TAreaInfo* area = TAreaTreeModel::AreaAt(index)) areas.push_back(area);
+        for (int row = areaModel_->rowCount(index) - 1; row >= 0; --row)
+            stack.push_back(areaModel_->index(row, 0, index));
+    }
+    return areas;
+}
+
+void TMainFrame::GoToNextUnread() {
+    if (reading_) return;
+    if (TMessageClass* next = NextUnreadEntry(list_, list_.CurrentEntry)) {
+        SelectRow(list_.Reveal(*next));
+        return;
+    }
+    // This area has none below: the next area of the tree with unread mail, then this one's top.
+    const std::vector<TAreaInfo*> order = AreasInTreeOrder();
+    const auto here = std::find(order.begin(), order.end(), list_.CurrentArea);
+    const size_t start = here == order.end() ? 0 : static_cast<size_t>(here - order.begin()) + 1;
+    for (size_t step = 0; step < order.size(); ++step) {
+        TAreaInfo* area = order[(start + step) % order.size()];
+        if (area == list_.CurrentArea || area->Kind == 0 || area->Read.load() < 1 ||
+            area->MsgCount.load() < 1)
+            continue;
+        AreaTree->setCurrentIndex(areaModel_->IndexOf(area));
+        if (list_.CurrentArea != area) return;  // not listed (a read running, or the base would not open)
+        if (TMessageClass* first = NextUnreadEntry(list_, nullptr)) {
+            SelectRow(list_.Reveal(*first));
+            return;
+        }
+        // The counter was ahead of the base: look further.
+    }
+    if (TMessageClass* first = NextUnreadEntry(list_, nullptr)) {
+        SelectRow(list_.Reveal(*first));
+        return;
+    }
+    StatusText(2, FromQt(QStringLiteral("Непрочитанных писем больше нет")));
+}
+
 void TMainFrame::RunSettings() {
     TSetupForm form(this);
     if (const QScreen* screen = form.screen())
@@ -1252,6 +1388,23 @@ bool TMainFrame::eventFilter(QObject* watched, QEvent* event) {
             dialog->raise();
             dialog->activateWindow();
         }
+    }
+    // A greyed menu item is never highlighted, so Qt shows no status text for it: the one that says
+    // why it is greyed is shown while the pointer is over it.
+    if (event->type() == QEvent::MouseMove && !reading_) {
+        if (auto* menu = qobject_cast<QMenu*>(watched); menu != nullptr && OwnsMenu(*menu)) {
+            const QAction* action = menu->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+            if (action != nullptr && TMainCommands::ShowsDisabledHint(*action))
+                panels_[2]->setText(action->statusTip());
+        }
+    }
+    // Reading keys of the list, the message text and the tree.
+    if (event->type() == QEvent::KeyPress && !reading_ &&
+        (watched == MessageView || watched == RichEdit1 || watched == AreaTree)) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        bool handled = false;
+        Guarded([&] { handled = ReadingKey(watched, *key); });
+        if (handled) return true;
     }
     // The key table sees every key the main window gets, before its controls.
     if (event->type() == QEvent::KeyPress && watched->isWindowType() &&

@@ -19,8 +19,10 @@
 #include "reader/AreaMarks.h"
 #include "reader/CommandState.h"
 #include "reader/MainWindowServices.h"
+#include "reader/Navigation.h"
 #include "reader/ThreadList.h"
 
+class QKeyEvent;
 class QLabel;
 class QListView;
 class QModelIndex;
@@ -171,6 +173,18 @@ private:
     void ShowTemplateEditor();
     void ShowErrorReport();
     void DecodeSelected();
+    // Space, Shift+Space, and in the list Right, Left, "+" and "-": true when the key was used.
+    bool ReadingKey(QObject* watched, const QKeyEvent& key);
+    bool ThreadKey(TThreadKey key);
+    // The menu is one of this window's (the menu bar's or a pop-up).
+    bool OwnsMenu(const QMenu& menu) const;
+    // Pages the message text down (up); at its end the next unread message.
+    void PageOrNextUnread(bool back);
+    // The next unread message below the shown one, else in the next area of the tree with unread
+    // mail, else from the top of this area.
+    void GoToNextUnread();
+    // Areas with a node, in the order the tree shows them.
+    std::vector<TAreaInfo*> AreasInTreeOrder() const;
     void CreateStatusBar();
     void CreatePanes();
     void CreateAnimation();

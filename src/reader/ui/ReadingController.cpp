@@ -46,6 +46,32 @@ private:
     const TReadingServices& services_;
 };
 
+// Input held back and the progress shown for a scope.
+class TLongPass {
+public:
+    explicit TLongPass(const TReadingServices& services) : services_(services) {
+        if (services_.BeginLong) services_.BeginLong();
+    }
+    ~TLongPass() {
+        if (services_.EndLong) services_.EndLong();
+    }
+    TLongPass(const TLongPass&) = delete;
+    TLongPass& operator=(const TLongPass&) = delete;
+
+private:
+    const TReadingServices& services_;
+};
+
+// A summary for the one-line status panel: the title, then its lines joined.
+std::string StatusLine(std::string text) {
+    const char* joint = " ";
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+        text.replace(at, 2, joint);
+        joint = "; ";
+    }
+    return text;
+}
+
 }  // namespace
 
 TReadingController::TReadingController(TThreadList& list, TMessageViewPane& pane, TReadingServices services,
@@ -242,6 +268,85 @@ void TReadingController::CopySelected(TAreaInfo& target, bool move) {
         if (!left.empty()) text += (text.empty() ? "" : "\r\n") + left;
         for (const std::string& line : outcome.Warnings) text += (text.empty() ? "" : "\r\n") + line;
         if (!text.empty()) ShowError(text, window_);
+    });
+}
+
+void TReadingController::MarkSelectedUnread() {
+    Guarded([&] {
+        TAreaInfo* area = list_.CurrentArea;
+        if (list_.Base == nullptr || area == nullptr || list_.CurrentEntry == nullptr) return;
+        // A message marked unread stays so while it is shown; it is marked read when shown again.
+        readMarker_.stop();
+        std::vector<TItemOutcome> outcomes;
+        {
+            TWait wait(services_);
+            for (TMessageClass* entry : SelectedEntries()) {
+                if (!entry->Read || entry->Deleted) continue;
+                outcomes.push_back(MarkListedUnread(*area, *list_.Base, Listed(*entry), entry->ToName));
+                if (outcomes.back().Result != TItemResult::Done) continue;
+                entry->Read = false;
+                if (services_.RepaintRow) services_.RepaintRow(list_.RowOf(entry));
+            }
+        }
+        if (services_.UpdateAreaNode) services_.UpdateAreaNode(*area);
+        const std::string summary = OutcomeSummary(A("Не помечено непрочитанным:"), outcomes);
+        if (services_.StatusText) services_.StatusText(summary.empty() ? "Ok" : StatusLine(summary));
+    });
+}
+
+void TReadingController::MarkAreaRead() {
+    Guarded([&] {
+        TAreaInfo* area = list_.CurrentArea;
+        if (list_.Base == nullptr || area == nullptr || !list_.ThreadRoot) return;
+        // Every unread entry of the tree, in list order; closed threads hide none of them.
+        std::vector<TMessageClass*> entries;
+        std::vector<TMarkAreaItem> items;
+        std::vector<TMessageClass*> stack;
+        for (auto it = list_.ThreadRoot->Replies.rbegin(); it != list_.ThreadRoot->Replies.rend(); ++it)
+            stack.push_back(it->get());
+        while (!stack.empty()) {
+            TMessageClass* entry = stack.back();
+            stack.pop_back();
+            if (!entry->Read && !entry->Deleted) {
+                entries.push_back(entry);
+                items.push_back({Listed(*entry), entry->ToName, false});
+            }
+            for (auto it = entry->Replies.rbegin(); it != entry->Replies.rend(); ++it)
+                stack.push_back(it->get());
+        }
+        const std::string label = AreaLabel(*area);
+        if (items.empty()) {
+            if (services_.StatusText) services_.StatusText(label + A(": непрочитанных писем нет"));
+            return;
+        }
+        readMarker_.stop();
+        std::vector<TItemOutcome> outcomes;
+        {
+            TLongPass pass(services_);
+            outcomes = pelmar::MarkAreaRead(*area, *list_.Base, items, [this](size_t done, size_t total) {
+                return done % 50 != 0 || !services_.LongProgress || services_.LongProgress(done, total);
+            });
+        }
+        int marked = 0;
+        for (size_t i = 0; i < outcomes.size(); ++i) {
+            if (outcomes[i] != TItemResult::Done) continue;
+            ++marked;
+            entries[i]->Read = true;
+            if (services_.RepaintRow) services_.RepaintRow(list_.RowOf(entries[i]));
+        }
+        if (services_.UpdateAreaNode) services_.UpdateAreaNode(*area);
+        const std::string counted = std::to_string(marked) + A(" из ") + std::to_string(items.size());
+        std::string text;
+        if (marked == static_cast<int>(items.size())) {
+            text = A("Область ") + label + A(" помечена прочитанной (писем: ") + std::to_string(marked) + ")";
+        } else {
+            text = (outcomes.size() < items.size() ? A("Прервано: помечено прочитанными ")
+                                                   : A("Помечено прочитанными ")) +
+                   counted;
+            const std::string summary = OutcomeSummary(text + ":", outcomes);
+            if (!summary.empty()) text = StatusLine(summary);
+        }
+        if (services_.StatusText) services_.StatusText(text);
     });
 }
 

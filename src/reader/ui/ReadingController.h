@@ -41,6 +41,11 @@ struct TReadingServices {
     std::function<void()> MessageShown;                  // a message was read and shown
     std::function<void()> BeginWait;
     std::function<void()> EndWait;
+    // A long pass over the listed messages: input held back and the progress panel shown from
+    // BeginLong to EndLong; LongProgress shows where it is and is false once the user asked to stop.
+    std::function<void()> BeginLong;
+    std::function<bool(size_t done, size_t total)> LongProgress;
+    std::function<void()> EndLong;
     // The editor; unset until it exists (the commands that open it stay disabled meanwhile).
     std::function<void(const TEditorRequest&)> OpenEditor;
 };
@@ -68,6 +73,10 @@ public:
     // Through the given file name and filter, without the dialog (also what the dialog ends in).
     void SaveSelectedTo(const std::string& path, TSaveFormat format);
     void PrintShown();
+    // The selected messages (the shown one when at most one is selected) marked unread again.
+    void MarkSelectedUnread();
+    // Every unread message of the listed area, replies in closed threads included, marked read.
+    void MarkAreaRead();
     void TakeOrigin();
     void TakeTearline();
     void LinkClicked(const QString& link);

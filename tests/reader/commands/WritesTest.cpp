@@ -175,6 +175,56 @@ TEST_P(WritesTest, EveryWriteIsRefusedWithItsReasonWhileAnotherProcessHoldsTheLo
     EXPECT_EQ(Stored(), (std::vector<std::string>{"first (read)", "second"}));
 }
 
+// Mark unread and mark area read go through the same lock and read-back as the read mark: while a
+// tosser holds the base nothing changes, counters included, and the area pass stops waiting after
+// the first refusal.
+TEST_P(WritesTest, UnreadAndAreaMarksAreRefusedUnderAnotherProcessesLockAndCountedWhenStored) {
+    const test::TShortLockWaits waits(milliseconds(200), milliseconds(300));
+    ASSERT_EQ(MarkListedRead(area, *base, ListedIn(*base, 0), "Me").Result, TItemResult::Done);
+    ASSERT_EQ(area.Read, 1);
+    ASSERT_EQ(area.PersonalUnread, 0);
+    const std::vector<TMarkAreaItem> everything = {{ListedIn(*base, 0), "Me", false},
+                                                   {ListedIn(*base, 1), "All", false}};
+    {
+        const test::TTosserLock tosser(Locked(), GetParam().LockLength, 60000);
+        ASSERT_TRUE(tosser.Locked);
+        const TItemOutcome unread = MarkListedUnread(area, *base, ListedIn(*base, 0), "Me");
+        EXPECT_EQ(unread.Result, TItemResult::Refused);
+        EXPECT_NE(AnsiToUtf8(unread.Reason).find("не снята"), std::string::npos) << AnsiToUtf8(unread.Reason);
+
+        // Eight unread items: one wait for the lock (300 ms), not eight (2.4 s).
+        const std::vector<TMarkAreaItem> many(8, everything[1]);
+        const auto started = std::chrono::steady_clock::now();
+        const std::vector<TItemOutcome> marked = MarkAreaRead(area, *base, many);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, milliseconds(1500));
+        EXPECT_EQ(ResultsOf(marked), std::vector<TItemResult>(8, TItemResult::Refused));
+        EXPECT_EQ(OutcomeSummary("Not marked:", marked),
+                  "Not marked:\r\nRU.TEST: " + marked[0].Reason + " (8)");
+        EXPECT_EQ(area.Read, 1);
+        EXPECT_EQ(area.PersonalUnread, 0);
+    }
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"first (read)", "second"}));
+
+    EXPECT_EQ(MarkListedUnread(area, *base, ListedIn(*base, 0), "Me").Result, TItemResult::Done);
+    EXPECT_EQ(area.Read, 2);
+    EXPECT_EQ(area.PersonalUnread, 1);
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"first", "second"}));
+
+    // A pass that is stopped leaves the rest alone.
+    const std::vector<TItemOutcome> stopped =
+        MarkAreaRead(area, *base, everything, [](size_t done, size_t) { return done < 1; });
+    EXPECT_EQ(ResultsOf(stopped), std::vector<TItemResult>{TItemResult::Done});
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"first (read)", "second"}));
+
+    std::vector<TMarkAreaItem> rest = everything;
+    rest[0].Read = true;  // as the list knows it now
+    EXPECT_EQ(ResultsOf(MarkAreaRead(area, *base, rest)),
+              (std::vector<TItemResult>{TItemResult::Skipped, TItemResult::Done}));
+    EXPECT_EQ(area.Read, 0);
+    EXPECT_EQ(area.PersonalUnread, 0);
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"first (read)", "second (read)"}));
+}
+
 // The formats whose open base sees another program's delete at once (JAM and Hudson keep the list
 // they read until the base is opened again).
 class ReplacedTest : public WritesTest {};
@@ -201,7 +251,13 @@ TEST_P(ReplacedTest, MessageReplacedBetweenListAndCommandIsReportedAsChanged) {
     EXPECT_EQ(target.MsgCount, 1);
 
     EXPECT_EQ(MarkListedRead(area, *base, listed[1], "All").Result, TItemResult::Changed);
+    EXPECT_EQ(MarkListedUnread(area, *base, listed[1], "All").Result, TItemResult::Changed);
     EXPECT_EQ(area.Read, 2);
+    // The message still listed takes both marks, and the counters come back to where they were.
+    EXPECT_EQ(MarkListedRead(area, *base, listed[0], "Me").Result, TItemResult::Done);
+    EXPECT_EQ(MarkListedUnread(area, *base, listed[0], "Me").Result, TItemResult::Done);
+    EXPECT_EQ(area.Read, 2);
+    EXPECT_EQ(area.PersonalUnread, 1);
     const std::vector<TItemOutcome> deleted = DeleteListed(area, *base, listed);
     EXPECT_EQ(ResultsOf(deleted), (std::vector<TItemResult>{TItemResult::Done, TItemResult::Changed}));
     EXPECT_EQ(area.MsgCount, 1);

@@ -102,6 +102,61 @@ INSTANTIATE_TEST_SUITE_P(Tree, NavigationCases, ::testing::Values(
     TCase{true, "g", Nav::NextUnread, "g", "abcdefg"}));    // the last row keeps it
 // clang-format on
 
+struct TKeyCase {
+    bool Expanded;
+    const char* From;
+    TThreadKey Key;
+    const char* Target;
+    const char* RowsAfter;
+};
+
+class ThreadKeyCases : public NavigationTest, public ::testing::WithParamInterface<TKeyCase> {};
+
+TEST_P(ThreadKeyCases, OpenCloseAndMoveAsATreeViewDoes) {
+    const TKeyCase& c = GetParam();
+    if (c.Expanded) ExpandAll();
+    const std::optional<int> row = ThreadKeyFrom(list, c.Key, list.RowOf(&Entry(c.From)));
+    EXPECT_EQ(row ? list.Rows[static_cast<size_t>(*row)]->MsgId : std::string("="), c.Target);
+    EXPECT_EQ(Rows(), c.RowsAfter);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Tree, ThreadKeyCases, ::testing::Values(
+    TKeyCase{false, "a", TThreadKey::Expand, "a", "abdef"},              // one level, b stays closed
+    TKeyCase{false, "e", TThreadKey::Expand, "=", "aef"},                // nothing to open
+    TKeyCase{true, "a", TThreadKey::Expand, "=", "abcdefg"},
+    TKeyCase{false, "f", TThreadKey::ExpandOrDescend, "f", "aefg"},
+    TKeyCase{true, "a", TThreadKey::ExpandOrDescend, "b", "abcdefg"},    // open: to the first reply
+    TKeyCase{true, "c", TThreadKey::ExpandOrDescend, "=", "abcdefg"},
+    TKeyCase{true, "a", TThreadKey::CollapseOrAscend, "a", "aefg"},
+    TKeyCase{true, "c", TThreadKey::CollapseOrAscend, "b", "abcdefg"},   // a reply: to its parent
+    TKeyCase{false, "e", TThreadKey::CollapseOrAscend, "=", "aef"},
+    TKeyCase{true, "b", TThreadKey::Collapse, "b", "abdefg"},
+    TKeyCase{true, "d", TThreadKey::Collapse, "a", "aefg"},              // the thread it is in
+    TKeyCase{true, "g", TThreadKey::Collapse, "f", "abcdef"},
+    TKeyCase{false, "e", TThreadKey::Collapse, "=", "aef"}));
+// clang-format on
+
+TEST_F(NavigationTest, NextUnreadEntryWalksHiddenRepliesInListOrder) {
+    const auto next = [&](const char* from) {
+        const TMessageClass* entry = NextUnreadEntry(list, from == nullptr ? nullptr : &Entry(from));
+        return entry == nullptr ? std::string("-") : entry->MsgId;
+    };
+    // Every thread closed: the walk still finds c below the read b.
+    EXPECT_EQ(next(nullptr), "c");
+    EXPECT_EQ(next("a"), "c");
+    EXPECT_EQ(next("c"), "d");
+    EXPECT_EQ(next("d"), "g");
+    EXPECT_EQ(next("e"), "g");
+    EXPECT_EQ(next("g"), "-");
+    EXPECT_EQ(Rows(), "aef");  // nothing was opened on the way
+    Entry("d").Deleted = true;
+    EXPECT_EQ(next("c"), "g");
+    // An entry that is not in the listed tree: nothing.
+    TMessageClass stray;
+    EXPECT_EQ(NextUnreadEntry(list, &stray), nullptr);
+}
+
 TEST_F(NavigationTest, SelectionMenu) {
     ExpandAll();
     const auto pick = [&](TSelectionCommand command, std::vector<bool> now) {

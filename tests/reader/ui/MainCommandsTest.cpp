@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
+#include <map>
 #include <vector>
 
 #include "reader/ThreadList.h"
@@ -39,15 +40,19 @@ TEST(MainCommands, MenusAreLaidOutWithTheirCaptionsAndKeys) {
     const QList<QAction*> menus = commands.MainMenu1->actions();
     ASSERT_EQ(menus.size(), 5);
     EXPECT_EQ(Texts(menus), (QStringList{"&Письмо", "По&иск", "&Настройки", "&Окна", "&Справка"}));
-    EXPECT_EQ(Texts(menus[0]->menu()->actions()),
-              (QStringList{"&Новое\tIns", "&Ответить\tF4", "Ответить нетме&йлом", "&Переслать\tF5",
-                           "Р&едактировать\tF3", "&Размножить\tF2", "&Удалить\tDel", "-", "&UUDecode\tF7",
-                           "&Сохранить...\tF8", "&Копировать...\tF9", "Пе&чатать...", "-", "В&ыход"}));
+    EXPECT_EQ(
+        Texts(menus[0]->menu()->actions()),
+        (QStringList{"&Новое\tIns", "&Ответить\tF4", "Ответить нетме&йлом", "&Переслать\tF5",
+                     "Р&едактировать\tF3", "&Размножить\tF2", "&Удалить\tDel", "-",
+                     "Сле&дующее непрочитанное", "Предыдущее непрочи&танное", "Пометить как непрочит&анное",
+                     "Пометить о&бласть прочитанной", "-", "&UUDecode\tF7", "&Сохранить...\tF8",
+                     "&Копировать...\tF9", "Пе&чатать...", "-", "В&ыход"}));
     EXPECT_EQ(Texts(menus[4]->menu()->actions()),
               (QStringList{"&Содержание", "-", "&Руководство", "&Чайнику", "-", "О &программе..."}));
     EXPECT_EQ(Texts(commands.PopupMenu1->actions()),
               (QStringList{"UUDecode", "Сохранить", "Копировать", "-", "Добавить закладку", "-", "Ответить",
-                           "Ответить нетмейлом", "Переслать", "Редактировать", "Размножить", "Удалить"}));
+                           "Ответить нетмейлом", "Переслать", "Редактировать", "Размножить", "Удалить", "-",
+                           "Пометить как непрочитанное", "Пометить область прочитанной"}));
     EXPECT_EQ(commands.Action(C::FindNext)->shortcut(), QKeySequence(Qt::Key_F3));
     EXPECT_EQ(commands.Action(C::BuildThreads)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_T));
     EXPECT_EQ(commands.Action(C::NodeList)->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F12));
@@ -57,6 +62,55 @@ TEST(MainCommands, MenusAreLaidOutWithTheirCaptionsAndKeys) {
     EXPECT_EQ(commands.Action(C::NewLetter)->statusTip(),
               QStringLiteral("Создает новое, пустое письмо в текущей области"));
     EXPECT_EQ(commands.Action(C::NewLetter)->iconText(), QStringLiteral("Новое письмо"));
+}
+
+// The reading keys take no key of the key table and no key another command has.
+TEST(MainCommands, EveryShortcutIsTakenOnceAndNoneIsAKeyTableKey) {
+    QMainWindow window;
+    TMainCommands commands(window);
+    // F3 is edit's table key and find next's shortcut on purpose: the table leaves it to find next
+    // while a search can be continued.
+    const QList<QKeySequence> table = {Qt::Key_Delete, Qt::Key_Insert, Qt::Key_F4, Qt::Key_F5,
+                                       Qt::Key_F2,     Qt::Key_F7,     Qt::Key_F8, Qt::Key_F9};
+    std::map<QString, int> taken;
+    for (std::size_t i = 0; i < CommandCount; ++i) {
+        const QAction* action = commands.Action(static_cast<C>(i));
+        if (action == nullptr || action->shortcut().isEmpty()) continue;
+        EXPECT_FALSE(table.contains(action->shortcut())) << action->text().toStdString();
+        const QString key = action->shortcut().toString();
+        EXPECT_EQ(taken.count(key), 0u) << key.toStdString() << " twice";
+        taken[key] = static_cast<int>(i);
+    }
+    for (const auto& [key, command] : std::map<QKeySequence, C>{{Qt::Key_N, C::NextUnread},
+                                                                {Qt::Key_P, C::PrevUnread},
+                                                                {Qt::Key_U, C::MarkUnread},
+                                                                {Qt::SHIFT | Qt::Key_C, C::MarkAreaRead}})
+        EXPECT_EQ(commands.Action(command)->shortcut(), key) << key.toString().toStdString();
+}
+
+// A greyed reply by netmail says what to set, and gets its own hint back once it is set.
+TEST(MainCommands, GreyedNetmailReplyTellsWhatToSet) {
+    QMainWindow window;
+    TMainCommands commands(window);
+    TCommandState state;
+    TCommandContext context;
+    context.HasCurrentEntry = true;
+    context.SelectionCount = 1;
+    state.Update(context);
+    commands.Apply(state);
+    for (const QAction* action : commands.Actions(C::ReplyNetmail)) {
+        EXPECT_FALSE(action->isEnabled());
+        EXPECT_TRUE(action->statusTip().contains(QStringLiteral("Netmail-область")))
+            << action->statusTip().toStdString();
+        EXPECT_TRUE(action->toolTip().contains(QStringLiteral("нетмейл-область")));
+    }
+    context.NetmailAreaExists = true;
+    state.Update(context);
+    commands.Apply(state);
+    EXPECT_TRUE(commands.Action(C::ReplyNetmail)->isEnabled());
+    EXPECT_EQ(commands.Action(C::ReplyNetmail)->toolTip(), QStringLiteral("Ответить нетмейлом"));
+    EXPECT_TRUE(
+        commands.Action(C::ReplyNetmail)->statusTip().startsWith(QStringLiteral("Отвечает на письмо")));
 }
 
 TEST(MainCommands, KeyTableRunsEnabledItemsOfUnmodifiedKeys) {

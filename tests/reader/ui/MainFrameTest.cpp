@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusTipEvent>
 #include <QSysInfo>
@@ -41,6 +42,7 @@
 #include "editor/ui/TemplEditForm.h"
 #include "import/ui/WizardForm.h"
 #include "msgbase/BaseFactory.h"
+#include "msgbase/ShortLockWaits.h"
 #include "msgbase/TosserLock.h"
 #include "nodelist/NodeList.h"
 #include "platform/Registry.h"
@@ -423,6 +425,130 @@ TEST_F(MainFrameTest, InvertSelectsExactlyTheOtherRowsWithThreadsOpenAndClosed) 
     EXPECT_EQ(frame.Selection(), list.Rows);
     frame.RunCommand(TCommand::InvertSelection);
     EXPECT_TRUE(frame.Selection().empty());
+}
+
+// Reading with the keyboard alone: the tree-view keys open and close a thread, Shift+C marks the
+// whole area read (replies in closed threads too), U marks the shown message unread again, and
+// Space reads on into the next area of the tree with unread mail. Each mark is on disk and in the
+// counters and captions at once.
+TEST_F(MainFrameTest, KeyboardReadingOpensThreadsMarksAndReadsOnAcrossAreas) {
+    TMainFrame frame;
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    ScanPass(frame);
+    TAreaInfo& big = Area("BIG");
+    ASSERT_EQ(big.Read.load(), 120);
+    Select(frame, big);
+    TThreadList& list = frame.List();
+    int head = 0;
+    while (!list.Rows[static_cast<size_t>(head)]->HasReplies()) ++head;
+    TMessageClass* thread = list.Rows[static_cast<size_t>(head)];
+    frame.SelectListRow(head);
+    frame.MessageView->setFocus();
+    QWindow* window = frame.windowHandle();
+    const size_t closed = list.Rows.size();
+    const auto key = [&](int code, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(window, static_cast<Qt::Key>(code), modifiers);
+        QApplication::processEvents();
+    };
+
+    key(Qt::Key_Right);  // opens the thread
+    EXPECT_EQ(list.Rows.size(), closed + 1);
+    EXPECT_EQ(list.CurrentEntry, thread);
+    key(Qt::Key_Right);  // into its reply
+    EXPECT_EQ(list.CurrentEntry, thread->Replies[0].get());
+    key(Qt::Key_Left);  // back to the parent
+    EXPECT_EQ(list.CurrentEntry, thread);
+    key(Qt::Key_Left);  // closes it
+    EXPECT_EQ(list.Rows.size(), closed);
+    key(Qt::Key_Plus, Qt::KeypadModifier);
+    EXPECT_EQ(list.Rows.size(), closed + 1);
+    key(Qt::Key_Minus);
+    EXPECT_EQ(list.Rows.size(), closed);
+    EXPECT_EQ(frame.ListModel().rowCount(), static_cast<int>(closed));
+    EXPECT_EQ(list.CurrentEntry, thread);
+
+    const auto unreadOnDisk = [](const TAreaInfo& area) {
+        auto base = CreateMessageBase(area.Kind);
+        base->SetPath(area.Path);
+        base->Open();
+        return base->CountUnread();
+    };
+    key(Qt::Key_C, Qt::ShiftModifier);
+    EXPECT_EQ(big.Read.load(), 0);
+    EXPECT_EQ(unreadOnDisk(big), 0);
+    EXPECT_EQ(Caption(frame, big), Expected(big));
+    EXPECT_TRUE(frame.StatusPanel(2)->text().contains(QStringLiteral("писем: 120")))
+        << frame.StatusPanel(2)->text().toStdString();
+    EXPECT_TRUE(thread->Replies[0]->Read);
+
+    key(Qt::Key_U);
+    EXPECT_FALSE(thread->Read);
+    EXPECT_EQ(big.Read.load(), 1);
+    EXPECT_EQ(unreadOnDisk(big), 1);
+    EXPECT_EQ(Caption(frame, big), Expected(big));
+    key(Qt::Key_C, Qt::ShiftModifier);
+    EXPECT_EQ(big.Read.load(), 0);
+    {
+        // Another program holds the base: the mark is refused, says why, and nothing moves.
+        const test::TShortLockWaits waits(std::chrono::milliseconds(100), std::chrono::milliseconds(50));
+        const test::TTosserLock tosser(big.Path + ".jhr", 1, 60000);
+        ASSERT_TRUE(tosser.Locked);
+        key(Qt::Key_U);
+        EXPECT_TRUE(frame.StatusPanel(2)->text().contains(QStringLiteral("не снята")))
+            << frame.StatusPanel(2)->text().toStdString();
+        EXPECT_TRUE(thread->Read);
+        EXPECT_EQ(big.Read.load(), 0);
+        EXPECT_EQ(unreadOnDisk(big), 0);
+        EXPECT_EQ(Caption(frame, big), Expected(big));
+    }
+
+    // Nothing unread is left here: Space goes on to the next area of the tree that has some.
+    std::vector<TAreaInfo*> order;
+    for (int row = 0; row < frame.AreaModel().rowCount(); ++row) {
+        const QModelIndex group = frame.AreaModel().index(row, 0);
+        for (int child = 0; child < frame.AreaModel().rowCount(group); ++child)
+            order.push_back(TAreaTreeModel::AreaAt(frame.AreaModel().index(child, 0, group)));
+    }
+    const auto at = std::find(order.begin(), order.end(), &big);
+    ASSERT_NE(at, order.end());
+    TAreaInfo* expected = nullptr;
+    for (size_t step = 1; step < order.size() && expected == nullptr; ++step) {
+        TAreaInfo* area = order[(static_cast<size_t>(at - order.begin()) + step) % order.size()];
+        if (area->Read.load() > 0) expected = area;
+    }
+    ASSERT_NE(expected, nullptr);
+    for (int i = 0; i < 20 && list.CurrentArea == &big; ++i) key(Qt::Key_Space);
+    ASSERT_EQ(list.CurrentArea, expected);
+    ASSERT_NE(list.CurrentEntry, nullptr);
+    EXPECT_FALSE(list.CurrentEntry->Read);
+    EXPECT_EQ(frame.AreaTree->currentIndex(), frame.AreaModel().IndexOf(expected));
+    // On within that area: the text is paged to its end, then the next unread message follows.
+    TMessageClass* first = list.CurrentEntry;
+    for (int i = 0; i < 50 && list.CurrentEntry == first; ++i) key(Qt::Key_Space);
+    ASSERT_NE(list.CurrentEntry, nullptr);
+    EXPECT_NE(list.CurrentEntry, first);
+    EXPECT_FALSE(list.CurrentEntry->Read);
+}
+
+// F10 brings the main window up from any other window of the program (one that knows nothing of
+// it, as the editors and the node browser do not).
+TEST_F(MainFrameTest, F10RaisesTheMainWindowFromAnotherWindow) {
+    TMainFrame frame;
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    QWidget other;
+    other.setObjectName(QStringLiteral("Other"));
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &other; }, 2000));
+    auto* shortcut = frame.findChild<QShortcut*>(QStringLiteral("MainWindowShortcut"));
+    ASSERT_NE(shortcut, nullptr);
+    int fired = 0;
+    QObject::connect(shortcut, &QShortcut::activated, [&] { ++fired; });
+    QTest::keyClick(other.windowHandle(), Qt::Key_F10);
+    EXPECT_EQ(fired, 1);
+    EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &frame; }, 2000));
 }
 
 TEST_F(MainFrameTest, CommandsWithoutTheirWindowsStayVisibleAndDisabled) {
