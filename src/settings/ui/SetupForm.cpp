@@ -612,7 +612,9 @@ QWidget* TSetupForm::BuildExtraPage() {
 QWidget* TSetupForm::BuildPluginsPage() {
     auto* page = new QWidget;
     RxCheckListBox1 = new QListWidget(page);
+    RxCheckListBox1->setObjectName(QStringLiteral("RxCheckListBox1"));
     StaticText1 = new QLabel(page);
+    StaticText1->setObjectName(QStringLiteral("StaticText1"));
     StaticText1->setWordWrap(true);
     Button10 = Button(QStringLiteral("Настройка..."), page);
     Button11 = Button(QStringLiteral("О модуле..."), page);
