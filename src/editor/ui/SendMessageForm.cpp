@@ -603,6 +603,7 @@ TEditorCommands TSendMessageForm::Commands() const {
     s.UUPending = UUPending;
     s.UUSplit = UUSplit;
     s.UUSectionCount = UUSections.size();
+    s.ReadReceipt = Mode == TEditorMode::ReadReceipt;
     return EvaluateCommands(s);
 }
 

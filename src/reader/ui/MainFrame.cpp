@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
@@ -34,6 +35,7 @@
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
+#include "core/ui/SingleInstance.h"
 #include "core/ui/SlotGuard.h"
 #include "core/ui/Splash.h"
 #include "editor/ui/DraftKeeper.h"
@@ -447,9 +449,18 @@ void TMainFrame::FormShow() {
     UpdateCommandStates();
     RefreshAreaCounters();
     DestroySplash();
-    Guarded([this] { RestoreDrafts(this); });
+    std::vector<QPointer<QWidget>> drafts;
+    Guarded([this, &drafts] {
+        for (TSendMessageForm* editor : RestoreDrafts(this)) drafts.emplace_back(editor);
+    });
     activateWindow();
     AreaTree->setFocus();
+    // The restored letters were shown before this window reached the screen: they come up in front
+    // of it once it is there, the last one focused.
+    if (!drafts.empty())
+        QTimer::singleShot(0, this, [drafts] {
+            for (const QPointer<QWidget>& editor : drafts) BringToFront(editor.data());
+        });
     // Asked once the window is on screen, so the question is not hidden behind it.
     if (Settings.AutoCompile) QTimer::singleShot(0, this, [this] { Guarded([this] { CheckNodelist(); }); });
     // Without a single area there is nothing to read: the area manager comes up in front.
