@@ -176,6 +176,8 @@ TMainFrame::TMainFrame(QWidget* parent) : QMainWindow(parent) {
 
     commands_->Action(TCommand::BuildThreads)->setChecked(Settings.BuildThreads);
     RestoreLayout();
+    // The saved widths stand; the subject takes what they leave of the list, the date fits its text.
+    ExHeaderControl1->FitTo(MessageView);
     UpdateCommandStates();
     draftKeeper_ = new TDraftKeeper(this);
 

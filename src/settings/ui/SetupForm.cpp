@@ -177,6 +177,9 @@ TSetupForm::TSetupForm(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Настройка Пелмара"));
     setModal(true);
     PageControl = new QTabWidget(this);
+    // Every page name in view: the dialog is as wide as the tabs need, without scroll arrows.
+    PageControl->setUsesScrollButtons(false);
+    PageControl->setElideMode(Qt::ElideNone);
     PageControl->addTab(BuildPersonalPage(), QStringLiteral("Личное"));
     PageControl->addTab(BuildAddressPage(), QStringLiteral("Адреса"));
     PageControl->addTab(BuildNodelistPage(), QStringLiteral("Списки узлов"));
