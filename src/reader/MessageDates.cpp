@@ -45,8 +45,8 @@ std::string ListDateText(TDateTime value) {
     if (!std::isfinite(value) || value == 0) return {};
     const TParts p = Decode(value);
     char text[48];
-    std::snprintf(text, sizeof text, "%04d.%02d.%02d %02d:%02d:%02d", p.Year, p.Month, p.Day, p.Hour, p.Minute,
-                  p.Second);
+    std::snprintf(text, sizeof text, "%04d.%02d.%02d %02d:%02d:%02d", p.Year, p.Month, p.Day, p.Hour,
+                  p.Minute, p.Second);
     return text;
 }
 

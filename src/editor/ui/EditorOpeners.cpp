@@ -32,8 +32,8 @@ TSendMessageForm* OpenReply(QWidget* owner, const TMessageBase& m, TAreaInfo* sh
 }
 
 TSendMessageForm* OpenForward(QWidget* owner, const TMessageBase& m, TAreaInfo* shown, bool withKludges) {
-    return OpenRequestedEditor(owner,
-                               ForwardRequest(TakeShownMessage(m), shown, withKludges, MessageDateTexts(m.Date)));
+    return OpenRequestedEditor(
+        owner, ForwardRequest(TakeShownMessage(m), shown, withKludges, MessageDateTexts(m.Date)));
 }
 
 TSendMessageForm* OpenEdit(QWidget* owner, const TMessageBase& m, TAreaInfo* shown, int position,

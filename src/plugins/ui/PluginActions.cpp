@@ -50,7 +50,8 @@ public:
             // in full, below the list.
             const bool failed = manager->Failed(i);
             std::string description = plugin.Desc;
-            if (failed) description = Utf8ToAnsi("Модуль не загружен: ") + plugin.LoadError + "\n" + description;
+            if (failed)
+                description = Utf8ToAnsi("Модуль не загружен: ") + plugin.LoadError + "\n" + description;
             lines.push_back({manager->Caption(i), description, plugin.Active && !failed, plugin.HasSetup});
         }
         return lines;

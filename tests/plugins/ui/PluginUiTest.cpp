@@ -170,10 +170,13 @@ TEST_F(PluginUiTest, PluginThatFailedToLoadIsListedUntickedWithItsReason) {
     ASSERT_NE(list, nullptr);
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->checkState(), Qt::Unchecked);
-    EXPECT_TRUE(list->item(0)->text().startsWith(QStringLiteral("[broken.so] (не загружен: не открывается: ")))
+    EXPECT_TRUE(
+        list->item(0)->text().startsWith(QStringLiteral("[broken.so] (не загружен: не открывается: ")))
         << list->item(0)->text().toStdString();
     list->setCurrentRow(0);
-    EXPECT_TRUE(form.findChild<QLabel*>(QStringLiteral("StaticText1"))->text().startsWith(QStringLiteral("Модуль не загружен: ")));
+    EXPECT_TRUE(form.findChild<QLabel*>(QStringLiteral("StaticText1"))
+                    ->text()
+                    .startsWith(QStringLiteral("Модуль не загружен: ")));
     // OK without touching it changes nothing: still stored on, tried again at the next start.
     form.WriteBack();
     EXPECT_TRUE(broken.Plugin(0)->Active);

@@ -28,7 +28,7 @@ protected:
 TEST_F(DateTextsUnderC, ListViewAndTemplatesUseTheirOwnForms) {
     struct TRow {
         TDateTime Date;
-        const char* List;  // the list's date column
+        const char* List;   // the list's date column
         const char* Date_;  // short date: view and the @...Дата macros
         const char* Time;   // time with seconds: the @...Время macros
     };
