@@ -365,6 +365,7 @@ QWidget* TSetupForm::BuildNodelistPage() {
     layout->addWidget(Button5, 1, 1);
     layout->addWidget(Button6, 2, 1);
     layout->addWidget(CheckBox3, 4, 0, 1, 2);
+    layout->setRowStretch(3, 1);  // the list takes the page's height, the caption stays on top
     GuardedConnect(ListBox3, &QListWidget::itemSelectionChanged, this, [this] { UpdateControls(); });
     GuardedConnect(Button5, &QPushButton::clicked, this, [this] {
         if (ChooseNodelistFiles) AddNodelistFiles(ChooseNodelistFiles());
@@ -552,6 +553,7 @@ QWidget* TSetupForm::BuildReplacePage() {
     layout->addWidget(Button7, 1, 1);
     layout->addWidget(Button8, 2, 1);
     layout->addWidget(Button9, 3, 1);
+    layout->setRowStretch(4, 1);
     GuardedConnect(ListView1, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateControls(); });
     GuardedConnect(Button7, &QPushButton::clicked, this, [this] {
         TReplacement row;
@@ -627,6 +629,7 @@ QWidget* TSetupForm::BuildPluginsPage() {
     layout->addWidget(Button10, 1, 1);
     layout->addWidget(Button11, 2, 1);
     layout->addWidget(StaticText1, 4, 0, 1, 2);
+    layout->setRowStretch(3, 1);
     GuardedConnect(RxCheckListBox1, &QListWidget::currentRowChanged, this, [this](int row) {
         std::vector<TPluginLine> lines = Plugins() ? Plugins()->Lines() : std::vector<TPluginLine>();
         StaticText1->setText(row >= 0 && row < static_cast<int>(lines.size()) ? ToQt(lines[row].Description)
