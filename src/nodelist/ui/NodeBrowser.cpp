@@ -80,8 +80,10 @@ TNodeBrowser::TNodeBrowser(TNodeList& list, TAddressBook& book, QWidget* parent)
     ListView1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     ListView1->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     for (int c = 0; c < TNodeRows::kColumns; ++c) ListView1->setColumnWidth(c, kColumnWidths[c]);
-    // The rows are read only when shown, so typical texts decide these widths: a long international
-    // phone number; the list file's path takes what the window has left.
+    // The rows are read only when shown, so typical texts decide these widths: a long city name, a
+    // long international phone number; the list file's path takes what the window has left.
+    ListView1->setColumnWidth(
+        3, std::max(kColumnWidths[3], TextWidth(ListView1, QStringLiteral("Saint Petersburg"))));
     ListView1->setColumnWidth(
         4, std::max(kColumnWidths[4], TextWidth(ListView1, QStringLiteral("7-3452-123-456-789"))));
     ListView1->setColumnWidth(
