@@ -458,11 +458,20 @@ void TMainFrame::FormShow() {
     activateWindow();
     AreaTree->setFocus();
     // The restored letters were shown before this window reached the screen: they come up in front
-    // of it once it is there, the last one focused.
-    if (!drafts.empty())
-        QTimer::singleShot(0, this, [drafts] {
+    // of it once it is there, and again when the desktop first gives it the focus, the last letter
+    // focused.
+    if (!drafts.empty()) {
+        const auto raise = [drafts] {
             for (const QPointer<QWidget>& editor : drafts) BringToFront(editor.data());
+        };
+        QTimer::singleShot(0, this, raise);
+        auto* once = new QObject(this);
+        GuardedConnect(qApp, &QGuiApplication::focusWindowChanged, once, [this, once, raise](QWindow* focused) {
+            if (focused == nullptr || focused != windowHandle()) return;
+            once->deleteLater();
+            raise();
         });
+    }
     // Asked once the window is on screen, so the question is not hidden behind it.
     if (Settings.AutoCompile) QTimer::singleShot(0, this, [this] { Guarded([this] { CheckNodelist(); }); });
     // Without a single area there is nothing to read: the area manager comes up in front.
