@@ -466,11 +466,12 @@ void TMainFrame::FormShow() {
         };
         QTimer::singleShot(0, this, raise);
         auto* once = new QObject(this);
-        GuardedConnect(qApp, &QGuiApplication::focusWindowChanged, once, [this, once, raise](QWindow* focused) {
-            if (focused == nullptr || focused != windowHandle()) return;
-            once->deleteLater();
-            raise();
-        });
+        GuardedConnect(qApp, &QGuiApplication::focusWindowChanged, once,
+                       [this, once, raise](QWindow* focused) {
+                           if (focused == nullptr || focused != windowHandle()) return;
+                           once->deleteLater();
+                           raise();
+                       });
     }
     // Asked once the window is on screen, so the question is not hidden behind it.
     if (Settings.AutoCompile) QTimer::singleShot(0, this, [this] { Guarded([this] { CheckNodelist(); }); });
