@@ -114,13 +114,13 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "mail")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The icon is looked up through the hicolor theme, which a bare system may lack.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "hicolor-icon-theme")
+# The icon is looked up through the hicolor theme, which a bare system may lack. The toolkit's own
+# texts (standard buttons, file dialogs) are English without its Russian translation.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "hicolor-icon-theme, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # What the program finds at run time rather than links: spelling dictionaries, the pseudographics
-# fonts, the toolkit's SVG icon engine and its Russian texts. crashmail is a tosser that fills the bases.
+# fonts and the toolkit's SVG icon engine. crashmail is a tosser that fills the bases.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "hunspell-ru, hunspell-en-us, fonts-terminus-otb, fonts-dejavu-core, libqt6svg6,
-     qt6-translations-l10n")
+    "hunspell-ru, hunspell-en-us, fonts-terminus-otb, fonts-dejavu-core, libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "crashmail, qt6-wayland")
 include(CPack)

@@ -39,6 +39,9 @@ inline const std::string DefaultUserName = "Default";
 // Size names of the pseudographics font faces ("DOS " + name), indexed by DosFont.
 inline constexpr std::array<std::string_view, 6> DosFontNames = {"4x6",  "5x12",  "6x8",
                                                                  "7x12", "10x18", "12x16"};
+// The size a fresh store starts with: "10x18" reads at 100 % scale on today's screens, where the
+// smaller faces are a few pixels tall. A stored choice is kept.
+inline constexpr int32_t DefaultDosFont = 4;
 
 inline constexpr std::array<uint8_t, 12> DefaultColorTable = {0x00, 0x0F, 0x02, 0x0F, 0x05, 0x0F,
                                                               0x06, 0x0F, 0x04, 0x0F, 0x09, 0x0F};
@@ -60,7 +63,7 @@ struct TSettings {
     int32_t VarSize = 10;
     std::string FixFont = "FixedSys";
     int32_t FixSize = 10;
-    int32_t DosFont = 0;  // index into DosFontNames
+    int32_t DosFont = DefaultDosFont;  // index into DosFontNames
     std::string FullName = "Anonymous";
     std::vector<std::string> SelfAKA;
     std::vector<std::string> Uplinks;

@@ -107,6 +107,8 @@ TEditorCommands EvaluateCommands(const TEditorState& s) {
         s.DestinationCount > 0 && !s.SelectedAka.empty() && (!s.AnyNetmail || IsValidAddress(s.DestAddress));
     c.SubjectFileButton = (s.Attributes & AttrFileAttach) != 0;
     c.Caption = s.Subject.empty() ? Utf8ToAnsi("Новое сообщение") : s.Subject;
+    // Nobody asked for this window: it says why it is there.
+    if (s.ReadReceipt) c.Caption = Utf8ToAnsi("Отправитель просит уведомить о прочтении: ") + c.Caption;
     return c;
 }
 

@@ -30,6 +30,8 @@ struct TEditorState {
     std::string DestAddress;
     uint16_t Attributes = 0;
     std::string Subject;
+    // Opened by itself for a message whose sender asked for a read receipt.
+    bool ReadReceipt = false;
 };
 
 struct TEditorCommands {

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/Settings.h"
+#include "platform/Codepage.h"
 #include "plugins/PluginHost.h"
 
 namespace pelmar {
@@ -22,9 +23,10 @@ T Symbol(void* library, const char* name) {
     return reinterpret_cast<T>(dlsym(library, name));
 }
 
+// The loader's own words (in the system's language) after ours.
 std::string DlError() {
     const char* text = dlerror();
-    return text != nullptr ? text : "unknown error";
+    return Utf8ToAnsi("не открывается: ") + (text != nullptr ? text : "?");
 }
 
 }  // namespace
@@ -66,9 +68,9 @@ void* TPlugin::OpenChecked() {
          {"plmApiVersion", "plmGetPluginName", "plmGetPluginVer", "plmGetPluginDesc", "plmHasSetup"})
         if (missing == nullptr && dlsym(library, name) == nullptr) missing = name;
     if (missing != nullptr || version != PLM_API_VERSION) {
-        LoadError = missing != nullptr ? std::string("missing entry point ") + missing
-                                       : "interface version " + std::to_string(version) + " instead of " +
-                                             std::to_string(PLM_API_VERSION);
+        LoadError = missing != nullptr ? Utf8ToAnsi("нет функции ") + missing
+                                       : Utf8ToAnsi("версия интерфейса ") + std::to_string(version) +
+                                             Utf8ToAnsi(" вместо ") + std::to_string(PLM_API_VERSION);
         dlclose(library);
         return nullptr;
     }

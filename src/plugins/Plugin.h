@@ -57,7 +57,7 @@ public:
     bool Active = true;
     bool Loaded = false;
     bool HasSetup = false;
-    // Why the last load failed (empty after a good load), for the log.
+    // Why the last load failed (empty after a good load), CP1251: for the log and the settings page.
     std::string LoadError;
 
 private:

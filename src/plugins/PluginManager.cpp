@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "core/Settings.h"
+#include "platform/Codepage.h"
 #include "platform/Registry.h"
 
 namespace pelmar {
@@ -86,7 +87,7 @@ void TPluginManager::DiscoverPlugins(const std::string& folder) {
         ReadState(plugin);
         if (plugin.Active && !plugin.Load())
             std::fprintf(stderr, "pelmar: plug-in %s not loaded: %s\n", name.c_str(),
-                         plugin.LoadError.c_str());
+                         AnsiToUtf8(plugin.LoadError).c_str());
     }
 }
 
@@ -118,7 +119,17 @@ TPlugin* TPluginManager::Plugin(int index) {
 std::string TPluginManager::Caption(int index) {
     const TPlugin* plugin = Plugin(index);
     if (plugin == nullptr) return {};
-    return plugin->Name + " " + plugin->VersionText() + " [" + plugin->ShortName + "]";
+    // A library that never loaded has no name or version to show: its file name stands alone.
+    std::string caption = plugin->Name.empty() && plugin->Ver == 0
+                              ? "[" + plugin->ShortName + "]"
+                              : plugin->Name + " " + plugin->VersionText() + " [" + plugin->ShortName + "]";
+    if (Failed(index)) caption += Utf8ToAnsi(" (не загружен: ") + plugin->LoadError + ")";
+    return caption;
+}
+
+bool TPluginManager::Failed(int index) {
+    const TPlugin* plugin = Plugin(index);
+    return plugin != nullptr && plugin->Active && !plugin->Loaded && !plugin->LoadError.empty();
 }
 
 void TPluginManager::ShowAbout(int index) {
@@ -131,7 +142,8 @@ void TPluginManager::ShowSetup(int index) {
 
 void TPluginManager::SetActive(int index, bool active) {
     TPlugin* plugin = Plugin(index);
-    if (plugin == nullptr || plugin->Active == active) return;
+    // Ticking a plug-in that failed to load tries it again.
+    if (plugin == nullptr || (plugin->Active == active && plugin->Loaded == active)) return;
     plugin->Active = active;
     if (active) {
         if (plugin->Load()) plugin->AfterInit();

@@ -23,13 +23,16 @@ public:
     void SavePluginStates();
     void ShowAbout(int index);
     void ShowSetup(int index);
-    // The settings dialog's check mark changed: loads (then plmAfterInit) or unloads.
+    // The settings dialog's check mark changed: loads (then plmAfterInit) or unloads. Ticking one
+    // that failed to load tries again.
     void SetActive(int index, bool active);
 
     int Count() const { return static_cast<int>(plugins_.size()); }
     TPlugin* Plugin(int index);
-    // "%s %s [%s]": name, version, short name.
+    // "%s %s [%s]": name, version, short name; a plug-in that failed to load adds why (CP1251).
     std::string Caption(int index);
+    // Meant to run (stored active) but not loaded: its library cannot be opened or is not a plug-in.
+    bool Failed(int index);
     TPlugin* FindByInstance(void* handle);
 
 private:

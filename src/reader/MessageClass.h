@@ -6,7 +6,7 @@
 // area is long, and a recursive walk would overflow the stack.
 //
 // Memory matters (100,000 entries per area): the date is kept once, as the base's TDateTime. The
-// list model formats the locale date text from `Date`; `SortDate()` gives "yyyy.mm.dd hh:nn:ss"
+// list model formats the date column from `Date`; `SortDate()` gives "yyyy.mm.dd hh:nn:ss"
 // for the "Дата" column and `SortKey()` the same order as a number.
 #include <cstdint>
 #include <memory>

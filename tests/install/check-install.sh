@@ -200,8 +200,9 @@ check_package() {
     [[ $(control_field Package) == pelmar ]] || fail "package name is $(control_field Package)"
     [[ $(control_field Version) == "$version" ]] || fail "package version is $(control_field Version)"
     [[ $(control_field Section) == mail ]] || fail "package section is $(control_field Section)"
-    # Computed from the binaries (the toolkit, the C++ runtime), plus the icon theme.
-    for field in libqt6widgets6 libqt6network6 libstdc++6 libc6 hicolor-icon-theme; do
+    # Computed from the binaries (the toolkit, the C++ runtime), plus the icon theme and the toolkit's
+    # Russian texts.
+    for field in libqt6widgets6 libqt6network6 libstdc++6 libc6 hicolor-icon-theme qt6-translations-l10n; do
         [[ $(control_field Depends) == *"$field"* ]] || fail "Depends lacks $field: $(control_field Depends)"
     done
     for field in hunspell-ru hunspell-en-us fonts-terminus-otb fonts-dejavu-core; do

@@ -10,6 +10,7 @@
 
 #include "core/Settings.h"
 #include "msgbase/FidoBase.h"
+#include "platform/Codepage.h"
 #include "platform/Registry.h"
 #include "plugins/PluginHost.h"
 #include "plugins/PluginLifetime.h"
@@ -146,10 +147,32 @@ TEST_F(PluginManagerTest, BrokenLibrariesAreListedInNameOrderAndNeverLoaded) {
     }
     EXPECT_EQ(manager.Plugin(0)->Desc, "From the stored state");
     EXPECT_NE(manager.Plugin(1)->LoadError.find("plmGetPluginDesc"), std::string::npos);
-    // Only the good one was ever called; a temporary load of a broken one does nothing.
+    // The list says which ones are not running and why, never " 0.0 [x.so]" as if all were well.
+    const std::vector<std::string> captions = {
+        "Old 0.0 [a-text.so] (" + Utf8ToAnsi("не загружен: не открывается: "),
+        "[b-no-desc.so] (" + Utf8ToAnsi("не загружен: нет функции plmGetPluginDesc)"),
+        "[c-bad-api.so] (" + Utf8ToAnsi("не загружен: версия интерфейса "), "Recorder 2.10 [d-good.so]"};
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(captions[i]);
+        EXPECT_EQ(manager.Caption(i).rfind(captions[i], 0), 0u) << manager.Caption(i);
+        EXPECT_EQ(manager.Failed(i), i < 3);
+    }
+    // Unticking a broken one leaves it plainly off; ticking it tries the library again, which the
+    // user has replaced meanwhile.
+    manager.SetActive(1, false);
+    EXPECT_FALSE(manager.Failed(1));
+    EXPECT_EQ(manager.Caption(1), "[b-no-desc.so]");
+    manager.SetActive(0, true);  // stored active, never loaded: still tried
+    EXPECT_TRUE(manager.Failed(0));
+    fs::remove(folder_ / "c-bad-api.so");
+    Install("test-plugin-recording.so", "c-bad-api.so");
+    manager.SetActive(2, true);
+    EXPECT_TRUE(manager.Plugin(2)->Loaded);
+    EXPECT_FALSE(manager.Failed(2));
+    EXPECT_EQ(manager.Caption(2), "Recorder 2.10 [c-bad-api.so]");
+    // Only the good ones were ever called; a temporary load of a broken one does nothing.
     Calls();
     manager.ShowAbout(1);
-    manager.ShowSetup(2);
     manager.ShowAbout(0);
     EXPECT_TRUE(Calls().empty());
 }

@@ -29,6 +29,7 @@
 #include "areas/ui/EchoPropsForm.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
+#include "core/ui/FitContents.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
 #include "core/ui/SlotGuard.h"
@@ -267,6 +268,8 @@ void TAreaMngr::BuildTree() {
     AddTreeChildren(top, root_);
     top->setExpanded(true);
     Tree->blockSignals(false);
+    // The shown folders' whole names, never cut by the splitter's first position.
+    FitViewToContents(Tree);
     TAreaInfo* keep = current.empty() ? nullptr : AreaRegistry().FindAreaById(current);
     if (keep == nullptr || (keep != &root_ && !keep->IsDescendantOf(&root_)))
         keep = CurrentFolder ? &root_ : nullptr;

@@ -170,8 +170,10 @@ TSendMessageForm* OpenDraft(const TDraft& draft, QWidget* owner) {
     return editor;
 }
 
-void RestoreDrafts(QWidget* owner) {
-    for (const TDraft& d : CurrentDraftStore().Load()) OpenDraft(d, owner);
+std::vector<TSendMessageForm*> RestoreDrafts(QWidget* owner) {
+    std::vector<TSendMessageForm*> editors;
+    for (const TDraft& d : CurrentDraftStore().Load()) editors.push_back(OpenDraft(d, owner));
+    return editors;
 }
 
 void DeleteDraft(int32_t number) {

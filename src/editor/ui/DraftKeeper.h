@@ -4,6 +4,7 @@
 #include <QObject>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "reader/DraftStore.h"
 
@@ -35,8 +36,9 @@ enum class TExitKind { Asked, Unattended };
 // puts them into a rescue file in the data folder (the temporary folder when that fails too) and
 // prints its path on stderr.
 bool KeepLettersForExit(TExitKind kind, QWidget* parent = nullptr);
-// Opens one editor per stored draft, owned by `owner`; each keeps its draft's number.
-void RestoreDrafts(QWidget* owner);
+// Opens one editor per stored draft, owned by `owner`; each keeps its draft's number. Gives the
+// editors opened.
+std::vector<TSendMessageForm*> RestoreDrafts(QWidget* owner);
 void DeleteDraft(int32_t number);
 // An editor from a stored draft, filled and shown.
 TSendMessageForm* OpenDraft(const TDraft& draft, QWidget* owner);

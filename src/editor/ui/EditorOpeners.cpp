@@ -1,9 +1,5 @@
 #include "editor/ui/EditorOpeners.h"
 
-#include <QDate>
-#include <QLocale>
-#include <QTime>
-
 #include "areas/AreaLifetime.h"
 #include "areas/gizmo.h"
 #include "core/Settings.h"
@@ -11,20 +7,12 @@
 #include "editor/Quote.h"
 #include "editor/ui/EditorWiring.h"
 #include "msgbase/MessageBase.h"
+#include "reader/MessageDates.h"
 #include "reader/ReadingCommands.h"
 
 namespace pelmar::ui {
 
 namespace {
-
-// The source message's date and time as the user's locale writes them.
-TDateTexts DateTextsOf(TDateTime value) {
-    int y, mo, d, h, mi, s;
-    DecodeDateTime(value, y, mo, d, h, mi, s);
-    const QLocale locale = QLocale::system();
-    return {FromQt(locale.toString(QDate(y, mo, d), QLocale::ShortFormat)),
-            FromQt(locale.toString(QTime(h, mi, s), QLocale::ShortFormat))};
-}
 
 TAreaInfo* NetmailArea() {
     TAreaManager* manager = AreaManager();
@@ -40,12 +28,12 @@ TSendMessageForm* OpenNewLetter(QWidget* owner, TAreaInfo* current) {
 TSendMessageForm* OpenReply(QWidget* owner, const TMessageBase& m, TAreaInfo* shown, TAreaInfo* target,
                             bool withKludges) {
     return OpenRequestedEditor(owner, ReplyRequest(TakeShownMessage(m), shown, target, withKludges,
-                                                   DateTextsOf(m.Date), BuildReplyQuote));
+                                                   MessageDateTexts(m.Date), BuildReplyQuote));
 }
 
 TSendMessageForm* OpenForward(QWidget* owner, const TMessageBase& m, TAreaInfo* shown, bool withKludges) {
-    return OpenRequestedEditor(owner,
-                               ForwardRequest(TakeShownMessage(m), shown, withKludges, DateTextsOf(m.Date)));
+    return OpenRequestedEditor(
+        owner, ForwardRequest(TakeShownMessage(m), shown, withKludges, MessageDateTexts(m.Date)));
 }
 
 TSendMessageForm* OpenEdit(QWidget* owner, const TMessageBase& m, TAreaInfo* shown, int position,

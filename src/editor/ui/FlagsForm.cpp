@@ -1,4 +1,5 @@
 #include "editor/ui/FlagsForm.h"
+#include "core/ui/FitContents.h"
 #include "core/ui/SlotGuard.h"
 
 #include <QDialogButtonBox>
@@ -23,6 +24,8 @@ TFlagsForm::TFlagsForm(QWidget* parent) : QDialog(parent) {
         row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
         row->setCheckState(Qt::Unchecked);
     }
+    // Every flag's whole caption, without scrolling.
+    FitViewToContents(CheckList, CheckList->count());
     layout->addWidget(CheckList);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Cancel)->setText(QString::fromUtf8("Отмена"));

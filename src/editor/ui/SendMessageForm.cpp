@@ -231,6 +231,9 @@ void TSendMessageForm::BuildWidgets() {
     ComboBox2 = new QComboBox(header);
     ComboBox2->setEditable(true);
     ComboBox2->setInsertPolicy(QComboBox::InsertAlphabetically);
+    // A whole point address ("2:5020/1234.56") shows, whatever the box held when it was laid out.
+    ComboBox2->setMinimumContentsLength(16);
+    ComboBox2->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     ToButton = new QToolButton(header);
     ToButton->setText(QStringLiteral("..."));
     ToButton->setToolTip(U("Адресная книга"));
@@ -603,6 +606,7 @@ TEditorCommands TSendMessageForm::Commands() const {
     s.UUPending = UUPending;
     s.UUSplit = UUSplit;
     s.UUSectionCount = UUSections.size();
+    s.ReadReceipt = Mode == TEditorMode::ReadReceipt;
     return EvaluateCommands(s);
 }
 

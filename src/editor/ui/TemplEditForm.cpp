@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "core/Settings.h"
+#include "core/ui/FitContents.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
 #include "editor/Templates.h"
@@ -94,6 +95,8 @@ TTemplEditForm::TTemplEditForm(QWidget* parent) : QDialog(parent) {
     }
     Tree->expandAll();
     Tree->setItemsExpandable(false);
+    // The deepest section's whole name shows.
+    FitViewToContents(Tree);
     body->addWidget(Tree, 1);
 
     auto* right = new QVBoxLayout;

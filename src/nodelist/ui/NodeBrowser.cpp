@@ -8,8 +8,10 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 
+#include "core/ui/FitContents.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
 #include "nodelist/ui/ContactForm.h"
@@ -78,6 +80,15 @@ TNodeBrowser::TNodeBrowser(TNodeList& list, TAddressBook& book, QWidget* parent)
     ListView1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     ListView1->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     for (int c = 0; c < TNodeRows::kColumns; ++c) ListView1->setColumnWidth(c, kColumnWidths[c]);
+    // The rows are read only when shown, so typical texts decide these widths: a long city name, a
+    // long international phone number; the list file's path takes what the window has left.
+    ListView1->setColumnWidth(
+        3, std::max(kColumnWidths[3], TextWidth(ListView1, QStringLiteral("Saint Petersburg"))));
+    ListView1->setColumnWidth(
+        4, std::max(kColumnWidths[4], TextWidth(ListView1, QStringLiteral("7-3452-123-456-789"))));
+    ListView1->setColumnWidth(
+        6, std::max(kColumnWidths[6], TextWidth(ListView1, QStringLiteral("/fido/NODELIST.339"))));
+    ListView1->horizontalHeader()->setStretchLastSection(true);
 
     FindButton = new QPushButton(QStringLiteral("Найти человека"), this);
     FindNextButton = new QPushButton(QStringLiteral("Искать дальше"), this);
@@ -99,7 +110,7 @@ TNodeBrowser::TNodeBrowser(TNodeList& list, TAddressBook& book, QWidget* parent)
     layout->addLayout(search);
     layout->addWidget(ListView1, 1);
     layout->addLayout(buttons);
-    resize(860, 520);
+    resize(960, 520);
 
     GuardedConnect(QuickSearchEdit, &QLineEdit::textChanged, this,
             [this](const QString& t) { QuickSearchChange(t); });

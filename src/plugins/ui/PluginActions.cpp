@@ -11,6 +11,7 @@
 
 #include "core/ui/QtText.h"
 #include "core/ui/SlotGuard.h"
+#include "platform/Codepage.h"
 #include "plugins/PluginManager.h"
 #include "plugins/ui/PluginAboutForm.h"
 #include "reader/ui/MainCommands.h"
@@ -45,7 +46,13 @@ public:
         TPluginManager* manager = PluginManager();
         for (int i = 0; manager != nullptr && i < manager->Count(); ++i) {
             const TPlugin& plugin = *manager->Plugin(i);
-            lines.push_back({manager->Caption(i), plugin.Desc, plugin.Active, plugin.HasSetup});
+            // One that failed to load is not running: unticked, and the reason is in its caption and,
+            // in full, below the list.
+            const bool failed = manager->Failed(i);
+            std::string description = plugin.Desc;
+            if (failed)
+                description = Utf8ToAnsi("Модуль не загружен: ") + plugin.LoadError + "\n" + description;
+            lines.push_back({manager->Caption(i), description, plugin.Active && !failed, plugin.HasSetup});
         }
         return lines;
     }

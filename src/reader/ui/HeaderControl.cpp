@@ -1,8 +1,11 @@
 #include "reader/ui/HeaderControl.h"
 
+#include <QAbstractScrollArea>
+#include <QEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStandardItemModel>
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 
@@ -10,6 +13,14 @@
 #include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
+
+namespace {
+
+constexpr int kSubject = 1, kDate = 4;
+// The first widths, and the least each section keeps.
+constexpr std::array<int, 5> kWidths = {15, 100, 100, 100, 50};
+
+}  // namespace
 
 THeaderControl::THeaderControl(QWidget* parent)
     : QHeaderView(Qt::Horizontal, parent), captions_(new QStandardItemModel(0, 5, this)) {
@@ -24,8 +35,7 @@ THeaderControl::THeaderControl(QWidget* parent)
     setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setMinimumSectionSize(10);
     setFixedHeight(sizeHint().height());
-    constexpr std::array<int, 5> widths = {15, 100, 100, 100, 50};
-    for (int i = 0; i < 5; ++i) resizeSection(i, widths[static_cast<size_t>(i)]);
+    for (int i = 0; i < 5; ++i) resizeSection(i, kWidths[static_cast<size_t>(i)]);
     // The icon column stays first: rows draw their indentation and pictures there.
     GuardedConnect(this, &QHeaderView::sectionMoved, this, [this](int, int, int) {
         if (visualIndex(0) != 0) moveSection(visualIndex(0), 0);
@@ -33,6 +43,46 @@ THeaderControl::THeaderControl(QWidget* parent)
     GuardedConnect(this, &QHeaderView::sectionClicked, this, [this](int section) {
         if (section >= 1 && section <= 4) emit SortClicked(section);
     });
+}
+
+void THeaderControl::FitTo(QAbstractScrollArea* list) {
+    if (list_ != list) {
+        if (list_) list_->viewport()->removeEventFilter(this);
+        list_ = list;
+        list_->viewport()->installEventFilter(this);
+        GuardedConnect(this, &QHeaderView::sectionResized, this, [this] { Fit(); });
+    }
+    // The subject follows the list; the user sizes the others.
+    setSectionResizeMode(kSubject, QHeaderView::Fixed);
+    Fit();
+}
+
+int THeaderControl::MinimumWidth(int section) const {
+    const int least = kWidths[static_cast<size_t>(std::clamp(section, 0, 4))];
+    if (section != kDate || !list_) return least;
+    // Unread rows are bold; the delegate keeps 4 pixels free on either side of the text.
+    QFont bold = list_->font();
+    bold.setBold(true);
+    const int text = QFontMetrics(bold).horizontalAdvance(QStringLiteral("0000.00.00 00:00:00")) + 12;
+    // The caption with the sort arrow beside it.
+    const int caption = fontMetrics().horizontalAdvance(QStringLiteral("Дата")) + 24;
+    return std::max({least, text, caption});
+}
+
+void THeaderControl::Fit() {
+    if (fitting_ || !list_ || count() != 5) return;
+    fitting_ = true;
+    for (int i = 0; i < 5; ++i)
+        if (i != kSubject && sectionSize(i) < MinimumWidth(i)) resizeSection(i, MinimumWidth(i));
+    const int others = TotalWidth() - sectionSize(kSubject);
+    const int subject = std::max(MinimumWidth(kSubject), list_->viewport()->width() - others);
+    if (sectionSize(kSubject) != subject) resizeSection(kSubject, subject);
+    fitting_ = false;
+}
+
+bool THeaderControl::eventFilter(QObject* watched, QEvent* event) {
+    if (list_ && watched == list_->viewport() && event->type() == QEvent::Resize) Fit();
+    return QHeaderView::eventFilter(watched, event);
 }
 
 void THeaderControl::SetSortArrow(int section, bool ascending) {

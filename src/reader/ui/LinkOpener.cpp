@@ -28,10 +28,6 @@ bool CouldRun(const QString& path) {
 
 void OpenLink(const QString& link, const TLinkHandlers& handlers, QWidget* parent) {
     const std::string text = FromQt(link.trimmed());
-    const auto open = [&](const QString& url) {
-        if (handlers.Open) return handlers.Open(url);
-        return QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode));
-    };
     const auto ask = [&](const QString& question) {
         if (handlers.Ask) return handlers.Ask(question);
         return AskYesNo(FromQt(question), parent);
@@ -41,6 +37,15 @@ void OpenLink(const QString& link, const TLinkHandlers& handlers, QWidget* paren
             handlers.Refuse(why);
         else
             ShowInfo(FromQt(why), parent);
+    };
+    // A desktop without a program for the link refuses it quietly; the user hears of it here.
+    const auto open = [&](const QString& url) {
+        const bool opened =
+            handlers.Open ? handlers.Open(url) : QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode));
+        if (!opened)
+            refuse(QStringLiteral("Ссылку не удалось открыть: на этом компьютере нет программы, "
+                                  "которая открывает такие ссылки.\r\n") +
+                   url);
     };
     switch (ClassifyLink(text)) {
         case TLinkAction::WriteNetmail:

@@ -14,7 +14,8 @@ struct TLinkHandlers {
     std::function<void(const QString& address)> WriteNetmail;
     // Asks the user; true to go on. Unset: the program's Yes/No box.
     std::function<bool(const QString& question)> Ask;
-    // Hands a URL to the desktop. Unset: QDesktopServices.
+    // Hands a URL to the desktop; false when nothing there takes it (then Refuse says so). Unset:
+    // QDesktopServices.
     std::function<bool(const QString& url)> Open;
     // Tells the user why a link stays closed. Unset: the program's information box.
     std::function<void(const QString& text)> Refuse;

@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
@@ -35,6 +36,7 @@
 #include "core/Settings.h"
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
+#include "core/ui/SingleInstance.h"
 #include "core/ui/SlotGuard.h"
 #include "core/ui/Splash.h"
 #include "editor/ui/DraftKeeper.h"
@@ -177,6 +179,8 @@ TMainFrame::TMainFrame(QWidget* parent) : QMainWindow(parent) {
 
     commands_->Action(TCommand::BuildThreads)->setChecked(Settings.BuildThreads);
     RestoreLayout();
+    // The saved widths stand; the subject takes what they leave of the list, the date fits its text.
+    ExHeaderControl1->FitTo(MessageView);
     UpdateCommandStates();
     draftKeeper_ = new TDraftKeeper(this);
 
@@ -455,9 +459,28 @@ void TMainFrame::FormShow() {
     UpdateCommandStates();
     RefreshAreaCounters();
     DestroySplash();
-    Guarded([this] { RestoreDrafts(this); });
+    std::vector<QPointer<QWidget>> drafts;
+    Guarded([this, &drafts] {
+        for (TSendMessageForm* editor : RestoreDrafts(this)) drafts.emplace_back(editor);
+    });
     activateWindow();
     AreaTree->setFocus();
+    // The restored letters were shown before this window reached the screen: they come up in front
+    // of it once it is there, and again when the desktop first gives it the focus, the last letter
+    // focused.
+    if (!drafts.empty()) {
+        const auto raise = [drafts] {
+            for (const QPointer<QWidget>& editor : drafts) BringToFront(editor.data());
+        };
+        QTimer::singleShot(0, this, raise);
+        auto* once = new QObject(this);
+        GuardedConnect(qApp, &QGuiApplication::focusWindowChanged, once,
+                       [this, once, raise](QWindow* focused) {
+                           if (focused == nullptr || focused != windowHandle()) return;
+                           once->deleteLater();
+                           raise();
+                       });
+    }
     // Asked once the window is on screen, so the question is not hidden behind it.
     if (Settings.AutoCompile) QTimer::singleShot(0, this, [this] { Guarded([this] { CheckNodelist(); }); });
     // Without a single area there is nothing to read: the area manager comes up in front.

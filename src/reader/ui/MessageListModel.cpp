@@ -2,12 +2,11 @@
 
 #include <QMimeData>
 
-#include <QDateTime>
-#include <QLocale>
 #include <cmath>
 
 #include "core/ui/QtText.h"
 #include "reader/MessageClass.h"
+#include "reader/MessageDates.h"
 #include "reader/ThreadList.h"
 
 namespace pelmar::ui {
@@ -67,12 +66,7 @@ void TMessageListModel::Changed(int first, int last) {
 }
 
 QString TMessageListModel::DateText(double date) {
-    if (!std::isfinite(date) || date == 0) return {};
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    DecodeDateTime(date, year, month, day, hour, minute, second);
-    const QDateTime written(QDate(year, month, day), QTime(hour, minute, second));
-    if (!written.isValid()) return {};
-    return QLocale().toString(written, QLocale::ShortFormat);
+    return ToQt(ListDateText(date));
 }
 
 int TMessageListModel::rowCount(const QModelIndex& parent) const {

@@ -34,7 +34,7 @@ public:
     void EndRemove();
     void Changed(int first, int last);
 
-    // The written date as the user's locale writes a short date and time.
+    // The written date as the date column shows it ("yyyy.mm.dd hh:mm:ss").
     static QString DateText(double date);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

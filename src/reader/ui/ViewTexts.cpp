@@ -1,8 +1,7 @@
 #include "reader/ui/ViewTexts.h"
 
-#include <QLocale>
-
 #include "core/ui/QtText.h"
+#include "reader/MessageDates.h"
 
 namespace pelmar::ui {
 
@@ -13,19 +12,11 @@ QDateTime ToQDateTime(TDateTime value) {
 }
 
 TDateTexts DateTexts(TDateTime value) {
-    const QDateTime dateTime = ToQDateTime(value);
-    const QLocale locale;
-    // The locale's long time format names the time zone, which a message date does not have.
-    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
-    if (!timeFormat.contains(QLatin1Char('s')))
-        timeFormat.replace(QLatin1String("mm"), QLatin1String("mm:ss"));
-    return {FromQt(locale.toString(dateTime.date(), QLocale::ShortFormat)),
-            FromQt(locale.toString(dateTime.time(), timeFormat))};
+    return MessageDateTexts(value);
 }
 
 std::string DateTimeText(TDateTime value) {
-    const TDateTexts texts = DateTexts(value);
-    return texts.ShortDate + " " + texts.LongTime;
+    return MessageDateTimeText(value);
 }
 
 }  // namespace pelmar::ui

@@ -1,5 +1,5 @@
 #pragma once
-// Dates of messages as the view and the commands write them, in the user's locale.
+// Dates of messages as the view and the commands write them (reader/MessageDates.h).
 #include <QDateTime>
 #include <string>
 
@@ -9,7 +9,7 @@
 namespace pelmar::ui {
 
 QDateTime ToQDateTime(TDateTime value);
-// The locale's short date and its time with seconds, CP1251.
+// The short date and the time with seconds.
 TDateTexts DateTexts(TDateTime value);
 // Both, separated by a blank: the header panel and saved files.
 std::string DateTimeText(TDateTime value);

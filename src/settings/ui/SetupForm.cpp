@@ -178,6 +178,9 @@ TSetupForm::TSetupForm(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Настройка Пелмара"));
     setModal(true);
     PageControl = new QTabWidget(this);
+    // Every page name in view: the dialog is as wide as the tabs need, without scroll arrows.
+    PageControl->setUsesScrollButtons(false);
+    PageControl->setElideMode(Qt::ElideNone);
     PageControl->addTab(BuildPersonalPage(), QStringLiteral("Личное"));
     PageControl->addTab(BuildAddressPage(), QStringLiteral("Адреса"));
     PageControl->addTab(BuildNodelistPage(), QStringLiteral("Списки узлов"));
@@ -363,6 +366,7 @@ QWidget* TSetupForm::BuildNodelistPage() {
     layout->addWidget(Button5, 1, 1);
     layout->addWidget(Button6, 2, 1);
     layout->addWidget(CheckBox3, 4, 0, 1, 2);
+    layout->setRowStretch(3, 1);  // the list takes the page's height, the caption stays on top
     GuardedConnect(ListBox3, &QListWidget::itemSelectionChanged, this, [this] { UpdateControls(); });
     GuardedConnect(Button5, &QPushButton::clicked, this, [this] {
         if (ChooseNodelistFiles) AddNodelistFiles(ChooseNodelistFiles());
@@ -550,6 +554,7 @@ QWidget* TSetupForm::BuildReplacePage() {
     layout->addWidget(Button7, 1, 1);
     layout->addWidget(Button8, 2, 1);
     layout->addWidget(Button9, 3, 1);
+    layout->setRowStretch(4, 1);
     GuardedConnect(ListView1, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateControls(); });
     GuardedConnect(Button7, &QPushButton::clicked, this, [this] {
         TReplacement row;
@@ -613,7 +618,9 @@ QWidget* TSetupForm::BuildExtraPage() {
 QWidget* TSetupForm::BuildPluginsPage() {
     auto* page = new QWidget;
     RxCheckListBox1 = new QListWidget(page);
+    RxCheckListBox1->setObjectName(QStringLiteral("RxCheckListBox1"));
     StaticText1 = new QLabel(page);
+    StaticText1->setObjectName(QStringLiteral("StaticText1"));
     StaticText1->setWordWrap(true);
     Button10 = Button(QStringLiteral("Настройка..."), page);
     Button11 = Button(QStringLiteral("О модуле..."), page);
@@ -623,6 +630,7 @@ QWidget* TSetupForm::BuildPluginsPage() {
     layout->addWidget(Button10, 1, 1);
     layout->addWidget(Button11, 2, 1);
     layout->addWidget(StaticText1, 4, 0, 1, 2);
+    layout->setRowStretch(3, 1);
     GuardedConnect(RxCheckListBox1, &QListWidget::currentRowChanged, this, [this](int row) {
         std::vector<TPluginLine> lines = Plugins() ? Plugins()->Lines() : std::vector<TPluginLine>();
         StaticText1->setText(row >= 0 && row < static_cast<int>(lines.size()) ? ToQt(lines[row].Description)

@@ -60,6 +60,7 @@ TEST_F(SettingsTest, FreshRegistryGivesDefaultsAndCreatesTheKeys) {
     EXPECT_EQ(Settings.NetmailDef, 1);
     EXPECT_TRUE(Settings.IsAdmin);
     EXPECT_EQ(Settings.VersionText, "1.0.4.0");
+    EXPECT_EQ(DosFontNames[Settings.DosFont], "10x18");  // readable at 100 % scale
 
     // Loading created the keys, and they are on disk.
     TRegistryStore fromDisk;
@@ -193,6 +194,21 @@ TEST_F(SettingsTest, ProfilesLiveUnderTheirOwnKeys) {
               (std::vector<std::string>{"Alice", "bob", A("Борис"), A("Иван"), A("Юрий"), A("ярослав")}));
 }
 
+TEST_F(SettingsTest, StoredSmallDosFontIsKept) {
+    // The readable default is for fresh stores only: a user who chose the smallest face keeps it.
+    {
+        TRegistry reg;
+        reg.OpenKey(RootKey + SettingsSubKey, true);
+        reg.WriteInteger("DosFont", 0);
+    }
+    ASSERT_TRUE(LoadSettings());
+    EXPECT_EQ(Settings.DosFont, 0);
+    ASSERT_TRUE(SaveSettings());
+    Settings = TSettings{};
+    ASSERT_TRUE(LoadSettings());
+    EXPECT_EQ(Settings.DosFont, 0);
+}
+
 TEST_F(SettingsTest, WrongTypedValuesKeepTheirDefaults) {
     {
         TRegistry reg;
@@ -225,7 +241,7 @@ TEST_F(SettingsTest, WrongTypedValuesKeepTheirDefaults) {
     EXPECT_EQ(Settings.NetmailDef, 1);
     EXPECT_FALSE(Settings.SetupDone);
     EXPECT_EQ(Settings.CacheMax, 10);
-    EXPECT_EQ(Settings.DosFont, 0);
+    EXPECT_EQ(Settings.DosFont, DefaultDosFont);
     EXPECT_EQ(Settings.Magic, "pw");
     EXPECT_EQ(Settings.VarSize, 8);
 }

@@ -53,6 +53,10 @@ TEST(EditorRules, BodyAndUUCommandsFollowThePhase) {
     EXPECT_TRUE(c.Undo && c.Cut && c.Copy && c.CutMarker && c.Paste && c.InsertFile && c.Spell);
     EXPECT_FALSE(c.Redo);
     EXPECT_EQ(c.Caption, "Hello");
+    // A receipt editor comes up unasked: its caption says why.
+    s.ReadReceipt = true;
+    EXPECT_EQ(EvaluateCommands(s).Caption, A("Отправитель просит уведомить о прочтении: Hello"));
+    s.ReadReceipt = false;
     // Edit-message mode cannot take a file in several sections.
     s.UUPending = true;
     s.UUSectionCount = 2;

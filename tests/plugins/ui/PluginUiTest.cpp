@@ -91,8 +91,8 @@ TEST_F(PluginUiTest, SampleButtonPutsTheSenderIntoTheStatusBarAndGoesWithItsPlug
     ASSERT_EQ(buttons.size(), 2u);
     // Position 0 with the bookmarks button on another toolbar: first on "Письмо".
     EXPECT_EQ(Toolbar()->actions().first(), buttons[0]);
-    QAction* sender = buttons[0]->toolTip() == QStringLiteral("Sender") ? buttons[0] : buttons[1];
-    EXPECT_EQ(sender->toolTip(), QStringLiteral("Sender"));
+    QAction* sender = buttons[0]->toolTip() == QStringLiteral("Отправитель") ? buttons[0] : buttons[1];
+    EXPECT_EQ(sender->toolTip(), QStringLiteral("Отправитель"));
     EXPECT_FALSE(sender->icon().isNull());
 
     TShownServices shown(frame_);
@@ -104,6 +104,7 @@ TEST_F(PluginUiTest, SampleButtonPutsTheSenderIntoTheStatusBarAndGoesWithItsPlug
     EXPECT_TRUE(
         frame_.StatusPanel(2)->text().contains(QString(200, QLatin1Char('x')) + QStringLiteral("Иван")))
         << frame_.StatusPanel(2)->text().toStdString();
+    EXPECT_TRUE(frame_.StatusPanel(2)->text().startsWith(QStringLiteral("От: ")));
 
     // Unchecked in the settings: unloaded, and its button is gone.
     manager_.SetActive(1, false);
@@ -144,7 +145,7 @@ TEST_F(PluginUiTest, SettingsPageListsPluginsAndUncheckingUnloads) {
     ASSERT_EQ(form.RxCheckListBox1->count(), 2);
     EXPECT_EQ(form.RxCheckListBox1->item(0)->text(), QStringLiteral("Recorder 2.10 [a-rec.so]"));
     EXPECT_EQ(form.RxCheckListBox1->item(1)->text(),
-              QStringLiteral("Sender to status bar 1.0 [b-sender.so]"));
+              QStringLiteral("Отправитель в строке состояния 1.0 [b-sender.so]"));
     EXPECT_EQ(form.RxCheckListBox1->item(1)->checkState(), Qt::Checked);
     form.RxCheckListBox1->item(1)->setCheckState(Qt::Unchecked);
     form.WriteBack();
@@ -154,6 +155,32 @@ TEST_F(PluginUiTest, SettingsPageListsPluginsAndUncheckingUnloads) {
     EXPECT_TRUE(manager_.Plugin(0)->Loaded);
     ASSERT_EQ(Actions().Buttons().size(), 1u);
     EXPECT_EQ(Actions().Buttons()[0]->toolTip(), QStringLiteral("Record"));
+}
+
+TEST_F(PluginUiTest, PluginThatFailedToLoadIsListedUntickedWithItsReason) {
+    const fs::path folder = home_.Path() / "Broken";
+    fs::create_directories(folder);
+    test::WriteFile(folder / "broken.so", "not a library\n");
+    TPluginManager broken;
+    SetPluginManager(&broken);
+    broken.DiscoverPlugins(folder.string() + "/");
+    ASSERT_TRUE(broken.Plugin(0)->Active);  // stored on: it should have run
+    TSetupForm form;
+    auto* list = form.findChild<QListWidget*>(QStringLiteral("RxCheckListBox1"));
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->checkState(), Qt::Unchecked);
+    EXPECT_TRUE(
+        list->item(0)->text().startsWith(QStringLiteral("[broken.so] (не загружен: не открывается: ")))
+        << list->item(0)->text().toStdString();
+    list->setCurrentRow(0);
+    EXPECT_TRUE(form.findChild<QLabel*>(QStringLiteral("StaticText1"))
+                    ->text()
+                    .startsWith(QStringLiteral("Модуль не загружен: ")));
+    // OK without touching it changes nothing: still stored on, tried again at the next start.
+    form.WriteBack();
+    EXPECT_TRUE(broken.Plugin(0)->Active);
+    SetPluginManager(&manager_);
 }
 
 TEST_F(PluginUiTest, StayOnTopWindowsStepBackAndReturn) {

@@ -862,7 +862,7 @@ TEST_F(MainFrameTest, LayoutAndDisplayModeSurviveTheNextStart) {
     {
         TMainFrame frame;
         frame.show();
-        frame.ExHeaderControl1->resizeSection(SectionSubject, 237);
+        frame.ExHeaderControl1->resizeSection(SectionFrom, 237);
         frame.RunCommand(TCommand::FontMonospace);
         frame.RunCommand(TCommand::ShowToolbars);
         frame.resize(777, 555);
@@ -878,7 +878,7 @@ TEST_F(MainFrameTest, LayoutAndDisplayModeSurviveTheNextStart) {
     reg.CloseKey();
 
     TMainFrame again;
-    EXPECT_EQ(again.ExHeaderControl1->sectionSize(SectionSubject), 237);
+    EXPECT_EQ(again.ExHeaderControl1->sectionSize(SectionFrom), 237);
     EXPECT_EQ(again.ExHeaderControl1->visualIndex(0), 0);
     EXPECT_TRUE(again.Commands().Action(TCommand::FontMonospace)->isChecked());
     EXPECT_EQ(again.width(), 777);

@@ -14,6 +14,7 @@ namespace {
 struct TRecorder {
     QStringList Opened, Asked, Refused, Netmail;
     bool Answer = false;
+    bool DesktopOpens = true;  // false: no program takes the link
     TLinkHandlers Handlers() {
         TLinkHandlers h;
         h.WriteNetmail = [this](const QString& a) { Netmail << a; };
@@ -23,7 +24,7 @@ struct TRecorder {
         };
         h.Open = [this](const QString& u) {
             Opened << u;
-            return true;
+            return DesktopOpens;
         };
         h.Refuse = [this](const QString& t) { Refused << t; };
         return h;
@@ -38,6 +39,18 @@ TEST(LinkOpener, WebMailAndNewsOpenAtOnce) {
     EXPECT_EQ(r.Opened, (QStringList{"http://example.org/", "https://x.y", "mailto:a@b.c", "news:fido7.ru",
                                      "mailto:a@b.org"}));
     EXPECT_TRUE(r.Asked.isEmpty());
+}
+
+TEST(LinkOpener, LinkTheDesktopCannotOpenIsReported) {
+    TRecorder r;
+    r.DesktopOpens = false;
+    r.Answer = true;
+    OpenLink(QStringLiteral("https://x.y"), r.Handlers());
+    OpenLink(QStringLiteral("gopher://hole.example"), r.Handlers());
+    ASSERT_EQ(r.Refused.size(), 2);
+    EXPECT_TRUE(r.Refused[0].startsWith(QStringLiteral("Ссылку не удалось открыть")));
+    EXPECT_TRUE(r.Refused[0].endsWith(QStringLiteral("https://x.y")));
+    EXPECT_TRUE(r.Refused[1].endsWith(QStringLiteral("gopher://hole.example")));
 }
 
 TEST(LinkOpener, FtnAddressesOpenTheEditor) {
