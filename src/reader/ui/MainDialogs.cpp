@@ -175,10 +175,7 @@ void TMainDialogs::SearchNext() {
 }
 
 bool TMainDialogs::OpenArea(TAreaInfo& area) {
-    const QModelIndex index = frame_.AreaModel().IndexOf(&area);
-    if (!index.isValid()) return false;
-    frame_.AreaTree->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-    frame_.AreaTree->scrollTo(index);
+    if (!frame_.SelectAreaNode(area)) return false;
     frame_.OpenSelectedArea();
     return frame_.List().CurrentArea == &area;
 }

@@ -667,6 +667,14 @@ void TMainFrame::SelectRow(int row) {
     MessageView->scrollTo(index);
 }
 
+bool TMainFrame::SelectAreaNode(const TAreaInfo& area) {
+    const QModelIndex index = areaModel_->IndexOf(&area);
+    if (!index.isValid()) return false;
+    AreaTree->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    AreaTree->scrollTo(index);
+    return true;
+}
+
 std::vector<std::pair<int, int>> TMainFrame::SelectedRuns() const {
     // The model keeps ranges, not rows: a selection of every row is one range however long the list.
     std::vector<std::pair<int, int>> runs;

@@ -34,12 +34,14 @@
 #include "reader/ui/MessageListModel.h"
 #include "reader/ui/SearchForm.h"
 #include "support/TestSupport.h"
+#include "support/qt/Child.h"
 
 namespace fs = std::filesystem;
 
 namespace pelmar::ui {
 namespace {
 
+using pelmar::test::Child;
 using C = TCommand;
 
 std::string A(const char* utf8) {
@@ -180,8 +182,8 @@ TEST_F(SearchWindowTest, NumpadDelCountsAsDelAndCtrlKeysRunTheirCommands) {
     // Nothing shown: Del's item is disabled.
     QTest::keyClick(frame.windowHandle(), Qt::Key_Delete, Qt::KeypadModifier);
     EXPECT_TRUE(ran.empty());
-    frame.AreaTree->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A3")));
-    frame.MessageView->setCurrentIndex(frame.ListModel().index(0));
+    Child<QTreeView>(frame, "AreaTree")->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A3")));
+    Child<QListView>(frame, "MessageView")->setCurrentIndex(frame.ListModel().index(0));
     ASSERT_NE(frame.List().CurrentEntry, nullptr);
     struct TKey {
         int Key;
@@ -213,10 +215,10 @@ TEST_F(SearchWindowTest, BookmarksLeadBackAcrossAreasAndRefuseMessagesWithoutMsg
     TMainFrame frame;
     Show(frame);
     TMainDialogs& dialogs = frame.Dialogs();
-    frame.AreaTree->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A1")));
+    Child<QTreeView>(frame, "AreaTree")->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A1")));
     ASSERT_GE(frame.ListModel().rowCount(), 3);
     // The message without MSGID is refused with a note; the others become bookmarks.
-    frame.MessageView->selectAll();
+    Child<QListView>(frame, "MessageView")->selectAll();
     dialogs.AddBookmarks();
     EXPECT_EQ(Settings.BookMarkNames.size(), 2u);
     EXPECT_EQ(Settings.BookMarkData.size(), 2u);
@@ -224,8 +226,8 @@ TEST_F(SearchWindowTest, BookmarksLeadBackAcrossAreasAndRefuseMessagesWithoutMsg
     EXPECT_EQ(dialogs.BookMarks().ListView1->count(), 2);
     const int second = ToQt(Settings.BookMarkNames[1]).contains(QStringLiteral("снова")) ? 1 : 0;
 
-    frame.AreaTree->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A3")));
-    frame.MessageView->setCurrentIndex(frame.ListModel().index(0));
+    Child<QTreeView>(frame, "AreaTree")->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A3")));
+    Child<QListView>(frame, "MessageView")->setCurrentIndex(frame.ListModel().index(0));
     dialogs.BookMarks().ClickRow(second);
     EXPECT_EQ(frame.List().CurrentArea, &Area("A1"));
     EXPECT_EQ(Shown(frame), "ПРИВЕТ снова");
@@ -245,7 +247,7 @@ TEST_F(SearchWindowTest, BookmarksLeadBackAcrossAreasAndRefuseMessagesWithoutMsg
         EXPECT_EQ(reg.ReadString("BookMarkData"), StringListToText(Settings.BookMarkData));
     }
     // An area whose base cannot be opened right now keeps its bookmark.
-    frame.AreaTree->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A3")));
+    Child<QTreeView>(frame, "AreaTree")->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A3")));
     const std::string path = Area("A1").Path;
     Area("A1").Path = (home_.Path() / "elsewhere").string();
     dialogs.BookMarks().ClickRow(0);
