@@ -42,11 +42,14 @@ public:
     // Registry key of the remembered fields (below the profile's key).
     static std::string MemoryKey();
 
+protected:
+    // The import forms built on this dialog rename its buttons.
     QLabel* FileLabel;
     TFileChooser* FileChooser;
     QPushButton* OKButton;
     QPushButton* CancelButton;
 
+public:
     void done(int result) override;
 
 protected:
