@@ -51,6 +51,7 @@ public:
     int SelectedRow() const;
     void SelectRow(int row);
 
+private:
     QLineEdit* QuickSearchEdit = nullptr;
     QTableView* ListView1 = nullptr;
     QPushButton* FindButton = nullptr;
@@ -58,6 +59,8 @@ public:
     QPushButton* AddToBookButton = nullptr;
     QPushButton* SendButton = nullptr;
     QPushButton* CloseButton = nullptr;
+
+public:
     TNodeTableModel* Model = nullptr;
 
     void QuickSearchChange(const QString& text);
