@@ -363,4 +363,25 @@ bool TMainCommands::RunKeyTable(const QKeyEvent& event, bool findNextEnabled) {
     return false;
 }
 
+void TMainCommands::AddPluginButton(QAction* button, bool first) {
+    button->setParent(Toolbar971);
+    QAction* before = nullptr;
+    if (first) {
+        const QList<QAction*> list = Toolbar971->actions();
+        const qsizetype at = list.indexOf(Action(TCommand::Bookmarks));
+        if (at >= 0)
+            before = at + 1 < list.size() ? list[at + 1] : nullptr;
+        else if (!list.isEmpty())
+            before = list.first();
+    }
+    if (before != nullptr)
+        Toolbar971->insertAction(before, button);
+    else
+        Toolbar971->addAction(button);
+}
+
+QList<QAction*> TMainCommands::LetterBarButtons() const {
+    return Toolbar971->actions();
+}
+
 }  // namespace pelmar::ui

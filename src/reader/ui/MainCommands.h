@@ -2,6 +2,7 @@
 // The main window's commands as actions, laid out in its menu bar, four toolbars, pop-ups and
 // drop-downs, plus the table of single keys. Actions only report which command was chosen; the
 // window runs it and decides through TCommandState which are enabled.
+#include <QList>
 #include <QObject>
 #include <map>
 #include <vector>
@@ -36,6 +37,15 @@ public:
     // key: while a search can be continued, F3 is left to it.
     bool RunKeyTable(const QKeyEvent& event, bool findNextEnabled);
 
+    // Plug-in buttons go on the "Письмо" toolbar, which then owns them: `first` puts the button
+    // right after the bookmarks button (first when the toolbar has none), else it goes last.
+    void AddPluginButton(QAction* button, bool first);
+    // The "Письмо" toolbar's buttons in their order.
+    QList<QAction*> LetterBarButtons() const;
+
+private:
+    // The window these bars and menus belong to docks and shows them.
+    friend class TMainFrame;
     QMenuBar* MainMenu1 = nullptr;
     QToolBar* Toolbar971 = nullptr;  // "Письмо"
     QToolBar* Toolbar972 = nullptr;  // "Окна"

@@ -452,10 +452,10 @@ TEST_F(MainFrameTest, CommandsWithoutTheirWindowsStayVisibleAndDisabled) {
     // Hiding the toolbars hides the animation too.
     QAction* bars = frame.Commands().Action(TCommand::ShowToolbars);
     bars->trigger();
-    EXPECT_FALSE(frame.Commands().Toolbar971->isVisible());
+    EXPECT_FALSE(Child<QToolBar>(frame, "Toolbar971")->isVisible());
     EXPECT_FALSE(Child<QToolBar>(frame, "ToolWindow971")->isVisible());
     bars->trigger();
-    EXPECT_TRUE(frame.Commands().Toolbar971->isVisible());
+    EXPECT_TRUE(Child<QToolBar>(frame, "Toolbar971")->isVisible());
     EXPECT_TRUE(Child<QToolBar>(frame, "ToolWindow971")->isVisible());
 }
 
@@ -477,9 +477,9 @@ TEST_F(MainFrameTest, TemplateEditorAboutBoxAndErrorReportOpen) {
     QString name, qt;
     QTimer::singleShot(0, [&] {
         if (auto* box = qobject_cast<TAboutBox*>(QApplication::activeModalWidget())) {
-            name = box->NameLabel->text();
-            qt = box->QtLabel->text();
-            box->OkButton->click();
+            name = Child<QLabel>(*box, "NameLabel")->text();
+            qt = Child<QLabel>(*box, "QtLabel")->text();
+            Child<QPushButton>(*box, "OkButton")->click();
         }
     });
     frame.RunCommand(TCommand::About);
@@ -493,11 +493,11 @@ TEST_F(MainFrameTest, TemplateEditorAboutBoxAndErrorReportOpen) {
     EXPECT_TRUE(report->isVisible());
     EXPECT_FALSE(report->isModal());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    const QString text = report->ReportText->toPlainText();
+    const QString text = Child<QPlainTextEdit>(*report, "ReportText")->toPlainText();
     for (const QString& part : {QStringLiteral(PELMAR_VERSION_TEXT), QString::fromLatin1(qVersion()),
                                 QSysInfo::kernelVersion(), QStringLiteral("2:5020/1")})
         EXPECT_TRUE(text.contains(part)) << part.toStdString();
-    report->LetterButton->click();
+    Child<QPushButton>(*report, "LetterButton")->click();
     ASSERT_EQ(Editors().size(), 1u);
     TSendMessageForm* letter = Editors().front();
     const std::string body = letter->BodyText();
@@ -568,10 +568,10 @@ TEST_F(MainFrameTest, SettingsPreviewUsesTheChosenFontMode) {
     for (const auto& row : rows) {
         frame.RunCommand(row.Mode);
         TSetupForm form(&frame);
-        const QString text = form.RichEdit2->toPlainText();
+        const QString text = Child<QTextEdit>(form, "RichEdit2")->toPlainText();
         const int at = text.indexOf(QStringLiteral("Текст письма"));
         ASSERT_GE(at, 0) << text.toStdString();
-        QTextCursor cursor(form.RichEdit2->document());
+        QTextCursor cursor(Child<QTextEdit>(form, "RichEdit2")->document());
         cursor.setPosition(at + 1);
         EXPECT_EQ(cursor.charFormat().font().pointSize(), row.PointSize) << static_cast<int>(row.Mode);
     }
@@ -667,7 +667,7 @@ TEST_F(MainFrameTest, LayoutAndDisplayModeSurviveTheNextStart) {
     again.show();
     QApplication::processEvents();
     EXPECT_EQ(Child<QWidget>(again, "Panel2")->width(), 233);
-    EXPECT_FALSE(again.Commands().Toolbar971->isVisible());
+    EXPECT_FALSE(Child<QToolBar>(again, "Toolbar971")->isVisible());
     EXPECT_FALSE(Child<QToolBar>(again, "ToolWindow971")->isVisible());
 }
 
@@ -680,8 +680,8 @@ TEST_F(MainFrameTest, GoldedImportOpensTheWizardAndCancelKeepsTheWindow) {
     QString seen;
     QTimer::singleShot(0, [&seen] {
         if (auto* wizard = qobject_cast<TWizardForm*>(QApplication::activeModalWidget())) {
-            seen = wizard->CaptionLabel->text();
-            wizard->CancelButton->click();
+            seen = Child<QLabel>(*wizard, "CaptionLabel")->text();
+            Child<QPushButton>(*wizard, "CancelButton")->click();
         }
     });
     frame.Commands().Action(TCommand::GoldedImport)->trigger();

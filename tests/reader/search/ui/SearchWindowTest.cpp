@@ -223,7 +223,7 @@ TEST_F(SearchWindowTest, BookmarksLeadBackAcrossAreasAndRefuseMessagesWithoutMsg
     EXPECT_EQ(Settings.BookMarkNames.size(), 2u);
     EXPECT_EQ(Settings.BookMarkData.size(), 2u);
     EXPECT_EQ(Status(frame), QStringLiteral("Письмо без MSGID нельзя добавить в закладки"));
-    EXPECT_EQ(dialogs.BookMarks().ListView1->count(), 2);
+    EXPECT_EQ(Child<QListWidget>(dialogs.BookMarks(), "ListView1")->count(), 2);
     const int second = ToQt(Settings.BookMarkNames[1]).contains(QStringLiteral("снова")) ? 1 : 0;
 
     Child<QTreeView>(frame, "AreaTree")->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A3")));
@@ -231,12 +231,12 @@ TEST_F(SearchWindowTest, BookmarksLeadBackAcrossAreasAndRefuseMessagesWithoutMsg
     dialogs.BookMarks().ClickRow(second);
     EXPECT_EQ(frame.List().CurrentArea, &Area("A1"));
     EXPECT_EQ(Shown(frame), "ПРИВЕТ снова");
-    EXPECT_EQ(dialogs.BookMarks().ListView1->count(), 2);
+    EXPECT_EQ(Child<QListWidget>(dialogs.BookMarks(), "ListView1")->count(), 2);
 
     // A bookmark whose message is gone goes when clicked.
     Settings.BookMarkData[0] = Area("A1").ID + "|2:5020/1 deadbeef";
     dialogs.BookMarks().ClickRow(0);
-    EXPECT_EQ(dialogs.BookMarks().ListView1->count(), 1);
+    EXPECT_EQ(Child<QListWidget>(dialogs.BookMarks(), "ListView1")->count(), 1);
     EXPECT_EQ(Settings.BookMarkNames.size(), 1u);
     EXPECT_EQ(Settings.BookMarkData.size(), 1u);
 
@@ -253,7 +253,7 @@ TEST_F(SearchWindowTest, BookmarksLeadBackAcrossAreasAndRefuseMessagesWithoutMsg
     dialogs.BookMarks().ClickRow(0);
     Area("A1").Path = path;
     EXPECT_EQ(frame.List().Base, nullptr);
-    EXPECT_EQ(dialogs.BookMarks().ListView1->count(), 1);
+    EXPECT_EQ(Child<QListWidget>(dialogs.BookMarks(), "ListView1")->count(), 1);
     EXPECT_EQ(Settings.BookMarkData.size(), 1u);
 }
 
@@ -267,11 +267,11 @@ TEST_F(SearchWindowTest, DialogsEnableTheirOkOnlyForAUsableChoice) {
     TAreaInfo& root = AreaManager()->Root();
     std::unordered_set<std::string> marked;
     TSearchForm search(root, marked);
-    EXPECT_FALSE(search.SearchButton->isEnabled());
-    search.Edit1->setText(QStringLiteral("привет"));
-    EXPECT_TRUE(search.SearchButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(search, "SearchButton")->isEnabled());
+    Child<QLineEdit>(search, "Edit1")->setText(QStringLiteral("привет"));
+    EXPECT_TRUE(Child<QPushButton>(search, "SearchButton")->isEnabled());
     // "Все" marks every area below it, a second click unmarks them.
-    QTreeWidgetItem* all = search.AreaTree->topLevelItem(0);
+    QTreeWidgetItem* all = Child<TAreaChooserTree>(search, "AreaTree")->topLevelItem(0);
     for (const bool expected : {true, false}) {
         search.ToggleMark(all);
         for (const char* name : {"A1", "A2", "A3"})
@@ -284,8 +284,9 @@ TEST_F(SearchWindowTest, DialogsEnableTheirOkOnlyForAUsableChoice) {
         bool Ok;
     } rows[] = {{root.FindChild("Fido"), false}, {&Area("A1"), false}, {&Area("A2"), true}};
     for (const auto& row : rows) {
-        copy.AreaTree->setCurrentItem(copy.AreaTree->ItemOf(row.Item));
-        EXPECT_EQ(copy.OkButton->isEnabled(), row.Ok) << row.Item->Name;
+        Child<TAreaChooserTree>(copy, "AreaTree")
+            ->setCurrentItem(Child<TAreaChooserTree>(copy, "AreaTree")->ItemOf(row.Item));
+        EXPECT_EQ(Child<QPushButton>(copy, "OkButton")->isEnabled(), row.Ok) << row.Item->Name;
     }
     EXPECT_EQ(copy.Target(), &Area("A2"));
     EXPECT_FALSE(copy.Move());
