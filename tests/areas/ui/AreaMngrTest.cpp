@@ -279,14 +279,14 @@ TEST_F(AreaMngrTest, PropertiesStoreBaseNamesWithTheirDotsAndRefuseBadBoards) {
     TAreaInfo* area = Add(root_, "area");
     TEchoPropsForm form;
     form.LoadFrom(*area);
-    EXPECT_FALSE(form.NetmailCheck->isEnabled());
+    EXPECT_FALSE(Child<QCheckBox>(form, "NetmailCheck")->isEnabled());
     form.SetKind(2);
-    EXPECT_TRUE(form.NetmailCheck->isEnabled());
-    form.JamFile->SetPath("/var/spool/ftn/su.general.jhr");
-    form.AreaNameEdit->setText("SU.GENERAL");
-    form.DescriptionEdit->setText("General");
-    form.AkaCombo->setCurrentIndex(1);
-    form.NetmailCheck->setChecked(true);
+    EXPECT_TRUE(Child<QCheckBox>(form, "NetmailCheck")->isEnabled());
+    Child<TFileChooser>(form, "JamFile")->SetPath("/var/spool/ftn/su.general.jhr");
+    Child<QLineEdit>(form, "AreaNameEdit")->setText("SU.GENERAL");
+    Child<QLineEdit>(form, "DescriptionEdit")->setText("General");
+    Child<QComboBox>(form, "AkaCombo")->setCurrentIndex(1);
+    Child<QCheckBox>(form, "NetmailCheck")->setChecked(true);
     ASSERT_TRUE(form.ApplyTo(*area));
     EXPECT_EQ(area->Kind, 2);
     EXPECT_EQ(area->Path, "/var/spool/ftn/su.general");
@@ -298,26 +298,26 @@ TEST_F(AreaMngrTest, PropertiesStoreBaseNamesWithTheirDotsAndRefuseBadBoards) {
     // A Squish file typed with its extension loses only that extension too.
     TEchoPropsForm squish;
     squish.SetKind(4);
-    squish.SquishFile->SetPath("/bases/ru.linux.sqd");
+    Child<TFileChooser>(squish, "SquishFile")->SetPath("/bases/ru.linux.sqd");
     ASSERT_TRUE(squish.ApplyTo(*area));
     EXPECT_EQ(area->Path, "/bases/ru.linux");
 
     TEchoPropsForm hudson;
     hudson.SetKind(3);
-    hudson.HudsonDir->SetPath("/hudson/");
+    Child<TFileChooser>(hudson, "HudsonDir")->SetPath("/hudson/");
     for (const char* bad : {"0", "201", "abc"}) {
-        hudson.HudsonBoardEdit->setText(bad);
+        Child<QLineEdit>(hudson, "HudsonBoardEdit")->setText(bad);
         EXPECT_FALSE(hudson.ApplyTo(*area)) << bad;
         EXPECT_EQ(area->Path, "/bases/ru.linux") << bad;
     }
-    hudson.HudsonBoardEdit->setText("12");
+    Child<QLineEdit>(hudson, "HudsonBoardEdit")->setText("12");
     ASSERT_TRUE(hudson.ApplyTo(*area));
     EXPECT_EQ(area->Path, std::string("\x0C/hudson/"));
     TEchoPropsForm again;
     again.LoadFrom(*area);
     EXPECT_EQ(again.Kind(), 3);
-    EXPECT_EQ(again.HudsonBoardEdit->text(), QStringLiteral("12"));
-    EXPECT_EQ(again.HudsonDir->Path(), "/hudson/");
+    EXPECT_EQ(Child<QLineEdit>(again, "HudsonBoardEdit")->text(), QStringLiteral("12"));
+    EXPECT_EQ(Child<TFileChooser>(again, "HudsonDir")->Path(), "/hudson/");
 }
 
 TEST_F(AreaMngrTest, FilterKeepsMasksAndAddresses) {
@@ -328,11 +328,11 @@ TEST_F(AreaMngrTest, FilterKeepsMasksAndAddresses) {
     group->AKAInclude = "2:5020/1.1";
     TImportFilterForm form;
     form.LoadFrom(*group);
-    EXPECT_EQ(form.IncludeAkaCombo->currentIndex(), 2);
-    EXPECT_EQ(form.ExcludeAkaCombo->currentText(), QStringLiteral("<любая>"));
-    form.IncludeMaskEdit->setText("su.hardw.*;pvt.exch.*");
-    form.IncludeAkaCombo->setCurrentIndex(0);
-    form.ExcludeAkaCombo->setCurrentIndex(1);
+    EXPECT_EQ(Child<QComboBox>(form, "IncludeAkaCombo")->currentIndex(), 2);
+    EXPECT_EQ(Child<QComboBox>(form, "ExcludeAkaCombo")->currentText(), QStringLiteral("<любая>"));
+    Child<QLineEdit>(form, "IncludeMaskEdit")->setText("su.hardw.*;pvt.exch.*");
+    Child<QComboBox>(form, "IncludeAkaCombo")->setCurrentIndex(0);
+    Child<QComboBox>(form, "ExcludeAkaCombo")->setCurrentIndex(1);
     form.ApplyTo(*group);
     EXPECT_EQ(group->WildInclude, "su.hardw.*;pvt.exch.*");
     EXPECT_EQ(group->AKAInclude, "");
@@ -383,11 +383,11 @@ TEST_F(AreaMngrTest, MainWindowLeavesTheAreaBeforeItsKindOrPathChanges) {
     main.Listed = area;
     TEchoPropsForm form;
     form.LoadFrom(*area);
-    form.DescriptionEdit->setText("only the description");
+    Child<QLineEdit>(form, "DescriptionEdit")->setText("only the description");
     ASSERT_TRUE(form.ApplyTo(*area));
     EXPECT_TRUE(main.KindWhenCleared.empty());  // nothing the base depends on changed
     form.SetKind(2);
-    form.JamFile->SetPath("/new/base");
+    Child<TFileChooser>(form, "JamFile")->SetPath("/new/base");
     ASSERT_TRUE(form.ApplyTo(*area));
     InstallMainWindowServices(nullptr);
     SetAreaTreeView(nullptr);

@@ -40,13 +40,13 @@ protected:
         TEchoPropsForm form;
         form.LoadFrom(*entry);
         form.SetKind(kind);
-        if (kind == 1) form.FidoDir->SetPath(location);
-        if (kind == 2) form.JamFile->SetPath(location);
+        if (kind == 1) Child<TFileChooser>(form, "FidoDir")->SetPath(location);
+        if (kind == 2) Child<TFileChooser>(form, "JamFile")->SetPath(location);
         if (kind == 3) {
-            form.HudsonDir->SetPath(location);
-            form.HudsonBoardEdit->setText("7");
+            Child<TFileChooser>(form, "HudsonDir")->SetPath(location);
+            Child<QLineEdit>(form, "HudsonBoardEdit")->setText("7");
         }
-        if (kind == 4) form.SquishFile->SetPath(location);
+        if (kind == 4) Child<TFileChooser>(form, "SquishFile")->SetPath(location);
         EXPECT_TRUE(form.ApplyTo(*entry));
         return entry;
     }

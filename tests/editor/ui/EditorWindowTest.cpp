@@ -211,7 +211,8 @@ TEST_F(EditorWindowTest, QuoteContinuationAndAutoType) {
     bool helpShown = false;
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (auto* page = qobject_cast<THelpWindow*>(window); page != nullptr && page->isVisible())
-            helpShown = page->Browser->source().fileName() == QStringLiteral("editor.html");
+            helpShown =
+                Child<QTextBrowser>(*page, "Browser")->source().fileName() == QStringLiteral("editor.html");
     }
     EXPECT_TRUE(helpShown);
     // Pasted text cannot forge control lines either.
@@ -597,28 +598,28 @@ TEST_F(EditorWindowTest, DecodeWindowCollectsPartsAndSavesCompleteFiles) {
     TUUDecodeForm form;
     form.AddText(sections[2]);
     form.AddText(sections[0]);
-    ASSERT_EQ(form.FileList->topLevelItemCount(), 1);
-    EXPECT_EQ(form.FileList->topLevelItem(0)->text(1), QString::fromUtf8("2 из 3"));
-    EXPECT_FALSE(form.SaveAction->isEnabled());
+    ASSERT_EQ(Child<QTreeWidget>(form, "FileList")->topLevelItemCount(), 1);
+    EXPECT_EQ(Child<QTreeWidget>(form, "FileList")->topLevelItem(0)->text(1), QString::fromUtf8("2 из 3"));
+    EXPECT_FALSE(Child<QAction>(form, "SaveAction")->isEnabled());
     form.AddText(sections[1]);
-    EXPECT_TRUE(form.SaveAction->isEnabled());
+    EXPECT_TRUE(Child<QAction>(form, "SaveAction")->isEnabled());
     const QString out = QString::fromStdString((home.Path() / "out.bin").string());
     ASSERT_TRUE(form.SaveSelected(out));
     EXPECT_EQ(test::ReadFile(out.toStdString()), bytes);
-    EXPECT_EQ(form.FileList->topLevelItemCount(), 0);
+    EXPECT_EQ(Child<QTreeWidget>(form, "FileList")->topLevelItemCount(), 0);
 }
 
 TEST_F(EditorWindowTest, TemplateEditorWritesItsCopiesOnSave) {
     TTemplEditForm form;
     form.SelectSection(tpl::LetterBegin);
-    EXPECT_GT(form.MacroList->topLevelItemCount(), 0);
-    form.TextPage->setPlainText(QStringLiteral("Hi @Имя!\n@Курсор"));
+    EXPECT_GT(Child<QTreeWidget>(form, "MacroList")->topLevelItemCount(), 0);
+    Child<QPlainTextEdit>(form, "TextPage")->setPlainText(QStringLiteral("Hi @Имя!\n@Курсор"));
     form.SelectSection(tpl::OriginList);  // stores the text page
     EXPECT_EQ(form.Section(tpl::LetterBegin), A("Hi @Имя!\r\n@Курсор"));
-    ASSERT_GT(form.ListPage->count(), 0);
-    form.ListPage->addItem(QStringLiteral("Second origin"));
+    ASSERT_GT(Child<QListWidget>(form, "ListPage")->count(), 0);
+    Child<QListWidget>(form, "ListPage")->addItem(QStringLiteral("Second origin"));
     form.SelectSection(tpl::Cut);
-    form.TextPage->clear();
+    Child<QPlainTextEdit>(form, "TextPage")->clear();
     EXPECT_EQ(ReadTemplate(tpl::LetterBegin), DefaultTemplate(tpl::LetterBegin));  // nothing written yet
     ASSERT_TRUE(form.Save());
     EXPECT_EQ(ReadTemplate(tpl::LetterBegin), A("Hi @Имя!\r\n@Курсор"));
