@@ -68,6 +68,10 @@ void TImportDialog::ApplyToGroup(TAreaInfo& group) const {
     group.Path = FileName();
 }
 
+void TImportDialog::SetOKCaption(const QString& caption) {
+    OKButton->setText(caption);
+}
+
 void TImportDialog::done(int result) {
     if (result == QDialog::Accepted && Remember) {
         TRegistryBatch batch;

@@ -48,7 +48,7 @@ bool TImportForm::SplitNames() const {
 
 void TImportForm::PresetFromGroup(const TAreaInfo& group) {
     TImportDialog::PresetFromGroup(group);
-    OKButton->setText(QStringLiteral("OK"));
+    SetOKCaption(QStringLiteral("OK"));
 }
 
 void TImportForm::ApplyToGroup(TAreaInfo& group) const {

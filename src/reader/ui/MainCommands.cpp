@@ -344,6 +344,7 @@ void TMainCommands::BuildPopups(QMainWindow& window) {
 
     WindowList = new QMenu(&window);
     WindowList->setObjectName(QStringLiteral("WindowList"));
+    GuardedConnect(WindowList, &QMenu::aboutToShow, this, [this] { emit WindowListRequested(); });
     Make(C::WindowListMenu, QStringLiteral("Список окон"), "window-new");
     QAction* listButton = dropDown(Toolbar973, Toolbar973->actions().value(0), WindowList,
                                    QStringLiteral("Список окон"), "window-new");
@@ -382,6 +383,43 @@ void TMainCommands::AddPluginButton(QAction* button, bool first) {
 
 QList<QAction*> TMainCommands::LetterBarButtons() const {
     return Toolbar971->actions();
+}
+
+void TMainCommands::DockToolbars(QMainWindow& window) {
+    for (QToolBar* bar : {Toolbar972, Toolbar971, Toolbar974, Toolbar973})
+        window.addToolBar(Qt::TopToolBarArea, bar);
+}
+
+void TMainCommands::SetMenuVisible(bool visible) {
+    MainMenu1->setVisible(visible);
+}
+
+void TMainCommands::SetToolbarsVisible(bool visible) {
+    for (QToolBar* bar : {Toolbar971, Toolbar972, Toolbar973, Toolbar974}) bar->setVisible(visible);
+}
+
+bool TMainCommands::ToolbarsHidden() const {
+    return Toolbar971->isHidden();
+}
+
+void TMainCommands::PopupListMenu(const QPoint& global) {
+    PopupMenu1->popup(global);
+}
+
+void TMainCommands::PopupTextMenu(const QPoint& global) {
+    RicheditMenu->popup(global);
+}
+
+void TMainCommands::SetCodingEnabled(bool enabled) {
+    if (CodingMenu != nullptr) CodingMenu->setEnabled(enabled);
+}
+
+void TMainCommands::ClearWindowList() {
+    WindowList->clear();
+}
+
+QAction* TMainCommands::AddWindowListItem(const QIcon& icon, const QString& title) {
+    return WindowList->addAction(icon, title);
 }
 
 }  // namespace pelmar::ui

@@ -10,6 +10,9 @@
 #include "reader/CommandState.h"
 
 class QAction;
+class QIcon;
+class QPoint;
+class QString;
 class QMainWindow;
 class QMenu;
 class QMenuBar;
@@ -43,9 +46,22 @@ public:
     // The "Письмо" toolbar's buttons in their order.
     QList<QAction*> LetterBarButtons() const;
 
+    // ---- The window's bars and menus ----
+    // Docks the four toolbars at the top in their order: "Окна", "Письмо", "Просмотр", "Справка".
+    void DockToolbars(QMainWindow& window);
+    void SetMenuVisible(bool visible);
+    void SetToolbarsVisible(bool visible);
+    bool ToolbarsHidden() const;
+    // The message list's and the message text's pop-up menus at a point on the screen.
+    void PopupListMenu(const QPoint& global);
+    void PopupTextMenu(const QPoint& global);
+    // The "Кодировка" drop-down (off while pseudographics are shown).
+    void SetCodingEnabled(bool enabled);
+    // The "Список окон" menu, filled anew each time it opens (after WindowListRequested).
+    void ClearWindowList();
+    QAction* AddWindowListItem(const QIcon& icon, const QString& title);
+
 private:
-    // The window these bars and menus belong to docks and shows them.
-    friend class TMainFrame;
     QMenuBar* MainMenu1 = nullptr;
     QToolBar* Toolbar971 = nullptr;  // "Письмо"
     QToolBar* Toolbar972 = nullptr;  // "Окна"
@@ -61,6 +77,8 @@ private:
 
 signals:
     void Triggered(pelmar::TCommand command);
+    // The window list is about to open: the window fills it.
+    void WindowListRequested();
 
 private:
     // A main-menu action; `caption` carries the accelerator mark.

@@ -163,10 +163,7 @@ TMainFrame::TMainFrame(QWidget* parent) : QMainWindow(parent) {
     for (const TCommand command : TMainDialogs::Commands()) commandState_.SetAvailable(command, true);
 
     // Dock971: the four toolbars and the animation at the right end.
-    addToolBar(Qt::TopToolBarArea, commands_->Toolbar972);
-    addToolBar(Qt::TopToolBarArea, commands_->Toolbar971);
-    addToolBar(Qt::TopToolBarArea, commands_->Toolbar974);
-    addToolBar(Qt::TopToolBarArea, commands_->Toolbar973);
+    commands_->DockToolbars(*this);
     CreateAnimation();
     CreatePanes();
     CreateStatusBar();
@@ -186,9 +183,9 @@ TMainFrame::TMainFrame(QWidget* parent) : QMainWindow(parent) {
 TMainFrame::~TMainFrame() {
     QCoreApplication::instance()->removeEventFilter(this);
     // The widgets go after this body; nothing they signal may reach the half-destroyed window.
-    for (QObject* sender : std::initializer_list<QObject*>{
-             AreaTree->selectionModel(), MessageView->selectionModel(), ExHeaderControl1,
-             MessageView->horizontalScrollBar(), commands_, commands_->WindowList}) {
+    for (QObject* sender :
+         std::initializer_list<QObject*>{AreaTree->selectionModel(), MessageView->selectionModel(),
+                                         ExHeaderControl1, MessageView->horizontalScrollBar(), commands_}) {
         QObject::disconnect(sender, nullptr, this, nullptr);
     }
     if (AreaTreeView() == this) SetAreaTreeView(nullptr);
@@ -305,10 +302,10 @@ void TMainFrame::CreatePanes() {
     GuardedConnect(MessageView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
                    [this] { UpdateCommandStates(); });
     GuardedConnect(MessageView, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        commands_->PopupMenu1->popup(MessageView->viewport()->mapToGlobal(pos));
+        commands_->PopupListMenu(MessageView->viewport()->mapToGlobal(pos));
     });
     GuardedConnect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        commands_->RicheditMenu->popup(RichEdit1->viewport()->mapToGlobal(pos));
+        commands_->PopupTextMenu(RichEdit1->viewport()->mapToGlobal(pos));
     });
     GuardedConnect(ExHeaderControl1, &THeaderControl::SortClicked, this,
                    [this](int section) { HeaderSortClicked(section); });
@@ -346,7 +343,7 @@ void TMainFrame::CreateStatusBar() {
 void TMainFrame::ConnectCommands() {
     GuardedConnect(commands_, &TMainCommands::Triggered, this,
                    [this](TCommand command) { Execute(command); });
-    GuardedConnect(commands_->WindowList, &QMenu::aboutToShow, this, [this] { FillWindowList(); });
+    GuardedConnect(commands_, &TMainCommands::WindowListRequested, this, [this] { FillWindowList(); });
     // "MainWindow" is a hidden menu item; its key works through a shortcut of the window.
     auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
     GuardedConnect(f10, &QShortcut::activated, this, [this] { RunCommand(TCommand::MainWindow); });
@@ -390,7 +387,7 @@ void TMainFrame::RestoreLayout() {
     const QByteArray state = blob("State");
     if (!state.isEmpty() && restoreState(state)) {
         // The toolbars come back as they were hidden or shown; the menu mark follows them.
-        commands_->Action(TCommand::ShowToolbars)->setChecked(!commands_->Toolbar971->isHidden());
+        commands_->Action(TCommand::ShowToolbars)->setChecked(!commands_->ToolbarsHidden());
     }
     const QByteArray sections = blob("ExHeaderControl1.Sections");
     if (!sections.isEmpty()) ExHeaderControl1->restoreState(sections);
@@ -870,7 +867,7 @@ void TMainFrame::UpdateCommandStates() {
         if (QAction* action = commands_->Action(coding))
             action->setEnabled(action->isEnabled() && !pseudoGraphics);
     }
-    if (commands_->CodingMenu != nullptr) commands_->CodingMenu->setEnabled(!pseudoGraphics);
+    commands_->SetCodingEnabled(!pseudoGraphics);
 }
 
 void TMainFrame::RunCommand(TCommand command) {
@@ -1138,14 +1135,11 @@ void TMainFrame::DisplayModeClick(TCommand mode) {
 }
 
 void TMainFrame::SetMenuVisible(bool visible) {
-    commands_->MainMenu1->setVisible(visible);
+    commands_->SetMenuVisible(visible);
 }
 
 void TMainFrame::SetToolbarsVisible(bool visible) {
-    for (QToolBar* bar :
-         {commands_->Toolbar971, commands_->Toolbar972, commands_->Toolbar973, commands_->Toolbar974}) {
-        bar->setVisible(visible);
-    }
+    commands_->SetToolbarsVisible(visible);
     ToolWindow971->setVisible(visible && !NoAnimation);
 }
 
@@ -1157,13 +1151,12 @@ QMenu* TMainFrame::createPopupMenu() {
 }
 
 void TMainFrame::FillWindowList() {
-    QMenu* menu = commands_->WindowList;
-    menu->clear();
+    commands_->ClearWindowList();
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget == this || !widget->isVisible() || qobject_cast<QMenu*>(widget) != nullptr) continue;
         const Qt::WindowType type = widget->windowType();
         if (type != Qt::Window && type != Qt::Dialog && type != Qt::Tool) continue;
-        QAction* item = menu->addAction(widget->windowIcon(), widget->windowTitle());
+        QAction* item = commands_->AddWindowListItem(widget->windowIcon(), widget->windowTitle());
         QPointer<QWidget> target(widget);
         GuardedConnect(item, &QAction::triggered, this, [target] {
             if (!target) return;
