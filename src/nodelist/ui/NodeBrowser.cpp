@@ -65,6 +65,7 @@ TNodeBrowser::TNodeBrowser(TNodeList& list, TAddressBook& book, QWidget* parent)
     QuickSearchEdit->setObjectName(QStringLiteral("QuickSearchEdit"));
     Model = new TNodeTableModel(list_, TNodeRows::LocalHourOffset(), this);
     ListView1 = new QTableView(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setModel(Model);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -59,10 +59,9 @@ private:
     QPushButton* AddToBookButton = nullptr;
     QPushButton* SendButton = nullptr;
     QPushButton* CloseButton = nullptr;
-
-public:
     TNodeTableModel* Model = nullptr;
 
+public:
     void QuickSearchChange(const QString& text);
     void FindButtonClick();
     // "Поиск" of the search dialog: a new search from the first record.

@@ -87,9 +87,10 @@ TEST(NodeBrowser, QuickSearchPersonSearchAndFindNext) {
     Lists l;
     TNodeBrowser browser(l.list, l.book);
     browser.show();
-    EXPECT_EQ(browser.Model->rowCount(), 4);
-    EXPECT_EQ(browser.Model->data(browser.Model->index(0, 1), Qt::DisplayRole).toString(), "Anna Orlova");
-    EXPECT_EQ(browser.Model->data(browser.Model->index(3, 3), Qt::DisplayRole).toString(), "Kiev");
+    const QAbstractItemModel* model = Child<QTableView>(browser, "ListView1")->model();
+    EXPECT_EQ(model->rowCount(), 4);
+    EXPECT_EQ(model->data(model->index(0, 1), Qt::DisplayRole).toString(), "Anna Orlova");
+    EXPECT_EQ(model->data(model->index(3, 3), Qt::DisplayRole).toString(), "Kiev");
     EXPECT_FALSE(Child<QPushButton>(browser, "AddToBookButton")->isEnabled());
     EXPECT_FALSE(Child<QPushButton>(browser, "SendButton")->isEnabled());
 
