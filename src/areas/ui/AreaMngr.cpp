@@ -95,15 +95,21 @@ void TAreaMngrTree::dropEvent(QDropEvent* event) {
 TAreaMngr::TAreaMngr(TAreaInfo& root, QWidget* parent) : QWidget(parent, Qt::Tool), root_(root) {
     setWindowTitle(QStringLiteral("Эхоконференции"));
     ToolBar = new QToolBar(this);
+    ToolBar->setObjectName(QStringLiteral("ToolBar"));
     UpAction =
         ToolBar->addAction(QIcon::fromTheme(QStringLiteral("go-up")), QStringLiteral("На уровень выше"));
+    UpAction->setObjectName(QStringLiteral("UpAction"));
     CreateAction =
         ToolBar->addAction(QIcon::fromTheme(QStringLiteral("folder-new")), QStringLiteral("Создать"));
+    CreateAction->setObjectName(QStringLiteral("CreateAction"));
     DeleteAction =
         ToolBar->addAction(QIcon::fromTheme(QStringLiteral("edit-delete")), QStringLiteral("Удалить"));
+    DeleteAction->setObjectName(QStringLiteral("DeleteAction"));
     PropertiesAction = ToolBar->addAction(QIcon::fromTheme(QStringLiteral("document-properties")),
                                           QStringLiteral("Свойства"));
+    PropertiesAction->setObjectName(QStringLiteral("PropertiesAction"));
     ImportMenu = new QMenu(this);
+    ImportMenu->setObjectName(QStringLiteral("ImportMenu"));
     const QString importCaptions[] = {
         QStringLiteral("FastEcho 1.46+ (FASTECHO.CFG)"), QStringLiteral("Squish 1.11+ (SQUISH.CFG)"),
         QStringLiteral("T-Mail (T-MAIL.CTL)"),           QStringLiteral("Универсальный (AREAS.BBS)"),
@@ -118,11 +124,13 @@ TAreaMngr::TAreaMngr(TAreaInfo& root, QWidget* parent) : QWidget(parent, Qt::Too
     }
     ImportAction = ToolBar->addAction(QIcon::fromTheme(QStringLiteral("document-import")),
                                       QStringLiteral("Импорт конфигурации"));
+    ImportAction->setObjectName(QStringLiteral("ImportAction"));
     ImportAction->setMenu(ImportMenu);
     if (auto* button = qobject_cast<QToolButton*>(ToolBar->widgetForAction(ImportAction)))
         button->setPopupMode(QToolButton::InstantPopup);
     FilterAction =
         ToolBar->addAction(QIcon::fromTheme(QStringLiteral("view-filter")), QStringLiteral("Фильтр"));
+    FilterAction->setObjectName(QStringLiteral("FilterAction"));
     FilterAction->setToolTip(QStringLiteral("Фильтр"));
     FilterAction->setStatusTip(
         QStringLiteral("Позволяет указать, какие именно области будут добавлены при автоимпорте"));
@@ -132,8 +140,10 @@ TAreaMngr::TAreaMngr(TAreaInfo& root, QWidget* parent) : QWidget(parent, Qt::Too
     if (!Settings.TBBack) ToolBar->setStyleSheet(QStringLiteral("QToolBar { background: none; }"));
 
     Tree = new TAreaMngrTree(this, this);
+    Tree->setObjectName(QStringLiteral("Tree"));
     Tree->setHeaderHidden(true);
     List = new QListWidget(this);
+    List->setObjectName(QStringLiteral("List"));
     List->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     List->setDragEnabled(true);
@@ -147,6 +157,7 @@ TAreaMngr::TAreaMngr(TAreaInfo& root, QWidget* parent) : QWidget(parent, Qt::Too
     List->addAction(importItem);
     List->addAction(FilterAction);
     Splitter = new QSplitter(Qt::Horizontal, this);
+    Splitter->setObjectName(QStringLiteral("Splitter"));
     Splitter->addWidget(Tree);
     Splitter->addWidget(List);
     Splitter->setStretchFactor(1, 1);
@@ -508,11 +519,15 @@ TAreaPostForm::TAreaPostForm(TAreaInfo& root, QWidget* parent)
     setWindowTitle(QStringLiteral("Послать сообщение"));
     setModal(true);
     TargetList = new QListWidget(this);
+    TargetList->setObjectName(QStringLiteral("TargetList"));
     AreaTree = new QTreeWidget(this);
     AreaTree->setHeaderHidden(true);
     AddButton = new QPushButton(QStringLiteral("Добавить"), this);
+    AddButton->setObjectName(QStringLiteral("AddButton"));
     RemoveButton = new QPushButton(QStringLiteral("Удалить"), this);
+    RemoveButton->setObjectName(QStringLiteral("RemoveButton"));
     OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("Отмена"), this);
     auto* left = new QVBoxLayout;

@@ -49,6 +49,9 @@ public:
     explicit TAreaMngr(TAreaInfo& root, QWidget* parent = nullptr);
     ~TAreaMngr() override;
 
+private:
+    // The tree is part of this window: it accepts drops from the list.
+    friend class TAreaMngrTree;
     TAreaMngrTree* Tree;
     QListWidget* List;
     QSplitter* Splitter;
@@ -61,6 +64,7 @@ public:
     QAction* FilterAction;
     QMenu* ImportMenu;
 
+public:
     TAreaInfo* CurrentFolder = nullptr;
 
     // Rebuilds this window's tree from the model and selects the top node.
@@ -124,11 +128,13 @@ class TAreaPostForm : public QDialog {
 public:
     explicit TAreaPostForm(TAreaInfo& root, QWidget* parent = nullptr);
 
+private:
     QListWidget* TargetList;
     QPushButton* AddButton;
     QPushButton* RemoveButton;
     QPushButton* OKButton;
 
+public:
     void SetTargets(const std::vector<TAreaInfo*>& targets);
     // Makes the entry's node of the area list current; false when the list does not show it.
     bool SelectInTree(const TAreaInfo& entry);

@@ -94,6 +94,7 @@ TEchoPropsForm::TEchoPropsForm(QWidget* parent)
     NameEdit = new QLineEdit(general);
     NameEdit->setReadOnly(true);
     DescriptionEdit = new QLineEdit(general);
+    DescriptionEdit->setObjectName(QStringLiteral("DescriptionEdit"));
     MsgCountLabel = new QLabel(general);
     form->addRow(QStringLiteral("Имя: "), NameEdit);
     form->addRow(QStringLiteral("Описание:"), DescriptionEdit);
@@ -110,20 +111,28 @@ TEchoPropsForm::TEchoPropsForm(QWidget* parent)
     }
     form->addRow(kindBox);
     AreaNameEdit = new QLineEdit(general);
+    AreaNameEdit->setObjectName(QStringLiteral("AreaNameEdit"));
     form->addRow(QStringLiteral("Название конференции:"), AreaNameEdit);
     AkaCombo = new QComboBox(general);
+    AkaCombo->setObjectName(QStringLiteral("AkaCombo"));
     form->addRow(QStringLiteral("Использовать АКА:"), AkaCombo);
     NetmailCheck = new QCheckBox(QStringLiteral("Нетмейл"), general);
+    NetmailCheck->setObjectName(QStringLiteral("NetmailCheck"));
     form->addRow(NetmailCheck);
     Pages->addTab(general, QStringLiteral("Общие"));
 
     FidoDir = new TFileChooser(TFileChooser::TMode::Directory, {});
+    FidoDir->setObjectName(QStringLiteral("FidoDir"));
     JamFile =
         new TFileChooser(TFileChooser::TMode::ExistingFile, QStringLiteral("Файлы JAM-базы (*.jhr)|*.jhr"));
+    JamFile->setObjectName(QStringLiteral("JamFile"));
     HudsonDir = new TFileChooser(TFileChooser::TMode::Directory, {});
+    HudsonDir->setObjectName(QStringLiteral("HudsonDir"));
     HudsonBoardEdit = new QLineEdit(QStringLiteral("1"));
+    HudsonBoardEdit->setObjectName(QStringLiteral("HudsonBoardEdit"));
     SquishFile = new TFileChooser(TFileChooser::TMode::ExistingFile,
                                   QStringLiteral("Файлы Squish-базы (*.sqd)|*.sqd"));
+    SquishFile->setObjectName(QStringLiteral("SquishFile"));
     pageOfKind_[kFido] = Pages->addTab(
         Page(QStringLiteral("Укажите каталог, в котором находятся файлы конференции:"), FidoDir), "FIDO");
     pageOfKind_[kJam] =
@@ -274,8 +283,11 @@ TImportFilterForm::TImportFilterForm(QWidget* parent)
     setWindowTitle(QStringLiteral("Фильтр"));
     setModal(true);
     IncludeAkaCombo = new QComboBox(this);
+    IncludeAkaCombo->setObjectName(QStringLiteral("IncludeAkaCombo"));
     IncludeMaskEdit = new QLineEdit(this);
+    IncludeMaskEdit->setObjectName(QStringLiteral("IncludeMaskEdit"));
     ExcludeAkaCombo = new QComboBox(this);
+    ExcludeAkaCombo->setObjectName(QStringLiteral("ExcludeAkaCombo"));
     ExcludeMaskEdit = new QLineEdit(this);
     auto* include = new QGroupBox(QStringLiteral("Импортировать область, ТОЛЬКО если:"), this);
     auto* includeForm = new QFormLayout(include);

@@ -27,6 +27,7 @@ class TEchoPropsForm : public QDialog {
 public:
     explicit TEchoPropsForm(QWidget* parent = nullptr);
 
+private:
     QTabWidget* Pages;
     QLineEdit* NameEdit;
     QLineEdit* DescriptionEdit;
@@ -41,6 +42,7 @@ public:
     QLineEdit* HudsonBoardEdit;
     TFileChooser* SquishFile;
 
+public:
     int Kind() const;
     void SetKind(int kind);
     // Shows the page of the chosen kind only and enables the netmail box for bases.
@@ -70,11 +72,13 @@ class TImportFilterForm : public QDialog {
 public:
     explicit TImportFilterForm(QWidget* parent = nullptr);
 
+private:
     QComboBox* IncludeAkaCombo;
     QLineEdit* IncludeMaskEdit;
     QComboBox* ExcludeAkaCombo;
     QLineEdit* ExcludeMaskEdit;
 
+public:
     void LoadFrom(const TAreaInfo& group);
     // Writes the fields into the group under its lock (the caller refreshes it).
     void ApplyTo(TAreaInfo& group) const;

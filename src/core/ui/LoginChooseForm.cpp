@@ -17,17 +17,22 @@ TLoginChooseForm::TLoginChooseForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint) {
     setWindowTitle(QStringLiteral("Пелмар"));
     WelcomeLabel = new QLabel(QStringLiteral("Добро пожаловать!"), this);
+    WelcomeLabel->setObjectName(QStringLiteral("WelcomeLabel"));
     QFont welcomeFont = WelcomeLabel->font();
     welcomeFont.setBold(true);
     welcomeFont.setPointSizeF(welcomeFont.pointSizeF() * 1.3);
     WelcomeLabel->setFont(welcomeFont);
     PromptLabel = new QLabel(QStringLiteral("Выберите имя для входа в систему:"), this);
+    PromptLabel->setObjectName(QStringLiteral("PromptLabel"));
     UserBox = new QComboBox(this);
+    UserBox->setObjectName(QStringLiteral("UserBox"));
     UserBox->setEditable(false);
     UserBox->setMinimumWidth(240);
     OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Отмена"), this);
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

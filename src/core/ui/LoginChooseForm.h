@@ -21,6 +21,7 @@ public:
     // The selected item, -1 for none.
     int SelectedIndex() const;
 
+private:
     QLabel* WelcomeLabel;
     QLabel* PromptLabel;
     QComboBox* UserBox;

@@ -19,14 +19,18 @@ TPasswordForm::TPasswordForm(std::string stored, QWidget* parent)
       check_(std::move(stored)) {
     setWindowTitle(QStringLiteral("Ввод пароля"));
     PromptLabel = new QLabel(QStringLiteral("Введите свой пароль:"), this);
+    PromptLabel->setObjectName(QStringLiteral("PromptLabel"));
     PasswordEdit = new QLineEdit(this);
+    PasswordEdit->setObjectName(QStringLiteral("PasswordEdit"));
     PasswordEdit->setEchoMode(QLineEdit::Password);
     // One "*" per typed character, whatever the style would draw.
     PasswordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     PasswordEdit->setMinimumWidth(220);
     OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Отмена"), this);
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

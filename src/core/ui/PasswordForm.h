@@ -19,11 +19,13 @@ public:
     // `stored` is the profile's password as it was typed when set (CP1251).
     explicit TPasswordForm(std::string stored, QWidget* parent = nullptr);
 
+private:
     QLabel* PromptLabel;
     QLineEdit* PasswordEdit;
     QPushButton* OKButton;
     QPushButton* CancelButton;
 
+public:
     // Tells the user about a wrong first attempt; an error message box unless replaced.
     std::function<void(const std::string&)> ShowWrongPassword;
 

@@ -33,19 +33,25 @@ TUserForm::TUserForm(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::MSWindo
     setModal(true);
     NameLabel = new QLabel(QStringLiteral("Имя пользователя:"), this);
     NameEdit = new QLineEdit(this);
+    NameEdit->setObjectName(QStringLiteral("NameEdit"));
     NameEdit->setMinimumWidth(240);
     UsePasswordCheck = new QCheckBox(QStringLiteral("Использовать пароль"), this);
+    UsePasswordCheck->setObjectName(QStringLiteral("UsePasswordCheck"));
     IsAdminCheck = new QCheckBox(QStringLiteral("Права администратора"), this);
     PasswordGroup = new QGroupBox(QStringLiteral("Пароль"), this);
+    PasswordGroup->setObjectName(QStringLiteral("PasswordGroup"));
     PasswordLabel1 = new QLabel(QStringLiteral("Введите пароль:"), PasswordGroup);
     PasswordLabel2 = new QLabel(QStringLiteral("Еще раз для \nпроверки:"), PasswordGroup);
     PasswordEdit1 = PasswordEdit(PasswordGroup);
+    PasswordEdit1->setObjectName(QStringLiteral("PasswordEdit1"));
     PasswordEdit2 = PasswordEdit(PasswordGroup);
+    PasswordEdit2->setObjectName(QStringLiteral("PasswordEdit2"));
     auto* passwords = new QFormLayout(PasswordGroup);
     passwords->addRow(PasswordLabel1, PasswordEdit1);
     passwords->addRow(PasswordLabel2, PasswordEdit2);
     OwnFolderCheck = new QCheckBox(QStringLiteral("У пользователя свой рабочий каталог"), this);
     OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Отмена"), this);
 
@@ -103,12 +109,42 @@ void TUserForm::OKButtonClick() {
     accept();
 }
 
+std::string TUserForm::UserName() const {
+    return FromQt(NameEdit->text());
+}
+
+bool TUserForm::OwnFolder() const {
+    return OwnFolderCheck->isChecked();
+}
+
+void TUserForm::SetOwnFolder(bool own) {
+    OwnFolderCheck->setChecked(own);
+}
+
+void TUserForm::ShowValues(const TProfileValues& values) {
+    UsePasswordCheck->setChecked(values.UsePassword);
+    IsAdminCheck->setChecked(values.IsAdmin);
+    if (values.HasMagic) {
+        PasswordEdit1->setText(ToQt(values.Magic));
+        PasswordEdit2->setText(ToQt(values.Magic));
+    }
+    UpdateControls();
+}
+
+void TUserForm::TakeValues(TProfileValues& values) const {
+    values.UsePassword = UsePasswordCheck->isChecked();
+    values.IsAdmin = IsAdminCheck->isChecked();
+    values.Magic = FromQt(PasswordEdit1->text());
+}
+
 TUsersForm::TUsersForm(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Пользователи"));
     setModal(true);
     UserList = new QListWidget(this);
+    UserList->setObjectName(QStringLiteral("UserList"));
     AddButton = new QPushButton(QStringLiteral("Добавить"), this);
     EditButton = new QPushButton(QStringLiteral("Изменить"), this);
+    EditButton->setObjectName(QStringLiteral("EditButton"));
     DeleteButton = new QPushButton(QStringLiteral("Удалить"), this);
     CloseButton = new QPushButton(QStringLiteral("Закрыть"), this);
     auto* buttons = new QVBoxLayout;
@@ -154,9 +190,9 @@ void TUsersForm::UpdateButtons() {
 
 void TUsersForm::AddButtonClick() {
     TUserForm form(this);
-    form.OwnFolderCheck->setChecked(true);
+    form.SetOwnFolder(true);
     if (RunUserForm(form) != QDialog::Accepted) return;
-    const std::string name = FromQt(form.NameEdit->text());
+    const std::string name = form.UserName();
     std::vector<std::string> existing;
     for (int i = 0; i < UserList->count(); ++i) existing.push_back(FromQt(UserList->item(i)->text()));
     // The store may hold profiles made since the list was read.
@@ -171,11 +207,9 @@ void TUsersForm::AddButtonClick() {
             return;
     }
     UserList->addItem(ToQt(name));
-    const bool ownFolder = form.OwnFolderCheck->isChecked();
+    const bool ownFolder = form.OwnFolder();
     TProfileValues values;
-    values.UsePassword = form.UsePasswordCheck->isChecked();
-    values.IsAdmin = form.IsAdminCheck->isChecked();
-    values.Magic = FromQt(form.PasswordEdit1->text());
+    form.TakeValues(values);
     values.DataFolder = ownFolder ? ProfileFolder(Settings.ProgramFolder, name) : Settings.DataFolder;
     if (!WriteProfile(name, values, true)) return;  // the store has reported it
     if (ownFolder && !CreateProfileFolder(Settings.ProgramFolder, name))
@@ -189,18 +223,10 @@ void TUsersForm::EditButtonClick() {
     const TProfileValues stored = ReadProfile(name);
     TUserForm form(this);
     form.SetEditing(name);
-    form.UsePasswordCheck->setChecked(stored.UsePassword);
-    form.IsAdminCheck->setChecked(stored.IsAdmin);
-    if (stored.HasMagic) {
-        form.PasswordEdit1->setText(ToQt(stored.Magic));
-        form.PasswordEdit2->setText(ToQt(stored.Magic));
-    }
-    form.UpdateControls();
+    form.ShowValues(stored);
     if (RunUserForm(form) != QDialog::Accepted) return;
     TProfileValues values = stored;
-    values.UsePassword = form.UsePasswordCheck->isChecked();
-    values.IsAdmin = form.IsAdminCheck->isChecked();
-    values.Magic = FromQt(form.PasswordEdit1->text());
+    form.TakeValues(values);
     WriteProfile(name, values, false);
 }
 

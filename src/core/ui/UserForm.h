@@ -12,6 +12,10 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 
+namespace pelmar {
+struct TProfileValues;
+}
+
 namespace pelmar::ui {
 
 class TUserForm : public QDialog {
@@ -20,6 +24,7 @@ class TUserForm : public QDialog {
 public:
     explicit TUserForm(QWidget* parent = nullptr);
 
+private:
     QLabel* NameLabel;
     QLineEdit* NameEdit;
     QCheckBox* UsePasswordCheck;
@@ -33,10 +38,20 @@ public:
     QPushButton* OKButton;
     QPushButton* CancelButton;
 
+public:
     // For "Изменить": the name shown read-only, the own-folder box hidden.
     void SetEditing(const std::string& name);
     void UpdateControls();
     void OKButtonClick();
+    // The typed name (CP1251).
+    std::string UserName() const;
+    // "Отдельный каталог": whether a new profile gets a data folder of its own.
+    bool OwnFolder() const;
+    void SetOwnFolder(bool own);
+    // The password choice, the administrator flag and the password (when one is stored), shown
+    // and read back; the data folder is not the dialog's.
+    void ShowValues(const TProfileValues& values);
+    void TakeValues(TProfileValues& values) const;
 
     // Tells about mismatched passwords; a message box unless replaced (tests).
     std::function<void(const std::string&)> ShowInfoBox;
@@ -51,12 +66,14 @@ class TUsersForm : public QDialog {
 public:
     explicit TUsersForm(QWidget* parent = nullptr);
 
+private:
     QListWidget* UserList;
     QPushButton* AddButton;
     QPushButton* EditButton;
     QPushButton* DeleteButton;
     QPushButton* CloseButton;
 
+public:
     // Re-reads the profile names from the store.
     void FillList();
     void UpdateButtons();

@@ -16,6 +16,7 @@ public:
     // Exactly the ticked bits; bits 9 to 15 are cleared.
     uint16_t Attributes() const;
 
+private:
     QListWidget* CheckList = nullptr;
 };
 

@@ -228,13 +228,16 @@ void TSendMessageForm::BuildWidgets() {
     fromRow->addWidget(SpeedButton3);
     form->addRow(U("От:"), fromRow);
     Edit2 = new QLineEdit(header);
+    Edit2->setObjectName(QStringLiteral("Edit2"));
     ComboBox2 = new QComboBox(header);
+    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
     ComboBox2->setEditable(true);
     ComboBox2->setInsertPolicy(QComboBox::InsertAlphabetically);
     // A whole point address ("2:5020/1234.56") shows, whatever the box held when it was laid out.
     ComboBox2->setMinimumContentsLength(16);
     ComboBox2->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     ToButton = new QToolButton(header);
+    ToButton->setObjectName(QStringLiteral("ToButton"));
     ToButton->setText(QStringLiteral("..."));
     ToButton->setToolTip(U("Адресная книга"));
     auto* toRow = new QHBoxLayout;
@@ -243,6 +246,7 @@ void TSendMessageForm::BuildWidgets() {
     toRow->addWidget(ComboBox2);
     form->addRow(U("Кому:"), toRow);
     Edit3 = new QLineEdit(header);
+    Edit3->setObjectName(QStringLiteral("Edit3"));
     SubjectFileButton = new QToolButton(header);
     SubjectFileButton->setText(QStringLiteral("..."));
     auto* subjectRow = new QHBoxLayout;
@@ -250,8 +254,10 @@ void TSendMessageForm::BuildWidgets() {
     subjectRow->addWidget(SubjectFileButton);
     form->addRow(U("Тема:"), subjectRow);
     ComboEdit1 = new QLineEdit(header);
+    ComboEdit1->setObjectName(QStringLiteral("ComboEdit1"));
     ComboEdit1->setReadOnly(true);
     DestButton = new QToolButton(header);
+    DestButton->setObjectName(QStringLiteral("DestButton"));
     DestButton->setText(QStringLiteral("..."));
     auto* destRow = new QHBoxLayout;
     destRow->addWidget(ComboEdit1, 1);
@@ -266,6 +272,7 @@ void TSendMessageForm::BuildWidgets() {
     flagsRow->addWidget(flagsButton);
     form->addRow(U("Флаги:"), flagsRow);
     Button1 = new QPushButton(U("Начать редактирование"), header);
+    Button1->setObjectName(QStringLiteral("Button1"));
     Button2 = new QPushButton(U("--- Тирлайн"), header);
     Button3 = new QPushButton(U("* Ориджин"), header);
     auto* buttons = new QHBoxLayout;
@@ -274,6 +281,7 @@ void TSendMessageForm::BuildWidgets() {
     buttons->addWidget(Button3);
     buttons->addStretch();
     SpeedButton1 = new QToolButton(header);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setArrowType(Qt::UpArrow);
     SpeedButton1->setToolTip(U("Свернуть заголовок письма"));
     SpeedButton1->hide();
@@ -281,9 +289,11 @@ void TSendMessageForm::BuildWidgets() {
     form->addRow(buttons);
     top->addWidget(header);
     HeaderGroup = header;
+    HeaderGroup->setObjectName(QStringLiteral("HeaderGroup"));
     CollapsedGroup = new QWidget(this);
     auto* collapsedRow = new QHBoxLayout(CollapsedGroup);
     CollapsedLabel = new QLabel(CollapsedGroup);
+    CollapsedLabel->setObjectName(QStringLiteral("CollapsedLabel"));
     SpeedButton2 = new QToolButton(CollapsedGroup);
     SpeedButton2->setArrowType(Qt::DownArrow);
     SpeedButton2->setToolTip(U("Развернуть заголовок письма"));
@@ -305,6 +315,7 @@ void TSendMessageForm::BuildWidgets() {
     BuildUUPanel(top);
 
     RichEdit1 = new TBodyEdit(this);
+    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     if (!Settings.FixFont.empty()) fixed.setFamilies({ToQt(Settings.FixFont), fixed.family()});
     fixed.setStyleHint(QFont::Monospace);
@@ -382,6 +393,7 @@ void TSendMessageForm::BuildUUPanel(QLayout* into) {
     UUSizeLabel = new QLabel(box);
     UUCountLabel = new QLabel(box);
     SpinEdit1 = new QSpinBox(box);
+    SpinEdit1->setObjectName(QStringLiteral("SpinEdit1"));
     SpinEdit1->setRange(10, 10000);
     SpinEdit1->setSingleStep(20);
     SpinEdit1->setValue(300);

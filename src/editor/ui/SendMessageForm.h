@@ -88,6 +88,7 @@ public:
     static std::function<bool(QWidget*, std::string& name, std::vector<std::string>& addresses)>
         PickAddressee;
 
+private:
     QToolButton* ToButton = nullptr;    // the address book
     QToolButton* DestButton = nullptr;  // the destination chooser
     QLineEdit* Edit1 = nullptr;         // From
@@ -105,7 +106,11 @@ public:
     QWidget* HeaderGroup = nullptr;
     QWidget* CollapsedGroup = nullptr;
     QLabel* CollapsedLabel = nullptr;
+
+public:
     void SetHeaderCollapsed(bool collapsed);
+
+private:
     QPlainTextEdit* RichEdit1 = nullptr;
     QLabel* StatusPanel0 = nullptr;
     // The "UUEncode" panel.
@@ -117,6 +122,8 @@ public:
     QPushButton* BrowseBtn = nullptr;
     QPushButton* InsertBtn = nullptr;
     QPushButton* ClearBtn = nullptr;
+
+public:
     std::vector<std::string> UUSections;
     bool UUPending = false, UUSplit = false;
     // Encodes the file for insertion (the "Выбрать файл..." choice); false with the error shown.
@@ -127,6 +134,8 @@ public:
     bool InsertTextFileFrom(const QString& path);
     // Types the text (CP1251, any line ends) at the caret of the body.
     void InsertAtCaret(const std::string& text);
+
+private:
     QAction* SendAction = nullptr;
 
 protected:

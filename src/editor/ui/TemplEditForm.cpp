@@ -107,8 +107,10 @@ TTemplEditForm::TTemplEditForm(QWidget* parent) : QDialog(parent) {
     auto* textPage = new QWidget(pages_);
     auto* textLayout = new QHBoxLayout(textPage);
     TextPage = new QPlainTextEdit(textPage);
+    TextPage->setObjectName(QStringLiteral("TextPage"));
     TextPage->setLineWrapMode(QPlainTextEdit::NoWrap);
     MacroList = new QTreeWidget(textPage);
+    MacroList->setObjectName(QStringLiteral("MacroList"));
     MacroList->setHeaderLabels({QString::fromUtf8("Имя"), QString::fromUtf8("Описание")});
     MacroList->setRootIsDecorated(false);
     textLayout->addWidget(TextPage, 2);
@@ -117,6 +119,7 @@ TTemplEditForm::TTemplEditForm(QWidget* parent) : QDialog(parent) {
     auto* listPage = new QWidget(pages_);
     auto* listLayout = new QVBoxLayout(listPage);
     ListPage = new QListWidget(listPage);
+    ListPage->setObjectName(QStringLiteral("ListPage"));
     listLayout->addWidget(ListPage);
     auto* listButtons = new QHBoxLayout;
     auto button = [&](const char* text, auto slot) {

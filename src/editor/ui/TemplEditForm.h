@@ -28,6 +28,7 @@ public:
     // Stores the page and writes every section; false when a write failed.
     bool Save();
 
+private:
     QTreeWidget* Tree = nullptr;
     QPlainTextEdit* TextPage = nullptr;
     QTreeWidget* MacroList = nullptr;
@@ -36,6 +37,7 @@ public:
     QWidget* LibraryBox = nullptr;
     QLabel* Caption = nullptr;
 
+public:
     void CopyLibraryEntry();
 
 private:

@@ -22,10 +22,12 @@ TUUDecodeForm::TUUDecodeForm(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::W
     auto* bar = new QToolBar(this);
     SaveAction =
         bar->addAction(QIcon::fromTheme(QStringLiteral("document-save")), QString::fromUtf8("Сохранить"));
+    SaveAction->setObjectName(QStringLiteral("SaveAction"));
     RemoveAction =
         bar->addAction(QIcon::fromTheme(QStringLiteral("edit-delete")), QString::fromUtf8("Удалить"));
     layout->addWidget(bar);
     FileList = new QTreeWidget(this);
+    FileList->setObjectName(QStringLiteral("FileList"));
     FileList->setRootIsDecorated(false);
     FileList->setHeaderLabels({QString::fromUtf8("Имя файла"), QString::fromUtf8("Секции")});
     FileList->header()->resizeSection(0, 140);

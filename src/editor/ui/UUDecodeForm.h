@@ -24,6 +24,7 @@ public:
     void RemoveSelected();
     const TUUDecoder& Decoder() const { return decoder_; }
 
+private:
     QTreeWidget* FileList = nullptr;
     QAction* SaveAction = nullptr;
     QAction* RemoveAction = nullptr;

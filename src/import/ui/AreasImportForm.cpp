@@ -18,7 +18,9 @@ TAreasImportForm::TAreasImportForm(QWidget* parent)
                     QStringLiteral("Укажите файл конфигурации AREAS.BBS:"),
                     QStringLiteral("Файлы AREAS.BBS|AREAS.BBS"), "", QStringLiteral("OK"), parent) {
     HudsonLabel = new QLabel(QStringLiteral("Укажите путь к Hudson-базе:"), this);
+    HudsonLabel->setObjectName(QStringLiteral("HudsonLabel"));
     HudsonChooser = new TFileChooser(TFileChooser::TMode::Directory, QString(), this);
+    HudsonChooser->setObjectName(QStringLiteral("HudsonChooser"));
     HudsonLabel->setBuddy(HudsonChooser);
     Body->addWidget(HudsonLabel);
     Body->addWidget(HudsonChooser);

@@ -19,6 +19,7 @@ public:
     // Path and Description (the Hudson folder).
     void ApplyToGroup(TAreaInfo& group) const override;
 
+private:
     QLabel* HudsonLabel;
     TFileChooser* HudsonChooser;
 

@@ -23,14 +23,17 @@ QString DialogFilterFor(const QString& filter) {
 TFileChooser::TFileChooser(TMode mode, const QString& filter, QWidget* parent)
     : QWidget(parent), mode_(mode), dialogFilter_(DialogFilterFor(filter)) {
     Edit = new QLineEdit(this);
+    Edit->setObjectName(QStringLiteral("Edit"));
     Edit->setMinimumWidth(320);
     BrowseButton = new QToolButton(this);
+    BrowseButton->setObjectName(QStringLiteral("BrowseButton"));
     BrowseButton->setText(QStringLiteral("..."));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(Edit, 1);
     layout->addWidget(BrowseButton);
     setFocusProxy(Edit);
+    GuardedConnect(Edit, &QLineEdit::textChanged, this, [this] { emit PathChanged(); });
 
     Browse = [this](const QString& current) { return OpenDialog(current); };
     GuardedConnect(BrowseButton, &QToolButton::clicked, this, [this] {
@@ -45,6 +48,10 @@ std::string TFileChooser::Path() const {
 
 void TFileChooser::SetPath(const std::string& path) {
     Edit->setText(QFile::decodeName(QByteArray::fromStdString(path)));
+}
+
+void TFileChooser::SetBrowseOnly(bool browseOnly) {
+    Edit->setReadOnly(browseOnly);
 }
 
 QString TFileChooser::OpenDialog(const QString& current) {

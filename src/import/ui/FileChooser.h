@@ -32,6 +32,14 @@ public:
     // it is. Opens the file dialog unless replaced (tests).
     std::function<QString(const QString& current)> Browse;
 
+    // Only the browse button changes the path: the field is not typed into.
+    void SetBrowseOnly(bool browseOnly);
+
+signals:
+    // The path changed, typed or chosen.
+    void PathChanged();
+
+private:
     QLineEdit* Edit;
     QToolButton* BrowseButton;
 

@@ -19,11 +19,15 @@ TImportDialog::TImportDialog(const QString& caption, const QString& fileLabel, c
     setWindowTitle(caption);
     setModal(true);
     FileLabel = new QLabel(fileLabel, this);
+    FileLabel->setObjectName(QStringLiteral("FileLabel"));
     FileChooser = new TFileChooser(TFileChooser::TMode::ExistingFile, filter, this);
+    FileChooser->setObjectName(QStringLiteral("FileChooser"));
     FileLabel->setBuddy(FileChooser);
     OKButton = new QPushButton(okCaption, this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Отмена"), this);
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(FileLabel);
@@ -62,6 +66,10 @@ void TImportDialog::PresetFromGroup(const TAreaInfo& group) {
 
 void TImportDialog::ApplyToGroup(TAreaInfo& group) const {
     group.Path = FileName();
+}
+
+void TImportDialog::SetOKCaption(const QString& caption) {
+    OKButton->setText(caption);
 }
 
 void TImportDialog::done(int result) {

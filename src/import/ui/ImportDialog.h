@@ -42,17 +42,21 @@ public:
     // Registry key of the remembered fields (below the profile's key).
     static std::string MemoryKey();
 
+private:
     QLabel* FileLabel;
     TFileChooser* FileChooser;
     QPushButton* OKButton;
     QPushButton* CancelButton;
 
+public:
     void done(int result) override;
 
 protected:
     // `fileValue` names the remembered file ("" when the file is not remembered).
     TImportDialog(const QString& caption, const QString& fileLabel, const QString& filter,
                   const char* fileValue, const QString& okCaption, QWidget* parent);
+    // Renames the OK button (a linked group's properties say "OK", not the import's verb).
+    void SetOKCaption(const QString& caption);
 
     // Stores what this dialog remembers; the file is stored by the base.
     virtual void SaveMemory() const {}

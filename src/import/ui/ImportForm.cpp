@@ -17,10 +17,14 @@ TImportForm::TImportForm(QWidget* parent)
                     QStringLiteral("Импорт"), parent) {
     ExplainLabel =
         new QLabel(QStringLiteral("Импорт будет производиться в текущую область, при этом:"), this);
+    ExplainLabel->setObjectName(QStringLiteral("ExplainLabel"));
     SplitRadio = new QRadioButton(QStringLiteral("разделять названия эхоконференциям по точкам на"), this);
+    SplitRadio->setObjectName(QStringLiteral("SplitRadio"));
     SplitLabel = new QLabel(QStringLiteral("отдельные области"), this);
+    SplitLabel->setObjectName(QStringLiteral("SplitLabel"));
     SplitLabel->setIndent(20);
     KeepRadio = new QRadioButton(QStringLiteral("оставлять названия без изменений"), this);
+    KeepRadio->setObjectName(QStringLiteral("KeepRadio"));
     KeepRadio->setChecked(true);
     auto* group = new QButtonGroup(this);
     group->addButton(SplitRadio);
@@ -44,7 +48,7 @@ bool TImportForm::SplitNames() const {
 
 void TImportForm::PresetFromGroup(const TAreaInfo& group) {
     TImportDialog::PresetFromGroup(group);
-    OKButton->setText(QStringLiteral("OK"));
+    SetOKCaption(QStringLiteral("OK"));
 }
 
 void TImportForm::ApplyToGroup(TAreaInfo& group) const {

@@ -22,6 +22,7 @@ public:
     // Path, and Read 1: names are kept whole.
     void ApplyToGroup(TAreaInfo& group) const override;
 
+private:
     QLabel* ExplainLabel;
     QRadioButton* SplitRadio;
     QLabel* SplitLabel;

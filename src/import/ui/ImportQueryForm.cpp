@@ -51,6 +51,7 @@ TImportQueryForm::TImportQueryForm(QWidget* parent) : QDialog(parent) {
     OKButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Отмена"), this);
     HelpButton = new QPushButton(QStringLiteral("&Справка"), this);
+    HelpButton->setObjectName(QStringLiteral("HelpButton"));
     GuardedConnect(OKButton, &QPushButton::clicked, this, [this] { done(ModalOK); });
     GuardedConnect(CancelButton, &QPushButton::clicked, this, [this] { done(ModalCancel); });
     GuardedConnect(HelpButton, &QPushButton::clicked, this, [this] { OpenImportHelp(this); });

@@ -22,6 +22,7 @@ public:
     // LinkKind* of the checked rows, in list order.
     std::vector<int> CheckedKinds() const;
 
+private:
     QLabel* QueryLabel;
     QListWidget* CheckList;
     QPushButton* OKButton;

@@ -13,6 +13,7 @@ TImportTmailForm::TImportTmailForm(QWidget* parent)
     ExplainLabel = new QLabel(QStringLiteral("Импорт будет производиться в текущую область, при этом\n"
                                              "будет импортирован каталог нетмейла и mailbox'ы T-mail'а."),
                               this);
+    ExplainLabel->setObjectName(QStringLiteral("ExplainLabel"));
     Body->addWidget(ExplainLabel);
 }
 

@@ -10,6 +10,7 @@ class TImportTmailForm : public TImportDialog {
 public:
     explicit TImportTmailForm(QWidget* parent = nullptr);
 
+private:
     QLabel* ExplainLabel;
 };
 

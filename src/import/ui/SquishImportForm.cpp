@@ -24,9 +24,13 @@ TSquishImportForm::TSquishImportForm(QWidget* parent)
         new QLabel(QStringLiteral("Импорт будет производиться в текущую область, при этом Пелмар \n"
                                   "должен импортировать следующие типы конференций:"),
                    this);
+    ExplainLabel->setObjectName(QStringLiteral("ExplainLabel"));
     BadDupeCheck = new QCheckBox(QStringLiteral("Bad/DupeMail"), this);
+    BadDupeCheck->setObjectName(QStringLiteral("BadDupeCheck"));
     NetMailCheck = new QCheckBox(QStringLiteral("NetMail"), this);
+    NetMailCheck->setObjectName(QStringLiteral("NetMailCheck"));
     EchoMailCheck = new QCheckBox(QStringLiteral("EchoMail"), this);
+    EchoMailCheck->setObjectName(QStringLiteral("EchoMailCheck"));
     Body->addWidget(ExplainLabel);
     Body->addWidget(BadDupeCheck);
     Body->addWidget(NetMailCheck);

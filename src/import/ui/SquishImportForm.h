@@ -19,6 +19,7 @@ public:
     void PresetFromGroup(const TAreaInfo& group) override;
     void ApplyToGroup(TAreaInfo& group) const override;
 
+private:
     QLabel* ExplainLabel;
     QCheckBox* BadDupeCheck;
     QCheckBox* NetMailCheck;

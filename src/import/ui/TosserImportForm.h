@@ -13,6 +13,7 @@ public:
 
     void ApplyToGroup(TAreaInfo& group) const override;
 
+private:
     QLabel* ExplainLabel;
 };
 

@@ -44,6 +44,7 @@ public:
     // After the GoldEd import: the main window rebuilds its area tree (nothing when unset).
     std::function<void()> RebuildAreaTree;
 
+private:
     QLabel* TitleLabel;
     QLabel* VersionLabel;
     std::array<QLabel*, 3> StepMarks{};

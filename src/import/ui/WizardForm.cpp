@@ -57,6 +57,7 @@ QWidget* MakePage(std::initializer_list<QWidget*> widgets, QWidget* page) {
 TWizardForm::TWizardForm(TAreaInfo& root, QWidget* parent) : QDialog(parent), root_(root) {
     setWindowTitle(QStringLiteral("Импорт конфигурации Golded'а"));
     CaptionLabel = new QLabel(QStringLiteral("GoldEd"), this);
+    CaptionLabel->setObjectName(QStringLiteral("CaptionLabel"));
     QFont big = CaptionLabel->font();
     big.setBold(true);
     big.setPointSizeF(big.pointSizeF() * 2.5);
@@ -77,7 +78,8 @@ TWizardForm::TWizardForm(TAreaInfo& root, QWidget* parent) : QDialog(parent), ro
                             "Строки INCLUDE не просматриваются: импортируется только сам GOLDED.CFG."))},
         new QWidget(Notebook)));
     DirectoryChooser = new TFileChooser(TFileChooser::TMode::Directory, QString());
-    DirectoryChooser->Edit->setReadOnly(true);
+    DirectoryChooser->setObjectName(QStringLiteral("DirectoryChooser"));
+    DirectoryChooser->SetBrowseOnly(true);
     DirectoryChooser->Browse = [this](const QString& current) {
         return QFileDialog::getExistingDirectory(this, QStringLiteral("Каталог GoldEd'а"), current);
     };
@@ -99,9 +101,13 @@ TWizardForm::TWizardForm(TAreaInfo& root, QWidget* parent) : QDialog(parent), ro
                  new QWidget(Notebook)));
 
     BackButton = new QPushButton(QStringLiteral("< Назад"), this);
+    BackButton->setObjectName(QStringLiteral("BackButton"));
     NextButton = new QPushButton(QStringLiteral("Дальше >"), this);
+    NextButton->setObjectName(QStringLiteral("NextButton"));
     CancelButton = new QPushButton(QStringLiteral("Отмена"), this);
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
     HelpButton = new QPushButton(QStringLiteral("&Справка"), this);
+    HelpButton->setObjectName(QStringLiteral("HelpButton"));
     NextButton->setDefault(true);
     // While "Дальше >" is disabled, Enter must not fall through to "Отмена".
     BackButton->setAutoDefault(false);
@@ -111,7 +117,7 @@ TWizardForm::TWizardForm(TAreaInfo& root, QWidget* parent) : QDialog(parent), ro
     GuardedConnect(BackButton, &QPushButton::clicked, this, [this] { BackClick(); });
     GuardedConnect(NextButton, &QPushButton::clicked, this, [this] { NextClick(); });
     GuardedConnect(CancelButton, &QPushButton::clicked, this, [this] { done(ModalCancel); });
-    GuardedConnect(DirectoryChooser->Edit, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
+    GuardedConnect(DirectoryChooser, &TFileChooser::PathChanged, this, [this] { UpdateButtons(); });
 
     auto* top = new QHBoxLayout;
     top->addWidget(CaptionLabel);

@@ -37,6 +37,7 @@ public:
     void BackClick();
     void NextClick();
 
+private:
     QStackedWidget* Notebook;
     QLabel* CaptionLabel;
     TFileChooser* DirectoryChooser;

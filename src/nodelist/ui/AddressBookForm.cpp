@@ -21,6 +21,7 @@ TAddressBookForm::TAddressBookForm(TAddressBook& book, TNodeList* list, TMode mo
     : QDialog(parent), book_(book), list_(list), mode_(mode) {
     setWindowTitle(QStringLiteral("Адресная книга"));
     ListView1 = new QTreeWidget(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setColumnCount(3);
     ListView1->setHeaderLabels({QStringLiteral("Имя"), QStringLiteral("Адрес"), QStringLiteral("Заметки")});
     ListView1->setRootIsDecorated(false);
@@ -31,12 +32,17 @@ TAddressBookForm::TAddressBookForm(TAddressBook& book, TNodeList* list, TMode mo
     ListView1->setColumnWidth(1, 150);
     ListView1->setColumnWidth(2, 100);
     AddButton = new QPushButton(QStringLiteral("Добавить"), this);
+    AddButton->setObjectName(QStringLiteral("AddButton"));
     EditButton = new QPushButton(QStringLiteral("Изменить"), this);
     DeleteButton = new QPushButton(QStringLiteral("Удалить"), this);
+    DeleteButton->setObjectName(QStringLiteral("DeleteButton"));
     NodesButton = new QPushButton(QStringLiteral("Список узлов"), this);
+    NodesButton->setObjectName(QStringLiteral("NodesButton"));
     NodesButton->setEnabled(list_ != nullptr);
     OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
     CloseButton = new QPushButton(QStringLiteral("Закрыть"), this);
+    CloseButton->setObjectName(QStringLiteral("CloseButton"));
 
     auto* side = new QVBoxLayout;
     side->addWidget(AddButton);

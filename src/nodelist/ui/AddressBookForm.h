@@ -36,6 +36,7 @@ public:
     const std::optional<std::pair<std::string, std::string>>& RequestedLetter() const { return letter_; }
     int SelectedRow() const;
 
+private:
     QTreeWidget* ListView1 = nullptr;
     QPushButton* AddButton = nullptr;
     QPushButton* EditButton = nullptr;
@@ -44,6 +45,7 @@ public:
     QPushButton* OKButton = nullptr;
     QPushButton* CloseButton = nullptr;
 
+public:
     void AddButtonClick();
     void EditButtonClick();
     void DeleteButtonClick();

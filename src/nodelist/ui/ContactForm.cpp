@@ -17,10 +17,13 @@ namespace pelmar::ui {
 TContactForm::TContactForm(TNodeList* list, QWidget* parent) : QDialog(parent), list_(list) {
     setWindowTitle(QStringLiteral("Адресная книга"));
     NameEdit = new QLineEdit(this);
+    NameEdit->setObjectName(QStringLiteral("NameEdit"));
     AddressEdit = new QLineEdit(this);
+    AddressEdit->setObjectName(QStringLiteral("AddressEdit"));
     AddressList = new QListWidget(this);
     AddressList->setMinimumHeight(100);
     AddButton = new QPushButton(QStringLiteral("Добавить"), this);
+    AddButton->setObjectName(QStringLiteral("AddButton"));
     DeleteButton = new QPushButton(QStringLiteral("Удалить"), this);
     FindButton = new QPushButton(QStringLiteral("..."), this);
     FindButton->setToolTip(QStringLiteral("Поиск человека по списку узлов"));
@@ -28,6 +31,7 @@ TContactForm::TContactForm(TNodeList* list, QWidget* parent) : QDialog(parent), 
     FindButton->setEnabled(list_ != nullptr);
     NotesEdit = new QLineEdit(this);
     OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Отмена"), this);
 

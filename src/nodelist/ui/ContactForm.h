@@ -24,6 +24,7 @@ public:
     void SetDraft(const TContactDraft& draft);
     TContactDraft Draft() const;
 
+private:
     QLineEdit* NameEdit = nullptr;
     QLineEdit* AddressEdit = nullptr;
     QListWidget* AddressList = nullptr;
@@ -34,6 +35,7 @@ public:
     QPushButton* OKButton = nullptr;
     QPushButton* CancelButton = nullptr;
 
+public:
     void AddButtonClick();
     void FindButtonClick();
     void OKButtonClick();

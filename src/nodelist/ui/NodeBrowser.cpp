@@ -64,8 +64,10 @@ TNodeBrowser::TNodeBrowser(TNodeList& list, TAddressBook& book, QWidget* parent)
     setWindowTitle(QStringLiteral("Список узлов"));
     setSizeGripEnabled(true);
     QuickSearchEdit = new QLineEdit(this);
+    QuickSearchEdit->setObjectName(QStringLiteral("QuickSearchEdit"));
     Model = new TNodeTableModel(list_, TNodeRows::LocalHourOffset(), this);
     ListView1 = new QTableView(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setModel(Model);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -92,8 +94,11 @@ TNodeBrowser::TNodeBrowser(TNodeList& list, TAddressBook& book, QWidget* parent)
 
     FindButton = new QPushButton(QStringLiteral("Найти человека"), this);
     FindNextButton = new QPushButton(QStringLiteral("Искать дальше"), this);
+    FindNextButton->setObjectName(QStringLiteral("FindNextButton"));
     AddToBookButton = new QPushButton(QStringLiteral("Добавить в адресную книгу"), this);
+    AddToBookButton->setObjectName(QStringLiteral("AddToBookButton"));
     SendButton = new QPushButton(QStringLiteral("Послать письмо"), this);
+    SendButton->setObjectName(QStringLiteral("SendButton"));
     CloseButton = new QPushButton(QStringLiteral("Закрыть"), this);
 
     auto* search = new QHBoxLayout;

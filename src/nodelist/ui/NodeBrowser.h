@@ -51,6 +51,7 @@ public:
     int SelectedRow() const;
     void SelectRow(int row);
 
+private:
     QLineEdit* QuickSearchEdit = nullptr;
     QTableView* ListView1 = nullptr;
     QPushButton* FindButton = nullptr;
@@ -60,6 +61,7 @@ public:
     QPushButton* CloseButton = nullptr;
     TNodeTableModel* Model = nullptr;
 
+public:
     void QuickSearchChange(const QString& text);
     void FindButtonClick();
     // "Поиск" of the search dialog: a new search from the first record.

@@ -18,8 +18,10 @@ TNodeFind::TNodeFind(const std::string& namePart, const std::string& mask, QWidg
     setWindowTitle(QStringLiteral("Поиск узла/человека"));
     NameEdit = new QLineEdit(ToQt(namePart), this);
     AddressEdit = new QLineEdit(ToQt(mask), this);
+    AddressEdit->setObjectName(QStringLiteral("AddressEdit"));
     NameEdit->setMinimumWidth(240);
     SearchButton = new QPushButton(QStringLiteral("Поиск"), this);
+    SearchButton->setObjectName(QStringLiteral("SearchButton"));
     SearchButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Отмена"), this);
 

@@ -17,6 +17,7 @@ public:
     std::string NamePart() const;
     std::string AddressMask() const;
 
+private:
     QLineEdit* NameEdit = nullptr;
     QLineEdit* AddressEdit = nullptr;
     QPushButton* SearchButton = nullptr;

@@ -27,13 +27,16 @@ TPluginAboutForm::TPluginAboutForm(const std::string& caption, const std::string
     picture->setFocusPolicy(Qt::NoFocus);
 
     Label1 = new QLabel(ToQt(line1), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
     QFont large(QStringLiteral("Arial"));
     large.setPixelSize(19);
     large.setBold(true);
     Label1->setFont(large);
     Label2 = new QLabel(ToQt(line2), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
 
     StaticText1 = new QLabel(ToQt(text), this);
+    StaticText1->setObjectName(QStringLiteral("StaticText1"));
     StaticText1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     StaticText1->setWordWrap(true);
     StaticText1->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -14,6 +14,7 @@ public:
     TPluginAboutForm(const std::string& caption, const std::string& line1, const std::string& line2,
                      const std::string& text, QWidget* parent = nullptr);
 
+private:
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* StaticText1 = nullptr;

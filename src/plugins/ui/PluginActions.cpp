@@ -72,8 +72,7 @@ std::unique_ptr<TPluginActions> actions;
 
 }  // namespace
 
-TPluginActions::TPluginActions(TMainFrame& window)
-    : window_(&window), toolbar_(window.Commands().Toolbar971) {}
+TPluginActions::TPluginActions(TMainFrame& window) : window_(&window), commands_(&window.Commands()) {}
 
 TPluginActions::~TPluginActions() = default;
 
@@ -86,9 +85,9 @@ void* TPluginActions::AddAction(int position, const std::string& hint, void* ins
     TPluginManager* manager = PluginManager();
     const TPlugin* plugin = manager != nullptr ? manager->FindByInstance(instance) : nullptr;
     // A button is only made for a plug-in that is loaded now: its unload removes it again.
-    if (toolbar_ == nullptr || plugin == nullptr) return nullptr;
+    if (commands_ == nullptr || plugin == nullptr) return nullptr;
 
-    auto* action = new QAction(toolbar_);
+    auto* action = new QAction(commands_);
     const QString text = ToQt(hint);
     // "short|long": the tooltip and the status-bar text.
     const qsizetype bar = text.indexOf(QLatin1Char('|'));
@@ -99,21 +98,7 @@ void* TPluginActions::AddAction(int position, const std::string& hint, void* ins
     action->setIconText(action->toolTip().isEmpty() ? QStringLiteral("?") : action->toolTip());
     action->setObjectName(QStringLiteral("PluginAction"));
 
-    QAction* before = nullptr;
-    if (position == 0) {
-        // Right after the bookmarks button when this toolbar holds it, else first.
-        const QList<QAction*> list = toolbar_->actions();
-        const QAction* bookmarks = window_->Commands().Action(TCommand::Bookmarks);
-        const qsizetype at = list.indexOf(const_cast<QAction*>(bookmarks));
-        if (at >= 0)
-            before = at + 1 < list.size() ? list[at + 1] : nullptr;
-        else if (!list.isEmpty())
-            before = list.first();
-    }
-    if (before != nullptr)
-        toolbar_->insertAction(before, action);
-    else
-        toolbar_->addAction(action);
+    commands_->AddPluginButton(action, position == 0);
 
     buttons_[action] = instance;
     GuardedConnect(action, &QAction::triggered, this, [this, action] { Clicked(action); });
@@ -155,8 +140,8 @@ void TPluginActions::RemoveActionsOf(void* instance) {
 
 std::vector<QAction*> TPluginActions::Buttons() const {
     std::vector<QAction*> list;
-    if (toolbar_ == nullptr) return list;
-    for (QAction* action : toolbar_->actions())
+    if (commands_ == nullptr) return list;
+    for (QAction* action : commands_->LetterBarButtons())
         if (buttons_.count(action) != 0) list.push_back(action);
     return list;
 }

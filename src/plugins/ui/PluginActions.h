@@ -14,6 +14,7 @@ class QWidget;
 
 namespace pelmar::ui {
 
+class TMainCommands;
 class TMainFrame;
 
 class TPluginActions : public QObject, public TPluginHost {
@@ -41,7 +42,7 @@ private:
     void Drop(QAction* action);
 
     QPointer<TMainFrame> window_;
-    QPointer<QToolBar> toolbar_;
+    QPointer<TMainCommands> commands_;  // the buttons' toolbar goes with it
     // Button -> the plug-in instance it belongs to. Only keys of this map are ever dereferenced.
     std::map<QAction*, void*> buttons_;
     std::vector<QPointer<QWidget>> lowered_;

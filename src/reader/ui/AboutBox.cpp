@@ -23,6 +23,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     picture->setPixmap(icon.pixmap(48, 48));
 
     NameLabel = new QLabel(QStringLiteral("Пелмар ") + QStringLiteral(PELMAR_VERSION_TEXT), this);
+    NameLabel->setObjectName(QStringLiteral("NameLabel"));
     QFont large = NameLabel->font();
     if (large.pointSizeF() > 0) large.setPointSizeF(large.pointSizeF() * 1.5);
     large.setBold(true);
@@ -33,9 +34,11 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     CreditsLabel->setWordWrap(true);
     // The library the program was built with may differ from the one it runs on.
     QtLabel = new QLabel(QStringLiteral("Qt %1").arg(QString::fromLatin1(qVersion())), this);
+    QtLabel->setObjectName(QStringLiteral("QtLabel"));
     QtLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     OkButton = new QPushButton(QStringLiteral("OK"), this);
+    OkButton->setObjectName(QStringLiteral("OkButton"));
     OkButton->setDefault(true);
     GuardedConnect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
 

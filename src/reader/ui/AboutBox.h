@@ -13,6 +13,7 @@ class TAboutBox : public QDialog {
 public:
     explicit TAboutBox(QWidget* parent = nullptr);
 
+private:
     QLabel* NameLabel = nullptr;     // name and version
     QLabel* CreditsLabel = nullptr;  // what the program is
     QLabel* QtLabel = nullptr;       // the Qt version it runs on

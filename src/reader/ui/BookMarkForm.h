@@ -23,9 +23,12 @@ public:
 
     // Fills the list anew from the settings' bookmarks.
     void Reload();
+
+private:
     QListWidget* ListView1 = nullptr;
     QMenu* PopupMenu = nullptr;
 
+public:
     // Runs a click on row `row`.
     void ClickRow(int row);
     void RemoveSelected();

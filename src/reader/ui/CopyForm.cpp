@@ -34,10 +34,12 @@ TCopyForm::TCopyForm(TAreaInfo& root, const TAreaInfo* source, QWidget* parent)
     top->addStretch(1);
     layout->addLayout(top);
     AreaTree = new TAreaChooserTree(this);
+    AreaTree->setObjectName(QStringLiteral("AreaTree"));
     AreaTree->Fill(root);
     layout->addWidget(AreaTree, 1);
     auto* buttons = new QDialogButtonBox(this);
     OkButton = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    OkButton->setObjectName(QStringLiteral("OkButton"));
     OkButton->setDefault(true);
     buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
     layout->addWidget(buttons);

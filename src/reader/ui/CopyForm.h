@@ -23,6 +23,7 @@ public:
     TAreaInfo* Target() const;
     bool Move() const;
 
+private:
     QRadioButton* CopyButton = nullptr;
     QRadioButton* MoveButton = nullptr;
     TAreaChooserTree* AreaTree = nullptr;

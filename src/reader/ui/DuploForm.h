@@ -20,6 +20,7 @@ public:
     // The selected contacts in list order.
     std::vector<TContact> Chosen() const;
 
+private:
     QTreeWidget* ListView1 = nullptr;
     QPushButton* SendButton = nullptr;
 

@@ -49,6 +49,7 @@ TErrorReportForm::TErrorReportForm(QWidget* parent) : QDialog(parent) {
 
     CopyButton = new QPushButton(QStringLiteral("&Копировать"), this);
     LetterButton = new QPushButton(QStringLiteral("&Написать письмо"), this);
+    LetterButton->setObjectName(QStringLiteral("LetterButton"));
     LetterButton->setEnabled(false);
     CloseButton = new QPushButton(QStringLiteral("Закрыть"), this);
     CloseButton->setDefault(true);

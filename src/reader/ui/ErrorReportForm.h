@@ -21,11 +21,13 @@ public:
     // Opens an editor for a netmail letter with `body` in it; without it the letter button is disabled.
     void SetStartLetter(std::function<void(const QString& body)> startLetter);
 
+private:
     QPlainTextEdit* ReportText = nullptr;
     QPushButton* CopyButton = nullptr;
     QPushButton* LetterButton = nullptr;
     QPushButton* CloseButton = nullptr;
 
+public:
     void CopyButtonClick();
     void LetterButtonClick();
 

@@ -19,6 +19,7 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     Browser = new QTextBrowser(this);
+    Browser->setObjectName(QStringLiteral("Browser"));
     Browser->setOpenExternalLinks(true);
     Browser->setSearchPaths({QStringLiteral(":/pelmar/help")});
     layout->addWidget(Browser);

@@ -17,6 +17,7 @@ public:
     void ShowTopic(int topic);
     void ShowPage(const QString& page);
 
+private:
     QTextBrowser* Browser = nullptr;
 };
 

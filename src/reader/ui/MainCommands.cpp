@@ -395,6 +395,7 @@ void TMainCommands::BuildPopups(QMainWindow& window) {
 
     WindowList = new QMenu(&window);
     WindowList->setObjectName(QStringLiteral("WindowList"));
+    GuardedConnect(WindowList, &QMenu::aboutToShow, this, [this] { emit WindowListRequested(); });
     Make(C::WindowListMenu, QStringLiteral("Список окон"), "window-new");
     QAction* listButton = dropDown(Toolbar973, Toolbar973->actions().value(0), WindowList,
                                    QStringLiteral("Список окон"), "window-new");
@@ -412,6 +413,64 @@ bool TMainCommands::RunKeyTable(const QKeyEvent& event, bool findNextEnabled) {
         return true;
     }
     return false;
+}
+
+void TMainCommands::AddPluginButton(QAction* button, bool first) {
+    button->setParent(Toolbar971);
+    QAction* before = nullptr;
+    if (first) {
+        const QList<QAction*> list = Toolbar971->actions();
+        const qsizetype at = list.indexOf(Action(TCommand::Bookmarks));
+        if (at >= 0)
+            before = at + 1 < list.size() ? list[at + 1] : nullptr;
+        else if (!list.isEmpty())
+            before = list.first();
+    }
+    if (before != nullptr)
+        Toolbar971->insertAction(before, button);
+    else
+        Toolbar971->addAction(button);
+}
+
+QList<QAction*> TMainCommands::LetterBarButtons() const {
+    return Toolbar971->actions();
+}
+
+void TMainCommands::DockToolbars(QMainWindow& window) {
+    for (QToolBar* bar : {Toolbar972, Toolbar971, Toolbar974, Toolbar973})
+        window.addToolBar(Qt::TopToolBarArea, bar);
+}
+
+void TMainCommands::SetMenuVisible(bool visible) {
+    MainMenu1->setVisible(visible);
+}
+
+void TMainCommands::SetToolbarsVisible(bool visible) {
+    for (QToolBar* bar : {Toolbar971, Toolbar972, Toolbar973, Toolbar974}) bar->setVisible(visible);
+}
+
+bool TMainCommands::ToolbarsHidden() const {
+    return Toolbar971->isHidden();
+}
+
+void TMainCommands::PopupListMenu(const QPoint& global) {
+    PopupMenu1->popup(global);
+}
+
+void TMainCommands::PopupTextMenu(const QPoint& global) {
+    RicheditMenu->popup(global);
+}
+
+void TMainCommands::SetCodingEnabled(bool enabled) {
+    if (CodingMenu != nullptr) CodingMenu->setEnabled(enabled);
+}
+
+void TMainCommands::ClearWindowList() {
+    WindowList->clear();
+}
+
+QAction* TMainCommands::AddWindowListItem(const QIcon& icon, const QString& title) {
+    return WindowList->addAction(icon, title);
 }
 
 }  // namespace pelmar::ui

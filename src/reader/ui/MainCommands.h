@@ -2,6 +2,7 @@
 // The main window's commands as actions, laid out in its menu bar, four toolbars, pop-ups and
 // drop-downs, plus the table of single keys. Actions only report which command was chosen; the
 // window runs it and decides through TCommandState which are enabled.
+#include <QList>
 #include <QObject>
 #include <map>
 #include <vector>
@@ -9,6 +10,9 @@
 #include "reader/CommandState.h"
 
 class QAction;
+class QIcon;
+class QPoint;
+class QString;
 class QMainWindow;
 class QMenu;
 class QMenuBar;
@@ -38,6 +42,28 @@ public:
     // key: while a search can be continued, F3 is left to it.
     bool RunKeyTable(const QKeyEvent& event, bool findNextEnabled);
 
+    // Plug-in buttons go on the "Письмо" toolbar, which then owns them: `first` puts the button
+    // right after the bookmarks button (first when the toolbar has none), else it goes last.
+    void AddPluginButton(QAction* button, bool first);
+    // The "Письмо" toolbar's buttons in their order.
+    QList<QAction*> LetterBarButtons() const;
+
+    // ---- The window's bars and menus ----
+    // Docks the four toolbars at the top in their order: "Окна", "Письмо", "Просмотр", "Справка".
+    void DockToolbars(QMainWindow& window);
+    void SetMenuVisible(bool visible);
+    void SetToolbarsVisible(bool visible);
+    bool ToolbarsHidden() const;
+    // The message list's and the message text's pop-up menus at a point on the screen.
+    void PopupListMenu(const QPoint& global);
+    void PopupTextMenu(const QPoint& global);
+    // The "Кодировка" drop-down (off while pseudographics are shown).
+    void SetCodingEnabled(bool enabled);
+    // The "Список окон" menu, filled anew each time it opens (after WindowListRequested).
+    void ClearWindowList();
+    QAction* AddWindowListItem(const QIcon& icon, const QString& title);
+
+private:
     QMenuBar* MainMenu1 = nullptr;
     QToolBar* Toolbar971 = nullptr;  // "Письмо"
     QToolBar* Toolbar972 = nullptr;  // "Окна"
@@ -53,6 +79,8 @@ public:
 
 signals:
     void Triggered(pelmar::TCommand command);
+    // The window list is about to open: the window fills it.
+    void WindowListRequested();
 
 private:
     // A main-menu action; `caption` carries the accelerator mark.

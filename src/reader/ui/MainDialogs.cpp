@@ -129,13 +129,11 @@ void TMainDialogs::RunSearchDialog() {
     if (manager == nullptr) return;
     if (TAreaInfo* current = frame_.List().CurrentArea) Search.Marked.insert(current->ID);
     TSearchForm form(manager->Root(), Search.Marked, &frame_);
-    form.Edit1->setText(ToQt(Search.SearchText));
-    form.CheckBox1->setChecked(Search.SearchCaseSensitive);
-    form.CheckBox2->setChecked(Search.SearchInText);
+    form.SetQuery(Search.SearchText, Search.SearchCaseSensitive, Search.SearchInText);
     if (form.exec() == QDialog::Accepted) {
-        Search.SearchText = FromQt(form.Edit1->text());
-        Search.SearchCaseSensitive = form.CheckBox1->isChecked();
-        Search.SearchInText = form.CheckBox2->isChecked();
+        Search.SearchText = form.Text();
+        Search.SearchCaseSensitive = form.CaseSensitive();
+        Search.SearchInText = form.InText();
         if (Search.Start(manager->Root())) SearchNext();
     } else {
         Search.Reset();
@@ -176,10 +174,7 @@ void TMainDialogs::SearchNext() {
 }
 
 bool TMainDialogs::OpenArea(TAreaInfo& area) {
-    const QModelIndex index = frame_.AreaModel().IndexOf(&area);
-    if (!index.isValid()) return false;
-    frame_.AreaTree->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-    frame_.AreaTree->scrollTo(index);
+    if (!frame_.SelectAreaNode(area)) return false;
     frame_.OpenSelectedArea();
     return frame_.List().CurrentArea == &area;
 }

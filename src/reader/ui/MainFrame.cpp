@@ -168,10 +168,7 @@ TMainFrame::TMainFrame(QWidget* parent) : QMainWindow(parent) {
     for (const TCommand command : TMainDialogs::Commands()) commandState_.SetAvailable(command, true);
 
     // Dock971: the four toolbars and the animation at the right end.
-    addToolBar(Qt::TopToolBarArea, commands_->Toolbar972);
-    addToolBar(Qt::TopToolBarArea, commands_->Toolbar971);
-    addToolBar(Qt::TopToolBarArea, commands_->Toolbar974);
-    addToolBar(Qt::TopToolBarArea, commands_->Toolbar973);
+    commands_->DockToolbars(*this);
     CreateAnimation();
     CreatePanes();
     CreateStatusBar();
@@ -193,9 +190,9 @@ TMainFrame::TMainFrame(QWidget* parent) : QMainWindow(parent) {
 TMainFrame::~TMainFrame() {
     QCoreApplication::instance()->removeEventFilter(this);
     // The widgets go after this body; nothing they signal may reach the half-destroyed window.
-    for (QObject* sender : std::initializer_list<QObject*>{
-             AreaTree->selectionModel(), MessageView->selectionModel(), ExHeaderControl1,
-             MessageView->horizontalScrollBar(), commands_, commands_->WindowList}) {
+    for (QObject* sender :
+         std::initializer_list<QObject*>{AreaTree->selectionModel(), MessageView->selectionModel(),
+                                         ExHeaderControl1, MessageView->horizontalScrollBar(), commands_}) {
         QObject::disconnect(sender, nullptr, this, nullptr);
     }
     if (AreaTreeView() == this) SetAreaTreeView(nullptr);
@@ -312,10 +309,10 @@ void TMainFrame::CreatePanes() {
     GuardedConnect(MessageView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
                    [this] { UpdateCommandStates(); });
     GuardedConnect(MessageView, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        commands_->PopupMenu1->popup(MessageView->viewport()->mapToGlobal(pos));
+        commands_->PopupListMenu(MessageView->viewport()->mapToGlobal(pos));
     });
     GuardedConnect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        commands_->RicheditMenu->popup(RichEdit1->viewport()->mapToGlobal(pos));
+        commands_->PopupTextMenu(RichEdit1->viewport()->mapToGlobal(pos));
     });
     GuardedConnect(ExHeaderControl1, &THeaderControl::SortClicked, this,
                    [this](int section) { HeaderSortClicked(section); });
@@ -353,7 +350,7 @@ void TMainFrame::CreateStatusBar() {
 void TMainFrame::ConnectCommands() {
     GuardedConnect(commands_, &TMainCommands::Triggered, this,
                    [this](TCommand command) { Execute(command); });
-    GuardedConnect(commands_->WindowList, &QMenu::aboutToShow, this, [this] { FillWindowList(); });
+    GuardedConnect(commands_, &TMainCommands::WindowListRequested, this, [this] { FillWindowList(); });
     // "MainWindow" is a hidden menu item; its key works through one shortcut of the application, so
     // it brings this window up from every other window (editors, node browser, template editor).
     // A modal dialog keeps it, as it keeps every other key. The command runs directly: its menu item
@@ -402,7 +399,7 @@ void TMainFrame::RestoreLayout() {
     const QByteArray state = blob("State");
     if (!state.isEmpty() && restoreState(state)) {
         // The toolbars come back as they were hidden or shown; the menu mark follows them.
-        commands_->Action(TCommand::ShowToolbars)->setChecked(!commands_->Toolbar971->isHidden());
+        commands_->Action(TCommand::ShowToolbars)->setChecked(!commands_->ToolbarsHidden());
     }
     const QByteArray sections = blob("ExHeaderControl1.Sections");
     if (!sections.isEmpty()) ExHeaderControl1->restoreState(sections);
@@ -724,6 +721,14 @@ void TMainFrame::SelectRow(int row) {
     MessageView->scrollTo(index);
 }
 
+bool TMainFrame::SelectAreaNode(const TAreaInfo& area) {
+    const QModelIndex index = areaModel_->IndexOf(&area);
+    if (!index.isValid()) return false;
+    AreaTree->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    AreaTree->scrollTo(index);
+    return true;
+}
+
 std::vector<std::pair<int, int>> TMainFrame::SelectedRuns() const {
     // The model keeps ranges, not rows: a selection of every row is one range however long the list.
     std::vector<std::pair<int, int>> runs;
@@ -934,7 +939,7 @@ void TMainFrame::UpdateCommandStates() {
         if (QAction* action = commands_->Action(coding))
             action->setEnabled(action->isEnabled() && !pseudoGraphics);
     }
-    if (commands_->CodingMenu != nullptr) commands_->CodingMenu->setEnabled(!pseudoGraphics);
+    commands_->SetCodingEnabled(!pseudoGraphics);
 }
 
 void TMainFrame::RunCommand(TCommand command) {
@@ -1316,14 +1321,11 @@ void TMainFrame::DisplayModeClick(TCommand mode) {
 }
 
 void TMainFrame::SetMenuVisible(bool visible) {
-    commands_->MainMenu1->setVisible(visible);
+    commands_->SetMenuVisible(visible);
 }
 
 void TMainFrame::SetToolbarsVisible(bool visible) {
-    for (QToolBar* bar :
-         {commands_->Toolbar971, commands_->Toolbar972, commands_->Toolbar973, commands_->Toolbar974}) {
-        bar->setVisible(visible);
-    }
+    commands_->SetToolbarsVisible(visible);
     ToolWindow971->setVisible(visible && !NoAnimation);
 }
 
@@ -1335,13 +1337,12 @@ QMenu* TMainFrame::createPopupMenu() {
 }
 
 void TMainFrame::FillWindowList() {
-    QMenu* menu = commands_->WindowList;
-    menu->clear();
+    commands_->ClearWindowList();
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget == this || !widget->isVisible() || qobject_cast<QMenu*>(widget) != nullptr) continue;
         const Qt::WindowType type = widget->windowType();
         if (type != Qt::Window && type != Qt::Dialog && type != Qt::Tool) continue;
-        QAction* item = menu->addAction(widget->windowIcon(), widget->windowTitle());
+        QAction* item = commands_->AddWindowListItem(widget->windowIcon(), widget->windowTitle());
         QPointer<QWidget> target(widget);
         GuardedConnect(item, &QAction::triggered, this, [target] {
             if (!target) return;

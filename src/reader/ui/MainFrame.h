@@ -119,6 +119,9 @@ public:
     TErrorReportForm* ErrorReport() const;
     // The row becomes the only selected one, scrolled into view.
     void SelectListRow(int row) { SelectRow(row); }
+    // The area's node of the tree becomes current, scrolled into view; false when the tree does not
+    // show it. The area is not listed until OpenSelectedArea.
+    bool SelectAreaNode(const TAreaInfo& area);
     // The selected entries in row order.
     std::vector<TMessageClass*> Selection() const;
     // The selected rows as sorted, disjoint [first, last] runs.
@@ -126,6 +129,7 @@ public:
     // Runs a command as its menu item or button would.
     void RunCommand(TCommand command);
 
+private:
     QTreeView* AreaTree = nullptr;
     QListView* MessageView = nullptr;
     THeaderControl* ExHeaderControl1 = nullptr;
@@ -136,6 +140,7 @@ public:
     QWidget* Panel5 = nullptr;  // the message pane
     QToolBar* ToolWindow971 = nullptr;
 
+public:
     // The window's key below the profile's base key.
     static std::string LayoutKey();
 

@@ -12,6 +12,7 @@
 #include "areas/AreaTreeRows.h"
 #include "areas/gizmo.h"
 #include "reader/ui/AreaChooserTree.h"
+#include "core/ui/QtText.h"
 #include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
@@ -38,12 +39,14 @@ TSearchForm::TSearchForm(TAreaInfo& root, std::unordered_set<std::string>& marke
     auto* areasLayout = new QVBoxLayout(areas);
     areasLayout->addWidget(new QLabel(QStringLiteral("Пометьте щелчком мыши области для поиска:"), areas));
     AreaTree = new TAreaChooserTree(areas);
+    AreaTree->setObjectName(QStringLiteral("AreaTree"));
     AreaTree->Fill(root, QStringLiteral("Все"));
     areasLayout->addWidget(AreaTree);
     layout->addWidget(areas, 1);
 
     auto* buttons = new QDialogButtonBox(this);
     SearchButton = buttons->addButton(QStringLiteral("Поиск"), QDialogButtonBox::AcceptRole);
+    SearchButton->setObjectName(QStringLiteral("SearchButton"));
     SearchButton->setDefault(true);
     buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
     layout->addWidget(buttons);
@@ -58,6 +61,24 @@ TSearchForm::TSearchForm(TAreaInfo& root, std::unordered_set<std::string>& marke
     });
     ShowMarks();
     resize(420, 480);
+}
+
+void TSearchForm::SetQuery(const std::string& text, bool caseSensitive, bool inText) {
+    Edit1->setText(ToQt(text));
+    CheckBox1->setChecked(caseSensitive);
+    CheckBox2->setChecked(inText);
+}
+
+std::string TSearchForm::Text() const {
+    return FromQt(Edit1->text());
+}
+
+bool TSearchForm::CaseSensitive() const {
+    return CheckBox1->isChecked();
+}
+
+bool TSearchForm::InText() const {
+    return CheckBox2->isChecked();
 }
 
 void TSearchForm::ToggleMark(QTreeWidgetItem* item) {

@@ -18,6 +18,7 @@ public:
     static std::vector<QWidget*> OpenWindows(const QWidget* except);
     QWidget* Chosen() const;
 
+private:
     QListWidget* ListBox1 = nullptr;
     QPushButton* OkButton = nullptr;
 

@@ -62,9 +62,12 @@ TAutoForm::TAutoForm(const std::vector<TAutoTypeEntry>& table, int editing, QWid
     setWindowTitle(QStringLiteral("Автоввод"));
     setModal(true);
     KeyEdit = new TShortCutEdit(this);
+    KeyEdit->setObjectName(QStringLiteral("KeyEdit"));
     TextEdit = new QPlainTextEdit(this);
+    TextEdit->setObjectName(QStringLiteral("TextEdit"));
     TextEdit->setMinimumSize(320, 120);
     OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("Отмена"), this);
     auto* form = new QFormLayout;
@@ -116,9 +119,12 @@ TChangeForm::TChangeForm(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::MSW
     setWindowTitle(QStringLiteral("Замена"));
     setModal(true);
     WhatEdit = new QLineEdit(this);
+    WhatEdit->setObjectName(QStringLiteral("WhatEdit"));
     WithEdit = new QLineEdit(this);
+    WithEdit->setObjectName(QStringLiteral("WithEdit"));
     WhatEdit->setMinimumWidth(260);
     OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("Отмена"), this);
     auto* form = new QFormLayout;
@@ -141,6 +147,19 @@ TChangeForm::TChangeForm(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::MSW
 
 void TChangeForm::UpdateButtons() {
     OKButton->setEnabled(!WhatEdit->text().isEmpty());
+}
+
+void TChangeForm::SetPair(const std::string& what, const std::string& with) {
+    WhatEdit->setText(ToQt(what));
+    WithEdit->setText(ToQt(with));
+}
+
+std::string TChangeForm::What() const {
+    return FromQt(WhatEdit->text());
+}
+
+std::string TChangeForm::With() const {
+    return FromQt(WithEdit->text());
 }
 
 }  // namespace pelmar::ui

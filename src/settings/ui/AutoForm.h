@@ -43,10 +43,12 @@ public:
     // `table` is the working table; `editing` the row being replaced (-1 for a new entry).
     TAutoForm(const std::vector<TAutoTypeEntry>& table, int editing, QWidget* parent = nullptr);
 
+private:
     TShortCutEdit* KeyEdit;
     QPlainTextEdit* TextEdit;
     QPushButton* OKButton;
 
+public:
     TAutoTypeEntry Entry() const;
     void SetEntry(const TAutoTypeEntry& entry);
     void UpdateButtons();
@@ -65,11 +67,17 @@ class TChangeForm : public QDialog {
 public:
     explicit TChangeForm(QWidget* parent = nullptr);
 
+private:
     QLineEdit* WhatEdit;
     QLineEdit* WithEdit;
     QPushButton* OKButton;
 
+public:
     void UpdateButtons();
+    // The pair: what is replaced and what replaces it (CP1251).
+    void SetPair(const std::string& what, const std::string& with);
+    std::string What() const;
+    std::string With() const;
 };
 
 }  // namespace pelmar::ui

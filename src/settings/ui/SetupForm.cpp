@@ -212,10 +212,9 @@ TSetupForm::TSetupForm(QWidget* parent) : QDialog(parent) {
     };
     RunChangeForm = [this](TReplacement& row) {
         TChangeForm form(this);
-        form.WhatEdit->setText(ToQt(row.What));
-        form.WithEdit->setText(ToQt(row.With));
+        form.SetPair(row.What, row.With);
         if (form.exec() != QDialog::Accepted) return false;
-        row = {FromQt(form.WhatEdit->text()), FromQt(form.WithEdit->text())};
+        row = {form.What(), form.With()};
         return true;
     };
     RunAutoForm = [this](TAutoTypeEntry& entry, int editing) {
@@ -272,15 +271,20 @@ QWidget* TSetupForm::BuildPersonalPage() {
     auto* page = new QWidget;
     auto* personal = new QGroupBox(QStringLiteral("Личная информация"), page);
     Edit1 = new QLineEdit(personal);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
     auto* personalForm = new QFormLayout(personal);
     personalForm->addRow(QStringLiteral("Имя и фамилия:"), Edit1);
     auto* users = new QGroupBox(QStringLiteral("Пользователи"), page);
     CheckBox7 = new QCheckBox(QStringLiteral("Задействовать многопользовательские возмножности"), users);
+    CheckBox7->setObjectName(QStringLiteral("CheckBox7"));
     CheckBox8 =
         new QCheckBox(QStringLiteral("Диалог с запросом имени пользователя при входе в программу"), users);
+    CheckBox8->setObjectName(QStringLiteral("CheckBox8"));
     CheckBox9 =
         new QCheckBox(QStringLiteral("Разрешить вход под именем \"Пользователь по умолчанию\""), users);
+    CheckBox9->setObjectName(QStringLiteral("CheckBox9"));
     BitBtn3 = Button(QStringLiteral("Пользователи"), users);
+    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
     auto* usersLayout = new QVBoxLayout(users);
     usersLayout->addWidget(CheckBox7);
     usersLayout->addWidget(CheckBox8);
@@ -301,10 +305,14 @@ QWidget* TSetupForm::BuildAddressPage() {
     auto* page = new QWidget;
     auto* own = new QGroupBox(QStringLiteral("Личные адреса"), page);
     Edit2 = new QLineEdit(own);
+    Edit2->setObjectName(QStringLiteral("Edit2"));
     ListBox1 = new QListWidget(own);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
     Button1 = Button(QStringLiteral("Добавить"), own);
+    Button1->setObjectName(QStringLiteral("Button1"));
     Button2 = Button(QStringLiteral("Удалить"), own);
     SpeedButton1 = new QToolButton(own);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setArrowType(Qt::UpArrow);
     SpeedButton2 = new QToolButton(own);
     SpeedButton2->setArrowType(Qt::DownArrow);
@@ -360,6 +368,7 @@ QWidget* TSetupForm::BuildNodelistPage() {
     Button5 = Button(QStringLiteral("Добавить..."), page);
     Button6 = Button(QStringLiteral("Удалить"), page);
     CheckBox3 = new QCheckBox(QStringLiteral("Проверять и компилировать список узлов при запуске"), page);
+    CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
     auto* layout = new QGridLayout(page);
     layout->addWidget(new QLabel(QStringLiteral("Файлы со списками узлов"), page), 0, 0);
     layout->addWidget(ListBox3, 1, 0, 3, 1);
@@ -382,13 +391,19 @@ QWidget* TSetupForm::BuildViewPage() {
     auto* page = new QWidget;
     auto* view = new QGroupBox(QStringLiteral("Просмотр"), page);
     CheckBox1 = new QCheckBox(QStringLiteral("Раскрашивать текст писем при просмотре"), view);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     CheckBox2 = new QCheckBox(QStringLiteral("Показывать служебные поля в письмах"), view);
+    CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
     CheckBox11 =
         new QCheckBox(QStringLiteral("Автоматически переносить длинные строчки в тексте письма"), view);
+    CheckBox11->setObjectName(QStringLiteral("CheckBox11"));
     CheckBox10 =
         new QCheckBox(QStringLiteral("Использовать фон на панели кнопок (требует перезапуск)"), view);
+    CheckBox10->setObjectName(QStringLiteral("CheckBox10"));
     CheckBox16 = new QCheckBox(QStringLiteral("Запоминать положение окна редактирования"), view);
+    CheckBox16->setObjectName(QStringLiteral("CheckBox16"));
     CheckBox4 = new QCheckBox(QStringLiteral("Выделять фидошные адреса как ссылки"), view);
+    CheckBox4->setObjectName(QStringLiteral("CheckBox4"));
     auto* viewLayout = new QVBoxLayout(view);
     for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox11, CheckBox10, CheckBox16, CheckBox4})
         viewLayout->addWidget(box);
@@ -397,12 +412,16 @@ QWidget* TSetupForm::BuildViewPage() {
     auto* ansi = new QWidget;
     auto* fonts = new QGroupBox(QStringLiteral("Шрифты"), ansi);
     FontComboBox1 = new QFontComboBox(fonts);
+    FontComboBox1->setObjectName(QStringLiteral("FontComboBox1"));
     FontComboBox1->setWritingSystem(QFontDatabase::Cyrillic);
     FontComboBox1->setFontFilters(QFontComboBox::ScalableFonts | QFontComboBox::ProportionalFonts);
     FontComboBox2 = new QFontComboBox(fonts);
+    FontComboBox2->setObjectName(QStringLiteral("FontComboBox2"));
     FontComboBox2->setFontFilters(QFontComboBox::MonospacedFonts);
     ComboBox1 = new QComboBox(fonts);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox2 = new QComboBox(fonts);
+    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
     for (QComboBox* sizes : {ComboBox1, ComboBox2}) {
         sizes->setEditable(true);
         for (const char* size : kSizes) sizes->addItem(QString::fromLatin1(size));
@@ -424,6 +443,7 @@ QWidget* TSetupForm::BuildViewPage() {
     fontTabs->addTab(ansi, QStringLiteral("ANSI"));
     auto* dos = new QWidget;
     ComboBox3 = new QComboBox(dos);
+    ComboBox3->setObjectName(QStringLiteral("ComboBox3"));
     for (std::string_view name : DosFontNames)
         ComboBox3->addItem(QString::fromLatin1(name.data(), name.size()));
     // The word is stored in CP866 so that it reads right in the OEM font.
@@ -480,6 +500,7 @@ QWidget* TSetupForm::BuildMessagesPage() {
     Button14 = Button(QStringLiteral("Удалить"), page);
     CheckBox5 =
         new QCheckBox(QStringLiteral("Автоматически проверять орфографию при отправлении писем"), page);
+    CheckBox5->setObjectName(QStringLiteral("CheckBox5"));
     auto* layout = new QGridLayout(page);
     layout->addWidget(new QLabel(QStringLiteral("Netmail-область:"), page), 0, 0);
     layout->addWidget(ListBox6, 1, 0, 1, 3);
@@ -522,11 +543,13 @@ QWidget* TSetupForm::BuildMessagesPage() {
 QWidget* TSetupForm::BuildColorsPage() {
     auto* page = new QWidget;
     ListBox5 = new QListWidget(page);
+    ListBox5->setObjectName(QStringLiteral("ListBox5"));
     for (const char* entry :
          {"Текст письма", "Тирлайн", "Ориджин", "Цитирование 1", "Цитирование 2", "Служебные поля"})
         ListBox5->addItem(QString::fromUtf8(entry));
     ColorGrid1 = new TColorGrid(page);
     RichEdit2 = new QTextEdit(page);
+    RichEdit2->setObjectName(QStringLiteral("RichEdit2"));
     RichEdit2->setReadOnly(true);
     auto* layout = new QGridLayout(page);
     layout->addWidget(new QLabel(QStringLiteral("Цвета"), page), 0, 0);
@@ -579,7 +602,9 @@ QWidget* TSetupForm::BuildExtraPage() {
     auto* page = new QWidget;
     auto* letters = new QGroupBox(QStringLiteral("Письма"), page);
     CheckBox12 = new QCheckBox(QStringLiteral("Автосохранение каждые "), letters);
+    CheckBox12->setObjectName(QStringLiteral("CheckBox12"));
     RxSpinEdit1 = new QSpinBox(letters);
+    RxSpinEdit1->setObjectName(QStringLiteral("RxSpinEdit1"));
     RxSpinEdit1->setRange(1, 200);
     auto* lettersLayout = new QHBoxLayout(letters);
     lettersLayout->addWidget(CheckBox12);
@@ -588,16 +613,22 @@ QWidget* TSetupForm::BuildExtraPage() {
     lettersLayout->addStretch();
     auto* flags = new QGroupBox(QStringLiteral("Флаги"), page);
     CheckBox13 = new QCheckBox(QStringLiteral("при написании письма нетмейла создавать флаг"), flags);
+    CheckBox13->setObjectName(QStringLiteral("CheckBox13"));
     Edit4 = new QLineEdit(flags);
+    Edit4->setObjectName(QStringLiteral("Edit4"));
     CheckBox14 = new QCheckBox(QStringLiteral("при написании письма эхомейла создавать флаг"), flags);
+    CheckBox14->setObjectName(QStringLiteral("CheckBox14"));
     Edit5 = new QLineEdit(flags);
+    Edit5->setObjectName(QStringLiteral("Edit5"));
     auto* flagsLayout = new QGridLayout(flags);
     flagsLayout->addWidget(CheckBox13, 0, 0);
     flagsLayout->addWidget(Edit4, 0, 1);
     flagsLayout->addWidget(CheckBox14, 1, 0);
     flagsLayout->addWidget(Edit5, 1, 1);
     CheckBox15 = new QCheckBox(QStringLiteral("Кеширование"), page);
+    CheckBox15->setObjectName(QStringLiteral("CheckBox15"));
     RxSpinEdit2 = new QSpinBox(page);
+    RxSpinEdit2->setObjectName(QStringLiteral("RxSpinEdit2"));
     RxSpinEdit2->setRange(1, 2000);
     auto* cache = new QHBoxLayout;
     cache->addWidget(CheckBox15);
@@ -623,6 +654,7 @@ QWidget* TSetupForm::BuildPluginsPage() {
     StaticText1->setObjectName(QStringLiteral("StaticText1"));
     StaticText1->setWordWrap(true);
     Button10 = Button(QStringLiteral("Настройка..."), page);
+    Button10->setObjectName(QStringLiteral("Button10"));
     Button11 = Button(QStringLiteral("О модуле..."), page);
     auto* layout = new QGridLayout(page);
     layout->addWidget(new QLabel(QStringLiteral("Список модулей"), page), 0, 0);
@@ -674,7 +706,14 @@ struct TBindings {
     }
 };
 
-TBindings BindingsOf(const TSetupForm& f) {
+}  // namespace
+
+// The dialog's controls as the table lists them.
+struct TSetupFormBindings {
+    static TBindings Of(const TSetupForm& f);
+};
+
+TBindings TSetupFormBindings::Of(const TSetupForm& f) {
     return {{{f.CheckBox1, &TSettings::ColourText},
              {f.CheckBox2, &TSettings::ShowKludges},
              {f.CheckBox3, &TSettings::AutoCompile},
@@ -697,12 +736,10 @@ TBindings BindingsOf(const TSetupForm& f) {
              {f.ListBox3, &TSettings::NodeListFiles}}};
 }
 
-}  // namespace
-
 void TSetupForm::LoadValues() {
     const TSettings& s = Settings;
     Edit1->setText(ToQt(s.FullName));
-    BindingsOf(*this).Load(s);
+    TSetupFormBindings::Of(*this).Load(s);
     FontComboBox1->setCurrentFont(PresetFamily(s.VarFont, QFontDatabase::GeneralFont));
     FontComboBox2->setCurrentFont(PresetFamily(s.FixFont, QFontDatabase::FixedFont));
     PresetSize(ComboBox1, s.VarSize);
@@ -919,7 +956,7 @@ bool TSetupForm::WriteBack() {
     s.FixFont = FromQt(FontComboBox2->currentFont().family());
     s.VarSize = ChosenSize(ComboBox1, 10);
     s.FixSize = ChosenSize(ComboBox2, 10);
-    BindingsOf(*this).Store(s);
+    TSetupFormBindings::Of(*this).Store(s);
     s.AutoTypeTable = autoType_;
     s.ColorTable = colors_;
     // 2.

@@ -60,6 +60,9 @@ public:
     bool WriteBack();
     void UpdateControls();
 
+private:
+    // The table that loads and stores the settings shown one to a control.
+    friend struct TSetupFormBindings;
     QTabWidget* PageControl;
     // "Личное"
     QLineEdit* Edit1;
@@ -132,6 +135,7 @@ public:
     QPushButton* Button10;
     QPushButton* Button11;
 
+public:
     // ---- commands of the pages ----
     void AddAddress();
     void MoveAddress(int delta);

@@ -26,9 +26,12 @@
 #include "reader/ui/AreaTreeModel.h"
 #include "reader/ui/MainFrame.h"
 #include "support/TestSupport.h"
+#include "support/qt/Child.h"
 
 namespace pelmar::ui {
 namespace {
+
+using pelmar::test::Child;
 
 class AreaMngrTest : public ::testing::Test {
 protected:
@@ -46,11 +49,11 @@ protected:
         return parent.AddChild(fields);
     }
     void SelectInList(TAreaMngr& window, const std::vector<std::string>& names) {
-        window.List->clearSelection();
-        for (int i = 0; i < window.List->count(); ++i) {
+        Child<QListWidget>(window, "List")->clearSelection();
+        for (int i = 0; i < Child<QListWidget>(window, "List")->count(); ++i) {
             for (const std::string& name : names) {
-                if (window.List->item(i)->text().toStdString() == name)
-                    window.List->item(i)->setSelected(true);
+                if (Child<QListWidget>(window, "List")->item(i)->text().toStdString() == name)
+                    Child<QListWidget>(window, "List")->item(i)->setSelected(true);
             }
         }
     }
@@ -64,13 +67,14 @@ TEST_F(AreaMngrTest, TreeShowsTopNodeAndListShowsChildren) {
     Add(root_, "echo");
     TAreaMngr window(root_);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Эхоконференции"));
-    ASSERT_EQ(window.Tree->topLevelItemCount(), 1);
-    EXPECT_EQ(window.Tree->topLevelItem(0)->text(0), QStringLiteral("Все конференции"));
+    ASSERT_EQ(Child<TAreaMngrTree>(window, "Tree")->topLevelItemCount(), 1);
+    EXPECT_EQ(Child<TAreaMngrTree>(window, "Tree")->topLevelItem(0)->text(0),
+              QStringLiteral("Все конференции"));
     window.SelectFolder(&root_);
-    ASSERT_EQ(window.List->count(), 1);
-    EXPECT_FALSE(window.UpAction->isEnabled());
-    EXPECT_TRUE(window.CreateAction->isEnabled());
-    EXPECT_FALSE(window.DeleteAction->isEnabled());
+    ASSERT_EQ(Child<QListWidget>(window, "List")->count(), 1);
+    EXPECT_FALSE(Child<QAction>(window, "UpAction")->isEnabled());
+    EXPECT_TRUE(Child<QAction>(window, "CreateAction")->isEnabled());
+    EXPECT_FALSE(Child<QAction>(window, "DeleteAction")->isEnabled());
 }
 
 TEST_F(AreaMngrTest, LinkedGroupsAndFoldersGetUniqueNames) {
@@ -90,19 +94,20 @@ TEST_F(AreaMngrTest, LinkedGroupsAndFoldersGetUniqueNames) {
     EXPECT_EQ(root_.Child(3)->Name, "-----");
     EXPECT_EQ(root_.Child(4)->Name, "-----1");
     EXPECT_EQ(changes, 5);
-    EXPECT_EQ(window.Tree->topLevelItem(0)->childCount(), 5);
+    EXPECT_EQ(Child<TAreaMngrTree>(window, "Tree")->topLevelItem(0)->childCount(), 5);
 
     // Renaming in place onto a sibling's name (any case) is undone.
-    window.List->item(4)->setText(QStringLiteral("SQUISH"));
+    Child<QListWidget>(window, "List")->item(4)->setText(QStringLiteral("SQUISH"));
     EXPECT_EQ(root_.Child(4)->Name, "-----1");
-    EXPECT_EQ(window.List->item(4)->text(), QStringLiteral("-----1"));
-    window.List->item(4)->setText(QStringLiteral("Local"));
+    EXPECT_EQ(Child<QListWidget>(window, "List")->item(4)->text(), QStringLiteral("-----1"));
+    Child<QListWidget>(window, "List")->item(4)->setText(QStringLiteral("Local"));
     EXPECT_EQ(root_.Child(4)->Name, "Local");
-    EXPECT_EQ(window.Tree->topLevelItem(0)->child(4)->text(0), QStringLiteral("Local"));
+    EXPECT_EQ(Child<TAreaMngrTree>(window, "Tree")->topLevelItem(0)->child(4)->text(0),
+              QStringLiteral("Local"));
 
     // A linked group holds no folders of its own.
     window.SelectFolder(root_.Child(0));
-    EXPECT_FALSE(window.CreateAction->isEnabled());
+    EXPECT_FALSE(Child<QAction>(window, "CreateAction")->isEnabled());
     EXPECT_EQ(window.CreateFolder(), nullptr);
     EXPECT_EQ(window.AddLinkedGroup(LinkKindFastEcho), nullptr);
 }
@@ -126,8 +131,8 @@ TEST_F(AreaMngrTest, DroppingMovesEverySelectedEntryButNotIntoItsOwnSubtree) {
     EXPECT_EQ(target->Child(0)->Name, "a");
     EXPECT_EQ(target->Child(2)->Name, "c");
     EXPECT_EQ(root_.ChildCount(), 1);
-    EXPECT_EQ(window.List->count(), 1);
-    QTreeWidgetItem* targetNode = window.Tree->topLevelItem(0)->child(0);
+    EXPECT_EQ(Child<QListWidget>(window, "List")->count(), 1);
+    QTreeWidgetItem* targetNode = Child<TAreaMngrTree>(window, "Tree")->topLevelItem(0)->child(0);
     EXPECT_EQ(targetNode->text(0), QStringLiteral("target"));
     EXPECT_EQ(targetNode->childCount(), 3);
 }
@@ -146,8 +151,8 @@ TEST_F(AreaMngrTest, DeletingTellsOpenEditorsAboutEveryAreaOfTheSubtree) {
     SetAreaGoneHook({});
     EXPECT_EQ(gone, (std::vector<std::string>{"two", "one", "folder"}));
     ASSERT_EQ(root_.ChildCount(), 1);
-    EXPECT_EQ(window.List->count(), 1);
-    EXPECT_EQ(window.Tree->topLevelItem(0)->childCount(), 1);
+    EXPECT_EQ(Child<QListWidget>(window, "List")->count(), 1);
+    EXPECT_EQ(Child<TAreaMngrTree>(window, "Tree")->topLevelItem(0)->childCount(), 1);
 }
 
 // The main window shows a linked group's areas beside it, without a node for the group itself.
@@ -250,9 +255,9 @@ TEST_F(AreaMngrTest, DeletingLeavesNoNodeOfTheSubtreeInAnyWindow) {
         window.SelectFolder(&root);
         SelectInList(window, {"Fido"});
         window.DeleteSelected();
-        EXPECT_EQ(window.Tree->topLevelItem(0)->childCount(), 1);
+        EXPECT_EQ(Child<TAreaMngrTree>(window, "Tree")->topLevelItem(0)->childCount(), 1);
         window.SelectFolder(keep);  // a node left for a freed entry would be found here
-        EXPECT_EQ(window.Tree->currentItem()->text(0), QStringLiteral("KEEP"));
+        EXPECT_EQ(Child<TAreaMngrTree>(window, "Tree")->currentItem()->text(0), QStringLiteral("KEEP"));
     }
     EXPECT_EQ(frame.AreaModel().NodeCount(), 1u);
     EXPECT_TRUE(frame.AreaModel().IndexOf(keep).isValid());
@@ -274,14 +279,14 @@ TEST_F(AreaMngrTest, PropertiesStoreBaseNamesWithTheirDotsAndRefuseBadBoards) {
     TAreaInfo* area = Add(root_, "area");
     TEchoPropsForm form;
     form.LoadFrom(*area);
-    EXPECT_FALSE(form.NetmailCheck->isEnabled());
+    EXPECT_FALSE(Child<QCheckBox>(form, "NetmailCheck")->isEnabled());
     form.SetKind(2);
-    EXPECT_TRUE(form.NetmailCheck->isEnabled());
-    form.JamFile->SetPath("/var/spool/ftn/su.general.jhr");
-    form.AreaNameEdit->setText("SU.GENERAL");
-    form.DescriptionEdit->setText("General");
-    form.AkaCombo->setCurrentIndex(1);
-    form.NetmailCheck->setChecked(true);
+    EXPECT_TRUE(Child<QCheckBox>(form, "NetmailCheck")->isEnabled());
+    Child<TFileChooser>(form, "JamFile")->SetPath("/var/spool/ftn/su.general.jhr");
+    Child<QLineEdit>(form, "AreaNameEdit")->setText("SU.GENERAL");
+    Child<QLineEdit>(form, "DescriptionEdit")->setText("General");
+    Child<QComboBox>(form, "AkaCombo")->setCurrentIndex(1);
+    Child<QCheckBox>(form, "NetmailCheck")->setChecked(true);
     ASSERT_TRUE(form.ApplyTo(*area));
     EXPECT_EQ(area->Kind, 2);
     EXPECT_EQ(area->Path, "/var/spool/ftn/su.general");
@@ -293,26 +298,26 @@ TEST_F(AreaMngrTest, PropertiesStoreBaseNamesWithTheirDotsAndRefuseBadBoards) {
     // A Squish file typed with its extension loses only that extension too.
     TEchoPropsForm squish;
     squish.SetKind(4);
-    squish.SquishFile->SetPath("/bases/ru.linux.sqd");
+    Child<TFileChooser>(squish, "SquishFile")->SetPath("/bases/ru.linux.sqd");
     ASSERT_TRUE(squish.ApplyTo(*area));
     EXPECT_EQ(area->Path, "/bases/ru.linux");
 
     TEchoPropsForm hudson;
     hudson.SetKind(3);
-    hudson.HudsonDir->SetPath("/hudson/");
+    Child<TFileChooser>(hudson, "HudsonDir")->SetPath("/hudson/");
     for (const char* bad : {"0", "201", "abc"}) {
-        hudson.HudsonBoardEdit->setText(bad);
+        Child<QLineEdit>(hudson, "HudsonBoardEdit")->setText(bad);
         EXPECT_FALSE(hudson.ApplyTo(*area)) << bad;
         EXPECT_EQ(area->Path, "/bases/ru.linux") << bad;
     }
-    hudson.HudsonBoardEdit->setText("12");
+    Child<QLineEdit>(hudson, "HudsonBoardEdit")->setText("12");
     ASSERT_TRUE(hudson.ApplyTo(*area));
     EXPECT_EQ(area->Path, std::string("\x0C/hudson/"));
     TEchoPropsForm again;
     again.LoadFrom(*area);
     EXPECT_EQ(again.Kind(), 3);
-    EXPECT_EQ(again.HudsonBoardEdit->text(), QStringLiteral("12"));
-    EXPECT_EQ(again.HudsonDir->Path(), "/hudson/");
+    EXPECT_EQ(Child<QLineEdit>(again, "HudsonBoardEdit")->text(), QStringLiteral("12"));
+    EXPECT_EQ(Child<TFileChooser>(again, "HudsonDir")->Path(), "/hudson/");
 }
 
 TEST_F(AreaMngrTest, FilterKeepsMasksAndAddresses) {
@@ -323,11 +328,11 @@ TEST_F(AreaMngrTest, FilterKeepsMasksAndAddresses) {
     group->AKAInclude = "2:5020/1.1";
     TImportFilterForm form;
     form.LoadFrom(*group);
-    EXPECT_EQ(form.IncludeAkaCombo->currentIndex(), 2);
-    EXPECT_EQ(form.ExcludeAkaCombo->currentText(), QStringLiteral("<любая>"));
-    form.IncludeMaskEdit->setText("su.hardw.*;pvt.exch.*");
-    form.IncludeAkaCombo->setCurrentIndex(0);
-    form.ExcludeAkaCombo->setCurrentIndex(1);
+    EXPECT_EQ(Child<QComboBox>(form, "IncludeAkaCombo")->currentIndex(), 2);
+    EXPECT_EQ(Child<QComboBox>(form, "ExcludeAkaCombo")->currentText(), QStringLiteral("<любая>"));
+    Child<QLineEdit>(form, "IncludeMaskEdit")->setText("su.hardw.*;pvt.exch.*");
+    Child<QComboBox>(form, "IncludeAkaCombo")->setCurrentIndex(0);
+    Child<QComboBox>(form, "ExcludeAkaCombo")->setCurrentIndex(1);
     form.ApplyTo(*group);
     EXPECT_EQ(group->WildInclude, "su.hardw.*;pvt.exch.*");
     EXPECT_EQ(group->AKAInclude, "");
@@ -339,16 +344,16 @@ TEST_F(AreaMngrTest, AreaSelectionAddsOnlyAreasNotListedYet) {
     TAreaInfo* area = Add(*folder, "area", 2);
     root_.SortShown();
     TAreaPostForm form(root_);
-    EXPECT_FALSE(form.OKButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(form, "OKButton")->isEnabled());
     ASSERT_TRUE(form.SelectInTree(*folder));
-    EXPECT_FALSE(form.AddButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(form, "AddButton")->isEnabled());
     ASSERT_TRUE(form.SelectInTree(*area));
-    EXPECT_TRUE(form.AddButton->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(form, "AddButton")->isEnabled());
     form.AddSelected();
-    EXPECT_FALSE(form.AddButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(form, "AddButton")->isEnabled());
     EXPECT_EQ(form.Targets(), std::vector<TAreaInfo*>{area});
-    EXPECT_EQ(form.TargetList->item(0)->text(), QStringLiteral("folder\\area"));
-    EXPECT_TRUE(form.OKButton->isEnabled());
+    EXPECT_EQ(Child<QListWidget>(form, "TargetList")->item(0)->text(), QStringLiteral("folder\\area"));
+    EXPECT_TRUE(Child<QPushButton>(form, "OKButton")->isEnabled());
 }
 
 // The main window as the properties dialog sees it: which area it lists and when it lets go.
@@ -378,11 +383,11 @@ TEST_F(AreaMngrTest, MainWindowLeavesTheAreaBeforeItsKindOrPathChanges) {
     main.Listed = area;
     TEchoPropsForm form;
     form.LoadFrom(*area);
-    form.DescriptionEdit->setText("only the description");
+    Child<QLineEdit>(form, "DescriptionEdit")->setText("only the description");
     ASSERT_TRUE(form.ApplyTo(*area));
     EXPECT_TRUE(main.KindWhenCleared.empty());  // nothing the base depends on changed
     form.SetKind(2);
-    form.JamFile->SetPath("/new/base");
+    Child<TFileChooser>(form, "JamFile")->SetPath("/new/base");
     ASSERT_TRUE(form.ApplyTo(*area));
     InstallMainWindowServices(nullptr);
     SetAreaTreeView(nullptr);

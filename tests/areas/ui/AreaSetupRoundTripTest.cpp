@@ -12,10 +12,12 @@
 #include "import/ui/FileChooser.h"
 #include "msgbase/MessageBase.h"
 #include "support/TestSupport.h"
+#include "support/qt/Child.h"
 
 namespace pelmar::ui {
 namespace {
 
+using pelmar::test::Child;
 namespace fs = std::filesystem;
 
 class AreaSetupRoundTripTest : public ::testing::Test {
@@ -34,17 +36,17 @@ protected:
 
     TAreaInfo* MakeArea(TAreaMngr& window, const std::string& name, int kind, const std::string& location) {
         TAreaInfo* entry = window.CreateFolder();
-        window.List->currentItem()->setText(QString::fromStdString(name));
+        Child<QListWidget>(window, "List")->currentItem()->setText(QString::fromStdString(name));
         TEchoPropsForm form;
         form.LoadFrom(*entry);
         form.SetKind(kind);
-        if (kind == 1) form.FidoDir->SetPath(location);
-        if (kind == 2) form.JamFile->SetPath(location);
+        if (kind == 1) Child<TFileChooser>(form, "FidoDir")->SetPath(location);
+        if (kind == 2) Child<TFileChooser>(form, "JamFile")->SetPath(location);
         if (kind == 3) {
-            form.HudsonDir->SetPath(location);
-            form.HudsonBoardEdit->setText("7");
+            Child<TFileChooser>(form, "HudsonDir")->SetPath(location);
+            Child<QLineEdit>(form, "HudsonBoardEdit")->setText("7");
         }
-        if (kind == 4) form.SquishFile->SetPath(location);
+        if (kind == 4) Child<TFileChooser>(form, "SquishFile")->SetPath(location);
         EXPECT_TRUE(form.ApplyTo(*entry));
         return entry;
     }
@@ -61,7 +63,7 @@ TEST_F(AreaSetupRoundTripTest, AreasOfEveryKindSurviveARestartAndListTheirMail) 
         TAreaMngr window(manager.Root());
         window.SelectFolder(&manager.Root());
         TAreaInfo* fido = window.CreateFolder();
-        window.List->currentItem()->setText("Fido");
+        Child<QListWidget>(window, "List")->currentItem()->setText("Fido");
         window.SelectFolder(fido);
         MakeArea(window, "jam", 2, (bases_ / "jam" / "su.general.jhr").string());
         MakeArea(window, "squish", 4, (bases_ / "squish" / "su.general.sqd").string());

@@ -10,21 +10,25 @@
 #include "core/Codepage.h"
 #include "core/ui/LoginChooseForm.h"
 #include "core/ui/PasswordForm.h"
+#include "support/qt/Child.h"
 
 namespace pelmar::ui {
 namespace {
+
+using pelmar::test::Child;
 
 TEST(LoginChooseForm, ShowsItsTextsAndAFixedList) {
     TLoginChooseForm form;
     form.SetChoice(BuildLoginChoice(true, {"Ivan", Utf8ToAnsi("Пётр")}));
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Пелмар"));
-    EXPECT_EQ(form.WelcomeLabel->text(), QStringLiteral("Добро пожаловать!"));
-    EXPECT_EQ(form.PromptLabel->text(), QStringLiteral("Выберите имя для входа в систему:"));
-    EXPECT_EQ(form.CancelButton->text(), QStringLiteral("Отмена"));
-    EXPECT_FALSE(form.UserBox->isEditable());
-    ASSERT_EQ(form.UserBox->count(), 3);
-    EXPECT_EQ(form.UserBox->itemText(0), QStringLiteral("<По умолчанию>"));
-    EXPECT_EQ(form.UserBox->itemText(2), QStringLiteral("Пётр"));
+    EXPECT_EQ(Child<QLabel>(form, "WelcomeLabel")->text(), QStringLiteral("Добро пожаловать!"));
+    EXPECT_EQ(Child<QLabel>(form, "PromptLabel")->text(),
+              QStringLiteral("Выберите имя для входа в систему:"));
+    EXPECT_EQ(Child<QPushButton>(form, "CancelButton")->text(), QStringLiteral("Отмена"));
+    EXPECT_FALSE(Child<QComboBox>(form, "UserBox")->isEditable());
+    ASSERT_EQ(Child<QComboBox>(form, "UserBox")->count(), 3);
+    EXPECT_EQ(Child<QComboBox>(form, "UserBox")->itemText(0), QStringLiteral("<По умолчанию>"));
+    EXPECT_EQ(Child<QComboBox>(form, "UserBox")->itemText(2), QStringLiteral("Пётр"));
     EXPECT_EQ(form.SelectedIndex(), 0);
 }
 
@@ -32,16 +36,16 @@ TEST(LoginChooseForm, OKOnlyWhileAnItemIsSelected) {
     TLoginChooseForm form;
     form.SetChoice(BuildLoginChoice(false, {}));
     form.show();
-    EXPECT_FALSE(form.OKButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(form, "OKButton")->isEnabled());
 
     form.SetChoice(BuildLoginChoice(false, {"Ivan", "Zoe"}));
-    EXPECT_TRUE(form.OKButton->isEnabled());
-    form.UserBox->setCurrentIndex(-1);
-    EXPECT_FALSE(form.OKButton->isEnabled());
-    form.UserBox->setCurrentIndex(1);
-    EXPECT_TRUE(form.OKButton->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(form, "OKButton")->isEnabled());
+    Child<QComboBox>(form, "UserBox")->setCurrentIndex(-1);
+    EXPECT_FALSE(Child<QPushButton>(form, "OKButton")->isEnabled());
+    Child<QComboBox>(form, "UserBox")->setCurrentIndex(1);
+    EXPECT_TRUE(Child<QPushButton>(form, "OKButton")->isEnabled());
 
-    form.OKButton->click();
+    Child<QPushButton>(form, "OKButton")->click();
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_EQ(form.SelectedIndex(), 1);
 }
@@ -50,7 +54,7 @@ TEST(LoginChooseForm, CancelRejects) {
     TLoginChooseForm form;
     form.SetChoice(BuildLoginChoice(true, {"Ivan"}));
     form.show();
-    form.CancelButton->click();
+    Child<QPushButton>(form, "CancelButton")->click();
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.result(), QDialog::Rejected);
 }
@@ -66,8 +70,8 @@ protected:
     }
 
     void Type(const QString& text) {
-        form_->PasswordEdit->setText(text);
-        form_->OKButton->click();
+        Child<QLineEdit>(*form_, "PasswordEdit")->setText(text);
+        Child<QPushButton>(*form_, "OKButton")->click();
         QApplication::processEvents();
     }
 
@@ -77,10 +81,10 @@ protected:
 
 TEST_F(PasswordFormTest, ShowsItsTextsAndHidesTheTyping) {
     EXPECT_EQ(form_->windowTitle(), QStringLiteral("Ввод пароля"));
-    EXPECT_EQ(form_->PromptLabel->text(), QStringLiteral("Введите свой пароль:"));
-    EXPECT_EQ(form_->PasswordEdit->echoMode(), QLineEdit::Password);
-    EXPECT_TRUE(form_->OKButton->isDefault());
-    EXPECT_EQ(form_->CancelButton->text(), QStringLiteral("Отмена"));
+    EXPECT_EQ(Child<QLabel>(*form_, "PromptLabel")->text(), QStringLiteral("Введите свой пароль:"));
+    EXPECT_EQ(Child<QLineEdit>(*form_, "PasswordEdit")->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(Child<QPushButton>(*form_, "OKButton")->isDefault());
+    EXPECT_EQ(Child<QPushButton>(*form_, "CancelButton")->text(), QStringLiteral("Отмена"));
 }
 
 TEST_F(PasswordFormTest, RightPasswordAccepts) {
@@ -94,8 +98,8 @@ TEST_F(PasswordFormTest, FirstWrongAttemptWarnsClearsAndStaysOpen) {
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0], Utf8ToAnsi("Пароль введен неправильно!"));
     EXPECT_TRUE(form_->isVisible());
-    EXPECT_TRUE(form_->PasswordEdit->text().isEmpty());
-    EXPECT_EQ(QApplication::focusWidget(), form_->PasswordEdit);
+    EXPECT_TRUE(Child<QLineEdit>(*form_, "PasswordEdit")->text().isEmpty());
+    EXPECT_EQ(QApplication::focusWidget(), Child<QLineEdit>(*form_, "PasswordEdit"));
 
     Type(QStringLiteral("Пароль1"));
     EXPECT_EQ(form_->result(), QDialog::Accepted);
@@ -112,7 +116,7 @@ TEST_F(PasswordFormTest, SecondWrongAttemptCancels) {
 TEST(PasswordForm, EmptyStoredPasswordAcceptsEmptyInput) {
     TPasswordForm form("");
     form.show();
-    form.OKButton->click();
+    Child<QPushButton>(form, "OKButton")->click();
     EXPECT_EQ(form.result(), QDialog::Accepted);
 }
 

@@ -14,10 +14,12 @@
 #include "core/ui/UserForm.h"
 #include "settings/UserAdmin.h"
 #include "support/TestSupport.h"
+#include "support/qt/Child.h"
 
 namespace pelmar::ui {
 namespace {
 
+using pelmar::test::Child;
 namespace fs = std::filesystem;
 
 class UserAdminDialogsTest : public ::testing::Test {
@@ -33,11 +35,12 @@ protected:
     void Answer(TUsersForm& list, const std::string& name, bool password = false,
                 const std::string& magic = {}) {
         list.RunUserForm = [=](TUserForm& form) {
-            if (!form.NameEdit->isReadOnly()) form.NameEdit->setText(ToQt(name));
-            form.UsePasswordCheck->setChecked(password);
-            form.PasswordEdit1->setText(ToQt(magic));
-            form.PasswordEdit2->setText(ToQt(magic));
-            if (!form.OKButton->isEnabled()) return int(QDialog::Rejected);
+            if (!Child<QLineEdit>(form, "NameEdit")->isReadOnly())
+                Child<QLineEdit>(form, "NameEdit")->setText(ToQt(name));
+            Child<QCheckBox>(form, "UsePasswordCheck")->setChecked(password);
+            Child<QLineEdit>(form, "PasswordEdit1")->setText(ToQt(magic));
+            Child<QLineEdit>(form, "PasswordEdit2")->setText(ToQt(magic));
+            if (!Child<QPushButton>(form, "OKButton")->isEnabled()) return int(QDialog::Rejected);
             return int(QDialog::Accepted);
         };
     }
@@ -52,7 +55,7 @@ TEST_F(UserAdminDialogsTest, AddsProfilesAndRefusesNamesThatExistIgnoringCase) {
     list.ShowInfoBox = [&](const std::string& text) { told_.push_back(text); };
     Answer(list, Utf8ToAnsi("Иван"), true, "secret");
     list.AddButtonClick();
-    ASSERT_EQ(list.UserList->count(), 1);
+    ASSERT_EQ(Child<QListWidget>(list, "UserList")->count(), 1);
     EXPECT_TRUE(fs::is_directory(home_.Path() / "Иван"));
     const TProfileValues stored = ReadProfile(Utf8ToAnsi("Иван"));
     EXPECT_TRUE(stored.UsePassword);
@@ -63,7 +66,7 @@ TEST_F(UserAdminDialogsTest, AddsProfilesAndRefusesNamesThatExistIgnoringCase) {
         Answer(list, name);
         list.AddButtonClick();
     }
-    EXPECT_EQ(list.UserList->count(), 1);
+    EXPECT_EQ(Child<QListWidget>(list, "UserList")->count(), 1);
     EXPECT_EQ(told_, std::vector<std::string>(2, Utf8ToAnsi("Такой пользователь уже существует!")));
     EXPECT_EQ(ListProfiles().size(), 1u);
 }
@@ -75,20 +78,20 @@ TEST_F(UserAdminDialogsTest, NameFieldRefusesBackslashesAndInvalidNames) {
         bool ok;
     } rows[] = {{"A\\B", false}, {"", false}, {" Anna", false}, {"Anna", true}};
     for (const auto& row : rows) {
-        form.NameEdit->setText(row.name);
-        EXPECT_EQ(form.OKButton->isEnabled(), row.ok) << row.name;
+        Child<QLineEdit>(form, "NameEdit")->setText(row.name);
+        EXPECT_EQ(Child<QPushButton>(form, "OKButton")->isEnabled(), row.ok) << row.name;
     }
     std::vector<std::string> told;
     form.ShowInfoBox = [&](const std::string& text) { told.push_back(text); };
-    form.UsePasswordCheck->setChecked(true);
-    form.PasswordEdit1->setText("a");
-    form.PasswordEdit2->setText("b");
+    Child<QCheckBox>(form, "UsePasswordCheck")->setChecked(true);
+    Child<QLineEdit>(form, "PasswordEdit1")->setText("a");
+    Child<QLineEdit>(form, "PasswordEdit2")->setText("b");
     form.OKButtonClick();
     EXPECT_EQ(form.result(), 0);
     EXPECT_EQ(told, std::vector<std::string>{Utf8ToAnsi("Введенные пароли не совпадают!")});
-    EXPECT_TRUE(form.PasswordGroup->isEnabled());
-    form.UsePasswordCheck->setChecked(false);
-    EXPECT_FALSE(form.PasswordGroup->isEnabled());
+    EXPECT_TRUE(Child<QGroupBox>(form, "PasswordGroup")->isEnabled());
+    Child<QCheckBox>(form, "UsePasswordCheck")->setChecked(false);
+    EXPECT_FALSE(Child<QGroupBox>(form, "PasswordGroup")->isEnabled());
 }
 
 TEST_F(UserAdminDialogsTest, EditingKeepsTheFolderAndDeletingRemovesIt) {
@@ -96,8 +99,8 @@ TEST_F(UserAdminDialogsTest, EditingKeepsTheFolderAndDeletingRemovesIt) {
     Answer(list, "Anna", true, "one");
     list.AddButtonClick();
     const std::string folder = ReadProfile("Anna").DataFolder;
-    list.UserList->setCurrentRow(0);
-    ASSERT_TRUE(list.EditButton->isEnabled());
+    Child<QListWidget>(list, "UserList")->setCurrentRow(0);
+    ASSERT_TRUE(Child<QPushButton>(list, "EditButton")->isEnabled());
     Answer(list, "ignored", false);
     list.EditButtonClick();
     TProfileValues stored = ReadProfile("Anna");
@@ -110,10 +113,10 @@ TEST_F(UserAdminDialogsTest, EditingKeepsTheFolderAndDeletingRemovesIt) {
         asked = text;
         return true;
     };
-    list.UserList->setCurrentRow(0);
+    Child<QListWidget>(list, "UserList")->setCurrentRow(0);
     list.DeleteButtonClick();
     EXPECT_EQ(asked, Utf8ToAnsi("Вы действительно хотите удалить пользователя Anna?"));
-    EXPECT_EQ(list.UserList->count(), 0);
+    EXPECT_EQ(Child<QListWidget>(list, "UserList")->count(), 0);
     EXPECT_TRUE(ListProfiles().empty());
     EXPECT_FALSE(fs::exists(home_.Path() / "Anna"));
 }

@@ -47,10 +47,12 @@
 #include "reader/ReadingCommands.h"
 #include "reader/ui/HelpWindow.h"
 #include "support/TestSupport.h"
+#include "support/qt/Child.h"
 
 namespace pelmar::ui {
 namespace {
 
+using pelmar::test::Child;
 namespace fs = std::filesystem;
 
 std::string A(const char* utf8) {
@@ -138,7 +140,7 @@ TEST_F(EditorWindowTest, PreviewFollowsTheHeaderUntilEditingStarts) {
     TAreaInfo& area = Area(BaseKindMsg, "ECHO");
     TSendMessageForm* e = OpenNewLetter(nullptr, &area);
     EXPECT_FALSE(e->Editing());
-    EXPECT_TRUE(e->RichEdit1->isReadOnly());
+    EXPECT_TRUE(Child<QPlainTextEdit>(*e, "RichEdit1")->isReadOnly());
     EXPECT_NE(Body(*e).find(A("Привет All!")), std::string::npos) << Body(*e);
     const int before = e->ExpansionCount();
     for (const char* name : {"S", "Se", "Sergey", "Sergey Ivanov"}) e->SetToName(name);
@@ -152,17 +154,17 @@ TEST_F(EditorWindowTest, PreviewFollowsTheHeaderUntilEditingStarts) {
 
     e->StartEditing();
     EXPECT_TRUE(e->Editing());
-    EXPECT_FALSE(e->RichEdit1->isReadOnly());
-    EXPECT_EQ(e->RichEdit1->textCursor().position(), offset);
+    EXPECT_FALSE(Child<QPlainTextEdit>(*e, "RichEdit1")->isReadOnly());
+    EXPECT_EQ(Child<QPlainTextEdit>(*e, "RichEdit1")->textCursor().position(), offset);
     EXPECT_EQ(e->CaretPanelText(), "  1:  3");
     const std::string edited = Body(*e);
     e->SetToName("Somebody Else");
     e->FlushPreview();
     EXPECT_EQ(Body(*e), edited);
-    EXPECT_TRUE(e->SpeedButton1->isVisible());
+    EXPECT_TRUE(Child<QToolButton>(*e, "SpeedButton1")->isVisible());
     e->SetHeaderCollapsed(true);
-    EXPECT_FALSE(e->HeaderGroup->isVisible());
-    EXPECT_EQ(e->CollapsedLabel->text(), QStringLiteral("Ivan Petrov -> Somebody Else : "));
+    EXPECT_FALSE(Child<QWidget>(*e, "HeaderGroup")->isVisible());
+    EXPECT_EQ(Child<QLabel>(*e, "CollapsedLabel")->text(), QStringLiteral("Ivan Petrov -> Somebody Else : "));
 }
 
 TEST_F(EditorWindowTest, SendNeedsOwnAddressAndAValidNetmailAddress) {
@@ -172,15 +174,15 @@ TEST_F(EditorWindowTest, SendNeedsOwnAddressAndAValidNetmailAddress) {
     e->Destinations = {&net};
     e->SetDestAddress("5020/1");
     EXPECT_FALSE(e->Commands().Send);
-    e->ComboBox2->setFocus();
+    Child<QComboBox>(*e, "ComboBox2")->setFocus();
     QFocusEvent out(QEvent::FocusOut);
-    QApplication::sendEvent(e->ComboBox2, &out);
+    QApplication::sendEvent(Child<QComboBox>(*e, "ComboBox2"), &out);
     EXPECT_EQ(e->DestAddress(), "2:5020/1");
     EXPECT_TRUE(e->Commands().Send);
     // A robot is written to the boss node of the own address.
     e->SetToName("aReAfIx");
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QApplication::sendEvent(e->Edit2, &enter);
+    QApplication::sendEvent(Child<QLineEdit>(*e, "Edit2"), &enter);
     EXPECT_EQ(e->DestAddress(), "2:5020/120");
 
     Settings.SelfAKA.clear();
@@ -194,28 +196,29 @@ TEST_F(EditorWindowTest, QuoteContinuationAndAutoType) {
     Settings.AutoTypeTable = {{{0x70, ssCtrl}, "Hello"}, {{0x70, ssCtrl}, A(" мир")}};
     TSendMessageForm* e = OpenNewLetter(nullptr, &area);
     e->StartEditing();
-    e->RichEdit1->setPlainText(QStringLiteral("AB> quoted text"));
-    e->RichEdit1->moveCursor(QTextCursor::End);
+    Child<QPlainTextEdit>(*e, "RichEdit1")->setPlainText(QStringLiteral("AB> quoted text"));
+    Child<QPlainTextEdit>(*e, "RichEdit1")->moveCursor(QTextCursor::End);
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QApplication::sendEvent(e->RichEdit1, &enter);
+    QApplication::sendEvent(Child<QPlainTextEdit>(*e, "RichEdit1"), &enter);
     EXPECT_EQ(Body(*e), "AB> quoted text\rAB> ");
     QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::ControlModifier);
-    QApplication::sendEvent(e->RichEdit1, &f1);
+    QApplication::sendEvent(Child<QPlainTextEdit>(*e, "RichEdit1"), &f1);
     EXPECT_EQ(Body(*e), "AB> quoted text\rAB> Hello" + A(" мир"));
     // F1 alone is help, never text.
     QKeyEvent help(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
-    QApplication::sendEvent(e->RichEdit1, &help);
+    QApplication::sendEvent(Child<QPlainTextEdit>(*e, "RichEdit1"), &help);
     EXPECT_EQ(Body(*e), "AB> quoted text\rAB> Hello" + A(" мир"));
     bool helpShown = false;
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (auto* page = qobject_cast<THelpWindow*>(window); page != nullptr && page->isVisible())
-            helpShown = page->Browser->source().fileName() == QStringLiteral("editor.html");
+            helpShown =
+                Child<QTextBrowser>(*page, "Browser")->source().fileName() == QStringLiteral("editor.html");
     }
     EXPECT_TRUE(helpShown);
     // Pasted text cannot forge control lines either.
     QGuiApplication::clipboard()->setText(QStringLiteral("\nx\x01MSGID: 1:2/3 4"));
-    e->RichEdit1->moveCursor(QTextCursor::End);
-    e->RichEdit1->paste();
+    Child<QPlainTextEdit>(*e, "RichEdit1")->moveCursor(QTextCursor::End);
+    Child<QPlainTextEdit>(*e, "RichEdit1")->paste();
     EXPECT_EQ(Body(*e), "AB> quoted text\rAB> Hello" + A(" мир") + "\rxMSGID: 1:2/3 4");
     EXPECT_EQ(VirtualKeyOf(Qt::Key_A), 0x41);
     EXPECT_EQ(VirtualKeyOf(Qt::Key_F12), 0x7B);
@@ -226,12 +229,12 @@ TEST_F(EditorWindowTest, TypingNeverAsksTheClipboardAndPasteFollowsItsNotices) {
     QGuiApplication::clipboard()->clear();
     TSendMessageForm* e = OpenNewLetter(nullptr, &Area(BaseKindMsg, "ECHO"));
     e->StartEditing();
-    e->RichEdit1->setPlainText(QString());
+    Child<QPlainTextEdit>(*e, "RichEdit1")->setPlainText(QString());
     EXPECT_FALSE(e->Commands().Paste);
     const int reads = TSendMessageForm::ClipboardReadsForTesting;
     for (const QChar c : QStringLiteral("Hello, all")) {
         QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(e->RichEdit1, &key);
+        QApplication::sendEvent(Child<QPlainTextEdit>(*e, "RichEdit1"), &key);
     }
     EXPECT_EQ(Body(*e), "Hello, all");
     EXPECT_EQ(TSendMessageForm::ClipboardReadsForTesting, reads);
@@ -328,7 +331,7 @@ TEST_F(EditorWindowTest, InsertTextFileTakesRegularFilesUpToTheCap) {
         SCOPED_TRACE(row.path);
         TSendMessageForm* e = OpenNewLetter(nullptr, &area);
         e->StartEditing();
-        e->RichEdit1->clear();
+        Child<QPlainTextEdit>(*e, "RichEdit1")->clear();
         TBoxAnswerer ok(QMessageBox::Ok);
         EXPECT_EQ(e->InsertTextFileFrom(QString::fromStdString(row.path)), row.inserted);
         EXPECT_EQ(ok.Texts.size(), row.inserted ? 0u : 1u);
@@ -374,7 +377,7 @@ TEST_F(EditorWindowTest, ExitWithAFailingDraftStoreNeverLosesTheLetter) {
     TAreaInfo& area = Area(BaseKindMsg, "ECHO");
     TSendMessageForm* e = OpenNewLetter(nullptr, &area);
     e->StartEditing();
-    e->RichEdit1->setPlainText(QStringLiteral("Привет, мир"));
+    Child<QPlainTextEdit>(*e, "RichEdit1")->setPlainText(QStringLiteral("Привет, мир"));
     TDraftStore::SetSaveFaultForTesting(A("диск переполнен"));
     struct Row {
         TExitKind kind;
@@ -428,11 +431,11 @@ TEST_F(EditorWindowTest, EnterOnStartEditingStartsItAndTheNextWordsReachTheLette
          {Qt::KeyboardModifiers(Qt::NoModifier), Qt::KeyboardModifiers(Qt::KeypadModifier)}) {
         TSendMessageForm* e = OpenNewLetter(nullptr, &area);
         const Qt::Key enter = keypad == Qt::KeypadModifier ? Qt::Key_Enter : Qt::Key_Return;
-        e->Edit3->setFocus();
+        Child<QLineEdit>(*e, "Edit3")->setFocus();
         Type(e, QStringLiteral("Тема"));
-        EXPECT_EQ(e->Edit3->text(), QStringLiteral("Тема"));
-        QTest::keyClick(e->Edit3, enter, keypad);
-        ASSERT_EQ(e->focusWidget(), e->Button1);
+        EXPECT_EQ(Child<QLineEdit>(*e, "Edit3")->text(), QStringLiteral("Тема"));
+        QTest::keyClick(Child<QLineEdit>(*e, "Edit3"), enter, keypad);
+        ASSERT_EQ(e->focusWidget(), Child<QPushButton>(*e, "Button1"));
         QTest::keyClick(e->focusWidget(), enter, keypad);
         EXPECT_TRUE(e->Editing());
         Type(e, QStringLiteral("Привет, "));
@@ -441,7 +444,7 @@ TEST_F(EditorWindowTest, EnterOnStartEditingStartsItAndTheNextWordsReachTheLette
     }
     // Typing straight on the button starts editing too, without losing the first letter.
     TSendMessageForm* e = OpenNewLetter(nullptr, &area);
-    e->Button1->setFocus();
+    Child<QPushButton>(*e, "Button1")->setFocus();
     Type(e, QStringLiteral("Да"));
     EXPECT_TRUE(e->Editing());
     EXPECT_NE(Body(*e).find(A("Да")), std::string::npos) << Body(*e);
@@ -487,10 +490,10 @@ TEST_F(EditorWindowTest, EnterInToFieldTakesTheNodelistAddress) {
         TSendMessageForm* e = OpenNewLetter(nullptr, &net);
         e->SetToName("Petr Ivanov");
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-        QApplication::sendEvent(e->Edit2, &enter);
+        QApplication::sendEvent(Child<QLineEdit>(*e, "Edit2"), &enter);
         EXPECT_EQ(asked, "Petr Ivanov");
         EXPECT_EQ(e->DestAddress(), row.address);
-        EXPECT_EQ(e->ComboBox2->count(), static_cast<int>(row.found.size()));
+        EXPECT_EQ(Child<QComboBox>(*e, "ComboBox2")->count(), static_cast<int>(row.found.size()));
     }
     TSendMessageForm::FindAddressesByName = {};
 }
@@ -504,7 +507,7 @@ TEST_F(EditorWindowTest, ClosedEditorsDeleteTheirOwnDraftsAndTheRestComeBack) {
     c->Destinations = {&one, &two};
     c->SetToName("Carl");
     c->StartEditing();
-    c->RichEdit1->setPlainText(QStringLiteral("unsent text"));
+    Child<QPlainTextEdit>(*c, "RichEdit1")->setPlainText(QStringLiteral("unsent text"));
     ASSERT_TRUE(SaveDrafts(true));
     {
         TBoxAnswerer yes(QMessageBox::Yes);
@@ -549,7 +552,7 @@ TEST_F(EditorWindowTest, DeletedSubtreeLeavesNoDanglingDestination) {
     QApplication::processEvents();
     EXPECT_EQ(e->Destinations, std::vector<TAreaInfo*>{&other});
     EXPECT_EQ(e->Reply.SourceArea, nullptr);
-    EXPECT_EQ(e->ComboEdit1->text(), QStringLiteral("OTHER "));
+    EXPECT_EQ(Child<QLineEdit>(*e, "ComboEdit1")->text(), QStringLiteral("OTHER "));
     e->SetToName("x");
     e->FlushPreview();                // expands with what is left
     EXPECT_EQ(Editors().size(), 1u);  // the edit-mode editor closed
@@ -562,7 +565,7 @@ TEST_F(EditorWindowTest, UUFileInPartsGoesOutAsSeveralMessages) {
     test::WriteFile(home.Path() / "data.bin", bytes);
     TSendMessageForm* e = OpenNewLetter(nullptr, &area);
     e->StartEditing();
-    e->SpinEdit1->setValue(100);
+    Child<QSpinBox>(*e, "SpinEdit1")->setValue(100);
     ASSERT_TRUE(e->ChooseUUFile(QString::fromStdString((home.Path() / "data.bin").string())));
     ASSERT_GT(e->UUSections.size(), 1u);
     EXPECT_FALSE(e->Commands().UUBrowse);
@@ -595,28 +598,28 @@ TEST_F(EditorWindowTest, DecodeWindowCollectsPartsAndSavesCompleteFiles) {
     TUUDecodeForm form;
     form.AddText(sections[2]);
     form.AddText(sections[0]);
-    ASSERT_EQ(form.FileList->topLevelItemCount(), 1);
-    EXPECT_EQ(form.FileList->topLevelItem(0)->text(1), QString::fromUtf8("2 из 3"));
-    EXPECT_FALSE(form.SaveAction->isEnabled());
+    ASSERT_EQ(Child<QTreeWidget>(form, "FileList")->topLevelItemCount(), 1);
+    EXPECT_EQ(Child<QTreeWidget>(form, "FileList")->topLevelItem(0)->text(1), QString::fromUtf8("2 из 3"));
+    EXPECT_FALSE(Child<QAction>(form, "SaveAction")->isEnabled());
     form.AddText(sections[1]);
-    EXPECT_TRUE(form.SaveAction->isEnabled());
+    EXPECT_TRUE(Child<QAction>(form, "SaveAction")->isEnabled());
     const QString out = QString::fromStdString((home.Path() / "out.bin").string());
     ASSERT_TRUE(form.SaveSelected(out));
     EXPECT_EQ(test::ReadFile(out.toStdString()), bytes);
-    EXPECT_EQ(form.FileList->topLevelItemCount(), 0);
+    EXPECT_EQ(Child<QTreeWidget>(form, "FileList")->topLevelItemCount(), 0);
 }
 
 TEST_F(EditorWindowTest, TemplateEditorWritesItsCopiesOnSave) {
     TTemplEditForm form;
     form.SelectSection(tpl::LetterBegin);
-    EXPECT_GT(form.MacroList->topLevelItemCount(), 0);
-    form.TextPage->setPlainText(QStringLiteral("Hi @Имя!\n@Курсор"));
+    EXPECT_GT(Child<QTreeWidget>(form, "MacroList")->topLevelItemCount(), 0);
+    Child<QPlainTextEdit>(form, "TextPage")->setPlainText(QStringLiteral("Hi @Имя!\n@Курсор"));
     form.SelectSection(tpl::OriginList);  // stores the text page
     EXPECT_EQ(form.Section(tpl::LetterBegin), A("Hi @Имя!\r\n@Курсор"));
-    ASSERT_GT(form.ListPage->count(), 0);
-    form.ListPage->addItem(QStringLiteral("Second origin"));
+    ASSERT_GT(Child<QListWidget>(form, "ListPage")->count(), 0);
+    Child<QListWidget>(form, "ListPage")->addItem(QStringLiteral("Second origin"));
     form.SelectSection(tpl::Cut);
-    form.TextPage->clear();
+    Child<QPlainTextEdit>(form, "TextPage")->clear();
     EXPECT_EQ(ReadTemplate(tpl::LetterBegin), DefaultTemplate(tpl::LetterBegin));  // nothing written yet
     ASSERT_TRUE(form.Save());
     EXPECT_EQ(ReadTemplate(tpl::LetterBegin), A("Hi @Имя!\r\n@Курсор"));
@@ -642,10 +645,10 @@ TEST_F(EditorWindowTest, EditInPlaceAndTheAutoSaveInterval) {
     TSendMessageForm* e = OpenEdit(nullptr, *base, &area, 0, "2:5020/120.5 00000001");
     base->Close();
     EXPECT_TRUE(e->Editing());
-    EXPECT_FALSE(e->Button1->isVisible());
-    EXPECT_TRUE(e->DestButton->isHidden());  // the message stays in its area
-    EXPECT_TRUE(e->ToButton->isHidden());
-    e->RichEdit1->setPlainText(QStringLiteral("Hello\n"));
+    EXPECT_FALSE(Child<QPushButton>(*e, "Button1")->isVisible());
+    EXPECT_TRUE(Child<QToolButton>(*e, "DestButton")->isHidden());  // the message stays in its area
+    EXPECT_TRUE(Child<QToolButton>(*e, "ToButton")->isHidden());
+    Child<QPlainTextEdit>(*e, "RichEdit1")->setPlainText(QStringLiteral("Hello\n"));
     ASSERT_TRUE(e->Send(true));
     base->Open();
     ASSERT_EQ(base->Count(), 1);  // rewritten, not added
@@ -726,9 +729,10 @@ TEST_F(EditorWindowTest, AreaManagerDeleteDropsTheSubtreeFromOpenEditors) {
     e->ShowEditor();
     TAreaMngr window(root);
     window.SelectFolder(&root);
-    window.List->clearSelection();
-    for (int i = 0; i < window.List->count(); ++i)
-        window.List->item(i)->setSelected(window.List->item(i)->text() == QStringLiteral("GROUP"));
+    QListWidget* list = Child<QListWidget>(window, "List");
+    list->clearSelection();
+    for (int i = 0; i < list->count(); ++i)
+        list->item(i)->setSelected(list->item(i)->text() == QStringLiteral("GROUP"));
     window.DeleteSelected();
     SetAreaGoneHook({});
     TSendMessageForm::ChooseAreas = {};
@@ -758,7 +762,7 @@ TEST_F(EditorWindowTest, DestinationDialogKeepsTheListedAreasAndAddsTheChosenOne
             form->SelectInTree(*second);
             form->AddSelected();
             if (ok)
-                form->OKButton->click();
+                Child<QPushButton>(*form, "OKButton")->click();
             else
                 form->reject();
         });
@@ -788,10 +792,11 @@ TEST_F(EditorWindowTest, ToButtonTakesTheChosenPersonAndTheViewOpensReceiptsAndL
             found = row.addresses;
             return row.chosen;
         };
-        e->ToButton->click();
+        Child<QToolButton>(*e, "ToButton")->click();
         EXPECT_EQ(e->ToName(), row.toName);
         EXPECT_EQ(e->DestAddress(), row.address);
-        EXPECT_EQ(e->ComboBox2->count(), static_cast<int>(row.chosen ? row.addresses.size() : 0));
+        EXPECT_EQ(Child<QComboBox>(*e, "ComboBox2")->count(),
+                  static_cast<int>(row.chosen ? row.addresses.size() : 0));
     }
     TSendMessageForm::PickAddressee = {};
 
@@ -825,12 +830,12 @@ TEST_F(EditorWindowTest, UnstorableCharactersAreAskedAboutBeforeSending) {
     TAreaInfo& area = Area(BaseKindMsg, "ECHO");
     TSendMessageForm* e = OpenNewLetter(nullptr, &area);
     e->StartEditing();
-    e->RichEdit1->moveCursor(QTextCursor::Start);
+    Child<QPlainTextEdit>(*e, "RichEdit1")->moveCursor(QTextCursor::Start);
     for (const QChar typed : QString::fromUtf8("░ Ёж№ ")) {
         QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(typed));
-        QApplication::sendEvent(e->RichEdit1, &key);
+        QApplication::sendEvent(Child<QPlainTextEdit>(*e, "RichEdit1"), &key);
     }
-    e->RichEdit1->moveCursor(QTextCursor::End);
+    Child<QPlainTextEdit>(*e, "RichEdit1")->moveCursor(QTextCursor::End);
     auto base = CreateMessageBase(area.Kind);
     base->SetPath(area.Path);
 
@@ -847,11 +852,12 @@ TEST_F(EditorWindowTest, UnstorableCharactersAreAskedAboutBeforeSending) {
     base->Open();
     EXPECT_EQ(base->Count(), 0);
     base->Close();
-    EXPECT_TRUE(e->RichEdit1->toPlainText().startsWith(QString::fromUtf8("░ Ёж№ ")));
-    const QList<QTextEdit::ExtraSelection> marks = e->RichEdit1->extraSelections();
+    EXPECT_TRUE(
+        Child<QPlainTextEdit>(*e, "RichEdit1")->toPlainText().startsWith(QString::fromUtf8("░ Ёж№ ")));
+    const QList<QTextEdit::ExtraSelection> marks = Child<QPlainTextEdit>(*e, "RichEdit1")->extraSelections();
     ASSERT_EQ(marks.size(), 1);
     EXPECT_EQ(marks[0].cursor.selectedText(), QString::fromUtf8("░"));
-    EXPECT_EQ(e->RichEdit1->textCursor().position(), 0);  // back at the first one
+    EXPECT_EQ(Child<QPlainTextEdit>(*e, "RichEdit1")->textCursor().position(), 0);  // back at the first one
 
     {
         TBoxAnswerer send(QMessageBox::Yes);

@@ -27,10 +27,12 @@
 #include "msgbase/MessageBase.h"
 #include "reader/ui/HelpWindow.h"
 #include "support/TestSupport.h"
+#include "support/qt/Child.h"
 
 namespace pelmar::ui {
 namespace {
 
+using pelmar::test::Child;
 namespace fs = std::filesystem;
 
 class FirstRunTest : public ::testing::Test {
@@ -78,17 +80,17 @@ TEST_F(FirstRunTest, MissingGoldEdConfigGoesToTheErrorPageAndChangesNothing) {
     Settings.FullName = "Kept";
 
     TWizardForm wizard(root_);
-    EXPECT_FALSE(wizard.BackButton->isEnabled());
-    EXPECT_TRUE(wizard.DirectoryChooser->Edit->isReadOnly());
+    EXPECT_FALSE(Child<QPushButton>(wizard, "BackButton")->isEnabled());
+    EXPECT_TRUE(Child<QLineEdit>(*Child<TFileChooser>(wizard, "DirectoryChooser"), "Edit")->isReadOnly());
     wizard.NextClick();
     ASSERT_EQ(wizard.Page(), TWizardForm::PageDirectory);
-    EXPECT_FALSE(wizard.NextButton->isEnabled());  // no folder chosen yet
-    wizard.DirectoryChooser->SetPath(dir.string());
-    EXPECT_TRUE(wizard.NextButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(wizard, "NextButton")->isEnabled());  // no folder chosen yet
+    Child<TFileChooser>(wizard, "DirectoryChooser")->SetPath(dir.string());
+    EXPECT_TRUE(Child<QPushButton>(wizard, "NextButton")->isEnabled());
     wizard.NextClick();
     EXPECT_EQ(wizard.Page(), TWizardForm::PageError);
-    EXPECT_FALSE(wizard.NextButton->isEnabled());
-    EXPECT_TRUE(wizard.BackButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(wizard, "NextButton")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(wizard, "BackButton")->isEnabled());
     EXPECT_EQ(Settings.FullName, "Kept");
     ASSERT_EQ(root_.ChildCount(), 1);
     EXPECT_EQ(root_.Child(0)->Name, "Mine");
@@ -98,7 +100,7 @@ TEST_F(FirstRunTest, MissingGoldEdConfigGoesToTheErrorPageAndChangesNothing) {
     test::WriteFile(dir / "golded.cfg", "USERNAME Petya\n");
     wizard.NextClick();
     EXPECT_EQ(wizard.Page(), TWizardForm::PageSuccess);
-    EXPECT_FALSE(wizard.CancelButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(wizard, "CancelButton")->isEnabled());
     EXPECT_EQ(Settings.FullName, "Petya");
     EXPECT_EQ(root_.ChildCount(), 0);
 }
@@ -166,7 +168,8 @@ TEST_F(FirstRunTest, OnlyALinkedGroupOfTheSameKindIsReused) {
             auto dialog = std::make_unique<TSquishImportForm>();
             dialog->Remember = false;
             dialog->SetFileName(cfg.string());
-            QTimer::singleShot(0, dialog.get(), [d = dialog.get()] { d->OKButton->click(); });
+            QTimer::singleShot(0, dialog.get(),
+                               [d = dialog.get()] { Child<QPushButton>(*d, "OKButton")->click(); });
             return dialog;
         };
         form->ContinueClick();
@@ -193,15 +196,15 @@ TEST_F(FirstRunTest, OnlyALinkedGroupOfTheSameKindIsReused) {
 TEST_F(FirstRunTest, HelpButtonsOfTheImportsOpenTheirPage) {
     TWizardForm wizard(root_);
     TImportQueryForm query;
-    const std::pair<QDialog*, QPushButton*> rows[] = {{&wizard, wizard.HelpButton},
-                                                      {&query, query.HelpButton}};
+    const std::pair<QDialog*, QPushButton*> rows[] = {{&wizard, Child<QPushButton>(wizard, "HelpButton")},
+                                                      {&query, Child<QPushButton>(query, "HelpButton")}};
     for (const auto& [dialog, button] : rows) {
         button->click();
         auto* help = dialog->findChild<THelpWindow*>();
         ASSERT_NE(help, nullptr);
         EXPECT_TRUE(help->isVisible());
-        EXPECT_EQ(help->Browser->source().fileName(), QStringLiteral("import.html"));
-        EXPECT_TRUE(help->Browser->toPlainText().contains(QStringLiteral("INCLUDE")));
+        EXPECT_EQ(Child<QTextBrowser>(*help, "Browser")->source().fileName(), QStringLiteral("import.html"));
+        EXPECT_TRUE(Child<QTextBrowser>(*help, "Browser")->toPlainText().contains(QStringLiteral("INCLUDE")));
     }
 }
 

@@ -21,9 +21,12 @@
 #include "import/ui/LinkedGroupDialog.h"
 #include "import/ui/SquishImportForm.h"
 #include "support/TestSupport.h"
+#include "support/qt/Child.h"
 
 namespace pelmar::ui {
 namespace {
+
+using pelmar::test::Child;
 
 class ImportDialogsTest : public ::testing::Test {
 protected:
@@ -51,67 +54,73 @@ std::unique_ptr<TAreaInfo> LinkedGroup(int kind, const std::string& path, int re
 TEST_F(ImportDialogsTest, CaptionsTextsAndFilters) {
     TImportForm fastEcho;
     EXPECT_EQ(fastEcho.windowTitle(), QStringLiteral("Импорт конфигурации FastEcho"));
-    EXPECT_EQ(fastEcho.FileLabel->text(), QStringLiteral("Укажите файл конфигурации FASTECHO.CFG:"));
-    EXPECT_EQ(fastEcho.FileChooser->DialogFilter(),
+    EXPECT_EQ(Child<QLabel>(fastEcho, "FileLabel")->text(),
+              QStringLiteral("Укажите файл конфигурации FASTECHO.CFG:"));
+    EXPECT_EQ(Child<TFileChooser>(fastEcho, "FileChooser")->DialogFilter(),
               QStringLiteral("Файл конфигурации FASTECHO.CFG (FASTECHO.CFG fastecho.cfg)"));
-    EXPECT_EQ(fastEcho.FileChooser->Mode(), TFileChooser::TMode::ExistingFile);
-    EXPECT_EQ(fastEcho.OKButton->text(), QStringLiteral("Импорт"));
-    EXPECT_TRUE(fastEcho.OKButton->isDefault());
-    EXPECT_EQ(fastEcho.CancelButton->text(), QStringLiteral("Отмена"));
-    EXPECT_EQ(fastEcho.SplitRadio->text(), QStringLiteral("разделять названия эхоконференциям по точкам на"));
-    EXPECT_EQ(fastEcho.SplitLabel->text(), QStringLiteral("отдельные области"));
-    EXPECT_TRUE(fastEcho.KeepRadio->isChecked());
+    EXPECT_EQ(Child<TFileChooser>(fastEcho, "FileChooser")->Mode(), TFileChooser::TMode::ExistingFile);
+    EXPECT_EQ(Child<QPushButton>(fastEcho, "OKButton")->text(), QStringLiteral("Импорт"));
+    EXPECT_TRUE(Child<QPushButton>(fastEcho, "OKButton")->isDefault());
+    EXPECT_EQ(Child<QPushButton>(fastEcho, "CancelButton")->text(), QStringLiteral("Отмена"));
+    EXPECT_EQ(Child<QRadioButton>(fastEcho, "SplitRadio")->text(),
+              QStringLiteral("разделять названия эхоконференциям по точкам на"));
+    EXPECT_EQ(Child<QLabel>(fastEcho, "SplitLabel")->text(), QStringLiteral("отдельные области"));
+    EXPECT_TRUE(Child<QRadioButton>(fastEcho, "KeepRadio")->isChecked());
     EXPECT_FALSE(fastEcho.SplitNames());
     fastEcho.show();
-    EXPECT_FALSE(fastEcho.ExplainLabel->isVisible());
-    EXPECT_FALSE(fastEcho.SplitRadio->isVisible());
+    EXPECT_FALSE(Child<QLabel>(fastEcho, "ExplainLabel")->isVisible());
+    EXPECT_FALSE(Child<QRadioButton>(fastEcho, "SplitRadio")->isVisible());
     fastEcho.SetChoicesVisible(true);
-    EXPECT_TRUE(fastEcho.SplitRadio->isVisible());
+    EXPECT_TRUE(Child<QRadioButton>(fastEcho, "SplitRadio")->isVisible());
 
     TSquishImportForm squish;
     EXPECT_EQ(squish.windowTitle(), QStringLiteral("Импорт конфигурации Squish 1.11+"));
-    EXPECT_EQ(squish.FileLabel->text(), QStringLiteral("Укажите файл конфигурации SQUISH.CFG:"));
-    EXPECT_EQ(squish.ExplainLabel->text(), QStringLiteral("Импорт будет производиться в текущую область, при "
-                                                          "этом Пелмар \nдолжен импортировать следующие типы "
-                                                          "конференций:"));
-    EXPECT_EQ(squish.FileChooser->DialogFilter(),
+    EXPECT_EQ(Child<QLabel>(squish, "FileLabel")->text(),
+              QStringLiteral("Укажите файл конфигурации SQUISH.CFG:"));
+    EXPECT_EQ(Child<QLabel>(squish, "ExplainLabel")->text(),
+              QStringLiteral("Импорт будет производиться в текущую область, при "
+                             "этом Пелмар \nдолжен импортировать следующие типы "
+                             "конференций:"));
+    EXPECT_EQ(Child<TFileChooser>(squish, "FileChooser")->DialogFilter(),
               QStringLiteral("Файл конфигурации Squish (SQUISH.CFG squish.cfg)"));
     EXPECT_EQ(squish.Options(), 7);  // all checked at first
-    EXPECT_EQ(squish.BadDupeCheck->text(), QStringLiteral("Bad/DupeMail"));
-    EXPECT_EQ(squish.OKButton->text(), QStringLiteral("Импорт"));
+    EXPECT_EQ(Child<QCheckBox>(squish, "BadDupeCheck")->text(), QStringLiteral("Bad/DupeMail"));
+    EXPECT_EQ(Child<QPushButton>(squish, "OKButton")->text(), QStringLiteral("Импорт"));
 
     TImportTmailForm tmail;
     EXPECT_EQ(tmail.windowTitle(), QStringLiteral("Импорт конфигурации T-Mail 2600+"));
-    EXPECT_EQ(tmail.ExplainLabel->text(),
+    EXPECT_EQ(Child<QLabel>(tmail, "ExplainLabel")->text(),
               QStringLiteral("Импорт будет производиться в текущую область, при "
                              "этом\nбудет импортирован каталог нетмейла и mailbox'ы "
                              "T-mail'а."));
-    EXPECT_EQ(tmail.FileChooser->DialogFilter(),
+    EXPECT_EQ(Child<TFileChooser>(tmail, "FileChooser")->DialogFilter(),
               QStringLiteral("Файл конфигурации T-MAIL.CTL (T-MAIL.CTL t-mail.ctl)"));
 
     TAreasImportForm areas;
     EXPECT_EQ(areas.windowTitle(), QStringLiteral("Импорт AREAS.BBS"));
-    EXPECT_EQ(areas.FileLabel->text(), QStringLiteral("Укажите файл конфигурации AREAS.BBS:"));
-    EXPECT_EQ(areas.HudsonLabel->text(), QStringLiteral("Укажите путь к Hudson-базе:"));
-    EXPECT_EQ(areas.FileChooser->DialogFilter(), QStringLiteral("Файлы AREAS.BBS (AREAS.BBS areas.bbs)"));
-    EXPECT_EQ(areas.HudsonChooser->Mode(), TFileChooser::TMode::Directory);
-    EXPECT_EQ(areas.OKButton->text(), QStringLiteral("OK"));
+    EXPECT_EQ(Child<QLabel>(areas, "FileLabel")->text(),
+              QStringLiteral("Укажите файл конфигурации AREAS.BBS:"));
+    EXPECT_EQ(Child<QLabel>(areas, "HudsonLabel")->text(), QStringLiteral("Укажите путь к Hudson-базе:"));
+    EXPECT_EQ(Child<TFileChooser>(areas, "FileChooser")->DialogFilter(),
+              QStringLiteral("Файлы AREAS.BBS (AREAS.BBS areas.bbs)"));
+    EXPECT_EQ(Child<TFileChooser>(areas, "HudsonChooser")->Mode(), TFileChooser::TMode::Directory);
+    EXPECT_EQ(Child<QPushButton>(areas, "OKButton")->text(), QStringLiteral("OK"));
 }
 
 TEST_F(ImportDialogsTest, BrowseFillsTheFieldUnlessCancelled) {
     TImportTmailForm form;
     QString offered;
-    form.FileChooser->Browse = [&](const QString& current) {
+    Child<TFileChooser>(form, "FileChooser")->Browse = [&](const QString& current) {
         offered = current;
         return QStringLiteral("/fido/Тмейл/t-mail.ctl");
     };
     form.SetFileName("/old/t-mail.ctl");
-    form.FileChooser->BrowseButton->click();
+    Child<QToolButton>(*Child<TFileChooser>(form, "FileChooser"), "BrowseButton")->click();
     EXPECT_EQ(offered, QStringLiteral("/old/t-mail.ctl"));
     // Paths are the file system's bytes (UTF-8 here), not CP1251 text.
     EXPECT_EQ(form.FileName(), "/fido/\xD0\xA2\xD0\xBC\xD0\xB5\xD0\xB9\xD0\xBB/t-mail.ctl");
-    form.FileChooser->Browse = [](const QString&) { return QString(); };
-    form.FileChooser->BrowseButton->click();
+    Child<TFileChooser>(form, "FileChooser")->Browse = [](const QString&) { return QString(); };
+    Child<QToolButton>(*Child<TFileChooser>(form, "FileChooser"), "BrowseButton")->click();
     EXPECT_EQ(form.FileName(), "/fido/\xD0\xA2\xD0\xBC\xD0\xB5\xD0\xB9\xD0\xBB/t-mail.ctl");
 }
 
@@ -121,7 +130,7 @@ TEST_F(ImportDialogsTest, OKRemembersTheFieldsForTheNextUse) {
         squish.SetFileName("/etc/fido/squish.cfg");
         squish.SetOptions(2);
         squish.show();
-        squish.OKButton->click();
+        Child<QPushButton>(squish, "OKButton")->click();
         EXPECT_EQ(squish.result(), QDialog::Accepted);
     }
     {
@@ -129,13 +138,13 @@ TEST_F(ImportDialogsTest, OKRemembersTheFieldsForTheNextUse) {
         areas.SetFileName("/etc/fido/areas.bbs");
         areas.SetHudsonDir("/fido/hudson");
         areas.show();
-        areas.OKButton->click();
+        Child<QPushButton>(areas, "OKButton")->click();
     }
     {
         TImportForm fastEcho;
         fastEcho.SetFileName("/etc/fido/fastecho.cfg");
         fastEcho.show();
-        fastEcho.CancelButton->click();  // Cancel stores nothing
+        Child<QPushButton>(fastEcho, "CancelButton")->click();  // Cancel stores nothing
         EXPECT_EQ(fastEcho.result(), QDialog::Rejected);
     }
     TSquishImportForm squish;
@@ -159,23 +168,23 @@ TEST_F(ImportDialogsTest, PresetFromAGroupAndApplyToIt) {
     TImportForm fastEcho;
     fastEcho.PresetFromGroup(*fastEchoGroup);
     EXPECT_EQ(fastEcho.FileName(), "/fe/fastecho.cfg");
-    EXPECT_EQ(fastEcho.OKButton->text(), QStringLiteral("OK"));
+    EXPECT_EQ(Child<QPushButton>(fastEcho, "OKButton")->text(), QStringLiteral("OK"));
     EXPECT_FALSE(fastEcho.Remember);
     fastEcho.SetFileName("/fe/other.cfg");
     fastEcho.ApplyToGroup(*fastEchoGroup);
     EXPECT_EQ(fastEchoGroup->Path, "/fe/other.cfg");
     EXPECT_EQ(fastEchoGroup->Read, 1);
     fastEcho.show();
-    fastEcho.OKButton->click();
+    Child<QPushButton>(fastEcho, "OKButton")->click();
     EXPECT_EQ(TImportForm().FileName(), "");  // remembering was off
 
     auto squishGroup = LinkedGroup(LinkKindSquish, "/sq/squish.cfg", 5, "");
     TSquishImportForm squish;
     squish.PresetFromGroup(*squishGroup);
-    EXPECT_TRUE(squish.BadDupeCheck->isChecked());
-    EXPECT_FALSE(squish.NetMailCheck->isChecked());
-    EXPECT_TRUE(squish.EchoMailCheck->isChecked());
-    squish.BadDupeCheck->setChecked(false);
+    EXPECT_TRUE(Child<QCheckBox>(squish, "BadDupeCheck")->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>(squish, "NetMailCheck")->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>(squish, "EchoMailCheck")->isChecked());
+    Child<QCheckBox>(squish, "BadDupeCheck")->setChecked(false);
     squish.ApplyToGroup(*squishGroup);
     EXPECT_EQ(squishGroup->Read, 4);
 
@@ -202,7 +211,7 @@ void ClickWhenShown(bool ok) {
     QTimer::singleShot(0, [ok] {
         auto* dialog = qobject_cast<TImportDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
-        (ok ? dialog->OKButton : dialog->CancelButton)->click();
+        (ok ? Child<QPushButton>(*dialog, "OKButton") : Child<QPushButton>(*dialog, "CancelButton"))->click();
     });
 }
 
@@ -227,7 +236,7 @@ TEST_F(ImportDialogsTest, EditLinkedGroupRefreshesItOnOK) {
         ASSERT_NE(modal, nullptr);
         EXPECT_EQ(modal->FileName(), "/nowhere/t-mail.ctl");
         modal->SetFileName(config);
-        modal->OKButton->click();
+        Child<QPushButton>(*modal, "OKButton")->click();
     });
     EXPECT_EQ(EditLinkedGroup(group), TImportDialog::ModalOK);
     EXPECT_EQ(group.Path, config);
@@ -277,7 +286,7 @@ TEST_F(ImportDialogsTest, EditLinkedGroupKeepsTheGroupWhenTheRefreshFails) {
         auto* modal = qobject_cast<TImportDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(modal, nullptr);
         modal->SetFileName(broken);
-        modal->OKButton->click();
+        Child<QPushButton>(*modal, "OKButton")->click();
     });
     // The error box follows the dialog; it is read and closed once it shows.
     QTimer poll;

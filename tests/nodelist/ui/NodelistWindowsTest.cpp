@@ -22,9 +22,12 @@
 #include "nodelist/ui/NodelistWindows.h"
 #include "reader/ui/MainFrame.h"
 #include "support/TestSupport.h"
+#include "support/qt/Child.h"
 
 namespace pelmar::ui {
 namespace {
+
+using pelmar::test::Child;
 
 // Runs `act` on the modal dialog that the next call opens.
 void OnNextDialog(std::function<void(QWidget*)> act) {
@@ -42,25 +45,25 @@ TEST(NodeFind, SearchNeedsAnEmptyOrValidMask) {
         bool enabled;
     } rows[] = {{"", true}, {"2:5020/*", true}, {"2:5020/120.5", true}, {"5020/1", false}, {"abc", false}};
     for (const auto& row : rows) {
-        find.AddressEdit->setText(row.mask);
-        EXPECT_EQ(find.SearchButton->isEnabled(), row.enabled) << row.mask;
+        Child<QLineEdit>(find, "AddressEdit")->setText(row.mask);
+        EXPECT_EQ(Child<QPushButton>(find, "SearchButton")->isEnabled(), row.enabled) << row.mask;
     }
     EXPECT_EQ(find.NamePart(), "Petr");
 }
 
 TEST(ContactForm, AddressesAreAddedOnceAndTypedOnesCountOnOK) {
     TContactForm form(nullptr);
-    EXPECT_FALSE(form.OKButton->isEnabled());
-    form.NameEdit->setText(QStringLiteral("Иван"));
-    EXPECT_TRUE(form.OKButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(form, "OKButton")->isEnabled());
+    Child<QLineEdit>(form, "NameEdit")->setText(QStringLiteral("Иван"));
+    EXPECT_TRUE(Child<QPushButton>(form, "OKButton")->isEnabled());
     for (const char* text : {"2:5020/1", "2:5020/1", "2:5020/1 "}) {
-        form.AddressEdit->setText(text);
-        form.AddButton->click();
+        Child<QLineEdit>(form, "AddressEdit")->setText(text);
+        Child<QPushButton>(form, "AddButton")->click();
     }
-    form.AddressEdit->setText("2:5020/1");
-    EXPECT_FALSE(form.AddButton->isEnabled());
-    form.AddressEdit->setText("1:2/3");  // typed, never added
-    form.OKButton->click();
+    Child<QLineEdit>(form, "AddressEdit")->setText("2:5020/1");
+    EXPECT_FALSE(Child<QPushButton>(form, "AddButton")->isEnabled());
+    Child<QLineEdit>(form, "AddressEdit")->setText("1:2/3");  // typed, never added
+    Child<QPushButton>(form, "OKButton")->click();
     EXPECT_EQ(form.result(), QDialog::Accepted);
     const auto draft = form.Draft();
     EXPECT_EQ(draft.Name, Utf8ToAnsi("Иван"));
@@ -84,26 +87,27 @@ TEST(NodeBrowser, QuickSearchPersonSearchAndFindNext) {
     Lists l;
     TNodeBrowser browser(l.list, l.book);
     browser.show();
-    EXPECT_EQ(browser.Model->rowCount(), 4);
-    EXPECT_EQ(browser.Model->data(browser.Model->index(0, 1), Qt::DisplayRole).toString(), "Anna Orlova");
-    EXPECT_EQ(browser.Model->data(browser.Model->index(3, 3), Qt::DisplayRole).toString(), "Kiev");
-    EXPECT_FALSE(browser.AddToBookButton->isEnabled());
-    EXPECT_FALSE(browser.SendButton->isEnabled());
+    const QAbstractItemModel* model = Child<QTableView>(browser, "ListView1")->model();
+    EXPECT_EQ(model->rowCount(), 4);
+    EXPECT_EQ(model->data(model->index(0, 1), Qt::DisplayRole).toString(), "Anna Orlova");
+    EXPECT_EQ(model->data(model->index(3, 3), Qt::DisplayRole).toString(), "Kiev");
+    EXPECT_FALSE(Child<QPushButton>(browser, "AddToBookButton")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(browser, "SendButton")->isEnabled());
 
-    browser.QuickSearchEdit->setText("Petr S");
+    Child<QLineEdit>(browser, "QuickSearchEdit")->setText("Petr S");
     EXPECT_EQ(browser.SelectedRow(), 3);
-    EXPECT_TRUE(browser.AddToBookButton->isEnabled());
-    EXPECT_FALSE(browser.SendButton->isEnabled());  // no editor to send with
+    EXPECT_TRUE(Child<QPushButton>(browser, "AddToBookButton")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(browser, "SendButton")->isEnabled());  // no editor to send with
 
     // Rows: Anna Orlova, Petr Ivanov 2:5030/4 (read last, listed first), Petr Ivanov 2:5020/1, Petr Sidorov.
     browser.Search("Petr", "2:5020/*");
     EXPECT_EQ(browser.SelectedRow(), 2);
-    EXPECT_TRUE(browser.FindNextButton->isEnabled());
-    browser.FindNextButton->click();
+    EXPECT_TRUE(Child<QPushButton>(browser, "FindNextButton")->isEnabled());
+    Child<QPushButton>(browser, "FindNextButton")->click();
     EXPECT_EQ(browser.SelectedRow(), 3);
-    browser.FindNextButton->click();
+    Child<QPushButton>(browser, "FindNextButton")->click();
     EXPECT_EQ(browser.SelectedRow(), -1);
-    EXPECT_FALSE(browser.FindNextButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(browser, "FindNextButton")->isEnabled());
 
     std::string sentTo, sentAddress;
     browser.SendLetter = [&](const std::string& name, const std::string& address) {
@@ -111,8 +115,8 @@ TEST(NodeBrowser, QuickSearchPersonSearchAndFindNext) {
         sentAddress = address;
     };
     browser.SelectRow(1);
-    ASSERT_TRUE(browser.SendButton->isEnabled());
-    browser.SendButton->click();
+    ASSERT_TRUE(Child<QPushButton>(browser, "SendButton")->isEnabled());
+    Child<QPushButton>(browser, "SendButton")->click();
     EXPECT_EQ(sentTo, "Petr Ivanov");
     EXPECT_EQ(sentAddress, "2:5030/4");
 }
@@ -130,15 +134,17 @@ TEST(NodeBrowser, AddToBookJoinsTheNodelistAndTheBook) {
         ASSERT_NE(form, nullptr);
         EXPECT_EQ(form->Draft().Addresses, (std::vector<std::string>{"2:5030/4", "2:5020/1", "9:9/9"}));
         EXPECT_EQ(form->Draft().Notes, "Four");  // the book's note is empty: the row's station
-        form->OKButton->click();
+        Child<QPushButton>(*form, "OKButton")->click();
     });
-    browser.AddToBookButton->click();
+    Child<QPushButton>(browser, "AddToBookButton")->click();
     ASSERT_EQ(l.book.Count(), 1);
     EXPECT_EQ(l.book.Name(0), "Petr Ivanov");
 
     browser.SelectRow(0);
-    OnNextDialog([](QWidget* dialog) { qobject_cast<TContactForm*>(dialog)->OKButton->click(); });
-    browser.AddToBookButton->click();
+    OnNextDialog([](QWidget* dialog) {
+        Child<QPushButton>(*qobject_cast<TContactForm*>(dialog), "OKButton")->click();
+    });
+    Child<QPushButton>(browser, "AddToBookButton")->click();
     ASSERT_EQ(l.book.Count(), 2);
     EXPECT_EQ(l.book.Addresses(1), std::vector<std::string>{"2:5020/2"});
 }
@@ -155,32 +161,34 @@ TEST(AddressBookForm, ManagerAndPicker) {
     {
         TAddressBookForm form(l.book, &l.list, TAddressBookForm::TMode::Manager);
         form.show();
-        EXPECT_FALSE(form.OKButton->isVisible());
-        ASSERT_EQ(form.ListView1->topLevelItemCount(), 2);
-        EXPECT_EQ(form.ListView1->topLevelItem(1)->text(1), "2:5020/1, 2:5020/2");
-        EXPECT_FALSE(form.DeleteButton->isEnabled());
-        form.ListView1->setCurrentItem(form.ListView1->topLevelItem(0));
-        form.DeleteButton->click();
+        EXPECT_FALSE(Child<QPushButton>(form, "OKButton")->isVisible());
+        ASSERT_EQ(Child<QTreeWidget>(form, "ListView1")->topLevelItemCount(), 2);
+        EXPECT_EQ(Child<QTreeWidget>(form, "ListView1")->topLevelItem(1)->text(1), "2:5020/1, 2:5020/2");
+        EXPECT_FALSE(Child<QPushButton>(form, "DeleteButton")->isEnabled());
+        Child<QTreeWidget>(form, "ListView1")
+            ->setCurrentItem(Child<QTreeWidget>(form, "ListView1")->topLevelItem(0));
+        Child<QPushButton>(form, "DeleteButton")->click();
         EXPECT_EQ(l.book.Names(), std::vector<std::string>{"Boris"});
-        EXPECT_EQ(form.ListView1->topLevelItemCount(), 1);
+        EXPECT_EQ(Child<QTreeWidget>(form, "ListView1")->topLevelItemCount(), 1);
         EXPECT_EQ(test::ReadFile(l.book.FilePath()), saved);  // the file changes only at exit
     }
     {
         TAddressBookForm form(l.book, &l.list, TAddressBookForm::TMode::Picker);
         form.show();
-        EXPECT_TRUE(form.OKButton->isVisible());
-        EXPECT_FALSE(form.OKButton->isEnabled());
+        EXPECT_TRUE(Child<QPushButton>(form, "OKButton")->isVisible());
+        EXPECT_FALSE(Child<QPushButton>(form, "OKButton")->isEnabled());
         OnNextDialog([](QWidget* dialog) {
             auto* contact = qobject_cast<TContactForm*>(dialog);
             ASSERT_NE(contact, nullptr);
-            contact->NameEdit->setText("Boris");  // a second entry of the same name is a new entry
-            contact->AddressEdit->setText("1:1/1");
-            contact->OKButton->click();
+            Child<QLineEdit>(*contact, "NameEdit")
+                ->setText("Boris");  // a second entry of the same name is a new entry
+            Child<QLineEdit>(*contact, "AddressEdit")->setText("1:1/1");
+            Child<QPushButton>(*contact, "OKButton")->click();
         });
-        form.AddButton->click();
+        Child<QPushButton>(form, "AddButton")->click();
         ASSERT_EQ(l.book.Count(), 2);
-        EXPECT_EQ(form.ListView1->topLevelItemCount(), 2);
-        form.OKButton->click();
+        EXPECT_EQ(Child<QTreeWidget>(form, "ListView1")->topLevelItemCount(), 2);
+        Child<QPushButton>(form, "OKButton")->click();
         EXPECT_EQ(form.SelectedEntry(), 1);
         EXPECT_EQ(l.book.Addresses(1), std::vector<std::string>{"1:1/1"});
     }
@@ -205,10 +213,10 @@ TEST(NodelistWindows, AddressBookNodeBrowserSendsALetter) {
             auto* browser = qobject_cast<TNodeBrowser*>(inner);
             ASSERT_NE(browser, nullptr);
             browser->SelectRow(1);
-            enabled = browser->SendButton->isEnabled();
-            browser->SendButton->click();
+            enabled = Child<QPushButton>(*browser, "SendButton")->isEnabled();
+            Child<QPushButton>(*browser, "SendButton")->click();
         });
-        form->NodesButton->click();
+        Child<QPushButton>(*form, "NodesButton")->click();
     });
     windows.ShowAddressBook(nullptr);
     NodeList = nullptr;
@@ -278,8 +286,9 @@ TEST(NodelistWindows, CheckAsksThenCompilesAndFreesTheBrowser) {
     OnNextDialog([](QWidget* dialog) {
         auto* form = qobject_cast<TAddressBookForm*>(dialog);
         ASSERT_NE(form, nullptr);
-        form->ListView1->setCurrentItem(form->ListView1->topLevelItem(1));
-        form->OKButton->click();
+        Child<QTreeWidget>(*form, "ListView1")
+            ->setCurrentItem(Child<QTreeWidget>(*form, "ListView1")->topLevelItem(1));
+        Child<QPushButton>(*form, "OKButton")->click();
     });
     const auto picked = TNodelistWindows::PickContact(nullptr);
     ASSERT_TRUE(picked.has_value());
@@ -312,8 +321,8 @@ TEST(NodelistWindows, MainWindowChecksAtFirstShowAndOpensTheWindows) {
         OnNextDialog([](QWidget* dialog) {
             auto* form = qobject_cast<TAddressBookForm*>(dialog);
             ASSERT_NE(form, nullptr);
-            EXPECT_FALSE(form->OKButton->isVisible());
-            form->CloseButton->click();
+            EXPECT_FALSE(Child<QPushButton>(*form, "OKButton")->isVisible());
+            Child<QPushButton>(*form, "CloseButton")->click();
         });
         frame.RunCommand(TCommand::AddressBook);
     }

@@ -23,10 +23,12 @@
 #include "reader/ui/MainFrame.h"
 #include "settings/ui/SetupForm.h"
 #include "support/TestSupport.h"
+#include "support/qt/Child.h"
 
 namespace pelmar::ui {
 namespace {
 
+using pelmar::test::Child;
 namespace fs = std::filesystem;
 
 // The shown message, with the status bar left to the window.
@@ -71,7 +73,7 @@ protected:
         RemovePluginUi();
     }
     TPluginActions& Actions() { return *static_cast<TPluginActions*>(&PluginHost()); }
-    QToolBar* Toolbar() { return frame_.Commands().Toolbar971; }
+    QToolBar* Toolbar() { return Child<QToolBar>(frame_, "Toolbar971"); }
     static void SettleDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
     std::string Log() {
         std::ifstream in(log_);
@@ -142,12 +144,13 @@ TEST_F(PluginUiTest, RemoveActionAcceptsOnlyItsOwnButtonsEvenFromTheirClick) {
 
 TEST_F(PluginUiTest, SettingsPageListsPluginsAndUncheckingUnloads) {
     TSetupForm form;
-    ASSERT_EQ(form.RxCheckListBox1->count(), 2);
-    EXPECT_EQ(form.RxCheckListBox1->item(0)->text(), QStringLiteral("Recorder 2.10 [a-rec.so]"));
-    EXPECT_EQ(form.RxCheckListBox1->item(1)->text(),
+    ASSERT_EQ(Child<QListWidget>(form, "RxCheckListBox1")->count(), 2);
+    EXPECT_EQ(Child<QListWidget>(form, "RxCheckListBox1")->item(0)->text(),
+              QStringLiteral("Recorder 2.10 [a-rec.so]"));
+    EXPECT_EQ(Child<QListWidget>(form, "RxCheckListBox1")->item(1)->text(),
               QStringLiteral("Отправитель в строке состояния 1.0 [b-sender.so]"));
-    EXPECT_EQ(form.RxCheckListBox1->item(1)->checkState(), Qt::Checked);
-    form.RxCheckListBox1->item(1)->setCheckState(Qt::Unchecked);
+    EXPECT_EQ(Child<QListWidget>(form, "RxCheckListBox1")->item(1)->checkState(), Qt::Checked);
+    Child<QListWidget>(form, "RxCheckListBox1")->item(1)->setCheckState(Qt::Unchecked);
     form.WriteBack();
     SettleDeletes();
     EXPECT_FALSE(manager_.Plugin(1)->Loaded);
@@ -197,11 +200,11 @@ TEST_F(PluginUiTest, StayOnTopWindowsStepBackAndReturn) {
 TEST(PluginAboutForm, ShowsTheCallersTexts) {
     TPluginAboutForm form("Caption", "Line one", "Line two", "Body text");
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Caption"));
-    EXPECT_EQ(form.Label1->text(), QStringLiteral("Line one"));
-    EXPECT_EQ(form.Label1->font().pixelSize(), 19);
-    EXPECT_TRUE(form.Label1->font().bold());
-    EXPECT_EQ(form.Label2->text(), QStringLiteral("Line two"));
-    EXPECT_EQ(form.StaticText1->text(), QStringLiteral("Body text"));
+    EXPECT_EQ(Child<QLabel>(form, "Label1")->text(), QStringLiteral("Line one"));
+    EXPECT_EQ(Child<QLabel>(form, "Label1")->font().pixelSize(), 19);
+    EXPECT_TRUE(Child<QLabel>(form, "Label1")->font().bold());
+    EXPECT_EQ(Child<QLabel>(form, "Label2")->text(), QStringLiteral("Line two"));
+    EXPECT_EQ(Child<QLabel>(form, "StaticText1")->text(), QStringLiteral("Body text"));
 }
 
 }  // namespace

@@ -6,9 +6,12 @@
 #include <QTextBrowser>
 
 #include "reader/ui/HelpWindow.h"
+#include "support/qt/Child.h"
 
 namespace pelmar::ui {
 namespace {
+
+using pelmar::test::Child;
 
 TEST(HelpWindow, EveryOpenedTopicLeadsToItsPage) {
     const struct {
@@ -36,7 +39,7 @@ TEST(HelpWindow, EveryOpenedTopicLeadsToItsPage) {
         EXPECT_EQ(THelpWindow::TopicPage(row.Topic), QString::fromLatin1(row.Page));
         EXPECT_TRUE(QFile::exists(QStringLiteral(":/pelmar/help/") + QString::fromLatin1(row.Page)));
         window.ShowTopic(row.Topic);
-        EXPECT_FALSE(window.Browser->document()->isEmpty());
+        EXPECT_FALSE(Child<QTextBrowser>(window, "Browser")->document()->isEmpty());
     }
 }
 
@@ -48,7 +51,8 @@ TEST(HelpWindow, OneWindowServesEveryOpening) {
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (auto* help = qobject_cast<THelpWindow*>(window); help != nullptr && help->isVisible()) {
             ++shown;
-            EXPECT_EQ(help->Browser->source().fileName(), QStringLiteral("settings.html"));
+            EXPECT_EQ(Child<QTextBrowser>(*help, "Browser")->source().fileName(),
+                      QStringLiteral("settings.html"));
         }
     }
     EXPECT_EQ(shown, 1);

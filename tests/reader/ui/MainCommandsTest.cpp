@@ -16,10 +16,12 @@
 #include "reader/ui/MainCommands.h"
 #include "reader/ui/MainFrame.h"
 #include "support/TestSupport.h"
+#include "support/qt/Child.h"
 
 namespace pelmar::ui {
 namespace {
 
+using pelmar::test::Child;
 using C = TCommand;
 
 QStringList Texts(const QList<QAction*>& actions) {
@@ -37,7 +39,7 @@ QStringList Texts(const QList<QAction*>& actions) {
 TEST(MainCommands, MenusAreLaidOutWithTheirCaptionsAndKeys) {
     QMainWindow window;
     TMainCommands commands(window);
-    const QList<QAction*> menus = commands.MainMenu1->actions();
+    const QList<QAction*> menus = Child<QMenuBar>(window, "MainMenu1")->actions();
     ASSERT_EQ(menus.size(), 5);
     EXPECT_EQ(Texts(menus), (QStringList{"&Письмо", "По&иск", "&Настройки", "&Окна", "&Справка"}));
     EXPECT_EQ(
@@ -49,14 +51,14 @@ TEST(MainCommands, MenusAreLaidOutWithTheirCaptionsAndKeys) {
                      "&Копировать...\tF9", "Пе&чатать...", "-", "В&ыход"}));
     EXPECT_EQ(Texts(menus[4]->menu()->actions()),
               (QStringList{"&Содержание", "-", "&Руководство", "&Чайнику", "-", "О &программе..."}));
-    EXPECT_EQ(Texts(commands.PopupMenu1->actions()),
+    EXPECT_EQ(Texts(Child<QMenu>(window, "PopupMenu1")->actions()),
               (QStringList{"UUDecode", "Сохранить", "Копировать", "-", "Добавить закладку", "-", "Ответить",
                            "Ответить нетмейлом", "Переслать", "Редактировать", "Размножить", "Удалить", "-",
                            "Пометить как непрочитанное", "Пометить область прочитанной"}));
     EXPECT_EQ(commands.Action(C::FindNext)->shortcut(), QKeySequence(Qt::Key_F3));
     EXPECT_EQ(commands.Action(C::BuildThreads)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_T));
     EXPECT_EQ(commands.Action(C::NodeList)->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F12));
-    EXPECT_EQ(commands.Toolbar971->windowTitle(), QStringLiteral("Письмо"));
+    EXPECT_EQ(Child<QToolBar>(window, "Toolbar971")->windowTitle(), QStringLiteral("Письмо"));
     // Hints: the tooltip before "|", the status text after it.
     EXPECT_EQ(commands.Action(C::NewLetter)->toolTip(), QStringLiteral("Новое письмо"));
     EXPECT_EQ(commands.Action(C::NewLetter)->statusTip(),
@@ -153,7 +155,7 @@ TEST(MainCommands, WindowListNamesTheOtherWindowsOnly) {
     QWidget other;
     other.setWindowTitle(QStringLiteral("Эхоконференции"));
     other.show();
-    QMenu* list = frame.Commands().WindowList;
+    QMenu* list = Child<QMenu>(frame, "WindowList");
     emit list->aboutToShow();
     EXPECT_EQ(Texts(list->actions()), QStringList{QStringLiteral("Эхоконференции")});
     other.hide();

@@ -59,10 +59,12 @@
 #include "reader/ui/StatusPanel.h"
 #include "settings/ui/SetupForm.h"
 #include "support/TestSupport.h"
+#include "support/qt/Child.h"
 
 namespace pelmar::ui {
 namespace {
 
+using pelmar::test::Child;
 namespace fs = std::filesystem;
 
 template <typename F>
@@ -193,7 +195,7 @@ protected:
     }
 
     void Select(TMainFrame& frame, TAreaInfo& area) {
-        frame.AreaTree->setCurrentIndex(frame.AreaModel().IndexOf(&area));
+        Child<QTreeView>(frame, "AreaTree")->setCurrentIndex(frame.AreaModel().IndexOf(&area));
     }
 
     static QString Expected(const TAreaInfo& area) {
@@ -314,7 +316,7 @@ TEST_F(MainFrameTest, CtrlRRepliesWithoutQuotingTheControlLines) {
     TMainFrame frame;
     frame.show();
     Select(frame, Area("JAM"));
-    frame.MessageView->setCurrentIndex(frame.ListModel().index(0));
+    Child<QListView>(frame, "MessageView")->setCurrentIndex(frame.ListModel().index(0));
     ASSERT_FALSE(frame.List().CurrentEntry->MsgId.empty());
     QTest::keyClick(frame.windowHandle(), Qt::Key_R, Qt::ControlModifier);
     ASSERT_EQ(Editors().size(), 1u);
@@ -338,7 +340,7 @@ TEST_F(MainFrameTest, ThreadingToggleAndSortingKeepTheSelectedMessage) {
         ++row;
     ASSERT_LT(row, static_cast<int>(list.Rows.size()));
     const std::string msgId = list.Rows[static_cast<size_t>(row)]->MsgId;
-    frame.MessageView->setCurrentIndex(frame.ListModel().index(row));
+    Child<QListView>(frame, "MessageView")->setCurrentIndex(frame.ListModel().index(row));
     ASSERT_NE(list.CurrentEntry, nullptr);
 
     QAction* threads = frame.Commands().Action(TCommand::BuildThreads);
@@ -356,12 +358,13 @@ TEST_F(MainFrameTest, ThreadingToggleAndSortingKeepTheSelectedMessage) {
     EXPECT_EQ(list.CurrentEntry->MsgId, msgId);
 
     // A press on the expander picture of the thread opens it; another closes it.
-    const QRect rect = frame.MessageView->visualRect(frame.ListModel().index(row));
+    const QRect rect = Child<QListView>(frame, "MessageView")->visualRect(frame.ListModel().index(row));
     const auto press = [&](int x) {
         const QPointF at(rect.left() + x, rect.center().y());
-        QMouseEvent event(QEvent::MouseButtonPress, at, frame.MessageView->viewport()->mapToGlobal(at),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(frame.MessageView->viewport(), &event);
+        QMouseEvent event(QEvent::MouseButtonPress, at,
+                          Child<QListView>(frame, "MessageView")->viewport()->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(Child<QListView>(frame, "MessageView")->viewport(), &event);
     };
     const size_t replies = list.Rows[static_cast<size_t>(row)]->Replies.size();
     press(RowIndent / 2);
@@ -374,14 +377,14 @@ TEST_F(MainFrameTest, ThreadingToggleAndSortingKeepTheSelectedMessage) {
     EXPECT_EQ(list.Rows.size(), threadedRows);
 
     // "Тема" twice: descending; then "От": ascending by sender, the arrow moves.
-    emit frame.ExHeaderControl1->SortClicked(SectionSubject);
-    EXPECT_EQ(frame.ExHeaderControl1->ArrowSection(), SectionSubject);
-    EXPECT_TRUE(frame.ExHeaderControl1->ArrowAscending());
-    emit frame.ExHeaderControl1->SortClicked(SectionSubject);
-    EXPECT_FALSE(frame.ExHeaderControl1->ArrowAscending());
-    emit frame.ExHeaderControl1->SortClicked(SectionFrom);
-    EXPECT_EQ(frame.ExHeaderControl1->ArrowSection(), SectionFrom);
-    EXPECT_TRUE(frame.ExHeaderControl1->ArrowAscending());
+    emit Child<THeaderControl>(frame, "ExHeaderControl1")->SortClicked(SectionSubject);
+    EXPECT_EQ(Child<THeaderControl>(frame, "ExHeaderControl1")->ArrowSection(), SectionSubject);
+    EXPECT_TRUE(Child<THeaderControl>(frame, "ExHeaderControl1")->ArrowAscending());
+    emit Child<THeaderControl>(frame, "ExHeaderControl1")->SortClicked(SectionSubject);
+    EXPECT_FALSE(Child<THeaderControl>(frame, "ExHeaderControl1")->ArrowAscending());
+    emit Child<THeaderControl>(frame, "ExHeaderControl1")->SortClicked(SectionFrom);
+    EXPECT_EQ(Child<THeaderControl>(frame, "ExHeaderControl1")->ArrowSection(), SectionFrom);
+    EXPECT_TRUE(Child<THeaderControl>(frame, "ExHeaderControl1")->ArrowAscending());
     ASSERT_NE(list.CurrentEntry, nullptr);
     EXPECT_EQ(list.CurrentEntry->MsgId, msgId);
     EXPECT_EQ(frame.ListModel().rowCount(), static_cast<int>(list.Rows.size()));
@@ -400,7 +403,7 @@ TEST_F(MainFrameTest, InvertSelectsExactlyTheOtherRowsWithThreadsOpenAndClosed) 
     const int rows = frame.ListModel().rowCount();
     ASSERT_EQ(rows, 81);
     // Overlapping ranges, single rows, the open thread's head without its reply, the last row.
-    QItemSelectionModel& model = *frame.MessageView->selectionModel();
+    QItemSelectionModel& model = *Child<QListView>(frame, "MessageView")->selectionModel();
     const auto pick = [&](int first, int last) {
         model.select(QItemSelection(frame.ListModel().index(first), frame.ListModel().index(last)),
                      QItemSelectionModel::Select);
@@ -555,7 +558,7 @@ TEST_F(MainFrameTest, CommandsWithoutTheirWindowsStayVisibleAndDisabled) {
     TMainFrame frame;
     frame.show();
     Select(frame, Area("JAM"));
-    frame.MessageView->setCurrentIndex(frame.ListModel().index(0));
+    Child<QListView>(frame, "MessageView")->setCurrentIndex(frame.ListModel().index(0));
     // The rule allows a reply to the shown message, and the editor exists.
     EXPECT_TRUE(frame.CommandState().Allowed(TCommand::Reply));
     EXPECT_TRUE(frame.Commands().Action(TCommand::Reply)->isEnabled());
@@ -576,11 +579,11 @@ TEST_F(MainFrameTest, CommandsWithoutTheirWindowsStayVisibleAndDisabled) {
     // Hiding the toolbars hides the animation too.
     QAction* bars = frame.Commands().Action(TCommand::ShowToolbars);
     bars->trigger();
-    EXPECT_FALSE(frame.Commands().Toolbar971->isVisible());
-    EXPECT_FALSE(frame.ToolWindow971->isVisible());
+    EXPECT_FALSE(Child<QToolBar>(frame, "Toolbar971")->isVisible());
+    EXPECT_FALSE(Child<QToolBar>(frame, "ToolWindow971")->isVisible());
     bars->trigger();
-    EXPECT_TRUE(frame.Commands().Toolbar971->isVisible());
-    EXPECT_TRUE(frame.ToolWindow971->isVisible());
+    EXPECT_TRUE(Child<QToolBar>(frame, "Toolbar971")->isVisible());
+    EXPECT_TRUE(Child<QToolBar>(frame, "ToolWindow971")->isVisible());
 }
 
 // The template editor is kept between uses, the about box is modal and gone afterwards, the error
@@ -601,9 +604,9 @@ TEST_F(MainFrameTest, TemplateEditorAboutBoxAndErrorReportOpen) {
     QString name, qt;
     QTimer::singleShot(0, [&] {
         if (auto* box = qobject_cast<TAboutBox*>(QApplication::activeModalWidget())) {
-            name = box->NameLabel->text();
-            qt = box->QtLabel->text();
-            box->OkButton->click();
+            name = Child<QLabel>(*box, "NameLabel")->text();
+            qt = Child<QLabel>(*box, "QtLabel")->text();
+            Child<QPushButton>(*box, "OkButton")->click();
         }
     });
     frame.RunCommand(TCommand::About);
@@ -617,11 +620,11 @@ TEST_F(MainFrameTest, TemplateEditorAboutBoxAndErrorReportOpen) {
     EXPECT_TRUE(report->isVisible());
     EXPECT_FALSE(report->isModal());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    const QString text = report->ReportText->toPlainText();
+    const QString text = Child<QPlainTextEdit>(*report, "ReportText")->toPlainText();
     for (const QString& part : {QStringLiteral(PELMAR_VERSION_TEXT), QString::fromLatin1(qVersion()),
                                 QSysInfo::kernelVersion(), QStringLiteral("2:5020/1")})
         EXPECT_TRUE(text.contains(part)) << part.toStdString();
-    report->LetterButton->click();
+    Child<QPushButton>(*report, "LetterButton")->click();
     ASSERT_EQ(Editors().size(), 1u);
     TSendMessageForm* letter = Editors().front();
     const std::string body = letter->BodyText();
@@ -645,7 +648,7 @@ TEST_F(MainFrameTest, SettingsTakeEffectAtOnceAndAFailedSaveIsReported) {
     TMainFrame frame;
     frame.show();
     Select(frame, Area("JAM"));
-    frame.MessageView->setCurrentIndex(frame.ListModel().index(0));
+    Child<QListView>(frame, "MessageView")->setCurrentIndex(frame.ListModel().index(0));
     QPlainTextEdit* view = frame.MessagePane().TextView();
     ASSERT_TRUE(view->toPlainText().contains(QStringLiteral("MSGID:")));
 
@@ -692,10 +695,10 @@ TEST_F(MainFrameTest, SettingsPreviewUsesTheChosenFontMode) {
     for (const auto& row : rows) {
         frame.RunCommand(row.Mode);
         TSetupForm form(&frame);
-        const QString text = form.RichEdit2->toPlainText();
+        const QString text = Child<QTextEdit>(form, "RichEdit2")->toPlainText();
         const int at = text.indexOf(QStringLiteral("Текст письма"));
         ASSERT_GE(at, 0) << text.toStdString();
-        QTextCursor cursor(form.RichEdit2->document());
+        QTextCursor cursor(Child<QTextEdit>(form, "RichEdit2")->document());
         cursor.setPosition(at + 1);
         EXPECT_EQ(cursor.charFormat().font().pointSize(), row.PointSize) << static_cast<int>(row.Mode);
     }
@@ -830,10 +833,10 @@ TEST_F(MainFrameTest, TreeNodesShowOverlayMarksAndPersonalAreasInBlue) {
     frame.show();
     TAreaInfo& msg = Area("MSG");
     const QModelIndex index = frame.AreaModel().IndexOf(&msg);
-    const QRect row = frame.AreaTree->visualRect(index);
+    const QRect row = Child<QTreeView>(frame, "AreaTree")->visualRect(index);
     const auto grab = [&] {
         QApplication::processEvents();
-        return frame.AreaTree->viewport()->grab(row).toImage();
+        return Child<QTreeView>(frame, "AreaTree")->viewport()->grab(row).toImage();
     };
     const auto bluePixels = [](const QImage& image) {
         int count = 0;
@@ -862,12 +865,12 @@ TEST_F(MainFrameTest, LayoutAndDisplayModeSurviveTheNextStart) {
     {
         TMainFrame frame;
         frame.show();
-        frame.ExHeaderControl1->resizeSection(SectionFrom, 237);
+        Child<THeaderControl>(frame, "ExHeaderControl1")->resizeSection(SectionFrom, 237);
         frame.RunCommand(TCommand::FontMonospace);
         frame.RunCommand(TCommand::ShowToolbars);
         frame.resize(777, 555);
         QApplication::processEvents();
-        frame.RxSplitter1->setSizes({233, 500});
+        Child<QSplitter>(frame, "RxSplitter1")->setSizes({233, 500});
         QApplication::processEvents();
     }
     TRegistry reg;
@@ -878,16 +881,16 @@ TEST_F(MainFrameTest, LayoutAndDisplayModeSurviveTheNextStart) {
     reg.CloseKey();
 
     TMainFrame again;
-    EXPECT_EQ(again.ExHeaderControl1->sectionSize(SectionFrom), 237);
-    EXPECT_EQ(again.ExHeaderControl1->visualIndex(0), 0);
+    EXPECT_EQ(Child<THeaderControl>(again, "ExHeaderControl1")->sectionSize(SectionFrom), 237);
+    EXPECT_EQ(Child<THeaderControl>(again, "ExHeaderControl1")->visualIndex(0), 0);
     EXPECT_TRUE(again.Commands().Action(TCommand::FontMonospace)->isChecked());
     EXPECT_EQ(again.width(), 777);
     EXPECT_FALSE(again.Commands().Action(TCommand::ShowToolbars)->isChecked());
     again.show();
     QApplication::processEvents();
-    EXPECT_EQ(again.Panel2->width(), 233);
-    EXPECT_FALSE(again.Commands().Toolbar971->isVisible());
-    EXPECT_FALSE(again.ToolWindow971->isVisible());
+    EXPECT_EQ(Child<QWidget>(again, "Panel2")->width(), 233);
+    EXPECT_FALSE(Child<QToolBar>(again, "Toolbar971")->isVisible());
+    EXPECT_FALSE(Child<QToolBar>(again, "ToolWindow971")->isVisible());
 }
 
 // Counts left presses that reach the window after the read handed them back.
@@ -899,8 +902,8 @@ TEST_F(MainFrameTest, GoldedImportOpensTheWizardAndCancelKeepsTheWindow) {
     QString seen;
     QTimer::singleShot(0, [&seen] {
         if (auto* wizard = qobject_cast<TWizardForm*>(QApplication::activeModalWidget())) {
-            seen = wizard->CaptionLabel->text();
-            wizard->CancelButton->click();
+            seen = Child<QLabel>(*wizard, "CaptionLabel")->text();
+            Child<QPushButton>(*wizard, "CancelButton")->click();
         }
     });
     frame.Commands().Action(TCommand::GoldedImport)->trigger();
@@ -1005,13 +1008,13 @@ TEST_F(MainFrameTest, ReadingPositionAndServicesFollowTheWindow) {
         TThreadList& list = frame.List();
         const int row = 7;
         const std::string msgId = list.Rows[row]->MsgId;
-        frame.MessageView->setCurrentIndex(frame.ListModel().index(row));
+        Child<QListView>(frame, "MessageView")->setCurrentIndex(frame.ListModel().index(row));
         Select(frame, Area("MSG"));
         EXPECT_EQ(Area("BIG").LastMSGID, msgId);
         Select(frame, Area("BIG"));
         ASSERT_NE(list.CurrentEntry, nullptr);
         EXPECT_EQ(list.CurrentEntry->MsgId, msgId);
-        EXPECT_EQ(frame.MessageView->currentIndex().row(), row);
+        EXPECT_EQ(Child<QListView>(frame, "MessageView")->currentIndex().row(), row);
 
         // Counters changed by a command: the caption follows through the services.
         TAreaInfo& big = Area("BIG");
@@ -1022,10 +1025,10 @@ TEST_F(MainFrameTest, ReadingPositionAndServicesFollowTheWindow) {
 
         // Hints go to panel 2; no hint shows "Ok".
         QStatusTipEvent tip(QStringLiteral("\x01Эха\x01, cообщений: 5"));
-        QCoreApplication::sendEvent(frame.AreaTree, &tip);
+        QCoreApplication::sendEvent(Child<QTreeView>(frame, "AreaTree"), &tip);
         EXPECT_EQ(frame.StatusPanel(2)->text(), QStringLiteral("\x01Эха\x01, cообщений: 5"));
         QStatusTipEvent none{QString()};
-        QCoreApplication::sendEvent(frame.AreaTree, &none);
+        QCoreApplication::sendEvent(Child<QTreeView>(frame, "AreaTree"), &none);
         EXPECT_EQ(frame.StatusPanel(2)->text(), QStringLiteral("Ok"));
     }
     // Without a window the services do nothing.
@@ -1042,7 +1045,7 @@ TEST_F(MainFrameTest, ClosingWhileTheDraftStoreFailsLetsTheUserStayWithTheLetter
     frame.show();
     QPointer<TSendMessageForm> editor = OpenNewLetter(&frame, &Area("JAM"));
     editor->StartEditing();
-    editor->RichEdit1->setPlainText(QStringLiteral("Привет"));
+    Child<QPlainTextEdit>(*editor, "RichEdit1")->setPlainText(QStringLiteral("Привет"));
     TDraftStore::SetSaveFaultForTesting("disk full");
     std::vector<QString> asked;
     QTimer answer;
@@ -1083,7 +1086,7 @@ TEST_F(MainFrameTest, PluginsReadTheShownMessageWhateverMovesTheSharedBase) {
     const int other = rowOf("Subject 9");
     ASSERT_GE(reply, 0);
     ASSERT_GE(other, 0);
-    frame.MessageView->setCurrentIndex(frame.ListModel().index(reply));
+    Child<QListView>(frame, "MessageView")->setCurrentIndex(frame.ListModel().index(reply));
     auto exported = [](int32_t (*get)(char*, int32_t)) {
         std::string text(static_cast<size_t>(get(nullptr, 0)), '\0');
         get(text.data(), static_cast<int32_t>(text.size()) + 1);

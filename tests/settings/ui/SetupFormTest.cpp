@@ -22,9 +22,12 @@
 #include "settings/ui/AutoForm.h"
 #include "settings/ui/SetupForm.h"
 #include "support/TestSupport.h"
+#include "support/qt/Child.h"
 
 namespace pelmar::ui {
 namespace {
+
+using pelmar::test::Child;
 
 class SetupFormTest : public ::testing::Test {
 protected:
@@ -51,42 +54,42 @@ protected:
 TEST_F(SetupFormTest, OkWritesEveryFieldAndSaves) {
     OpenTemplateStore();
     TSetupForm form;
-    form.Edit1->setText(QStringLiteral("Иван Петров"));
-    form.Edit2->setText("2:5020/2");
-    ASSERT_TRUE(form.Button1->isEnabled());
-    form.Button1->click();
-    EXPECT_TRUE(form.Edit2->text().isEmpty());
+    Child<QLineEdit>(form, "Edit1")->setText(QStringLiteral("Иван Петров"));
+    Child<QLineEdit>(form, "Edit2")->setText("2:5020/2");
+    ASSERT_TRUE(Child<QPushButton>(form, "Button1")->isEnabled());
+    Child<QPushButton>(form, "Button1")->click();
+    EXPECT_TRUE(Child<QLineEdit>(form, "Edit2")->text().isEmpty());
     // The second address moves up and becomes the main one.
-    form.ListBox1->setCurrentRow(1);
-    form.SpeedButton1->click();
+    Child<QListWidget>(form, "ListBox1")->setCurrentRow(1);
+    Child<QToolButton>(form, "SpeedButton1")->click();
     form.AddNodelistFiles({"/nl/nodelist.ndl", "/nl/NODELIST.NDL"});
     form.AddReplacement({"Hello", "Hi"});
     form.AddAutoType({{0x70, ssCtrl}, "text"});
-    form.CheckBox1->setChecked(false);
-    form.CheckBox2->setChecked(false);
-    form.CheckBox3->setChecked(false);
-    form.CheckBox4->setChecked(false);
-    form.CheckBox5->setChecked(true);
-    form.CheckBox10->setChecked(false);
-    form.CheckBox11->setChecked(false);
-    form.CheckBox12->setChecked(false);
-    form.RxSpinEdit1->setValue(17);
-    form.CheckBox13->setChecked(true);
-    form.Edit4->setText("/flags/net");
-    form.CheckBox14->setChecked(true);
-    form.Edit5->setText("/flags/echo");
-    form.CheckBox15->setChecked(false);
-    form.RxSpinEdit2->setValue(300);
-    form.CheckBox16->setChecked(true);
-    form.CheckBox7->setChecked(true);
-    form.CheckBox8->setChecked(false);
-    form.CheckBox9->setChecked(false);
-    form.ComboBox1->setEditText("14");
-    form.ComboBox2->setEditText("not a size");
-    form.ComboBox3->setCurrentIndex(4);
+    Child<QCheckBox>(form, "CheckBox1")->setChecked(false);
+    Child<QCheckBox>(form, "CheckBox2")->setChecked(false);
+    Child<QCheckBox>(form, "CheckBox3")->setChecked(false);
+    Child<QCheckBox>(form, "CheckBox4")->setChecked(false);
+    Child<QCheckBox>(form, "CheckBox5")->setChecked(true);
+    Child<QCheckBox>(form, "CheckBox10")->setChecked(false);
+    Child<QCheckBox>(form, "CheckBox11")->setChecked(false);
+    Child<QCheckBox>(form, "CheckBox12")->setChecked(false);
+    Child<QSpinBox>(form, "RxSpinEdit1")->setValue(17);
+    Child<QCheckBox>(form, "CheckBox13")->setChecked(true);
+    Child<QLineEdit>(form, "Edit4")->setText("/flags/net");
+    Child<QCheckBox>(form, "CheckBox14")->setChecked(true);
+    Child<QLineEdit>(form, "Edit5")->setText("/flags/echo");
+    Child<QCheckBox>(form, "CheckBox15")->setChecked(false);
+    Child<QSpinBox>(form, "RxSpinEdit2")->setValue(300);
+    Child<QCheckBox>(form, "CheckBox16")->setChecked(true);
+    Child<QCheckBox>(form, "CheckBox7")->setChecked(true);
+    Child<QCheckBox>(form, "CheckBox8")->setChecked(false);
+    Child<QCheckBox>(form, "CheckBox9")->setChecked(false);
+    Child<QComboBox>(form, "ComboBox1")->setEditText("14");
+    Child<QComboBox>(form, "ComboBox2")->setEditText("not a size");
+    Child<QComboBox>(form, "ComboBox3")->setCurrentIndex(4);
     form.SetNetmailAttr(0x0101);
     form.SetEchomailAttr(0x0003);
-    form.ListBox5->setCurrentRow(1);
+    Child<QListWidget>(form, "ListBox5")->setCurrentRow(1);
     form.ColorsPicked(12, 14);
     ASSERT_TRUE(form.WriteBack());
 
@@ -150,10 +153,10 @@ TEST_F(SetupFormTest, CancelLeavesTheStoreByteIdenticalColoursIncluded) {
     const auto colors = Settings.ColorTable;
     {
         TSetupForm form;
-        form.Edit1->setText("Someone Else");
-        form.ListBox5->setCurrentRow(3);
+        Child<QLineEdit>(form, "Edit1")->setText("Someone Else");
+        Child<QListWidget>(form, "ListBox5")->setCurrentRow(3);
         form.ColorsPicked(1, 2);
-        form.ListBox5->setCurrentRow(0);
+        Child<QListWidget>(form, "ListBox5")->setCurrentRow(0);
         form.AddAutoType({{'X', ssAlt}, "x"});
         form.reject();
     }
@@ -168,32 +171,32 @@ TEST_F(SetupFormTest, EnablingRules) {
     Settings.IsAdmin = false;
     Settings.UseLogin = true;
     TSetupForm form;
-    EXPECT_FALSE(form.CheckBox7->isEnabled());
-    EXPECT_FALSE(form.CheckBox8->isEnabled());
-    EXPECT_FALSE(form.CheckBox9->isEnabled());
-    EXPECT_FALSE(form.BitBtn3->isEnabled());
+    EXPECT_FALSE(Child<QCheckBox>(form, "CheckBox7")->isEnabled());
+    EXPECT_FALSE(Child<QCheckBox>(form, "CheckBox8")->isEnabled());
+    EXPECT_FALSE(Child<QCheckBox>(form, "CheckBox9")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(form, "BitBtn3")->isEnabled());
 
     Settings.IsAdmin = true;
     form.UpdateControls();
-    EXPECT_TRUE(form.BitBtn3->isEnabled());
-    form.CheckBox7->setChecked(false);
-    EXPECT_FALSE(form.CheckBox8->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(form, "BitBtn3")->isEnabled());
+    Child<QCheckBox>(form, "CheckBox7")->setChecked(false);
+    EXPECT_FALSE(Child<QCheckBox>(form, "CheckBox8")->isEnabled());
 
-    form.Edit2->setText("2:5000/10");
-    EXPECT_TRUE(form.Button1->isEnabled());
-    form.Edit2->setText("2:5000");
-    EXPECT_FALSE(form.Button1->isEnabled());
-    form.Edit2->setText("2:5020/1");
-    EXPECT_FALSE(form.Button1->isEnabled());
+    Child<QLineEdit>(form, "Edit2")->setText("2:5000/10");
+    EXPECT_TRUE(Child<QPushButton>(form, "Button1")->isEnabled());
+    Child<QLineEdit>(form, "Edit2")->setText("2:5000");
+    EXPECT_FALSE(Child<QPushButton>(form, "Button1")->isEnabled());
+    Child<QLineEdit>(form, "Edit2")->setText("2:5020/1");
+    EXPECT_FALSE(Child<QPushButton>(form, "Button1")->isEnabled());
 
-    form.CheckBox12->setChecked(false);
-    EXPECT_FALSE(form.RxSpinEdit1->isEnabled());
-    form.CheckBox13->setChecked(false);
-    EXPECT_FALSE(form.Edit4->isEnabled());
-    form.CheckBox15->setChecked(true);
-    EXPECT_TRUE(form.RxSpinEdit2->isEnabled());
-    EXPECT_EQ(form.RxCheckListBox1->count(), 0);  // no plug-in manager installed
-    EXPECT_FALSE(form.Button10->isEnabled());
+    Child<QCheckBox>(form, "CheckBox12")->setChecked(false);
+    EXPECT_FALSE(Child<QSpinBox>(form, "RxSpinEdit1")->isEnabled());
+    Child<QCheckBox>(form, "CheckBox13")->setChecked(false);
+    EXPECT_FALSE(Child<QLineEdit>(form, "Edit4")->isEnabled());
+    Child<QCheckBox>(form, "CheckBox15")->setChecked(true);
+    EXPECT_TRUE(Child<QSpinBox>(form, "RxSpinEdit2")->isEnabled());
+    EXPECT_EQ(Child<QListWidget>(form, "RxCheckListBox1")->count(), 0);  // no plug-in manager installed
+    EXPECT_FALSE(Child<QPushButton>(form, "Button10")->isEnabled());
 }
 
 TEST_F(SetupFormTest, AutoTypeRefusesTakenAndBareShortcuts) {
@@ -201,9 +204,9 @@ TEST_F(SetupFormTest, AutoTypeRefusesTakenAndBareShortcuts) {
     TAutoForm form(table, -1);
     std::vector<std::string> told;
     form.ShowInfoBox = [&](const std::string& text) { told.push_back(text); };
-    EXPECT_FALSE(form.OKButton->isEnabled());
-    form.TextEdit->setPlainText("line");
-    EXPECT_TRUE(form.OKButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(form, "OKButton")->isEnabled());
+    Child<QPlainTextEdit>(form, "TextEdit")->setPlainText("line");
+    EXPECT_TRUE(Child<QPushButton>(form, "OKButton")->isEnabled());
 
     TShortCut shortCut;
     EXPECT_FALSE(TShortCutEdit::ShortCutFor(Qt::Key_F1, Qt::NoModifier, shortCut));
@@ -212,14 +215,14 @@ TEST_F(SetupFormTest, AutoTypeRefusesTakenAndBareShortcuts) {
     EXPECT_EQ(form.result(), 0);
 
     ASSERT_TRUE(TShortCutEdit::ShortCutFor(Qt::Key_F1, Qt::ControlModifier, shortCut));
-    form.KeyEdit->SetShortCut(shortCut);
-    EXPECT_EQ(form.KeyEdit->text(), QStringLiteral("Ctrl+F1"));
+    Child<TShortCutEdit>(form, "KeyEdit")->SetShortCut(shortCut);
+    EXPECT_EQ(Child<TShortCutEdit>(form, "KeyEdit")->text(), QStringLiteral("Ctrl+F1"));
     form.OKButtonClick();
     EXPECT_EQ(form.result(), 0);
     EXPECT_EQ(told.size(), 1u);
 
     ASSERT_TRUE(TShortCutEdit::ShortCutFor(Qt::Key_F2, Qt::ControlModifier, shortCut));
-    form.KeyEdit->SetShortCut(shortCut);
+    Child<TShortCutEdit>(form, "KeyEdit")->SetShortCut(shortCut);
     form.OKButtonClick();
     EXPECT_EQ(form.result(), QDialog::Accepted);
 
@@ -234,31 +237,32 @@ TEST_F(SetupFormTest, AutoTypeRefusesTakenAndBareShortcuts) {
 TEST_F(SetupFormTest, ReplacementNeedsAPattern) {
     TChangeForm form;
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Замена"));
-    EXPECT_FALSE(form.OKButton->isEnabled());
-    form.WithEdit->setText("x");
-    EXPECT_FALSE(form.OKButton->isEnabled());
-    form.WhatEdit->setText("y");
-    EXPECT_TRUE(form.OKButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(form, "OKButton")->isEnabled());
+    Child<QLineEdit>(form, "WithEdit")->setText("x");
+    EXPECT_FALSE(Child<QPushButton>(form, "OKButton")->isEnabled());
+    Child<QLineEdit>(form, "WhatEdit")->setText("y");
+    EXPECT_TRUE(Child<QPushButton>(form, "OKButton")->isEnabled());
 }
 
 TEST_F(SetupFormTest, MissingFontFamiliesFallBackToTheSystemFonts) {
     Settings.VarFont = "MS Sans Serif";
     Settings.FixFont = "FixedSys";
     TSetupForm form;
-    EXPECT_FALSE(form.FontComboBox1->currentFont().family().isEmpty());
-    EXPECT_NE(form.FontComboBox2->currentFont().family(), QStringLiteral("FixedSys"));
+    EXPECT_FALSE(Child<QFontComboBox>(form, "FontComboBox1")->currentFont().family().isEmpty());
+    EXPECT_NE(Child<QFontComboBox>(form, "FontComboBox2")->currentFont().family(),
+              QStringLiteral("FixedSys"));
 }
 
 TEST_F(SetupFormTest, PreviewShowsTheSampleInThePickedColours) {
     TSetupForm form;
-    form.ListBox5->setCurrentRow(5);  // "Служебные поля"
+    Child<QListWidget>(form, "ListBox5")->setCurrentRow(5);  // "Служебные поля"
     form.ColorsPicked(12, 14);
-    const QString text = form.RichEdit2->toPlainText();
+    const QString text = Child<QTextEdit>(form, "RichEdit2")->toPlainText();
     EXPECT_TRUE(text.contains(QStringLiteral("Текст письма"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Просто так")));
     const int at = text.indexOf(QStringLiteral("MSGID: 2:0/0.0 ffffffff"));
     ASSERT_GE(at, 0) << text.toStdString();
-    QTextCursor cursor(form.RichEdit2->document());
+    QTextCursor cursor(Child<QTextEdit>(form, "RichEdit2")->document());
     cursor.setPosition(at + 1);
     const TRgb blue = RtfPalette[12];
     EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(blue.R, blue.G, blue.B));

@@ -34,12 +34,14 @@
 #include "reader/ui/MessageListModel.h"
 #include "reader/ui/SearchForm.h"
 #include "support/TestSupport.h"
+#include "support/qt/Child.h"
 
 namespace fs = std::filesystem;
 
 namespace pelmar::ui {
 namespace {
 
+using pelmar::test::Child;
 using C = TCommand;
 
 std::string A(const char* utf8) {
@@ -183,8 +185,8 @@ TEST_F(SearchWindowTest, NumpadDelCountsAsDelAndCtrlKeysRunTheirCommands) {
     // Nothing shown: Del's item is disabled.
     QTest::keyClick(frame.windowHandle(), Qt::Key_Delete, Qt::KeypadModifier);
     EXPECT_TRUE(ran.empty());
-    frame.AreaTree->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A3")));
-    frame.MessageView->setCurrentIndex(frame.ListModel().index(0));
+    Child<QTreeView>(frame, "AreaTree")->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A3")));
+    Child<QListView>(frame, "MessageView")->setCurrentIndex(frame.ListModel().index(0));
     ASSERT_NE(frame.List().CurrentEntry, nullptr);
     struct TKey {
         int Key;
@@ -216,28 +218,28 @@ TEST_F(SearchWindowTest, BookmarksLeadBackAcrossAreasAndRefuseMessagesWithoutMsg
     TMainFrame frame;
     Show(frame);
     TMainDialogs& dialogs = frame.Dialogs();
-    frame.AreaTree->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A1")));
+    Child<QTreeView>(frame, "AreaTree")->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A1")));
     ASSERT_GE(frame.ListModel().rowCount(), 3);
     // The message without MSGID is refused with a note; the others become bookmarks.
-    frame.MessageView->selectAll();
+    Child<QListView>(frame, "MessageView")->selectAll();
     dialogs.AddBookmarks();
     EXPECT_EQ(Settings.BookMarkNames.size(), 2u);
     EXPECT_EQ(Settings.BookMarkData.size(), 2u);
     EXPECT_EQ(Status(frame), QStringLiteral("Письмо без MSGID нельзя добавить в закладки"));
-    EXPECT_EQ(dialogs.BookMarks().ListView1->count(), 2);
+    EXPECT_EQ(Child<QListWidget>(dialogs.BookMarks(), "ListView1")->count(), 2);
     const int second = ToQt(Settings.BookMarkNames[1]).contains(QStringLiteral("снова")) ? 1 : 0;
 
-    frame.AreaTree->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A3")));
-    frame.MessageView->setCurrentIndex(frame.ListModel().index(0));
+    Child<QTreeView>(frame, "AreaTree")->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A3")));
+    Child<QListView>(frame, "MessageView")->setCurrentIndex(frame.ListModel().index(0));
     dialogs.BookMarks().ClickRow(second);
     EXPECT_EQ(frame.List().CurrentArea, &Area("A1"));
     EXPECT_EQ(Shown(frame), "ПРИВЕТ снова");
-    EXPECT_EQ(dialogs.BookMarks().ListView1->count(), 2);
+    EXPECT_EQ(Child<QListWidget>(dialogs.BookMarks(), "ListView1")->count(), 2);
 
     // A bookmark whose message is gone goes when clicked.
     Settings.BookMarkData[0] = Area("A1").ID + "|2:5020/1 deadbeef";
     dialogs.BookMarks().ClickRow(0);
-    EXPECT_EQ(dialogs.BookMarks().ListView1->count(), 1);
+    EXPECT_EQ(Child<QListWidget>(dialogs.BookMarks(), "ListView1")->count(), 1);
     EXPECT_EQ(Settings.BookMarkNames.size(), 1u);
     EXPECT_EQ(Settings.BookMarkData.size(), 1u);
 
@@ -248,13 +250,13 @@ TEST_F(SearchWindowTest, BookmarksLeadBackAcrossAreasAndRefuseMessagesWithoutMsg
         EXPECT_EQ(reg.ReadString("BookMarkData"), StringListToText(Settings.BookMarkData));
     }
     // An area whose base cannot be opened right now keeps its bookmark.
-    frame.AreaTree->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A3")));
+    Child<QTreeView>(frame, "AreaTree")->setCurrentIndex(frame.AreaModel().IndexOf(&Area("A3")));
     const std::string path = Area("A1").Path;
     Area("A1").Path = (home_.Path() / "elsewhere").string();
     dialogs.BookMarks().ClickRow(0);
     Area("A1").Path = path;
     EXPECT_EQ(frame.List().Base, nullptr);
-    EXPECT_EQ(dialogs.BookMarks().ListView1->count(), 1);
+    EXPECT_EQ(Child<QListWidget>(dialogs.BookMarks(), "ListView1")->count(), 1);
     EXPECT_EQ(Settings.BookMarkData.size(), 1u);
 }
 
@@ -268,11 +270,11 @@ TEST_F(SearchWindowTest, DialogsEnableTheirOkOnlyForAUsableChoice) {
     TAreaInfo& root = AreaManager()->Root();
     std::unordered_set<std::string> marked;
     TSearchForm search(root, marked);
-    EXPECT_FALSE(search.SearchButton->isEnabled());
-    search.Edit1->setText(QStringLiteral("привет"));
-    EXPECT_TRUE(search.SearchButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(search, "SearchButton")->isEnabled());
+    Child<QLineEdit>(search, "Edit1")->setText(QStringLiteral("привет"));
+    EXPECT_TRUE(Child<QPushButton>(search, "SearchButton")->isEnabled());
     // "Все" marks every area below it, a second click unmarks them.
-    QTreeWidgetItem* all = search.AreaTree->topLevelItem(0);
+    QTreeWidgetItem* all = Child<TAreaChooserTree>(search, "AreaTree")->topLevelItem(0);
     for (const bool expected : {true, false}) {
         search.ToggleMark(all);
         for (const char* name : {"A1", "A2", "A3"})
@@ -285,8 +287,9 @@ TEST_F(SearchWindowTest, DialogsEnableTheirOkOnlyForAUsableChoice) {
         bool Ok;
     } rows[] = {{root.FindChild("Fido"), false}, {&Area("A1"), false}, {&Area("A2"), true}};
     for (const auto& row : rows) {
-        copy.AreaTree->setCurrentItem(copy.AreaTree->ItemOf(row.Item));
-        EXPECT_EQ(copy.OkButton->isEnabled(), row.Ok) << row.Item->Name;
+        Child<TAreaChooserTree>(copy, "AreaTree")
+            ->setCurrentItem(Child<TAreaChooserTree>(copy, "AreaTree")->ItemOf(row.Item));
+        EXPECT_EQ(Child<QPushButton>(copy, "OkButton")->isEnabled(), row.Ok) << row.Item->Name;
     }
     EXPECT_EQ(copy.Target(), &Area("A2"));
     EXPECT_FALSE(copy.Move());

@@ -31,10 +31,12 @@
 #include "reader/ui/MessageViewPane.h"
 #include "reader/ui/ReadingController.h"
 #include "support/TestSupport.h"
+#include "support/qt/Child.h"
 
 namespace pelmar::ui {
 namespace {
 
+using pelmar::test::Child;
 namespace fs = std::filesystem;
 
 template <typename F>
@@ -100,7 +102,7 @@ protected:
         area.Read = 7;
         area.MsgCount = 7;
         area.PersonalUnread = 2;
-        frame_->AreaTree->setCurrentIndex(frame_->AreaModel().IndexOf(&area));
+        Child<QTreeView>(*frame_, "AreaTree")->setCurrentIndex(frame_->AreaModel().IndexOf(&area));
         ASSERT_EQ(frame_->List().CurrentArea, &area);
         // Every thread open, so every message has its row.
         for (TMessageClass* entry : std::vector<TMessageClass*>(frame_->List().Rows)) entry->ExpandAll();
@@ -128,14 +130,16 @@ protected:
         return -1;
     }
     void Select(int row) {
-        frame_->MessageView->setCurrentIndex(frame_->ListModel().index(row));
+        Child<QListView>(*frame_, "MessageView")->setCurrentIndex(frame_->ListModel().index(row));
         QApplication::processEvents();
     }
     void SelectRows(std::initializer_list<int> rows) {
         QItemSelection selection;
         for (int row : rows) selection.select(frame_->ListModel().index(row), frame_->ListModel().index(row));
-        frame_->MessageView->setCurrentIndex(frame_->ListModel().index(*rows.begin()));
-        frame_->MessageView->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+        Child<QListView>(*frame_, "MessageView")->setCurrentIndex(frame_->ListModel().index(*rows.begin()));
+        Child<QListView>(*frame_, "MessageView")
+            ->selectionModel()
+            ->select(selection, QItemSelectionModel::ClearAndSelect);
         QApplication::processEvents();
     }
 
