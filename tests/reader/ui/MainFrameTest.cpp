@@ -447,7 +447,7 @@ TEST_F(MainFrameTest, KeyboardReadingOpensThreadsMarksAndReadsOnAcrossAreas) {
     while (!list.Rows[static_cast<size_t>(head)]->HasReplies()) ++head;
     TMessageClass* thread = list.Rows[static_cast<size_t>(head)];
     frame.SelectListRow(head);
-    frame.MessageView->setFocus();
+    Child<QListView>(frame, "MessageView")->setFocus();
     QWindow* window = frame.windowHandle();
     const size_t closed = list.Rows.size();
     const auto key = [&](int code, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -525,7 +525,7 @@ TEST_F(MainFrameTest, KeyboardReadingOpensThreadsMarksAndReadsOnAcrossAreas) {
     ASSERT_EQ(list.CurrentArea, expected);
     ASSERT_NE(list.CurrentEntry, nullptr);
     EXPECT_FALSE(list.CurrentEntry->Read);
-    EXPECT_EQ(frame.AreaTree->currentIndex(), frame.AreaModel().IndexOf(expected));
+    EXPECT_EQ(Child<QTreeView>(frame, "AreaTree")->currentIndex(), frame.AreaModel().IndexOf(expected));
     // On within that area: the text is paged to its end, then the next unread message follows.
     TMessageClass* first = list.CurrentEntry;
     for (int i = 0; i < 50 && list.CurrentEntry == first; ++i) key(Qt::Key_Space);
@@ -813,7 +813,7 @@ TEST_F(MainFrameTest, TreeRebuildKeepsCountersAndSelectionAndCountsNewAreasAtOnc
 
     EXPECT_EQ(Caption(frame, jam), Expected(jam));
     EXPECT_EQ(Caption(frame, Area("SQUISH")), Expected(Area("SQUISH")));
-    const QModelIndexList selected = frame.AreaTree->selectionModel()->selectedIndexes();
+    const QModelIndexList selected = Child<QTreeView>(frame, "AreaTree")->selectionModel()->selectedIndexes();
     ASSERT_EQ(selected.size(), 1);
     EXPECT_EQ(TAreaTreeModel::AreaAt(selected.first()), &jam);
     EXPECT_EQ(frame.List().CurrentArea, &jam);
