@@ -13,6 +13,11 @@
 #include "msgbase/RtfRender.h"
 #include "reader/ui/RtfReader.h"
 
+// The font library keeps its cache for the life of the process; LeakSanitizer reports it at exit.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
 namespace {
 
 // Fonts need a GUI application. It is never destroyed: tearing it down among the static
