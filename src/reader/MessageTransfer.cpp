@@ -93,14 +93,10 @@ TCopyOutcome CopyListed(TMessageBase& source, const std::vector<TListedMessage>&
             outcome.Results.push_back(outcome.Results.back());
             continue;
         }
-        try {
-            if (!ReadListedAsStored(source, item)) {
-                outcome.Results.push_back({TItemResult::Changed, {}, ChangedReason()});
-                continue;
-            }
-        } catch (const std::exception& e) {
-            // Not readable where it was listed: a tosser packed or rewrote the source meanwhile.
-            outcome.Results.push_back({TItemResult::Changed, {}, ChangedReason() + " (" + e.what() + ")"});
+        // A read error means a tosser packed or rewrote the source meanwhile: changed, too.
+        TItemOutcome listed = RecognisedBy({}, [&] { return ReadListedAsStored(source, item); });
+        if (listed.Result != TItemResult::Done) {
+            outcome.Results.push_back(std::move(listed));
             continue;
         }
         bool written = false;

@@ -166,14 +166,10 @@ std::vector<TItemOutcome> SaveListed(const TAreaInfo& area, TMessageBase& base,
                 {TItemResult::Failed, {}, Utf8ToAnsi("не сохранено: запись остановлена после ошибки")});
             continue;
         }
-        try {
-            if (!RereadMessage(base, item.Position, item.Identity)) {
-                outcomes.push_back(ChangedIn(area));
-                continue;
-            }
-        } catch (const std::exception& e) {
-            outcomes.push_back(
-                {TItemResult::Changed, AreaLabel(area), ChangedReason() + " (" + e.what() + ")"});
+        TItemOutcome listed =
+            RecognisedBy(AreaLabel(area), [&] { return RereadMessage(base, item.Position, item.Identity); });
+        if (listed.Result != TItemResult::Done) {
+            outcomes.push_back(std::move(listed));
             continue;
         }
         std::string content;

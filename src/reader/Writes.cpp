@@ -153,13 +153,17 @@ void FillNewHeader(TMessageBase& base, const TNewHeader& header) {
     if (!hasTz) base.Kludges.push_back("TZUTC: " + TzutcValueAt(base.Date));
 }
 
-TItemOutcome RecogniseListed(const TAreaInfo& area, TMessageBase& base, const TListedMessage& item) {
+TItemOutcome RecognisedBy(const std::string& areaLabel, const std::function<bool()>& reread) {
     try {
-        if (StillListed(base, item.Position, item.Identity)) return {};
+        if (reread()) return {};
     } catch (const std::exception& e) {
-        return {TItemResult::Changed, AreaLabel(area), ChangedReason() + " (" + e.what() + ")"};
+        return {TItemResult::Changed, areaLabel, ChangedReason() + " (" + e.what() + ")"};
     }
-    return ChangedIn(area);
+    return {TItemResult::Changed, areaLabel, ChangedReason()};
+}
+
+TItemOutcome RecogniseListed(const TAreaInfo& area, TMessageBase& base, const TListedMessage& item) {
+    return RecognisedBy(AreaLabel(area), [&] { return StillListed(base, item.Position, item.Identity); });
 }
 
 void CountMarkedRead(TAreaInfo& area, const std::string& entryToName) {

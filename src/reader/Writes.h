@@ -115,6 +115,9 @@ void FillNewHeader(TMessageBase& base, const TNewHeader& header);
 // otherwise. A message that can no longer be read where it was listed (a tosser packed or rewrote
 // the base meanwhile) is Changed too, with the read error in the reason.
 TItemOutcome RecogniseListed(const TAreaInfo& area, TMessageBase& base, const TListedMessage& item);
+// The same outcome for any read that applies the rule (`reread` is true when it found the listed
+// message): Done, or Changed under `areaLabel`, with the read error when the read threw.
+TItemOutcome RecognisedBy(const std::string& areaLabel, const std::function<bool()>& reread);
 
 // ---- Read marks ----------------------------------------------------------------------------------
 // The counters of a message just marked read: the area's unread count, and its personal count when
