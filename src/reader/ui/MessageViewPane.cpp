@@ -27,7 +27,7 @@
 #include "msgbase/RtfRender.h"
 #include "reader/ViewLinks.h"
 #include "reader/ui/RtfReader.h"
-#include "reader/ui/ViewTexts.h"
+#include "reader/MessageDates.h"
 #include "core/ui/SlotGuard.h"
 
 namespace pelmar::ui {
@@ -249,7 +249,7 @@ void TMessageViewPane::FillLabels(const TShownMessage& message, const std::strin
     values_[1]->SetFullText(ToQt(AddresseeText(message)));
     values_[2]->SetFullText(ToQt(message.Subject));
     values_[3]->SetFullText(ToQt(attrText));
-    values_[4]->SetFullText(ToQt(DateTimeText(message.Date)));
+    values_[4]->SetFullText(ToQt(MessageDateTimeText(message.Date)));
 }
 
 namespace {

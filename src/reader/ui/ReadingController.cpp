@@ -19,7 +19,7 @@
 #include "reader/MessageClass.h"
 #include "reader/ThreadList.h"
 #include "reader/ui/LinkOpener.h"
-#include "reader/ui/ViewTexts.h"
+#include "reader/MessageDates.h"
 
 namespace pelmar::ui {
 
@@ -158,7 +158,7 @@ void TReadingController::ShowIt() {
     if (!entry->Read && same) readMarker_.start();
     if (same && list_.CurrentArea != nullptr &&
         receipts_.ShouldOffer(shown_, !entry->Read, list_.CurrentArea->ID) && services_.OpenEditor) {
-        services_.OpenEditor(ReadReceiptRequest(shown_, list_.CurrentArea, DateTexts(shown_.Date)));
+        services_.OpenEditor(ReadReceiptRequest(shown_, list_.CurrentArea, MessageDateTexts(shown_.Date)));
     }
 }
 
@@ -375,7 +375,7 @@ void TReadingController::SaveSelectedTo(const std::string& path, TSaveFormat for
         {
             TWait wait(services_);
             outcomes = SaveListed(*list_.CurrentArea, *list_.Base, ListedOf(SelectedEntries()), format, path,
-                                  Mode.FontMode, [](TDateTime date) { return DateTimeText(date); });
+                                  Mode.FontMode, MessageDateTimeText);
         }
         const std::string text = OutcomeSummary(A("Сохранены не все письма:"), outcomes);
         if (!text.empty()) ShowError(text, window_);

@@ -8,7 +8,7 @@
 #include "core/ui/QtText.h"
 #include "msgbase/MessageBase.h"
 #include "reader/ui/MessageListModel.h"
-#include "reader/ui/ViewTexts.h"
+#include "reader/MessageDates.h"
 
 namespace pelmar::ui {
 namespace {
@@ -42,10 +42,10 @@ TEST_F(DateTextsUnderC, ListViewAndTemplatesUseTheirOwnForms) {
     for (const TRow& row : rows) {
         SCOPED_TRACE(row.List);
         EXPECT_EQ(TMessageListModel::DateText(row.Date), QString::fromLatin1(row.List));
-        const TDateTexts texts = DateTexts(row.Date);
+        const TDateTexts texts = MessageDateTexts(row.Date);
         EXPECT_EQ(texts.ShortDate, row.Date_);
         EXPECT_EQ(texts.LongTime, row.Time);
-        EXPECT_EQ(DateTimeText(row.Date), std::string(row.Date_) + " " + row.Time);
+        EXPECT_EQ(MessageDateTimeText(row.Date), std::string(row.Date_) + " " + row.Time);
     }
 }
 
