@@ -41,7 +41,8 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
     -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_CXX_FLAGS="$sanitize -O1 -fno-omit-frame-pointer" \
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
-    -DPELMAR_FUZZ=ON -DPELMAR_BUILD_TESTS=ON
+    -DPELMAR_FUZZ=ON -DPELMAR_BUILD_TESTS=ON \
+    $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 nice -n 19 cmake --build "$build" --target "fuzz_$target" -j1
 
