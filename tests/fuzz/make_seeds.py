@@ -132,6 +132,66 @@ def main():
                  "2:5020/1 12345678", "somewhere.org 12345678", " 2 : 5020 / 1 . 3 ", "1:2/3.4@x.y"):
         save(out, "dates_addresses", text.encode("cp1251", "replace"))
 
+    text_seeds(fixtures, out)
+
+
+def msg_fields(data):
+    """From, to, subject, control lines and body of a *.MSG file."""
+    field = lambda a, b: data[a:b].split(b"\0")[0]
+    body = data[190:].split(b"\0")[0]
+    kludges, text = [], []
+    for line in body.split(b"\r"):
+        (kludges if line.startswith(b"\x01") else text).append(line)
+    return (field(0, 36), field(36, 72), field(72, 144), [k[1:] for k in kludges], b"\r".join(text))
+
+
+def text_seeds(fixtures, out):
+    """Seeds of the targets fed with a message's texts: templates, render, charset, drafts, plugins."""
+    cp = lambda t: t.encode("cp1251")
+    sections = cp("Привет @Имя!\r\n\r\nОтвечаю на письмо от @ДатаПисьмаОтвет @ВремяПисьмаОтвет, писал(а) @ОтветОт "
+                  "к @ОтветКому.\r\n\r\n@ТекстПисьмаОтвет\r\n\r\n@Курсор\r\n/// От: @ПереслатьОт Кому: "
+                  "@ПереслатьКому Тема: @ПереслатьТема @ПереслатьДата @ПереслатьВремя\r\n@ПереслатьТекст\r\n"
+                  "@ФИО @Фамилия @Адрес @ДатаВремяПисьмо\r\n")
+    ends = cp("\r\nВсего хорошего,\r\n@СвоеИмя @СвояФамилия @СвоеФИО.\r\n\r\n--- @Тирлайн\r\n * Origin: "
+              "@Ориджин (@СвойАдрес)\r\n*** послано также в @Раздел из @ОтветРаздел\r\n")
+    tearlines = cp("Пелмар 1.0 (Linux)\r\n@Ориджин @Курсор\r\n")
+    origins = cp("Per aspera ad astra\r\n@ОтветОт @ТекстПисьмаОтвет\r\n")
+    charsets = [b"CP866 2", b"IBM PC 2", b"+7_FIDO 2", b"CP1251 2", b"KOI8-R 2", b"koi8-u", b"LATIN-1 2",
+                b"ISO-8859-5 3", b"UTF-8 4", b"CP437 2", b"ASCII 1", b"UNKNOWN 9", b"", b"CP866"]
+    broken = [b"\xd0\x9f\xd1\x80\xd0", b"\xe2\x82", b"\xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80 \x80\xbf",
+              "Привет, мир ✓ 😀".encode("utf-8"), "Привет".encode("cp866"), "Привет".encode("koi8-r")]
+    msgs = []
+    for root, _, files in os.walk(os.path.join(fixtures)):
+        for name in sorted(files):
+            if name.lower().endswith(".msg"):
+                msgs.append(read(os.path.join(root, name)))
+    msgs = msgs[:12]
+    for i, data in enumerate(msgs):
+        frm, to, subj, kludges, body = msg_fields(data)
+        for mode in range(4):
+            control = bytes([mode | (0x10 if i % 2 else 0) | 0x60, i % 4, 1, 1, 0, 0])
+            save(out, "templates", pack([control, frm, to, subj, b"2:5020/1.3", b"2:5020/9", b"01 Jan 24 12:00:00",
+                                         b"\n".join(kludges), body, sections, ends, tearlines, origins]))
+        save(out, "render", pack([bytes([i * 7 % 64]) + bytes(range(12)), charsets[i % len(charsets)],
+                                  b"\n".join(kludges), body.replace(b"\n", b"")]))
+        saved = data[:190] + b"\x01SAVED: area1 area2\r" + data[190:]
+        save(out, "drafts", bytes([i % 8]) + pack([data, saved, b"" if i % 2 else data[:190]]))
+    long_field = b"x" * 3000
+    save(out, "templates", pack([b"\x01\x04\x00\x00", long_field, b"", long_field, b"", b"", b"",
+                                 b"\n".join([b"MSGID: 2:5020/1 1"] * 50), long_field, sections * 3, ends,
+                                 tearlines, origins]))
+    save(out, "templates", pack([b"\x00", b"", b"", b"", b"", b"", b"", b"", b"", b"", b"", b"", b""]))
+    for value in charsets:
+        for text in broken:
+            save(out, "charset", pack([value, b"CHRS: " + value, b"\x01CHRS: " + value + b"\r" + text, text]))
+            save(out, "render", pack([b"\x1b", value, b"MSGID: 2:5020/1 1", text + b"\r> quote\r_und_ *bold*\r"]))
+    save(out, "charset", pack([b"", b"", b"", b""]))
+    save(out, "plugins", pack([b"\x00\x01\xff\xff", b"", b"Recorder", b"Text\rof the message\r"]))
+    save(out, "plugins", pack([b"\x10\x00\x00\x00\x00\x00",
+                               struct.pack("<iBB", 300, 255, 0) + struct.pack("<iBB", 300, 255, 1),
+                               b"N" * 400, b"x" * 5000]))
+    save(out, "plugins", pack([b"", struct.pack("<iBB", -1, 1, 1), b"name\0tail", b"a\0b"]))
+
 
 if __name__ == "__main__":
     main()

@@ -1,7 +1,7 @@
 #!/bin/sh
 # A real fuzzing session of one target:  tests/fuzz/run.sh TARGET SECONDS [libFuzzer options...]
 # TARGET is one of: msg squish jam hudson registry dates_addresses uudecode quote rtf addrbook
-# nodelist.
+# nodelist, and the text targets templates render charset drafts plugins.
 # Builds the target with clang, libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer in
 # $PELMAR_FUZZ_DIR (default /tmp/pelmar-fuzz), fuzzes a working copy of the committed corpus at the
 # lowest priority, and saves every crashing input to tests/fuzz/corpus/TARGET/ as crash-<sha1>
@@ -32,6 +32,7 @@ case "$target" in
   rtf) max_len=16384 ;;
   addrbook) max_len=4096 ;;
   nodelist) max_len=16384 ;;
+  templates|render|charset|drafts|plugins) max_len=16384 ;;
   *) echo "unknown target: $target" >&2; exit 1 ;;
 esac
 
