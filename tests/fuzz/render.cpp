@@ -108,6 +108,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             return 0;  // a damaged message may fail to read; it does so before anything is shown
         }
         shown[coloured] = pane.TextView()->toPlainText();
+        // What the view posted for later runs now, as the event loop would run it.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
     }
     base.Close();
     if (WithoutMarks(shown[0]) != WithoutMarks(shown[1])) {
