@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -109,8 +110,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Every section the expansion reads, and the bound: each '@' of a section's text can be a macro,
     // replaced by a value (at most the longest one) or by a list line whose own macros are replaced
     // the same way (a tearline line may hold the origin line). Cleaning never lengthens the text.
-    const std::string mainSections(parts[9]), endSections(parts[10]), tearlines(parts[11]),
-        origins(parts[12]);
+    const std::string mainSections(parts[9]), endSections(parts[10]);
+    std::string tearlines(parts[11]), origins(parts[12]);
+    // The reading commands take the message's own origin and tearlines into the lists.
+    const std::optional<std::string> takenOrigin = TakeOriginLine(message.Text);
+    const std::vector<std::string> takenTearlines = TakeTearlineLines(message.Text);
+    if (takenOrigin && message.Text.find(*takenOrigin) == std::string::npos) Fail("origin not from the text");
+    for (const std::string& line : takenTearlines) {
+        if (message.Text.find(line) == std::string::npos) Fail("tearline not from the text");
+    }
+    if ((flag(4) & 1) != 0 && takenOrigin) origins += "\r\n" + *takenOrigin;
+    if ((flag(4) & 2) != 0) {
+        for (const std::string& line : takenTearlines) tearlines += "\r\n" + LibraryEntryToListLine(line);
+    }
     size_t sectionBytes = 0;
     size_t sectionAts = 0;
     const TTemplateReader read = [&](const std::string& name) -> std::string {
