@@ -40,6 +40,8 @@ COUNTED = [a[0] for a in AREAS if a[0].startswith("A")]
 SCRATCH = [a[0] for a in AREAS if a[0].startswith("B")]
 BOX = "┌──┬──┐ │√■│░▒▓│ ╚══╩══╝ Ёё №"
 MAIN_TITLE = "Пелмар"
+# Where the titles of the menu bar stand: letter, search, settings, windows, help.
+MENU_X = [32, 89, 156, 219, 276]
 # Windows of ours that are not letters; any other non-modal window is an editor.
 OTHER_WINDOWS = ("Редактирование шаблонов", "Сообщение об ошибке", "Список узлов", "Закладки", "Справка")
 WORDS = ["soak", "text", "line", "Привет", "всем", "тест", "quote>", "12345", "{braces}", "back\\slash",
@@ -120,6 +122,7 @@ class GuiSoak:
         self.failed_at = None
         self.screens = 0
         self.owner = {}
+        self.popups = []
 
     # ---- set-up ----
 
@@ -189,12 +192,19 @@ class GuiSoak:
         """(id, title, modal) of Pelmar's visible top-level windows, with whose transient each is."""
         found = []
         self.owner = {}
+        self.popups = []
         for wid in self.xdo("search", "--onlyvisible", "--class", "pelmar").split():
             props = subprocess.run(["xprop", "-notype", "-id", wid, "WM_CLASS", "_NET_WM_NAME", "_NET_WM_STATE",
-                                    "WM_TRANSIENT_FOR"], env=self.display.env, capture_output=True).stdout
+                                    "WM_TRANSIENT_FOR", "_NET_WM_WINDOW_TYPE"], env=self.display.env,
+                                   capture_output=True).stdout
             props = props.decode("utf-8", "replace")
             if '"pelmar"' not in props:
                 continue  # a frame or a child window, not one of ours
+            if "MENU" in props or "_NET_WM_WINDOW_TYPE_COMBO" in props:
+                self.popups.append(wid)  # a menu holds the keyboard until Esc closes it
+                continue
+            if "_NET_WM_WINDOW_TYPE_TOOLTIP" in props:
+                continue
             title = ""
             for line in props.splitlines():
                 if line.startswith("_NET_WM_NAME = "):
@@ -232,7 +242,8 @@ class GuiSoak:
         if not self.focus(wid):
             self.note(f"window {wid} did not take the focus for {' '.join(keys)}")
             return False
-        self.xdo("key", *keys)
+        if keys:
+            self.xdo("key", *keys)
         return True
 
     def type(self, wid, text):
@@ -283,6 +294,11 @@ class GuiSoak:
         question of an editor with yes."""
         for _ in range(12):
             ws = self.windows()
+            if self.popups:
+                self.log_command(f"close {len(self.popups)} menus")
+                self.xdo("key", "Escape")
+                time.sleep(0.3)
+                continue
             modals = [w for w in ws if w[2]]
             extra = [w for w in ws if w[0] != self.main and not w[2] and not (keep_editors and self.is_editor(w))]
             if not modals and not extra:
@@ -292,6 +308,9 @@ class GuiSoak:
                 self.note(f"error report window shown: {self.shot('error-report')}")
             target = modals[-1] if modals else extra[0]
             self.log_command(f"close {target[1]!r}")
+            if target[1] == MAIN_TITLE and self.figures["boxes"] < 40:
+                self.figures["boxes"] += 1  # a message box: what it said is in the picture
+                self.note(f"a box was open: {self.shot('box')}")
             self.keys(target[0], "Escape")
             time.sleep(0.4)
             if any(w[0] == target[0] for w in self.windows()):
@@ -314,11 +333,19 @@ class GuiSoak:
             editors = [w for w in self.windows() if self.is_editor(w)]
             if not editors:
                 return
-            self.log_command(f"discard editor {editors[0][1]!r}")
-            self.keys(editors[0][0], "Escape")
-            time.sleep(0.5)
-            self.answer_discard()
-            self.settle()
+            self.close_editor(editors[0])
+
+    def close_editor(self, editor):
+        """Esc, then yes to "drop the letter?" once the question is up (it can take a while to come)."""
+        self.log_command(f"discard editor {editor[1]!r}")
+        self.settle()
+        self.keys(editor[0], "Escape")
+        box = self.wait_window(lambda w: w[2] and self.owner.get(w[0]) == editor[0], 10)
+        if box:
+            self.keys(box[0], "Return")
+        end = time.time() + 10
+        while time.time() < end and any(w[0] == editor[0] for w in self.windows()):
+            time.sleep(0.3)
 
     def log_command(self, text):
         line = f"{self.elapsed():8.1f} {text}"
@@ -372,19 +399,24 @@ class GuiSoak:
             time.sleep(1)
         self.settle(keep_editors=True)
 
+    def open_menu(self, menu):
+        """A click on the menu's title in the bar (x from the window's left edge): the menu opens with
+        no item lit, so Down lights the first and Up the last."""
+        if not self.main_keys():
+            return False
+        self.xdo("mousemove", "--window", self.main, str(MENU_X[menu]), "9", "click", "1")
+        time.sleep(0.3)
+        return True
+
     def cmd_menu(self):
-        """Alt lights up the menu bar; Right walks to a menu, Down opens it and walks to an item."""
-        menu = self.rng.randrange(5)
-        items = self.rng.randrange(9)
+        menu = self.rng.randrange(len(MENU_X))
+        items = self.rng.randrange(1, 10)
         fire = menu != 0 and self.rng.random() < 0.7  # the letter menu is only looked at
         self.log_command(f"menu {menu} item {items} {'run' if fire else 'look'}")
-        if not self.main_keys("alt"):
+        if not self.open_menu(menu):
             return
-        self.xdo("key", *(["Right"] * menu), "Down", *(["Down"] * items))
-        time.sleep(0.3)
+        self.xdo("key", *(["Down"] * items))
         self.xdo("key", "Return" if fire else "Escape")
-        if not fire:
-            self.xdo("key", "Escape")
         time.sleep(0.5)
         self.settle()
 
@@ -411,9 +443,9 @@ class GuiSoak:
     def cmd_settings(self):
         """Settings dialog: a few controls toggled, then OK or Cancel."""
         self.log_command("settings")
-        if not self.main_keys("alt"):
+        if not self.open_menu(2):
             return
-        self.xdo("key", "Right", "Right", "Down", *(["Down"] * 5), "Return")
+        self.xdo("key", "Up", "Up", "Up", "Return")  # the third item from the end
         w = self.wait_window(lambda w: w[1] == "Настройка Пелмара", 15)
         if w:
             for _ in range(self.rng.randrange(1, 4)):
