@@ -18,6 +18,8 @@ import tempfile
 import threading
 import time
 
+from bases import Tool, body_lines, check_jam
+
 AREAS = {"RU.SOAK": ("jam", "rusoak"), "SU.SOAK": ("msg", "susoak")}
 BOX = "┌──┬──┐ │√■│░▒▓│ ╚══╩══╝ Ёё №"
 
@@ -41,6 +43,7 @@ class Soak:
         self.prefs = os.path.join(self.work, "crashmail.prefs")
         self.write_prefs()
         self.env = dict(os.environ, PELMAR_HOME=os.path.join(self.work, "home"))
+        self.pelmar_tool = Tool(args.tool, self.env)
         self.lock = threading.Lock()
         # msgid -> {"area", "subject", "body", "side"}; what should be in the bases
         self.expected = {}
@@ -79,7 +82,7 @@ class Soak:
         return subprocess.run(["crashmail", "SETTINGS", self.prefs, *words], capture_output=True, text=True)
 
     def tool(self, *words, stdin=""):
-        return subprocess.run([self.args.tool, *words], input=stdin, capture_output=True, text=True, env=self.env)
+        return self.pelmar_tool.run(*words, stdin=stdin)
 
     # ---- the tosser's side ----
 
@@ -147,8 +150,7 @@ class Soak:
         subject = f"Ours {n} {BOX[:6]}"
         body = f"Наше письмо {n}.\n{BOX}\n" + "Строка текста.\n" * (len(str(n)) % 3) + "--- soak\n * Origin: Soak (2:5020/1)"
         before = set(os.listdir(path)) if kind == "msg" and os.path.isdir(path) else set()
-        done = self.tool("post", "--kind", kind, path, "--create", "--from", "Soak Writer", "--to", "All",
-                         "--subject", subject, "--orig", "2:5020/1", "--attr", "Local", stdin=body + "\n")
+        done = self.pelmar_tool.post(kind, path, subject, body)
         if done.returncode != 0:
             self.figures["post_failed"] += 1  # a lock held too long is a refusal, not a loss
             return
@@ -201,10 +203,10 @@ class Soak:
 
     def dump(self, area, headers=False):
         kind, path = self.base(area)
-        done = self.tool("dump", "--kind", kind, path, *(["--headers"] if headers else []))
-        if done.returncode not in (0, 3) or (done.returncode == 3 and not headers):
-            self.problems.append(f"dump of {area} failed ({done.returncode}): {done.stderr[-300:]}")
-        return [json.loads(line) for line in done.stdout.splitlines() if line.strip()]
+        messages, status, stderr = self.pelmar_tool.dump(kind, path, headers)
+        if status not in (0, 3) or (status == 3 and not headers):
+            self.problems.append(f"dump of {area} failed ({status}): {stderr[-300:]}")
+        return messages
 
     def act(self, verb):
         with self.lock:
@@ -241,13 +243,6 @@ class Soak:
 
     # ---- the end ----
 
-    @staticmethod
-    def body_lines(text):
-        lines = [l for l in text.split("\n") if not l.startswith("SEEN-BY:") and not l.startswith("\x01")]
-        while lines and lines[-1] == "":
-            lines.pop()
-        return lines
-
     def verify_bases(self):
         for area in AREAS:
             seen = {}
@@ -264,7 +259,7 @@ class Soak:
                 got = found[0]
                 if got["subject"] != exp["subject"]:
                     self.problems.append(f"{area}: {msgid} subject {got['subject']!r} != {exp['subject']!r}")
-                if self.body_lines(got["text"]) != self.body_lines(exp["body"]):
+                if body_lines(got["text"]) != body_lines(exp["body"]):
                     self.problems.append(f"{area}: {msgid} body differs: {got['text'][:200]!r}")
                 if msgid in self.marked and not got["read"]:
                     self.problems.append(f"{area}: {msgid} was marked read but is unread")
@@ -274,17 +269,13 @@ class Soak:
                     self.problems.append(f"{area}: {why} message {msgid} is in the base")
             kind, path = self.base(area)
             if kind == "jam":
-                done = subprocess.run([self.args.checker, "jam", path, "--no-tocrc"], capture_output=True,
-                                      text=True)
-                for line in done.stdout.splitlines():
+                for line in check_jam(self.args.checker, path, to_crc=False):
                     # crashmail 1.7 writes a base header of uninitialised bytes (a fill pattern such as
                     # 0xfefefe82) when it writes while we do; we only ever add or take one.
                     if line.startswith("ActiveMsgs") and self.fill_pattern:
                         self.peer_defects.append(f"{area}: {line} (first seen {self.first_bad_header})")
                     else:
                         self.problems.append(f"{area}: JAM layout: {line}")
-                if done.returncode not in (0, 1):
-                    self.problems.append(f"{area}: JAM checker failed: {done.stderr.strip()}")
 
     def overwritten(self, msgid):
         """Our *.MSG message whose file now holds a tossed message: crashmail numbers new files from the

@@ -304,6 +304,12 @@ void TMainFrame::CreatePanes() {
 
     GuardedConnect(AreaTree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
                    [this] { TreeSelectionChanged(); });
+    // Enter on the area that has the focus frame opens it, also when nothing is selected (after the
+    // start, or after the open area was left).
+    GuardedConnect(AreaTree, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+        if (!AreaTree->selectionModel()->isSelected(index))
+            AreaTree->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+    });
     GuardedConnect(MessageView->selectionModel(), &QItemSelectionModel::currentChanged, this,
                    [this](const QModelIndex& current) { ListCurrentChanged(current); });
     GuardedConnect(MessageView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -1400,6 +1406,17 @@ bool TMainFrame::eventFilter(QObject* watched, QEvent* event) {
                 const int x = pos.x() - MessageView->visualRect(index).left();
                 Guarded([this, &index, x] { list_.ClickRow(index.row(), x); });
             }
+        }
+        return false;
+    }
+    // A press below the last area has nothing to choose: the open area stays open (the view would
+    // clear its selection and so close the area).
+    if (watched == AreaTree->viewport() &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!AreaTree->indexAt(mouse->position().toPoint()).isValid()) {
+            AreaTree->setFocus(Qt::MouseFocusReason);
+            return true;
         }
         return false;
     }

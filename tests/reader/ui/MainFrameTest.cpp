@@ -249,6 +249,37 @@ TEST_F(MainFrameTest, ListsTheSelectedAreaWithCountersAndStatusTexts) {
     EXPECT_EQ(frame.ListModel().rowCount(), 0);
 }
 
+// A click in the empty part of the tree cleared the view's selection and so closed the open area;
+// Enter on the area with the focus frame then opened nothing.
+TEST_F(MainFrameTest, PressBelowTheAreasKeepsTheOpenAreaAndEnterOpensTheFocusedOne) {
+    TMainFrame frame;
+    frame.resize(900, 700);
+    frame.show();
+    auto* tree = Child<QTreeView>(frame, "AreaTree");
+    const QPoint below(10, tree->viewport()->height() - 5);
+    ASSERT_FALSE(tree->indexAt(below).isValid());
+    TThreadList& list = frame.List();
+    for (const bool twice : {false, true}) {
+        Select(frame, Area("JAM"));
+        ASSERT_EQ(list.CurrentArea, &Area("JAM"));
+        if (twice)
+            QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, below);
+        else
+            QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, below);
+        EXPECT_EQ(list.CurrentArea, &Area("JAM")) << (twice ? "double click" : "click");
+        EXPECT_GT(frame.ListModel().rowCount(), 0);
+    }
+
+    // The focus frame on an area nothing selected, as after the start.
+    tree->selectionModel()->clearSelection();
+    ASSERT_EQ(list.CurrentArea, nullptr);
+    tree->selectionModel()->setCurrentIndex(frame.AreaModel().IndexOf(&Area("SQUISH")),
+                                            QItemSelectionModel::NoUpdate);
+    QTest::keyClick(tree, Qt::Key_Return);
+    EXPECT_EQ(list.CurrentArea, &Area("SQUISH"));
+    EXPECT_GT(frame.ListModel().rowCount(), 0);
+}
+
 TEST_F(MainFrameTest, MessagePostedByAnotherProgramAppearsAndTheCountersFollow) {
     TMainFrame frame;
     frame.show();
