@@ -661,9 +661,24 @@ void TThreadList::MessageAdded(TAreaInfo& area, int position) {
     observer_->RowsChanged(parentRow, parentRow);
 }
 
+TMessageClass* TThreadList::EntryWithoutMsgIdAt(TMessageClass& root, int position) {
+    std::vector<TMessageClass*> pending{&root};
+    while (!pending.empty()) {
+        TMessageClass* parent = pending.back();
+        pending.pop_back();
+        for (const auto& reply : parent->Replies) {
+            if (reply->Position == position && reply->MsgId.empty()) return reply.get();
+            pending.push_back(reply.get());
+        }
+    }
+    return nullptr;
+}
+
 bool TThreadList::MessageChanged(TAreaInfo& area, int position, const std::string& msgId) {
     if (&area != CurrentArea || Base == nullptr || !ThreadRoot) return false;
-    TMessageClass* entry = MsgIdIndex.Find(msgId);
+    // A message without a MSGID has no key: it is the entry at that position that has none either.
+    TMessageClass* entry =
+        msgId.empty() ? EntryWithoutMsgIdAt(*ThreadRoot, position) : MsgIdIndex.Find(msgId);
     if (entry == nullptr) return false;
     try {
         Base->Seek(position);

@@ -175,6 +175,7 @@ private:
     bool ReadFromBase(TReadOutcome& outcome);
     void RestorePosition(TReadOutcome& outcome);
     void Status(int panel, const std::string& text);
+    static TMessageClass* EntryWithoutMsgIdAt(TMessageClass& root, int position);
 
     // The order ThreadRoot's tree is in: a column and direction, SortNone for the base's order.
     static constexpr int TreeUnsorted = -2;

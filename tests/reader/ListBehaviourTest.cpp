@@ -160,6 +160,13 @@ TEST_F(ListBehaviourTest, ChangedMessageIsRereadOnlyWhenItIsStillThere) {
     EXPECT_FALSE(list.MessageChanged(area, 5, "f"));
     EXPECT_TRUE(f.MsgId.empty());
     EXPECT_EQ(list.MsgIdIndex.Find("f"), nullptr);
+
+    // Edited in place, a message without a MSGID is found by its position among those without one.
+    list.CurrentEntry = &f;
+    base.Messages[5].Subject = "edited without a key";
+    EXPECT_TRUE(list.MessageChanged(area, 5, ""));
+    EXPECT_EQ(f.Subject, "edited without a key");
+    EXPECT_FALSE(list.MessageChanged(area, 4, "")) << "e has a MSGID: not taken for a keyless one";
 }
 
 TEST(SortDateTest, KeyOrdersLikeTheDateText) {
