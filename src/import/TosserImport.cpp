@@ -105,12 +105,6 @@ public:
             Config.Warnings.push_back(resolved + Utf8ToAnsi(": слишком глубокое вложение include"));
             return;
         }
-        // A file may include the same parts many times over at every level; without a bound the
-        // reads would multiply level by level.
-        if (depth > 0 && ++included_ > MaxIncludedFiles) {
-            Config.Warnings.push_back(resolved + Utf8ToAnsi(": слишком много включаемых файлов"));
-            return;
-        }
         open_.insert(key);
         const std::string dir = ConfigFolder(resolved);
         ReadLines(resolved, Config.Warnings, [&](const std::string& line) { Line(line, dir, depth); });
@@ -251,6 +245,13 @@ private:
             if (words.size() >= 2 && !words[1].empty()) commentChar_ = words[1].front();
         } else if (keyword == "INCLUDE") {
             if (words.size() < 2) return;
+            // A file may include the same parts many times over at every level; without a bound the
+            // reads would multiply level by level. Refused includes count too, each costs a lookup.
+            if (++includes_ > MaxIncludes) {
+                if (includes_ == MaxIncludes + 1)
+                    Config.Warnings.push_back(Utf8ToAnsi("слишком много строк include, остальные пропущены"));
+                return;
+            }
             // Relative to the main file's folder; else, as set-ups that keep their parts together
             // write it, to the including file's.
             std::string target = ResolveConfigPath(words[1], mainDir_);
@@ -313,7 +314,7 @@ private:
     }
 
     std::set<std::string> open_;
-    int included_ = 0;  // include files read so far
+    int includes_ = 0;  // include lines taken so far
     std::map<std::string, std::string> variables_;
     std::vector<TCondition> conditions_;
     std::vector<std::string> echoDefault_;
