@@ -6,6 +6,7 @@
 // every area it gives has a name and can be walked.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -96,7 +97,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const uint8_t format = data[0] % 6;
     const auto parts = fuzz::SplitParts(data + 1, size - 1, 5);
-    const std::string& dir = fuzz::FreshScratchDir();
+    // A few levels down in a folder of its own: a path that climbs out with ".." finds small
+    // folders to search, not the crowded parent of every scratch folder.
+    const std::string dir = fuzz::FreshScratchDir() + "a/b/c/d/e/f/g/h/";
+    std::filesystem::create_directories(dir);
     static const char* const MainNames[] = {"golded.cfg", "config",     "crashmail.prefs",
                                             "squish.cfg", "t-mail.ctl", "areas.bbs"};
     const std::string main = dir + MainNames[format];
