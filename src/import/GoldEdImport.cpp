@@ -124,6 +124,10 @@ void AddAreaFile(TGoldEdPlan& plan, const std::string& value, const std::string&
         // would not survive CP1251 casing) is taken as written when it exists.
         std::string file = AreaFilePath(value.substr(start), type.FileName, configDir);
         if (!IsFile(file)) file = AreaFilePath(upper.substr(start), type.FileName, configDir);
+        // The same list named again would give a second group of the same areas, and be read again
+        // for each time it is named.
+        for (const TPlannedGroup& planned : plan.Groups)
+            if (planned.Fields.Kind == type.Kind && planned.Fields.Path == file) return;
         TPlannedGroup group;
         group.Fields.Name = UniqueName(plan.Groups, type.GroupName);
         group.Fields.Zilo = ZiloLinkedGroup;

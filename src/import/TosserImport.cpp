@@ -126,11 +126,14 @@ private:
         return line;
     }
 
-    // [name] from "set" first, then the environment; an unknown name expands to nothing.
-    std::string Expand(const std::string& line) const {
+    // [name] from "set" first, then the environment; an unknown name expands to nothing. Nullopt
+    // when the expansion is longer than any configuration line: values made of a variable taken
+    // twice ("set A=[A][A]") double on every line.
+    std::optional<std::string> Expand(const std::string& line) const {
         std::string result;
         size_t i = 0;
         while (i < line.size()) {
+            if (result.size() > TConfigLines::MaxLineLength) return std::nullopt;
             const size_t open = line.find('[', i);
             const size_t close = open == std::string::npos ? open : line.find(']', open + 1);
             if (close == std::string::npos) {
@@ -146,7 +149,17 @@ private:
             }
             i = close + 1;
         }
+        if (result.size() > TConfigLines::MaxLineLength) return std::nullopt;
         return result;
+    }
+
+    // Expand for a line that is to be taken; an overlong expansion is a line to skip, with a warning.
+    std::optional<std::string> ExpandLine(const std::string& text, const std::string& raw) {
+        std::optional<std::string> expanded = Expand(text);
+        if (!expanded)
+            Config.Warnings.push_back(Utf8ToAnsi("строка после подстановки переменных слишком длинная: ") +
+                                      raw.substr(0, 80));
+        return expanded;
     }
 
     bool Condition(const std::string& expression) const {
@@ -182,7 +195,7 @@ private:
             const bool outer = Active();
             bool taken = false;
             if (outer) {
-                const std::string expanded = Expand(rest);
+                const std::string expanded = ExpandLine(rest, raw).value_or(std::string());
                 const auto words = Tokens(expanded);
                 if (keyword == "IF") taken = Condition(expanded);
                 if (keyword == "IFDEF") taken = !words.empty() && Defined(words.front());
@@ -194,7 +207,8 @@ private:
         if (keyword == "ELSEIF" || keyword == "ELIF" || keyword == "ELSE") {
             if (conditions_.empty()) return;
             TCondition& top = conditions_.back();
-            const bool taken = !top.Decided && (keyword == "ELSE" || Condition(Expand(rest)));
+            const bool taken = !top.Decided && (keyword == "ELSE" ||
+                                                Condition(ExpandLine(rest, raw).value_or(std::string())));
             top.Active = top.Outer && taken;
             top.Decided = top.Decided || taken;
             return;
@@ -209,12 +223,16 @@ private:
             Config.Warnings.push_back(Utf8ToAnsi("команда в обратных кавычках не выполнена: ") + raw);
             // The command stays as written; the rest of the line still counts.
         }
-        line = Expand(line);
+        std::optional<std::string> expanded = ExpandLine(line, raw);
+        if (!expanded) return;
+        line = std::move(*expanded);
         const std::vector<std::string> words = Tokens(line);
         if (words.empty()) return;
 
         if (keyword == "SET") {
-            const std::string assignment = Expand(rest);
+            const std::optional<std::string> expandedRest = Expand(rest);
+            if (!expandedRest) return;
+            const std::string& assignment = *expandedRest;
             const size_t equals = assignment.find('=');
             const std::string name = AnsiUpperCase(assignment.substr(0, equals));
             if (equals == std::string::npos) {
@@ -227,6 +245,13 @@ private:
             if (words.size() >= 2 && !words[1].empty()) commentChar_ = words[1].front();
         } else if (keyword == "INCLUDE") {
             if (words.size() < 2) return;
+            // A file may include the same parts many times over at every level; without a bound the
+            // reads would multiply level by level. Refused includes count too, each costs a lookup.
+            if (++includes_ > MaxIncludes) {
+                if (includes_ == MaxIncludes + 1)
+                    Config.Warnings.push_back(Utf8ToAnsi("слишком много строк include, остальные пропущены"));
+                return;
+            }
             // Relative to the main file's folder; else, as set-ups that keep their parts together
             // write it, to the including file's.
             std::string target = ResolveConfigPath(words[1], mainDir_);
@@ -289,6 +314,7 @@ private:
     }
 
     std::set<std::string> open_;
+    int includes_ = 0;  // include lines taken so far
     std::map<std::string, std::string> variables_;
     std::vector<TCondition> conditions_;
     std::vector<std::string> echoDefault_;

@@ -19,6 +19,8 @@ struct TTosserConfig {
 
 // Include files are followed up to this depth; an include of a file already being read is refused.
 inline constexpr int MaxIncludeDepth = 8;
+// No more include lines than this are taken (followed or refused) in one import.
+inline constexpr int MaxIncludes = 100;
 
 // Never throws: a missing or unreadable file gives what was read up to there, with a warning.
 // Back-quoted commands are never run; a line using one is taken with the command unexpanded.

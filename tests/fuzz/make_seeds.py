@@ -14,6 +14,8 @@ import subprocess
 import sys
 import tempfile
 
+import import_seeds
+
 
 def pack(parts):
     head = b"".join(struct.pack("<I", len(p)) for p in parts[:-1])
@@ -72,6 +74,7 @@ def tool_bases(tool, kind, path, board=None):
 
 def main():
     fixtures, tool, out = sys.argv[1:4]
+    import_seeds.write(fixtures, lambda target, data: save(out, target, data))
     smapi = os.path.join(fixtures, "smapi", "bases")
     crash = os.path.join(fixtures, "crashmail", "bases")
 

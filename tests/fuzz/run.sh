@@ -24,6 +24,8 @@ build=${PELMAR_FUZZ_DIR:-/tmp/pelmar-fuzz}
 corpus="$here/corpus/$target"
 
 case "$target" in
+  import_config) max_len=16384 ;;
+  fastecho) max_len=65536 ;;
   msg) max_len=16384 ;;
   squish|jam|hudson) max_len=65536 ;;
   registry) max_len=8192 ;;

@@ -111,7 +111,10 @@ TEST_F(GoldEdImportTest, AreaFileLinesBecomeLinkedGroups) {
         "AREAFILE AreasBBS c:\\fido\\areas.bbs\n"
         "AREAFILE FastEcho\tC:\\FE\n"
         "AREAFILE Squish D:\\Other\n"
-        "AREAFILE Unknown x\n");
+        "AREAFILE Unknown x\n"
+        // The same list again, written another way: no second group to read it again.
+        "AREAFILE SQUISH d:\\squish\\\n"
+        "AREAFILE FastEcho C:\\FE\n");
     ASSERT_EQ(plan.Groups.size(), 4u);
     EXPECT_EQ(plan.Groups[0].Fields.Name, "Squish");
     EXPECT_EQ(plan.Groups[0].Fields.Path, "D:\\SQUISH\\SQUISH.CFG");

@@ -9,6 +9,7 @@
 #include "areas/gizmo.h"
 #include "core/Settings.h"
 #include "import/AreaImport.h"
+#include "import/ConfigLines.h"
 #include "import/TosserImport.h"
 #include "msgbase/MessageBase.h"
 #include "support/TestSupport.h"
@@ -179,6 +180,41 @@ TEST_F(TosserImportTest, FidoConfigIncludeCyclesEndAndBackQuotesAreNeverRun) {
     const TTosserConfig deep = ReadFidoConfig((dir / "d0").string());
     EXPECT_EQ(deep.Areas.size(), static_cast<size_t>(MaxIncludeDepth + 1));
     EXPECT_FALSE(deep.Warnings.empty());
+}
+
+TEST_F(TosserImportTest, FidoConfigFanOutAndSelfDoublingVariablesStayBounded) {
+    const fs::path dir = home_.Path() / "fan";
+    fs::create_directories(dir);
+    // Each level names the next one 40 times: 40^3 reads of the last file without a bound.
+    auto names = [&](const std::string& file, const std::string& tail) {
+        std::string text;
+        for (int i = 0; i < 40; ++i) text += "include " + (dir / file).string() + "\n";
+        return text + tail;
+    };
+    test::WriteFile(dir / "main", names("l1", "EchoArea MAIN /main\n"));
+    test::WriteFile(dir / "l1", names("l2", ""));
+    test::WriteFile(dir / "l2", names("l3", ""));
+    test::WriteFile(dir / "l3", "EchoArea LEAF /leaf\n");
+    const TTosserConfig fan = ReadFidoConfig((dir / "main").string());
+    // Every include counts, the first two levels' too.
+    EXPECT_LE(fan.Areas.size(), static_cast<size_t>(MaxIncludes));
+    EXPECT_GT(fan.Areas.size(), 1u);
+    EXPECT_EQ(fan.Areas.back().Name, "MAIN");
+    // One word that the rest were left out, not one per line left out.
+    EXPECT_EQ(fan.Warnings.size(), 1u);
+
+    // A value that doubles on every line would reach gigabytes after a few dozen lines; a line too
+    // long once expanded is refused, so the value stops growing and the rest of the file still counts.
+    std::string doubling = "set A=x\n";
+    for (int i = 0; i < 40; ++i) doubling += "set A=[A][A]\n";
+    doubling += "EchoArea LONG /p/[A]\nEchoArea TOO.LONG /p/[A][A][A]\nEchoArea AFTER /after\n";
+    test::WriteFile(dir / "vars", doubling);
+    const TTosserConfig vars = ReadFidoConfig((dir / "vars").string());
+    ASSERT_EQ(vars.Areas.size(), 2u);
+    EXPECT_EQ(vars.Areas[0].Name, "LONG");
+    EXPECT_LE(vars.Areas[0].Path.size(), TConfigLines::MaxLineLength);
+    EXPECT_EQ(vars.Areas[1].Name, "AFTER");
+    EXPECT_FALSE(vars.Warnings.empty());
 }
 
 }  // namespace
