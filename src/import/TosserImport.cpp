@@ -340,7 +340,7 @@ TTosserConfig ReadCrashMailPrefs(const std::string& file) {
     bool lastMadeArea = false;
     ReadLines(prefs, config.Warnings, [&](const std::string& line) {
         const auto words = Tokens(line);
-        if (words.empty() || words.front().front() == '#' || words.front().front() == ';') return;
+        if (words.empty() || words.front().starts_with('#') || words.front().starts_with(';')) return;
         const std::string keyword = AnsiUpperCase(words.front());
         if (keyword == "AKA") {
             if (words.size() >= 2) config.Addresses.push_back(NormalAddress(words[1]));

@@ -58,13 +58,28 @@ std::string PackParts(const std::vector<std::string>& parts) {
     return out;
 }
 
-const std::string& FreshScratchDir() {
-    static const std::string dir = [] {
+namespace {
+
+// The process's scratch folder, removed when the process ends normally.
+struct TScratchFolder {
+    TScratchFolder() {
         const std::filesystem::path root = std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
         std::string pattern = (root / "pelmar-fuzz-XXXXXX").string();
         if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a scratch folder");
-        return pattern + "/";
-    }();
+        Path = pattern + "/";
+    }
+    ~TScratchFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(Path, ec);
+    }
+    std::string Path;
+};
+
+}  // namespace
+
+const std::string& FreshScratchDir() {
+    static const TScratchFolder folder;
+    const std::string& dir = folder.Path;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(dir, ec))
         std::filesystem::remove_all(entry.path(), ec);

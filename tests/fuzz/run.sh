@@ -1,7 +1,7 @@
 #!/bin/sh
 # A real fuzzing session of one target:  tests/fuzz/run.sh TARGET SECONDS [libFuzzer options...]
 # TARGET is one of: msg squish jam hudson registry dates_addresses uudecode quote rtf addrbook
-# nodelist, and the text targets templates render charset drafts plugins.
+# nodelist templates render charset drafts plugins import_config fastecho.
 # Builds the target with clang, libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer in
 # $PELMAR_FUZZ_DIR (default /tmp/pelmar-fuzz), fuzzes a working copy of the committed corpus at the
 # lowest priority, and saves every crashing input to tests/fuzz/corpus/TARGET/ as crash-<sha1>
