@@ -2,7 +2,7 @@
 # The whole test suite under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer, in its
 # own build folder (build-asan; slow, not part of CI). Arguments go to ctest:
 #   scripts/asan.sh                    every test
-#   scripts/asan.sh -R tests_msgbase   a part of them
+#   scripts/asan.sh -R Jam              the tests whose names hold "Jam"
 # Every process the tests start (pelmar, pelmar-tool) inherits the options and writes what it finds
 # to build-asan/sanitizer-logs/; the run fails when a test fails or when any report was written there,
 # even one a test took for an ordinary failure of its child. Leaks of other libraries that they keep
