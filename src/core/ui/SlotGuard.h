@@ -75,8 +75,12 @@ struct TGuardedSlot {
     Object* Target;  // the member function's object; null for a functor
     QPointer<const QObject> Context;
 
+    // Takes no more of the signal's arguments than the slot does, so that Qt counts them as for the
+    // slot itself: a queued call has no value for a signal's private tag, only a null pointer.
     template <typename... Args>
-    void operator()(Args&&... args) {
+    requires(std::is_member_function_pointer_v<Slot> ? std::is_invocable_v<Slot&, Object*, Args...>
+                                                     : std::is_invocable_v<Slot&, Args...>) void
+    operator()(Args&&... args) {
         auto all = std::forward_as_tuple(args...);
         Guarded(
             [&] {

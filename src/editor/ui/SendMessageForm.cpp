@@ -679,12 +679,15 @@ void TSendMessageForm::DropDestination(TAreaInfo& area) {
     const bool hit = std::any_of(Destinations.begin(), Destinations.end(), gone);
     if (Reply.SourceArea != nullptr && gone(Reply.SourceArea)) Reply.SourceArea = nullptr;
     if (!hit) return;
+    std::erase_if(Destinations, gone);
+    std::erase_if(onlyParts_, [&](const auto& p) { return gone(p.first); });
     if (Mode == TEditorMode::Edit) {
+        // Closed, but deleted only later: a preview still pending from the last keystroke must not
+        // run over what is left of it.
+        previewPending_ = false;
         Discard();
         return;
     }
-    std::erase_if(Destinations, gone);
-    std::erase_if(onlyParts_, [&](const auto& p) { return gone(p.first); });
     RefreshDestinations();
     HeaderChanged();
 }

@@ -548,7 +548,8 @@ TEST_F(EditorWindowTest, DeletedSubtreeLeavesNoDanglingDestination) {
     TSendMessageForm* edit = OpenNewLetter(nullptr, &inner);
     edit->Mode = TEditorMode::Edit;
     DropAreaFromEditors(folder);
-    areas.front().reset();  // frees the whole subtree
+    EXPECT_TRUE(edit->Destinations.empty());  // closed, but alive until the deferred delete
+    areas.front().reset();                    // frees the whole subtree
     QApplication::processEvents();
     EXPECT_EQ(e->Destinations, std::vector<TAreaInfo*>{&other});
     EXPECT_EQ(e->Reply.SourceArea, nullptr);

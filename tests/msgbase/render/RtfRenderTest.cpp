@@ -30,6 +30,8 @@ TRenderInput Input(const std::string& escaped) {
     input.ColorTable = DefaultColorTable;
     return input;
 }
+// A temporary would be gone before the input is rendered.
+TRenderInput Input(std::string&& escaped) = delete;
 
 // The coloured text between the frame and the closing brace.
 std::string Body(const TRenderInput& input) {
@@ -40,7 +42,8 @@ std::string Body(const TRenderInput& input) {
 }
 
 TEST(RtfRender, DefaultFrameIsExact) {
-    EXPECT_EQ(RenderRtfDocument(Input("")), kDefaultHeader + "}");
+    const std::string empty;
+    EXPECT_EQ(RenderRtfDocument(Input(empty)), kDefaultHeader + "}");
 }
 
 struct TLineCase {
@@ -87,7 +90,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, RtfRenderLines, ::testing::Values(
 // clang-format on
 
 TEST(RtfRender, FontAndSizeFollowTheSettings) {
-    TRenderInput input = Input("x");
+    const std::string escaped = "x";
+    TRenderInput input = Input(escaped);
     input.FontIndex = 2;
     input.VarSize = 12;
     input.OemView = true;
