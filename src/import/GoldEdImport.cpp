@@ -172,24 +172,6 @@ private:
     TAreaTreeView* view_;
 };
 
-// Makes the plan's linked groups below `staging` and reads their area lists. A list that does not
-// exist gives a group without areas; one that exists and cannot be read stops the import (its
-// reason, CP1251; empty when every group was read).
-std::string StageGroups(const TGoldEdPlan& plan, TAreaInfo& staging) {
-    const TNoTreeViewScope noView;
-    for (const TPlannedGroup& planned : plan.Groups) {
-        auto group = std::make_unique<TAreaInfo>();
-        group->Name = planned.Fields.Name;
-        group->Zilo = ZiloLinkedGroup;
-        group->Kind = planned.Fields.Kind;
-        group->Path = planned.Fields.Path;
-        group->Read = planned.Options;
-        if (!staging.AddChild(std::move(group))->RefreshLinkedGroup())
-            return Utf8ToAnsi("Не удалось прочитать список областей ") + planned.Fields.Path;
-    }
-    return {};
-}
-
 // Thrown inside the store's batch so that the batch puts the store back as it was.
 class ENotStored : public std::runtime_error {
 public:
@@ -225,6 +207,21 @@ std::string StorePlan(const TGoldEdPlan& plan) {
 }
 
 }  // namespace
+
+std::string StageGroups(const TGoldEdPlan& plan, TAreaInfo& staging) {
+    const TNoTreeViewScope noView;
+    for (const TPlannedGroup& planned : plan.Groups) {
+        auto group = std::make_unique<TAreaInfo>();
+        group->Name = planned.Fields.Name;
+        group->Zilo = ZiloLinkedGroup;
+        group->Kind = planned.Fields.Kind;
+        group->Path = planned.Fields.Path;
+        group->Read = planned.Options;
+        if (!staging.AddChild(std::move(group))->RefreshLinkedGroup())
+            return Utf8ToAnsi("Не удалось прочитать список областей ") + planned.Fields.Path;
+    }
+    return {};
+}
 
 std::optional<std::string> FindGoldEdConfig(const std::string& directory) {
     if (directory.empty()) return std::nullopt;

@@ -42,6 +42,11 @@ void SetGoldEdImportPrepare(std::function<void()> prepare);
 // save everything (the letters of open editors); installed by the user interface.
 void SetGoldEdImportFinish(std::function<void()> finish);
 
+// Makes the plan's linked groups below `staging` and reads their area lists: ApplyGoldEdPlan's first
+// step, before anything is saved. A list that does not exist gives a group without areas; one that
+// exists and cannot be read stops it (its reason, CP1251; empty when every group was read).
+std::string StageGroups(const TGoldEdPlan& plan, TAreaInfo& staging);
+
 // What ApplyGoldEdPlan did.
 struct TGoldEdResult {
     bool Applied = false;  // the settings, the lists and the tree are the plan's, and saved

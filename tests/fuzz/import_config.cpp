@@ -60,7 +60,7 @@ void CheckTosser(const TTosserConfig& config) {
 }
 
 // The import window's steps for GOLDED.CFG: read the plan, then build and refresh its linked groups
-// apart from the tree (what ApplyGoldEdPlan does before anything is saved).
+// apart from the tree, as ApplyGoldEdPlan does before anything is saved.
 void GoldEd(const std::string& file) {
     TGoldEdPlan plan;
     try {
@@ -73,15 +73,7 @@ void GoldEd(const std::string& file) {
         ParseAddress(aka, false, zone, net, node, point);
     }
     TAreaInfo staging;
-    for (const TPlannedGroup& planned : plan.Groups) {
-        auto group = std::make_unique<TAreaInfo>();
-        group->Name = planned.Fields.Name;
-        group->Zilo = ZiloLinkedGroup;
-        group->Kind = planned.Fields.Kind;
-        group->Path = planned.Fields.Path;
-        group->Read = planned.Options;
-        staging.AddChild(std::move(group))->RefreshLinkedGroup();
-    }
+    StageGroups(plan, staging);
     Walk(staging, 0);
 }
 
