@@ -24,6 +24,14 @@ class Tool:
         messages = [json.loads(line) for line in done.stdout.splitlines() if line.strip()]
         return messages, done.returncode, done.stderr
 
+    def dump_into(self, kind, path, label, problems, headers=False):
+        """The messages; a failed dump (an unreadable message counts only without --headers) is added
+        to problems under label."""
+        messages, status, stderr = self.dump(kind, path, headers)
+        if status not in (0, 3) or (status == 3 and not headers):
+            problems.append(f"dump of {label} failed ({status}): {stderr[-300:]}")
+        return messages
+
 
 def body_lines(text):
     """The lines of a body as its writer meant them: no SEEN-BY or control lines, no trailing blanks."""

@@ -166,10 +166,7 @@ class GuiSoak:
 
     def dump(self, name, headers=False):
         kind, path = self.base(name)
-        messages, status, stderr = self.tool.dump(kind, path, headers)
-        if status not in (0, 3) or (status == 3 and not headers):
-            self.problems.append(f"dump of {name} failed ({status}): {stderr[-300:]}")
-        return messages
+        return self.tool.dump_into(kind, path, name, self.problems, headers)
 
     # ---- X and the program ----
 

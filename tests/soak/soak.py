@@ -203,10 +203,7 @@ class Soak:
 
     def dump(self, area, headers=False):
         kind, path = self.base(area)
-        messages, status, stderr = self.pelmar_tool.dump(kind, path, headers)
-        if status not in (0, 3) or (status == 3 and not headers):
-            self.problems.append(f"dump of {area} failed ({status}): {stderr[-300:]}")
-        return messages
+        return self.pelmar_tool.dump_into(kind, path, area, self.problems, headers)
 
     def act(self, verb):
         with self.lock:
