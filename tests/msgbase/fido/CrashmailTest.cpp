@@ -6,6 +6,7 @@
 
 #include "core/Settings.h"
 #include "msgbase/FidoBase.h"
+#include "support/FtnPacket.h"
 #include "support/TestSupport.h"
 
 namespace pelmar {
@@ -13,57 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void Add16(std::string& bytes, uint16_t value) {
-    bytes += static_cast<char>(value & 0xFF);
-    bytes += static_cast<char>(value >> 8);
-}
-
-// A type 2+ packet from 2:5020/2 to 2:5020/1.
-class TPacket {
-public:
-    TPacket() {
-        const uint16_t words[] = {2, 1, 2026, 11, 9, 12, 0, 0, 0, 2, 5020, 5020};
-        for (const uint16_t w : words) Add16(bytes_, w);
-        bytes_ += '\xFE';  // product code, low byte
-        bytes_ += '\x01';
-        bytes_ += std::string(8, '\0');  // password
-        Add16(bytes_, 2);                // orig zone
-        Add16(bytes_, 2);                // dest zone
-        Add16(bytes_, 0);                // aux net
-        Add16(bytes_, 0x0100);           // capability word, byte-swapped copy
-        bytes_ += '\0';
-        bytes_ += '\0';
-        Add16(bytes_, 0x0001);  // capability word
-        Add16(bytes_, 2);
-        Add16(bytes_, 2);
-        Add16(bytes_, 0);  // orig point
-        Add16(bytes_, 0);  // dest point
-        bytes_ += std::string(4, '\0');
-    }
-
-    // Strings are CP866; `text` holds control lines and the body with CR line ends.
-    void Add(uint16_t origNode, uint16_t destNode, uint16_t attr, const std::string& date,
-             const std::string& to, const std::string& from, const std::string& subject,
-             const std::string& text) {
-        Add16(bytes_, 2);
-        Add16(bytes_, origNode);
-        Add16(bytes_, destNode);
-        Add16(bytes_, 5020);
-        Add16(bytes_, 5020);
-        Add16(bytes_, attr);
-        Add16(bytes_, 0);
-        bytes_ += date + std::string(20 - date.size(), '\0');
-        for (const auto* field : {&to, &from, &subject, &text}) {
-            bytes_ += *field;
-            bytes_ += '\0';
-        }
-    }
-
-    std::string Bytes() const { return bytes_ + std::string(2, '\0'); }
-
-private:
-    std::string bytes_;
-};
+using test::TPacket;
 
 class CrashmailTest : public ::testing::Test {
 protected:
