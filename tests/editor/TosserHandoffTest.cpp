@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "editor/AfterSend.h"
 #include "editor/LockedFile.h"
 #include "editor/TosserHandoff.h"
 #include "support/TestSupport.h"
@@ -149,6 +150,33 @@ TEST(EchomailJam, BasePathAndNumberOncePerMessage) {
     EXPECT_EQ(AddEchomailJamLine(list, "/fido/jam/sugeneral", 42), "");
     EXPECT_EQ(AddEchomailJamLine(list, "/fido/jam/sugeneral", 43), "");
     EXPECT_EQ(test::ReadFile(list), "/fido/jam/sugeneral 42\n/fido/jam/sugeneral 43\n");
+}
+
+TEST(AfterSendLog, KeepsTheNewestEntriesBelowItsLimit) {
+    test::TempDir dir;
+    const std::string log = dir.File("aftersend.log");
+    for (int i = 0; i < 40; ++i) {
+        const TCommandOutcome outcome{TCommandOutcome::Exited, i % 2,
+                                      "scan number " + std::to_string(i) + "\n"};
+        ASSERT_EQ(AppendAfterSendLog(log, "hpt scan", outcome, 0, 1000), "");
+    }
+    const std::string text = test::ReadFile(log);
+    EXPECT_LE(text.size(), 1000u);
+    EXPECT_EQ(text.find("scan number 0\n"), std::string::npos);
+    EXPECT_NE(text.find("scan number 39\n=== завершилась с кодом 1\n"), std::string::npos) << text;
+    EXPECT_EQ(text.rfind("=== ", 0), 0u) << "the log must start at an entry's line";
+    EXPECT_NE(AppendAfterSendLog(dir.File("no/such/folder/log"), "x", {}, 0), "");
+}
+
+TEST(AfterSendCommand, ShellRunReportsOutputAndHowItEnded) {
+    const TCommandOutcome done = RunShellCommand("echo out; echo err >&2; exit 2");
+    EXPECT_EQ(done.Kind, TCommandOutcome::Exited);
+    EXPECT_EQ(done.Code, 2);
+    EXPECT_EQ(done.Output, "out\nerr\n");
+    // A command that forks and keeps running is stopped with everything it started.
+    const TCommandOutcome stuck = RunShellCommand("sleep 600 & sleep 600", 100);
+    EXPECT_EQ(stuck.Kind, TCommandOutcome::TimedOut);
+    EXPECT_FALSE(stuck.Ok());
 }
 
 }  // namespace
