@@ -433,6 +433,9 @@ TEST_F(SendMessagesTest, EchomailIsListedForTheTosser) {
     Settings.EchoTossLog = dir.File("echotoss.log");
     Settings.bEchomailJam = true;
     Settings.EchomailJam = dir.File("echomail.jam");
+    Settings.bEchoFlag = Settings.bNetFlag = true;
+    Settings.EchoFlag = dir.File("echomail.flg");
+    Settings.NetFlag = dir.File("netmail.flg");
     TAreaInfo& jam = Area(BaseKindJam, "SU.JAM");
     TAreaInfo& msg = Area(BaseKindMsg, "SU.MSG");
     TAreaInfo& untagged = Area(BaseKindMsg, "UNTAGGED");
@@ -449,6 +452,8 @@ TEST_F(SendMessagesTest, EchomailIsListedForTheTosser) {
     EXPECT_EQ(test::ReadFile(Settings.EchoTossLog), "SU.JAM\nSU.MSG\n");
     // JAM numbers start at the base's first number (1 in a new base).
     EXPECT_EQ(test::ReadFile(Settings.EchomailJam), jam.Path + " 1\n" + jam.Path + " 2\n");
+    EXPECT_TRUE(fs::exists(Settings.EchoFlag));
+    EXPECT_TRUE(fs::exists(Settings.NetFlag));
     Settings = saved;
 }
 
