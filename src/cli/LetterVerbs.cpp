@@ -24,6 +24,7 @@
 #include "core/Address.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
+#include "editor/AfterSend.h"
 #include "editor/SendMessages.h"
 #include "editor/Templates.h"
 #include "editor/UUCode.h"
@@ -43,7 +44,8 @@ const char* const LetterVerbsUsage =
     "                   (the body is read from stdin without --file; the letter is the profile's\n"
     "                   template with the body where the caret mark stands; --area repeated\n"
     "                   crossposts; --attach sends the file uuencoded, in parts of N lines,\n"
-    "                   default 500; exit 1 names every area not written)\n"
+    "                   default 500; exit 1 names every area not written, 4 says the letter was\n"
+    "                   written but the command after sending of the settings failed)\n"
     "  pelmar-tool uu decode --kind KIND PATH [--board N] [--netmail] --out FOLDER\n"
     "                   (saves every complete uuencoded file of the base's messages under a safe name)\n"
     "  pelmar-tool areas list [--profile NAME]\n"
@@ -389,7 +391,12 @@ int Send(int argc, char** argv) {
         std::cerr << "pelmar-tool: not written: " << ToolOut(area + failure.Reason) << '\n';
     }
     std::cout << result.Written << '\n';
-    return result.Ok() ? 0 : 1;
+    // The tosser's scan runs once for the whole letter, and only when something was written.
+    std::string failure;
+    const bool scanned = result.Written == 0 || RunAfterSendCommand(failure);
+    if (!scanned) std::cerr << "pelmar-tool: " << ToolOut(failure) << '\n';
+    if (!result.Ok()) return 1;
+    return scanned ? 0 : 4;
 }
 
 // ---- uu decode -----------------------------------------------------------------------------------

@@ -179,6 +179,10 @@ bool LoadSettings() {
     s.IsAdmin = s.UseCache = s.UseURLs = true;
     s.CacheMax = 10;
     s.NodeListFiles.clear();
+    s.EchoTossLog.clear();
+    s.bEchomailJam = false;
+    s.EchomailJam.clear();
+    s.AfterSendCommand.clear();
 
     TRegistryBatch batch;
     {
@@ -223,6 +227,11 @@ bool LoadSettings() {
         Read(reg, "IsAdmin", s.IsAdmin);
         Read(reg, "UsePassword", s.UsePassword);
         Read(reg, "Magic", s.Magic);
+
+        Read(reg, "EchoTossLog", s.EchoTossLog);
+        Read(reg, "bEchomailJam", s.bEchomailJam);
+        Read(reg, "EchomailJam", s.EchomailJam);
+        Read(reg, "AfterSendCommand", s.AfterSendCommand);
         reg.CloseKey();
 
         reg.OpenKey(s.BaseKey + AutoTypeSubKey, true);
@@ -284,6 +293,11 @@ bool SaveSettings() {
         reg.WriteBinaryData("NetmailDef", Bytes(s.NetmailDef));
         reg.WriteBinaryData("EchomailDef", Bytes(s.EchomailDef));
         reg.WriteBool("IsAdmin", s.IsAdmin);
+
+        reg.WriteString("EchoTossLog", s.EchoTossLog);
+        reg.WriteBool("bEchomailJam", s.bEchomailJam);
+        reg.WriteString("EchomailJam", s.EchomailJam);
+        reg.WriteString("AfterSendCommand", s.AfterSendCommand);
         reg.CloseKey();
 
         reg.DeleteKey(s.BaseKey + AutoTypeSubKey);

@@ -93,6 +93,13 @@ struct TSettings {
     bool UsePassword = false;  // written only by the user administration
     std::string Magic;         // the log-in password as typed; written only by the user administration
 
+    // Telling the tosser after a send: the echotoss.log to list echo tags in (empty: none), whether
+    // JAM messages go to echomail.jam and where it is, the command run after sending (empty: none).
+    std::string EchoTossLog;
+    bool bEchomailJam = false;
+    std::string EchomailJam;
+    std::string AfterSendCommand;
+
     // Runtime only, never stored.
     std::string ProgramFolder;  // HomeFolder(), with a trailing '/'
     std::string VersionText = PELMAR_VERSION_TEXT;

@@ -8,6 +8,7 @@
 #include "areas/gizmo.h"
 #include "core/Codepage.h"
 #include "core/Settings.h"
+#include "editor/TosserHandoff.h"
 #include "reader/MainWindowServices.h"
 
 namespace pelmar {
@@ -297,6 +298,7 @@ TSendResult SendMessages(TSendState& s, const TTemplateReader& read) {
             ++result.Written;
             wrote = true;
             MainWindowServices().MessageAdded(*area, base->Current);
+            TellTosser(*area, *base, base->Warnings);
             TakeWarnings(*area, *base, result);
         }
         if (wrote) MainWindowServices().UpdateAreaNode(*area);

@@ -54,4 +54,10 @@ void AdoptAddresses(const std::vector<std::string>& addresses) {
     }
 }
 
+bool AdoptEchoTossLog(const std::string& path) {
+    if (path.empty() || !Settings.EchoTossLog.empty()) return false;
+    Settings.EchoTossLog = path;
+    return true;
+}
+
 }  // namespace pelmar

@@ -25,5 +25,7 @@ bool WriteMissingTemplates();
 // Appends the addresses not among Settings.SelfAKA yet; the first becomes the main one when the
 // profile had none.
 void AdoptAddresses(const std::vector<std::string>& addresses);
+// Takes the tosser's echotoss.log for the settings when they name none; true when it was taken.
+bool AdoptEchoTossLog(const std::string& path);
 
 }  // namespace pelmar

@@ -260,6 +260,8 @@ private:
                 if (IsRegularFile(beside)) target = beside;
             }
             File(target, depth + 1);
+        } else if (keyword == "ECHOTOSSLOG") {
+            if (words.size() >= 2) Config.EchoTossLog = ResolveConfigPath(words[1], mainDir_);
         } else if (keyword == "ADDRESS") {
             if (words.size() >= 2) Config.Addresses.push_back(NormalAddress(words[1]));
         } else if (keyword == "ECHOAREADEFAULT") {

@@ -15,6 +15,7 @@ struct TTosserConfig {
     std::vector<TImportedArea> Areas;    // in file order
     std::vector<std::string> Addresses;  // own addresses, the main one first
     std::vector<std::string> Warnings;   // CP1251 lines for the user (commands not run, includes refused)
+    std::string EchoTossLog;             // fidoconfig's EchoTossLog, resolved; empty when not set
 };
 
 // Include files are followed up to this depth; an include of a file already being read is refused.

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "areas/gizmo.h"
+#include "editor/TosserHandoff.h"
 #include "msgbase/MessageBase.h"
 #include "nodelist/AddressBook.h"
 
@@ -48,7 +49,9 @@ TMultiplyOutcome MultiplyMessage(TAreaInfo& area, TMessageBase& base, const TMul
             outcome.Error = result.Reason;
             break;
         }
-        AddBaseWarnings(outcome.Warnings, base.Warnings);
+        std::vector<std::string> warnings = base.Warnings;
+        TellTosser(area, base, warnings);
+        AddBaseWarnings(outcome.Warnings, warnings);
         ++outcome.Written;
         area.MsgCount.fetch_add(1);
         area.Read.fetch_add(1);

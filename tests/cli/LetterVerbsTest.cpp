@@ -188,6 +188,39 @@ TEST_F(LetterVerbsTest, SendReportsABaseThatDoesNotOpen) {
     EXPECT_EQ(run.Out, "1\n");
 }
 
+TEST_F(LetterVerbsTest, SendTellsTheTosserAndRunsTheCommandAfterSending) {
+    struct TRow {
+        const char* Command;
+        int Status;
+        const char* Err;
+    };
+    const TRow rows[] = {{"echo scanned", 0, ""},
+                         {"echo outbound locked; exit 5", 4, "завершилась с кодом 5"}};
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Command);
+        // The settings as Pelmar stores them: echotoss.log and the command after sending.
+        std::string reg = test::ReadFile(home_ / "registry.reg");
+        reg +=
+            "\n[HKEY_CURRENT_USER\\Software\\Quorvant\\Pelmar Editor\\1.0\\Settings]\n"
+            "\"EchoTossLog\"=\"" +
+            tmp_.File("echotoss.log") +
+            "\"\n"
+            "\"AfterSendCommand\"=\"" +
+            row.Command + "\"\n";
+        test::WriteFile(home_ / "registry.reg", reg);
+        const TRun run =
+            Tool("send --area su.general --area LOCAL.TEST --to a --subject b --orig 2:5020/1", "x\n");
+        EXPECT_EQ(run.Status, row.Status) << run.Err;
+        EXPECT_EQ(run.Out, "2\n");
+        if (*row.Err != '\0') EXPECT_NE(run.Err.find(row.Err), std::string::npos) << run.Err;
+        EXPECT_EQ(test::ReadFile(tmp_.File("echotoss.log")), "SU.GENERAL\nLOCAL.TEST\n");
+    }
+    // One run per send, each in the log.
+    const std::string log = test::ReadFile(home_ / "aftersend.log");
+    EXPECT_NE(log.find("scanned\n=== завершилась с кодом 0"), std::string::npos) << log;
+    EXPECT_NE(log.find("outbound locked\n=== завершилась с кодом 5"), std::string::npos) << log;
+}
+
 TEST_F(LetterVerbsTest, AreasAddIsRefusedWhilePelmarRunsWithTheHome) {
     if (test::RunCommand("command -v python3 >/dev/null && command -v sha1sum >/dev/null") != 0) {
         GTEST_SKIP() << "python3 and sha1sum are needed to stand in for a running Pelmar";

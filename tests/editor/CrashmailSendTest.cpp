@@ -1,5 +1,6 @@
 // A letter with a file in three parts, crossposted into a JAM area and a *.MSG area that a real
-// tosser (crashmail) exports: the exported parts must decode to the file.
+// tosser (crashmail) exports: the exported parts must decode to the file. A reply is listed in
+// echotoss.log and exported by the scan run after sending.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,6 +8,7 @@
 
 #include "areas/gizmo.h"
 #include "core/Settings.h"
+#include "editor/AfterSend.h"
 #include "editor/SendMessages.h"
 #include "editor/UUCode.h"
 #include "msgbase/BaseFactory.h"
@@ -122,6 +124,37 @@ TEST(CrashmailSend, SplitFileCrosspostIsExportedWhole) {
     }
     EXPECT_NE(out.find("Private word"), std::string::npos) << "crashmail exported no netmail";
     EXPECT_NE(out.find("Hello, Vasya"), std::string::npos);
+
+    // A reply: its area goes to echotoss.log, and the scan run after sending exports it.
+    for (const auto& entry : fs::directory_iterator(root.Path() / "outb")) fs::remove_all(entry.path());
+    Settings.EchoTossLog = r + "/echotoss.log";
+    Settings.DataFolder = r + "/";
+    Settings.AfterSendCommand = "cd '" + r + "' && crashmail SETTINGS '" + r + "/crashmail.prefs' SCAN";
+    TSendState reply;
+    reply.Destinations = {&msg};
+    reply.FromName = "Petya";
+    reply.SelectedAKA = "2:5020/1";
+    reply.ToName = "Vasya";
+    reply.Subject = "Re: The file";
+    reply.ReplyMsgId = "2:5020/9 12345678";
+    reply.Attributes = AttrLocal;
+    reply.Body = "Got it, thanks\r";
+    reply.Template.Destinations = {{msg.ID, msg.AreaName}};
+    reply.Template.FromAddress = "2:5020/1";
+    const TSendResult replied =
+        SendMessages(reply, [](const std::string& name) { return DefaultTemplate(name); });
+    ASSERT_TRUE(replied.Ok()) << replied.Failed[0].Reason;
+    EXPECT_TRUE(replied.Warnings.empty());
+    EXPECT_EQ(test::ReadFile(root.Path() / "echotoss.log"), "SU.GENERAL\n");
+    std::string failure;
+    EXPECT_TRUE(RunAfterSendCommand(failure)) << failure;
+    out.clear();
+    for (const auto& entry : fs::recursive_directory_iterator(root.Path() / "outb")) {
+        if (entry.is_regular_file()) out += test::ReadFile(entry.path());
+    }
+    EXPECT_NE(out.find("Got it, thanks"), std::string::npos) << "the after-send scan exported nothing";
+    EXPECT_NE(out.find("REPLY: 2:5020/9 12345678"), std::string::npos);
+    EXPECT_NE(test::ReadFile(root.Path() / "aftersend.log").find("crashmail SETTINGS"), std::string::npos);
     Settings = saved;
 }
 

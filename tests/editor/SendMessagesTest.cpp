@@ -428,6 +428,49 @@ TEST_F(SendMessagesTest, HudsonExportListWarningIsPassedOn) {
               recorder.Calls.end());
 }
 
+TEST_F(SendMessagesTest, EchomailIsListedForTheTosser) {
+    const TSettings saved = Settings;
+    Settings.EchoTossLog = dir.File("echotoss.log");
+    Settings.bEchomailJam = true;
+    Settings.EchomailJam = dir.File("echomail.jam");
+    Settings.bEchoFlag = Settings.bNetFlag = true;
+    Settings.EchoFlag = dir.File("echomail.flg");
+    Settings.NetFlag = dir.File("netmail.flg");
+    TAreaInfo& jam = Area(BaseKindJam, "SU.JAM");
+    TAreaInfo& msg = Area(BaseKindMsg, "SU.MSG");
+    TAreaInfo& untagged = Area(BaseKindMsg, "UNTAGGED");
+    untagged.AreaName.clear();
+    TAreaInfo& net = Area(BaseKindJam, "NETMAIL", true);
+    for (int round = 0; round < 2; ++round) {
+        TSendState s = Letter({&jam, &msg, &untagged});
+        ASSERT_TRUE(SendMessages(s, Reader()).Ok());
+        TSendState n = Letter({&net});
+        n.DestAddress = "2:5020/9";
+        n.DestAddressVisible = true;
+        ASSERT_TRUE(SendMessages(n, Reader()).Ok());
+    }
+    EXPECT_EQ(test::ReadFile(Settings.EchoTossLog), "SU.JAM\nSU.MSG\n");
+    // JAM numbers start at the base's first number (1 in a new base).
+    EXPECT_EQ(test::ReadFile(Settings.EchomailJam), jam.Path + " 1\n" + jam.Path + " 2\n");
+    EXPECT_TRUE(fs::exists(Settings.EchoFlag));
+    EXPECT_TRUE(fs::exists(Settings.NetFlag));
+    Settings = saved;
+}
+
+TEST_F(SendMessagesTest, TosserListThatCannotBeWrittenLeavesTheMessageWritten) {
+    const TSettings saved = Settings;
+    Settings.EchoTossLog = dir.File("no/such/folder/echotoss.log");
+    TAreaInfo& area = Area(BaseKindMsg, "SU.MSG");
+    TSendState s = Letter({&area});
+    const TSendResult result = SendMessages(s, Reader());
+    Settings = saved;
+    ASSERT_TRUE(result.Ok());
+    EXPECT_EQ(result.Written, 1);
+    EXPECT_EQ(Stored(area).size(), 1u);
+    ASSERT_EQ(result.Warnings.size(), 1u);
+    EXPECT_EQ(result.Warnings[0].rfind("SU.MSG: echotoss.log: ", 0), 0u) << result.Warnings[0];
+}
+
 TEST(ApplyReplacements, TableRows) {
     struct Row {
         std::string text;

@@ -10,6 +10,7 @@
 #include "core/Settings.h"
 #include "import/AreaImport.h"
 #include "import/ConfigLines.h"
+#include "import/FirstRun.h"
 #include "import/TosserImport.h"
 #include "msgbase/MessageBase.h"
 #include "support/TestSupport.h"
@@ -130,6 +131,7 @@ TEST_F(TosserImportTest, FidoConfigForTheSameAreas) {
                         "/msg\n"
                         "Address 2:5020/1@fidonet\n"
                         "Address 2:5020/1.5\n"
+                        "EchoTossLog log/echotoss.log\n"
                         "NetmailArea NETMAIL [BASE]/netmail -b msg\n"
                         "BadArea BAD [BASE]/bad\n"
                         "include more/areas   # echo areas\n"
@@ -148,6 +150,14 @@ TEST_F(TosserImportTest, FidoConfigForTheSameAreas) {
     const TTosserConfig config = ReadFidoConfig((etc / "config").string());
     EXPECT_EQ(config.Addresses, (std::vector<std::string>{"2:5020/1", "2:5020/1.5"}));
     EXPECT_TRUE(config.Warnings.empty());
+    // Relative to where the tosser runs; taken for the settings only when they name none.
+    EXPECT_EQ(config.EchoTossLog, (etc / "log" / "echotoss.log").string());
+    Settings.EchoTossLog.clear();
+    EXPECT_TRUE(AdoptEchoTossLog(config.EchoTossLog));
+    EXPECT_EQ(Settings.EchoTossLog, config.EchoTossLog);
+    Settings.EchoTossLog = "/own/echotoss.log";
+    EXPECT_FALSE(AdoptEchoTossLog(config.EchoTossLog));
+    EXPECT_EQ(Settings.EchoTossLog, "/own/echotoss.log");
 
     TAreaInfo root;
     TAreaInfo& group = Group(root, LinkKindFidoConfig, etc / "config");

@@ -47,6 +47,7 @@
 #include "core/ui/VirtualKeys.h"
 #include "editor/StorableText.h"
 #include "editor/UUCode.h"
+#include "editor/ui/AfterSendRunner.h"
 #include "editor/ui/DraftKeeper.h"
 #include "editor/ui/FlagsForm.h"
 #include "editor/ui/SpellChecker.h"
@@ -1019,6 +1020,8 @@ bool TSendMessageForm::Send(bool skipSpelling) {
         } restore;
         result = SendMessages(state, Template);
     }
+    // The tosser's scan, once for the whole letter, in the background.
+    if (result.Written > 0 && !state.IsEditMessage) AfterSendRunner().Request();
     if (!KeepFailedDestinations(state, result)) {
         // Only what was not written stays; the draft stays too, so a crash does not lose it.
         Destinations = state.Destinations;

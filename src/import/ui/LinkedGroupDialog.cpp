@@ -66,6 +66,7 @@ void AdoptFromGroup(const TAreaInfo& group) {
         const size_t known = Settings.SelfAKA.size();
         AdoptAddresses(config.Addresses);
         changed = changed || Settings.SelfAKA.size() != known;
+        changed = AdoptEchoTossLog(config.EchoTossLog) || changed;
     }
     // A failed save is reported by the settings store; the settings are saved again at exit.
     if (changed) SaveSettings();

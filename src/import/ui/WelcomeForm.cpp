@@ -201,6 +201,7 @@ void TWelcomeForm::ImportKind(int linkKind) {
     const TTosserConfig config =
         linkKind == LinkKindFidoConfig ? ReadFidoConfig(group.Path) : ReadCrashMailPrefs(group.Path);
     AdoptAddresses(config.Addresses);
+    AdoptEchoTossLog(config.EchoTossLog);
     if (!config.Warnings.empty()) {
         std::string text;
         for (const std::string& line : config.Warnings) text += line + "\r\n";

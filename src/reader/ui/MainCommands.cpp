@@ -11,6 +11,7 @@
 
 #include "reader/ui/Icons.h"
 #include "core/ui/SlotGuard.h"
+#include "editor/ui/AfterSendRunner.h"
 
 namespace pelmar::ui {
 
@@ -201,6 +202,9 @@ void TMainCommands::BuildMenus(QMainWindow& window) {
     settings->addSeparator();
     settings->addAction(Make(C::Settings, QStringLiteral("&Параметры..."), "preferences-system"));
     settings->addAction(Make(C::TemplateEditor, QStringLiteral("&Редактор шаблонов..."), "text-editor"));
+    QAction* afterSendLog = settings->addAction(QStringLiteral("&Журнал команды после отправки"));
+    afterSendLog->setObjectName(QStringLiteral("AfterSendLogAction"));
+    GuardedConnect(afterSendLog, &QAction::triggered, &window, [&window] { ShowAfterSendLog(&window); });
     settings->addSeparator();
     settings->addAction(
         Make(C::GoldedImport, QStringLiteral("Импорт конфигурации Golded'а"), "document-open"));

@@ -21,6 +21,7 @@
 #include "core/ui/MessageBox.h"
 #include "core/ui/QtText.h"
 #include "editor/Templates.h"
+#include "editor/ui/AfterSendRunner.h"
 #include "reader/Bookmarks.h"
 #include "reader/Multiply.h"
 #include "reader/ui/AreaTreeModel.h"
@@ -279,6 +280,7 @@ void TMainDialogs::RunMultiplyDialog() {
                             [this, area](int position) { frame_.MessageAdded(*area, position); });
     }
     frame_.UpdateAreaNode(*area);
+    if (outcome.Written > 0) AfterSendRunner().Request();
     // One box when the run is over: the copies not written, then what the base said of those written.
     std::string text = OutcomeSummary(Utf8ToAnsi("Не все копии письма записаны:"), outcome.Results);
     for (const std::string& line : outcome.Warnings) text += (text.empty() ? "" : "\r\n") + line;

@@ -45,6 +45,7 @@
 #include "reader/ui/RtfReader.h"
 #include "settings/ui/AutoForm.h"
 #include "core/ui/SlotGuard.h"
+#include "settings/ui/TosserPage.h"
 
 namespace pelmar::ui {
 
@@ -189,6 +190,9 @@ TSetupForm::TSetupForm(QWidget* parent) : QDialog(parent) {
     PageControl->addTab(BuildColorsPage(), QStringLiteral("Цвета"));
     PageControl->addTab(BuildReplacePage(), QStringLiteral("Замены"));
     PageControl->addTab(BuildExtraPage(), QStringLiteral("Дополнительно"));
+    TosserPage = new TTosserPage;
+    TosserPage->setObjectName(QStringLiteral("TosserPage"));
+    PageControl->addTab(TosserPage, QStringLiteral("Тоссер"));
     PageControl->addTab(BuildPluginsPage(), QStringLiteral("Модули"));
 
     auto* buttons = new QDialogButtonBox(this);
@@ -740,6 +744,7 @@ void TSetupForm::LoadValues() {
     const TSettings& s = Settings;
     Edit1->setText(ToQt(s.FullName));
     TSetupFormBindings::Of(*this).Load(s);
+    TosserPage->Load(s);
     FontComboBox1->setCurrentFont(PresetFamily(s.VarFont, QFontDatabase::GeneralFont));
     FontComboBox2->setCurrentFont(PresetFamily(s.FixFont, QFontDatabase::FixedFont));
     PresetSize(ComboBox1, s.VarSize);
@@ -957,6 +962,7 @@ bool TSetupForm::WriteBack() {
     s.VarSize = ChosenSize(ComboBox1, 10);
     s.FixSize = ChosenSize(ComboBox2, 10);
     TSetupFormBindings::Of(*this).Store(s);
+    TosserPage->Store(s);
     s.AutoTypeTable = autoType_;
     s.ColorTable = colors_;
     // 2.

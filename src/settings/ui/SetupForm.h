@@ -27,6 +27,7 @@ class QToolButton;
 namespace pelmar::ui {
 
 class TColorGrid;
+class TTosserPage;
 
 // One plug-in line of the "Модули" page; the plug-in manager fills them.
 struct TPluginLine {
@@ -134,6 +135,8 @@ private:
     QLabel* StaticText1;
     QPushButton* Button10;
     QPushButton* Button11;
+    // "Тоссер"
+    TTosserPage* TosserPage;
 
 public:
     // ---- commands of the pages ----

@@ -145,7 +145,31 @@ TEST_F(SetupFormTest, OkWritesEveryFieldAndSaves) {
     EXPECT_EQ(Settings.FullName, Utf8ToAnsi("Иван Петров"));
     EXPECT_EQ(Settings.SelfAKA.front(), "2:5020/2");
     EXPECT_EQ(Settings.ColorTable[2], 12);
+}
 
+TEST_F(SetupFormTest, TosserPageValuesComeBackAfterARestart) {
+    {
+        TSetupForm form;
+        Child<QLineEdit>(form, "EchoTossLogEdit")->setText(QStringLiteral(" /fido/echotoss.log "));
+        QLineEdit* jam = Child<QLineEdit>(form, "EchomailJamEdit");
+        EXPECT_FALSE(jam->isEnabled());
+        Child<QCheckBox>(form, "EchomailJamCheck")->setChecked(true);
+        EXPECT_TRUE(jam->isEnabled());
+        jam->setText(QStringLiteral("/fido/echomail.jam"));
+        Child<QLineEdit>(form, "AfterSendCommandEdit")
+            ->setText(QStringLiteral("cd /fido && hpt scan >> «журнал»"));
+        ASSERT_TRUE(form.WriteBack());
+    }
+    Settings = TSettings();
+    Settings.BaseKey = RootKey;
+    LoadSettings();
+    EXPECT_EQ(Settings.EchoTossLog, "/fido/echotoss.log");
+    EXPECT_TRUE(Settings.bEchomailJam);
+    EXPECT_EQ(Settings.EchomailJam, "/fido/echomail.jam");
+    EXPECT_EQ(Settings.AfterSendCommand, Utf8ToAnsi("cd /fido && hpt scan >> «журнал»"));
+    TSetupForm again;
+    EXPECT_EQ(Child<QLineEdit>(again, "AfterSendCommandEdit")->text(),
+              QStringLiteral("cd /fido && hpt scan >> «журнал»"));
 }
 
 TEST_F(SetupFormTest, CancelLeavesTheStoreByteIdenticalColoursIncluded) {
