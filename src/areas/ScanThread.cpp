@@ -472,14 +472,6 @@ void TScanThread::Run(std::stop_token stop) {
             Report(report);  // also after a pass cut short: the counters it did set are shown
             continue;
         }
-        // A request that comes during a walk is served by another walk right after it: the walk may
-        // have gone past the entry already.
-        if (countRequested_.exchange(false)) {
-            Walk(
-                stop, [](const TAreaInfo& entry) { return Uncounted(entry); }, report);
-            Report(report);
-            continue;
-        }
         std::set<std::string> due;
         for (const auto& [id, times] : waiting_) {
             if (now >= times.Last + QuietPeriod || now >= times.First + QuietCap) due.insert(id);
@@ -490,6 +482,14 @@ void TScanThread::Run(std::stop_token stop) {
                 stop, [&due](const TAreaInfo& entry) { return due.count(entry.ID) != 0; }, report);
             recounts_ += static_cast<int>(report.CountedAreaIds.size());
             if (!report.CountedAreaIds.empty() || !report.WatchNote.empty()) Report(report);
+            continue;
+        }
+        // A request that comes during a walk is served by another walk right after it: the walk may
+        // have gone past the entry already.
+        if (countRequested_.exchange(false)) {
+            Walk(
+                stop, [](const TAreaInfo& entry) { return Uncounted(entry); }, report);
+            Report(report);
             continue;
         }
         if (!unwatched_.empty() && now >= nextFallback) {

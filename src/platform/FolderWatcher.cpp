@@ -12,11 +12,13 @@ namespace pelmar {
 
 namespace {
 
-// What changes a base: data written (each write, and once more when the writer closes the file),
-// files created, deleted or renamed into place. A change of time stamps or modes alone leaves the
-// messages as they were; IN_ATTRIB is left out. The folder's own end is reported as well.
-constexpr uint32_t WatchMask = IN_MODIFY | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE | IN_MOVED_FROM |
-                               IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
+// What changes a base: data written (every write and truncation), files created, deleted or renamed
+// into place; and the folder's own end. Left out: IN_CLOSE_WRITE, which every reader that opens a
+// file for writing sends on close without writing a byte (the bases open their files read-write for
+// their locks, so counting a base would announce a change of it), and IN_ATTRIB (time stamps and
+// modes alone leave the messages as they were).
+constexpr uint32_t WatchMask = IN_MODIFY | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                               IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
 constexpr uint32_t GoneMask = IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT;
 
 // One read takes this much; a call reads at most ReadsPerCall times.
