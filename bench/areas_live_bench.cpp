@@ -289,9 +289,9 @@ int Measure() {
     for (TAreaInfo* area : largeAreas) otherCounts += perArea.count(area->ID) != 0 ? perArea[area->ID] : 0;
     std::printf(
         "(c) toss of %d messages into %d areas: %s; counts per area: least %d, most %d (total %d); counts of "
-        "other areas: %d\n",
+        "other areas: %d; event queue overflows: %d\n",
         tossMessages, tossAreas, complete() ? "all counted" : "NOT ALL COUNTED", least, most,
-        scan.Recounts() - recountsBefore, otherCounts);
+        scan.Recounts() - recountsBefore, otherCounts, scan.Overflows());
     scan.Terminate();
     scan.WaitFor();
     return complete() && worst <= 1000 ? 0 : 1;

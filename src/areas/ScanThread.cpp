@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -295,6 +296,36 @@ bool TScanThread::BelongsToBase(const TBaseFiles& files, const std::string& name
     }
 }
 
+TScanThread::TStamp TScanThread::StampOf(const TBaseFiles& files) {
+    std::vector<std::string> names;
+    switch (files.Kind) {
+        case BaseKindJam:
+            for (const char* extension : {".jhr", ".jdt", ".jdx"}) names.push_back(files.Stem + extension);
+            break;
+        case BaseKindSquish:
+            for (const char* extension : {".sqd", ".sqi"}) names.push_back(files.Stem + extension);
+            break;
+        case BaseKindHudson:
+            names = {"msginfo.bbs", "msgidx.bbs", "msgtoidx.bbs", "msghdr.bbs", "msgtxt.bbs"};
+            break;
+        default:
+            return {};
+    }
+    TStamp stamp;
+    for (const std::string& name : names) {
+        const std::string path = FindFileNoCase(files.Folder, name);
+        struct stat info {};
+        if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+            stamp.insert(stamp.end(), {-1, -1, -1});
+            continue;
+        }
+        stamp.insert(stamp.end(),
+                     {static_cast<int64_t>(info.st_size), static_cast<int64_t>(info.st_mtim.tv_sec),
+                      static_cast<int64_t>(info.st_mtim.tv_nsec)});
+    }
+    return stamp;
+}
+
 void TScanThread::CountAreaLive(TAreaInfo& area, TScanReport& report) {
     const auto seenAt = personal_.find(area.ID);
     const bool firstCount =
@@ -367,6 +398,8 @@ bool TScanThread::Walk(const std::stop_token& stop, const TWanted& wanted, TScan
     const bool done = WalkRegistry(stop, betweenAreas_, [&](TAreaInfo& entry) {
         targets_.push_back({entry.ID, BaseFilesOf(entry.Kind, entry.Path)});
         if (!wanted(entry)) return;
+        // Before counting: a write during the count leaves the stamp behind the files.
+        stamps_[entry.ID] = StampOf(targets_.back().Files);
         try {
             CountAreaLive(entry, report);
         } catch (const std::exception&) {
@@ -380,6 +413,7 @@ bool TScanThread::Walk(const std::stop_token& stop, const TWanted& wanted, TScan
     for (const TTarget& target : targets_) ids.insert(target.Id);
     std::erase_if(personal_, [&ids](const auto& item) { return ids.count(item.first) == 0; });
     std::erase_if(waiting_, [&ids](const auto& item) { return ids.count(item.first) == 0; });
+    std::erase_if(stamps_, [&ids](const auto& item) { return ids.count(item.first) == 0; });
     FollowTargets(report);
     return true;
 }
@@ -425,9 +459,17 @@ void TScanThread::TakeEvents() {
         }
     });
     if (overflow) {
-        // Events were lost: any watched base may have changed.
-        for (const auto& [folder, indexes] : folderTargets_)
-            for (const size_t i : indexes) changed.insert(targets_[i].Id);
+        // Events were lost: a watched base whose files differ from those it was counted from has
+        // changed (and every base whose files cannot be compared may have).
+        ++overflows_;
+        for (const auto& [folder, indexes] : folderTargets_) {
+            for (const size_t i : indexes) {
+                const auto stamp = stamps_.find(targets_[i].Id);
+                if (stamp == stamps_.end() || stamp->second.empty() ||
+                    stamp->second != StampOf(targets_[i].Files))
+                    changed.insert(targets_[i].Id);
+            }
+        }
     }
     if (changed.empty()) return;
     const TClockPoint now = Now();

@@ -80,6 +80,8 @@ public:
     int Passes() const { return passes_.load(); }
     // Counts of single areas after their bases changed, one per area (tests and measurements).
     int Recounts() const { return recounts_.load(); }
+    // Times the queue of file events overflowed (tests and measurements).
+    int Overflows() const { return overflows_.load(); }
     // Asks for a walk over new and changed entries as soon as the running walk (if any) is over.
     // Any thread.
     void RequestCount();
@@ -116,6 +118,11 @@ public:
     static TBaseFiles BaseFilesOf(int kind, const std::string& path);
     // The file `name` in the base's folder belongs to the base (an empty name: the folder itself).
     static bool BelongsToBase(const TBaseFiles& files, const std::string& name);
+
+    // Sizes and modification times of a base's files; empty when the kind's files cannot be listed
+    // (*.MSG: a message rewritten in place changes no size of the folder).
+    using TStamp = std::vector<int64_t>;
+    static TStamp StampOf(const TBaseFiles& files);
 
     // The personal mail an area held at its previous count (scan thread only).
     struct TPersonalSeen {
@@ -154,6 +161,7 @@ private:
     std::jthread thread_;
     std::atomic<int> passes_{0};
     std::atomic<int> recounts_{0};
+    std::atomic<int> overflows_{0};
     std::atomic<bool> countRequested_{false};
     int wakeFd_ = -1;
 
@@ -164,6 +172,7 @@ private:
     std::set<std::string> unwatched_;                           // area IDs counted by the fallback
     std::map<std::string, TWaiting> waiting_;
     std::map<std::string, TPersonalSeen> personal_;
+    std::map<std::string, TStamp> stamps_;  // taken before each count, for a queue that overflowed
     std::set<TWatchResult> noted_;
 
     mutable std::mutex watchedMutex_;

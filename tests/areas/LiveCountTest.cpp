@@ -309,6 +309,13 @@ TEST_F(LiveCountTest, PersonalMailIsNewOnceAndNeverAtStartOrFromTheUser) {
     Sync();
     EXPECT_TRUE(News(beforePurge).empty());
     EXPECT_EQ(netmail->PersonalUnread.load(), 3);
+    // ... and a letter that arrives after the purge, at a position another one held, is news.
+    const size_t afterPurge = ReportCount();
+    Append(BaseKindMsg, netmail->Path, {{.To = me, .Subject = "after purge"}});
+    ASSERT_TRUE(Settle());
+    Sync();
+    ASSERT_EQ(News(afterPurge).size(), 1u);
+    EXPECT_EQ(News(afterPurge).front().Subject, "after purge");
 }
 
 }  // namespace
