@@ -37,6 +37,7 @@ TWatchSystem TWatchSystem::Real() {
         if (::statfs(folder.c_str(), &info) != 0) return -1;
         return static_cast<int64_t>(static_cast<uint32_t>(info.f_type));
     };
+    system.Read = [](int fd, char* buffer, size_t size) { return ::read(fd, buffer, size); };
     return system;
 }
 
@@ -187,7 +188,7 @@ void TFolderWatcher::ReadEvents(const std::function<void(const TFolderEvent&)>& 
     if (!Available()) return;
     std::vector<char> buffer(ReadBufferSize);
     for (int reads = 0; reads < ReadsPerCall; ++reads) {
-        const ssize_t got = ::read(fd_, buffer.data(), buffer.size());
+        const ssize_t got = system_.Read(fd_, buffer.data(), buffer.size());
         if (got < 0) {
             if (errno == EINTR) continue;
             return;  // EAGAIN: nothing more is queued

@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/types.h>
+
 namespace pelmar {
 
 enum class TWatchResult {
@@ -41,6 +43,8 @@ struct TWatchSystem {
     std::function<int(int fd, const std::string& folder, uint32_t mask)> AddWatch;
     // statfs's f_type of the folder, or -1 with errno set.
     std::function<int64_t(const std::string& folder)> FileSystemType;
+    // read() of the inotify descriptor.
+    std::function<ssize_t(int fd, char* buffer, size_t size)> Read;
     static TWatchSystem Real();
 };
 

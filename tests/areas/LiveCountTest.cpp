@@ -5,10 +5,13 @@
 // The scan's clock is a fake one moved by the tests: no test bets on how long anything takes. Waits
 // are conditions with a generous limit.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 
 #include "areas/AreaTestSupport.h"
@@ -244,6 +247,35 @@ TEST_F(LiveCountTest, UnwatchableFoldersFallBackToTimedCountsWithOneNote) {
         scan_.reset();
         root_.RemoveChild(echo);
     }
+}
+
+// Events were lost (the queue overflowed while the scan was busy): the bases whose files changed
+// are counted, their neighbours are not.
+TEST_F(LiveCountTest, AnOverflowCountsTheBasesThatChanged) {
+    TAreaInfo* changed = AddJam("ru.changed");
+    TAreaInfo* still = AddJam("ru.still");
+    // Every batch of events is lost; only the overflow is told.
+    std::atomic<bool> lose{false};
+    TWatchSystem system = TWatchSystem::Real();
+    system.Read = [&lose](int fd, char* buffer, size_t size) -> ssize_t {
+        const ssize_t got = ::read(fd, buffer, size);
+        if (got <= 0 || !lose.load()) return got;
+        inotify_event overflow{};
+        overflow.wd = -1;
+        overflow.mask = IN_Q_OVERFLOW;
+        std::memcpy(buffer, &overflow, sizeof overflow);
+        return sizeof overflow;
+    };
+    Start(system);
+    const size_t first = ReportCount();
+    lose = true;
+    Append(BaseKindJam, changed->Path, {{}});
+    ASSERT_TRUE(Settle());
+    Sync();
+    EXPECT_GE(scan_->Overflows(), 1);
+    EXPECT_EQ(Counted(first), std::vector<std::string>{changed->ID});
+    EXPECT_EQ(changed->MsgCount.load(), 1);
+    EXPECT_EQ(still->MsgCount.load(), 0);
 }
 
 TEST_F(LiveCountTest, PersonalMailIsNewOnceAndNeverAtStartOrFromTheUser) {
