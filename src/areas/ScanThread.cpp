@@ -150,23 +150,24 @@ bool WalkRegistry(const std::stop_token& stop, const TScanThread::TBetweenAreas&
 }
 
 std::string WatchNoteText(TWatchResult why) {
+    // Short enough for the status line.
     const char* reason = nullptr;
     switch (why) {
         case TWatchResult::RemoteFileSystem:
-            reason = "базы лежат на сетевом диске";
+            reason = "сетевой диск";
             break;
         case TWatchResult::LimitReached:
-            reason = "исчерпан системный предел наблюдаемых папок, fs.inotify.max_user_watches";
+            reason = "исчерпан предел inotify";
             break;
         case TWatchResult::Unavailable:
-            reason = "система не даёт наблюдать за папками";
+            reason = "inotify недоступен";
             break;
         default:
-            reason = "папку базы не удалось поставить под наблюдение";
+            reason = "папка недоступна для наблюдения";
             break;
     }
     return Utf8ToAnsi(std::string("Изменения баз не отслеживаются (") + reason +
-                      "): новые письма в них видны с задержкой до 30 секунд");
+                      "): новые письма видны с задержкой до 30 секунд");
 }
 
 }  // namespace
