@@ -116,7 +116,7 @@ protected:
         const size_t before = ReportCount();
         const auto limit = std::chrono::steady_clock::now() + WaitLimit;
         while (std::chrono::steady_clock::now() < limit) {
-            Advance(TScanThread::QuietCap + 1s);
+            Advance(TScanThread::QuietPeriod + 1ms);
             std::unique_lock guard(mutex_);
             if (changed_.wait_for(guard, 200ms, [&] { return reports_.size() > before; })) return true;
         }
@@ -124,7 +124,7 @@ protected:
     }
     // Everything the scan had to do is done: a request is served after the areas that are due.
     void Sync() {
-        Advance(TScanThread::QuietCap + 1s);
+        Advance(TScanThread::QuietPeriod + 1ms);
         const size_t before = ReportCount();
         scan_->RequestCount();
         ASSERT_TRUE(WaitReports(before + 1));
