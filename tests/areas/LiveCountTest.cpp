@@ -153,6 +153,34 @@ protected:
     std::vector<TScanReport> reports_;
 };
 
+// Which file events concern which base: the formats find their files ignoring case, Hudson boards
+// share the files of their folder, and a *.MSG area owns its whole folder.
+TEST(LiveCountFiles, EventsAreMatchedToTheBasesTheyConcern) {
+    const struct {
+        int Kind;
+        std::string Path, Folder, Name;
+        bool Belongs;
+    } rows[] = {
+        {BaseKindJam, "/fido/jam/ru.test", "/fido/jam", "ru.test.jhr", true},
+        {BaseKindJam, "/fido/jam/ru.test", "/fido/jam", "RU.TEST.JDX", true},
+        {BaseKindJam, "/fido/jam/ru.test", "/fido/jam", "ru.test2.jhr", false},
+        {BaseKindJam, "/fido/jam/ru.test", "/fido/jam", "ru.jhr", false},
+        {BaseKindJam, "ru.test", ".", "ru.test.jlr", true},
+        {BaseKindSquish, "/fido/sq/netmail/", "/fido/sq/netmail", ".sqd", true},
+        {BaseKindSquish, "/fido/sq/area", "/fido/sq", "area.sqi", true},
+        {BaseKindSquish, "/fido/sq/area", "/fido/sq", "area.jhr", false},
+        {BaseKindHudson, std::string(1, '\x05') + "/fido/hmb/", "/fido/hmb", "MSGHDR.BBS", true},
+        {BaseKindHudson, std::string(1, '\x05') + "/fido/hmb/", "/fido/hmb", "msgtxt.tmp", false},
+        {BaseKindMsg, "/fido/msg/netmail//", "/fido/msg/netmail", "17.msg", true},
+        {BaseKindMsg, "/fido/msg/netmail", "/fido/msg/netmail", "", true},
+    };
+    for (const auto& row : rows) {
+        const TScanThread::TBaseFiles files = TScanThread::BaseFilesOf(row.Kind, row.Path);
+        EXPECT_EQ(files.Folder, row.Folder) << row.Path;
+        EXPECT_EQ(TScanThread::BelongsToBase(files, row.Name), row.Belongs) << row.Path << " " << row.Name;
+    }
+}
+
 TEST_F(LiveCountTest, AnAppendCountsThatAreaAloneOnce) {
     TAreaInfo* before = AddJam("ru.before");
     TAreaInfo* echo = AddJam("ru.echo");
