@@ -262,12 +262,12 @@ int main(int argc, char** argv) {
     SetGoldEdImportPrepare(PrepareGoldEdImport);
     SetGoldEdImportFinish(FinishGoldEdImport);
     BindPluginSteps(startup.Managers);
-    BindAreaSteps(startup.Managers, [] {
-        // The scan thread finished a pass; the main window redraws its counters on its own thread.
+    BindAreaSteps(startup.Managers, [](const TScanReport& report) {
+        // The scan thread counted areas; the main window redraws its counters on its own thread.
         QMetaObject::invokeMethod(
             qApp,
-            [] {
-                if (MainFrame) MainFrame->ScanPassFinished();
+            [report] {
+                if (MainFrame) MainFrame->ScanPassFinished(report);
             },
             Qt::QueuedConnection);
     });

@@ -52,7 +52,7 @@ std::string TakeLoadNotes() {
     return text;
 }
 
-void StartScanThread(std::function<void()> notify) {
+void StartScanThread(TScanNotify notify) {
     if (Lifetime().Scan != nullptr) return;
     Lifetime().Scan = std::make_unique<TScanThread>(std::move(notify));
     Lifetime().Scan->Start();
@@ -73,7 +73,7 @@ bool StoreAreasAndRelease() {
     return saved;
 }
 
-void BindAreaSteps(TStartup::TManagers& managers, std::function<void()> notify) {
+void BindAreaSteps(TStartup::TManagers& managers, TScanNotify notify) {
     managers.CreateAreaManager = [] { CreateAreaManager(); };
     managers.StartScanThread = [notify = std::move(notify)] { StartScanThread(notify); };
     managers.StopScanThread = [] { StopScanThread(); };

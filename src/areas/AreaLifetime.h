@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "areas/LiveMail.h"
 #include "core/Startup.h"
 
 namespace pelmar {
@@ -22,9 +23,11 @@ void CreateAreaManager();
 // CP1251 text for the user: a heading and one line per repair. Empty when nothing was repaired, and
 // on every call after the first since CreateAreaManager (the user is told once).
 std::string TakeLoadNotes();
-// Starts the scan at the lowest priority. `notify` runs on the scan thread after every pass; the
-// main window turns it into a queued call that redraws the counters.
-void StartScanThread(std::function<void()> notify);
+// What the scan tells its receiver after it counted areas (on the scan thread).
+using TScanNotify = std::function<void(const TScanReport& report)>;
+// Starts the scan at the lowest priority. `notify` runs on the scan thread after every walk that
+// counted areas; the main window turns it into a queued call that redraws the counters.
+void StartScanThread(TScanNotify notify);
 // Asks the scan to end and waits for it; nothing when it is not running.
 void StopScanThread();
 // The running scan, or null.
@@ -36,6 +39,6 @@ bool StoreAreasAndRelease();
 
 // Fills the area and scan steps of start-up's manager table with the functions above; `notify` as
 // for StartScanThread.
-void BindAreaSteps(TStartup::TManagers& managers, std::function<void()> notify);
+void BindAreaSteps(TStartup::TManagers& managers, TScanNotify notify);
 
 }  // namespace pelmar

@@ -51,7 +51,7 @@ TEST(AreaLifetime, StartupLoadsScansAndStoresTheTree) {
     startup.Ui.DestroyMainWindow = [&] {
         seen.push_back(ScanThread() == nullptr ? "closed" : "scan still on");
     };
-    BindAreaSteps(startup.Managers, [&] { ++notified; });
+    BindAreaSteps(startup.Managers, [&](const TScanReport&) { ++notified; });
 
     EXPECT_EQ(startup.Run(), TStartupResult::Finished);
     EXPECT_EQ(seen, (std::vector<std::string>{"window", "notified 1", "count 0", "closed"}));
@@ -105,7 +105,7 @@ TEST(AreaLifetimeDeathTest, ExitWithTheTreeAndTheScanAliveEndsCleanly) {
     EXPECT_EXIT(
         {
             CreateAreaManager();
-            StartScanThread([] {});
+            StartScanThread([](const TScanReport&) {});
             std::exit(0);
         },
         ::testing::ExitedWithCode(0), "");

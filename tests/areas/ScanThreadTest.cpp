@@ -122,7 +122,7 @@ TEST_F(ScanTest, OnePassCountsBasesOfEveryFormat) {
 
 TEST_F(ScanTest, TerminationDuringTheRestEndsWithinAStep) {
     std::atomic<int> notified{0};
-    TScanThread scan([&] { ++notified; });
+    TScanThread scan([&](const TScanReport&) { ++notified; });
     scan.Start();
     const auto start = Clock::now();
     while (notified.load() == 0 && MsSince(start) < WaitLimitMs)
@@ -145,7 +145,7 @@ TEST_F(ScanTest, TerminationWhileWaitingForALockedAreaSkipsIt) {
     held->MsgCount = 42;
     held->Lock();  // a long user operation, held until the scan has ended
     std::atomic<int> notified{0};
-    TScanThread scan([&] { ++notified; });
+    TScanThread scan([&](const TScanReport&) { ++notified; });
     scan.Start();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // usually into the 50 ms attempts
     EXPECT_EQ(notified.load(), 0);

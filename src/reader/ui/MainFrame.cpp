@@ -579,8 +579,11 @@ void TMainFrame::RefreshAreaCounters() {
     for (TAreaInfo* area : marks_.RefreshAreaCounters(manager->Root())) ApplyMark(*area);
 }
 
-void TMainFrame::ScanPassFinished() {
-    Guarded([this] { RefreshAreaCounters(); });
+void TMainFrame::ScanPassFinished(const TScanReport& report) {
+    Guarded([this, &report] {
+        RefreshAreaCounters();
+        if (!report.WatchNote.empty()) SetStatusText(report.WatchNote);
+    });
 }
 
 void TMainFrame::UpdateAreaNode(TAreaInfo& area) {

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "areas/LiveMail.h"
 #include "areas/gizmo.h"
 #include "nodelist/ui/NodelistWindows.h"
 #include "reader/AreaMarks.h"
@@ -68,8 +69,9 @@ public:
     void BuildAreaTree();
     // Captions and marks of every area node; the scan's notification after each pass.
     void RefreshAreaCounters();
-    // The scan finished a pass (a queued call on this thread): the counters are redrawn.
-    void ScanPassFinished();
+    // The scan counted areas (a queued call on this thread): the counters are redrawn and a note
+    // about watching the bases goes to the status line.
+    void ScanPassFinished(const TScanReport& report);
     void UpdateCommandStates() override;
     // Progress panel as a percentage (the nodelist compiler's callback).
     void SetProgressPercent(int percent);

@@ -184,7 +184,7 @@ protected:
         std::jthread scan([&frame](std::stop_token stop) {
             TScanThread::Pass(stop);
             QMetaObject::invokeMethod(
-                qApp, [&frame] { frame.ScanPassFinished(); }, Qt::QueuedConnection);
+                qApp, [&frame] { frame.ScanPassFinished(TScanReport{.FullPass = true}); }, Qt::QueuedConnection);
         });
         scan.join();
         QApplication::processEvents();
@@ -823,9 +823,9 @@ TEST_F(MainFrameTest, UnopenableBaseSaysWhyInTheTreeAndTheStatusLine) {
 TEST_F(MainFrameTest, TreeRebuildKeepsCountersAndSelectionAndCountsNewAreasAtOnce) {
     TMainFrame frame;
     frame.show();
-    StartScanThread([&frame] {
+    StartScanThread([&frame](const TScanReport& report) {
         QMetaObject::invokeMethod(
-            qApp, [&frame] { frame.ScanPassFinished(); }, Qt::QueuedConnection);
+            qApp, [&frame, report] { frame.ScanPassFinished(report); }, Qt::QueuedConnection);
     });
     ASSERT_TRUE(WaitFor([] { return ScanThread()->Passes() >= 1; }));
     TAreaInfo& jam = Area("JAM");
