@@ -51,6 +51,10 @@ public:
     void ReadToAndRead() override;
     int32_t FileStamp() override;
     bool FileStampIs(int32_t stamp) override;
+    // Re-reads the base header and the index. The index only grows at its end and keeps its entries
+    // in place (a delete marks the entry, a rewrite points it at a new header), so positions keep
+    // their messages; a shorter index or a new creation date means the base was rebuilt.
+    TBaseRefresh Refresh() override;
 
     // The base header as last read or written.
     TJamBaseHeader BaseHeader;

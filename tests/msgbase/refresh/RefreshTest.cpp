@@ -1,0 +1,256 @@
+// An open base taking up what another program wrote: appended messages become new positions,
+// removed and rewritten ones are named by the positions they held, a message begun before stays
+// pending, a renumbered base is said to be one, and damaged files refuse without changing anything.
+// The other program is another base object on the same files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/Errors.h"
+#include "core/Settings.h"
+#include "msgbase/BaseFactory.h"
+#include "support/TestSupport.h"
+
+namespace pelmar {
+namespace {
+
+namespace fs = std::filesystem;
+using TKind = TBaseRefresh::TKind;
+
+struct TFormat {
+    const char* Name;
+    int Kind;
+    const char* Folder;
+    std::vector<const char*> Files;
+    bool NamesRewrites;  // Refresh names a message stored anew at its position
+};
+
+const std::vector<TFormat> Formats = {
+    {"*.MSG", BaseKindMsg, "smapi/bases/msg", {""}, false},
+    {"Squish", BaseKindSquish, "smapi/bases/squish", {".sqd", ".sqi"}, true},
+    {"JAM", BaseKindJam, "smapi/bases/jam", {".jhr", ".jdt", ".jdx"}, true},
+};
+
+class BaseRefresh : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = Settings;
+        Settings.bNetFlag = Settings.bEchoFlag = false;
+    }
+    void TearDown() override { Settings = saved_; }
+
+    std::unique_ptr<TMessageBase> Open(const TFormat& format) {
+        if (path_.empty()) {
+            for (const char* ext : format.Files)
+                test::CopyFixture(std::string(format.Folder) + "/su.general" + ext, dir_.Path());
+            path_ = (dir_.Path() / "su.general").string();
+        }
+        auto base = CreateMessageBase(format.Kind);
+        base->Path = path_;
+        base->UseFlagFiles = false;
+        base->Open();
+        EXPECT_TRUE(base->Active);
+        return base;
+    }
+    static void Write(TMessageBase& base, const std::string& id, const std::string& reply = "") {
+        base.NewMessage();
+        base.FromName = "Tosser";
+        base.ToName = "All";
+        base.Subject = "subject " + id;
+        base.Kludges = {"MSGID: 2:5020/9 " + id};
+        if (!reply.empty()) base.Kludges.push_back("REPLY: 2:5020/9 " + reply);
+        base.Text = "text\r";
+        ASSERT_TRUE(base.WriteMessage());
+    }
+    // MSGID at every position that holds a message ("-" for none).
+    static std::vector<std::string> Ids(TMessageBase& base, int32_t positions) {
+        std::vector<std::string> ids;
+        for (int32_t p = 0; p < positions; ++p) {
+            std::string id = "-";
+            try {
+                base.Seek(p);
+                if (base.IsValid()) {
+                    base.ReadHeader();
+                    if (!base.FromName.empty()) id = base.MsgId;
+                }
+            } catch (const EReadError&) {
+            }
+            ids.push_back(id);
+        }
+        return ids;
+    }
+    static std::string IdOf(const std::string& serial) { return "2:5020/9 " + serial; }
+
+    TSettings saved_;
+    test::TempDir dir_;
+    std::string path_;
+};
+
+TEST_F(BaseRefresh, AppendedMessagesFollowAndKnownPositionsKeepTheirMessages) {
+    for (const auto& format : Formats) {
+        SCOPED_TRACE(format.Name);
+        path_.clear();
+        auto reader = Open(format);
+        auto tosser = Open(format);
+        const int32_t count = reader->Count();
+        const auto before = Ids(*reader, count);
+        reader->Seek(1);
+
+        EXPECT_EQ(reader->Refresh().Kind, TKind::Unchanged);
+        Write(*tosser, "000000a1");
+        Write(*tosser, "000000a2", "000000a1");
+        const TBaseRefresh r = reader->Refresh();
+        EXPECT_EQ(r.Kind, TKind::Changed);
+        EXPECT_TRUE(r.Gone.empty());
+        EXPECT_EQ(r.Appended(), 2);
+        EXPECT_EQ(reader->Count(), count + 2);
+        EXPECT_EQ(reader->Current, 1) << "Current keeps its message";
+        auto after = Ids(*reader, r.PositionsAfter);
+        EXPECT_EQ(std::vector<std::string>(after.begin(), after.begin() + r.PositionsBefore), before);
+        EXPECT_EQ(after[static_cast<size_t>(r.PositionsBefore)], IdOf("000000a1"));
+        EXPECT_EQ(after.back(), IdOf("000000a2"));
+        EXPECT_EQ(reader->Refresh().Kind, TKind::Unchanged) << "told once";
+    }
+}
+
+TEST_F(BaseRefresh, RemovedAndRewrittenMessagesAreNamedByTheirPositions) {
+    for (const auto& format : Formats) {
+        SCOPED_TRACE(format.Name);
+        path_.clear();
+        auto reader = Open(format);
+        auto tosser = Open(format);
+        const int32_t count = reader->Count();
+        const auto before = Ids(*reader, count);
+        tosser->Seek(1);
+        ASSERT_TRUE(tosser->DeleteCurrent());
+        tosser->ReadMessage(2);
+        const std::string kept = tosser->MsgId;
+        tosser->PrepareRewrite();
+        tosser->FromName = "Editor";
+        tosser->ToName = "All";
+        tosser->Subject = "rewritten";
+        tosser->Kludges = {"MSGID: " + kept};
+        tosser->Text = "new text\r";
+        ASSERT_TRUE(tosser->WriteMessage());
+
+        const TBaseRefresh r = reader->Refresh();
+        EXPECT_EQ(r.Kind, TKind::Changed);
+        EXPECT_EQ(r.Gone, std::vector<int32_t>{1});
+        if (format.NamesRewrites) EXPECT_EQ(r.Replaced, std::vector<int32_t>{2});
+        // Every other position still leads to the message it held: nothing shifted after the delete.
+        auto after = Ids(*reader, count);
+        after[1] = before[1];
+        EXPECT_EQ(after, before);
+        reader->ReadMessage(2);
+        EXPECT_EQ(reader->Subject, "rewritten");
+    }
+}
+
+TEST_F(BaseRefresh, MessageBegunBeforeTheRefreshIsWrittenAfterTheNewOnes) {
+    for (const auto& format : Formats) {
+        SCOPED_TRACE(format.Name);
+        path_.clear();
+        auto editor = Open(format);
+        auto tosser = Open(format);
+        editor->NewMessage();
+        const int32_t pending = editor->Current;
+        Write(*tosser, "000000b1");
+        const TBaseRefresh r = editor->Refresh();
+        EXPECT_EQ(r.Appended(), 1);
+        if (format.Kind != BaseKindMsg)
+            EXPECT_EQ(editor->Current, r.PositionsAfter) << "moved after the new one";
+        if (format.Kind == BaseKindMsg) EXPECT_EQ(editor->Current, pending) << "*.MSG keeps it in place";
+        editor->FromName = "Me";
+        editor->ToName = "All";
+        editor->Subject = "mine";
+        editor->Kludges = {"MSGID: 2:5020/9 000000b2"};
+        editor->Text = "mine\r";
+        ASSERT_TRUE(editor->WriteMessage());
+        editor->ReadMessage(editor->Current);
+        EXPECT_EQ(editor->MsgId, IdOf("000000b2")) << "Current is the message written";
+
+        auto fresh = Open(format);
+        const auto ids = Ids(*fresh, fresh->Count() + 2);
+        EXPECT_NE(std::find(ids.begin(), ids.end(), IdOf("000000b1")), ids.end()) << "the tosser's kept";
+        EXPECT_NE(std::find(ids.begin(), ids.end(), IdOf("000000b2")), ids.end());
+    }
+}
+
+// A base rebuilt by another program: positions mean nothing any more, and Current follows its
+// message or is left on no message (never on another one).
+TEST_F(BaseRefresh, RenumberedBaseIsReportedAndCurrentFollowsItsMessage) {
+    struct TCase {
+        const TFormat& Format;
+        void (*Rebuild)(const fs::path& dir);
+    };
+    const TCase cases[] = {
+        // A purge renumbers the files 1..n.
+        {Formats[0],
+         [](const fs::path& dir) {
+             fs::remove(dir / "su.general" / "2.msg");
+             std::vector<int> numbers;
+             for (const auto& e : fs::directory_iterator(dir / "su.general"))
+                 numbers.push_back(std::stoi(e.path().stem().string()));
+             std::sort(numbers.begin(), numbers.end());
+             for (size_t i = 0; i < numbers.size(); ++i)
+                 fs::rename(dir / "su.general" / (std::to_string(numbers[i]) + ".msg"),
+                            dir / "su.general" / (std::to_string(i + 1) + ".msg"));
+         }},
+        // A pack leaves the index shorter.
+        {Formats[2],
+         [](const fs::path& dir) {
+             const std::string jdx = test::ReadFile(dir / "su.general.jdx");
+             test::WriteFile(dir / "su.general.jdx", jdx.substr(8, jdx.size() - 16));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Format.Name);
+        path_.clear();
+        auto reader = Open(c.Format);
+        const int32_t last = reader->Count() - 1;
+        reader->ReadMessage(last);
+        const std::string id = reader->MsgId;
+        c.Rebuild(dir_.Path());
+        EXPECT_EQ(reader->Refresh().Kind, TKind::Renumbered);
+        if (reader->Current >= 0) {
+            reader->ReadMessage(reader->Current);
+            EXPECT_EQ(reader->MsgId, id);
+        }
+        EXPECT_NE(reader->Current, last) << "moved down with its message, or on none";
+    }
+}
+
+// Damaged or cut files: a clear EReadError, and the base keeps what it held.
+TEST_F(BaseRefresh, CutFilesFailCleanlyAndLeaveTheBaseAsItWas) {
+    struct TCase {
+        const TFormat& Format;
+        const char* File;
+        int64_t Cut;  // bytes cut off the end
+    };
+    const TCase cases[] = {
+        {Formats[1], "su.general.sqi", 5},    // a partial index entry
+        {Formats[1], "su.general.sqd", 300},  // index entries lead past the data
+        {Formats[2], "su.general.jdx", 3},    // a partial index entry
+        {Formats[2], "su.general.jhr", 200},  // index entries lead past the headers
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Format.Name) + " " + c.File);
+        path_.clear();
+        auto reader = Open(c.Format);
+        const int32_t count = reader->Count();
+        reader->Seek(2);
+        const fs::path file = dir_.Path() / c.File;
+        fs::resize_file(file, fs::file_size(file) - static_cast<uintmax_t>(c.Cut));
+        EXPECT_THROW(reader->Refresh(), EReadError);
+        EXPECT_EQ(reader->Count(), count);
+        EXPECT_EQ(reader->Current, 2);
+        EXPECT_TRUE(reader->Active);
+    }
+}
+
+}  // namespace
+}  // namespace pelmar
