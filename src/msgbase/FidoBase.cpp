@@ -394,12 +394,14 @@ void TFidoBase::CreateBase() {
 }
 
 bool TFidoBase::First() {
-    Current = 0;
-    return !MsgFiles.empty();
+    Current = -1;
+    return Next();
 }
 
 bool TFidoBase::Next() {
-    ++Current;
+    // Files a Refresh found gone keep their positions but are not walked.
+    do ++Current;
+    while (Current < Count() && Entries[static_cast<size_t>(Current)].Missing);
     return Current < Count();
 }
 

@@ -740,7 +740,10 @@ TBaseChangesOutcome TThreadList::TakeBaseChanges(int firstShownRow, int lastShow
     if (refresh.Kind == TKind::Changed) {
         // Entries by position, for what the base names by position; built only when it names some.
         std::unordered_map<int32_t, TMessageClass*> byPosition;
-        TMessageClass* lastKnown = nullptr;  // the live entry at the highest position held before
+        std::unordered_set<int32_t> touched(refresh.Gone.begin(), refresh.Gone.end());
+        touched.insert(refresh.Replaced.begin(), refresh.Replaced.end());
+        // The live, untouched entry at the highest position held before.
+        TMessageClass* lastKnown = nullptr;
         {
             std::vector<TMessageClass*> stack{ThreadRoot.get()};
             const bool wantMap = !refresh.Gone.empty() || !refresh.Replaced.empty();
@@ -752,7 +755,8 @@ TBaseChangesOutcome TThreadList::TakeBaseChanges(int firstShownRow, int lastShow
                     TMessageClass* entry = reply.get();
                     if (wantMap) byPosition.emplace(entry->Position, entry);
                     if (!entry->Deleted && entry->Position < refresh.PositionsBefore &&
-                        (lastKnown == nullptr || entry->Position > lastKnown->Position))
+                        (lastKnown == nullptr || entry->Position > lastKnown->Position) &&
+                        touched.count(entry->Position) == 0)
                         lastKnown = entry;
                     if (entry->HasReplies()) stack.push_back(entry);
                 }
@@ -762,19 +766,19 @@ TBaseChangesOutcome TThreadList::TakeBaseChanges(int firstShownRow, int lastShow
             const auto it = byPosition.find(position);
             return it == byPosition.end() ? nullptr : it->second;
         };
-        std::unordered_set<int32_t> touched(refresh.Gone.begin(), refresh.Gone.end());
-        touched.insert(refresh.Replaced.begin(), refresh.Replaced.end());
         // The usual case is "only appended": the last entry read before must still be where it was.
         // When it is not, the positions no longer mean what the list thinks: read everything again.
-        if (lastKnown != nullptr && touched.count(lastKnown->Position) == 0 && !RereadSame(*lastKnown)) {
+        if (lastKnown != nullptr && !RereadSame(*lastKnown)) {
             RereadWholeList(outcome, firstShownRow);
             takeStamps();
             return outcome;
         }
+        std::unordered_set<TMessageClass*> goneNow;
         for (const int32_t position : refresh.Gone) {
             TMessageClass* entry = at(position);
             if (entry == nullptr || entry->Deleted) continue;
             entry->Deleted = true;
+            goneNow.insert(entry);
             done.insert(entry);
             ++outcome.Gone;
             if (entry == CurrentEntry) outcome.CurrentChanged = true;
@@ -821,8 +825,16 @@ TBaseChangesOutcome TThreadList::TakeBaseChanges(int firstShownRow, int lastShow
                 continue;
             }
             // Listed already (this program wrote it and was told so).
-            const TMessageClass* same = MsgIdIndex.Find(Base->MsgId);
+            TMessageClass* same = MsgIdIndex.Find(Base->MsgId);
             if (same != nullptr && same->Position == position && !same->Deleted) continue;
+            // Gone from its position in this same change and back at a new one: moved, not new.
+            if (same != nullptr && goneNow.erase(same) != 0) {
+                FillEntry(*same, *Base);
+                same->Deleted = false;
+                --outcome.Gone;
+                RedrawEntry(*same);
+                continue;
+            }
             TMessageClass& added = AddFromBase();
             done.insert(&added);
             ++outcome.Added;

@@ -1,0 +1,258 @@
+// The listed area while a tosser works on its base (another base object on the same files): new
+// messages join their threads as row inserts, the selection and the expanded threads stay, removed
+// messages are greyed, read marks set elsewhere are redrawn, and a renumbered or rewritten base is
+// read again whole rather than taken by position.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "ReaderTestSupport.h"
+#include "areas/gizmo.h"
+#include "msgbase/BaseFactory.h"
+#include "reader/ThreadList.h"
+#include "support/TestSupport.h"
+
+namespace pelmar {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TRowRecorder : public test::TRecorder {
+public:
+    int Resets = 0;
+    std::vector<int> Inserted;  // first row of each insert
+    std::vector<int> Redrawn;
+    void BeginResetRows() override { ++Resets; }
+    void BeginInsertRows(int first, int) override { Inserted.push_back(first); }
+    void RowsChanged(int first, int) override { Redrawn.push_back(first); }
+};
+
+struct TFormat {
+    const char* Name;
+    int Kind;
+    const char* Folder;
+    std::vector<const char*> Files;
+};
+
+const TFormat Formats[] = {
+    {"*.MSG", BaseKindMsg, "smapi/bases/msg", {""}},
+    {"Squish", BaseKindSquish, "smapi/bases/squish", {".sqd", ".sqi"}},
+    {"JAM", BaseKindJam, "smapi/bases/jam", {".jhr", ".jdt", ".jdx"}},
+};
+
+// One listed area of a format with the list's base and a tosser's base on the same files.
+struct TLiveArea {
+    explicit TLiveArea(const TFormat& format) {
+        for (const char* ext : format.Files)
+            test::CopyFixture(std::string(format.Folder) + "/su.general" + ext, dir.Path());
+        const std::string path = (dir.Path() / "su.general").string();
+        for (auto* base : {&shared, &tosser}) {
+            *base = CreateMessageBase(format.Kind);
+            (*base)->Path = path;
+            (*base)->UseFlagFiles = false;
+            (*base)->Open();
+        }
+        area.Kind = format.Kind;
+        list.SetObserver(&rows);
+        list.CurrentArea = &area;
+        list.Base = shared.get();
+        EXPECT_TRUE(list.ReadAreaMessages().Listed);
+        rows = TRowRecorder{};
+    }
+    ~TLiveArea() { list.SetObserver(nullptr); }
+
+    void Write(const std::string& serial, const std::string& reply) {
+        tosser->NewMessage();
+        tosser->FromName = "Tosser";
+        tosser->ToName = "All";
+        tosser->Subject = "new " + serial;
+        tosser->Kludges = {"MSGID: 2:5020/9 " + serial};
+        if (!reply.empty()) tosser->Kludges.push_back("REPLY: " + reply);
+        tosser->Text = "text\r";
+        ASSERT_TRUE(tosser->WriteMessage());
+    }
+    // The first top-level entry with replies and a MSGID.
+    TMessageClass* Thread() {
+        for (auto& top : list.ThreadRoot->Replies)
+            if (top->HasReplies() && !top->MsgId.empty()) return top.get();
+        return nullptr;
+    }
+
+    test::TempDir dir;
+    std::unique_ptr<TMessageBase> shared, tosser;
+    TAreaInfo area;
+    TRowRecorder rows;
+    TThreadList list;
+};
+
+class LiveList : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Settings.BuildThreads = true;
+        Settings.UseCache = false;
+        Settings.bNetFlag = Settings.bEchoFlag = false;
+    }
+    test::TSettingsGuard guard;
+};
+
+TEST_F(LiveList, TossedMessagesJoinTheirThreadsAsInsertsAndTheSelectionStays) {
+    for (const auto& format : Formats) {
+        SCOPED_TRACE(format.Name);
+        TLiveArea live(format);
+        TThreadList& list = live.list;
+        TMessageClass* thread = live.Thread();
+        ASSERT_NE(thread, nullptr);
+        list.ExpandThread(*thread, list.RowOf(thread));
+        TMessageClass* selected = list.Rows.back();
+        list.CurrentEntry = selected;
+        const size_t shownBefore = list.Rows.size();
+        int shownReplies = 0;
+        for (size_t row = static_cast<size_t>(list.RowOf(thread)) + 1;
+             row < list.Rows.size() && list.Rows[row]->Level > thread->Level; ++row)
+            ++shownReplies;
+        live.rows = TRowRecorder{};
+
+        live.Write("0000f001", thread->MsgId);
+        live.Write("0000f002", "");
+        const TBaseChangesOutcome outcome = list.TakeBaseChanges(0, 3);
+        EXPECT_TRUE(outcome.Error.empty()) << outcome.Error;
+        EXPECT_EQ(outcome.Added, 2);
+        EXPECT_FALSE(outcome.FullReread);
+        EXPECT_FALSE(outcome.CurrentChanged);
+        EXPECT_EQ(live.rows.Resets, 0) << "inserts, never a reset: the view keeps its place";
+        EXPECT_EQ(live.rows.Inserted.size(), 2u);
+        EXPECT_EQ(list.CurrentEntry, selected);
+        EXPECT_TRUE(thread->Expanded);
+
+        TMessageClass* reply = list.MsgIdIndex.Find("2:5020/9 0000f001");
+        ASSERT_NE(reply, nullptr);
+        EXPECT_EQ(reply->Parent, thread);
+        const int replyRow = list.RowOf(reply);
+        ASSERT_GT(replyRow, list.RowOf(thread)) << "shown at once under the expanded parent";
+        EXPECT_EQ(replyRow, list.RowOf(thread) + shownReplies + 1) << "after the replies shown before";
+        TMessageClass* top = list.MsgIdIndex.Find("2:5020/9 0000f002");
+        ASSERT_NE(top, nullptr);
+        EXPECT_EQ(list.Rows.back(), top);
+        EXPECT_EQ(list.Rows.size(), shownBefore + 2);
+
+        const TBaseChangesOutcome again = list.TakeBaseChanges(0, 3);
+        EXPECT_EQ(again.Added, 0) << "nothing is listed twice";
+    }
+}
+
+TEST_F(LiveList, RemovedMessagesAreGreyedAndReadMarksSetElsewhereRedrawn) {
+    for (const auto& format : Formats) {
+        SCOPED_TRACE(format.Name);
+        TLiveArea live(format);
+        TThreadList& list = live.list;
+        TMessageClass* removed = list.Rows[1];
+        TMessageClass* marked = list.Rows[0];
+        ASSERT_FALSE(marked->Read);
+        list.CurrentEntry = removed;
+        live.tosser->Seek(removed->Position);
+        ASSERT_TRUE(live.tosser->DeleteCurrent());
+        live.tosser->Seek(marked->Position);
+        live.tosser->ReadHeader();
+        live.tosser->MarkRead();
+
+        const TBaseChangesOutcome outcome = list.TakeBaseChanges(0, 0);
+        EXPECT_EQ(outcome.Gone, 1);
+        EXPECT_TRUE(outcome.CurrentChanged) << "the displayed message went";
+        EXPECT_TRUE(removed->Deleted);
+        EXPECT_EQ(list.Rows[1], removed) << "greyed where it was, not dropped";
+        EXPECT_TRUE(marked->Read) << "the shown row is read again";
+        EXPECT_EQ(live.rows.Resets, 0);
+        EXPECT_NE(std::find(live.rows.Redrawn.begin(), live.rows.Redrawn.end(), 0), live.rows.Redrawn.end());
+        EXPECT_NE(std::find(live.rows.Redrawn.begin(), live.rows.Redrawn.end(), 1), live.rows.Redrawn.end());
+    }
+}
+
+// Positions that no longer hold the listed messages: the list is read again, keeping the displayed
+// message, the expanded threads and the top row by MSGID; it never greys or overwrites by position.
+TEST_F(LiveList, RenumberedOrReplacedPositionsAreReadAgainWhole) {
+    // su.general: 1 <- 3 <- 4 <- 5, 6, 7 <- 8 (by file number).
+    struct TCase {
+        const char* Name;
+        const TFormat& Format;
+        void (*Change)(TLiveArea& live, const fs::path& folder);
+        bool FullReread;
+        int RowsLost;
+    };
+    const TCase cases[] = {
+        {"a purge renumbers the files", Formats[0],
+         [](TLiveArea&, const fs::path& folder) {
+             fs::remove(folder / "6.msg");
+             for (int n = 7; n <= 8; ++n)
+                 fs::rename(folder / (std::to_string(n) + ".msg"), folder / (std::to_string(n - 1) + ".msg"));
+         },
+         true, 1},
+        {"every file renumbered upwards", Formats[0],
+         [](TLiveArea&, const fs::path& folder) {
+             for (int n = 8; n >= 1; --n) {
+                 const fs::path from = folder / (std::to_string(n) + ".msg");
+                 if (fs::exists(from)) fs::rename(from, folder / (std::to_string(n + 10) + ".msg"));
+             }
+         },
+         false, 0},
+        {"another message under the last known number", Formats[0],
+         [](TLiveArea& live, const fs::path& folder) {
+             live.Write("0000f0aa", "");
+             fs::remove(folder / "7.msg");
+             fs::remove(folder / "8.msg");
+             fs::rename(folder / "9.msg", folder / "7.msg");
+         },
+         true, 0},
+        {"a pack leaves the index shorter", Formats[2],
+         [](TLiveArea&, const fs::path& folder) {
+             const fs::path jdx = folder.parent_path() / "su.general.jdx";
+             const std::string bytes = test::ReadFile(jdx);
+             test::WriteFile(jdx, bytes.substr(0, bytes.size() - 8));
+         },
+         true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TLiveArea live(c.Format);
+        TThreadList& list = live.list;
+        TMessageClass* thread = live.Thread();
+        ASSERT_NE(thread, nullptr);
+        const std::string threadId = thread->MsgId;
+        list.ExpandThread(*thread, list.RowOf(thread));
+        list.CurrentEntry = list.Rows[static_cast<size_t>(list.RowOf(thread)) + 1];
+        const std::string currentId = list.CurrentEntry->MsgId;
+        ASSERT_FALSE(currentId.empty());
+        const std::string topId = list.Rows[0]->MsgId;
+        const size_t shown = list.Rows.size();
+
+        c.Change(live, live.dir.Path() / "su.general");
+        const TBaseChangesOutcome outcome = list.TakeBaseChanges(0, 3);
+        EXPECT_EQ(outcome.FullReread, c.FullReread);
+        EXPECT_EQ(list.Rows.size(), shown - static_cast<size_t>(c.RowsLost)) << "nothing listed twice";
+        ASSERT_NE(list.CurrentEntry, nullptr);
+        EXPECT_EQ(list.CurrentEntry->MsgId, currentId);
+        ASSERT_NE(list.MsgIdIndex.Find(threadId), nullptr);
+        EXPECT_TRUE(list.MsgIdIndex.Find(threadId)->Expanded);
+        if (c.FullReread) {
+            EXPECT_EQ(outcome.SelectRow, list.RowOf(list.CurrentEntry));
+            EXPECT_EQ(outcome.TopRow, list.RowOf(list.MsgIdIndex.Find(topId)));
+        }
+        for (const TMessageClass* row : list.Rows) EXPECT_FALSE(row->Deleted) << row->MsgId;
+    }
+}
+
+TEST_F(LiveList, DamagedBaseLeavesTheListAsItWas) {
+    TLiveArea live(Formats[2]);
+    const auto rows = live.list.Rows;
+    fs::resize_file(live.dir.Path() / "su.general.jdx",
+                    fs::file_size(live.dir.Path() / "su.general.jdx") - 3);
+    const TBaseChangesOutcome outcome = live.list.TakeBaseChanges(0, 3);
+    EXPECT_FALSE(outcome.Error.empty());
+    EXPECT_EQ(live.list.Rows, rows);
+    EXPECT_EQ(live.rows.Resets + live.rows.Inserted.size() + live.rows.Redrawn.size(), 0u);
+}
+
+}  // namespace
+}  // namespace pelmar
