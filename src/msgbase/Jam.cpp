@@ -116,6 +116,7 @@ void TJAM::Open() {
         BaseHeader = ReadBaseHeaderFromDisk();
         Index = ReadIndexFromDisk();
         KnownOnDisk = Index.size();
+        CheckedJhrSize = Jhr.Size();
     } catch (const std::exception&) {
         CloseFiles();
         Index.clear();
@@ -176,22 +177,28 @@ TBaseRefresh TJAM::Refresh() {
     // Everything is read and checked before anything in memory changes.
     const TJamBaseHeader header = ReadBaseHeaderFromDisk();
     const uint64_t indexBytes = Jdx.Size();
+    const uint64_t headerBytes = Jhr.Size();
+    const bool pending = PendingPosition >= 0 && static_cast<size_t>(PendingPosition) + 1 == Index.size() &&
+                         static_cast<size_t>(PendingPosition) >= KnownOnDisk;
+    const size_t known = std::min<size_t>(KnownOnDisk, Index.size());
+    result.PositionsBefore = result.PositionsAfter = static_cast<int32_t>(known);
+    // Writers change the counters with every message they add, delete or store again.
+    if (header.ModCounter == BaseHeader.ModCounter && header.DateCreated == BaseHeader.DateCreated &&
+        header.BaseMsgNum == BaseHeader.BaseMsgNum &&
+        header.ActiveMsgs + (pending ? 1 : 0) == BaseHeader.ActiveMsgs &&
+        indexBytes == uint64_t{KnownOnDisk} * JamIndexEntrySize && headerBytes >= CheckedJhrSize)
+        return result;
     if (indexBytes % JamIndexEntrySize != 0)
         throw EReadError("JAM: the index of " + Path + " ends in a partial entry");
     std::vector<TJamIndexEntry> disk = ReadIndexFromDisk();
     if (disk.size() != indexBytes / JamIndexEntrySize)
         throw EReadError("JAM: the index of " + Path + " could not be read whole");
-    const uint64_t headerBytes = Jhr.Size();
     for (size_t i = 0; i < disk.size(); ++i) {
         if (!disk[i].Deleted() && uint64_t{disk[i].HdrOffset} + JamMsgHeaderSize > headerBytes)
             throw EReadError("JAM: index entry " + std::to_string(i) + " of " + Path +
                              " points past the end of the header file");
     }
 
-    const bool pending = PendingPosition >= 0 && static_cast<size_t>(PendingPosition) + 1 == Index.size() &&
-                         static_cast<size_t>(PendingPosition) >= KnownOnDisk;
-    const size_t known = std::min<size_t>(KnownOnDisk, Index.size());
-    result.PositionsBefore = static_cast<int32_t>(known);
     result.PositionsAfter = static_cast<int32_t>(disk.size());
     const bool rebuilt = disk.size() < known || header.DateCreated != BaseHeader.DateCreated ||
                          header.BaseMsgNum != BaseHeader.BaseMsgNum;
@@ -230,6 +237,7 @@ TBaseRefresh TJAM::Refresh() {
     if (pending) pendingEntry = Index.back();
     Index = std::move(disk);
     KnownOnDisk = Index.size();
+    CheckedJhrSize = headerBytes;
     BaseHeader = header;
     if (pending) {
         // The message being written stays last; NewMessage counted it in the header, so does this.

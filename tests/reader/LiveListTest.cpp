@@ -243,6 +243,28 @@ TEST_F(LiveList, RenumberedOrReplacedPositionsAreReadAgainWhole) {
     }
 }
 
+// The usual case costs the new headers, one check that the last known message is still where it
+// was, and the shown rows: never a pass over the area.
+TEST_F(LiveList, AnAppendToALargeAreaReadsOnlyTheNewHeaders) {
+    test::TListBase base;
+    for (int i = 0; i < 20000; ++i) base.Messages.push_back({"id" + std::to_string(i), "", "s"});
+    base.Refreshed = static_cast<int32_t>(base.Messages.size());
+    TAreaInfo area;
+    TThreadList list;
+    list.CurrentArea = &area;
+    list.Base = &base;
+    ASSERT_TRUE(list.ReadAreaMessages().Listed);
+    const int reads = base.HeaderReads;
+    const int walks = base.Walks;
+    base.Messages.push_back({"new1", "id5", "reply"});
+    base.Messages.push_back({"new2", "", "top"});
+    const TBaseChangesOutcome outcome = list.TakeBaseChanges(0, 9);
+    EXPECT_EQ(outcome.Added, 2);
+    EXPECT_EQ(base.Walks, walks);
+    EXPECT_LE(base.HeaderReads - reads, 2 + 1 + 10);
+    EXPECT_EQ(list.MsgIdIndex.Find("new1")->Parent, list.MsgIdIndex.Find("id5"));
+}
+
 TEST_F(LiveList, DamagedBaseLeavesTheListAsItWas) {
     TLiveArea live(Formats[2]);
     const auto rows = live.list.Rows;
