@@ -815,6 +815,7 @@ TBaseChangesOutcome TThreadList::TakeBaseChanges(int firstShownRow, int lastShow
             ++outcome.Added;
             ShowNewEntry(added);
         }
+        std::vector<TMessageClass*> addedNow;
         for (int32_t position = refresh.PositionsBefore; position < refresh.PositionsAfter; ++position) {
             try {
                 Base->Seek(position);
@@ -837,9 +838,10 @@ TBaseChangesOutcome TThreadList::TakeBaseChanges(int firstShownRow, int lastShow
             }
             TMessageClass& added = AddFromBase();
             done.insert(&added);
-            ++outcome.Added;
-            ShowNewEntry(added);
+            addedNow.push_back(&added);
         }
+        outcome.Added += static_cast<int>(addedNow.size());
+        ThreadNewEntries(addedNow, outcome);
         if (outcome.Errors > 0) lastReadComplete_ = false;
     }
 
@@ -860,6 +862,52 @@ TBaseChangesOutcome TThreadList::TakeBaseChanges(int firstShownRow, int lastShow
     }
     takeStamps();
     return outcome;
+}
+
+void TThreadList::ThreadNewEntries(const std::vector<TMessageClass*>& added, TBaseChangesOutcome& outcome) {
+    if (added.empty()) return;
+    if (Settings.BuildThreads) {
+        // A reply that came before its parent in the same toss went to the top level: under it now.
+        for (TMessageClass* entry : added) {
+            if (entry->Parent != ThreadRoot.get() || entry->ReplyTo.empty()) continue;
+            TMessageClass* parent = MsgIdIndex.Find(entry->ReplyTo);
+            if (parent != nullptr && parent != entry) parent->Adopt(*entry);
+        }
+        // Replies listed earlier at the top level whose parent has arrived now move under it, as a
+        // full read would put them; their rows go (the new parent shows collapsed).
+        std::unordered_set<const TMessageClass*> fresh(added.begin(), added.end());
+        std::vector<TMessageClass*> orphans;
+        for (const auto& top : ThreadRoot->Replies) {
+            if (top->ReplyTo.empty() || fresh.count(top.get()) != 0) continue;
+            const TMessageClass* parent = MsgIdIndex.Find(top->ReplyTo);
+            if (parent != nullptr && parent != top.get() && fresh.count(parent) != 0)
+                orphans.push_back(top.get());
+        }
+        bool currentMoved = false;
+        for (TMessageClass* orphan : orphans) {
+            TMessageClass* parent = MsgIdIndex.Find(orphan->ReplyTo);
+            if (parent->IsDescendantOf(*orphan)) continue;  // a REPLY/MSGID cycle stays as it is
+            if (CurrentEntry != nullptr && (CurrentEntry == orphan || CurrentEntry->IsDescendantOf(*orphan)))
+                currentMoved = true;
+            const int row = RowOf(orphan);
+            if (row >= 0) {
+                size_t end = static_cast<size_t>(row) + 1;
+                while (end < Rows.size() && Rows[end]->Level > orphan->Level) ++end;
+                observer_->BeginRemoveRows(row, static_cast<int>(end) - 1);
+                Rows.erase(Rows.begin() + row, Rows.begin() + static_cast<std::ptrdiff_t>(end));
+                RowsMoved();
+                observer_->EndRemoveRows();
+            }
+            parent->Adopt(*orphan);
+        }
+        for (TMessageClass* entry : added) ShowNewEntry(*entry);
+        if (currentMoved) {
+            outcome.SelectRow = Reveal(*CurrentEntry);
+            outcome.CurrentChanged = true;
+        }
+        return;
+    }
+    for (TMessageClass* entry : added) ShowNewEntry(*entry);
 }
 
 void TThreadList::RereadWholeList(TBaseChangesOutcome& outcome, int firstShownRow) {

@@ -92,7 +92,8 @@ struct TBaseChangesOutcome {
     // The base was renumbered or its positions no longer held the listed messages: the list was read
     // again whole (a reset of the rows), the displayed message and the expanded threads kept by
     // MSGID. SelectRow and TopRow are then the rows of the displayed entry and of the entry that was
-    // the first shown row (-1 when gone).
+    // the first shown row (-1 when gone). SelectRow is also set when the displayed entry moved (a
+    // reply listed at the top level went under its parent that arrived now).
     bool FullReread = false;
     bool Aborted = false;  // that read was stopped by the user: nothing is listed
     int SelectRow = -1;
@@ -218,6 +219,9 @@ private:
     // The header fields of the base differ from the entry's.
     bool DiffersFromBase(const TMessageClass& entry) const;
     void RedrawEntry(const TMessageClass& entry);
+    // Threads the entries just added (replies that came before their parent, and replies listed
+    // earlier at the top level whose parent is among them) and gives them their rows.
+    void ThreadNewEntries(const std::vector<TMessageClass*>& added, TBaseChangesOutcome& outcome);
     void RereadWholeList(TBaseChangesOutcome& outcome, int firstShownRow);
 
     // The order ThreadRoot's tree is in: a column and direction, SortNone for the base's order.

@@ -88,6 +88,13 @@ struct TLiveArea {
     TThreadList list;
 };
 
+// The rows kept up by inserts and removals are the rows a rebuild from the tree gives.
+void ExpectRowsAsRebuilt(TThreadList& list) {
+    const std::vector<TMessageClass*> kept = list.Rows;
+    list.RebuildRows();
+    EXPECT_EQ(kept, list.Rows);
+}
+
 class LiveList : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -140,6 +147,7 @@ TEST_F(LiveList, TossedMessagesJoinTheirThreadsAsInsertsAndTheSelectionStays) {
 
         const TBaseChangesOutcome again = list.TakeBaseChanges(0, 3);
         EXPECT_EQ(again.Added, 0) << "nothing is listed twice";
+        ExpectRowsAsRebuilt(list);
     }
 }
 
@@ -263,6 +271,42 @@ TEST_F(LiveList, AnAppendToALargeAreaReadsOnlyTheNewHeaders) {
     EXPECT_EQ(base.Walks, walks);
     EXPECT_LE(base.HeaderReads - reads, 2 + 1 + 10);
     EXPECT_EQ(list.MsgIdIndex.Find("new1")->Parent, list.MsgIdIndex.Find("id5"));
+}
+
+// Threads come out as a full read would build them, whatever order the tosser wrote the messages in.
+TEST_F(LiveList, RepliesThatCameBeforeTheirParentGoUnderItWhenItArrives) {
+    test::TListBase base;
+    base.Messages = {{"a", "", "top"}, {"r1", "p", "reply, parent not here yet"}};
+    base.Refreshed = 2;
+    TAreaInfo area;
+    TRowRecorder rows;
+    TThreadList list(&rows);
+    list.CurrentArea = &area;
+    list.Base = &base;
+    ASSERT_TRUE(list.ReadAreaMessages().Listed);
+    list.CurrentEntry = list.MsgIdIndex.Find("r1");
+    rows = TRowRecorder{};
+
+    // One toss: the parent of r1, then a reply before its own parent.
+    base.Messages.push_back({"p", "a", "parent"});
+    base.Messages.push_back({"r2", "q", "reply first"});
+    base.Messages.push_back({"q", "", "its parent"});
+    const TBaseChangesOutcome outcome = list.TakeBaseChanges(0, 5);
+    EXPECT_EQ(outcome.Added, 3);
+    EXPECT_EQ(rows.Resets, 0);
+    TMessageClass* r1 = list.MsgIdIndex.Find("r1");
+    EXPECT_EQ(r1->Parent, list.MsgIdIndex.Find("p"));
+    EXPECT_EQ(list.MsgIdIndex.Find("p")->Parent, list.MsgIdIndex.Find("a"));
+    EXPECT_EQ(list.MsgIdIndex.Find("r2")->Parent, list.MsgIdIndex.Find("q"));
+    EXPECT_EQ(r1->Level, 2);
+    EXPECT_EQ(list.CurrentEntry, r1);
+    EXPECT_TRUE(outcome.CurrentChanged);
+    EXPECT_GE(outcome.SelectRow, 0) << "the displayed reply is revealed under its new parent";
+    EXPECT_EQ(outcome.SelectRow, list.RowOf(r1));
+    std::vector<std::string> ids;
+    for (const TMessageClass* entry : list.Rows) ids.push_back(entry->MsgId);
+    EXPECT_EQ(ids, (std::vector<std::string>{"a", "p", "r1", "q"}));
+    ExpectRowsAsRebuilt(list);
 }
 
 TEST_F(LiveList, DamagedBaseLeavesTheListAsItWas) {
