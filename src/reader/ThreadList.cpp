@@ -723,16 +723,19 @@ TBaseChangesOutcome TThreadList::TakeBaseChanges(int firstShownRow, int lastShow
         if (outcome.FirstError.empty()) outcome.FirstError = error.what();
         ++outcome.Errors;
     };
-    auto takeStamps = [&] {
-        try {
-            BaseStamp = Base->ChangeStamp();
-            BaseCount = Base->ChangeCounter();
-        } catch (const std::exception&) {
-        }
-    };
+    // The stamps the cache compares stay those of the last whole read, so a tree changed here is
+    // never handed back for a base opened afresh, whose positions may differ from the ones this
+    // base object keeps. After a renumbering the base's positions are fresh, and so is the read.
     if (refresh.Kind == TKind::Renumbered) {
         RereadWholeList(outcome, firstShownRow);
-        takeStamps();
+        if (outcome.FullReread && !outcome.Aborted) {
+            try {
+                BaseStamp = Base->ChangeStamp();
+                BaseCount = Base->ChangeCounter();
+            } catch (const std::exception&) {
+                lastReadComplete_ = false;
+            }
+        }
         return outcome;
     }
 
@@ -770,7 +773,6 @@ TBaseChangesOutcome TThreadList::TakeBaseChanges(int firstShownRow, int lastShow
         // When it is not, the positions no longer mean what the list thinks: read everything again.
         if (lastKnown != nullptr && !RereadSame(*lastKnown)) {
             RereadWholeList(outcome, firstShownRow);
-            takeStamps();
             return outcome;
         }
         std::unordered_set<TMessageClass*> goneNow;
@@ -860,7 +862,6 @@ TBaseChangesOutcome TThreadList::TakeBaseChanges(int firstShownRow, int lastShow
         if (entry == CurrentEntry) outcome.CurrentChanged = true;
         RedrawEntry(*entry);
     }
-    takeStamps();
     return outcome;
 }
 

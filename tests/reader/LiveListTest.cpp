@@ -309,6 +309,32 @@ TEST_F(LiveList, RepliesThatCameBeforeTheirParentGoUnderItWhenItArrives) {
     ExpectRowsAsRebuilt(list);
 }
 
+// A tree changed by a tosser's delete holds positions of the base object that saw the delete; the
+// cache must not hand it to the area opened afresh, where the later messages moved up.
+TEST_F(LiveList, ATreeChangedInPlaceIsNotTakenFromTheCacheLater) {
+    Settings.UseCache = true;
+    TLiveArea live(Formats[1]);  // Squish: a delete shifts the positions of a fresh open
+    TAreaInfo area;
+    area.Kind = Formats[1].Kind;
+    area.Path = (live.dir.Path() / "su.general").string();
+    TThreadList list;
+    ASSERT_TRUE(list.OpenArea(&area, nullptr).Listed);
+    live.tosser->Seek(1);
+    ASSERT_TRUE(live.tosser->DeleteCurrent());
+    EXPECT_EQ(list.TakeBaseChanges().Gone, 1);
+    list.LeaveArea(nullptr);
+
+    const TReadOutcome again = list.OpenArea(&area, nullptr);
+    ASSERT_TRUE(again.Listed);
+    EXPECT_FALSE(again.FromCache);
+    for (const TMessageClass* entry : list.Rows) {
+        list.Base->Seek(entry->Position);
+        list.Base->ReadHeader();
+        EXPECT_EQ(list.Base->MsgId, entry->MsgId) << "position " << entry->Position;
+    }
+    list.LeaveArea(nullptr);
+}
+
 TEST_F(LiveList, DamagedBaseLeavesTheListAsItWas) {
     TLiveArea live(Formats[2]);
     const auto rows = live.list.Rows;
