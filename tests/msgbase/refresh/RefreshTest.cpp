@@ -1,7 +1,6 @@
-// An open base taking up what another program wrote: appended messages become new positions,
-// removed and rewritten ones are named by the positions they held, a message begun before stays
-// pending, a renumbered base is said to be one, and damaged files refuse without changing anything.
-// The other program is another base object on the same files.
+// An open base taking up what another program (another base object on the same files) wrote:
+// appended messages become new positions, removed and rewritten ones are named by their positions,
+// a message begun before stays pending, and cut files refuse without changing anything.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -73,14 +72,16 @@ protected:
         }
         return base;
     }
-    static void Write(TMessageBase& base, const std::string& id, const std::string& reply = "") {
-        base.NewMessage();
+    static void Fill(TMessageBase& base, const std::string& msgId, const std::string& subject) {
         base.FromName = "Tosser";
         base.ToName = "All";
-        base.Subject = "subject " + id;
-        base.Kludges = {"MSGID: 2:5020/9 " + id};
-        if (!reply.empty()) base.Kludges.push_back("REPLY: 2:5020/9 " + reply);
+        base.Subject = subject;
+        base.Kludges = {"MSGID: " + msgId};
         base.Text = "text\r";
+    }
+    static void Write(TMessageBase& base, const std::string& id) {
+        base.NewMessage();
+        Fill(base, IdOf(id), "");
         ASSERT_TRUE(base.WriteMessage());
     }
     // MSGID at every position that holds a message ("-" for none).
@@ -107,7 +108,8 @@ protected:
     std::string path_;
 };
 
-TEST_F(BaseRefresh, AppendedMessagesFollowAndKnownPositionsKeepTheirMessages) {
+// One append, one delete and one rewrite by the tosser: each named by position, nothing shifted.
+TEST_F(BaseRefresh, AnotherWritersChangesAreNamedAndKnownPositionsKeepTheirMessages) {
     for (const auto& format : Formats) {
         SCOPED_TRACE(format.Name);
         path_.clear();
@@ -115,55 +117,31 @@ TEST_F(BaseRefresh, AppendedMessagesFollowAndKnownPositionsKeepTheirMessages) {
         auto tosser = Open(format);
         const int32_t count = reader->Count();
         const auto before = Ids(*reader, count);
-        reader->Seek(1);
-
+        reader->Seek(3);
         EXPECT_EQ(reader->Refresh().Kind, TKind::Unchanged);
-        Write(*tosser, "000000a1");
-        Write(*tosser, "000000a2", "000000a1");
-        const TBaseRefresh r = reader->Refresh();
-        EXPECT_EQ(r.Kind, TKind::Changed);
-        EXPECT_TRUE(r.Gone.empty());
-        EXPECT_EQ(r.Appended(), 2);
-        EXPECT_EQ(reader->Count(), count + 2);
-        EXPECT_EQ(reader->Current, 1) << "Current keeps its message";
-        auto after = Ids(*reader, r.PositionsAfter);
-        EXPECT_EQ(std::vector<std::string>(after.begin(), after.begin() + r.PositionsBefore), before);
-        EXPECT_EQ(after[static_cast<size_t>(r.PositionsBefore)], IdOf("000000a1"));
-        EXPECT_EQ(after.back(), IdOf("000000a2"));
-        EXPECT_EQ(reader->Refresh().Kind, TKind::Unchanged) << "told once";
-    }
-}
 
-TEST_F(BaseRefresh, RemovedAndRewrittenMessagesAreNamedByTheirPositions) {
-    for (const auto& format : Formats) {
-        SCOPED_TRACE(format.Name);
-        path_.clear();
-        auto reader = Open(format);
-        auto tosser = Open(format);
-        const int32_t count = reader->Count();
-        const auto before = Ids(*reader, count);
+        Write(*tosser, "000000a1");
         tosser->Seek(1);
         ASSERT_TRUE(tosser->DeleteCurrent());
         tosser->ReadMessage(2);
-        const std::string kept = tosser->MsgId;
         tosser->PrepareRewrite();
-        tosser->FromName = "Editor";
-        tosser->ToName = "All";
-        tosser->Subject = "rewritten";
-        tosser->Kludges = {"MSGID: " + kept};
-        tosser->Text = "new text\r";
+        Fill(*tosser, before[2], "rewritten");
         ASSERT_TRUE(tosser->WriteMessage());
 
         const TBaseRefresh r = reader->Refresh();
         EXPECT_EQ(r.Kind, TKind::Changed);
         EXPECT_EQ(r.Gone, std::vector<int32_t>{1});
         if (format.NamesRewrites) EXPECT_EQ(r.Replaced, std::vector<int32_t>{2});
-        // Every other position still leads to the message it held: nothing shifted after the delete.
-        auto after = Ids(*reader, count);
+        EXPECT_EQ(r.Appended(), 1);
+        EXPECT_EQ(reader->Current, 3) << "Current keeps its message";
+        auto after = Ids(*reader, r.PositionsAfter);
+        EXPECT_EQ(after.back(), IdOf("000000a1"));
+        after.resize(static_cast<size_t>(count));
         after[1] = before[1];
-        EXPECT_EQ(after, before);
+        EXPECT_EQ(after, before) << "no position shifted after the delete";
         reader->ReadMessage(2);
         EXPECT_EQ(reader->Subject, "rewritten");
+        EXPECT_EQ(reader->Refresh().Kind, TKind::Unchanged) << "told once";
     }
 }
 
@@ -174,19 +152,9 @@ TEST_F(BaseRefresh, MessageBegunBeforeTheRefreshIsWrittenAfterTheNewOnes) {
         auto editor = Open(format);
         auto tosser = Open(format);
         editor->NewMessage();
-        const int32_t pending = editor->Current;
         Write(*tosser, "000000b1");
-        const TBaseRefresh r = editor->Refresh();
-        EXPECT_EQ(r.Appended(), format.TakesWhileNew ? 1 : 0);
-        if (!format.TakesWhileNew) EXPECT_EQ(editor->Current, pending);
-        if (format.Kind != BaseKindMsg && format.TakesWhileNew)
-            EXPECT_EQ(editor->Current, r.PositionsAfter) << "moved after the new one";
-        if (format.Kind == BaseKindMsg) EXPECT_EQ(editor->Current, pending) << "*.MSG keeps it in place";
-        editor->FromName = "Me";
-        editor->ToName = "All";
-        editor->Subject = "mine";
-        editor->Kludges = {"MSGID: 2:5020/9 000000b2"};
-        editor->Text = "mine\r";
+        EXPECT_EQ(editor->Refresh().Appended(), format.TakesWhileNew ? 1 : 0);
+        Fill(*editor, IdOf("000000b2"), "");
         ASSERT_TRUE(editor->WriteMessage());
         editor->ReadMessage(editor->Current);
         EXPECT_EQ(editor->MsgId, IdOf("000000b2")) << "Current is the message written";
@@ -195,50 +163,6 @@ TEST_F(BaseRefresh, MessageBegunBeforeTheRefreshIsWrittenAfterTheNewOnes) {
         const auto ids = Ids(*fresh, fresh->Count() + 2);
         EXPECT_NE(std::find(ids.begin(), ids.end(), IdOf("000000b1")), ids.end()) << "the tosser's kept";
         EXPECT_NE(std::find(ids.begin(), ids.end(), IdOf("000000b2")), ids.end());
-    }
-}
-
-// A base rebuilt by another program: positions mean nothing any more, and Current follows its
-// message or is left on no message (never on another one).
-TEST_F(BaseRefresh, RenumberedBaseIsReportedAndCurrentFollowsItsMessage) {
-    struct TCase {
-        const TFormat& Format;
-        void (*Rebuild)(const fs::path& dir);
-    };
-    const TCase cases[] = {
-        // A purge renumbers the files 1..n.
-        {Formats[0],
-         [](const fs::path& dir) {
-             fs::remove(dir / "su.general" / "2.msg");
-             std::vector<int> numbers;
-             for (const auto& e : fs::directory_iterator(dir / "su.general"))
-                 numbers.push_back(std::stoi(e.path().stem().string()));
-             std::sort(numbers.begin(), numbers.end());
-             for (size_t i = 0; i < numbers.size(); ++i)
-                 fs::rename(dir / "su.general" / (std::to_string(numbers[i]) + ".msg"),
-                            dir / "su.general" / (std::to_string(i + 1) + ".msg"));
-         }},
-        // A pack leaves the index shorter.
-        {Formats[2],
-         [](const fs::path& dir) {
-             const std::string jdx = test::ReadFile(dir / "su.general.jdx");
-             test::WriteFile(dir / "su.general.jdx", jdx.substr(8, jdx.size() - 16));
-         }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Format.Name);
-        path_.clear();
-        auto reader = Open(c.Format);
-        const int32_t last = reader->Count() - 1;
-        reader->ReadMessage(last);
-        const std::string id = reader->MsgId;
-        c.Rebuild(dir_.Path());
-        EXPECT_EQ(reader->Refresh().Kind, TKind::Renumbered);
-        if (reader->Current >= 0) {
-            reader->ReadMessage(reader->Current);
-            EXPECT_EQ(reader->MsgId, id);
-        }
-        EXPECT_NE(reader->Current, last) << "moved down with its message, or on none";
     }
 }
 
