@@ -267,6 +267,115 @@ void TFidoBase::Open() {
     Active = true;
 }
 
+TBaseRefresh TFidoBase::Refresh() {
+    TBaseRefresh result;
+    if (!Active || DirFd < 0) return result;
+    result.PositionsBefore = result.PositionsAfter = Count();
+    std::vector<std::string> names;
+    {
+        const int listFd = ::openat(DirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        DIR* d = listFd < 0 ? nullptr : ::fdopendir(listFd);
+        if (d == nullptr) {
+            if (listFd >= 0) ::close(listFd);
+            throw EReadError("*.MSG: the folder " + Path + " cannot be listed");
+        }
+        ListFiles(d, names, IsMsgName);
+        ::closedir(d);
+    }
+    std::vector<TEntry> found;
+    found.reserve(names.size());
+    for (auto& name : names) {
+        int64_t number = 0;
+        if (MessageNumber(name, number)) found.push_back({number, std::move(name)});
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const TEntry& a, const TEntry& b) { return a.Number < b.Number; });
+    const auto lookUp = [&found](int64_t number) -> TEntry* {
+        const auto it = std::lower_bound(found.begin(), found.end(), number,
+                                         [](const TEntry& e, int64_t n) { return e.Number < n; });
+        return it != found.end() && it->Number == number ? &*it : nullptr;
+    };
+
+    int64_t highestKnown = 0;
+    std::vector<bool> matched(found.size(), false);
+    std::vector<std::pair<size_t, TEntry*>> present;
+    std::vector<size_t> missing, back;
+    for (size_t i = 0; i < Entries.size(); ++i) {
+        const TEntry& entry = Entries[i];
+        if (entry.Pending) continue;
+        highestKnown = std::max(highestKnown, entry.Number);
+        TEntry* now = lookUp(entry.Number);
+        if (now == nullptr) {
+            if (!entry.Missing) missing.push_back(i);
+            continue;
+        }
+        matched[static_cast<size_t>(now - found.data())] = true;
+        present.emplace_back(i, now);
+        if (entry.Missing) back.push_back(i);
+    }
+    std::vector<size_t> appended;
+    bool renumbered = false;
+    for (size_t k = 0; k < found.size(); ++k) {
+        if (matched[k]) continue;
+        if (found[k].Number <= highestKnown) renumbered = true;
+        appended.push_back(k);
+    }
+
+    if (renumbered) {
+        // Current follows its file when the file at its number is still the one last read.
+        int32_t moved = -1;
+        std::vector<TEntry> pending;
+        int32_t pendingCurrent = -1;
+        for (size_t i = 0; i < Entries.size(); ++i) {
+            if (!Entries[i].Pending) continue;
+            if (static_cast<int32_t>(i) == Current) pendingCurrent = static_cast<int32_t>(pending.size());
+            pending.push_back(Entries[i]);
+        }
+        if (Current >= 0 && static_cast<size_t>(Current) < Entries.size() && pendingCurrent < 0) {
+            const TEntry& entry = Entries[static_cast<size_t>(Current)];
+            if (TEntry* now = lookUp(entry.Number)) {
+                struct stat st {};
+                const bool same = entry.Seen.State != TMsgFileIdentity::TState::Present ||
+                                  (::fstatat(DirFd, now->FileName.c_str(), &st, 0) == 0 &&
+                                   static_cast<uint64_t>(st.st_dev) == entry.Seen.Device &&
+                                   static_cast<uint64_t>(st.st_ino) == entry.Seen.Inode);
+                if (same) moved = static_cast<int32_t>(now - found.data());
+            }
+        }
+        if (pendingCurrent >= 0) moved = static_cast<int32_t>(found.size()) + pendingCurrent;
+        Entries = std::move(found);
+        for (auto& entry : pending) Entries.push_back(std::move(entry));
+        Current = moved;
+        result.Kind = TBaseRefresh::TKind::Renumbered;
+    } else {
+        for (const auto& [i, now] : present) {
+            Entries[i].Missing = false;
+            Entries[i].FileName = now->FileName;  // the same number, perhaps spelled otherwise now
+        }
+        for (const size_t i : missing) {
+            Entries[i].Missing = true;
+            // A message this object deleted itself is no news.
+            if (Entries[i].Seen.State != TMsgFileIdentity::TState::Absent)
+                result.Gone.push_back(static_cast<int32_t>(i));
+        }
+        // A file that came back under a known number is another message, as far as anyone knows.
+        for (const size_t i : back) {
+            Entries[i].Seen = {};
+            result.Replaced.push_back(static_cast<int32_t>(i));
+        }
+        for (const size_t k : appended) Entries.push_back(std::move(found[k]));
+        if (!result.Gone.empty() || !back.empty() || !appended.empty())
+            result.Kind = TBaseRefresh::TKind::Changed;
+    }
+    MsgFiles.clear();
+    MsgFiles.reserve(Entries.size());
+    for (const auto& e : Entries)
+        MsgFiles.push_back(e.Pending ? std::to_string(e.Number)
+                                     : e.FileName.substr(0, e.FileName.size() - 4));
+    result.PositionsAfter = Count();
+    return result;
+}
+
 void TFidoBase::CloseDir() {
     if (DirFd >= 0) ::close(DirFd);
     DirFd = -1;
@@ -285,12 +394,14 @@ void TFidoBase::CreateBase() {
 }
 
 bool TFidoBase::First() {
-    Current = 0;
-    return !MsgFiles.empty();
+    Current = -1;
+    return Next();
 }
 
 bool TFidoBase::Next() {
-    ++Current;
+    // Files a Refresh found gone keep their positions but are not walked.
+    do ++Current;
+    while (Current < Count() && Entries[static_cast<size_t>(Current)].Missing);
     return Current < Count();
 }
 

@@ -68,6 +68,10 @@ public:
     void ReadToAndRead() override;
     int32_t FileStamp() override;
     bool FileStampIs(int32_t stamp) override;
+    // Lists the folder again. Numbers above every known one are new messages at the end; a known
+    // number whose file is gone leaves its position empty; an unknown number below them means the
+    // area was renumbered (then the list is taken whole and Current follows its file where it can).
+    TBaseRefresh Refresh() override;
 
     // Deletes every *.MSG file of the directory and empties the list (the draft store starts afresh).
     void DeleteAllMessages();
@@ -83,6 +87,7 @@ private:
         std::string FileName;  // as on disk, or as it will be created
         bool Pending = false;  // added by NewMessage, no file written yet
         TMsgFileIdentity Seen{};
+        bool Missing = false;  // its file was gone at the last Refresh
     };
     std::vector<TEntry> Entries;  // parallel to MsgFiles
     int DirFd = -1;               // the directory listed by Open, held until Close

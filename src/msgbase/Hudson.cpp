@@ -208,6 +208,98 @@ const std::vector<THudson::TPosition>& THudson::SortedBoard() {
     return Sorted;
 }
 
+TBaseRefresh THudson::Refresh() {
+    TBaseRefresh result;
+    result.PositionsBefore = result.PositionsAfter = static_cast<int32_t>(BoardMap.size());
+    if (!Active || WriteIsNew) return result;
+    // Everything is read and checked before anything in memory changes.
+    const uint64_t idxBytes = IdxFile.Size();
+    if (idxBytes % HudsonIdxSize != 0) throw EReadError("MSGIDX.BBS ends in a partial entry");
+    const auto entries = static_cast<int64_t>(idxBytes / HudsonIdxSize);
+    if (entries > MaxIndexEntries) throw EReadError("MSGIDX.BBS is larger than any Hudson base");
+    std::vector<uint8_t> bytes(static_cast<size_t>(idxBytes));
+    if (!bytes.empty()) IdxFile.ReadExact(0, bytes.data(), bytes.size());
+    std::vector<THudsonIdx> index;
+    index.reserve(static_cast<size_t>(entries));
+    for (size_t off = 0; off + HudsonIdxSize <= bytes.size(); off += HudsonIdxSize)
+        index.push_back(THudsonIdx::Parse(bytes.data() + off));
+    const uint64_t headers = HdrFile.Size() / HudsonHeaderSize;
+    std::vector<TPosition> sorted;
+    for (size_t i = 0; i < index.size(); ++i) {
+        if (index[i].Board != Board || index[i].MsgNum == HudsonDeletedNum) continue;
+        if (i >= headers)
+            throw EReadError("MSGIDX.BBS: record " + std::to_string(i) + " has no header in MSGHDR.BBS");
+        sorted.push_back({static_cast<int32_t>(i), index[i].MsgNum});
+    }
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const TPosition& a, const TPosition& b) { return a.MsgNum < b.MsgNum; });
+    sorted.erase(std::unique(sorted.begin(), sorted.end(),
+                             [](const TPosition& a, const TPosition& b) { return a.MsgNum == b.MsgNum; }),
+                 sorted.end());
+    const bool changed =
+        index.size() != Index.size() ||
+        !std::equal(index.begin(), index.end(), Index.begin(), [](const THudsonIdx& a, const THudsonIdx& b) {
+            return a.MsgNum == b.MsgNum && a.Board == b.Board;
+        });
+
+    std::vector<TPosition> map = BoardMap;
+    std::vector<bool> matched(sorted.size(), false);
+    uint16_t highestKnown = 0;
+    bool anyKnown = false;
+    for (size_t p = 0; p < map.size(); ++p) {
+        TPosition& known = map[p];
+        if (known.Record < 0) continue;
+        highestKnown = std::max(highestKnown, known.MsgNum);
+        anyKnown = true;
+        const auto it = std::lower_bound(sorted.begin(), sorted.end(), known.MsgNum,
+                                         [](const TPosition& e, uint16_t n) { return e.MsgNum < n; });
+        if (it == sorted.end() || it->MsgNum != known.MsgNum) {
+            // Still walked from (Next goes on by number) but no longer a message.
+            if (static_cast<size_t>(known.Record) < Index.size() &&
+                Index[static_cast<size_t>(known.Record)].MsgNum == known.MsgNum)
+                result.Gone.push_back(static_cast<int32_t>(p));
+            continue;
+        }
+        matched[static_cast<size_t>(it - sorted.begin())] = true;
+        if (it->Record != known.Record) {
+            result.Replaced.push_back(static_cast<int32_t>(p));
+            known.Record = it->Record;
+        }
+    }
+    bool renumbered = false;
+    for (size_t k = 0; k < sorted.size(); ++k) {
+        if (matched[k]) continue;
+        if (anyKnown && sorted[k].MsgNum <= highestKnown)
+            renumbered = true;
+        else
+            map.push_back(sorted[k]);
+    }
+
+    ReloadInfo();
+    Index = std::move(index);
+    IndexOnDisk = Index.size();
+    Sorted = std::move(sorted);
+    SortedValid = true;
+    Cursor = 0;
+    DropReadAhead();
+    if (renumbered) {
+        // Positions are handed out again by the next walk; Current rests on no message until then.
+        BoardMap.clear();
+        Current = -1;
+        Record = -1;
+        result = TBaseRefresh{};
+        result.Kind = TBaseRefresh::TKind::Renumbered;
+        return result;
+    }
+    BoardMap = std::move(map);
+    if (Current >= 0 && static_cast<size_t>(Current) < BoardMap.size())
+        Record = BoardMap[static_cast<size_t>(Current)].Record;
+    result.PositionsAfter = static_cast<int32_t>(BoardMap.size());
+    if (changed || !result.Gone.empty() || !result.Replaced.empty())
+        result.Kind = TBaseRefresh::TKind::Changed;
+    return result;
+}
+
 void THudson::NoteIndexChange(int32_t record, const THudsonIdx& before) {
     if (!SortedValid) return;
     const THudsonIdx& after = Index[static_cast<size_t>(record)];

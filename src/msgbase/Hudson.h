@@ -52,6 +52,12 @@ public:
     void ReadToAndRead() override;
     int32_t FileStamp() override { return 0; }
     bool FileStampIs(int32_t) override { return false; }
+    // Re-reads MSGINFO.BBS and the index and matches the board's messages to the positions walks
+    // handed out by message number: a number gone leaves its position empty, a number at another
+    // record is named as rewritten, numbers above every known one follow. Unknown numbers below them
+    // mean the base was renumbered (then every position must be walked again). While a new message
+    // waits for its write nothing is taken up (Unchanged).
+    TBaseRefresh Refresh() override;
 
     // The board of the open base (from the first character of Path).
     int Board = 0;

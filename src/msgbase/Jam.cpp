@@ -116,6 +116,7 @@ void TJAM::Open() {
         BaseHeader = ReadBaseHeaderFromDisk();
         Index = ReadIndexFromDisk();
         KnownOnDisk = Index.size();
+        CheckedJhrSize = Jhr.Size();
     } catch (const std::exception&) {
         CloseFiles();
         Index.clear();
@@ -165,6 +166,91 @@ void TJAM::CreateBase() {
     header.PasswordCRC = 0xFFFFFFFF;
     header.BaseMsgNum = 1;
     CreateNewFile(jhr, header.Serialize());
+}
+
+// ---- Other programs' changes ---------------------------------------------------------------------
+
+TBaseRefresh TJAM::Refresh() {
+    TBaseRefresh result;
+    if (!Active) return result;
+    DropWindow();
+    // Everything is read and checked before anything in memory changes.
+    const TJamBaseHeader header = ReadBaseHeaderFromDisk();
+    const uint64_t indexBytes = Jdx.Size();
+    const uint64_t headerBytes = Jhr.Size();
+    const bool pending = PendingPosition >= 0 && static_cast<size_t>(PendingPosition) + 1 == Index.size() &&
+                         static_cast<size_t>(PendingPosition) >= KnownOnDisk;
+    const size_t known = std::min<size_t>(KnownOnDisk, Index.size());
+    result.PositionsBefore = result.PositionsAfter = static_cast<int32_t>(known);
+    // Writers change the counters with every message they add, delete or store again.
+    if (header.ModCounter == BaseHeader.ModCounter && header.DateCreated == BaseHeader.DateCreated &&
+        header.BaseMsgNum == BaseHeader.BaseMsgNum &&
+        header.ActiveMsgs + (pending ? 1 : 0) == BaseHeader.ActiveMsgs &&
+        indexBytes == uint64_t{KnownOnDisk} * JamIndexEntrySize && headerBytes >= CheckedJhrSize)
+        return result;
+    if (indexBytes % JamIndexEntrySize != 0)
+        throw EReadError("JAM: the index of " + Path + " ends in a partial entry");
+    std::vector<TJamIndexEntry> disk = ReadIndexFromDisk();
+    if (disk.size() != indexBytes / JamIndexEntrySize)
+        throw EReadError("JAM: the index of " + Path + " could not be read whole");
+    for (size_t i = 0; i < disk.size(); ++i) {
+        if (!disk[i].Deleted() && uint64_t{disk[i].HdrOffset} + JamMsgHeaderSize > headerBytes)
+            throw EReadError("JAM: index entry " + std::to_string(i) + " of " + Path +
+                             " points past the end of the header file");
+    }
+
+    result.PositionsAfter = static_cast<int32_t>(disk.size());
+    const bool rebuilt = disk.size() < known || header.DateCreated != BaseHeader.DateCreated ||
+                         header.BaseMsgNum != BaseHeader.BaseMsgNum;
+    if (rebuilt) {
+        result.Kind = TBaseRefresh::TKind::Renumbered;
+        // Current follows its message where the rebuilt index still leads to the same header.
+        if (!pending || Current != PendingPosition) {
+            int32_t moved = -1;
+            if (Current >= 0 && static_cast<size_t>(Current) < known && !Index[Current].Deleted()) {
+                for (size_t i = 0; i < disk.size(); ++i) {
+                    if (disk[i].HdrOffset == Index[Current].HdrOffset) {
+                        moved = static_cast<int32_t>(i);
+                        break;
+                    }
+                }
+            }
+            Current = moved;
+        }
+    } else {
+        for (size_t i = 0; i < known; ++i) {
+            const TJamIndexEntry& was = Index[i];
+            const TJamIndexEntry& now = disk[i];
+            if (was.HdrOffset == now.HdrOffset && was.ToCRC == now.ToCRC) continue;
+            if (now.Deleted())
+                result.Gone.push_back(static_cast<int32_t>(i));
+            else
+                result.Replaced.push_back(static_cast<int32_t>(i));
+        }
+        const bool changed = !result.Gone.empty() || !result.Replaced.empty() || disk.size() != known ||
+                             header.ModCounter != BaseHeader.ModCounter ||
+                             header.ActiveMsgs != BaseHeader.ActiveMsgs;
+        if (changed) result.Kind = TBaseRefresh::TKind::Changed;
+    }
+
+    TJamIndexEntry pendingEntry;
+    if (pending) pendingEntry = Index.back();
+    Index = std::move(disk);
+    KnownOnDisk = Index.size();
+    CheckedJhrSize = headerBytes;
+    BaseHeader = header;
+    if (pending) {
+        // The message being written stays last; NewMessage counted it in the header, so does this.
+        const bool wasCurrent = Current == PendingPosition;
+        pendingEntry.HdrOffset = static_cast<uint32_t>(headerBytes);
+        Index.push_back(pendingEntry);
+        PendingPosition = static_cast<int32_t>(Index.size()) - 1;
+        if (wasCurrent) Current = PendingPosition;
+        ++BaseHeader.ActiveMsgs;
+    } else {
+        PendingPosition = -1;
+    }
+    return result;
 }
 
 // ---- Counters and stamps -------------------------------------------------------------------------

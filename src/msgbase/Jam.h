@@ -51,6 +51,10 @@ public:
     void ReadToAndRead() override;
     int32_t FileStamp() override;
     bool FileStampIs(int32_t stamp) override;
+    // Re-reads the base header and the index. The index only grows at its end and keeps its entries
+    // in place (a delete marks the entry, a rewrite points it at a new header), so positions keep
+    // their messages; a shorter index or a new creation date means the base was rebuilt.
+    TBaseRefresh Refresh() override;
 
     // The base header as last read or written.
     TJamBaseHeader BaseHeader;
@@ -89,6 +93,9 @@ private:
     int32_t PendingPosition = -1;
     // Leading entries of Index that mirror the .jdx on disk.
     uint64_t KnownOnDisk = 0;
+    // Size of the .jhr when the index was last read whole (Open, Refresh): a Refresh that finds the
+    // base header, the index size and this unchanged (or the .jhr grown) reads nothing more.
+    uint64_t CheckedJhrSize = 0;
     std::string Subfields;  // subfields of the message being written
     uint32_t MsgIdCrc = 0;  // MSGIDcrc and REPLYcrc of the message being written
     uint32_t ReplyCrc = 0;

@@ -363,6 +363,12 @@ bool TMessageBase::Ready() {
     return true;
 }
 
+TBaseRefresh TMessageBase::Refresh() {
+    TBaseRefresh result;
+    result.Kind = TBaseRefresh::TKind::Unsupported;
+    return result;
+}
+
 void TMessageBase::Destroy() {
     SetActive(false);
 }

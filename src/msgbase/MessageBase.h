@@ -112,6 +112,28 @@ std::string FormatNetAddress(const TNetAddress& address);
 // the net or the node is 0 ("somewhere.org 12345678" gives "").
 std::string EchoAddress(const std::string& idValue);
 
+// ---- Changes made by other programs -----------------------------------------------------------------
+// What TMessageBase::Refresh found on disk since the base was opened or last refreshed. Positions
+// below PositionsBefore keep the messages they held (or lost them: Gone) unless Kind is Renumbered;
+// those from PositionsBefore up to PositionsAfter are messages other programs added.
+struct TBaseRefresh {
+    enum class TKind {
+        Unchanged,    // the disk shows what the base held
+        Changed,      // see Gone, Replaced and the appended positions; in-place edits are possible too
+        Renumbered,   // the base was rebuilt or renumbered: no position held before is known to keep
+                      // its message, and Current was moved to its message's new position (or -1)
+        Unsupported,  // this format cannot take changes in place: nothing was done
+    };
+    TKind Kind = TKind::Unchanged;
+    int32_t PositionsBefore = 0;
+    int32_t PositionsAfter = 0;
+    std::vector<int32_t> Gone;      // positions whose message was removed
+    std::vector<int32_t> Replaced;  // positions whose message was stored anew (rewritten in place)
+    int32_t Appended() const {
+        return PositionsAfter > PositionsBefore ? PositionsAfter - PositionsBefore : 0;
+    }
+};
+
 // ---- The abstract base ---------------------------------------------------------------------------
 class TMessageBase {
 public:
@@ -225,6 +247,12 @@ public:
     // lock held elsewhere leaves it as it is). A format without a way to clear it leaves the mark:
     // callers read it back.
     virtual void MarkUnread() {}
+    // Takes up what other programs changed on disk since Open or the last Refresh, keeping the
+    // identity of every position this object handed out (a caller's Current keeps its message, a
+    // message begun with NewMessage and not yet written stays pending, after the new ones) except
+    // when the result is Renumbered. A damaged or truncated base raises EReadError and the base
+    // stays as it was. Formats that cannot do it return Unsupported.
+    virtual TBaseRefresh Refresh();
 
     // ---- Non-virtual operations ----
     // Closes (SetActive(false)). Call it from each format's destructor.

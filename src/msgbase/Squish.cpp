@@ -8,6 +8,7 @@
 #include <limits>
 #include <stdexcept>
 #include <system_error>
+#include <unordered_map>
 
 #include "core/Codepage.h"
 #include "core/Errors.h"
@@ -240,6 +241,120 @@ void TSquish::Seek(int32_t position) {
         // deleted: only then is DiskIndex known to match the disk.
         FrameOfs = Positions[static_cast<size_t>(position)].Ofs;
     }
+}
+
+// ---- Other programs' changes ---------------------------------------------------------------------
+
+TBaseRefresh TSquish::Refresh() {
+    TBaseRefresh result;
+    if (!Active) return result;
+    const bool pendingNew = Pending == TPending::New && PendingPosition >= 0 &&
+                            static_cast<size_t>(PendingPosition) + 1 == Positions.size();
+    const size_t known = pendingNew ? Positions.size() - 1 : Positions.size();
+    result.PositionsBefore = result.PositionsAfter = static_cast<int32_t>(known);
+
+    // Everything is read and checked before anything in memory changes.
+    DataFile.DropCache();
+    const uint64_t dataSize = DataFile.Size();
+    if (dataSize < SquishBaseHeaderSize) ThrowDamaged("the data file is shorter than its header");
+    TSquishBaseHeader header;
+    DataFile.ReadExact(0, header.Raw.data(), SquishBaseHeaderSize);
+    const uint64_t indexSize = IndexFile.Size();
+    // Nobody wrote: the header and index are as this object left them (and the data did not shrink).
+    if (Synced && header.Raw == SyncedHeader && indexSize == SyncedIndexSize && dataSize >= DataSize)
+        return result;
+    if (indexSize % SquishIndexEntrySize != 0) ThrowDamaged("the index ends in a partial entry");
+    if (indexSize > (dataSize / (SquishFrameHeaderSize + SquishXmsgSize) + 1) * SquishIndexEntrySize)
+        ThrowDamaged("the index lists more messages than the data file can hold");
+    if ((header.BeginFrame() == SquishNullFrame) != (header.LastFrame() == SquishNullFrame))
+        ThrowDamaged("the message chain in the base header is inconsistent");
+    std::vector<uint8_t> bytes(indexSize);
+    IndexFile.DropCache();
+    if (!bytes.empty()) IndexFile.ReadExact(0, bytes.data(), bytes.size());
+    bool exact = false;
+    std::vector<TSquishIndexEntry> disk = ParseIndex(bytes, exact);
+    for (size_t i = 0; i < disk.size(); ++i) {
+        if (disk[i].Ofs < SquishBaseHeaderSize ||
+            uint64_t{disk[i].Ofs} + SquishFrameHeaderSize + SquishXmsgSize > dataSize)
+            ThrowDamaged("index entry " + std::to_string(i) + " leads outside the data file");
+    }
+
+    std::unordered_map<uint32_t, size_t> byId;
+    byId.reserve(disk.size());
+    for (size_t i = 0; i < disk.size(); ++i) byId.emplace(disk[i].UMsgId, i);
+    std::vector<bool> matched(disk.size(), false);
+    std::vector<TSquishIndexEntry> positions(Positions.begin(),
+                                             Positions.begin() + static_cast<std::ptrdiff_t>(known));
+    uint32_t highestKnown = 0;
+    for (size_t p = 0; p < known; ++p) {
+        TSquishIndexEntry& entry = positions[p];
+        highestKnown = std::max(highestKnown, entry.UMsgId);
+        if (entry.Ofs == SquishDeletedOfs) continue;
+        const auto it = byId.find(entry.UMsgId);
+        if (it == byId.end() || matched[it->second]) {
+            result.Gone.push_back(static_cast<int32_t>(p));
+            entry.Ofs = SquishDeletedOfs;
+            continue;
+        }
+        matched[it->second] = true;
+        const TSquishIndexEntry& now = disk[it->second];
+        if (now.Ofs != entry.Ofs || now.Hash != entry.Hash) {
+            result.Replaced.push_back(static_cast<int32_t>(p));
+            entry = now;
+        }
+    }
+    bool renumbered = header.Uid() < BaseHeader.Uid() && !pendingNew;
+    for (size_t i = 0; i < disk.size() && !renumbered; ++i) {
+        if (matched[i]) continue;
+        if (known > 0 && disk[i].UMsgId <= highestKnown)
+            renumbered = true;
+        else
+            positions.push_back(disk[i]);
+    }
+
+    TSquishIndexEntry pendingEntry;
+    if (pendingNew) pendingEntry = Positions.back();
+    if (renumbered) {
+        // Current (and a rewrite being prepared) follow their message by its identifier.
+        const auto follow = [&](int32_t position) {
+            if (!LivePosition(position)) return -1;
+            const auto it = byId.find(Positions[static_cast<size_t>(position)].UMsgId);
+            return it == byId.end() ? -1 : static_cast<int32_t>(it->second);
+        };
+        if (!(pendingNew && Current == PendingPosition)) Current = follow(Current);
+        if (Pending == TPending::Rewrite) {
+            PendingPosition = follow(PendingPosition);
+            if (PendingPosition < 0) Pending = TPending::None;
+        }
+        positions = disk;
+        result = TBaseRefresh{};
+        result.Kind = TBaseRefresh::TKind::Renumbered;
+        result.PositionsBefore = static_cast<int32_t>(known);
+    } else {
+        result.Kind = TBaseRefresh::TKind::Changed;
+    }
+    result.PositionsAfter = static_cast<int32_t>(positions.size());
+
+    BaseHeader = header;
+    DiskIndex = std::move(disk);
+    DiskIndexExact = exact;
+    SyncedHeader = header.Raw;
+    SyncedIndexSize = indexSize;
+    Synced = true;
+    DataSize = dataSize;
+    Positions = std::move(positions);
+    if (pendingNew) {
+        // The message being written stays last, counted as NewMessage counted it.
+        const bool wasCurrent = Current == PendingPosition;
+        Positions.push_back(pendingEntry);
+        PendingPosition = static_cast<int32_t>(Positions.size()) - 1;
+        if (wasCurrent) Current = PendingPosition;
+        BaseHeader.SetUid(BaseHeader.Uid() + 1);
+        BaseHeader.SetNumMsg(BaseHeader.NumMsg() + 1);
+        BaseHeader.SetHighMsg(BaseHeader.HighMsg() + 1);
+    }
+    if (LivePosition(Current)) FrameOfs = Positions[static_cast<size_t>(Current)].Ofs;
+    return result;
 }
 
 // ---- Reading ---------------------------------------------------------------------------------------

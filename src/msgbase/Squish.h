@@ -61,6 +61,11 @@ public:
     void ReadToAndRead() override;
     int32_t FileStamp() override { return 0; }
     bool FileStampIs(int32_t) override { return false; }
+    // Re-reads the base header and the index and matches the index to the positions by message
+    // identifier: a message another program removed leaves its position empty, one it rewrote keeps
+    // its position, new ones (identifiers above every known one) follow. Unknown identifiers below
+    // them mean the base was renumbered.
+    TBaseRefresh Refresh() override;
 
 private:
     // The read mark of the current message set (true) or cleared in the file.

@@ -640,12 +640,21 @@ void TThreadList::MessageAdded(TAreaInfo& area, int position) {
     // Told twice about the same message: it is listed already.
     TMessageClass* same = MsgIdIndex.Find(Base->MsgId);
     if (same != nullptr && same->Position == Base->Current) return;
-    TMessageClass* parent = MsgIdIndex.Find(Base->ReplyId);
+    ShowNewEntry(AddFromBase());
+}
+
+TMessageClass& TThreadList::AddFromBase() {
+    TMessageClass* parent = Settings.BuildThreads ? MsgIdIndex.Find(Base->ReplyId) : nullptr;
     if (parent == nullptr) parent = ThreadRoot.get();
     TMessageClass& entry = parent->AddReply();
     FillEntry(entry, *Base);
     MsgIdIndex.Store(entry.MsgId, &entry);
     treeSortColumn_ = TreeUnsorted;  // appended where it does not belong in the order
+    return entry;
+}
+
+void TThreadList::ShowNewEntry(TMessageClass& entry) {
+    TMessageClass* parent = entry.Parent;
     if (parent == ThreadRoot.get()) {
         const int row = static_cast<int>(Rows.size());
         observer_->BeginInsertRows(row, row);
@@ -654,11 +663,307 @@ void TThreadList::MessageAdded(TAreaInfo& area, int position) {
         observer_->EndInsertRows();
         return;
     }
-    const int parentRow = RowOf(parent);
-    if (parentRow < 0) return;
-    // The new reply shows when the thread is expanded again.
-    CollapseThread(*parent, parentRow);
-    observer_->RowsChanged(parentRow, parentRow);
+    int parentRow = RowOf(parent);
+    if (parentRow >= 0 && parent->Expanded) {
+        // The entry is the parent's last reply: its row follows the parent's shown descendants.
+        size_t at = static_cast<size_t>(parentRow) + 1;
+        while (at < Rows.size() && Rows[at]->Level > parent->Level) ++at;
+        const int row = static_cast<int>(at);
+        observer_->BeginInsertRows(row, row);
+        Rows.insert(Rows.begin() + static_cast<std::ptrdiff_t>(at), &entry);
+        RowsMoved();
+        observer_->EndInsertRows();
+    }
+    // The expander and the unread-below mark of the nearest shown ancestor may change.
+    for (TMessageClass* up = parent; parentRow < 0 && up != nullptr && up != ThreadRoot.get();
+         up = up->Parent)
+        parentRow = RowOf(up);
+    if (parentRow >= 0) observer_->RowsChanged(parentRow, parentRow);
+}
+
+bool TThreadList::RereadSame(const TMessageClass& entry) {
+    try {
+        Base->Seek(entry.Position);
+        if (!Base->IsValid()) return false;
+        Base->ReadHeader();
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (!entry.MsgId.empty() || !Base->MsgId.empty()) return AnsiSameText(Base->MsgId, entry.MsgId);
+    // Without a key: a vanished *.MSG file reads as empty fields, which are not this message.
+    if (Base->FromName.empty() && Base->ToName.empty() && Base->Subject.empty() && Base->Date == 0)
+        return false;
+    return Base->FromName == entry.FromName && Base->Subject == entry.Subject && Base->Date == entry.Date;
+}
+
+bool TThreadList::DiffersFromBase(const TMessageClass& entry) const {
+    return entry.Read != Base->Read || entry.Subject != Base->Subject || entry.FromName != Base->FromName ||
+           entry.ToName != Base->ToName || entry.Date != Base->Date || entry.ReplyTo != Base->ReplyId ||
+           entry.MsgId != Base->MsgId;
+}
+
+void TThreadList::RedrawEntry(const TMessageClass& entry) {
+    const int row = RowOf(&entry);
+    if (row >= 0) observer_->RowsChanged(row, row);
+}
+
+TBaseChangesOutcome TThreadList::TakeBaseChanges(int firstShownRow, int lastShownRow) {
+    TBaseChangesOutcome outcome;
+    if (CurrentArea == nullptr || Base == nullptr || !ThreadRoot) return outcome;
+    TBaseRefresh refresh;
+    try {
+        refresh = Base->Refresh();
+    } catch (const std::exception& error) {
+        outcome.Error = error.what();
+        return outcome;
+    }
+    using TKind = TBaseRefresh::TKind;
+    outcome.Unsupported = refresh.Kind == TKind::Unsupported;
+    auto noteError = [&](const std::exception& error) {
+        if (outcome.FirstError.empty()) outcome.FirstError = error.what();
+        ++outcome.Errors;
+    };
+    // The stamps the cache compares stay those of the last whole read, so a tree changed here is
+    // never handed back for a base opened afresh, whose positions may differ from the ones this
+    // base object keeps. After a renumbering the base's positions are fresh, and so is the read.
+    if (refresh.Kind == TKind::Renumbered) {
+        RereadWholeList(outcome, firstShownRow);
+        if (outcome.FullReread && !outcome.Aborted) {
+            try {
+                BaseStamp = Base->ChangeStamp();
+                BaseCount = Base->ChangeCounter();
+            } catch (const std::exception&) {
+                lastReadComplete_ = false;
+            }
+        }
+        return outcome;
+    }
+
+    std::unordered_set<const TMessageClass*> done;
+    if (refresh.Kind == TKind::Changed) {
+        // Entries by position, for what the base names by position; built only when it names some.
+        std::unordered_map<int32_t, TMessageClass*> byPosition;
+        std::unordered_set<int32_t> touched(refresh.Gone.begin(), refresh.Gone.end());
+        touched.insert(refresh.Replaced.begin(), refresh.Replaced.end());
+        // The live, untouched entry at the highest position held before.
+        TMessageClass* lastKnown = nullptr;
+        {
+            std::vector<TMessageClass*> stack{ThreadRoot.get()};
+            const bool wantMap = !refresh.Gone.empty() || !refresh.Replaced.empty();
+            if (wantMap) byPosition.reserve(ThreadRoot->SubtreeSize());
+            while (!stack.empty()) {
+                TMessageClass* parent = stack.back();
+                stack.pop_back();
+                for (const auto& reply : parent->Replies) {
+                    TMessageClass* entry = reply.get();
+                    if (wantMap) byPosition.emplace(entry->Position, entry);
+                    if (!entry->Deleted && entry->Position < refresh.PositionsBefore &&
+                        (lastKnown == nullptr || entry->Position > lastKnown->Position) &&
+                        touched.count(entry->Position) == 0)
+                        lastKnown = entry;
+                    if (entry->HasReplies()) stack.push_back(entry);
+                }
+            }
+        }
+        auto at = [&](int32_t position) -> TMessageClass* {
+            const auto it = byPosition.find(position);
+            return it == byPosition.end() ? nullptr : it->second;
+        };
+        // The usual case is "only appended": the last entry read before must still be where it was.
+        // When it is not, the positions no longer mean what the list thinks: read everything again.
+        if (lastKnown != nullptr && !RereadSame(*lastKnown)) {
+            RereadWholeList(outcome, firstShownRow);
+            return outcome;
+        }
+        std::unordered_set<TMessageClass*> goneNow;
+        for (const int32_t position : refresh.Gone) {
+            TMessageClass* entry = at(position);
+            if (entry == nullptr || entry->Deleted) continue;
+            entry->Deleted = true;
+            goneNow.insert(entry);
+            done.insert(entry);
+            ++outcome.Gone;
+            if (entry == CurrentEntry) outcome.CurrentChanged = true;
+            RedrawEntry(*entry);
+        }
+        for (const int32_t position : refresh.Replaced) {
+            TMessageClass* entry = at(position);
+            try {
+                Base->Seek(position);
+                Base->ReadHeader();
+            } catch (const std::exception& error) {
+                noteError(error);
+                continue;
+            }
+            if (entry != nullptr && (entry->MsgId.empty() || AnsiSameText(entry->MsgId, Base->MsgId))) {
+                // The same message stored anew: its fields as they are now.
+                FillEntry(*entry, *Base);
+                entry->Deleted = false;
+                done.insert(entry);
+                ++outcome.Changed;
+                if (entry == CurrentEntry) outcome.CurrentChanged = true;
+                RedrawEntry(*entry);
+                continue;
+            }
+            // Another message at the listed one's position: the listed one is gone, this one is new.
+            if (entry != nullptr && !entry->Deleted) {
+                entry->Deleted = true;
+                ++outcome.Gone;
+                if (entry == CurrentEntry) outcome.CurrentChanged = true;
+                RedrawEntry(*entry);
+            }
+            TMessageClass& added = AddFromBase();
+            done.insert(&added);
+            ++outcome.Added;
+            ShowNewEntry(added);
+        }
+        std::vector<TMessageClass*> addedNow;
+        for (int32_t position = refresh.PositionsBefore; position < refresh.PositionsAfter; ++position) {
+            try {
+                Base->Seek(position);
+                if (!Base->IsValid()) continue;  // removed again before it was seen
+                Base->ReadHeader();
+            } catch (const std::exception& error) {
+                noteError(error);
+                continue;
+            }
+            // Listed already (this program wrote it and was told so).
+            TMessageClass* same = MsgIdIndex.Find(Base->MsgId);
+            if (same != nullptr && same->Position == position && !same->Deleted) continue;
+            // Gone from its position in this same change and back at a new one: moved, not new.
+            if (same != nullptr && goneNow.erase(same) != 0) {
+                FillEntry(*same, *Base);
+                same->Deleted = false;
+                --outcome.Gone;
+                RedrawEntry(*same);
+                continue;
+            }
+            TMessageClass& added = AddFromBase();
+            done.insert(&added);
+            addedNow.push_back(&added);
+        }
+        outcome.Added += static_cast<int>(addedNow.size());
+        ThreadNewEntries(addedNow, outcome);
+        if (outcome.Errors > 0) lastReadComplete_ = false;
+    }
+
+    // Edits in place: the shown rows and the displayed message.
+    std::vector<TMessageClass*> check;
+    if (firstShownRow >= 0 && lastShownRow >= firstShownRow && !Rows.empty()) {
+        const int last = std::min(lastShownRow, static_cast<int>(Rows.size()) - 1);
+        for (int row = firstShownRow; row <= last; ++row) check.push_back(Rows[static_cast<size_t>(row)]);
+    }
+    if (CurrentEntry != nullptr) check.push_back(CurrentEntry);
+    for (TMessageClass* entry : check) {
+        if (entry->Deleted || !done.insert(entry).second) continue;
+        if (!RereadSame(*entry) || !DiffersFromBase(*entry)) continue;
+        FillEntry(*entry, *Base);
+        ++outcome.Changed;
+        if (entry == CurrentEntry) outcome.CurrentChanged = true;
+        RedrawEntry(*entry);
+    }
+    return outcome;
+}
+
+void TThreadList::ThreadNewEntries(const std::vector<TMessageClass*>& added, TBaseChangesOutcome& outcome) {
+    if (added.empty()) return;
+    if (Settings.BuildThreads) {
+        // A reply that came before its parent in the same toss went to the top level: under it now.
+        for (TMessageClass* entry : added) {
+            if (entry->Parent != ThreadRoot.get() || entry->ReplyTo.empty()) continue;
+            TMessageClass* parent = MsgIdIndex.Find(entry->ReplyTo);
+            if (parent != nullptr && parent != entry) parent->Adopt(*entry);
+        }
+        // Replies listed earlier at the top level whose parent has arrived now move under it, as a
+        // full read would put them; their rows go (the new parent shows collapsed).
+        std::unordered_set<const TMessageClass*> fresh(added.begin(), added.end());
+        std::vector<TMessageClass*> orphans;
+        for (const auto& top : ThreadRoot->Replies) {
+            if (top->ReplyTo.empty() || fresh.count(top.get()) != 0) continue;
+            const TMessageClass* parent = MsgIdIndex.Find(top->ReplyTo);
+            if (parent != nullptr && parent != top.get() && fresh.count(parent) != 0)
+                orphans.push_back(top.get());
+        }
+        bool currentMoved = false;
+        for (TMessageClass* orphan : orphans) {
+            TMessageClass* parent = MsgIdIndex.Find(orphan->ReplyTo);
+            if (parent->IsDescendantOf(*orphan)) continue;  // a REPLY/MSGID cycle stays as it is
+            if (CurrentEntry != nullptr && (CurrentEntry == orphan || CurrentEntry->IsDescendantOf(*orphan)))
+                currentMoved = true;
+            const int row = RowOf(orphan);
+            if (row >= 0) {
+                size_t end = static_cast<size_t>(row) + 1;
+                while (end < Rows.size() && Rows[end]->Level > orphan->Level) ++end;
+                observer_->BeginRemoveRows(row, static_cast<int>(end) - 1);
+                Rows.erase(Rows.begin() + row, Rows.begin() + static_cast<std::ptrdiff_t>(end));
+                RowsMoved();
+                observer_->EndRemoveRows();
+            }
+            parent->Adopt(*orphan);
+        }
+        for (TMessageClass* entry : added) ShowNewEntry(*entry);
+        if (currentMoved) {
+            outcome.SelectRow = Reveal(*CurrentEntry);
+            outcome.CurrentChanged = true;
+        }
+        return;
+    }
+    for (TMessageClass* entry : added) ShowNewEntry(*entry);
+}
+
+void TThreadList::RereadWholeList(TBaseChangesOutcome& outcome, int firstShownRow) {
+    outcome.FullReread = true;
+    outcome.CurrentChanged = true;
+    const std::string currentId = CurrentEntry != nullptr ? CurrentEntry->MsgId : std::string();
+    std::string topId;
+    if (firstShownRow >= 0 && static_cast<size_t>(firstShownRow) < Rows.size())
+        topId = Rows[static_cast<size_t>(firstShownRow)]->MsgId;
+    std::unordered_set<std::string> expanded;
+    {
+        std::vector<TMessageClass*> stack{ThreadRoot.get()};
+        while (!stack.empty()) {
+            TMessageClass* parent = stack.back();
+            stack.pop_back();
+            for (const auto& reply : parent->Replies) {
+                if (!reply->HasReplies()) continue;
+                if (reply->Expanded && !reply->MsgId.empty()) expanded.insert(TMsgIdIndex::Key(reply->MsgId));
+                stack.push_back(reply.get());
+            }
+        }
+    }
+    CurrentEntry = nullptr;
+    TReadOutcome read;
+    if (!ReadFromBase(read)) {
+        outcome.Aborted = read.Aborted;
+        return;
+    }
+    outcome.Errors = read.Errors;
+    if (!expanded.empty()) {
+        std::vector<TMessageClass*> stack{ThreadRoot.get()};
+        while (!stack.empty()) {
+            TMessageClass* parent = stack.back();
+            stack.pop_back();
+            for (const auto& reply : parent->Replies) {
+                if (!reply->HasReplies()) continue;
+                if (!reply->MsgId.empty() && expanded.count(TMsgIdIndex::Key(reply->MsgId)) != 0)
+                    reply->Expanded = true;
+                stack.push_back(reply.get());
+            }
+        }
+    }
+    if (SortColumn != SortNone) SortReplies(*ThreadRoot);
+    RebuildRows();
+    observer_->HideProgress();
+    if (!currentId.empty()) CurrentEntry = MsgIdIndex.Find(currentId);
+    if (CurrentEntry != nullptr) {
+        const int row = RowOf(CurrentEntry);
+        outcome.SelectRow = row >= 0 ? row : Reveal(*CurrentEntry);
+    }
+    if (!topId.empty()) outcome.TopRow = RowOf(MsgIdIndex.Find(topId));
+    observer_->UpdateCommandStates();
+    observer_->EndWait();
+    Status(1, IdleText);
+    Status(2, "Ok");
 }
 
 TMessageClass* TThreadList::EntryWithoutMsgIdAt(TMessageClass& root, int position) {

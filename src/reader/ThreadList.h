@@ -81,6 +81,28 @@ struct TReadOutcome {
     TBaseOpenFailure OpenFailure = TBaseOpenFailure::None;
 };
 
+// What TThreadList::TakeBaseChanges did to the list.
+struct TBaseChangesOutcome {
+    int Added = 0;    // entries of messages other programs added
+    int Changed = 0;  // entries read again because their message changed (read mark, rewrite)
+    int Gone = 0;     // entries greyed (Deleted) because their message left the base
+    int Errors = 0;   // new or changed messages that could not be read (FirstError says why)
+    std::string FirstError;
+    bool CurrentChanged = false;  // the displayed message changed, went or was listed anew: show it again
+    // The base was renumbered or its positions no longer held the listed messages: the list was read
+    // again whole (a reset of the rows), the displayed message and the expanded threads kept by
+    // MSGID. SelectRow and TopRow are then the rows of the displayed entry and of the entry that was
+    // the first shown row (-1 when gone). SelectRow is also set when the displayed entry moved (a
+    // reply listed at the top level went under its parent that arrived now).
+    bool FullReread = false;
+    bool Aborted = false;  // that read was stopped by the user: nothing is listed
+    int SelectRow = -1;
+    int TopRow = -1;
+    bool Unsupported = false;  // the base's format cannot take changes in place (reopen the area)
+    // Why the base could not be refreshed (damaged or truncated files), CP1251; the list is as it was.
+    std::string Error;
+};
+
 // "Ошибка при чтении базы:\r\n" + the first error; with more than one, a line with the count.
 std::string ReadErrorText(const std::string& firstError, int count);
 
@@ -157,6 +179,16 @@ public:
     void MessageAdded(TAreaInfo& area, int position);
     // True when the changed entry is the displayed one (the window shows it again).
     bool MessageChanged(TAreaInfo& area, int position, const std::string& msgId);
+    // Takes up what other programs changed in the listed area's base (the base's Refresh): their new
+    // messages join their threads (a reply under an expanded parent gets its row right there) or
+    // the end of the top level, as row inserts; an entry whose message was removed is greyed, one
+    // that was rewritten is read again; the current entry, the expanded threads and the rows above
+    // stay. Only the new messages are read, unless the base was renumbered; then the whole list is
+    // read again, keeping the displayed message and the expanded threads by MSGID. Rows
+    // `firstShownRow`..`lastShownRow` (those the window shows; -1 for none) and the current entry are
+    // read again as well, because an edit in place such as a read mark leaves no other trace.
+    // Nothing is shown: the window shows the outcome.
+    TBaseChangesOutcome TakeBaseChanges(int firstShownRow = -1, int lastShownRow = -1);
 
     // ---- Drawing ----
     // Not deleted and ToName equals `fullName` exactly.
@@ -176,6 +208,21 @@ private:
     void RestorePosition(TReadOutcome& outcome);
     void Status(int panel, const std::string& text);
     static TMessageClass* EntryWithoutMsgIdAt(TMessageClass& root, int position);
+    // Adds the base's current message (after ReadHeader) under its parent by REPLY, or at the top.
+    TMessageClass& AddFromBase();
+    // The row of a new entry: at the end of the top level, or after the shown replies of an expanded
+    // and shown parent; a collapsed parent (or the nearest shown ancestor) is redrawn.
+    void ShowNewEntry(TMessageClass& entry);
+    // Reads the header at the entry's position; true when it is still the entry's message (by MSGID,
+    // or by its fields when there is none). The header stays in the base's fields.
+    bool RereadSame(const TMessageClass& entry);
+    // The header fields of the base differ from the entry's.
+    bool DiffersFromBase(const TMessageClass& entry) const;
+    void RedrawEntry(const TMessageClass& entry);
+    // Threads the entries just added (replies that came before their parent, and replies listed
+    // earlier at the top level whose parent is among them) and gives them their rows.
+    void ThreadNewEntries(const std::vector<TMessageClass*>& added, TBaseChangesOutcome& outcome);
+    void RereadWholeList(TBaseChangesOutcome& outcome, int firstShownRow);
 
     // The order ThreadRoot's tree is in: a column and direction, SortNone for the base's order.
     static constexpr int TreeUnsorted = -2;

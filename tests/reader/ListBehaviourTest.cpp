@@ -127,16 +127,22 @@ TEST_F(ListBehaviourTest, AddedMessagesAppearAtTheEndOrUnderTheirParent) {
 
     base.Messages.push_back({"h", "a", "reply"});
     list.MessageAdded(area, 7);
-    EXPECT_FALSE(Entry("a").Expanded) << "collapsed so the reply shows on the next expand";
+    EXPECT_TRUE(Entry("a").Expanded) << "an expanded thread stays expanded";
     EXPECT_EQ(Entry("h").Parent, &Entry("a"));
-    EXPECT_EQ(RowIds(), (std::vector<std::string>{"a", "e", "f", "g"}));
+    EXPECT_EQ(RowIds(), (std::vector<std::string>{"a", "b", "d", "h", "e", "f", "g"}))
+        << "the reply's row follows its parent's shown replies";
 
     list.MessageAdded(area, 7);  // told twice
     EXPECT_EQ(Entry("a").Replies.size(), 3u);
 
+    base.Messages.push_back({"i", "b", "reply in a collapsed thread"});
+    list.MessageAdded(area, 8);
+    EXPECT_EQ(Entry("i").Parent, &Entry("b"));
+    EXPECT_EQ(list.Rows.size(), 7u) << "shown when b is expanded";
+
     TAreaInfo other;
     list.MessageAdded(other, 6);
-    EXPECT_EQ(list.Rows.size(), 4u);
+    EXPECT_EQ(list.Rows.size(), 7u);
 }
 
 TEST_F(ListBehaviourTest, ChangedMessageIsRereadOnlyWhenItIsStillThere) {

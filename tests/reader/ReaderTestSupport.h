@@ -33,6 +33,20 @@ public:
     int Walks = 0;  // calls of First
 
     int32_t ClaimedCount = -1;  // what Count() says when >= 0 (a damaged header)
+    // Messages Refresh has told about; -1: Refresh is not supported. Appending to Messages is what
+    // another program's write does.
+    int32_t Refreshed = -1;
+    TBaseRefresh Refresh() override {
+        TBaseRefresh result;
+        if (Refreshed < 0) {
+            result.Kind = TBaseRefresh::TKind::Unsupported;
+            return result;
+        }
+        result.PositionsBefore = Refreshed;
+        result.PositionsAfter = Refreshed = static_cast<int32_t>(Messages.size());
+        if (result.PositionsAfter != result.PositionsBefore) result.Kind = TBaseRefresh::TKind::Changed;
+        return result;
+    }
 
     int32_t Count() override {
         return ClaimedCount >= 0 ? ClaimedCount : static_cast<int32_t>(Messages.size());
