@@ -583,6 +583,32 @@ void TMainFrame::ScanPassFinished(const TScanReport& report) {
     Guarded([this, &report] {
         RefreshAreaCounters();
         if (!report.WatchNote.empty()) SetStatusText(report.WatchNote);
+        const TAreaInfo* open = list_.CurrentArea;
+        const auto& counted = report.CountedAreaIds;
+        if (open != nullptr && std::find(counted.begin(), counted.end(), open->ID) != counted.end())
+            TakeOpenAreaChanges();
+    });
+}
+
+void TMainFrame::TakeOpenAreaChanges() {
+    WhenIdle([this] {
+        if (list_.CurrentArea == nullptr) return;
+        const QRect view = MessageView->viewport()->rect();
+        const int firstShown = MessageView->indexAt(view.topLeft()).row();
+        const QModelIndex bottom = MessageView->indexAt(view.bottomLeft());
+        const int lastShown = bottom.isValid() ? bottom.row() : listModel_->rowCount() - 1;
+        // Rows inserted above the view would push what the user is reading down: the entry at the top
+        // stays at the top.
+        const TMessageClass* topEntry = firstShown >= 0 ? listModel_->EntryAt(firstShown) : nullptr;
+        const TBaseChangesOutcome outcome = list_.TakeBaseChanges(firstShown, lastShown);
+        if (!outcome.Error.empty()) SetStatusText(outcome.Error);
+        if (outcome.Errors > 0) ReadError(ReadErrorText(outcome.FirstError, outcome.Errors), outcome.Errors);
+        const int topRow = outcome.FullReread ? outcome.TopRow : list_.RowOf(topEntry);
+        if (outcome.SelectRow >= 0) SelectRow(outcome.SelectRow);
+        if (topRow >= 0 && (outcome.FullReread || topRow != firstShown))
+            MessageView->scrollTo(listModel_->index(topRow), QAbstractItemView::PositionAtTop);
+        if (outcome.CurrentChanged) ShowCurrentMessage();
+        UpdateCommandStates();
     });
 }
 

@@ -207,6 +207,9 @@ private:
     void SetToolbarsVisible(bool visible);
     void FillWindowList();
     void SelectRow(int row);
+    // The open area's base changed (the count saw it): the list takes what other programs wrote,
+    // keeping the selection and what the user sees at the top of the list.
+    void TakeOpenAreaChanges();
     void ShowCurrentMessage();
     void ClearMessagePane();
     void CreateReading();

@@ -288,6 +288,9 @@ TEST_F(MainFrameTest, MessagePostedByAnotherProgramAppearsAndTheCountersFollow) 
     const int total = jam.MsgCount.load(), unread = jam.Read.load();
     Select(frame, jam);
     const size_t entries = CountEntries(*frame.List().ThreadRoot);
+    Child<QListView>(frame, "MessageView")->setCurrentIndex(frame.ListModel().index(1));
+    const TMessageClass* selected = frame.List().CurrentEntry;
+    ASSERT_NE(selected, nullptr);
 
     test::WriteFile(home_.Path() / "body.txt", "Hello from outside\n");
     const std::string command = "'" + test::ToolPath() + "' post --kind jam '" + jamPath_ +
@@ -300,13 +303,19 @@ TEST_F(MainFrameTest, MessagePostedByAnotherProgramAppearsAndTheCountersFollow) 
     EXPECT_EQ(jam.Read.load(), unread + 1);
     EXPECT_EQ(Caption(frame, jam), Expected(jam));
 
-    // Coming back to the area reads it again (its base changed), with the new message.
-    Select(frame, Area("MSG"));
-    Select(frame, jam);
+    // The count names the open area: the list takes the new message in place, the selection stays.
+    const auto listed = [&frame] {
+        const auto& rows = frame.List().Rows;
+        return std::any_of(rows.begin(), rows.end(), [](auto* e) { return e->Subject == "Fresh"; });
+    };
+    EXPECT_FALSE(listed());
+    frame.ScanPassFinished(TScanReport{.CountedAreaIds = {Area("MSG").ID, jam.ID}});
+    QApplication::processEvents();
     ASSERT_NE(frame.List().ThreadRoot, nullptr);
     EXPECT_EQ(CountEntries(*frame.List().ThreadRoot), entries + 1);
-    const auto& rows = frame.List().Rows;
-    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](auto* e) { return e->Subject == "Fresh"; }));
+    EXPECT_TRUE(listed());
+    EXPECT_EQ(frame.List().CurrentEntry, selected);
+    EXPECT_EQ(Child<QListView>(frame, "MessageView")->currentIndex().row(), 1);
 }
 
 TEST_F(MainFrameTest, DamagedHeaderIsReportedOnceAndTheRestIsListed) {
