@@ -1010,7 +1010,8 @@ bool TMainFrame::OpenPersonalMail(const TNewPersonalMail& mail) {
         StatusText(2, FromQt(QStringLiteral("Области этого письма больше нет")));
         return false;
     }
-    if (list_.CurrentArea != area) {
+    const bool wasListed = list_.CurrentArea == area;
+    if (!wasListed) {
         // Listing the area selects no message by itself: the announced one is selected next.
         const std::string kept = area->LastMSGID;
         area->LastMSGID = "a";
@@ -1020,6 +1021,12 @@ bool TMainFrame::OpenPersonalMail(const TNewPersonalMail& mail) {
     if (list_.CurrentArea != area || list_.Base == nullptr || !list_.ThreadRoot) return false;
     TMessageClass* entry =
         mail.MsgId.empty() ? EntryWithoutMsgId(*list_.ThreadRoot, mail) : list_.MsgIdIndex.Find(mail.MsgId);
+    if (entry == nullptr && wasListed) {
+        // The list may not have taken what the tosser wrote since it was read: the area is read
+        // afresh, once.
+        ClearSelection();
+        return OpenPersonalMail(mail);
+    }
     if (entry == nullptr) {
         StatusText(2, FromQt(QStringLiteral("Письма больше нет в области")));
         return false;

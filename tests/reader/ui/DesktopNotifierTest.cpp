@@ -97,7 +97,11 @@ public:
     }
     // The service, on a connection of its own (the one served before leaves the bus).
     bool Serve(TFakeNotifications& service) {
-        if (service_) QDBusConnection::disconnectFromBus(service_->name());
+        if (service_) {
+            // Given back by a call the bus answers: a closed connection frees the name only later.
+            service_->unregisterService(QStringLiteral("org.freedesktop.Notifications"));
+            QDBusConnection::disconnectFromBus(service_->name());
+        }
         QDBusConnection bus = Connect();
         service_ = std::make_unique<QDBusConnection>(bus);
         return bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service,
@@ -216,10 +220,10 @@ struct TLetter {
     const char* MsgId;  // empty: none
 };
 
-void WriteJam(const std::string& path, const std::vector<TLetter>& letters) {
+void WriteJam(const std::string& path, const std::vector<TLetter>& letters, bool append = false) {
     auto base = CreateMessageBase(BaseKindJam);
     base->SetPath(path);
-    base->CreateBase();
+    if (!append) base->CreateBase();
     base->Open();
     ASSERT_TRUE(base->Active);
     base->UseFlagFiles = false;
@@ -325,6 +329,19 @@ TEST_F(PersonalMailTest, ClickOpensTheAnnouncedMessageByMsgIdOrByItsCheckedPosit
             EXPECT_EQ(shown->Subject, row.Selected);
         }
     }
+}
+
+// The tosser wrote the message after the open area was listed, and the list has not taken it.
+TEST_F(PersonalMailTest, MessageTheListedAreaDoesNotShowYetIsFoundByReadingTheAreaAfresh) {
+    TMainFrame frame;
+    frame.show();
+    ASSERT_TRUE(frame.SelectAreaNode(Area("first")));
+    ASSERT_EQ(frame.List().CurrentArea, &Area("first"));
+    WriteJam((home_.Path() / "bases" / "first").string(),
+             {{"Late", "Sysop", "Arrived late", "2:5020/1 1005"}}, true);
+    ASSERT_TRUE(frame.OpenPersonalMail(Mail("first", "Late", "Arrived late", "2:5020/1 1005", 4)));
+    ASSERT_NE(frame.List().CurrentEntry, nullptr);
+    EXPECT_EQ(frame.List().CurrentEntry->Subject, "Arrived late");
 }
 
 TEST_F(PersonalMailTest, SettingOffOwnLettersAndManyAtOnce) {
