@@ -24,6 +24,7 @@
 #include "platform/Registry.h"
 #include "reader/ui/DesktopNotifier.h"
 #include "reader/ui/MainFrame.h"
+#include "reader/ui/PersonalMailNotices.h"
 #include "support/TestSupport.h"
 
 namespace pelmar::ui {
@@ -209,6 +210,28 @@ TEST_F(DesktopNotifierTest, MissingOrSilentServiceIsToldOnceAndNeverHoldsTheCall
         }
         if (row.BrokenBus) QDBusConnection::disconnectFromBus(QStringLiteral("pelmar-broken"));
     }
+}
+
+TEST(PersonalMailNoticesTest, CountsInWordsAndCutsWhatTheNetworkSent) {
+    const struct {
+        size_t Count;
+        const char* Summary;
+    } rows[] = {{4, "4 новых личных письма"},   {5, "5 новых личных писем"},
+                {11, "11 новых личных писем"},  {21, "21 новое личное письмо"},
+                {22, "22 новых личных письма"}, {112, "112 новых личных писем"}};
+    for (const auto& row : rows) {
+        const std::vector<TNewPersonalMail> mail(row.Count,
+                                                 TNewPersonalMail{"id", "RU.TEST", "Ann", "Hi", "", 0});
+        const std::vector<TPersonalMailNotice> notices = PersonalMailNotices(mail);
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_EQ(notices[0].Summary, QString::fromUtf8(row.Summary));
+    }
+    const std::vector<TPersonalMailNotice> one =
+        PersonalMailNotices({{"id", "RU.TEST", "", std::string(500, 'x') + "\r\n", "", 0}});
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].Summary, QStringLiteral("Личное письмо от неизвестного"));
+    EXPECT_EQ(one[0].Body, QStringLiteral("Тема: ") + QString(kNoticeFieldChars - 1, QLatin1Char('x')) +
+                               QChar(0x2026) + QStringLiteral("\nОбласть: RU.TEST"));
 }
 
 // ---- The main window ---------------------------------------------------------------------------
