@@ -303,7 +303,7 @@ protected:
 
     void ScanPass(TMainFrame& frame) {
         std::jthread([](std::stop_token stop) { TScanThread::Pass(stop); }).join();
-        frame.ScanPassFinished();
+        frame.RefreshAreaCounters();  // what the pass's report to the window does first
     }
 
     TNewPersonalMail Mail(const char* area, const char* from, const char* subject, const char* msgId,
