@@ -10,6 +10,8 @@ PACKAGES=(
   libhunspell-dev hunspell-ru hunspell-en-us
   fonts-terminus-otb fonts-dejavu-core
   crashmail
+  # the desktop notifications' tests start a private message bus
+  dbus-daemon
   clang libclang-rt-dev
   # the icons, man pages and Debian package, and their validators
   librsvg2-bin gzip dpkg-dev

@@ -171,6 +171,7 @@ bool LoadSettings() {
     s.FixFont = "FixedSys";
     s.FixSize = 10;
     s.VarSize = 10;
+    s.NotifyPersonal = true;
     s.ShowKludges = s.ColourText = s.AutoCompile = s.BuildThreads = s.LineWrap = s.AutoSave = true;
     s.bNetFlag = s.bEchoFlag = s.AutoSpell = s.SetupDone = false;
     s.SaveTime = 5;
@@ -194,6 +195,7 @@ bool LoadSettings() {
         Read(reg, "ColourText", s.ColourText);
         Read(reg, "AutoCompile", s.AutoCompile);
         Read(reg, "TBBack", s.TBBack);
+        Read(reg, "NotifyPersonal", s.NotifyPersonal);
         Read(reg, "VarFont", s.VarFont);
         Read(reg, "FixFont", s.FixFont);
         Read(reg, "FixSize", s.FixSize);
@@ -274,6 +276,7 @@ bool SaveSettings() {
         reg.WriteInteger("DosFont", s.DosFont);
         reg.WriteBool("AutoAKA", s.AutoAKA);
         reg.WriteBool("TBBack", s.TBBack);
+        reg.WriteBool("NotifyPersonal", s.NotifyPersonal);
         reg.WriteBool("LineWrap", s.LineWrap);
         reg.WriteBool("UseCache", s.UseCache);
         reg.WriteBool("AutoSave", s.AutoSave);

@@ -59,6 +59,7 @@ struct TSettings {
     bool ColourText = true;
     bool AutoCompile = true;
     bool TBBack = true;
+    bool NotifyPersonal = true;  // newly arrived personal mail is announced on the desktop
     std::string VarFont = "MS Sans Serif";
     int32_t VarSize = 10;
     std::string FixFont = "FixedSys";

@@ -53,6 +53,7 @@
 #include "reader/ui/AboutBox.h"
 #include "reader/ui/AreaTreeDelegate.h"
 #include "reader/ui/AreaTreeModel.h"
+#include "reader/ui/DesktopNotifier.h"
 #include "reader/ui/ErrorReportForm.h"
 #include "reader/ui/HeaderControl.h"
 #include "reader/ui/Icons.h"
@@ -61,6 +62,7 @@
 #include "reader/ui/MessageListModel.h"
 #include "reader/ui/MessageRowDelegate.h"
 #include "reader/ui/MessageViewPane.h"
+#include "reader/ui/PersonalMailNotices.h"
 #include "reader/ui/ReadInputGuard.h"
 #include "reader/ui/ReadingController.h"
 #include "reader/ui/StatusPanel.h"
@@ -143,6 +145,35 @@ bool OnWayland() {
     return QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
 }
 
+// Unread personal mail of every area below `root` (a linked group's own counters hold no count).
+int64_t PersonalUnreadBelow(const TAreaInfo& root) {
+    int64_t total = 0;
+    std::vector<const TAreaInfo*> pending{&root};
+    while (!pending.empty()) {
+        const TAreaInfo* area = pending.back();
+        pending.pop_back();
+        if (area != &root && area->Zilo == ZiloOrdinary) total += std::max(area->PersonalUnread.load(), 0);
+        for (int i = 0; i < area->ChildCount(); ++i) pending.push_back(area->Child(i));
+    }
+    return total;
+}
+
+// The listed entry without MSGID at the base's `position` whose header is still the announced one.
+TMessageClass* EntryWithoutMsgId(TMessageClass& root, const TNewPersonalMail& mail) {
+    std::vector<TMessageClass*> pending{&root};
+    while (!pending.empty()) {
+        TMessageClass* parent = pending.back();
+        pending.pop_back();
+        for (const auto& reply : parent->Replies) {
+            if (reply->Position == mail.Position && reply->MsgId.empty() &&
+                reply->FromName == mail.FromName && reply->Subject == mail.Subject)
+                return reply.get();
+            pending.push_back(reply.get());
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 // ---- Creation and destruction ----------------------------------------------------------------
@@ -180,6 +211,7 @@ TMainFrame::TMainFrame(QWidget* parent) : QMainWindow(parent) {
     ExHeaderControl1->FitTo(MessageView);
     UpdateCommandStates();
     draftKeeper_ = new TDraftKeeper(this);
+    CreateNotifier(new TDesktopNotifier(this));
 
     MainFrame = this;
     SetAreaTreeView(this);
@@ -577,6 +609,7 @@ void TMainFrame::RefreshAreaCounters() {
     if (manager == nullptr) return;
     marksStale_ = false;
     for (TAreaInfo* area : marks_.RefreshAreaCounters(manager->Root())) ApplyMark(*area);
+    UpdateTitle();
 }
 
 void TMainFrame::ScanPassFinished(const TScanReport& report) {
@@ -614,6 +647,7 @@ void TMainFrame::TakeOpenAreaChanges() {
 
 void TMainFrame::UpdateAreaNode(TAreaInfo& area) {
     for (TAreaInfo* changed : marks_.UpdateAreaNode(area)) ApplyMark(*changed);
+    UpdateTitle();
 }
 
 bool TMainFrame::TreeVisible() const {
@@ -944,6 +978,91 @@ void TMainFrame::MessageChanged(TAreaInfo& area, int position, const std::string
     WhenIdle([this, target, position, msgId] {
         if (list_.MessageChanged(*target, position, msgId)) ShowCurrentMessage();
     });
+}
+
+// ---- Personal mail -------------------------------------------------------------------------------
+
+QString TMainFrame::TitleFor(int64_t personalUnread) {
+    if (personalUnread <= 0) return QStringLiteral("Пелмар");
+    return QStringLiteral("Пелмар — личных писем: %1").arg(personalUnread);
+}
+
+void TMainFrame::UpdateTitle() {
+    const TAreaManager* manager = AreaManager();
+    const QString title = TitleFor(manager != nullptr ? PersonalUnreadBelow(manager->Root()) : 0);
+    if (windowTitle() != title) setWindowTitle(title);
+}
+
+void TMainFrame::CreateNotifier(TDesktopNotifier* notifier) {
+    delete notifier_;
+    notifier_ = notifier;
+    notifier_->setObjectName(QStringLiteral("DesktopNotifier"));
+    notifier_->Unavailable = [this](const QString& reason) {
+        StatusText(2, FromQt(QStringLiteral("Уведомления на рабочем столе недоступны: ") + reason));
+    };
+}
+
+void TMainFrame::UseNotificationBus(const QDBusConnection& bus) {
+    CreateNotifier(new TDesktopNotifier(bus, this));
+}
+
+void TMainFrame::AnnouncePersonalMail(const std::vector<TNewPersonalMail>& mail) {
+    if (!Settings.NotifyPersonal) return;
+    std::vector<TNewPersonalMail> news;
+    for (const TNewPersonalMail& one : mail) {
+        // A letter the user wrote to himself is no news; mail of an area deleted since opens nothing.
+        if (one.FromName == Settings.FullName || AreaRegistry().FindAreaById(one.AreaId) == nullptr) continue;
+        news.push_back(one);
+    }
+    for (TPersonalMailNotice& notice : PersonalMailNotices(news)) {
+        TDesktopNotification note{std::move(notice.Summary), std::move(notice.Body), {}};
+        note.Activated = [this, target = news[notice.Opens]] {
+            WhenIdle([this, target] { OpenPersonalMail(target); });
+        };
+        notifier_->Notify(std::move(note));
+    }
+}
+
+bool TMainFrame::OpenPersonalMail(const TNewPersonalMail& mail) {
+    // A dialog that waits for an answer keeps the window as it is.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+        return false;
+    }
+    if (isMinimized()) showNormal();
+    show();
+    raise();
+    activateWindow();
+    TAreaInfo* area = AreaRegistry().FindAreaById(mail.AreaId);
+    if (area == nullptr || area->Zilo != ZiloOrdinary || !areaModel_->IndexOf(area).isValid()) {
+        StatusText(2, FromQt(QStringLiteral("Области этого письма больше нет")));
+        return false;
+    }
+    const bool wasListed = list_.CurrentArea == area;
+    if (!wasListed) {
+        // Listing the area selects no message by itself: the announced one is selected next.
+        const std::string kept = area->LastMSGID;
+        area->LastMSGID = "a";
+        dialogs_->OpenArea(*area);
+        area->LastMSGID = kept;
+    }
+    if (list_.CurrentArea != area || list_.Base == nullptr || !list_.ThreadRoot) return false;
+    TMessageClass* entry =
+        mail.MsgId.empty() ? EntryWithoutMsgId(*list_.ThreadRoot, mail) : list_.MsgIdIndex.Find(mail.MsgId);
+    if (entry == nullptr && wasListed) {
+        // The list may not have taken what the tosser wrote since it was read: the area is read
+        // afresh, once.
+        ClearSelection();
+        return OpenPersonalMail(mail);
+    }
+    if (entry == nullptr) {
+        StatusText(2, FromQt(QStringLiteral("Письма больше нет в области")));
+        return false;
+    }
+    SelectRow(list_.Reveal(*entry));
+    MessageView->setFocus();
+    return true;
 }
 
 // ---- Commands -----------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,6 +24,7 @@
 #include "reader/Navigation.h"
 #include "reader/ThreadList.h"
 
+class QDBusConnection;
 class QKeyEvent;
 class QLabel;
 class QListView;
@@ -35,6 +37,7 @@ namespace pelmar::ui {
 
 class TAnimation;
 class TAreaTreeModel;
+class TDesktopNotifier;
 class TDraftKeeper;
 class TErrorReportForm;
 class THeaderControl;
@@ -84,6 +87,18 @@ public:
     void CloseUnattended();
     // The node browser and the address book windows of this window.
     TNodelistWindows& NodelistWindows() { return nodelistWindows_; }
+
+    // ---- Personal mail ----
+    // Newly arrived personal mail (the count's report): a desktop notification per message, or one
+    // for many at once; a click opens the message. Nothing while the setting is off.
+    void AnnouncePersonalMail(const std::vector<TNewPersonalMail>& mail);
+    // Lists the message's area and selects the message, the window brought to the front; false
+    // (with a word in the status line) when the area or the message is gone.
+    bool OpenPersonalMail(const TNewPersonalMail& mail);
+    // Desktop notifications go over `bus` from now on (the session bus until then).
+    void UseNotificationBus(const QDBusConnection& bus);
+    // "Пелмар", or with the unread personal mail of every area: "Пелмар — личных писем: 3".
+    static QString TitleFor(int64_t personalUnread);
 
     // ---- TMainWindowServices ----
     void MessageAdded(TAreaInfo& area, int position) override;
@@ -220,6 +235,9 @@ private:
     void WhenIdle(std::function<void()> work);
     void RestoreLayout();
     void StoreLayout();
+    // The title counts the unread personal mail of every area.
+    void UpdateTitle();
+    void CreateNotifier(TDesktopNotifier* notifier);
 
     TThreadList list_;
     TAreaMarks marks_;
@@ -235,6 +253,7 @@ private:
     TDraftKeeper* draftKeeper_ = nullptr;
     QPointer<TTemplEditForm> templateEditor_;
     QPointer<TErrorReportForm> errorReport_;
+    TDesktopNotifier* notifier_ = nullptr;
     TMessageText* RichEdit1 = nullptr;
     std::array<QLabel*, kStatusPanels> panels_{};
     bool treeChangeSuppressed_ = true;

@@ -411,6 +411,9 @@ QWidget* TSetupForm::BuildViewPage() {
     auto* viewLayout = new QVBoxLayout(view);
     for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox11, CheckBox10, CheckBox16, CheckBox4})
         viewLayout->addWidget(box);
+    NotifyPersonalBox = new QCheckBox(QStringLiteral("Сообщать о новой личной почте"), view);
+    NotifyPersonalBox->setObjectName(QStringLiteral("NotifyPersonalBox"));
+    viewLayout->addWidget(NotifyPersonalBox);
 
     auto* fontTabs = new QTabWidget(page);
     auto* ansi = new QWidget;
@@ -728,6 +731,7 @@ TBindings TSetupFormBindings::Of(const TSetupForm& f) {
              {f.CheckBox9, &TSettings::AllowDefault},
              {f.CheckBox10, &TSettings::TBBack},
              {f.CheckBox11, &TSettings::LineWrap},
+             {f.NotifyPersonalBox, &TSettings::NotifyPersonal},
              {f.CheckBox12, &TSettings::AutoSave},
              {f.CheckBox13, &TSettings::bNetFlag},
              {f.CheckBox14, &TSettings::bEchoFlag},

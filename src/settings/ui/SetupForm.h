@@ -95,6 +95,7 @@ private:
     QCheckBox* CheckBox10;
     QCheckBox* CheckBox16;
     QCheckBox* CheckBox4;
+    QCheckBox* NotifyPersonalBox;
     QFontComboBox* FontComboBox1;
     QComboBox* ComboBox1;
     QLabel* VarSample;

@@ -45,12 +45,14 @@ TEST_F(SettingsTest, FreshRegistryGivesDefaultsAndCreatesTheKeys) {
     EXPECT_EQ(Settings.ProgramFolder, HomeFolder());
 
     Settings.NodeListFiles = {"left over"};
+    Settings.NotifyPersonal = false;  // another profile's choice
     Settings.CacheMax = 99;
     ASSERT_TRUE(LoadSettings());
     EXPECT_EQ(Settings.BaseKey, RootKey);
     EXPECT_FALSE(Settings.SetupDone);
     EXPECT_EQ(Settings.VarFont, "MS Sans Serif");
     EXPECT_EQ(Settings.FixFont, "FixedSys");
+    EXPECT_TRUE(Settings.NotifyPersonal);
     EXPECT_EQ(Settings.FullName, "Anonymous");
     EXPECT_EQ(Settings.DataFolder, Settings.ProgramFolder);
     EXPECT_EQ(Settings.CacheMax, 10);
@@ -78,6 +80,7 @@ TEST_F(SettingsTest, EveryStoredFieldRoundTrips) {
     s.BuildThreads = s.ShowKludges = s.ColourText = s.AutoCompile = s.TBBack = false;
     s.VarFont = "Arial";
     s.VarSize = 12;
+    s.NotifyPersonal = false;
     s.FixFont = A("Моноширинный");
     s.FixSize = 14;
     s.DosFont = 5;
@@ -113,6 +116,7 @@ TEST_F(SettingsTest, EveryStoredFieldRoundTrips) {
     EXPECT_EQ(l.TBBack, false);
     EXPECT_EQ(l.VarFont, saved.VarFont);
     EXPECT_EQ(l.VarSize, 12);
+    EXPECT_FALSE(l.NotifyPersonal);
     EXPECT_EQ(l.FixFont, saved.FixFont);
     EXPECT_EQ(l.FixSize, 14);
     EXPECT_EQ(l.DosFont, 5);
