@@ -620,6 +620,7 @@ void TMainFrame::ScanPassFinished(const TScanReport& report) {
         const auto& counted = report.CountedAreaIds;
         if (open != nullptr && std::find(counted.begin(), counted.end(), open->ID) != counted.end())
             TakeOpenAreaChanges();
+        AnnouncePersonalMail(report.NewPersonal);
     });
 }
 
