@@ -250,6 +250,7 @@ void TMainFrame::CreateAnimation() {
     ToolWindow971->addWidget(spacer);
     animation_ = new TAnimation(ToolWindow971);
     ToolWindow971->addWidget(animation_);
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this] { UpdateAnimation(); });
     addToolBar(Qt::TopToolBarArea, ToolWindow971);
     ToolWindow971->hide();
 }
@@ -481,7 +482,7 @@ void TMainFrame::showEvent(QShowEvent* event) {
 void TMainFrame::FormShow() {
     const bool toolbarsShown = commands_->Action(TCommand::ShowToolbars)->isChecked();
     ToolWindow971->setVisible(!NoAnimation && toolbarsShown);
-    if (!NoAnimation) animation_->Start();
+    UpdateAnimation();
     BuildAreaTree();
     treeChangeSuppressed_ = false;
     HeaderResized();
@@ -1482,6 +1483,22 @@ void TMainFrame::SetMenuVisible(bool visible) {
 void TMainFrame::SetToolbarsVisible(bool visible) {
     commands_->SetToolbarsVisible(visible);
     ToolWindow971->setVisible(visible && !NoAnimation);
+    UpdateAnimation();
+}
+
+void TMainFrame::UpdateAnimation() {
+    // The picture turns while the user works in the program; behind other windows, minimised or
+    // hidden it would only cost processor time, so it rests there.
+    if (!NoAnimation && ToolWindow971->isVisibleTo(this) && !isMinimized() &&
+        QGuiApplication::applicationState() == Qt::ApplicationActive)
+        animation_->Start();
+    else
+        animation_->Stop();
+}
+
+void TMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) UpdateAnimation();
 }
 
 QMenu* TMainFrame::createPopupMenu() {

@@ -163,6 +163,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -220,6 +221,8 @@ private:
     void DisplayModeClick(TCommand mode);
     void SetMenuVisible(bool visible);
     void SetToolbarsVisible(bool visible);
+    // Runs or rests the toolbar animation as the window's state asks.
+    void UpdateAnimation();
     void FillWindowList();
     void SelectRow(int row);
     // The open area's base changed (the count saw it): the list takes what other programs wrote,
