@@ -170,6 +170,24 @@ std::string WatchNoteText(TWatchResult why) {
                       "): новые письма видны с задержкой до 30 секунд");
 }
 
+// Stores the area's counters from its private base, all three 0 when it has no usable base (its
+// OpenFailure then says why); remembers which base they belong to.
+TCounted StoreCounters(TAreaInfo& area, const TOpenedBase& base, size_t keepPositions) {
+    area.CountedKind = area.Kind;
+    area.CountedPath = area.Path;
+    if (!base) {
+        area.Read = 0;
+        area.MsgCount = 0;
+        area.PersonalUnread = 0;
+        return {};
+    }
+    const TCounted counted = CountBase(*base.get(), keepPositions);
+    area.Read = counted.Unread;
+    area.MsgCount = counted.Count;
+    area.PersonalUnread = counted.Personal;
+    return counted;
+}
+
 }  // namespace
 
 TScanThread::TScanThread(TNotify notify) : notify_(std::move(notify)) {
@@ -222,19 +240,8 @@ bool TScanThread::Uncounted(const TAreaInfo& area) {
 }
 
 void TScanThread::CountArea(TAreaInfo& area) {
-    area.CountedKind = area.Kind;
-    area.CountedPath = area.Path;
     const TOpenedBase base(area, TBaseMode::Private);
-    if (!base) {
-        area.Read = 0;
-        area.MsgCount = 0;
-        area.PersonalUnread = 0;
-        return;
-    }
-    const TCounted counted = CountBase(*base.get(), 0);
-    area.Read = counted.Unread;
-    area.MsgCount = counted.Count;
-    area.PersonalUnread = counted.Personal;
+    StoreCounters(area, base, 0);
 }
 
 bool TScanThread::Pass(const std::stop_token& stop, const TBetweenAreas& betweenAreas, TPassKind kind) {
@@ -331,22 +338,14 @@ void TScanThread::CountAreaLive(TAreaInfo& area, TScanReport& report) {
     const auto seenAt = personal_.find(area.ID);
     const bool firstCount =
         seenAt == personal_.end() || seenAt->second.Kind != area.Kind || seenAt->second.Path != area.Path;
-    area.CountedKind = area.Kind;
-    area.CountedPath = area.Path;
     const TOpenedBase base(area, TBaseMode::Private);
+    const bool tracking = !Settings.FullName.empty();
+    const TCounted counted = StoreCounters(area, base, tracking ? PersonalKeysPerArea : 0);
     if (!base) {
-        area.Read = 0;
-        area.MsgCount = 0;
-        area.PersonalUnread = 0;
         // When the base is back, what it holds is counted as waiting mail, not as news.
         personal_.erase(area.ID);
         return;
     }
-    const bool tracking = !Settings.FullName.empty();
-    const TCounted counted = CountBase(*base.get(), tracking ? PersonalKeysPerArea : 0);
-    area.Read = counted.Unread;
-    area.MsgCount = counted.Count;
-    area.PersonalUnread = counted.Personal;
     if (!tracking) return;
 
     // Only the personal unread messages have their headers read.

@@ -26,19 +26,13 @@
 #include "reader/ui/MainFrame.h"
 #include "reader/ui/PersonalMailNotices.h"
 #include "support/TestSupport.h"
+#include "support/qt/WaitFor.h"
 
 namespace pelmar::ui {
 namespace {
 
 namespace fs = std::filesystem;
-
-template <typename F>
-bool WaitFor(F done, int timeoutMs = 30000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeoutMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
+using pelmar::test::WaitFor;
 
 struct TNotifyCall {
     QString App, Summary, Body;

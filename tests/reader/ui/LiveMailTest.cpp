@@ -26,20 +26,14 @@
 #include "support/FtnPacket.h"
 #include "support/TestSupport.h"
 #include "support/qt/Child.h"
+#include "support/qt/WaitFor.h"
 
 namespace pelmar::ui {
 namespace {
 
 using pelmar::test::Child;
 namespace fs = std::filesystem;
-
-template <typename F>
-bool WaitFor(F done, int timeoutMs = 60000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeoutMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
+using pelmar::test::WaitFor;
 
 std::string EchoText(const std::string& area, const std::string& msgId, const std::string& reply,
                      const std::string& body) {

@@ -32,20 +32,14 @@
 #include "reader/ui/ReadingController.h"
 #include "support/TestSupport.h"
 #include "support/qt/Child.h"
+#include "support/qt/WaitFor.h"
 
 namespace pelmar::ui {
 namespace {
 
 using pelmar::test::Child;
 namespace fs = std::filesystem;
-
-template <typename F>
-bool WaitFor(F done, int timeoutMs = 30000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeoutMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
+using pelmar::test::WaitFor;
 
 // Answers every modal message box as it appears and keeps its text.
 class TBoxAnswer {
