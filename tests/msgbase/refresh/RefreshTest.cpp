@@ -1,10 +1,12 @@
 // An open base taking up what another program (another base object on the same files) wrote:
 // appended messages become new positions, removed and rewritten ones are named by their positions,
-// a message begun before stays pending, and cut files refuse without changing anything.
+// a message begun before stays pending, cut files refuse without changing anything, and a base
+// caught half-way through another program's append is left for later.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +14,8 @@
 #include "core/Errors.h"
 #include "core/Settings.h"
 #include "msgbase/BaseFactory.h"
+#include "msgbase/ShortLockWaits.h"
+#include "msgbase/TosserLock.h"
 #include "support/TestSupport.h"
 
 namespace pelmar {
@@ -193,6 +197,103 @@ TEST_F(BaseRefresh, CutFilesFailCleanlyAndLeaveTheBaseAsItWas) {
         EXPECT_EQ(reader->Count(), count);
         EXPECT_EQ(reader->Current, 2);
         EXPECT_TRUE(reader->Active);
+    }
+}
+
+// The files of the base in the test folder, by name.
+std::map<std::string, std::string> Snapshot(const fs::path& dir) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        if (entry.is_regular_file()) files[entry.path().string()] = test::ReadFile(entry.path());
+    return files;
+}
+
+// A tosser caught half-way through appending a message: Refresh reports Busy and keeps what it
+// held (no partial entry, no position without its message, no damage reported); once the write is
+// whole, the message is taken as one append.
+TEST_F(BaseRefresh, HalfWayAppendIsBusyAndTakenWholeLater) {
+    using TFiles = std::map<std::string, std::string>;
+    struct TCase {
+        const char* Name;
+        const TFormat& Format;
+        const char* Locked;  // the file whose first byte the tosser keeps locked; null: no lock
+        // Turns the files after the append (`after`) back into the half-way state.
+        void (*Half)(TFiles& after, const TFiles& before);
+    };
+    const TCase cases[] = {
+        // Header and index entry written, the counters in the base header not yet; the lock held.
+        {"JAM locked", Formats[2], "su.general.jhr",
+         [](TFiles& after, const TFiles& before) {
+             for (auto& [name, bytes] : after)
+                 if (name.ends_with(".jhr")) bytes.replace(0, 1024, before.at(name), 0, 1024);
+         }},
+        // The same by a writer that does not lock.
+        {"JAM header missing", Formats[2], nullptr,
+         [](TFiles& after, const TFiles& before) {
+             for (auto& [name, bytes] : after)
+                 if (name.ends_with(".jhr")) bytes = before.at(name);
+         }},
+        // Half an index entry.
+        {"JAM partial entry", Formats[2], nullptr,
+         [](TFiles& after, const TFiles& before) {
+             for (auto& [name, bytes] : after)
+                 if (name.ends_with(".jdx"))
+                     bytes = before.at(name) + bytes.substr(before.at(name).size(), 5);
+         }},
+        // The header of the new message is there, its subfields not yet.
+        {"JAM subfields missing", Formats[2], nullptr,
+         [](TFiles& after, const TFiles& before) {
+             for (auto& [name, bytes] : after)
+                 if (name.ends_with(".jhr")) bytes.resize(before.at(name).size() + 80);
+         }},
+        // Whole files, but the tosser still holds the lock.
+        {"Squish locked", Formats[1], "su.general.sqd", [](TFiles&, const TFiles&) {}},
+        {"Squish partial entry", Formats[1], nullptr,
+         [](TFiles& after, const TFiles& before) {
+             for (auto& [name, bytes] : after)
+                 if (name.ends_with(".sqi"))
+                     bytes = before.at(name) + bytes.substr(before.at(name).size(), 5);
+         }},
+        // The new message file is created, not yet filled.
+        {"*.MSG empty file", Formats[0], nullptr,
+         [](TFiles& after, const TFiles& before) {
+             for (auto& [name, bytes] : after)
+                 if (before.count(name) == 0) bytes.clear();
+         }},
+    };
+    const test::TShortLockWaits shortWaits;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        path_.clear();
+        auto reader = Open(c.Format);
+        auto tosser = Open(c.Format);
+        const int32_t count = reader->Count();
+        reader->Seek(2);
+        const TFiles before = Snapshot(dir_.Path());
+        Write(*tosser, "000000c1");
+        const TFiles whole = Snapshot(dir_.Path());
+        TFiles half = whole;
+        c.Half(half, before);
+        for (const auto& [name, bytes] : half) test::WriteFile(name, bytes);
+        {
+            std::unique_ptr<test::TTosserLock> lock;
+            if (c.Locked != nullptr) {
+                lock = std::make_unique<test::TTosserLock>((dir_.Path() / c.Locked).string(), 1, 60000);
+                ASSERT_TRUE(lock->Locked);
+            }
+            TBaseRefresh r;
+            EXPECT_NO_THROW(r = reader->Refresh());
+            EXPECT_EQ(r.Kind, TKind::Busy);
+            EXPECT_EQ(reader->Count(), count);
+            EXPECT_EQ(reader->Current, 2);
+        }
+        for (const auto& [name, bytes] : whole) test::WriteFile(name, bytes);
+        const TBaseRefresh r = reader->Refresh();
+        EXPECT_EQ(r.Kind, TKind::Changed);
+        EXPECT_EQ(r.PositionsBefore, count);
+        EXPECT_EQ(reader->Current, 2);
+        EXPECT_EQ(r.Appended(), 1);
+        if (r.Appended() > 0) EXPECT_EQ(Ids(*reader, r.PositionsAfter).back(), IdOf("000000c1"));
     }
 }
 
