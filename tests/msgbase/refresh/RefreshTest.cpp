@@ -254,6 +254,7 @@ TEST_F(BaseRefresh, HalfWayAppendIsBusyAndTakenWholeLater) {
                  if (name.ends_with(".sqi"))
                      bytes = before.at(name) + bytes.substr(before.at(name).size(), 5);
          }},
+        {"Hudson locked", Formats[3], "hudson/msginfo.bbs", [](TFiles&, const TFiles&) {}},
         // The new message file is created, not yet filled.
         {"*.MSG empty file", Formats[0], nullptr,
          [](TFiles& after, const TFiles& before) {
