@@ -213,54 +213,23 @@ std::map<std::string, std::string> Snapshot(const fs::path& dir) {
 // whole, the message is taken as one append.
 TEST_F(BaseRefresh, HalfWayAppendIsBusyAndTakenWholeLater) {
     using TFiles = std::map<std::string, std::string>;
+    constexpr size_t CountersOld = std::string::npos;  // the append whole, the base header as before
     struct TCase {
         const char* Name;
         const TFormat& Format;
         const char* Locked;  // the file whose first byte the tosser keeps locked; null: no lock
-        // Turns the files after the append (`after`) back into the half-way state.
-        void (*Half)(TFiles& after, const TFiles& before);
+        const char* Half;    // the file caught half-way ("" for the new file; null: all whole)
+        size_t Kept;         // bytes of the append it holds, or CountersOld
     };
     const TCase cases[] = {
-        // Header and index entry written, the counters in the base header not yet; the lock held.
-        {"JAM locked", Formats[2], "su.general.jhr",
-         [](TFiles& after, const TFiles& before) {
-             for (auto& [name, bytes] : after)
-                 if (name.ends_with(".jhr")) bytes.replace(0, 1024, before.at(name), 0, 1024);
-         }},
-        // The same by a writer that does not lock.
-        {"JAM header missing", Formats[2], nullptr,
-         [](TFiles& after, const TFiles& before) {
-             for (auto& [name, bytes] : after)
-                 if (name.ends_with(".jhr")) bytes = before.at(name);
-         }},
-        // Half an index entry.
-        {"JAM partial entry", Formats[2], nullptr,
-         [](TFiles& after, const TFiles& before) {
-             for (auto& [name, bytes] : after)
-                 if (name.ends_with(".jdx"))
-                     bytes = before.at(name) + bytes.substr(before.at(name).size(), 5);
-         }},
-        // The header of the new message is there, its subfields not yet.
-        {"JAM subfields missing", Formats[2], nullptr,
-         [](TFiles& after, const TFiles& before) {
-             for (auto& [name, bytes] : after)
-                 if (name.ends_with(".jhr")) bytes.resize(before.at(name).size() + 80);
-         }},
-        // Whole files, but the tosser still holds the lock.
-        {"Squish locked", Formats[1], "su.general.sqd", [](TFiles&, const TFiles&) {}},
-        {"Squish partial entry", Formats[1], nullptr,
-         [](TFiles& after, const TFiles& before) {
-             for (auto& [name, bytes] : after)
-                 if (name.ends_with(".sqi"))
-                     bytes = before.at(name) + bytes.substr(before.at(name).size(), 5);
-         }},
-        {"Hudson locked", Formats[3], "hudson/msginfo.bbs", [](TFiles&, const TFiles&) {}},
-        // The new message file is created, not yet filled.
-        {"*.MSG empty file", Formats[0], nullptr,
-         [](TFiles& after, const TFiles& before) {
-             for (auto& [name, bytes] : after)
-                 if (before.count(name) == 0) bytes.clear();
-         }},
+        {"JAM locked", Formats[2], "su.general.jhr", ".jhr", CountersOld},
+        {"JAM header missing", Formats[2], nullptr, ".jhr", 0},
+        {"JAM partial entry", Formats[2], nullptr, ".jdx", 5},
+        {"JAM subfields missing", Formats[2], nullptr, ".jhr", 80},  // the fixed header only
+        {"Squish locked", Formats[1], "su.general.sqd", nullptr, 0},
+        {"Squish partial entry", Formats[1], nullptr, ".sqi", 5},
+        {"Hudson locked", Formats[3], "hudson/msginfo.bbs", nullptr, 0},
+        {"*.MSG empty file", Formats[0], nullptr, "", 0},  // created, not yet filled
     };
     const test::TShortLockWaits shortWaits;
     for (const auto& c : cases) {
@@ -273,9 +242,16 @@ TEST_F(BaseRefresh, HalfWayAppendIsBusyAndTakenWholeLater) {
         const TFiles before = Snapshot(dir_.Path());
         Write(*tosser, "000000c1");
         const TFiles whole = Snapshot(dir_.Path());
-        TFiles half = whole;
-        c.Half(half, before);
-        for (const auto& [name, bytes] : half) test::WriteFile(name, bytes);
+        for (const auto& [name, bytes] : whole) {
+            if (c.Half == nullptr || !(*c.Half ? name.ends_with(c.Half) : before.count(name) == 0)) continue;
+            const std::string old = before.count(name) != 0 ? before.at(name) : std::string();
+            std::string half = bytes;
+            if (c.Kept == CountersOld)
+                half.replace(0, 1024, old, 0, 1024);
+            else
+                half = old + bytes.substr(old.size(), c.Kept);
+            test::WriteFile(name, half);
+        }
         {
             std::unique_ptr<test::TTosserLock> lock;
             if (c.Locked != nullptr) {
