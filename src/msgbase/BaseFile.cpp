@@ -332,20 +332,23 @@ void SetLockWaits(std::chrono::milliseconds writers, std::chrono::milliseconds m
     markReadWaitMs = std::clamp<int64_t>(markRead.count(), 0, writerWaitMs.load());
 }
 
-TRangeLock::TRangeLock(int fd, uint64_t start, uint64_t length, std::chrono::milliseconds wait)
+TRangeLock::TRangeLock(int fd, uint64_t start, uint64_t length, std::chrono::milliseconds wait, TMode mode)
     : Fd(fd), Start(start), Length(length) {
     if (fd < 0) return;
     const auto deadline = std::chrono::steady_clock::now() + wait;
     auto pause = std::chrono::milliseconds(5);
     for (;;) {
-        if (SetLock(fd, F_WRLCK, start, length)) {
+        if (SetLock(fd, mode == TMode::Shared ? F_RDLCK : F_WRLCK, start, length)) {
             Locked = true;
             return;
         }
         // Only a lock another holder has is worth waiting for (a read-only file never locks).
         if (errno != EAGAIN && errno != EACCES && errno != EINTR) return;
         const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) return;
+        if (now >= deadline) {
+            Contended = true;
+            return;
+        }
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
         pause = std::min(pause * 2, std::chrono::milliseconds(50));
     }

@@ -143,21 +143,28 @@ void SetLockWaits(std::chrono::milliseconds writers, std::chrono::milliseconds m
 // An exclusive open-file-description lock on [start, start + length) of `fd`, taken in the
 // constructor (retrying until `wait` has passed) and released by the destructor. Such locks
 // conflict with the record locks tossers take, and a second open of the same file in this process
-// cannot release them.
+// cannot release them. A shared lock (readers) lets other readers in and keeps writers out; it is
+// taken on files opened read-only as well.
 class TRangeLock {
 public:
-    TRangeLock(int fd, uint64_t start, uint64_t length, std::chrono::milliseconds wait);
+    enum class TMode { Exclusive, Shared };
+    TRangeLock(int fd, uint64_t start, uint64_t length, std::chrono::milliseconds wait,
+               TMode mode = TMode::Exclusive);
     ~TRangeLock();
     TRangeLock(const TRangeLock&) = delete;
     TRangeLock& operator=(const TRangeLock&) = delete;
     bool Held() const { return Locked; }
     explicit operator bool() const { return Locked; }
+    // Not held because another holder kept the range for the whole wait (not because the file or
+    // the file system refuses locks).
+    bool HeldElsewhere() const { return Contended; }
 
 private:
     int Fd;
     uint64_t Start;
     uint64_t Length;
     bool Locked = false;
+    bool Contended = false;
 };
 
 }  // namespace pelmar

@@ -321,6 +321,21 @@ TBaseRefresh TFidoBase::Refresh() {
         appended.push_back(k);
     }
 
+    // A tosser creates a message file and fills it after: one without a whole header yet is taken
+    // by a later Refresh, and so is every newer one, so that numbers keep growing with positions.
+    bool halfWritten = false;
+    if (!renumbered) {
+        for (size_t n = 0; n < appended.size(); ++n) {
+            struct stat st {};
+            if (::fstatat(DirFd, found[appended[n]].FileName.c_str(), &st, 0) == 0 &&
+                static_cast<uint64_t>(st.st_size) >= HeaderSize)
+                continue;
+            halfWritten = true;
+            appended.resize(n);
+            break;
+        }
+    }
+
     if (renumbered) {
         // Current follows its file when the file at its number is still the one last read.
         int32_t moved = -1;
@@ -366,6 +381,8 @@ TBaseRefresh TFidoBase::Refresh() {
         for (const size_t k : appended) Entries.push_back(std::move(found[k]));
         if (!result.Gone.empty() || !back.empty() || !appended.empty())
             result.Kind = TBaseRefresh::TKind::Changed;
+        else if (halfWritten)
+            result.Kind = TBaseRefresh::TKind::Busy;
     }
     MsgFiles.clear();
     MsgFiles.reserve(Entries.size());

@@ -212,9 +212,22 @@ TBaseRefresh THudson::Refresh() {
     TBaseRefresh result;
     result.PositionsBefore = result.PositionsAfter = static_cast<int32_t>(BoardMap.size());
     if (!Active || WriteIsNew) return result;
+    // Writers change the files under the lock on MSGINFO.BBS: read under a shared lock, and leave
+    // a base being written.
+    const TRangeLock lock(InfoFile.Fd(), 0, HudsonInfoSize, MarkReadLockWait(), TRangeLock::TMode::Shared);
+    const auto busy = [&result] {
+        result.Kind = TBaseRefresh::TKind::Busy;
+        return result;
+    };
+    if (lock.HeldElsewhere()) return busy();
     // Everything is read and checked before anything in memory changes.
     const uint64_t idxBytes = IdxFile.Size();
-    if (idxBytes % HudsonIdxSize != 0) throw EReadError("MSGIDX.BBS ends in a partial entry");
+    // A writer that does not lock may be half-way through an append: news for later, not damage.
+    const bool grown = idxBytes > uint64_t{IndexOnDisk} * HudsonIdxSize;
+    if (idxBytes % HudsonIdxSize != 0) {
+        if (grown) return busy();
+        throw EReadError("MSGIDX.BBS ends in a partial entry");
+    }
     const auto entries = static_cast<int64_t>(idxBytes / HudsonIdxSize);
     if (entries > MaxIndexEntries) throw EReadError("MSGIDX.BBS is larger than any Hudson base");
     std::vector<uint8_t> bytes(static_cast<size_t>(idxBytes));
@@ -227,6 +240,7 @@ TBaseRefresh THudson::Refresh() {
     std::vector<TPosition> sorted;
     for (size_t i = 0; i < index.size(); ++i) {
         if (index[i].Board != Board || index[i].MsgNum == HudsonDeletedNum) continue;
+        if (i >= headers && i >= IndexOnDisk) return busy();
         if (i >= headers)
             throw EReadError("MSGIDX.BBS: record " + std::to_string(i) + " has no header in MSGHDR.BBS");
         sorted.push_back({static_cast<int32_t>(i), index[i].MsgNum});

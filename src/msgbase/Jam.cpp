@@ -174,6 +174,13 @@ TBaseRefresh TJAM::Refresh() {
     TBaseRefresh result;
     if (!Active) return result;
     DropWindow();
+    // Writers add a message under the lock on the first byte of the header file, and the files are
+    // consistent only once they let go: read under a shared lock, and leave a base being written.
+    const TRangeLock lock(Jhr.Fd(), 0, 1, MarkReadLockWait(), TRangeLock::TMode::Shared);
+    if (lock.HeldElsewhere()) {
+        result.Kind = TBaseRefresh::TKind::Busy;
+        return result;
+    }
     // Everything is read and checked before anything in memory changes.
     const TJamBaseHeader header = ReadBaseHeaderFromDisk();
     const uint64_t indexBytes = Jdx.Size();
@@ -188,15 +195,38 @@ TBaseRefresh TJAM::Refresh() {
         header.ActiveMsgs + (pending ? 1 : 0) == BaseHeader.ActiveMsgs &&
         indexBytes == uint64_t{KnownOnDisk} * JamIndexEntrySize && headerBytes >= CheckedJhrSize)
         return result;
-    if (indexBytes % JamIndexEntrySize != 0)
+    // A writer that does not lock may be half-way through an append: an entry being written, or
+    // new entries whose headers are not all there yet. That is news for later, not damage; only
+    // what was known before must read back whole.
+    const auto halfWritten = [&result] {
+        result = TBaseRefresh{};
+        result.Kind = TBaseRefresh::TKind::Busy;
+        return result;
+    };
+    const bool grown = indexBytes > uint64_t{known} * JamIndexEntrySize;
+    if (indexBytes % JamIndexEntrySize != 0) {
+        if (grown) return halfWritten();
         throw EReadError("JAM: the index of " + Path + " ends in a partial entry");
-    std::vector<TJamIndexEntry> disk = ReadIndexFromDisk();
+    }
+    std::vector<TJamIndexEntry> disk;
+    TJamIndexEntry::ParseAll(Jdx.ReadAt(0, indexBytes), disk);
     if (disk.size() != indexBytes / JamIndexEntrySize)
         throw EReadError("JAM: the index of " + Path + " could not be read whole");
     for (size_t i = 0; i < disk.size(); ++i) {
-        if (!disk[i].Deleted() && uint64_t{disk[i].HdrOffset} + JamMsgHeaderSize > headerBytes)
-            throw EReadError("JAM: index entry " + std::to_string(i) + " of " + Path +
-                             " points past the end of the header file");
+        if (disk[i].Deleted() || uint64_t{disk[i].HdrOffset} + JamMsgHeaderSize <= headerBytes) continue;
+        if (i >= known) return halfWritten();
+        throw EReadError("JAM: index entry " + std::to_string(i) + " of " + Path +
+                         " points past the end of the header file");
+    }
+    // Headers are appended in the order of their entries: the last new one whole means all are.
+    for (size_t i = disk.size(); i > known; --i) {
+        const TJamIndexEntry& last = disk[i - 1];
+        if (last.Deleted()) continue;
+        TJamMsgHeader fixed;
+        if (!TJamMsgHeader::Parse(Jhr.ReadAt(last.HdrOffset, JamMsgHeaderSize), fixed) ||
+            uint64_t{last.HdrOffset} + JamMsgHeaderSize + fixed.SubfieldLen > headerBytes)
+            return halfWritten();
+        break;
     }
 
     result.PositionsAfter = static_cast<int32_t>(disk.size());

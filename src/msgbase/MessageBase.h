@@ -123,6 +123,8 @@ struct TBaseRefresh {
         Renumbered,   // the base was rebuilt or renumbered: no position held before is known to keep
                       // its message, and Current was moved to its message's new position (or -1)
         Unsupported,  // this format cannot take changes in place: nothing was done
+        Busy,         // another program is writing the base (it holds the writers' lock, or an
+                      // append is half-way): nothing was taken or changed; try again later
     };
     TKind Kind = TKind::Unchanged;
     int32_t PositionsBefore = 0;
@@ -251,7 +253,8 @@ public:
     // identity of every position this object handed out (a caller's Current keeps its message, a
     // message begun with NewMessage and not yet written stays pending, after the new ones) except
     // when the result is Renumbered. A damaged or truncated base raises EReadError and the base
-    // stays as it was. Formats that cannot do it return Unsupported.
+    // stays as it was; a base another program is writing right now gives Busy and stays as it was
+    // too. Formats that cannot do it return Unsupported.
     virtual TBaseRefresh Refresh();
 
     // ---- Non-virtual operations ----

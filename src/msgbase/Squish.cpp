@@ -253,6 +253,13 @@ TBaseRefresh TSquish::Refresh() {
     const size_t known = pendingNew ? Positions.size() - 1 : Positions.size();
     result.PositionsBefore = result.PositionsAfter = static_cast<int32_t>(known);
 
+    // Writers hold the lock on the first byte of the data file while they change the base; the
+    // files are consistent only once they let go. Read under a shared lock; leave a base being written.
+    const TRangeLock lock(DataFile.Fd(), 0, 1, MarkReadLockWait(), TRangeLock::TMode::Shared);
+    if (lock.HeldElsewhere()) {
+        result.Kind = TBaseRefresh::TKind::Busy;
+        return result;
+    }
     // Everything is read and checked before anything in memory changes.
     DataFile.DropCache();
     const uint64_t dataSize = DataFile.Size();
@@ -263,7 +270,19 @@ TBaseRefresh TSquish::Refresh() {
     // Nobody wrote: the header and index are as this object left them (and the data did not shrink).
     if (Synced && header.Raw == SyncedHeader && indexSize == SyncedIndexSize && dataSize >= DataSize)
         return result;
-    if (indexSize % SquishIndexEntrySize != 0) ThrowDamaged("the index ends in a partial entry");
+    // A writer that does not lock may be half-way through an append (an index entry being written,
+    // or one whose frame is not there yet): news for later, not damage.
+    const auto halfWritten = [&result] {
+        result = TBaseRefresh{};
+        result.Kind = TBaseRefresh::TKind::Busy;
+        return result;
+    };
+    uint32_t newestKnown = 0;
+    for (size_t p = 0; p < known; ++p) newestKnown = std::max(newestKnown, Positions[p].UMsgId);
+    if (indexSize % SquishIndexEntrySize != 0) {
+        if (Synced && indexSize > SyncedIndexSize) return halfWritten();
+        ThrowDamaged("the index ends in a partial entry");
+    }
     if (indexSize > (dataSize / (SquishFrameHeaderSize + SquishXmsgSize) + 1) * SquishIndexEntrySize)
         ThrowDamaged("the index lists more messages than the data file can hold");
     if ((header.BeginFrame() == SquishNullFrame) != (header.LastFrame() == SquishNullFrame))
@@ -275,8 +294,10 @@ TBaseRefresh TSquish::Refresh() {
     std::vector<TSquishIndexEntry> disk = ParseIndex(bytes, exact);
     for (size_t i = 0; i < disk.size(); ++i) {
         if (disk[i].Ofs < SquishBaseHeaderSize ||
-            uint64_t{disk[i].Ofs} + SquishFrameHeaderSize + SquishXmsgSize > dataSize)
+            uint64_t{disk[i].Ofs} + SquishFrameHeaderSize + SquishXmsgSize > dataSize) {
+            if (known > 0 && disk[i].UMsgId > newestKnown) return halfWritten();
             ThrowDamaged("index entry " + std::to_string(i) + " leads outside the data file");
+        }
     }
 
     std::unordered_map<uint32_t, size_t> byId;

@@ -719,6 +719,10 @@ TBaseChangesOutcome TThreadList::TakeBaseChanges(int firstShownRow, int lastShow
     }
     using TKind = TBaseRefresh::TKind;
     outcome.Unsupported = refresh.Kind == TKind::Unsupported;
+    // Half-way through another program's write nothing on disk is to be trusted yet, not even the
+    // read marks of the shown rows.
+    outcome.Busy = refresh.Kind == TKind::Busy;
+    if (outcome.Busy) return outcome;
     auto noteError = [&](const std::exception& error) {
         if (outcome.FirstError.empty()) outcome.FirstError = error.what();
         ++outcome.Errors;

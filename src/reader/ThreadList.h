@@ -99,6 +99,8 @@ struct TBaseChangesOutcome {
     int SelectRow = -1;
     int TopRow = -1;
     bool Unsupported = false;  // the base's format cannot take changes in place (reopen the area)
+    // Another program was writing the base: nothing was taken or read; ask again a little later.
+    bool Busy = false;
     // Why the base could not be refreshed (damaged or truncated files), CP1251; the list is as it was.
     std::string Error;
 };

@@ -1,7 +1,8 @@
 // The listed area while a tosser works on its base (another base object on the same files): new
 // messages join their threads as row inserts, the selection and the expanded threads stay, removed
 // messages are greyed, read marks set elsewhere are redrawn, a renumbered base is read again whole
-// rather than taken by position, and a tree changed in place never comes back from the cache.
+// rather than taken by position, a base caught half-way through a toss is left for later, and a tree
+// changed in place never comes back from the cache.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -258,6 +259,53 @@ TEST_F(LiveList, RepliesBeforeTheirParentGoUnderItAndALargeAreaIsNotReadAgain) {
     EXPECT_GE(outcome.SelectRow, 0);
     EXPECT_EQ(list.Rows.back(), list.MsgIdIndex.Find("q"));
     ExpectRowsAsRebuilt(list);
+}
+
+// The tosser is half-way through adding a message (the index entry written, the header not; or the
+// message file created, not filled): the list changes nothing, reports no damage and reads nothing
+// again; asked again once the write is whole, it takes the message as one insert.
+TEST_F(LiveList, AHalfWrittenTossIsLeftForLaterNotReadAgainWhole) {
+    struct TCase {
+        const TFormat& Format;
+        const char* HalfFile;  // the file put back as it was before the append ("" for the new one)
+    };
+    for (const TCase& c : {TCase{Formats[2], "su.general.jhr"}, TCase{Formats[0], ""}}) {
+        SCOPED_TRACE(c.Format.Name);
+        TLiveArea live(c.Format);
+        TThreadList& list = live.list;
+        TMessageClass* selected = list.CurrentEntry = list.Rows.back();
+        const size_t shown = list.Rows.size();
+        const fs::path folder =
+            c.Format.Kind == BaseKindMsg ? live.dir.Path() / "su.general" : live.dir.Path();
+        fs::path half = folder / c.HalfFile;
+        const std::string halfBytes = *c.HalfFile ? test::ReadFile(half) : std::string();
+        std::vector<fs::path> old;
+        for (const auto& entry : fs::directory_iterator(folder)) old.push_back(entry.path());
+
+        live.Write("0000f0b1", "");
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (*c.HalfFile == '\0' && std::find(old.begin(), old.end(), entry.path()) == old.end())
+                half = entry.path();
+        const std::string wholeBytes = test::ReadFile(half);
+        test::WriteFile(half, halfBytes);
+        TBaseChangesOutcome outcome = list.TakeBaseChanges(0, 3);
+        EXPECT_TRUE(outcome.Busy);
+        EXPECT_TRUE(outcome.Error.empty()) << outcome.Error;
+        EXPECT_EQ(outcome.Errors, 0) << outcome.FirstError;
+        EXPECT_FALSE(outcome.FullReread);
+        EXPECT_EQ(live.rows.Resets + live.rows.Inserted.size() + live.rows.Redrawn.size(), 0u)
+            << "nothing drawn";
+
+        test::WriteFile(half, wholeBytes);
+        outcome = list.TakeBaseChanges(0, 3);
+        EXPECT_EQ(outcome.Added, 1);
+        EXPECT_FALSE(outcome.FullReread);
+        EXPECT_EQ(live.rows.Resets, 0);
+        EXPECT_EQ(list.CurrentEntry, selected);
+        ASSERT_EQ(list.Rows.size(), shown + 1);
+        EXPECT_EQ(list.Rows.back()->MsgId, "2:5020/9 0000f0b1");
+        ExpectRowsAsRebuilt(list);
+    }
 }
 
 // A tree changed by a tosser's delete holds positions of the base object that saw the delete; the

@@ -1,10 +1,12 @@
 // An open base taking up what another program (another base object on the same files) wrote:
 // appended messages become new positions, removed and rewritten ones are named by their positions,
-// a message begun before stays pending, and cut files refuse without changing anything.
+// a message begun before stays pending, cut files refuse without changing anything, and a base
+// caught half-way through another program's append is left for later.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +14,8 @@
 #include "core/Errors.h"
 #include "core/Settings.h"
 #include "msgbase/BaseFactory.h"
+#include "msgbase/ShortLockWaits.h"
+#include "msgbase/TosserLock.h"
 #include "support/TestSupport.h"
 
 namespace pelmar {
@@ -193,6 +197,80 @@ TEST_F(BaseRefresh, CutFilesFailCleanlyAndLeaveTheBaseAsItWas) {
         EXPECT_EQ(reader->Count(), count);
         EXPECT_EQ(reader->Current, 2);
         EXPECT_TRUE(reader->Active);
+    }
+}
+
+// The files of the base in the test folder, by name.
+std::map<std::string, std::string> Snapshot(const fs::path& dir) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        if (entry.is_regular_file()) files[entry.path().string()] = test::ReadFile(entry.path());
+    return files;
+}
+
+// A tosser caught half-way through appending a message: Refresh reports Busy and keeps what it
+// held (no partial entry, no position without its message, no damage reported); once the write is
+// whole, the message is taken as one append.
+TEST_F(BaseRefresh, HalfWayAppendIsBusyAndTakenWholeLater) {
+    using TFiles = std::map<std::string, std::string>;
+    constexpr size_t CountersOld = std::string::npos;  // the append whole, the base header as before
+    struct TCase {
+        const char* Name;
+        const TFormat& Format;
+        const char* Locked;  // the file whose first byte the tosser keeps locked; null: no lock
+        const char* Half;    // the file caught half-way ("" for the new file; null: all whole)
+        size_t Kept;         // bytes of the append it holds, or CountersOld
+    };
+    const TCase cases[] = {
+        {"JAM locked", Formats[2], "su.general.jhr", ".jhr", CountersOld},
+        {"JAM header missing", Formats[2], nullptr, ".jhr", 0},
+        {"JAM partial entry", Formats[2], nullptr, ".jdx", 5},
+        {"JAM subfields missing", Formats[2], nullptr, ".jhr", 80},  // the fixed header only
+        {"Squish locked", Formats[1], "su.general.sqd", nullptr, 0},
+        {"Squish partial entry", Formats[1], nullptr, ".sqi", 5},
+        {"Hudson locked", Formats[3], "hudson/msginfo.bbs", nullptr, 0},
+        {"*.MSG empty file", Formats[0], nullptr, "", 0},  // created, not yet filled
+    };
+    const test::TShortLockWaits shortWaits;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        path_.clear();
+        auto reader = Open(c.Format);
+        auto tosser = Open(c.Format);
+        const int32_t count = reader->Count();
+        reader->Seek(2);
+        const TFiles before = Snapshot(dir_.Path());
+        Write(*tosser, "000000c1");
+        const TFiles whole = Snapshot(dir_.Path());
+        for (const auto& [name, bytes] : whole) {
+            if (c.Half == nullptr || !(*c.Half ? name.ends_with(c.Half) : before.count(name) == 0)) continue;
+            const std::string old = before.count(name) != 0 ? before.at(name) : std::string();
+            std::string half = bytes;
+            if (c.Kept == CountersOld)
+                half.replace(0, 1024, old, 0, 1024);
+            else
+                half = old + bytes.substr(old.size(), c.Kept);
+            test::WriteFile(name, half);
+        }
+        {
+            std::unique_ptr<test::TTosserLock> lock;
+            if (c.Locked != nullptr) {
+                lock = std::make_unique<test::TTosserLock>((dir_.Path() / c.Locked).string(), 1, 60000);
+                ASSERT_TRUE(lock->Locked);
+            }
+            TBaseRefresh r;
+            EXPECT_NO_THROW(r = reader->Refresh());
+            EXPECT_EQ(r.Kind, TKind::Busy);
+            EXPECT_EQ(reader->Count(), count);
+            EXPECT_EQ(reader->Current, 2);
+        }
+        for (const auto& [name, bytes] : whole) test::WriteFile(name, bytes);
+        const TBaseRefresh r = reader->Refresh();
+        EXPECT_EQ(r.Kind, TKind::Changed);
+        EXPECT_EQ(r.PositionsBefore, count);
+        EXPECT_EQ(reader->Current, 2);
+        EXPECT_EQ(r.Appended(), 1);
+        if (r.Appended() > 0) EXPECT_EQ(Ids(*reader, r.PositionsAfter).back(), IdOf("000000c1"));
     }
 }
 
