@@ -83,10 +83,12 @@ int Measure() {
     frame.show();
     // As the program starts it: the report becomes a queued call on the window's thread.
     StartScanThread([&frame](const TScanReport& report) {
-        QMetaObject::invokeMethod(qApp, [&frame, report] { frame.ScanPassFinished(report); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [&frame, report] { frame.ScanPassFinished(report); }, Qt::QueuedConnection);
     });
     TAreaInfo& open = *AreaManager()->Root().FindChild("Large")->FindChild("area0");
-    if (!Spin([&] { return open.MsgCount.load() == messages; }, 300)) throw std::runtime_error("never counted");
+    if (!Spin([&] { return open.MsgCount.load() == messages; }, 300))
+        throw std::runtime_error("never counted");
     frame.SelectAreaNode(open);
     if (!Spin([&] { return frame.List().Rows.size() == static_cast<size_t>(messages); }, 300))
         throw std::runtime_error("the area was never listed");
@@ -119,9 +121,10 @@ int Measure() {
     const double cpu = CpuSeconds() - cpuBefore;
     const double wall = std::chrono::duration<double>(Clock::now() - idleStart).count();
     std::printf("window while idle: %s\n", frame.isMinimized() ? "minimised" : "in front, animation turning");
-    std::printf("(e) idle window with %d areas of %d messages, one listed, for %.0f s: %.4f s of processor = "
-                "%.4f %% of a core (target: at most 0.1 %%)\n",
-                areas, messages, wall, cpu, 100.0 * cpu / wall);
+    std::printf(
+        "(e) idle window with %d areas of %d messages, one listed, for %.0f s: %.4f s of processor = "
+        "%.4f %% of a core (target: at most 0.1 %%)\n",
+        areas, messages, wall, cpu, 100.0 * cpu / wall);
     StopScanThread();
     return worst <= 1000 && 100.0 * cpu / wall <= 0.1 ? 0 : 1;
 }

@@ -9,8 +9,9 @@ class TPacket {
 public:
     TPacket();
     // Strings are CP866; `text` holds control lines and the body with CR line ends.
-    void Add(uint16_t origNode, uint16_t destNode, uint16_t attr, const std::string& date, const std::string& to,
-             const std::string& from, const std::string& subject, const std::string& text);
+    void Add(uint16_t origNode, uint16_t destNode, uint16_t attr, const std::string& date,
+             const std::string& to, const std::string& from, const std::string& subject,
+             const std::string& text);
     // The packet with its terminating zero word.
     std::string Bytes() const { return bytes_ + std::string(2, '\0'); }
 

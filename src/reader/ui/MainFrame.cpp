@@ -636,18 +636,18 @@ void TMainFrame::TakeOpenAreaChanges() {
         // stays at the top.
         const TMessageClass* topEntry = firstShown >= 0 ? listModel_->EntryAt(firstShown) : nullptr;
         const TBaseChangesOutcome outcome = list_.TakeBaseChanges(firstShown, lastShown);
-        if (outcome.Busy && findChild<QTimer*>("OpenAreaRetry") == nullptr) {
+        if (outcome.Busy) {
             // A tosser is half-way through its write: ask again in a moment (its last write may
             // bring no further file event once the lock is let go).
-            auto* retry = new QTimer(this);
-            retry->setObjectName("OpenAreaRetry");
-            retry->setSingleShot(true);
-            connect(retry, &QTimer::timeout, this, [this, retry] {
-                retry->setObjectName(QString());
-                retry->deleteLater();
-                Guarded([this] { TakeOpenAreaChanges(); });
-            });
-            retry->start(1000);
+            if (openAreaRetry_ == nullptr) {
+                openAreaRetry_ = new QTimer(this);
+                openAreaRetry_->setObjectName(QStringLiteral("OpenAreaRetry"));
+                openAreaRetry_->setSingleShot(true);
+                openAreaRetry_->setInterval(1000);
+                connect(openAreaRetry_, &QTimer::timeout, this,
+                        [this] { Guarded([this] { TakeOpenAreaChanges(); }); });
+            }
+            if (!openAreaRetry_->isActive()) openAreaRetry_->start();
         }
         if (!outcome.Error.empty()) SetStatusText(outcome.Error);
         if (outcome.Errors > 0) ReadError(ReadErrorText(outcome.FirstError, outcome.Errors), outcome.Errors);

@@ -27,6 +27,7 @@
 class QDBusConnection;
 class QKeyEvent;
 class QLabel;
+class QTimer;
 class QListView;
 class QModelIndex;
 class QSplitter;
@@ -251,6 +252,7 @@ private:
     TMessageListModel* listModel_ = nullptr;
     TReadInputGuard* inputGuard_ = nullptr;
     TAnimation* animation_ = nullptr;
+    QTimer* openAreaRetry_ = nullptr;  // asks a busy open area again (TakeOpenAreaChanges)
     TMessageViewPane* messagePane_ = nullptr;
     TReadingController* readingController_ = nullptr;
     TDraftKeeper* draftKeeper_ = nullptr;

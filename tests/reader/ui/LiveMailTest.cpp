@@ -53,18 +53,27 @@ protected:
             fs::create_directories(root_.Path() / sub);
         const std::string r = root_.Path().string();
         prefs_ = r + "/crashmail.prefs";
-        test::WriteFile(prefs_, "SYSOP \"Ivan Petrov\"\nLOGFILE \"" + r + "/crashmail.log\"\nLOGLEVEL 6\nDUPEFILE \"" +
-                                    r + "/dupes\" 200\nDUPEMODE BAD\nDEFAULTZONE 2\nINBOUND \"" + r +
+        test::WriteFile(prefs_, "SYSOP \"Ivan Petrov\"\nLOGFILE \"" + r +
+                                    "/crashmail.log\"\nLOGLEVEL 6\nDUPEFILE \"" + r +
+                                    "/dupes\" 200\nDUPEMODE BAD\nDEFAULTZONE 2\nINBOUND \"" + r +
                                     "/inb\"\nOUTBOUND \"" + r + "/outb\"\nTEMPDIR \"" + r +
                                     "/tmp\"\nCREATEPKTDIR \"" + r + "/tmp\"\nPACKETDIR \"" + r +
                                     "/outb\"\nAKA 2:5020/1.0\nDOMAIN \"fidonet\"\n"
                                     "NODE 2:5020/2.0 \"\" \"\" AUTOADD\nNODE 2:5020/9.0 \"\" \"\" AUTOADD\n"
                                     "ROUTE \"*:*/*.*\" \"2:5020/9.0\" 2:5020/1.0\n"
-                                    "NETMAIL \"NETMAIL\" 2:5020/1.0 MSG \"" + r + "/netmail\"\n"
-                                    "AREA \"BAD\" 2:5020/1.0 MSG \"" + r + "/bad\"\n"
-                                    "AREA \"RU.LIVE\" 2:5020/1.0 JAM \"" + r + "/jam/rulive\"\n"
+                                    "NETMAIL \"NETMAIL\" 2:5020/1.0 MSG \"" +
+                                    r +
+                                    "/netmail\"\n"
+                                    "AREA \"BAD\" 2:5020/1.0 MSG \"" +
+                                    r +
+                                    "/bad\"\n"
+                                    "AREA \"RU.LIVE\" 2:5020/1.0 JAM \"" +
+                                    r +
+                                    "/jam/rulive\"\n"
                                     "EXPORT 2:5020/2.0 2:5020/9.0\n"
-                                    "AREA \"SU.LIVE\" 2:5020/1.0 MSG \"" + r + "/sulive\"\n"
+                                    "AREA \"SU.LIVE\" 2:5020/1.0 MSG \"" +
+                                    r +
+                                    "/sulive\"\n"
                                     "EXPORT 2:5020/2.0 2:5020/9.0\n");
         Settings.FullName = "Ivan Petrov";
         Settings.SelfAKA = {"2:5020/1"};
@@ -90,12 +99,13 @@ protected:
 
     void Toss(const test::TPacket& packet, const std::string& name) {
         test::WriteFile(root_.Path() / "pkt" / name, packet.Bytes());
-        test::RunCommand("cd '" + root_.Path().string() + "' && crashmail SETTINGS '" + prefs_ + "' TOSSDIR '" +
-                         (root_.Path() / "pkt").string() + "' NOSECURITY >/dev/null 2>&1");
+        test::RunCommand("cd '" + root_.Path().string() + "' && crashmail SETTINGS '" + prefs_ +
+                         "' TOSSDIR '" + (root_.Path() / "pkt").string() + "' NOSECURITY >/dev/null 2>&1");
     }
 
     TAreaInfo* Tagged(const std::string& tag) {
-        for (TAreaInfo* entry = AreaManager()->Root().NextInTree(); entry != nullptr; entry = entry->NextInTree())
+        for (TAreaInfo* entry = AreaManager()->Root().NextInTree(); entry != nullptr;
+             entry = entry->NextInTree())
             if (entry->AreaName == tag) return entry;
         return nullptr;
     }
@@ -130,7 +140,8 @@ TEST_F(LiveMailTest, TossedMailReachesTheOpenListAndTheReplyIsHandedToTheTosser)
     TMainFrame frame;
     frame.show();
     StartScanThread([&frame](const TScanReport& report) {
-        QMetaObject::invokeMethod(qApp, [&frame, report] { frame.ScanPassFinished(report); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [&frame, report] { frame.ScanPassFinished(report); }, Qt::QueuedConnection);
     });
     ASSERT_TRUE(WaitFor([&] { return jam->MsgCount.load() == 1 && msg->MsgCount.load() == 1; }));
     ASSERT_TRUE(frame.SelectAreaNode(*jam));
@@ -153,7 +164,8 @@ TEST_F(LiveMailTest, TossedMailReachesTheOpenListAndTheReplyIsHandedToTheTosser)
     ASSERT_TRUE(WaitFor([&] {
         return jam->MsgCount.load() == 3 && msg->MsgCount.load() == 2 &&
                frame.List().ThreadRoot->SubtreeSize() == 3;
-    })) << jam->MsgCount.load() << " " << msg->MsgCount.load();
+    })) << jam->MsgCount.load()
+        << " " << msg->MsgCount.load();
     EXPECT_EQ(jam->PersonalUnread.load(), 1);
     const TMessageClass* shown = frame.List().CurrentEntry;
     ASSERT_NE(shown, nullptr);
@@ -182,15 +194,17 @@ TEST_F(LiveMailTest, TossedMailReachesTheOpenListAndTheReplyIsHandedToTheTosser)
     ASSERT_EQ(Editors().size(), 1u);
     Editors().front()->InsertAtCaret("Thanks from the point\r");
     bool ran = false;
-    QObject::connect(&AfterSendRunner(), &TAfterSendRunner::Finished, [&ran](bool ok, const QString& failure) {
-        EXPECT_TRUE(ok) << failure.toStdString();
-        ran = true;
-    });
+    QObject::connect(&AfterSendRunner(), &TAfterSendRunner::Finished,
+                     [&ran](bool ok, const QString& failure) {
+                         EXPECT_TRUE(ok) << failure.toStdString();
+                         ran = true;
+                     });
     ASSERT_TRUE(Editors().front()->Send(true));
     ASSERT_TRUE(WaitFor([&] { return ran; }));
     EXPECT_EQ(test::ReadFile(root_.Path() / "echotoss.log"), "SU.LIVE\n");
     EXPECT_NE(Outbound().find("Thanks from the point"), std::string::npos)
-        << "the scan after sending exported nothing\n" << test::ReadFile(root_.Path() / "data" / "aftersend.log");
+        << "the scan after sending exported nothing\n"
+        << test::ReadFile(root_.Path() / "data" / "aftersend.log");
     // Our own letter is listed once, whichever comes first: the write's notice or the count.
     ASSERT_TRUE(WaitFor([&] { return msg->MsgCount.load() == 4; }));
     QApplication::processEvents();

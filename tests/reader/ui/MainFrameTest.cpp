@@ -310,6 +310,19 @@ TEST_F(MainFrameTest, MessagePostedByAnotherProgramAppearsAndTheCountersFollow) 
     EXPECT_TRUE(listed());
     EXPECT_EQ(frame.List().CurrentEntry, selected);
     EXPECT_EQ(Child<QListView>(frame, "MessageView")->currentIndex().row(), 1);
+
+    // Told while the tosser still holds the base: nothing is taken then, and the window asks again
+    // by itself once the lock is gone (no further file event has to come).
+    ASSERT_EQ(test::RunCommand(command), 0);
+    {
+        const test::TTosserLock tosser(jamPath_ + ".jhr", 1, 20000);
+        ASSERT_TRUE(tosser.Locked);
+        frame.ScanPassFinished(TScanReport{.CountedAreaIds = {jam.ID}});
+        QApplication::processEvents();
+        EXPECT_EQ(CountEntries(*frame.List().ThreadRoot), entries + 1);
+    }
+    EXPECT_TRUE(WaitFor([&] { return CountEntries(*frame.List().ThreadRoot) == entries + 2; }));
+    EXPECT_EQ(frame.List().CurrentEntry, selected);
 }
 
 TEST_F(MainFrameTest, DamagedHeaderIsReportedOnceAndTheRestIsListed) {
