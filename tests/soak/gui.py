@@ -40,6 +40,13 @@ COUNTED = [a[0] for a in AREAS if a[0].startswith("A")]
 SCRATCH = [a[0] for a in AREAS if a[0].startswith("B")]
 BOX = "┌──┬──┐ │√■│░▒▓│ ╚══╩══╝ Ёё №"
 MAIN_TITLE = "Пелмар"
+
+
+def is_main_title(title):
+    """The main window's title, with or without its count of unread personal mail."""
+    return title == MAIN_TITLE or title.startswith(MAIN_TITLE + " — ")
+
+
 # Where the titles of the menu bar stand: letter, search, settings, windows, help.
 MENU_X = [32, 89, 156, 219, 276]
 # Windows of ours that are not letters; any other non-modal window is an editor.
@@ -276,7 +283,7 @@ class GuiSoak:
         self.proc = subprocess.Popen([self.args.pelmar], env=env, cwd=self.work, preexec_fn=cores,
                                      stdout=open(os.path.join(self.work, "pelmar.log"), "w"),
                                      stderr=subprocess.STDOUT)
-        w = self.wait_window(lambda w: w[1] == MAIN_TITLE and not w[2], 180)
+        w = self.wait_window(lambda w: is_main_title(w[1]) and not w[2], 180)
         if not w:
             raise Hang("the main window did not appear within 180 s")
         self.main = w[0]
@@ -305,7 +312,7 @@ class GuiSoak:
                 self.note(f"error report window shown: {self.shot('error-report')}")
             target = modals[-1] if modals else extra[0]
             self.log_command(f"close {target[1]!r}")
-            if target[1] == MAIN_TITLE and self.figures["boxes"] < 40:
+            if is_main_title(target[1]) and self.figures["boxes"] < 40:
                 self.figures["boxes"] += 1  # a message box: what it said is in the picture
                 self.note(f"a box was open: {self.shot('box')}")
             self.keys(target[0], "Escape")
@@ -321,7 +328,7 @@ class GuiSoak:
         ws = self.windows()
         editors = {w[0] for w in ws if self.is_editor(w)}
         for w in ws:
-            if w[2] and w[1] == MAIN_TITLE and self.owner.get(w[0]) in editors:
+            if w[2] and is_main_title(w[1]) and self.owner.get(w[0]) in editors:
                 self.keys(w[0], "Return")
                 time.sleep(0.3)
 
