@@ -65,6 +65,21 @@ public:
     void RelevelSubtree();
     // Number of entries below this one (this one excluded).
     size_t SubtreeSize() const;
+    // Calls `visit` with every entry below this one (this one excluded), parents before their
+    // replies; returns the first entry for which `visit` returned true, or null when there is none.
+    template <class TVisit>
+    TMessageClass* FindBelow(TVisit visit) {
+        std::vector<TMessageClass*> stack{this};
+        while (!stack.empty()) {
+            TMessageClass* parent = stack.back();
+            stack.pop_back();
+            for (const auto& reply : parent->Replies) {
+                if (visit(*reply)) return reply.get();
+                if (reply->HasReplies()) stack.push_back(reply.get());
+            }
+        }
+        return nullptr;
+    }
     // Index of this entry within Parent->Replies, or -1.
     int IndexInParent() const;
 };

@@ -751,24 +751,16 @@ TBaseChangesOutcome TThreadList::TakeBaseChanges(int firstShownRow, int lastShow
         touched.insert(refresh.Replaced.begin(), refresh.Replaced.end());
         // The live, untouched entry at the highest position held before.
         TMessageClass* lastKnown = nullptr;
-        {
-            std::vector<TMessageClass*> stack{ThreadRoot.get()};
-            const bool wantMap = !refresh.Gone.empty() || !refresh.Replaced.empty();
-            if (wantMap) byPosition.reserve(ThreadRoot->SubtreeSize());
-            while (!stack.empty()) {
-                TMessageClass* parent = stack.back();
-                stack.pop_back();
-                for (const auto& reply : parent->Replies) {
-                    TMessageClass* entry = reply.get();
-                    if (wantMap) byPosition.emplace(entry->Position, entry);
-                    if (!entry->Deleted && entry->Position < refresh.PositionsBefore &&
-                        (lastKnown == nullptr || entry->Position > lastKnown->Position) &&
-                        touched.count(entry->Position) == 0)
-                        lastKnown = entry;
-                    if (entry->HasReplies()) stack.push_back(entry);
-                }
-            }
-        }
+        const bool wantMap = !refresh.Gone.empty() || !refresh.Replaced.empty();
+        if (wantMap) byPosition.reserve(ThreadRoot->SubtreeSize());
+        ThreadRoot->FindBelow([&](TMessageClass& entry) {
+            if (wantMap) byPosition.emplace(entry.Position, &entry);
+            if (!entry.Deleted && entry.Position < refresh.PositionsBefore &&
+                (lastKnown == nullptr || entry.Position > lastKnown->Position) &&
+                touched.count(entry.Position) == 0)
+                lastKnown = &entry;
+            return false;
+        });
         auto at = [&](int32_t position) -> TMessageClass* {
             const auto it = byPosition.find(position);
             return it == byPosition.end() ? nullptr : it->second;
@@ -923,18 +915,11 @@ void TThreadList::RereadWholeList(TBaseChangesOutcome& outcome, int firstShownRo
     if (firstShownRow >= 0 && static_cast<size_t>(firstShownRow) < Rows.size())
         topId = Rows[static_cast<size_t>(firstShownRow)]->MsgId;
     std::unordered_set<std::string> expanded;
-    {
-        std::vector<TMessageClass*> stack{ThreadRoot.get()};
-        while (!stack.empty()) {
-            TMessageClass* parent = stack.back();
-            stack.pop_back();
-            for (const auto& reply : parent->Replies) {
-                if (!reply->HasReplies()) continue;
-                if (reply->Expanded && !reply->MsgId.empty()) expanded.insert(TMsgIdIndex::Key(reply->MsgId));
-                stack.push_back(reply.get());
-            }
-        }
-    }
+    ThreadRoot->FindBelow([&expanded](const TMessageClass& entry) {
+        if (entry.HasReplies() && entry.Expanded && !entry.MsgId.empty())
+            expanded.insert(TMsgIdIndex::Key(entry.MsgId));
+        return false;
+    });
     CurrentEntry = nullptr;
     TReadOutcome read;
     if (!ReadFromBase(read)) {
@@ -943,17 +928,12 @@ void TThreadList::RereadWholeList(TBaseChangesOutcome& outcome, int firstShownRo
     }
     outcome.Errors = read.Errors;
     if (!expanded.empty()) {
-        std::vector<TMessageClass*> stack{ThreadRoot.get()};
-        while (!stack.empty()) {
-            TMessageClass* parent = stack.back();
-            stack.pop_back();
-            for (const auto& reply : parent->Replies) {
-                if (!reply->HasReplies()) continue;
-                if (!reply->MsgId.empty() && expanded.count(TMsgIdIndex::Key(reply->MsgId)) != 0)
-                    reply->Expanded = true;
-                stack.push_back(reply.get());
-            }
-        }
+        ThreadRoot->FindBelow([&expanded](TMessageClass& entry) {
+            if (entry.HasReplies() && !entry.MsgId.empty() &&
+                expanded.count(TMsgIdIndex::Key(entry.MsgId)) != 0)
+                entry.Expanded = true;
+            return false;
+        });
     }
     if (SortColumn != SortNone) SortReplies(*ThreadRoot);
     RebuildRows();
@@ -971,16 +951,8 @@ void TThreadList::RereadWholeList(TBaseChangesOutcome& outcome, int firstShownRo
 }
 
 TMessageClass* TThreadList::EntryWithoutMsgIdAt(TMessageClass& root, int position) {
-    std::vector<TMessageClass*> pending{&root};
-    while (!pending.empty()) {
-        TMessageClass* parent = pending.back();
-        pending.pop_back();
-        for (const auto& reply : parent->Replies) {
-            if (reply->Position == position && reply->MsgId.empty()) return reply.get();
-            pending.push_back(reply.get());
-        }
-    }
-    return nullptr;
+    return root.FindBelow(
+        [position](const TMessageClass& entry) { return entry.Position == position && entry.MsgId.empty(); });
 }
 
 bool TThreadList::MessageChanged(TAreaInfo& area, int position, const std::string& msgId) {
