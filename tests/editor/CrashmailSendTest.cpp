@@ -12,6 +12,7 @@
 #include "editor/SendMessages.h"
 #include "editor/UUCode.h"
 #include "msgbase/BaseFactory.h"
+#include "support/Crashmail.h"
 #include "support/TestSupport.h"
 
 namespace pelmar {
@@ -20,7 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(CrashmailSend, SplitFileCrosspostIsExportedWhole) {
-    if (test::RunCommand("command -v crashmail >/dev/null 2>&1") != 0) {
+    if (!test::CrashmailInstalled()) {
         GTEST_SKIP() << "crashmail is not installed (Debian package crashmail)";
     }
     test::ScopedHome home;  // the MSGID serial file
@@ -29,18 +30,8 @@ TEST(CrashmailSend, SplitFileCrosspostIsExportedWhole) {
     Settings.bNetFlag = Settings.bEchoFlag = false;
     Settings.SelfAKA = {"2:5020/1"};
     test::TempDir root;
-    for (const char* sub : {"inb", "outb", "tmp", "netmail", "bad", "sugeneral"})
-        fs::create_directories(root.Path() / sub);
+    test::WriteCrashmailSetUp(root.Path(), {{"SU.GENERAL", "MSG", "sugeneral", "2:5020/9.0"}});
     const std::string r = root.Path().string();
-    test::WriteFile(
-        root.Path() / "crashmail.prefs",
-        "SYSOP \"Sysop\"\nLOGFILE \"" + r + "/crashmail.log\"\nLOGLEVEL 6\nDUPEFILE \"" + r +
-            "/dupes\" 200\nDUPEMODE BAD\nDEFAULTZONE 2\nINBOUND \"" + r + "/inb\"\nOUTBOUND \"" + r +
-            "/outb\"\nTEMPDIR \"" + r + "/tmp\"\nCREATEPKTDIR \"" + r + "/tmp\"\nPACKETDIR \"" + r +
-            "/outb\"\nAKA 2:5020/1.0\nDOMAIN \"fidonet\"\nNODE 2:5020/9.0 \"\" \"\" AUTOADD\n"
-            "ROUTE \"*:*/*.*\" \"2:5020/9.0\" 2:5020/1.0\nNETMAIL \"NETMAIL\" 2:5020/1.0 MSG \"" +
-            r + "/netmail\"\nAREA \"BAD\" 2:5020/1.0 MSG \"" + r +
-            "/bad\"\nAREA \"SU.GENERAL\" 2:5020/1.0 MSG \"" + r + "/sugeneral\"\nEXPORT 2:5020/9.0\n");
 
     TAreaInfo msg;
     msg.Kind = BaseKindMsg;
@@ -80,11 +71,8 @@ TEST(CrashmailSend, SplitFileCrosspostIsExportedWhole) {
     EXPECT_EQ(jam.MsgCount.load(), 3);
     EXPECT_EQ(msg.MsgCount.load(), 3);
 
-    test::RunCommand("cd '" + r + "' && crashmail SETTINGS '" + r + "/crashmail.prefs' SCAN >/dev/null 2>&1");
-    std::string out;
-    for (const auto& entry : fs::recursive_directory_iterator(root.Path() / "outb")) {
-        if (entry.is_regular_file()) out += test::ReadFile(entry.path());
-    }
+    test::RunCrashmail(root.Path(), "SCAN");
+    std::string out = test::CrashmailOutbound(root.Path());
     ASSERT_FALSE(out.empty()) << "crashmail exported nothing";
     for (int k = 1; k <= 3; ++k)
         EXPECT_NE(out.find("The file [" + std::to_string(k) + "/3]"), std::string::npos);
@@ -117,11 +105,8 @@ TEST(CrashmailSend, SplitFileCrosspostIsExportedWhole) {
     n.Template.FromAddress = "2:5020/1";
     const TSendResult sent = SendMessages(n, [](const std::string& name) { return DefaultTemplate(name); });
     ASSERT_TRUE(sent.Ok()) << sent.Failed[0].Reason;
-    test::RunCommand("cd '" + r + "' && crashmail SETTINGS '" + r + "/crashmail.prefs' SCAN >/dev/null 2>&1");
-    out.clear();
-    for (const auto& entry : fs::recursive_directory_iterator(root.Path() / "outb")) {
-        if (entry.is_regular_file()) out += test::ReadFile(entry.path());
-    }
+    test::RunCrashmail(root.Path(), "SCAN");
+    out = test::CrashmailOutbound(root.Path());
     EXPECT_NE(out.find("Private word"), std::string::npos) << "crashmail exported no netmail";
     EXPECT_NE(out.find("Hello, Vasya"), std::string::npos);
 
@@ -129,7 +114,7 @@ TEST(CrashmailSend, SplitFileCrosspostIsExportedWhole) {
     for (const auto& entry : fs::directory_iterator(root.Path() / "outb")) fs::remove_all(entry.path());
     Settings.EchoTossLog = r + "/echotoss.log";
     Settings.DataFolder = r + "/";
-    Settings.AfterSendCommand = "cd '" + r + "' && crashmail SETTINGS '" + r + "/crashmail.prefs' SCAN";
+    Settings.AfterSendCommand = test::CrashmailCommand(root.Path(), "SCAN");
     TSendState reply;
     reply.Destinations = {&msg};
     reply.FromName = "Petya";
@@ -148,10 +133,7 @@ TEST(CrashmailSend, SplitFileCrosspostIsExportedWhole) {
     EXPECT_EQ(test::ReadFile(root.Path() / "echotoss.log"), "SU.GENERAL\n");
     std::string failure;
     EXPECT_TRUE(RunAfterSendCommand(failure)) << failure;
-    out.clear();
-    for (const auto& entry : fs::recursive_directory_iterator(root.Path() / "outb")) {
-        if (entry.is_regular_file()) out += test::ReadFile(entry.path());
-    }
+    out = test::CrashmailOutbound(root.Path());
     EXPECT_NE(out.find("Got it, thanks"), std::string::npos) << "the after-send scan exported nothing";
     EXPECT_NE(out.find("REPLY: 2:5020/9 12345678"), std::string::npos);
     EXPECT_NE(test::ReadFile(root.Path() / "aftersend.log").find("crashmail SETTINGS"), std::string::npos);

@@ -6,6 +6,7 @@
 
 #include "core/Settings.h"
 #include "msgbase/FidoBase.h"
+#include "support/Crashmail.h"
 #include "support/FtnPacket.h"
 #include "support/TestSupport.h"
 
@@ -19,45 +20,18 @@ using test::TPacket;
 class CrashmailTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (test::RunCommand("command -v crashmail >/dev/null 2>&1") != 0) {
+        if (!test::CrashmailInstalled()) {
             GTEST_SKIP()
                 << "crashmail is not installed (Debian package crashmail); interoperability not tested";
         }
         saved_ = Settings;
         Settings.TextInWindowsCodePage = false;
         Settings.bNetFlag = Settings.bEchoFlag = false;
-        for (const char* sub : {"inb", "outb", "tmp", "pkt", "netmail", "bad", "sugeneral"}) {
-            fs::create_directories(root_.Path() / sub);
-        }
-        const std::string r = root_.Path().string();
-        test::WriteFile(root_.Path() / "crashmail.prefs",
-                        "SYSOP \"Sysop\"\nLOGFILE \"" + r + "/crashmail.log\"\nLOGLEVEL 6\nDUPEFILE \"" + r +
-                            "/dupes\" 200\nDUPEMODE BAD\nDEFAULTZONE 2\nINBOUND \"" + r +
-                            "/inb\"\nOUTBOUND \"" + r + "/outb\"\nTEMPDIR \"" + r +
-                            "/tmp\"\nCREATEPKTDIR \"" + r + "/tmp\"\nPACKETDIR \"" + r +
-                            "/outb\"\nAKA 2:5020/1.0\nDOMAIN \"fidonet\"\n"
-                            "NODE 2:5020/2.0 \"\" \"\" AUTOADD\nNODE 2:5020/9.0 \"\" \"\" AUTOADD\n"
-                            "ROUTE \"*:*/*.*\" \"2:5020/9.0\" 2:5020/1.0\n"
-                            "NETMAIL \"NETMAIL\" 2:5020/1.0 MSG \"" +
-                            r +
-                            "/netmail\"\n"
-                            "AREA \"BAD\" 2:5020/1.0 MSG \"" +
-                            r +
-                            "/bad\"\n"
-                            "AREA \"SU.GENERAL\" 2:5020/1.0 MSG \"" +
-                            r +
-                            "/sugeneral\"\n"
-                            "EXPORT 2:5020/2.0 2:5020/9.0\n");
+        fs::create_directories(root_.Path() / "pkt");
+        test::WriteCrashmailSetUp(root_.Path(), {{"SU.GENERAL", "MSG", "sugeneral"}});
     }
     void TearDown() override {
         if (!IsSkipped()) Settings = saved_;
-    }
-
-    void Crashmail(const std::string& arguments) {
-        const std::string command = "cd '" + root_.Path().string() + "' && crashmail SETTINGS '" +
-                                    (root_.Path() / "crashmail.prefs").string() + "' " + arguments +
-                                    " >/dev/null 2>&1";
-        test::RunCommand(command);
     }
 
     std::unique_ptr<TFidoBase> Open(const std::string& area, bool netmail) {
@@ -66,15 +40,6 @@ protected:
         base->Open();
         base->Netmail = netmail;
         return base;
-    }
-
-    // Every file crashmail left in the outbound, concatenated.
-    std::string Outbound() const {
-        std::string all;
-        for (const auto& entry : fs::recursive_directory_iterator(root_.Path() / "outb")) {
-            if (entry.is_regular_file()) all += test::ReadFile(entry.path());
-        }
-        return all;
     }
 
     test::TempDir root_;
@@ -95,7 +60,7 @@ TEST_F(CrashmailTest, TossedMessagesReadThroughTheBase) {
                "\x01INTL 2:5020/1 2:5020/2\r\x01"
                "FMPT 3\r\x01MSGID: 2:5020/2.3 00000042\rNetmail body\r");
     test::WriteFile(root_.Path() / "pkt" / "00000001.pkt", packet.Bytes());
-    Crashmail("TOSSDIR '" + (root_.Path() / "pkt").string() + "' NOSECURITY");
+    test::RunCrashmail(root_.Path(), "TOSSDIR '" + (root_.Path() / "pkt").string() + "' NOSECURITY");
 
     auto echo = Open("sugeneral", false);
     ASSERT_TRUE(echo->Active);
@@ -148,8 +113,8 @@ TEST_F(CrashmailTest, WrittenMessagesAreExported) {
     echo->Text = "Echo body\r";
     ASSERT_TRUE(echo->WriteMessage());
 
-    Crashmail("SCAN");
-    const std::string out = Outbound();
+    test::RunCrashmail(root_.Path(), "SCAN");
+    const std::string out = test::CrashmailOutbound(root_.Path());
     ASSERT_FALSE(out.empty()) << "crashmail exported nothing";
 
     // Netmail: names, subject, text and the addressing lines, in the stored code page.

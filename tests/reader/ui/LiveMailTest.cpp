@@ -23,6 +23,7 @@
 #include "platform/Registry.h"
 #include "reader/ui/MainFrame.h"
 #include "reader/ui/MessageListModel.h"
+#include "support/Crashmail.h"
 #include "support/FtnPacket.h"
 #include "support/TestSupport.h"
 #include "support/qt/Child.h"
@@ -45,49 +46,28 @@ std::string EchoText(const std::string& area, const std::string& msgId, const st
 class LiveMailTest : public testing::Test {
 protected:
     void SetUp() override {
-        if (test::RunCommand("command -v crashmail >/dev/null 2>&1") != 0)
+        if (!test::CrashmailInstalled())
             GTEST_SKIP() << "crashmail is not installed (Debian package crashmail)";
         saved_ = Settings;
         Settings = TSettings{};
-        for (const char* sub : {"inb", "outb", "tmp", "pkt", "netmail", "bad", "sulive", "jam", "data"})
-            fs::create_directories(root_.Path() / sub);
+        fs::create_directories(root_.Path() / "pkt");
+        fs::create_directories(root_.Path() / "data");
+        const std::string prefs = test::WriteCrashmailSetUp(
+            root_.Path(), {{"RU.LIVE", "JAM", "jam/rulive"}, {"SU.LIVE", "MSG", "sulive"}});
         const std::string r = root_.Path().string();
-        prefs_ = r + "/crashmail.prefs";
-        test::WriteFile(prefs_, "SYSOP \"Ivan Petrov\"\nLOGFILE \"" + r +
-                                    "/crashmail.log\"\nLOGLEVEL 6\nDUPEFILE \"" + r +
-                                    "/dupes\" 200\nDUPEMODE BAD\nDEFAULTZONE 2\nINBOUND \"" + r +
-                                    "/inb\"\nOUTBOUND \"" + r + "/outb\"\nTEMPDIR \"" + r +
-                                    "/tmp\"\nCREATEPKTDIR \"" + r + "/tmp\"\nPACKETDIR \"" + r +
-                                    "/outb\"\nAKA 2:5020/1.0\nDOMAIN \"fidonet\"\n"
-                                    "NODE 2:5020/2.0 \"\" \"\" AUTOADD\nNODE 2:5020/9.0 \"\" \"\" AUTOADD\n"
-                                    "ROUTE \"*:*/*.*\" \"2:5020/9.0\" 2:5020/1.0\n"
-                                    "NETMAIL \"NETMAIL\" 2:5020/1.0 MSG \"" +
-                                    r +
-                                    "/netmail\"\n"
-                                    "AREA \"BAD\" 2:5020/1.0 MSG \"" +
-                                    r +
-                                    "/bad\"\n"
-                                    "AREA \"RU.LIVE\" 2:5020/1.0 JAM \"" +
-                                    r +
-                                    "/jam/rulive\"\n"
-                                    "EXPORT 2:5020/2.0 2:5020/9.0\n"
-                                    "AREA \"SU.LIVE\" 2:5020/1.0 MSG \"" +
-                                    r +
-                                    "/sulive\"\n"
-                                    "EXPORT 2:5020/2.0 2:5020/9.0\n");
         Settings.FullName = "Ivan Petrov";
         Settings.SelfAKA = {"2:5020/1"};
         Settings.TextInWindowsCodePage = false;
         Settings.DataFolder = r + "/data/";
         Settings.EchoTossLog = r + "/echotoss.log";
-        Settings.AfterSendCommand = "cd '" + r + "' && crashmail SETTINGS '" + prefs_ + "' SCAN";
+        Settings.AfterSendCommand = test::CrashmailCommand(root_.Path(), "SCAN");
         TRegistry reg;
         reg.OpenKey("\\" + RootKey + "\\Settings", true);
         reg.WriteBool("SetupDone", true);
         reg.OpenKey("\\" + RootKey + "\\Areas\\CrashMail", true);
         reg.WriteInteger("Zilo", ZiloLinkedGroup);
         reg.WriteInteger("Kind", LinkKindCrashMail);
-        reg.WriteString("Path", prefs_);
+        reg.WriteString("Path", prefs);
     }
 
     void TearDown() override {
@@ -99,8 +79,7 @@ protected:
 
     void Toss(const test::TPacket& packet, const std::string& name) {
         test::WriteFile(root_.Path() / "pkt" / name, packet.Bytes());
-        test::RunCommand("cd '" + root_.Path().string() + "' && crashmail SETTINGS '" + prefs_ +
-                         "' TOSSDIR '" + (root_.Path() / "pkt").string() + "' NOSECURITY >/dev/null 2>&1");
+        test::RunCrashmail(root_.Path(), "TOSSDIR '" + (root_.Path() / "pkt").string() + "' NOSECURITY");
     }
 
     TAreaInfo* Tagged(const std::string& tag) {
@@ -110,17 +89,9 @@ protected:
         return nullptr;
     }
 
-    std::string Outbound() const {
-        std::string all;
-        for (const auto& entry : fs::recursive_directory_iterator(root_.Path() / "outb"))
-            if (entry.is_regular_file()) all += test::ReadFile(entry.path());
-        return all;
-    }
-
     test::ScopedHome home_;
     test::TempDir root_;
     TSettings saved_;
-    std::string prefs_;
 };
 
 TEST_F(LiveMailTest, TossedMailReachesTheOpenListAndTheReplyIsHandedToTheTosser) {
@@ -202,7 +173,7 @@ TEST_F(LiveMailTest, TossedMailReachesTheOpenListAndTheReplyIsHandedToTheTosser)
     ASSERT_TRUE(Editors().front()->Send(true));
     ASSERT_TRUE(WaitFor([&] { return ran; }));
     EXPECT_EQ(test::ReadFile(root_.Path() / "echotoss.log"), "SU.LIVE\n");
-    EXPECT_NE(Outbound().find("Thanks from the point"), std::string::npos)
+    EXPECT_NE(test::CrashmailOutbound(root_.Path()).find("Thanks from the point"), std::string::npos)
         << "the scan after sending exported nothing\n"
         << test::ReadFile(root_.Path() / "data" / "aftersend.log");
     // Our own letter is listed once, whichever comes first: the write's notice or the count.
