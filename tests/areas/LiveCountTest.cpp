@@ -21,6 +21,7 @@
 #include "core/Settings.h"
 #include "msgbase/BaseFactory.h"
 #include "msgbase/MessageBase.h"
+#include "support/Letters.h"
 #include "support/TestSupport.h"
 
 namespace pelmar {
@@ -29,33 +30,7 @@ namespace {
 using namespace std::chrono_literals;
 constexpr auto WaitLimit = 60s;
 
-struct TLetter {
-    std::string From = "Tosser Robot";
-    std::string To = "All";
-    std::string Subject = "Hello";
-    std::string MsgId;  // empty: none
-};
-
-// What a tosser does: its own base object appends and closes.
-void Append(int kind, const std::string& path, const std::vector<TLetter>& letters) {
-    auto base = CreateMessageBase(kind);
-    base->SetPath(path);
-    base->Open();
-    ASSERT_TRUE(base->Active) << path;
-    base->UseFlagFiles = false;
-    for (const TLetter& letter : letters) {
-        base->NewMessage();
-        base->FromName = letter.From;
-        base->ToName = letter.To;
-        base->Subject = letter.Subject;
-        base->OrigAddr = "2:5020/1";
-        base->Date = EncodeDateTime(2026, 3, 4, 5, 6, 7);
-        if (!letter.MsgId.empty()) base->Kludges = {"MSGID: " + letter.MsgId};
-        base->Text = "Text\r";
-        ASSERT_TRUE(base->WriteMessage());
-    }
-    base->Close();
-}
+using test::TLetter;
 
 class LiveCountTest : public ::testing::Test {
 protected:
@@ -191,7 +166,7 @@ TEST_F(LiveCountTest, AnAppendCountsThatAreaAloneOnce) {
     EXPECT_EQ(scan_->WatchedFolders().size(), 2u);
     const size_t first = ReportCount();
 
-    Append(BaseKindJam, echo->Path, {{}, {}});
+    test::AppendLetters(BaseKindJam, echo->Path, {{}, {}});
     ASSERT_TRUE(Settle());
     Sync();
     EXPECT_EQ(Counted(first), std::vector<std::string>{echo->ID});
@@ -202,7 +177,7 @@ TEST_F(LiveCountTest, AnAppendCountsThatAreaAloneOnce) {
 
     // A *.MSG area: any file of its folder is its base.
     const size_t second = ReportCount();
-    Append(BaseKindMsg, msg->Path, {{}});
+    test::AppendLetters(BaseKindMsg, msg->Path, {{}});
     ASSERT_TRUE(Settle());
     Sync();
     EXPECT_EQ(Counted(second), std::vector<std::string>{msg->ID});
@@ -216,7 +191,7 @@ TEST_F(LiveCountTest, ABurstOfAppendsIsOneCount) {
     Start();
     const size_t first = ReportCount();
     // A toss that opens and closes the base for every message, as the slowest tossers do.
-    for (int i = 0; i < 150; ++i) Append(BaseKindJam, echo->Path, {{}});
+    for (int i = 0; i < 150; ++i) test::AppendLetters(BaseKindJam, echo->Path, {{}});
     ASSERT_TRUE(Settle());
     Sync();
     EXPECT_EQ(Counted(first), std::vector<std::string>{echo->ID});
@@ -254,7 +229,7 @@ TEST_F(LiveCountTest, UnwatchableFoldersFallBackToTimedCountsWithOneNote) {
         Start(system);
         EXPECT_TRUE(scan_->WatchedFolders().empty());
 
-        Append(BaseKindJam, echo->Path, {{}});
+        test::AppendLetters(BaseKindJam, echo->Path, {{}});
         // No event comes; the quiet period does nothing, the fallback interval counts it.
         Sync();
         EXPECT_EQ(echo->MsgCount.load(), 0);
@@ -262,7 +237,7 @@ TEST_F(LiveCountTest, UnwatchableFoldersFallBackToTimedCountsWithOneNote) {
         Advance(TScanThread::FallbackInterval);
         ASSERT_TRUE(WaitReports(beforeFallback + 1));
         EXPECT_EQ(echo->MsgCount.load(), 1);
-        Append(BaseKindJam, echo->Path, {{}});
+        test::AppendLetters(BaseKindJam, echo->Path, {{}});
         const size_t beforeSecond = ReportCount();
         Advance(TScanThread::FallbackInterval);
         ASSERT_TRUE(WaitReports(beforeSecond + 1));
@@ -297,7 +272,7 @@ TEST_F(LiveCountTest, AnOverflowCountsTheBasesThatChanged) {
     Start(system);
     const size_t first = ReportCount();
     lose = true;
-    Append(BaseKindJam, changed->Path, {{}});
+    test::AppendLetters(BaseKindJam, changed->Path, {{}});
     ASSERT_TRUE(Settle());
     Sync();
     EXPECT_GE(scan_->Overflows(), 1);
@@ -312,8 +287,9 @@ TEST_F(LiveCountTest, PersonalMailIsNewOnceAndNeverAtStartOrFromTheUser) {
         AddArea("netmail", BaseKindMsg, test::CreateEmptyBase(BaseKindMsg, dir_.Path(), "netmail"));
     TAreaInfo* echo = AddJam("ru.personal");
     // Waiting at start: counted, not news.
-    Append(BaseKindJam, echo->Path, {{.To = me, .Subject = "waiting", .MsgId = "2:5020/1 00000001"}});
-    Append(BaseKindMsg, netmail->Path, {{.To = me, .Subject = "waiting too"}});
+    test::AppendLetters(BaseKindJam, echo->Path,
+                        {{.To = me, .Subject = "waiting", .MsgId = "2:5020/1 00000001"}});
+    test::AppendLetters(BaseKindMsg, netmail->Path, {{.To = me, .Subject = "waiting too"}});
     Start();
     EXPECT_TRUE(News(0).empty());
     EXPECT_EQ(echo->PersonalUnread.load(), 1);
@@ -338,7 +314,7 @@ TEST_F(LiveCountTest, PersonalMailIsNewOnceAndNeverAtStartOrFromTheUser) {
     };
     for (const auto& row : rows) {
         const size_t first = ReportCount();
-        Append(row.Area->Kind, row.Area->Path, row.Letters);
+        test::AppendLetters(row.Area->Kind, row.Area->Path, row.Letters);
         ASSERT_TRUE(Settle()) << row.Case;
         Sync();
         std::vector<std::string> subjects;
@@ -371,7 +347,7 @@ TEST_F(LiveCountTest, PersonalMailIsNewOnceAndNeverAtStartOrFromTheUser) {
     EXPECT_EQ(netmail->PersonalUnread.load(), 3);
     // ... and a letter that arrives after the purge, at a position another one held, is news.
     const size_t afterPurge = ReportCount();
-    Append(BaseKindMsg, netmail->Path, {{.To = me, .Subject = "after purge"}});
+    test::AppendLetters(BaseKindMsg, netmail->Path, {{.To = me, .Subject = "after purge"}});
     ASSERT_TRUE(Settle());
     Sync();
     ASSERT_EQ(News(afterPurge).size(), 1u);

@@ -25,6 +25,7 @@
 #include "reader/ui/DesktopNotifier.h"
 #include "reader/ui/MainFrame.h"
 #include "reader/ui/PersonalMailNotices.h"
+#include "support/Letters.h"
 #include "support/TestSupport.h"
 #include "support/qt/WaitFor.h"
 
@@ -230,36 +231,6 @@ TEST(PersonalMailNoticesTest, CountsInWordsAndCutsWhatTheNetworkSent) {
 
 // ---- The main window ---------------------------------------------------------------------------
 
-struct TLetter {
-    const char* From;
-    const char* To;
-    const char* Subject;
-    const char* MsgId;  // empty: none
-};
-
-void WriteJam(const std::string& path, const std::vector<TLetter>& letters, bool append = false) {
-    auto base = CreateMessageBase(BaseKindJam);
-    base->SetPath(path);
-    if (!append) base->CreateBase();
-    base->Open();
-    ASSERT_TRUE(base->Active);
-    base->UseFlagFiles = false;
-    for (const TLetter& letter : letters) {
-        base->NewMessage();
-        base->FromName = letter.From;
-        base->ToName = letter.To;
-        base->Subject = letter.Subject;
-        base->OrigAddr = "2:5020/1";
-        base->Date = EncodeDateTime(2025, 1, 2, 3, 4, 5);
-        base->Attr = AttrLocal;
-        base->Kludges.clear();
-        if (*letter.MsgId != '\0') base->Kludges.push_back(std::string("MSGID: ") + letter.MsgId);
-        base->Text = "Text\r";
-        ASSERT_TRUE(base->WriteMessage());
-    }
-    base->Close();
-}
-
 class PersonalMailTest : public DesktopNotifierTest {
 protected:
     void SetUp() override {
@@ -270,11 +241,14 @@ protected:
         Settings.FullName = "Sysop";
         const fs::path bases = home_.Path() / "bases";
         fs::create_directories(bases);
-        WriteJam((bases / "first").string(), {{"Writer", "All", "Hello all", "2:5020/1 1000"},
-                                              {"Friend", "Sysop", "Personal one", "2:5020/1 1001"},
-                                              {"Stranger", "Sysop", "No id", ""},
-                                              {"Writer", "All", "Other", ""}});
-        WriteJam((bases / "second").string(), {{"Other", "Sysop", "Elsewhere", "2:5020/1 2000"}});
+        test::AppendLetters(BaseKindJam, (bases / "first").string(),
+                            {{"Writer", "All", "Hello all", "2:5020/1 1000"},
+                             {"Friend", "Sysop", "Personal one", "2:5020/1 1001"},
+                             {"Stranger", "Sysop", "No id", ""},
+                             {"Writer", "All", "Other", ""}},
+                            true);
+        test::AppendLetters(BaseKindJam, (bases / "second").string(),
+                            {{"Other", "Sysop", "Elsewhere", "2:5020/1 2000"}}, true);
         TRegistry reg;
         reg.OpenKey("\\" + RootKey + "\\Settings", true);
         reg.WriteBool("SetupDone", true);
@@ -354,8 +328,8 @@ TEST_F(PersonalMailTest, MessageTheListedAreaDoesNotShowYetIsFoundByReadingTheAr
     frame.show();
     ASSERT_TRUE(frame.SelectAreaNode(Area("first")));
     ASSERT_EQ(frame.List().CurrentArea, &Area("first"));
-    WriteJam((home_.Path() / "bases" / "first").string(),
-             {{"Late", "Sysop", "Arrived late", "2:5020/1 1005"}}, true);
+    test::AppendLetters(BaseKindJam, (home_.Path() / "bases" / "first").string(),
+                        {{"Late", "Sysop", "Arrived late", "2:5020/1 1005"}});
     ASSERT_TRUE(frame.OpenPersonalMail(Mail("first", "Late", "Arrived late", "2:5020/1 1005", 4)));
     ASSERT_NE(frame.List().CurrentEntry, nullptr);
     EXPECT_EQ(frame.List().CurrentEntry->Subject, "Arrived late");
