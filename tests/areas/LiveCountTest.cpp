@@ -47,11 +47,7 @@ protected:
     }
 
     TAreaInfo* AddArea(const std::string& name, int kind, const std::string& path) {
-        auto area = std::make_unique<TAreaInfo>();
-        area->Name = name;
-        area->Kind = kind;
-        area->Path = path;
-        return root_.AddChild(std::move(area));
+        return root_.AddChild(TAreaFields{.Name = name, .Kind = kind, .Path = path});
     }
     TAreaInfo* AddJam(const std::string& name) {
         return AddArea(name, BaseKindJam, test::CreateEmptyBase(BaseKindJam, dir_.Path(), name));

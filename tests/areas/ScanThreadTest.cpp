@@ -39,11 +39,7 @@ protected:
     void TearDown() override { Settings.FullName = savedName_; }
 
     TAreaInfo* AddArea(const std::string& name, int kind, const std::string& path) {
-        auto area = std::make_unique<TAreaInfo>();
-        area->Name = name;
-        area->Kind = kind;
-        area->Path = path;
-        return root_.AddChild(std::move(area));
+        return root_.AddChild(TAreaFields{.Name = name, .Kind = kind, .Path = path});
     }
 
     std::string savedName_;

@@ -14,6 +14,7 @@
 #include "core/ui/TerminationSignals.h"
 #include "reader/ui/MainFrame.h"
 #include "support/TestSupport.h"
+#include "support/qt/WaitFor.h"
 
 // The compiled-in resources live in a static library; they must be pulled in by name.
 static void InitResources() {
@@ -23,14 +24,7 @@ static void InitResources() {
 namespace pelmar::ui {
 namespace {
 
-// Processes events until `done` or the time is up.
-template <typename F>
-bool WaitFor(F done, int timeoutMs = 30000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeoutMs) QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
+using test::WaitFor;
 
 TEST(Splash, FramelessOnTopAndSizedToItsPicture) {
     QPixmap picture(123, 45);
