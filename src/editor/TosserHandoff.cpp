@@ -9,6 +9,7 @@
 #include "msgbase/BaseFactory.h"
 #include "msgbase/Jam.h"
 #include "msgbase/MessageBase.h"
+#include "platform/Text.h"
 
 namespace pelmar {
 
@@ -22,11 +23,7 @@ bool HasLine(const std::string& bytes, Same same) {
     while (start < bytes.size()) {
         size_t end = bytes.find('\n', start);
         if (end == std::string::npos) end = bytes.size();
-        std::string_view line(bytes.data() + start, end - start);
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-            line.remove_suffix(1);
-        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
-        if (same(line)) return true;
+        if (same(Trim(std::string_view(bytes.data() + start, end - start)))) return true;
         start = end + 1;
     }
     return false;
