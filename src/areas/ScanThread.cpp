@@ -244,9 +244,8 @@ void TScanThread::CountArea(TAreaInfo& area) {
     StoreCounters(area, base, 0);
 }
 
-bool TScanThread::Pass(const std::stop_token& stop, const TBetweenAreas& betweenAreas, TPassKind kind) {
-    return WalkRegistry(stop, betweenAreas, [kind](TAreaInfo& entry) {
-        if (kind == TPassKind::Uncounted && !Uncounted(entry)) return;
+bool TScanThread::Pass(const std::stop_token& stop) {
+    return WalkRegistry(stop, {}, [](TAreaInfo& entry) {
         try {
             CountArea(entry);
         } catch (const std::exception&) {

@@ -97,12 +97,9 @@ public:
     // The folders watched now (any thread).
     std::vector<std::string> WatchedFolders() const;
 
-    // Which entries a pass counts: all of them, or only those whose counters belong to no base yet.
-    enum class TPassKind { All, Uncounted };
-    // One pass over the areas without watching or personal-mail news; false when it was cut short
-    // because `stop` asked for it.
-    static bool Pass(const std::stop_token& stop, const TBetweenAreas& betweenAreas = {},
-                     TPassKind kind = TPassKind::All);
+    // One pass counting every area, without watching or personal-mail news; false when it was cut
+    // short because `stop` asked for it.
+    static bool Pass(const std::stop_token& stop);
     // Counts one area whose lock the caller holds: all three counters 0 when it has no usable base
     // (its OpenFailure then says why).
     static void CountArea(TAreaInfo& area);
