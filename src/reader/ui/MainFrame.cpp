@@ -160,18 +160,10 @@ int64_t PersonalUnreadBelow(const TAreaInfo& root) {
 
 // The listed entry without MSGID at the base's `position` whose header is still the announced one.
 TMessageClass* EntryWithoutMsgId(TMessageClass& root, const TNewPersonalMail& mail) {
-    std::vector<TMessageClass*> pending{&root};
-    while (!pending.empty()) {
-        TMessageClass* parent = pending.back();
-        pending.pop_back();
-        for (const auto& reply : parent->Replies) {
-            if (reply->Position == mail.Position && reply->MsgId.empty() &&
-                reply->FromName == mail.FromName && reply->Subject == mail.Subject)
-                return reply.get();
-            pending.push_back(reply.get());
-        }
-    }
-    return nullptr;
+    return root.FindBelow([&mail](const TMessageClass& entry) {
+        return entry.Position == mail.Position && entry.MsgId.empty() && entry.FromName == mail.FromName &&
+               entry.Subject == mail.Subject;
+    });
 }
 
 }  // namespace
